@@ -1,0 +1,130 @@
+#pragma once
+// Connection to the live-traffic web service: the two global reader objects (weather and
+// traffic), the request mechanics every endpoint shares, login, logout and the nearest METAR.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <curl/curl.h>
+#include <nlohmann/json.hpp>
+
+#include "feed/traffic_record.h"
+
+// A box in degrees: the area of a traffic query.
+struct GeoBox {
+    double top = 0.0;
+    double bottom = 0.0;
+    double left = 0.0;
+    double right = 0.0;
+};
+
+struct LatLon {
+    double latitude = 0.0;
+    double longitude = 0.0;
+};
+
+// Base of both readers. Only the destructor is virtual.
+class RtApiConnection {
+public:
+    RtApiConnection();
+    virtual ~RtApiConnection();
+    RtApiConnection(const RtApiConnection&) = delete;
+    RtApiConnection& operator=(const RtApiConnection&) = delete;
+
+    std::string guid;                          // session id from "auth"; empty = not logged in
+    std::atomic<std::uint8_t> readerStopped{0}; // 1 once the receive loop has ended
+    nlohmann::json currentLine;                // element being parsed
+    CURL* curl = nullptr;                      // created per request, cleaned up after it
+    std::string response;                      // body of the last reply
+    std::int32_t toffset = 0;                  // time offset in minutes sent as "toffset"
+    std::atomic<std::int32_t> rrl{2000};       // traffic request interval, ms
+    std::atomic<std::int32_t> wrrl{2000};      // weather request interval, ms
+    std::atomic<std::uint8_t> readerStop{0};   // raised by closing down or by the other reader
+};
+
+class WeatherReader final : public RtApiConnection {
+public:
+    WeatherReader();
+    bool receive(std::int32_t& code);
+
+    std::uint8_t lightShown = 0;               // run thread only
+    std::string metarIcao;                     // nearest METAR station
+    std::atomic<std::int32_t> qnhHpa{1013};    // last accepted QNH
+    std::atomic<std::uint8_t> weatherOk{0};    // read by the status lights on the run thread
+};
+
+class TrafficReader final : public RtApiConnection {
+public:
+    TrafficReader();
+    bool receive(std::int32_t& code);
+    bool buffer(std::int32_t& code);
+
+    // The user aircraft's position and the live query box are written by the run thread and
+    // read by the reader thread: both are handed over as locked copies.
+    LatLon ownPositionCopy() const;
+    void setOwnPosition(LatLon position);
+    GeoBox liveBoxCopy() const;
+    void setLiveBox(const GeoBox& box);
+
+    std::uint8_t lightShown = 0;               // run thread only
+    std::vector<ParkedRecord> parkedRecords;   // result of the last parked request
+    GeoBox parkedBox{52.44, 52.17, 4.54, 4.98};
+    std::string parkedResponse;
+    nlohmann::json parkedLine;
+    CURL* parkedCurl = nullptr;
+    std::vector<TrafficRecord> records;        // records of the current answer
+    std::set<std::string> bufferedCallsigns;
+    std::set<std::uint32_t> bufferedAddresses;
+    LatLon boxCentre;                          // run thread only
+    std::atomic<double> lastFeedTimestamp{0.0};
+    double lastRange = -1.0;                   // run thread only
+    std::atomic<double> fieldElevationFt{0.0};
+    std::atomic<std::uint8_t> fieldElevationKnown{0};
+    std::atomic<std::int32_t> qnhHpa{1013};
+    std::atomic<std::int64_t> liveCount{0};
+    std::atomic<std::uint8_t> bufferedMode{0};
+    std::uint8_t blockNoticeArmed = 1;
+
+    // Guards the buffered sets: the reader thread fills them while the planner takes them.
+    std::mutex bufferedMutex;
+
+private:
+    mutable std::mutex positionMutex;
+    LatLon ownPosition;
+    GeoBox liveBox{52.44, 52.17, 4.54, 4.98};
+};
+
+// The two global readers, alive for the whole process.
+extern WeatherReader weatherReader;
+extern TrafficReader trafficReader;
+
+// "professional" account: "type" 2 in the login reply.
+extern std::atomic<bool> professionalAccount;
+
+// The web service's API base address (path "/v4/"); VEXA_API_URL overrides the host part.
+std::string gf_apiBaseUrl();
+
+// Request mechanics shared by every endpoint.
+void lf_setupRequest(RtApiConnection& connection, std::string_view endpoint, const std::string& body);
+void lf_setupRequest(CURL* handle, std::string& response, std::string_view endpoint, const std::string& body);
+std::size_t lf_callbackwriter(char* data, std::size_t size, std::size_t count, std::string* response);
+void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds);
+
+// Form value encoding (application/x-www-form-urlencoded).
+std::string gf_formEncode(std::string_view value);
+
+void gf_resetReader(RtApiConnection& connection);
+bool lf_authenticate(std::int32_t& status);
+void gf_authenticater();
+void gf_deauthenticate(RtApiConnection& connection);
+bool lf_getNearestMetar(std::int32_t& status);
+
+// Reply keys with their defaults: numbers default when absent or not a number, strings read as
+// empty ("server" as "?").
+std::int64_t gf_replyNumber(const nlohmann::json& reply, const char* key, std::int64_t fallback);
+std::string gf_replyString(const nlohmann::json& reply, const char* key);
