@@ -1,0 +1,206 @@
+// Aircraft records: names of the enumerations, category tables, identity labels, constructors
+// and the small list operations over the creation queues.
+#include "engine/aircraft.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+
+namespace {
+
+constexpr double kDegToRad = 0.017453292519943295;
+
+// Lookup in a fixed table; a key outside it is the standard out-of-range error.
+template <typename Map>
+const typename Map::mapped_type& lookup(const Map& map, const typename Map::key_type& key) {
+    auto it = map.find(key);
+    if (it == map.end()) throw std::out_of_range("invalid unordered_map<K, T> key");
+    return it->second;
+}
+
+} // namespace
+
+std::string_view categoryName(std::uint32_t category) {
+    static const std::unordered_map<uint32_t, std::string_view> names{
+        {0, "Light"}, {1, "Buzjets"}, {2, "Large"}, {3, "Heavy"}, {4, "HighPerf"}, {5, "Rotorcraft"}};
+    return lookup(names, category);
+}
+
+std::string_view simStateName(SimState state) {
+    static const std::unordered_map<uint32_t, std::string_view> names{
+        {0, "buffer"}, {1, "adding2sim"}, {2, "active"}, {3, "liveryrespawn"}, {4, "removingfromsim"}};
+    return lookup(names, static_cast<uint32_t>(state));
+}
+
+std::string_view phaseName(MovementPhase phase) {
+    static const std::unordered_map<uint32_t, std::string_view> names{
+        {0, "pushing_back"}, {1, "pushed_back"}, {2, "taxi"},   {3, "take_off"},
+        {4, "flying"},       {5, "parking"},     {6, "parked"}, {7, "birth"}};
+    return lookup(names, static_cast<uint32_t>(phase));
+}
+
+const CategoryValues& categoryValues(uint32_t category) {
+    auto make = [](uint32_t flare, uint32_t rollout, uint32_t rotation, uint32_t climbTicks, double takeOffDeg,
+                   double climbDeg, double turnDeg, double climbStep, double taxiKt, double bankStepDeg,
+                   double bankDeg, double pitchStepDeg, double takeOffKt) {
+        return CategoryValues{flare,
+                              rollout,
+                              rotation,
+                              climbTicks,
+                              takeOffDeg * kDegToRad,
+                              climbDeg * kDegToRad,
+                              turnDeg * kDegToRad,
+                              climbStep,
+                              taxiKt,
+                              bankStepDeg * kDegToRad,
+                              bankDeg * kDegToRad,
+                              pitchStepDeg * kDegToRad,
+                              takeOffKt};
+    };
+    static const std::unordered_map<uint32_t, CategoryValues> table{
+        {0, make(250, 250, 100, 200, -9, -15, 0.15, 0.5, 5, 0.035, 40, 0.01, 90)},
+        {1, make(300, 300, 200, 250, -8, -18, 0.1, 0.75, 4.5, 0.0275, 35, 0.0085, 110)},
+        {2, make(400, 350, 200, 300, -6, -16.5, 0.07, 0.6, 4, 0.02, 30, 0.0075, 140)},
+        {3, make(450, 450, 250, 400, -5, -12.5, 0.05, 0.5, 3, 0.015, 20, 0.005, 150)},
+        {4, make(150, 150, 100, 200, -6, -20, 0.1, 1, 4.5, 0.1, 90, 0.03, 220)},
+        {5, make(100, 100, 100, 100, -20, -30, 0.2, 0.75, 5, 0.06, 75, 0.03, 0)},
+    };
+    return lookup(table, category);
+}
+
+StreamPoint streamPointOf(const TrafficRecord& r) {
+    StreamPoint p;
+    p.latitude = r.latitude;
+    p.longitude = r.longitude;
+    p.element23Rad = r.element23Rad;
+    p.hasElement23 = r.hasElement23;
+    p.trueHeadingRad = r.trueHeadingRad;
+    p.hasTrueHeading = r.hasTrueHeading;
+    p.altitudeFt = r.altitudeFt;
+    p.groundSpeedKt = r.groundSpeedKt;
+    p.trackDeg = r.trackDeg;
+    p.verticalSpeed = r.verticalSpeed;
+    p.airSpeedKt = r.airSpeedKt;
+    p.tick = r.tick;
+    p.airborne = r.airborne;
+    p.engineFlag = r.engineFlag;
+    p.feedHeading = r.feedHeading;
+    return p;
+}
+
+SimAircraft::SimAircraft(const SimAircraft& head, uint32_t standIdArg, double standLat, double standLon,
+                         double standHeadingRad, uint8_t cargoFlag)
+    : SimAircraft(head) {
+    objectId = 0;
+    standLatitude = standLat;
+    standLongitude = standLon;
+    standHeading = standHeadingRad;
+    parkedSlot = 0;
+    feedHexid = 0;
+    standId = standIdArg;
+    simState = SimState::Buffer;
+    throttleIndex = kNoThrottleSent;
+    flapsIndex = kNoFlapsSent;
+    cargo = cargoFlag;
+    planned = 1;
+    removeWhenCreated = 0;
+    removeFromBuffer = 0;
+    removedFromQueue = 0;
+}
+
+LiveAircraft::LiveAircraft(const StreamPoint& first, const SimAircraft& head, double feedTime)
+    : SimAircraft(head, 0, 0.0, 0.0, 0.0, 0) {
+    lastFeedTime = feedTime;
+    stream.push_back(first);
+}
+
+// ---------------------------------------------------------------- identity texts
+
+std::string airlineTypeKey(const AircraftIdentity& id) { return fmt::format("{:3} {:4}", id.airline, id.icaoType); }
+
+std::string callsignText(const AircraftIdentity& id) { return fmt::format("{:8}", id.callsign); }
+
+std::string routeText(const AircraftIdentity& id) {
+    if (id.origin.empty() && id.destination.empty()) return std::string(8, ' ');
+    return fmt::format("{:3}->{:3}", id.origin, id.destination);
+}
+
+std::string acShortLabel(const AircraftIdentity& id) {
+    return fmt::format("{} {:8} {}", callsignText(id), id.registration, routeText(id));
+}
+
+std::string acLabel(const AircraftIdentity& id) { return fmt::format("{} {}", acShortLabel(id), airlineTypeKey(id)); }
+
+std::string acRouteLabel(const AircraftIdentity& id) {
+    return fmt::format("{} {} {}", callsignText(id), id.registration, airlineTypeKey(id));
+}
+
+std::string airlineTypeRegKey(const AircraftIdentity& id) { return airlineTypeKey(id) + " " + id.registration; }
+
+bool sameAirlineType(const AircraftIdentity& a, const AircraftIdentity& b) {
+    return a.airline == b.airline && a.icaoType == b.icaoType;
+}
+
+bool isValidCallsign(const AircraftIdentity& id) {
+    return !id.callsign.empty() && id.callsign != "@@@@@@@@" && id.callsign.size() <= 8;
+}
+
+std::optional<std::string> airlineCodeOfCallsign(std::string_view cs) {
+    auto letter = [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; };
+    if (cs.size() < 4 || !letter(cs[0]) || !letter(cs[1]) || !letter(cs[2]) ||
+        !std::isdigit(static_cast<unsigned char>(cs[3])))
+        return std::nullopt;
+    std::string code(cs.substr(0, 3));
+    for (char& c : code) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return code;
+}
+
+bool airlineFromCallsign(AircraftIdentity& id) {
+    auto code = airlineCodeOfCallsign(id.callsign);
+    if (!code) return false;
+    id.airline = std::move(*code);
+    return true;
+}
+
+// ---------------------------------------------------------------- creation queues
+
+bool isQueuedForCreation(std::deque<SpawnOrder>& fifo, std::string_view callsign) {
+    if (callsign.empty()) return false;
+    const auto before = fifo.size();
+    fifo.erase(std::remove_if(fifo.begin(), fifo.end(), [&](const SpawnOrder& o) { return o.callsign == callsign; }),
+               fifo.end());
+    return fifo.size() != before;
+}
+
+bool takeQueuedCreation(std::deque<SpawnOrder>& fifo, uint32_t id) {
+    const auto before = fifo.size();
+    fifo.erase(std::remove_if(fifo.begin(), fifo.end(), [&](const SpawnOrder& o) { return o.id == id; }), fifo.end());
+    return fifo.size() != before;
+}
+
+// ---------------------------------------------------------------- arrivals
+
+namespace {
+struct ArrivalTry {
+    uint32_t id;
+    uint32_t halfHour;
+};
+std::vector<ArrivalTry> arrivalsTried;
+} // namespace
+
+bool isArrivalDue(uint64_t weekSlot, uint32_t aircraftId, bool force) {
+    const auto halfHour = static_cast<uint32_t>(weekSlot >> 32);
+    for (auto& t : arrivalsTried) {
+        if (t.id != aircraftId) continue;
+        if (!force && (halfHour + 48 - t.halfHour) % 48 < 3) return false;
+        t.halfHour = halfHour;
+        return true;
+    }
+    arrivalsTried.push_back({aircraftId, halfHour});
+    return true;
+}
