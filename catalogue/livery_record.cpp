@@ -1,0 +1,218 @@
+#include "catalogue/livery_record.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+#include <regex>
+#include <tuple>
+
+std::list<LiveryRecord> liveryList;
+std::set<std::string, std::less<>> liveryTitles;
+std::mutex liveryTitlesMutex;
+
+std::list<std::string> noFltsimCfgs;
+std::list<std::string> invalidCfgs;
+std::list<std::string> incompleteSections;
+std::list<std::string> invalidAirlines;
+std::list<std::string> invalidAircraft;
+std::vector<std::string> modelFixes;
+std::mutex noFltsimCfgsMutex, invalidCfgsMutex, incompleteSectionsMutex, invalidAirlinesMutex,
+    invalidAircraftMutex, modelFixesMutex;
+
+std::vector<std::string> excludedTitles;
+
+LiveryRecord::LiveryRecord(std::uint32_t rootIndex_, std::string airline_, std::string type_, bool passenger,
+                           std::string title_, std::string atcId_) {
+    bool isNew = false;
+    {
+        std::lock_guard lock(liveryTitlesMutex);
+        isNew = liveryTitles.insert(title_).second;
+    }
+    if (!isNew) return;  // the empty record
+    airline = std::move(airline_);
+    type = std::move(type_);
+    title = std::move(title_);
+    atcId = std::move(atcId_);
+    rootIndex = rootIndex_;
+    cargo = !passenger;
+}
+
+LiveryRecord::LiveryRecord(LiveryRecord&& o) noexcept
+    : airline(std::move(o.airline)), type(std::move(o.type)), title(std::move(o.title)),
+      atcId(std::move(o.atcId)), rootIndex(o.rootIndex), cargo(o.cargo) {
+    o.airline.clear();
+    o.type.clear();
+    o.title.clear();
+    o.atcId.clear();
+}
+
+LiveryRecord& LiveryRecord::operator=(LiveryRecord&& o) noexcept {
+    if (this != &o) {
+        airline = std::move(o.airline);
+        type = std::move(o.type);
+        title = std::move(o.title);
+        atcId = std::move(o.atcId);
+        rootIndex = o.rootIndex;
+        cargo = o.cargo;
+        o.airline.clear();
+        o.type.clear();
+        o.title.clear();
+        o.atcId.clear();
+    }
+    return *this;
+}
+
+LiveryRecord LiveryRecord::make(std::string airline, std::string type, std::string title, std::string atcId,
+                                bool cargo, std::uint32_t rootIndex) {
+    LiveryRecord r;
+    r.airline = std::move(airline);
+    r.type = std::move(type);
+    r.title = std::move(title);
+    r.atcId = std::move(atcId);
+    r.cargo = cargo;
+    r.rootIndex = rootIndex;
+    return r;
+}
+
+bool operator==(const LiveryRecord& a, const LiveryRecord& b) noexcept {
+    return a.title == b.title && a.airline == b.airline && a.type == b.type && a.atcId == b.atcId &&
+           a.cargo == b.cargo;
+}
+
+bool liveryOrderLess(const LiveryRecord& a, const LiveryRecord& b) noexcept {
+    return std::tie(a.airline, a.type, a.title) < std::tie(b.airline, b.type, b.title);
+}
+
+void lf_addNoFltsimCfg(const std::string& cfgPath) {
+    std::lock_guard lock(noFltsimCfgsMutex);
+    noFltsimCfgs.push_back(cfgPath);
+}
+void lf_addInvalidCfg(std::string line) {
+    std::lock_guard lock(invalidCfgsMutex);
+    invalidCfgs.push_back(std::move(line));
+}
+void lf_addIncompleteSection(std::string line) {
+    std::lock_guard lock(incompleteSectionsMutex);
+    incompleteSections.push_back(std::move(line));
+}
+void lf_addInvalidAirline(std::string_view code, std::string_view cfgPath, std::string_view headerLine) {
+    std::string line = fmt::format("{:12} in {} ", code, cfgPath);
+    line += headerLine;
+    std::lock_guard lock(invalidAirlinesMutex);
+    invalidAirlines.push_back(std::move(line));
+}
+void lf_addInvalidAircraft(std::string_view type, std::string_view cfgPath) {
+    std::string line = fmt::format("{:16} in {}", type, cfgPath);
+    std::lock_guard lock(invalidAircraftMutex);
+    invalidAircraft.push_back(std::move(line));
+}
+void lf_addModelFix(std::string line) {
+    std::lock_guard lock(modelFixesMutex);
+    modelFixes.push_back(std::move(line));
+}
+
+namespace {
+
+// The text between the first two double quotes; the whole text without quotes; empty with one.
+std::string betweenQuotes(const std::string& s) {
+    auto first = s.find('"');
+    if (first == std::string::npos) return s;
+    auto second = s.find('"', first + 1);
+    if (second == std::string::npos) return {};
+    return s.substr(first + 1, second - first - 1);
+}
+
+std::regex keyPattern(const char* key) {
+    return std::regex(fmt::format(R"(\s*({})\s*=\s*(.*\S)\s*)", key),
+                      std::regex::ECMAScript | std::regex::icase | std::regex::optimize);
+}
+
+// Matches the whole line against the key's pattern; the value between quotes when it matched.
+bool matchKey(const std::regex& re, const std::string& line, std::string& value) {
+    std::smatch m;
+    if (!std::regex_match(line, m, re)) return false;
+    value = betweenQuotes(m[2].str());
+    return true;
+}
+
+void upperInPlace(std::string& s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+}  // namespace
+
+bool lf_readTitle(const std::string& line, std::string& value) {
+    static const std::regex re = keyPattern("title");
+    std::string v;
+    if (!matchKey(re, line, v)) return false;
+    if (!v.empty()) value = std::move(v);
+    return true;
+}
+
+bool lf_readTexture(const std::string& line, std::string& value) {
+    static const std::regex re = keyPattern("texture");
+    std::string v;
+    if (!matchKey(re, line, v) || v.empty()) return false;
+    value = std::move(v);
+    return true;
+}
+
+std::string lf_readIcaoType(const std::string& line) {
+    static const std::regex re = keyPattern("icao_type_designator");
+    std::string v;
+    if (!matchKey(re, line, v)) return {};
+    v = v.substr(0, 4);
+    upperInPlace(v);
+    return v;
+}
+
+bool lf_readAtcId(const std::string& line, std::string& value) {
+    static const std::regex re = keyPattern("atc_id");
+    std::string v;
+    if (!matchKey(re, line, v) || v.size() < 5) return false;
+    value = std::move(v);
+    return true;
+}
+
+bool lf_readIcaoAirline(const std::string& line, std::string& value) {
+    static const std::regex re = keyPattern("icao_airline");
+    std::string v;
+    if (!matchKey(re, line, v)) return false;
+    if (v.empty() || v == "ZZZZ") {
+        value = "ZZZ";
+    } else {
+        upperInPlace(v);
+        value = std::move(v);
+    }
+    return true;
+}
+
+bool lf_readParkingTypes(const std::string& line, std::string& value) {
+    static const std::regex re = keyPattern("atc_parking_types");
+    std::string v;
+    if (!matchKey(re, line, v) || v.empty()) return false;
+    value = std::move(v);
+    return true;
+}
+
+bool lf_hasAtcIdKey(std::string_view line) { return line.find("atc_id=") != std::string_view::npos; }
+
+bool lf_hasParkingTypesKey(std::string_view line) {
+    return line.find("atc_parking_types") != std::string_view::npos;
+}
+
+void gf_resetLiveryRecords() {
+    liveryList.clear();
+    {
+        std::lock_guard lock(liveryTitlesMutex);
+        liveryTitles.clear();
+    }
+    noFltsimCfgs.clear();
+    invalidCfgs.clear();
+    incompleteSections.clear();
+    invalidAirlines.clear();
+    invalidAircraft.clear();
+    modelFixes.clear();
+    excludedTitles.clear();
+}
