@@ -4,7 +4,6 @@
 
 WeatherReader weatherReader;
 TrafficReader trafficReader;
-std::atomic<bool> professionalAccount{false};
 
 namespace {
 constexpr const char* defaultApiBase = "https://rtwa.flyrealtraffic.com/v4/";

@@ -81,7 +81,6 @@ public:
     std::set<std::string> bufferedCallsigns;
     std::set<std::uint32_t> bufferedAddresses;
     LatLon boxCentre;                          // run thread only
-    std::atomic<double> lastFeedTimestamp{0.0};
     double lastRange = -1.0;                   // run thread only
     std::atomic<double> fieldElevationFt{0.0};
     std::atomic<std::uint8_t> fieldElevationKnown{0};
@@ -102,9 +101,6 @@ private:
 // The two global readers, alive for the whole process.
 extern WeatherReader weatherReader;
 extern TrafficReader trafficReader;
-
-// "professional" account: "type" 2 in the login reply.
-extern std::atomic<bool> professionalAccount;
 
 // The web service's API base address (path "/v4/"); VEXA_API_URL overrides the host part.
 std::string gf_apiBaseUrl();
