@@ -23,10 +23,14 @@ struct GeoBox {
     double right = 0.0;
 };
 
+#if __has_include("foundation/geodesy.h")
+#include "foundation/geodesy.h"
+#else
 struct LatLon {
     double latitude = 0.0;
     double longitude = 0.0;
 };
+#endif
 
 // Base of both readers. Only the destructor is virtual.
 class RtApiConnection {
