@@ -1,0 +1,4 @@
+#include "feed/feed_state.h"
+
+std::atomic<double> lastFeedTimestamp{0.0};
+std::atomic<bool> professionalAccount{false};

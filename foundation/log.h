@@ -1,0 +1,62 @@
+#pragma once
+// The program's log file and its own exception types.
+//
+// Every thread reports to one text file, Log.txt in the program folder. Each line is written whole under
+// the log mutex and flushed at once, so that a crash never loses what was already reported. The log mutex
+// is always the last lock a thread takes.
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace ovk {
+
+// An error the user must act on. Its text carries the number the user can quote: "{}: {}" with number and
+// message, or the message alone for number 99. The number is not kept apart from the text.
+class UserErrorException : public std::runtime_error {
+public:
+    UserErrorException(std::int32_t number, const std::string& message);
+};
+
+} // namespace ovk
+
+namespace win32 {
+
+// A failed UTF-8/UTF-16 conversion. kind 0: from UTF-8 to UTF-16, kind 1: from UTF-16 to UTF-8.
+class Utf8ConversionException : public std::runtime_error {
+public:
+    Utf8ConversionException(const std::string& message, std::uint32_t errorCode, std::uint32_t kind);
+    std::uint32_t errorCode() const noexcept { return errorCode_; }
+    std::uint32_t kind() const noexcept { return kind_; }
+
+private:
+    std::uint32_t errorCode_;
+    std::uint32_t kind_;
+};
+
+} // namespace win32
+
+// Name of the log file in the program folder.
+inline constexpr std::string_view logFileName = "Log.txt";
+
+// Keeps the two previous logs (gf_backupFile), opens the log with truncation and writes the header line
+// "{} (utc) {} version {} for {}". Throws std::runtime_error("Failed to write file <path>") when the file
+// cannot be opened. The default path is Log.txt in the working folder (the program folder).
+void gf_openLog(const std::filesystem::path& path = std::filesystem::path(logFileName));
+// Closes the log; later writes are silent.
+void gf_closeLog();
+bool gf_logIsOpen();
+
+// Writers: the message whole, a line end, flushed; nothing while the log is closed.
+void gf_log(std::string_view message);
+void gf_logError(std::string_view message);        // "===> " + message
+void gf_logContinuation(std::string_view message); // ten blanks + message
+// As gf_log, but silent once a stop is under way (stopRequested or userClosed set).
+void gf_logLine(std::string_view message);
+
+// Builds (does not write) a banner: optional leading "\n"; n = width + extra rounded up to even; n '*' for an
+// empty title, else (n/2 - 1) '*', " title ", (n/2 - 1) '*' when n > title length + 2, else the title alone;
+// optional trailing "\n".
+std::string gf_bannerLine(int width, int extra, bool leadingLineEnd, bool trailingLineEnd, std::string_view title);
