@@ -24,6 +24,12 @@ const ControlState* WindowModel::find(int id) const {
   return nullptr;
 }
 
+void WindowModel::record(ControlChange c) {
+  // Nobody may read the change log (a headless program run): keep only the recent part.
+  if (changes_.size() >= 4096) changes_.erase(changes_.begin(), changes_.begin() + 2048);
+  changes_.push_back(std::move(c));
+}
+
 void WindowModel::markDirty(int id) {
   if (std::find(dirty_.begin(), dirty_.end(), id) == dirty_.end()) dirty_.push_back(id);
 }
@@ -45,7 +51,7 @@ bool WindowModel::setChecked(int id, bool on) {
   ControlState* c = find(id);
   if (c == nullptr || c->checked == on) return false;
   c->checked = on;
-  changes_.push_back({id, ControlChange::What::checked, on, {}});
+  record({id, ControlChange::What::checked, on, {}});
   markDirty(id);
   return true;
 }
@@ -55,7 +61,7 @@ bool WindowModel::setEnabled(int id, bool on) {
   ControlState* c = find(id);
   if (c == nullptr || c->enabled == on) return false;
   c->enabled = on;
-  changes_.push_back({id, ControlChange::What::enabled, on, {}});
+  record({id, ControlChange::What::enabled, on, {}});
   markDirty(id);
   return true;
 }
@@ -65,7 +71,7 @@ bool WindowModel::setText(int id, const std::string& text) {
   ControlState* c = find(id);
   if (c == nullptr || c->text == text) return false;
   c->text = text;
-  changes_.push_back({id, ControlChange::What::text, false, text});
+  record({id, ControlChange::What::text, false, text});
   markDirty(id);
   return true;
 }

@@ -46,6 +46,7 @@ class WindowModel {
   ControlState* find(int id);
   const ControlState* find(int id) const;
   void markDirty(int id);
+  void record(ControlChange c);
 
   mutable std::mutex mutex_;
   std::vector<ControlState> controls_;
