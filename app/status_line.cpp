@@ -1,12 +1,9 @@
 #include "app/status_line.h"
 
+#include <fmt/format.h>
+
 #include "app/main_window.h"
-
-namespace {
-
-void logLine(const std::string&) {}
-
-}  // namespace
+#include "foundation/log.h"
 
 void gf_showStatus(std::string_view text, bool log) {
   std::lock_guard lock(mainWindow.statusMutex);
@@ -17,7 +14,7 @@ void gf_showStatus(std::string_view text, bool log) {
   } else {
     mainWindow.shownAt = 0;
   }
-  if (log && !text.empty()) logLine(mainWindow.statusText);
+  if (log && !text.empty()) gf_logLine(mainWindow.statusText);
   mainWindow.invalidate(panel::message);
 }
 
@@ -28,7 +25,7 @@ void gf_showError(std::string_view text) {
   mainWindow.statusText.clear();
   mainWindow.shownAt = 0;
   mainWindow.heldErrorText.assign(text);
-  logLine("Error " + mainWindow.heldErrorText);
+  gf_logLine(fmt::format("Error {}", mainWindow.heldErrorText));
   mainWindow.invalidate(panel::message);
 }
 
