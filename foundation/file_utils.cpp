@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/status_line.h"
 #include "foundation/log.h"
 #include "foundation/text_utils.h"
 #include "platform/os/os.h"
@@ -125,10 +126,10 @@ bool readUtf16Lines(bool bigEndian, const fs::path& path, std::vector<std::strin
             rest.remove_prefix(end + 1);
         }
     } catch (const win32::Utf8ConversionException& e) {
-        gf_log(fmt::format("conversion from error from utf16 to utf8, code: {}", e.errorCode()));
+        gf_showStatus(fmt::format("conversion from error from utf16 to utf8, code: {}", e.errorCode()), true);
         return false;
     } catch (const std::exception& e) {
-        gf_log(std::string("conversion from error from utf16 to utf8: ") + e.what());
+        gf_showStatus(std::string("conversion from error from utf16 to utf8: ") + e.what(), true);
         return false;
     }
     return true;
