@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "foundation/log.h"
+
 char gf_decryptChar(char c, std::int32_t amount) {
     std::int32_t r = static_cast<std::int32_t>(static_cast<signed char>(c)) - amount;
     if (r < cipher::alphabetFirst)
@@ -23,7 +25,10 @@ std::string gf_decryptAirline(std::string_view stored) {
         }
         return plain;
     }
-    if (stored.size() == 3) return std::string(stored);
+    if (stored.size() == 3) {
+        gf_logError(fmt::format("Unencrypted airline {} in decrypt airl?", stored));
+        return std::string(stored);
+    }
     throw std::runtime_error(fmt::format("decrypt airl \"{}\" error", stored));
 }
 

@@ -15,6 +15,7 @@
 
 struct SimAircraft;
 struct ParkPos;
+struct AircraftIdentity;
 
 // What matching reads and writes of one aircraft. The engine's records are copied in and out by
 // gf_matchLivery / gf_matchStaticLivery; tests and tools may use it directly.
@@ -27,8 +28,9 @@ struct LiveryRequest {
     bool cargo = false;
     std::string_view title;  // result: a view into the livery database, empty = no livery
     bool fsltl = false;      // set on a counted live match whose title contains "FSLTL_"
-    std::string label;       // log label of the aircraft
-    std::string routeLabel;  // route label of the aircraft (static "no livery match" line)
+    // The engine record's identity, for the log labels; without it the labels are made from the
+    // fields above.
+    const AircraftIdentity* identity = nullptr;
 };
 
 // Titles the simulator failed to create, held as owned text so they survive a database rebuild;

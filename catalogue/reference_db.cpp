@@ -4,6 +4,15 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "app/updates.h"
+#include "catalogue/cipher.h"
+#include "foundation/log.h"
+#include "foundation/meta_header.h"
+#include "foundation/text_utils.h"
 
 TextOrderedSet knownAircraftTypes;
 TextOrderedSet highPerfTypes;
@@ -27,11 +36,166 @@ TextMap<DbaseReg> registrationTable;
 
 std::string gf_databasePath() { return (std::filesystem::path("input") / "temp2.xml").string(); }
 
-void gf_readDatabase() {
-    // Not available yet: no database loaded.
+namespace {
+
+[[noreturn]] void throwSectionEmpty(const char* section, const char* entry, const char* attribute) {
+    throw ovk::UserErrorException(61, fmt::format("In an xml file section {} {} {} is empty ", section, entry, attribute));
 }
 
-void gf_readDatabaseFile(const std::string&) {}
+// Collects the comma-list pieces of attribute `attribute` of every `entry` child of the first
+// top-level `section` element, in ascending order, duplicates collapsed.
+TextOrderedSet collectPieces(const pugi::xml_document& doc, const char* section, const char* entry,
+                             const char* attribute) {
+    TextOrderedSet pieces;
+    for (auto e : doc.child(section).children(entry))
+        for (auto& piece : gf_splitComma(gf_attributeString(e, attribute))) pieces.insert(std::move(piece));
+    return pieces;
+}
+
+void readTypeSet(const pugi::xml_document& doc, const char* section, const char* entry, TextOrderedSet& target) {
+    auto pieces = collectPieces(doc, section, entry, "types");
+    if (pieces.empty()) throwSectionEmpty(section, entry, "types");
+    for (const auto& p : pieces) target.insert(gf_decryptModel(p));
+}
+
+void readAirlineSet(const pugi::xml_document& doc, const char* section, TextOrderedSet& target) {
+    auto pieces = collectPieces(doc, section, "ICAO", "codes");
+    if (pieces.empty()) throwSectionEmpty(section, "ICAO", "codes");
+    for (const auto& p : pieces) target.insert(gf_decryptAirline(p));
+}
+
+void readSimilarGroups(const pugi::xml_document& doc) {
+    similarGroups.reserve(64);
+    for (auto e : doc.child("similar_types").children("similar")) {
+        auto group = gf_splitComma(gf_attributeString(e, "types"));
+        for (auto& t : group) t = gf_decryptModel(t);
+        std::sort(group.begin(), group.end());
+        similarGroups.push_back(std::move(group));
+    }
+    similarGroups.shrink_to_fit();
+}
+
+void readPublishers(const pugi::xml_document& doc, const std::string& path) {
+    try {
+        publisherGroups.reserve(640);
+        std::vector<std::string> texts;
+        for (auto e : doc.child("publishers").children("pub")) texts.push_back(gf_attributeString(e, "names"));
+        std::sort(texts.begin(), texts.end());
+        texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+        for (const auto& t : texts) {
+            auto group = gf_splitComma(t);
+            group.shrink_to_fit();
+            publisherGroups.push_back(std::move(group));
+        }
+        publisherGroups.shrink_to_fit();
+    } catch (const std::exception& e) {
+        throw std::runtime_error(fmt::format("exception {} in reading publishers from \"{}\"", e.what(), path));
+    }
+}
+
+void readWingspans(const pugi::xml_document& doc, const std::string& path) {
+    try {
+        bool accepted = false;
+        for (auto e : doc.child("wingspans").children("wingspan")) {
+            auto type = gf_decryptModel(gf_attributeString(e, "type"));
+            if (!knownAircraftTypes.contains(type)) {
+                gf_logError(fmt::format("wingspan model {} is no valid model, skipped", type));
+                continue;
+            }
+            const double half = gf_attributeDouble(e, "meters") * 0.5 / 1852.0;
+            wingspanTable.emplace(std::move(type), half);
+            largestHalfSpanNm = std::max(largestHalfSpanNm, half);
+            accepted = true;
+        }
+        if (!accepted) return;
+        std::array<int, aircraftCategoryCount> counts{};
+        double total = 0.0;
+        for (const auto& [type, half] : wingspanTable) {
+            const auto c = categoryIndex(gf_aircraftCategory(type));
+            ++counts[c];
+            categoryHalfSpanNm[c] += half;
+            total += half;
+        }
+        // A category without any wingspan of its own gets the average of all types, so that no
+        // known type ever has a span of 0 once a database is loaded.
+        const double overall = total / static_cast<double>(wingspanTable.size());
+        for (std::size_t c = 0; c < aircraftCategoryCount; ++c)
+            categoryHalfSpanNm[c] = counts[c] > 0 ? categoryHalfSpanNm[c] / counts[c] : overall;
+    } catch (const std::exception& e) {
+        throw std::runtime_error(fmt::format("exception {} in reading wingspans from \"{}\"", e.what(), path));
+    }
+}
+
+void readFixes(const pugi::xml_document& doc) {
+    for (auto e : doc.child("fixes").children("fx")) {
+        auto wrong = gf_attributeString(e, "wro");
+        auto right = gf_attributeString(e, "cor");
+        if (!right.empty() && knownAircraftTypes.contains(right)) {
+            if (!modelFixTable.emplace(wrong, right).second)
+                gf_logError(fmt::format("wrong part of fix: \"{}\", already exists, skipped", wrong));
+        } else {
+            gf_logError(fmt::format("wrong fix {}->{}, the latter is not a valid model", wrong, right));
+        }
+    }
+}
+
+void readAddonAirports(const pugi::xml_document& doc) {
+    auto pieces = collectPieces(doc, "simaddons20", "simaddon20", "arpts");
+    if (pieces.empty()) throwSectionEmpty("simaddons20", "simaddon20", "arpts");
+    simaddonAirports.insert(pieces.begin(), pieces.end());
+    publisherAirports2020.reserve(600);
+    for (auto e : doc.child("thirdparties20").children("thirdpartie20"))
+        publisherAirports2020.push_back({gf_attributeString(e, "pub"), gf_splitComma(gf_attributeString(e, "arpts"))});
+    for (auto e : doc.child("thirdparties24").children("thirdpartie24"))
+        publisherAirports2024.push_back({gf_attributeString(e, "pub"), gf_splitComma(gf_attributeString(e, "arpts"))});
+}
+
+void readRegistrations(const pugi::xml_document& doc) {
+    registrationTable.clear();
+    for (auto e : doc.child("dbase").children("db")) {
+        auto key = gf_decryptString(gf_attributeString(e, "reg"));
+        DbaseReg rec;
+        rec.airline = gf_decryptAirline(gf_attributeString(e, "airl"));
+        rec.operatorCode = gf_decryptAirline(gf_attributeString(e, "opr"));
+        rec.type = gf_decryptModel(gf_attributeString(e, "type"));
+        rec.cargo = e.attribute("cargo").as_bool(false);
+        auto [it, inserted] = registrationTable.emplace(key, std::move(rec));
+        if (!inserted) gf_logError(fmt::format("regcode {} already exists", key));
+    }
+}
+
+}  // namespace
+
+void gf_readDatabase() {
+    const auto path = gf_databasePath();
+    if (!gf_downloadDatabase(path)) throw std::runtime_error("data base could not be read from on-line?");
+    gf_readDatabaseFile(path);
+}
+
+void gf_readDatabaseFile(const std::string& path) {
+    pugi::xml_document doc;
+    const auto result = doc.load_file(path.c_str());
+    if (result.status != pugi::status_ok)
+        throw ovk::UserErrorException(60, fmt::format("\"{}\" not read because of {}", path, result.description()));
+
+    readTypeSet(doc, "aircrafts", "aircraft", knownAircraftTypes);
+    readTypeSet(doc, "high_performance", "hpf", highPerfTypes);
+    readTypeSet(doc, "heavy", "hvy", heavyTypes);
+    readTypeSet(doc, "large", "lar", largeTypes);
+    readTypeSet(doc, "buzjet", "bzj", buzjetTypes);
+    readTypeSet(doc, "rotorcraft", "rot", rotorcraftTypes);
+    readTypeSet(doc, "cargo_types", "cargo_type", cargoTypes);
+    readSimilarGroups(doc);
+    readAirlineSet(doc, "ICAO_airlines", icaoAirlines);
+    readAirlineSet(doc, "cargo_operators", cargoOperators);
+    readPublishers(doc, path);
+    readWingspans(doc, path);
+    readFixes(doc);
+    readAddonAirports(doc);
+    readRegistrations(doc);
+
+    if (std::filesystem::exists(path)) std::filesystem::remove(path);
+}
 
 void gf_resetReferenceDatabase() {
     knownAircraftTypes.clear();
