@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "foundation/log.h"
+#include "foundation/file_utils.h"
 #include "foundation/meta_header.h"
 
 std::string gf_liveryCachePath() { return (std::filesystem::path("output") / "LiveriesScanned.xml").string(); }

@@ -11,6 +11,7 @@
 #include "app/updates.h"
 #include "catalogue/cipher.h"
 #include "foundation/log.h"
+#include "foundation/file_utils.h"
 #include "foundation/meta_header.h"
 #include "foundation/text_utils.h"
 
