@@ -293,6 +293,18 @@ TEST_F(ParametersFile, ABrokenFileIsBackedUpAndRebuilt)
     EXPECT_EQ(readWholeFile(backup), "not xml at all");
     EXPECT_EQ(readWholeFile(appData.path() / "Vexa" / "parameters00.xml"), broken);
     EXPECT_EQ(elements(), (std::vector<std::pair<std::string, std::string>>{{"MAX_LIVE", "12"}}));
+
+    // When no copy can be made, the broken file is not replaced: the defaults hold for this run only.
+    writeWholeFile(file(), broken);
+    fs::remove(backup);
+    fs::create_directory(backup);
+    MAX_LIVE.value = 12;
+    loadAll();
+    EXPECT_EQ(MAX_LIVE.value.load(), -1);
+    EXPECT_FALSE(MAX_LIVE.save(13));
+    EXPECT_EQ(readWholeFile(file()), broken);
+    EXPECT_NE(log.text().find("===> could not back up \"" + file().string() + "\""), std::string::npos);
+    EXPECT_TRUE(logged("saving xml did not work?"));
 }
 
 TEST_F(ParametersFile, StoresAppendOnceThenEditInPlace)
