@@ -33,14 +33,19 @@ constexpr std::size_t notCreatedLimit = 20;
 int matchingDepth() { return std::clamp<int>(MATCHING_DEPTH.value.load(), 1, 4); }
 bool logOn() { return LOG.value.load(); }
 
-std::string labelOf(const LiveryRequest& r) {
-    if (r.identity) return acLabel(*r.identity);
-    return fmt::format("{:3} {:4} {:8} {}", r.airline, r.type, r.callsign, r.registration);
+AircraftIdentity identityOf(const LiveryRequest& r) {
+    AircraftIdentity id;
+    id.airline = r.airline;
+    id.icaoType = r.type;
+    id.callsign = r.callsign;
+    id.registration = r.registration;
+    return id;
 }
 
+std::string labelOf(const LiveryRequest& r) { return r.identity ? acLabel(*r.identity) : acLabel(identityOf(r)); }
+
 std::string routeLabelOf(const LiveryRequest& r) {
-    if (r.identity) return acRouteLabel(*r.identity);
-    return labelOf(r);
+    return r.identity ? acRouteLabel(*r.identity) : acRouteLabel(identityOf(r));
 }
 
 bool isSpecial(std::string_view title) {
