@@ -80,13 +80,22 @@ void ManualClock::setAutoAdvance(bool on)
 }
 
 namespace {
-SystemClock systemClock;
-std::atomic<Clock*> installedClock{&systemClock};
+// Function-local, so that code running during static initialisation of other files finds it built.
+Clock& systemClock()
+{
+    static SystemClock instance;
+    return instance;
+}
+std::atomic<Clock*> installedClock{nullptr}; // nullptr: the system clock
 } // namespace
 
-Clock& gf_clock() { return *installedClock.load(std::memory_order_acquire); }
+Clock& gf_clock()
+{
+    Clock* clock = installedClock.load(std::memory_order_acquire);
+    return clock ? *clock : systemClock();
+}
 
-void gf_setClock(Clock* clock) { installedClock.store(clock ? clock : &systemClock, std::memory_order_release); }
+void gf_setClock(Clock* clock) { installedClock.store(clock, std::memory_order_release); }
 
 Clock::SteadyTime gf_steadyNow() { return gf_clock().steadyNow(); }
 

@@ -48,10 +48,12 @@ void gf_trimCommaList(std::string& text)
 
 std::string gf_trim(std::string_view text)
 {
-    const auto begin = text.find_first_not_of(txt::whiteSpace);
+    // Not txt::whiteSpace: settings objects may trim while other files are still being initialised.
+    constexpr std::string_view whiteSpace = " \t\n\r";
+    const auto begin = text.find_first_not_of(whiteSpace);
     if (begin == std::string_view::npos)
         return {};
-    const auto end = text.find_last_not_of(txt::whiteSpace);
+    const auto end = text.find_last_not_of(whiteSpace);
     return std::string(text.substr(begin, end - begin + 1));
 }
 
