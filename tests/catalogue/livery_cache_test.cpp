@@ -1,3 +1,6 @@
+#include <map>
+#include <thread>
+
 #include "catalogue/livery_cache.h"
 #include "catalogue_fixture.h"
 
@@ -145,4 +148,26 @@ TEST(LiveryRecordTest, KeyReaders) {
     EXPECT_TRUE(lf_hasAtcIdKey("x atc_id=1"));
     EXPECT_FALSE(lf_hasAtcIdKey("atc_id = 1"));
     EXPECT_TRUE(lf_hasParkingTypesKey("; atc_parking_types"));
+}
+
+TEST(LiveryRecordThreads, OneRecordPerTitleAcrossThreads) {
+    gf_resetLiveryRecords();
+    constexpr int threads = 8, titles = 200;
+    std::vector<std::vector<LiveryRecord>> results(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([t, &results] {
+            for (int i = 0; i < titles; ++i)
+                results[static_cast<std::size_t>(t)].emplace_back(static_cast<std::uint32_t>(t), "DLH", "A320", true,
+                                                                  fmt::format("title {}", i), "");
+        });
+    for (auto& w : workers) w.join();
+    std::map<std::string, int> kept;
+    for (const auto& list : results)
+        for (const auto& r : list)
+            if (!r.empty()) ++kept[r.title];
+    EXPECT_EQ(kept.size(), static_cast<std::size_t>(titles));
+    for (const auto& [title, n] : kept) EXPECT_EQ(n, 1) << title;
+    EXPECT_EQ(liveryTitles.size(), static_cast<std::size_t>(titles));
+    gf_resetLiveryRecords();
 }
