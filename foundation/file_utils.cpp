@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -235,9 +236,36 @@ std::vector<std::string> gf_xmlFilesIn()
     return result;
 }
 
+bool gf_saveXmlReplacing(const pugi::xml_document& document, const fs::path& path)
+{
+    static std::atomic<unsigned> counter{0};
+    std::error_code ec;
+    fs::path temporary = path;
+    temporary += fmt::format(".{}.tmp", counter.fetch_add(1));
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        document.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
+        out.flush();
+        if (!out) {
+            out.close();
+            fs::remove(temporary, ec);
+            return false;
+        }
+    }
+    fs::rename(temporary, path, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
 bool gf_saveXml(const pugi::xml_document& document, const fs::path& path)
 {
-    if (document.save_file(path.c_str())) {
+    if (gf_saveXmlReplacing(document, path)) {
         gf_log(fmt::format("\"{}\" saved", path.string()));
         return true;
     }

@@ -90,6 +90,9 @@ std::size_t gf_countFolderEntries(const std::filesystem::path& folder);
 std::vector<std::string> gf_xmlFilesIn();
 
 // Saves an XML document; logs "\"{}\" saved" or "could not save to \"{}\"".
+// Writes the document to a temporary file beside the target and renames it over the target, so that a
+// failed save never leaves a half-written file behind; no log line.
+bool gf_saveXmlReplacing(const pugi::xml_document& document, const std::filesystem::path& path);
 bool gf_saveXml(const pugi::xml_document& document, const std::filesystem::path& path);
 // The attribute's value; empty when the node or the attribute is missing.
 std::string gf_attributeString(const pugi::xml_node& node, const char* attributeName);

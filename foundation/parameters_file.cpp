@@ -81,47 +81,6 @@ bool lf_backUpBrokenFile(const fs::path& path)
     }
 }
 
-// Writes the document as pugixml's default save does (declaration, one element per line, tab indents) to a
-// temporary file beside the target and renames it over the target, so that a failed save never leaves a
-// half-written settings file behind.
-bool lf_saveReplacing(const pugi::xml_document& document, const fs::path& path)
-{
-    static std::atomic<unsigned> counter{0};
-    std::error_code ec;
-    if (path.has_parent_path())
-        fs::create_directories(path.parent_path(), ec);
-    fs::path temporary = path;
-    temporary += fmt::format(".{}.tmp", counter.fetch_add(1));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        document.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
-}
-
-bool lf_saveLogged(const pugi::xml_document& document, const fs::path& path)
-{
-    if (lf_saveReplacing(document, path)) {
-        gf_log(fmt::format("\"{}\" saved", path.string()));
-        return true;
-    }
-    gf_logError(fmt::format("could not save to \"{}\"", path.string()));
-    return false;
-}
 
 // A control to update once the loader has let go of the file lock (the window code may take locks of its
 // own).
@@ -177,6 +136,21 @@ pugi::xml_node lf_rootOf(pugi::xml_document& document)
 }
 
 // Reads a flag; a missing node gives the default. Logs "{}={}". True when the node exists.
+// The settings folder may not exist yet on a first start.
+bool lf_saveReplacing(const pugi::xml_document& document, const fs::path& path)
+{
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    return gf_saveXmlReplacing(document, path);
+}
+
+bool lf_saveLogged(const pugi::xml_document& document, const fs::path& path)
+{
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    return gf_saveXml(document, path);
+}
+
 bool lf_readBoolValue(BoolParameter& flag, const pugi::xml_node& document)
 {
     const pugi::xml_node node = lf_findParameterNode(document, flag.name);
@@ -304,13 +278,7 @@ fs::path gf_parametersPath()
 
 std::string gf_parameterXPath(std::string_view key)
 {
-    std::string xpath;
-    for (std::string_view piece : {"/", "parameters", "/", "parameter", "[", "@", "name", "=", "'"})
-        xpath += piece;
-    xpath += key;
-    xpath += "'";
-    xpath += "]";
-    return xpath;
+    return fmt::format("/parameters/parameter[@name='{}']", key);
 }
 
 bool gf_appendParameterNode(pugi::xml_node parent, std::string_view key, std::string_view text)
