@@ -23,7 +23,7 @@
 namespace ui {
 namespace {
 
-constexpr int kFontSize = 13;
+constexpr int kFontSize = 12;
 
 class FltkPainter final : public Painter {
  public:
@@ -316,16 +316,18 @@ int EditField::handle(int event) {
 }  // namespace
 
 bool fltkDisplayAvailable() {
+  if (fl_display != nullptr) return true;
   const char* display = std::getenv("DISPLAY");
   if (display == nullptr || *display == '\0') return false;
+  // FLTK ends the process when it cannot open the display, so the display is opened here first
+  // and handed over: the connection stays open (closing the only client would reset a bare X
+  // server, and FLTK's own connection could then fail).
   using OpenFn = Display* (*)(const char*);
-  using CloseFn = int (*)(Display*);
   auto open = reinterpret_cast<OpenFn>(dlsym(RTLD_DEFAULT, "XOpenDisplay"));
-  auto close = reinterpret_cast<CloseFn>(dlsym(RTLD_DEFAULT, "XCloseDisplay"));
-  if (open == nullptr || close == nullptr) return false;
+  if (open == nullptr) return false;
   Display* d = open(nullptr);
   if (d == nullptr) return false;
-  close(d);
+  fl_open_display(d);
   return true;
 }
 
