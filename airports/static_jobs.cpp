@@ -1,0 +1,3 @@
+#include "airports/static_jobs.h"
+
+std::vector<StaticJob> staticJobs;
