@@ -11,6 +11,15 @@
 
 #include <fmt/format.h>
 
+#include "airports/parking.h"
+#include "app/main_window.h"
+#include "catalogue/catalogue.h"
+#include "engine/engine_state.h"
+#include "foundation/log.h"
+#include "foundation/random.h"
+#include "foundation/settings.h"
+#include "simlink/commands.h"
+
 namespace {
 
 constexpr double kDegToRad = 0.017453292519943295;
@@ -193,6 +202,16 @@ struct ArrivalTry {
 std::vector<ArrivalTry> arrivalsTried;
 } // namespace
 
+void gf_noteArrivalTried(uint32_t id, uint32_t halfHour) {
+    for (auto& t : arrivalsTried) {
+        if (t.id == id) {
+            t.halfHour = halfHour;
+            return;
+        }
+    }
+    arrivalsTried.push_back({id, halfHour});
+}
+
 bool isArrivalDue(uint64_t weekSlot, uint32_t aircraftId, bool force) {
     const auto halfHour = static_cast<uint32_t>(weekSlot >> 32);
     for (auto& t : arrivalsTried) {
@@ -203,4 +222,115 @@ bool isArrivalDue(uint64_t weekSlot, uint32_t aircraftId, bool force) {
     }
     arrivalsTried.push_back({aircraftId, halfHour});
     return true;
+}
+
+// ---------------------------------------------------------------- categories and records
+
+bool gf_categoryEnabled(uint32_t category) {
+    switch (category) {
+    case 0: return LIGHT_AIRCRAFT.value.load();
+    case 1:
+    case 2:
+    case 3: return true;
+    case 4: return HIGH_PERF_AIRCRAFT.value.load();
+    case 5: return HELICOPTERS.value.load();
+    default: return false;
+    }
+}
+
+void gf_makeAiRecord(SimAircraft& out, const TrafficRecord& record) {
+    SimAircraft made;
+    made.category = 2;
+    made.identity = record.identity;
+    made.halfSpanNm = gf_wingspan(made.identity.icaoType);
+    made.category = categoryIndex(gf_aircraftCategory(made.identity.icaoType));
+    const CategoryValues& v = categoryValues(made.category);
+    made.flareTicks = v.flareTicks;
+    made.rolloutTicks = v.rolloutTicks;
+    made.rotationTicks = v.rotationTicks;
+    made.climbPitchTicks = v.climbPitchTicks;
+    made.takeOffPitch = gf_randomVariation(v.takeOffPitch / kDegToRad, 2.5) * kDegToRad;
+    made.climbPitch = gf_randomVariation(v.climbPitch / kDegToRad, 5.0) * kDegToRad;
+    made.groundTurnStep = v.groundTurnStep;
+    out = std::move(made);
+}
+
+// ---------------------------------------------------------------- stands of the current airport
+
+ParkPos* gf_findStandById(uint32_t standId) {
+    for (auto& s : currentStands)
+        if (s.id == standId) return &s;
+    return nullptr;
+}
+
+ParkPos* gf_findStandByName(std::string_view name) {
+    for (auto& s : currentStands)
+        if (s.name == name) return &s;
+    return nullptr;
+}
+
+void gf_occupyStand(ParkPos& stand) {
+    stand.taken = 1;
+    for (uint32_t coupled : stand.coupledIds)
+        if (ParkPos* other = gf_findStandById(coupled)) other->coupledOccupied = 1;
+}
+
+// ---------------------------------------------------------------- removal and parked pattern
+
+void removeAircraftFromSim(SimAircraft& ac) {
+    if (ac.simState == SimState::Buffer) {
+        ac.removeFromBuffer = 1;
+        return;
+    }
+    if (ac.removeWhenCreated) return;
+    // A second request for an aircraft already being removed queues nothing.
+    if (ac.simState == SimState::RemovingFromSim) return;
+    if (ac.simState == SimState::Adding2Sim) {
+        // Only this aircraft's own order is taken out: another aircraft may fly the same callsign.
+        if (takeQueuedCreation(liveCreateFifo, ac.id) || takeQueuedCreation(staticCreateFifo, ac.id)) {
+            ac.removedFromQueue = 1;
+        } else if (ac.isLive() && std::find(spawnIds.begin(), spawnIds.end(), ac.id) != spawnIds.end()) {
+            // Cleared for creation but not yet ordered: it never reaches the simulator.
+            spawnIds.erase(std::remove(spawnIds.begin(), spawnIds.end(), ac.id), spawnIds.end());
+            ac.removedFromQueue = 1;
+        } else {
+            ac.removeWhenCreated = 1;
+        }
+        return;
+    }
+    if (ac.isLive() && ac.standId != 0)
+        if (ParkPos* stand = gf_findStandById(ac.standId)) stand->occupied = 0;
+    ac.simState = SimState::RemovingFromSim;
+    if (ac.isLive() && ac.objectId != 0 && ac.objectId == watchedObjectId) {
+        watchedObjectId = 0;
+        mainWindow.objectIdText.clear();
+        mainWindow.invalidate();
+        if (!CALLSIGN_2_OBJECTID.value().empty()) CALLSIGN_2_OBJECTID.set(std::string());
+    }
+    if (ac.objectId != 0) {
+        removeFifo.push_back(ac.objectId);
+        return;
+    }
+    gf_logError(fmt::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim", acLabel(ac)));
+}
+
+void parkedLightPattern(SimAircraft& ac) {
+    const uint32_t obj = ac.objectId;
+    if (ac.throttleIndex != 0) {
+        lf_queueEvent(obj, vsim::kEvThrottleSet, 0);
+        ac.throttleIndex = 0;
+    }
+    if (ac.flapsIndex != 0 && ac.category != static_cast<uint32_t>(AircraftCategory::Rotorcraft)) {
+        lf_queueEvent(obj, vsim::kEvFlapsSet, 0);
+        ac.flapsIndex = 0;
+    }
+    lf_queueEvent(obj, vsim::kEvEngineAutoShutdown, 0);
+    const uint32_t cabin = ac.cargo ? 0u : (gf_randomDraw() % 10 < 9 ? 1u : 0u);
+    lf_queueEvents(obj, {{vsim::kEvNavLightsSet, NAV_LIGHTS_WHILE_PARKED.value.load() ? 1u : 0u},
+                         {vsim::kEvBeaconLightsSet, 0},
+                         {vsim::kEvLandingLightsSet, 0},
+                         {vsim::kEvTaxiLightsSet, 0},
+                         {vsim::kEvStrobesSet, 0},
+                         {vsim::kEvLogoLightsSet, 1},
+                         {vsim::kEvCabinLightsSet, cabin}});
 }

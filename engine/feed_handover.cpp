@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 
+#include "engine/engine_state.h"
 #include "feed/traffic_record.h"
 
 std::atomic<uint32_t> engineTick{0};
@@ -56,4 +57,29 @@ void gf_setFeedIntakeOpen(bool open) {
 bool gf_feedIntakeOpen() {
     std::lock_guard lock(feedMutex);
     return feedIntakeOpen;
+}
+
+void lf_mergeFeedIntake(int maxRecords) {
+    std::lock_guard lock(feedMutex);
+    // Buffered history first, whole blocks in the order they were read.
+    while (!bufferedBlocks.empty()) {
+        auto block = std::move(bufferedBlocks.front());
+        bufferedBlocks.pop_front();
+        for (auto& record : block) lf_mergeFeedRecord(record);
+    }
+    for (int i = 0; i < maxRecords && !pendingFeed.empty(); ++i) {
+        lf_mergeFeedRecord(pendingFeed.back());
+        pendingFeed.pop_back();
+    }
+}
+
+size_t gf_pendingFeedSize() {
+    std::lock_guard lock(feedMutex);
+    return pendingFeed.size();
+}
+
+void gf_clearPendingFeed() {
+    std::lock_guard lock(feedMutex);
+    pendingFeed.clear();
+    bufferedBlocks.clear();
 }

@@ -1,12 +1,178 @@
-// The engine inbox: notices posted by the simulator link and the feed, drained by the run thread.
+// The engine inbox: notices posted by the simulator link and the feed, drained by the run thread
+// once per tick; and the light set-up of every new object over its first 200 ticks.
 #include "engine/notices.h"
 
+#include <algorithm>
 #include <mutex>
+
+#include <fmt/format.h>
+
+#include "airports/parking.h"
+#include "app/run_flags.h"
+#include "catalogue/catalogue.h"
+#include "engine/engine_state.h"
+#include "engine/flight_plan.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "simlink/commands.h"
 
 namespace {
 std::mutex inboxMutex;
 std::vector<SimNotice> engineInbox;
+std::vector<SimNotice> lightToggleList;
+
+constexpr double kDeg = 0.017453292519943295;
+
+LiveAircraft* liveByObjectId(uint32_t objectId) {
+    for (auto& ac : liveList)
+        if (ac.objectId == objectId) return &ac;
+    return nullptr;
+}
+
+LiveAircraft* liveByHexid(uint32_t hexid) {
+    for (auto& ac : liveList)
+        if (ac.id == hexid) return &ac;
+    return nullptr;
+}
+
+SimAircraft* staticById(uint32_t id) {
+    for (auto& ac : staticList)
+        if (ac.id == id) return &ac;
+    return nullptr;
+}
+
+void lf_objectRemoved(const SimNotice& n) {
+    for (size_t i = 0; i < liveList.size(); ++i) {
+        LiveAircraft& ac = liveList[i];
+        if (ac.objectId != n.objectId) continue;
+        if (ac.simState == SimState::LiveryRespawn) {
+            ac.simState = SimState::Buffer;
+            ac.throttleIndex = kNoThrottleSent;
+            ac.flapsIndex = kNoFlapsSent;
+            ac.objectId = 0;
+            return;
+        }
+        if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
+        lf_eraseLive(i);
+        return;
+    }
+    for (size_t i = 0; i < staticList.size(); ++i) {
+        if (staticList[i].objectId != n.objectId) continue;
+        if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
+        staticList.pop_back();
+        return;
+    }
+}
+
+void lf_groundInfo(const SimNotice& n) {
+    LiveAircraft* ac = liveByObjectId(n.objectId);
+    if (!ac) return;
+    if (n.id == 1 && !ac->onGround && ac->rotationCountdown < 2) lf_onGroundContact(*ac);
+    ac->heightAglFt = n.b;
+    if (ac->onGround || ac->rotationCountdown >= 2) ac->position[kPosAlt] = ac->staticCgFt + n.a;
+}
+
+void lf_staticCg(const SimNotice& n) {
+    LiveAircraft* ac = liveByObjectId(n.objectId);
+    if (!ac) return;
+    if (n.a >= 1.0 && n.a <= 35.0)
+        ac->staticCgFt = n.a;
+    else if (LOG.value.load())
+        gf_log(fmt::format("{}: static CG {:.1F}ft wrong?", acLabel(*ac), n.a));
+    ac->staticPitch = (n.b <= -1.0 * kDeg || n.b > 0.04363323129985824) ? 0.012217304763960306 : n.b;
+}
+
+void lf_blocked(const SimNotice& n) {
+    LiveAircraft* ac = liveByHexid(n.id);
+    if (!ac) return;
+    if (ac->simState == SimState::Buffer) {
+        gf_log(fmt::format("{} will be removed from buffer while blocked", acLabel(*ac)));
+        ac->removeFromBuffer = 1;
+    } else if (ac->simState == SimState::Active) {
+        gf_log(fmt::format("{} removed from simulator immediately while blocked", acLabel(*ac)));
+        removeAircraftFromSim(*ac);
+    }
+}
+
+void lf_createFailed(const SimNotice& n) {
+    if (n.id > 10000) {
+        for (size_t i = 0; i < liveList.size(); ++i) {
+            if (liveList[i].id != n.id) continue;
+            gf_liveryNotCreated(liveList[i]);
+            lf_eraseLive(i);
+            return;
+        }
+    } else {
+        for (size_t i = 0; i < staticList.size(); ++i) {
+            if (staticList[i].id != n.id) continue;
+            gf_liveryNotCreated(staticList[i]);
+            if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
+            staticList.pop_back();
+            return;
+        }
+    }
+}
+
+void lf_handleNotice(const SimNotice& n) {
+    switch (static_cast<NoticeKind>(n.kind)) {
+    case NoticeKind::LiveCreated:
+        if (LiveAircraft* ac = liveByHexid(n.id)) {
+            if (lf_onLiveCreated(*ac, n)) lightToggleList.push_back(n);
+        }
+        break;
+    case NoticeKind::StaticCreated: lightToggleList.push_back(n); break;
+    case NoticeKind::ObjectRemoved: lf_objectRemoved(n); break;
+    case NoticeKind::GroundInfo: lf_groundInfo(n); break;
+    case NoticeKind::StaticCg: lf_staticCg(n); break;
+    case NoticeKind::Blocked: lf_blocked(n); break;
+    case NoticeKind::CreateFailed: lf_createFailed(n); break;
+    default: break;
+    }
+}
+
 } // namespace
+
+void gf_allLightsToggle(SimNotice& entry, bool& finished) {
+    if (entry.spare < 0) return;
+    if (entry.kind == static_cast<uint32_t>(NoticeKind::LiveCreated)) {
+        if (entry.spare < 200) {
+            ++entry.spare;
+            if (entry.spare == 50 || entry.spare == 100) {
+                if (!lf_allLightsToggleNow(entry.objectId)) {
+                    gf_logError("SimConnect gf_allLightsToggle fails");
+                    gf_logSimConnectRequestError();
+                }
+            }
+        }
+        if (entry.spare >= 200) {
+            entry.spare = -1;
+            finished = true;
+            if (LiveAircraft* ac = liveByHexid(entry.id)) {
+                lf_initialLights(*ac);
+                if (ac->removeWhenCreated) {
+                    ac->removeWhenCreated = 0;
+                    removeAircraftFromSim(*ac);
+                }
+            }
+        }
+        return;
+    }
+    if (entry.spare < 200) ++entry.spare;
+    if (entry.spare >= 200) {
+        entry.spare = -1;
+        finished = true;
+        if (SimAircraft* ac = staticById(entry.id)) {
+            ac->simState = SimState::Active;
+            ac->objectId = entry.objectId;
+            parkedLightPattern(*ac);
+            if (LOG.value.load()) gf_log(fmt::format("{:8}: {:8} parked", gf_standNameById(ac->standId), ac->identity.callsign));
+            if (ac->removeWhenCreated) {
+                ac->removeWhenCreated = 0;
+                removeAircraftFromSim(*ac);
+            }
+        }
+    }
+}
 
 void gf_postEngineNotice(const SimNotice& notice) {
     std::lock_guard lock(inboxMutex);
@@ -20,5 +186,29 @@ std::vector<SimNotice> gf_pendingEngineNotices() {
 
 void gf_drainEngineInbox() {
     std::lock_guard lock(inboxMutex);
+    for (const auto& n : engineInbox) lf_handleNotice(n);
     engineInbox.clear();
+    bool anyFinished = false;
+    for (auto& entry : lightToggleList) gf_allLightsToggle(entry, anyFinished);
+    if (anyFinished)
+        lightToggleList.erase(std::remove_if(lightToggleList.begin(), lightToggleList.end(),
+                                             [](const SimNotice& e) { return e.spare < 0; }),
+                              lightToggleList.end());
+}
+
+void lf_clearInboxAndLights() {
+    std::lock_guard lock(inboxMutex);
+    engineInbox.clear();
+    lightToggleList.clear();
+    static bool reserved = false;
+    if (!reserved) {
+        reserved = true;
+        engineInbox.reserve(256);
+        lightToggleList.reserve(128);
+    }
+}
+
+size_t gf_lightToggleCount() {
+    std::lock_guard lock(inboxMutex);
+    return lightToggleList.size();
 }

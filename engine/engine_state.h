@@ -1,0 +1,113 @@
+#pragma once
+// The engine's lists and the routines that the engine's own files call across one another.
+// Everything here belongs to the run thread unless a lock is named.
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/aircraft.h"
+#include "engine/notices.h"
+
+struct TrafficRecord;
+struct ParkPos;
+
+extern std::vector<LiveAircraft> liveList;       // reserved for 512
+extern std::vector<SimAircraft> staticList;      // reserved for 256
+extern std::vector<uint32_t> spawnIds;           // hexids cleared for creation, last in first out
+extern std::deque<SpawnOrder> liveCreateFifo;
+extern std::deque<SpawnOrder> staticCreateFifo;
+extern std::deque<uint32_t> removeFifo;          // object ids waiting for their removal
+extern std::vector<std::string> removedGhosts;   // callsigns (ending in "_") removed as ghosts
+extern std::vector<uint32_t> standCheckList;     // hexids just placed or landed (per-second duplicate check)
+extern std::unordered_map<uint32_t, std::string_view> rememberedLiveries;  // hexid -> title
+extern uint32_t watchedObjectId;                 // object id of the CALLSIGN_2_OBJECTID callsign
+
+
+// Run set-up and clean-up of the engine's containers.
+void gf_setupSessionContainers();
+void gf_cleanupSessionContainers();
+// Empties every engine list and queue and forgets the process-wide counters (tests).
+void gf_resetEngineState();
+
+// One engine tick (the main loop calls it every 10 ms while a flight runs).
+void gf_engineTick();
+// The per-tick update of every live aircraft, the list compaction and the position buffer swap.
+void lf_updateLiveList();
+
+// Feed hand-over, run-thread side: merges the queued buffered blocks, then up to `maxRecords`
+// records of the pending batch. Called by the tick with feedMutex free.
+void lf_mergeFeedIntake(int maxRecords);
+// Whether a live batch is still waiting to be merged (tests and diagnostics).
+size_t gf_pendingFeedSize();
+// Drops the pending batch and the queued buffered blocks.
+void gf_clearPendingFeed();
+
+// Live-list merge of one record.
+void lf_mergeFeedRecord(TrafficRecord& record);
+bool lf_matchFeedRecord(TrafficRecord& record, LiveAircraft& ac);
+void lf_addLiveAircraft(TrafficRecord& record);
+bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& record);
+void decodeExisting(LiveAircraft& ac, StreamPoint point);
+void lf_departStand(LiveAircraft& ac);
+
+// Spawning.
+void lf_spawnGate(LiveAircraft& ac);
+bool removeFarthestLive(double distanceNm);
+void spawnLiveAc(LiveAircraft& ac);
+bool lf_pickLiveLivery(LiveAircraft& ac);
+void lf_makeWayAtStand(LiveAircraft& ac, const ParkPos& stand);
+bool lf_onLiveCreated(LiveAircraft& ac, const SimNotice& notice);
+void lf_setFlightPlan(LiveAircraft& ac);
+void lf_initialLights(LiveAircraft& ac);
+void lf_onGroundContact(LiveAircraft& ac);
+
+// Per-tick update of one live aircraft; true when it is to leave the list.
+bool updateLiveAc(LiveAircraft& ac);
+
+// Upkeep.
+void lf_eraseLive(size_t index);
+std::string gf_standNameById(uint32_t standId);
+ParkPos* gf_findStandById(uint32_t standId);
+ParkPos* gf_findStandByName(std::string_view name);
+void gf_occupyStand(ParkPos& stand);
+const uint32_t* lf_blockingCoupledStand(const std::vector<uint32_t>& coupledIds, const ParkPos& stand,
+                                        const LiveAircraft& ac);
+
+// Distance in nautical miles from the user aircraft to a position.
+double lf_userDistanceNm(double latitude, double longitude);
+
+
+// ---- the engine's side of the simulator link (one file talks to the command area)
+struct EventData {
+    uint32_t event;
+    uint32_t data;
+};
+// Appends the events for one object under one hold of the command-area mutex, in order.
+void lf_queueEvents(uint32_t objectId, std::initializer_list<EventData> events);
+// One event through the link's own enqueue operation (takes the mutex itself).
+void lf_queueEvent(uint32_t objectId, uint32_t event, uint32_t data);
+// Pushes one object id onto the link's remove queue.
+void lf_pushRemoval(uint32_t objectId);
+// Hands one creation order to the link.
+void lf_sendCreation(const SpawnOrder& order);
+// Appends this tick's position of a live object to the back buffer (no lock: the run thread owns it).
+void lf_appendPosition(const LiveAircraft& ac);
+// Swaps the position buffers (drops this tick's positions when the link is busy at a low frame rate).
+void lf_swapPositionBuffers();
+// Asks for the data of every aircraft around the user (request 101).
+void lf_requestObjectsAround();
+// Asks once for the static CG data of an object (request 102).
+void lf_requestStaticCg(uint32_t objectId);
+// Assigns a flight-plan file to an object (request 110); true on success.
+bool lf_assignFlightPlan(uint32_t objectId, const std::string& path);
+// Sends ALL_LIGHTS_TOGGLE to an object at once; false when the call failed (the run then stops).
+bool lf_allLightsToggleNow(uint32_t objectId);
+// Spoiler handle and both throttle levers of an object in percent (data definition 401).
+void lf_setSpoilerThrottle(uint32_t objectId, double spoilerPercent, double throttlePercent);
+// Copies the user aircraft's last state into userState (and asks the link for a fresh one).
+void lf_copyUserState();
+// Whether the simulator says the user aircraft is on the ground.
+bool lf_userOnGround();

@@ -1,0 +1,154 @@
+// The engine tick: inbox, per-tick update, paced removals and creations, feed merge, spawn
+// orders, the objects request and the user state copy; plus the set-up and clean-up of a run.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "airports/parking.h"
+#include "airports/static_jobs.h"
+#include "engine/engine_state.h"
+#include "engine/feed_handover.h"
+#include "engine/notices.h"
+#include "foundation/log.h"
+#include "foundation/time_text.h"
+
+std::vector<LiveAircraft> liveList;
+std::vector<SimAircraft> staticList;
+std::vector<uint32_t> spawnIds;
+std::deque<SpawnOrder> liveCreateFifo;
+std::deque<SpawnOrder> staticCreateFifo;
+std::deque<uint32_t> removeFifo;
+std::vector<std::string> removedGhosts;
+std::vector<uint32_t> standCheckList;
+std::unordered_map<uint32_t, std::string_view> rememberedLiveries;
+uint32_t watchedObjectId = 0;
+
+void gf_placeStaticAircraft();
+void lf_clearInboxAndLights();
+
+namespace {
+
+constexpr const char* kObjectIdFile = "Callsign2ObjectId.txt";
+
+void deleteObjectIdFile() {
+    // A failure of the file system is not swallowed here: it ends the run's preparation.
+    const std::filesystem::path file(kObjectIdFile);
+    if (std::filesystem::exists(file)) std::filesystem::remove(file);
+}
+
+// Tick step 6: turns the last cleared hexid into a creation order.
+void lf_orderSpawn() {
+    if (spawnIds.empty()) return;
+    const uint32_t hexid = spawnIds.back();
+    spawnIds.pop_back();
+    auto it = std::find_if(liveList.begin(), liveList.end(), [&](const LiveAircraft& a) { return a.id == hexid; });
+    if (it == liveList.end()) return;
+    if (it->identity.callsign.empty()) {
+        gf_logError(fmt::format("{} {} objectid = 0?", "lf_orderSpawn", acLabel(*it)));
+        return;
+    }
+    constexpr double kRadToDeg = 57.29577951308232;
+    SpawnOrder order;
+    order.latitude = it->position[kPosLat];
+    order.longitude = it->position[kPosLon];
+    order.altitude = it->position[kPosAlt];
+    order.pitch = it->position[kPosPitch] * kRadToDeg;
+    order.bank = it->position[kPosBank] * kRadToDeg;
+    order.heading = it->position[kPosHeading] * kRadToDeg;
+    order.onGround = 0;
+    order.airspeed = 0;
+    order.callsign = it->identity.callsign;
+    order.title = it->liveryTitle;
+    order.id = it->id;
+    liveCreateFifo.push_back(std::move(order));
+}
+
+} // namespace
+
+void lf_updateLiveList() {
+    bool anyLeaves = false;
+    for (auto& ac : liveList) anyLeaves |= updateLiveAc(ac);
+    if (anyLeaves) {
+        liveList.erase(std::remove_if(liveList.begin(), liveList.end(),
+                                      [](const LiveAircraft& a) { return a.removeFromBuffer || a.removedFromQueue; }),
+                       liveList.end());
+    }
+    lf_swapPositionBuffers();
+}
+
+void gf_engineTick() {
+    const uint32_t t = engineTick.load();
+    gf_drainEngineInbox();
+    lf_updateLiveList();
+    if (t % 10 == 0) {
+        if (!removeFifo.empty()) {
+            lf_pushRemoval(removeFifo.front());
+            removeFifo.pop_front();
+        }
+        if (t % 50 == 0) {
+            if (!liveCreateFifo.empty()) {
+                lf_sendCreation(liveCreateFifo.front());
+                liveCreateFifo.pop_front();
+            } else {
+                if (!staticCreateFifo.empty()) {
+                    lf_sendCreation(staticCreateFifo.front());
+                    staticCreateFifo.pop_front();
+                }
+                if (!staticJobs.empty()) gf_placeStaticAircraft();
+            }
+        }
+    }
+    lf_mergeFeedIntake(2);
+    lf_orderSpawn();
+    if (t % 20 == 0) lf_requestObjectsAround();
+    if (t % 100 == 0) lf_copyUserState();
+    engineTick.store(t + 1);
+}
+
+void gf_setupSessionContainers() {
+    static bool reserved = false;
+    if (!reserved) {
+        reserved = true;
+        liveList.reserve(512);
+        staticList.reserve(256);
+        currentStands.reserve(512);
+        spawnIds.reserve(64);
+        removedGhosts.reserve(64);
+        standCheckList.reserve(64);
+    }
+    deleteObjectIdFile();
+}
+
+void gf_cleanupSessionContainers() {
+    currentAirport = CurrentAirport{};
+    lf_clearInboxAndLights();
+    staticJobs.clear();
+    spawnIds.clear();
+    parkAirports.clear();
+    removeFifo.clear();
+    liveCreateFifo.clear();
+    staticCreateFifo.clear();
+    staticList.clear();
+    liveList.clear();
+    currentStands.clear();
+    gf_clearPendingFeed();
+    deleteObjectIdFile();
+    weekSlot.store(0);
+}
+
+void gf_resetEngineState() {
+    lf_clearInboxAndLights();
+    gf_clearPendingFeed();
+    liveList.clear();
+    staticList.clear();
+    spawnIds.clear();
+    liveCreateFifo.clear();
+    staticCreateFifo.clear();
+    removeFifo.clear();
+    removedGhosts.clear();
+    standCheckList.clear();
+    rememberedLiveries.clear();
+    watchedObjectId = 0;
+}
