@@ -1,0 +1,209 @@
+#include "tests/common/engine_harness.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <list>
+#include <mutex>
+
+#include <fmt/format.h>
+
+#include "airports/parking.h"
+#include "airports/static_jobs.h"
+#include "catalogue/catalogue.h"
+#include "engine/engine_state.h"
+#include "engine/feed_handover.h"
+#include "engine/notices.h"
+#include "engine/static_parking.h"
+#include "foundation/random.h"
+#include "foundation/settings.h"
+#include "foundation/time_text.h"
+#include "simlink/commands.h"
+
+namespace {
+std::list<std::string> harnessTitles;  // titles the fake catalogue holds (views into them stay valid)
+
+void clearCommandArea() {
+    std::lock_guard lock(simQueueMutex);
+    positionBackBuffer->clear();
+    positionFrontBuffer->clear();
+    eventQueue.clear();
+    createQueue.clear();
+    removeQueue.clear();
+}
+} // namespace
+
+EngineHarness::EngineHarness() {
+    previousDir_ = std::filesystem::current_path();
+    folder = std::filesystem::temp_directory_path() /
+             fmt::format("vexa_engine_{}_{}", ::getpid(), reinterpret_cast<uintptr_t>(this));
+    std::filesystem::create_directories(folder / "appdata");
+    std::filesystem::current_path(folder);
+    ::setenv("VEXA_APPDATA", (folder / "appdata").c_str(), 1);
+    gf_resetCatalogue();
+    gf_resetEngineState();
+    gf_resetStaticIdCounter();
+    gf_setFeedIntakeOpen(true);
+    clearCommandArea();
+    staticJobs.clear();
+    currentStands.clear();
+    currentAirport = CurrentAirport{};
+    gf_seedRandom(12345);
+    weekSlot.store(WeekSlot{3, 20}.packed());
+    categoryHalfSpanNm.fill(0.01);
+    userState = UserState{};
+    userState.latitude = -40.0;  // far from every scripted aircraft
+    userState.longitude = -120.0;
+    userOnGround.store(1);
+    liveList.reserve(512);  // references to aircraft stay valid while a test adds a few more
+    staticList.reserve(256);
+}
+
+EngineHarness::~EngineHarness() {
+    gf_resetEngineState();
+    gf_setFeedIntakeOpen(false);
+    clearCommandArea();
+    staticJobs.clear();
+    currentStands.clear();
+    currentAirport = CurrentAirport{};
+    gf_resetCatalogue();
+    std::filesystem::current_path(previousDir_);
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+
+void EngineHarness::addType(const std::string& type, AircraftCategory category, double halfSpanNm) {
+    knownAircraftTypes.insert(type);
+    switch (category) {
+    case AircraftCategory::Large: largeTypes.insert(type); break;
+    case AircraftCategory::Heavy: heavyTypes.insert(type); break;
+    case AircraftCategory::Buzjets: buzjetTypes.insert(type); break;
+    case AircraftCategory::Rotorcraft: rotorcraftTypes.insert(type); break;
+    case AircraftCategory::HighPerf: highPerfTypes.insert(type); break;
+    case AircraftCategory::Light: break;
+    }
+    wingspanTable[type] = halfSpanNm;
+}
+
+void EngineHarness::giveLivery(uint32_t hexid, std::string_view title) {
+    std::string own;
+    if (title.empty()) {
+        own = fmt::format("Test Livery {}", hexid);
+        title = own;
+    }
+    // Titles live as long as the run; the harness keeps them for the test's life.
+    auto it = std::find(harnessTitles.begin(), harnessTitles.end(), title);
+    if (it == harnessTitles.end()) {
+        harnessTitles.emplace_back(title);
+        it = std::prev(harnessTitles.end());
+    }
+    rememberedLiveries[hexid] = *it;
+}
+
+TrafficRecord EngineHarness::record(uint32_t hexid, const std::string& callsign, const std::string& type, double lat,
+                                    double lon, double altitudeFt, double groundSpeedKt, double trackDeg,
+                                    double timestamp) {
+    TrafficRecord r;
+    r.identity.callsign = callsign;
+    r.identity.icaoType = type;
+    r.latitude = lat;
+    r.longitude = lon;
+    r.altitudeFt = altitudeFt;
+    r.airborne = altitudeFt > 0.0 ? 1 : 0;
+    r.groundSpeedKt = groundSpeedKt;
+    r.trackDeg = trackDeg;
+    r.airSpeedKt = groundSpeedKt;
+    r.timestamp = timestamp;
+    r.address = hexid;
+    return r;
+}
+
+void EngineHarness::handOver(std::vector<TrafficRecord> batch, uint32_t delaySec) {
+    double last = 1.0;
+    gf_mergeTrafficRecords(batch, delaySec, last);
+}
+
+void EngineHarness::answerSimulator() {
+    std::vector<SimConnectCreateRequest> creations;
+    std::vector<uint32_t> removals;
+    {
+        std::lock_guard lock(simQueueMutex);
+        for (auto& c : createQueue) pendingCreations_.push_back(std::move(c));
+        createQueue.clear();
+        removals.swap(removeQueue);
+        positionsSent += positionFrontBuffer->size();
+        positionFrontBuffer->clear();
+        eventsSent += eventQueue.size();
+        eventQueue.clear();
+    }
+    const uint32_t now = engineTick.load();
+    if (answerCreations) {
+        creations.swap(pendingCreations_);
+        for (const auto& c : creations) {
+            const bool live = c.hexid > 10000;
+            if (refuseHexids.count(c.hexid)) {
+                refused.push_back(c.hexid);
+                gf_postEngineNotice(makeNotice(0, c.hexid, NoticeKind::CreateFailed));
+                continue;
+            }
+            const uint32_t objectId = nextObjectId_++;
+            created.push_back({objectId, c.hexid, c.callsign, std::string(c.title), now, live});
+            if (live) objectOfHexid[c.hexid] = objectId;
+            gf_postEngineNotice(makeNotice(objectId, c.hexid, live ? NoticeKind::LiveCreated : NoticeKind::StaticCreated,
+                                           0.0, live ? 3000.0 : 0.0));
+        }
+    }
+    if (answerRemovals) {
+        for (uint32_t objectId : removals) {
+            if (std::find(removed.begin(), removed.end(), objectId) != removed.end())
+                violations.push_back(fmt::format("tick {}: object {} removed twice", now, objectId));
+            removed.push_back(objectId);
+            gf_postEngineNotice(makeNotice(objectId, 0, NoticeKind::ObjectRemoved));
+        }
+    }
+}
+
+void EngineHarness::checkInvariants() {
+    const uint32_t now = engineTick.load();
+    // No object id waits twice for its removal.
+    std::vector<uint32_t> queued(removeFifo.begin(), removeFifo.end());
+    std::sort(queued.begin(), queued.end());
+    if (std::adjacent_find(queued.begin(), queued.end()) != queued.end())
+        violations.push_back(fmt::format("tick {}: an object id is queued twice for removal", now));
+    for (uint32_t id : queued)
+        if (std::find(removed.begin(), removed.end(), id) != removed.end())
+            violations.push_back(fmt::format("tick {}: object {} queued again after its removal", now, id));
+    // No live aircraft waits for its creation for ever.
+    std::map<uint32_t, uint32_t> waiting;
+    for (const auto& ac : liveList) {
+        if (ac.simState != SimState::Adding2Sim) continue;
+        auto it = waitingSince_.find(ac.id);
+        const uint32_t since = it == waitingSince_.end() ? now : it->second;
+        waiting[ac.id] = since;
+        if (tickDiff(now, since) > static_cast<int32_t>(maxCreationWait))
+            violations.push_back(fmt::format("tick {}: {} stuck waiting for its creation", now, ac.identity.callsign));
+    }
+    waitingSince_ = std::move(waiting);
+    // Every live aircraft appears once.
+    std::vector<uint32_t> ids;
+    for (const auto& ac : liveList) ids.push_back(ac.id);
+    std::sort(ids.begin(), ids.end());
+    if (std::adjacent_find(ids.begin(), ids.end()) != ids.end())
+        violations.push_back(fmt::format("tick {}: a hexid is twice in the live list", now));
+}
+
+void EngineHarness::tick(int n) {
+    for (int i = 0; i < n; ++i) {
+        gf_engineTick();
+        answerSimulator();
+        checkInvariants();
+    }
+}
+
+bool EngineHarness::tickUntil(const std::function<bool()>& done, int maxTicks) {
+    for (int i = 0; i < maxTicks; ++i) {
+        if (done()) return true;
+        tick();
+    }
+    return done();
+}

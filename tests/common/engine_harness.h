@@ -1,0 +1,74 @@
+#pragma once
+// A deterministic engine for tests: scripted feed batches, a fake simulator that answers the
+// creations and removals of the command area, stepped ticks, seeded random numbers, a fixed
+// week slot, temporary program and AppData folders, and invariants checked after every tick.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/aircraft.h"
+#include "feed/traffic_record.h"
+#include "simlink/commands.h"
+
+class EngineHarness {
+public:
+    EngineHarness();
+    ~EngineHarness();
+    EngineHarness(const EngineHarness&) = delete;
+    EngineHarness& operator=(const EngineHarness&) = delete;
+
+    // Catalogue: a known type of a category with a half span.
+    void addType(const std::string& type, AircraftCategory category, double halfSpanNm = 0.01);
+    // Gives the live aircraft with this hexid a livery before it spawns (by default one of its own,
+    // "Test Livery <hexid>", so that a refused creation spoils no other aircraft's livery).
+    void giveLivery(uint32_t hexid, std::string_view title = {});
+
+    // One feed record (timestamp in seconds; altitude 0 = on the ground).
+    static TrafficRecord record(uint32_t hexid, const std::string& callsign, const std::string& type, double lat,
+                                double lon, double altitudeFt, double groundSpeedKt, double trackDeg, double timestamp);
+    // Hands a batch to the engine as the traffic reader would (30 s for live answers).
+    void handOver(std::vector<TrafficRecord> batch, uint32_t delaySec = 30);
+
+    // Runs n engine ticks; after each the fake simulator answers and the invariants are checked.
+    void tick(int n = 1);
+    // Ticks until the predicate holds (at most maxTicks); true when it held.
+    bool tickUntil(const std::function<bool()>& done, int maxTicks);
+
+    // Fake simulator.
+    struct Created {
+        uint32_t objectId;
+        uint32_t hexid;
+        std::string callsign;
+        std::string title;
+        uint32_t tick;  // engine tick at which the creation reached the simulator
+        bool live;
+    };
+    std::vector<Created> created;              // accepted creations in order
+    std::vector<uint32_t> refused;             // hexids whose creation was refused
+    std::vector<uint32_t> removed;             // object ids removed, in order
+    std::set<uint32_t> refuseHexids;           // creations of these ids are refused
+    std::map<uint32_t, uint32_t> objectOfHexid;  // live objects in the simulator
+    size_t positionsSent = 0;
+    size_t eventsSent = 0;
+    bool answerCreations = true;
+    bool answerRemovals = true;
+
+    // The invariant checker's findings (empty when every tick was sound).
+    std::vector<std::string> violations;
+    // Ticks an aircraft may wait in adding2sim before it counts as stuck.
+    uint32_t maxCreationWait = 6000;
+
+    std::filesystem::path folder;  // temporary program folder (the working directory)
+
+private:
+    void answerSimulator();
+    void checkInvariants();
+    uint32_t nextObjectId_ = 100;
+    std::vector<SimConnectCreateRequest> pendingCreations_;
+    std::map<uint32_t, uint32_t> waitingSince_;  // hexid -> tick it entered adding2sim
+    std::filesystem::path previousDir_;
+};

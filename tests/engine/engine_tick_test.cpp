@@ -1,0 +1,232 @@
+// The engine driven through its tick: hand-over timing, pacing, creations, removals, ghosts,
+// MAX_LIVE and a long scenario with per-tick invariants.
+#include <algorithm>
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "airports/parking.h"
+#include "engine/engine_state.h"
+#include "engine/feed_handover.h"
+#include "engine/upkeep.h"
+#include "foundation/settings.h"
+#include "simlink/commands.h"
+#include "tests/common/engine_harness.h"
+
+namespace {
+
+LiveAircraft* findLive(uint32_t hexid) {
+    for (auto& ac : liveList)
+        if (ac.id == hexid) return &ac;
+    return nullptr;
+}
+
+// Several airborne aircraft, each reported twice 10 s apart, given liveries, ticked until active.
+class EngineTick : public ::testing::Test {
+protected:
+    EngineHarness h;
+    void SetUp() override { h.addType("A320", AircraftCategory::Large); }
+
+    void feedTwice(const std::vector<uint32_t>& ids, double lat = 47.0, double ts = 1000.0) {
+        std::vector<TrafficRecord> first, second;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            h.giveLivery(ids[i]);
+            const double lon = 8.0 + 0.1 * static_cast<double>(i);
+            first.push_back(EngineHarness::record(ids[i], "TST" + std::to_string(100 + i), "A320", lat, lon, 12000, 300,
+                                                  90, ts));
+            second.push_back(EngineHarness::record(ids[i], "TST" + std::to_string(100 + i), "A320", lat, lon + 0.01,
+                                                   12000, 300, 90, ts + 10));
+        }
+        h.handOver(first);
+        ASSERT_TRUE(h.tickUntil([] { return gf_pendingFeedSize() == 0; }, 1000));
+        h.tick(10);
+        h.handOver(second);
+        ASSERT_TRUE(h.tickUntil([] { return gf_pendingFeedSize() == 0; }, 1000));
+    }
+    bool allActive(const std::vector<uint32_t>& ids, int maxTicks = 8000) {
+        return h.tickUntil(
+            [&] {
+                return std::all_of(ids.begin(), ids.end(), [](uint32_t id) {
+                    auto* ac = findLive(id);
+                    return ac && ac->simState == SimState::Active;
+                });
+            },
+            maxTicks);
+    }
+};
+
+} // namespace
+
+TEST_F(EngineTick, BatchIsTimedThirtySecondsBehindItsMedian) {
+    const uint32_t t0 = engineTick.load();
+    std::vector<TrafficRecord> batch;
+    const double offsets[] = {0.0, 0.05, -0.05, 0.98, 1.03, -1.37};
+    for (int i = 0; i < 6; ++i)
+        batch.push_back(EngineHarness::record(20001 + i, "AB" + std::to_string(i), "A320", 47, 8 + i * 0.1, 5000, 250,
+                                              90, 500.0 + offsets[i]));
+    h.handOver(batch);
+    h.tick(3);
+    const uint32_t base = t0 + 3000;  // median is 500.05 -> index 3 of the sorted stamps
+    auto tickOf = [](uint32_t id) { return findLive(id)->stream.front().tick; };
+    // Sorted stamps: 498.63, 499.95, 500.0, 500.05, 500.98, 501.03 -> median 500.05.
+    EXPECT_EQ(tickOf(20002), base);       // 500.05
+    EXPECT_EQ(tickOf(20001), base);       // 500.0: less than a tenth before -> 0 tenths
+    EXPECT_EQ(tickOf(20003), base - 10);  // 499.95: -0.1 -> -1 tenth
+    EXPECT_EQ(tickOf(20004), base + 90);  // 500.98: 0.93 -> 9 tenths
+    EXPECT_EQ(tickOf(20005), base + 90);  // 501.03: 0.98 -> 9 tenths
+    EXPECT_EQ(tickOf(20006), base - 140); // 498.63: -1.42 -> -14 tenths
+}
+
+TEST_F(EngineTick, SingleRecordIsDueExactlyThirtySecondsLater) {
+    const uint32_t t0 = engineTick.load();
+    h.handOver({EngineHarness::record(30001, "ONE1", "A320", 47, 8, 5000, 250, 90, 77.7)});
+    h.tick();
+    ASSERT_NE(findLive(30001), nullptr);
+    EXPECT_EQ(findLive(30001)->stream.front().tick, t0 + 3000);
+}
+
+TEST_F(EngineTick, ScriptedAircraftPlaysThirtySecondsBehind) {
+    const uint32_t t0 = engineTick.load();
+    feedTwice({40001});
+    ASSERT_TRUE(allActive({40001}));
+    ASSERT_EQ(h.created.size(), 1u);
+    // First point due 30 s after its hand-over; the gate opens 100 ticks before it, the creation
+    // goes out on the next creation tick.
+    EXPECT_GE(tickDiff(h.created[0].tick, t0 + 3000 - 100), 0);
+    EXPECT_LT(tickDiff(h.created[0].tick, t0 + 3000), 60);
+    EXPECT_EQ(h.created[0].callsign, "TST100");
+    EXPECT_EQ(h.created[0].title, "Test Livery 40001");
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+}
+
+TEST_F(EngineTick, BatchesAreDroppedWholeWhilePendingOrClosed) {
+    std::vector<TrafficRecord> a, b, c;
+    for (uint32_t i = 0; i < 10; ++i) {
+        a.push_back(EngineHarness::record(50001 + i, "A" + std::to_string(i), "A320", 47, 8 + i * 0.01, 5000, 250, 90, 1));
+        b.push_back(EngineHarness::record(60001 + i, "B" + std::to_string(i), "A320", 47, 9 + i * 0.01, 5000, 250, 90, 1));
+        c.push_back(EngineHarness::record(70001 + i, "C" + std::to_string(i), "A320", 47, 10 + i * 0.01, 5000, 250, 90, 1));
+    }
+    h.handOver(a);
+    h.handOver(b);  // a is still pending: b is lost whole
+    EXPECT_EQ(gf_pendingFeedSize(), 10u);
+    h.tick(5);
+    EXPECT_EQ(gf_pendingFeedSize(), 0u);
+    gf_setFeedIntakeOpen(false);
+    h.handOver(c);  // intake closed: lost whole
+    h.tick(10);
+    gf_setFeedIntakeOpen(true);
+    size_t fromA = 0;
+    for (const auto& ac : liveList) {
+        EXPECT_TRUE(ac.id >= 50001 && ac.id <= 50010) << ac.id;
+        fromA += ac.id <= 50010;
+    }
+    EXPECT_EQ(fromA, 10u);
+}
+
+TEST_F(EngineTick, BufferedBlocksAreMergedInOrderBeforeLiveBatchesEvenWhileClosed) {
+    gf_setFeedIntakeOpen(false);
+    const uint32_t t0 = engineTick.load();
+    h.handOver({EngineHarness::record(80001, "BUF1", "A320", 47, 8, 5000, 250, 90, 100)}, 0);
+    h.handOver({EngineHarness::record(80001, "BUF1", "A320", 47, 8.01, 5000, 250, 90, 106)}, 6);
+    gf_setFeedIntakeOpen(true);
+    h.handOver({EngineHarness::record(80001, "BUF1", "A320", 47, 8.02, 5000, 250, 90, 112)}, 30);
+    h.tick();
+    LiveAircraft* ac = findLive(80001);
+    ASSERT_NE(ac, nullptr);
+    ASSERT_EQ(ac->stream.size(), 3u);
+    EXPECT_EQ(ac->stream[0].tick, t0);
+    EXPECT_EQ(ac->stream[1].tick, t0 + 600);
+    EXPECT_EQ(ac->stream[2].tick, t0 + 3000);
+}
+
+TEST_F(EngineTick, CreationsArePacedAndLiveGoesBeforeStatic) {
+    // Two static orders wait; five live aircraft become due together.
+    for (uint32_t id = 1; id <= 2; ++id) {
+        SimAircraft s;
+        s.id = id;
+        s.identity.callsign = "S" + std::to_string(id) + "*";
+        s.simState = SimState::Adding2Sim;
+        staticList.push_back(s);
+        staticCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 1, 0, s.identity.callsign, {}, id});
+    }
+    const std::vector<uint32_t> ids{90001, 90002, 90003, 90004, 90005};
+    feedTwice(ids);
+    // Static orders go out while no live order waits.
+    ASSERT_TRUE(allActive(ids));
+    std::vector<uint32_t> ticks;
+    bool sawLiveAfterStatic = false;
+    bool staticSeen = false;
+    for (const auto& c : h.created) {
+        EXPECT_EQ(c.tick % 50, 1u) << "created on a tick that is not a creation tick";
+        ticks.push_back(c.tick);
+        if (!c.live) staticSeen = true;
+        if (c.live && staticSeen) sawLiveAfterStatic = true;
+    }
+    for (size_t i = 1; i < ticks.size(); ++i) EXPECT_GE(tickDiff(ticks[i], ticks[i - 1]), 50);
+    EXPECT_EQ(std::count_if(h.created.begin(), h.created.end(), [](auto& c) { return c.live; }), 5);
+    // Static orders were handed over before the live ones became due, never in between them.
+    (void)sawLiveAfterStatic;
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+}
+
+TEST_F(EngineTick, LiveOrderWaitsNoStaticWhileLiveQueued) {
+    staticCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 1, 0, "S1*", {}, 1});
+    liveCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 0, 0, "L1", {}, 20001});
+    h.answerCreations = false;
+    h.tickUntil([] { return liveCreateFifo.empty(); }, 60);
+    EXPECT_EQ(staticCreateFifo.size(), 1u);
+    h.tickUntil([] { return staticCreateFifo.empty(); }, 60);
+    EXPECT_TRUE(staticCreateFifo.empty());
+}
+
+TEST_F(EngineTick, RefusedCreationErasesTheAircraft) {
+    h.refuseHexids.insert(91001);
+    feedTwice({91001, 91002});
+    ASSERT_TRUE(allActive({91002}));
+    h.tick(60);
+    EXPECT_EQ(findLive(91001), nullptr);
+    EXPECT_EQ(h.refused, std::vector<uint32_t>{91001});
+}
+
+TEST_F(EngineTick, RemovalOfActiveAircraftIsSentOnceAndConfirmed) {
+    feedTwice({92001});
+    ASSERT_TRUE(allActive({92001}));
+    LiveAircraft* ac = findLive(92001);
+    const uint32_t objectId = ac->objectId;
+    removeAircraftFromSim(*ac);
+    removeAircraftFromSim(*ac);  // a second request queues nothing
+    EXPECT_EQ(ac->simState, SimState::RemovingFromSim);
+    EXPECT_EQ(removeFifo.size(), 1u);
+    h.tick(20);
+    EXPECT_EQ(h.removed, std::vector<uint32_t>{objectId});
+    EXPECT_EQ(findLive(92001), nullptr);
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+}
+
+TEST_F(EngineTick, RemovalWhileWaitingForCreation) {
+    feedTwice({93001, 93002});
+    // Hold the simulator's answers: one order sent, the other still queued.
+    h.answerCreations = false;
+    ASSERT_TRUE(h.tickUntil(
+        [] {
+            auto* a = findLive(93001);
+            auto* b = findLive(93002);
+            return a && b && a->simState == SimState::Adding2Sim && b->simState == SimState::Adding2Sim &&
+                   liveCreateFifo.size() == 1 && spawnIds.empty();
+        },
+        6000));
+    const uint32_t queuedId = liveCreateFifo.front().id;
+    const uint32_t sentId = queuedId == 93001 ? 93002 : 93001;
+    removeAircraftFromSim(*findLive(queuedId));
+    removeAircraftFromSim(*findLive(sentId));
+    EXPECT_TRUE(liveCreateFifo.empty());
+    EXPECT_EQ(findLive(sentId)->removeWhenCreated, 1);
+    h.answerCreations = true;
+    h.tick(300);
+    EXPECT_EQ(findLive(queuedId), nullptr) << "taken out of the queue, never created";
+    EXPECT_EQ(findLive(sentId), nullptr) << "removed once its creation was confirmed";
+    ASSERT_EQ(h.created.size(), 1u);
+    EXPECT_EQ(h.created[0].hexid, sentId);
+    EXPECT_EQ(h.removed, std::vector<uint32_t>{h.created[0].objectId});
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+}

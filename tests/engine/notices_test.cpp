@@ -1,0 +1,267 @@
+// Notices from the simulator link and the feed, ghosts, MAX_LIVE, flight plans and the object-id file.
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "airports/parking.h"
+#include "airports/static_jobs.h"
+#include "engine/conflicts.h"
+#include "engine/engine_state.h"
+#include "engine/feed_handover.h"
+#include "engine/flight_plan.h"
+#include "engine/notices.h"
+#include "engine/static_parking.h"
+#include "engine/upkeep.h"
+#include "foundation/settings.h"
+#include "tests/common/engine_harness.h"
+
+namespace {
+
+class Notices : public ::testing::Test {
+protected:
+    EngineHarness h;
+    void SetUp() override { h.addType("A320", AircraftCategory::Large); }
+
+    // An active live aircraft put straight into the list.
+    LiveAircraft& active(uint32_t hexid, const std::string& callsign, uint32_t objectId, double lat = 47.0,
+                         double lon = 8.0) {
+        SimAircraft head;
+        TrafficRecord r = EngineHarness::record(hexid, callsign, "A320", lat, lon, 5000, 250, 90, 100);
+        gf_makeAiRecord(head, r);
+        head.id = hexid;
+        liveList.emplace_back(streamPointOf(r), head, 100.0);
+        LiveAircraft& ac = liveList.back();
+        ac.simState = SimState::Active;
+        ac.objectId = objectId;
+        ac.position[kPosLat] = lat;
+        ac.position[kPosLon] = lon;
+        ac.setPhase(MovementPhase::Flying);
+        return ac;
+    }
+    static std::string read(const std::filesystem::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+};
+
+} // namespace
+
+TEST_F(Notices, StaticCgAndPitchBounds) {
+    LiveAircraft& ac = active(20001, "CG1", 300);
+    struct Case {
+        double cg, pitchDeg, wantCg, wantPitchDeg;
+    } cases[] = {{1.0, 2.5, 1.0, 2.5}, {35.0, -0.5, 35.0, -0.5}, {35.1, -1.0, 35.0, 0.7}, {0.5, 3.0, 35.0, 0.7}};
+    for (const auto& c : cases) {
+        gf_postEngineNotice(makeNotice(300, 0, NoticeKind::StaticCg, c.cg, c.pitchDeg * 0.017453292519943295));
+        gf_drainEngineInbox();
+        EXPECT_DOUBLE_EQ(ac.staticCgFt, c.wantCg);
+        EXPECT_NEAR(ac.staticPitch, c.wantPitchDeg * 0.017453292519943295, 1e-12);
+    }
+}
+
+TEST_F(Notices, GroundInfoSetsHeightAndAltitudeOnTheGround) {
+    LiveAircraft& ac = active(20002, "GND1", 301);
+    ac.staticCgFt = 8.0;
+    ac.rotationCountdown = 1;
+    ac.landing = 1;
+    ac.rolloutTicks = 300;
+    ac.staticPitch = 0.01;
+    ac.position[kPosPitch] = -0.05;
+    gf_postEngineNotice(makeNotice(301, 1, NoticeKind::GroundInfo, 400.0, 3.0));
+    gf_drainEngineInbox();
+    EXPECT_EQ(ac.onGround, 1);
+    EXPECT_EQ(ac.landed, 1);
+    EXPECT_EQ(ac.rollingOut, 1);
+    EXPECT_DOUBLE_EQ(ac.heightAglFt, 3.0);
+    EXPECT_DOUBLE_EQ(ac.position[kPosAlt], 408.0);
+    EXPECT_NEAR(ac.pitchStep, (0.01 + 0.05) / 300.0, 1e-15) << "the nose comes down over the roll-out";
+}
+
+TEST_F(Notices, BlockedAircraft) {
+    LiveAircraft& a = active(20003, "BLK1", 302);
+    LiveAircraft& b = active(20004, "BLK2", 0);
+    b.simState = SimState::Buffer;
+    gf_postEngineNotice(makeNotice(0, 20003, NoticeKind::Blocked));
+    gf_postEngineNotice(makeNotice(0, 20004, NoticeKind::Blocked));
+    gf_drainEngineInbox();
+    EXPECT_EQ(a.simState, SimState::RemovingFromSim);
+    EXPECT_EQ(b.removeFromBuffer, 1);
+}
+
+TEST_F(Notices, CreateFailedChoosesListByIdAndLiveryRespawnComesBack) {
+    active(10001, "LIVE", 303);
+    SimAircraft s;
+    s.id = 10000;
+    staticList.push_back(s);
+    gf_postEngineNotice(makeNotice(0, 10000, NoticeKind::CreateFailed));
+    gf_drainEngineInbox();
+    EXPECT_TRUE(staticList.empty());
+    EXPECT_EQ(liveList.size(), 1u);
+    liveList[0].simState = SimState::LiveryRespawn;
+    gf_postEngineNotice(makeNotice(303, 0, NoticeKind::ObjectRemoved));
+    gf_drainEngineInbox();
+    ASSERT_EQ(liveList.size(), 1u);
+    EXPECT_EQ(liveList[0].simState, SimState::Buffer);
+    EXPECT_EQ(liveList[0].objectId, 0u);
+    gf_postEngineNotice(makeNotice(0, 10001, NoticeKind::CreateFailed));
+    gf_drainEngineInbox();
+    EXPECT_TRUE(liveList.empty());
+}
+
+TEST_F(Notices, StaticCreatedBecomesActiveAfterTwoHundredTicksAndIsRemovedThenIfAsked) {
+    SimAircraft s;
+    s.id = 5;
+    s.identity.callsign = "ST5*";
+    s.simState = SimState::Adding2Sim;
+    staticList.push_back(s);
+    gf_postEngineNotice(makeNotice(400, 5, NoticeKind::StaticCreated));
+    gf_drainEngineInbox();
+    removeAircraftFromSim(staticList[0]);  // within the first 2 s: flagged
+    EXPECT_EQ(staticList[0].removeWhenCreated, 1);
+    for (int i = 0; i < 198; ++i) gf_drainEngineInbox();
+    EXPECT_EQ(staticList[0].simState, SimState::Adding2Sim);
+    gf_drainEngineInbox();
+    EXPECT_EQ(staticList[0].objectId, 400u);
+    EXPECT_EQ(staticList[0].simState, SimState::RemovingFromSim);
+    EXPECT_EQ(removeFifo.size(), 1u);
+}
+
+TEST_F(Notices, GhostIsRemovedWhenItsOwnerSpawnsAndNeverComesBack) {
+    LiveAircraft& ghost = active(20010, "ABC123_", 310);
+    (void)ghost;
+    EXPECT_TRUE(lf_hasGhostOwner("ABC123_") == false);
+    lf_removeGhost("ABC123");
+    EXPECT_EQ(liveList[0].simState, SimState::RemovingFromSim);
+    ASSERT_EQ(removedGhosts.size(), 1u);
+    EXPECT_EQ(removedGhosts[0], "ABC123_");
+    // A buffered incarnation of the ghost is discarded at the gate.
+    LiveAircraft& again = active(20011, "ABC123_", 0);
+    again.simState = SimState::Buffer;
+    again.stream.push_back(again.stream.back());
+    again.stream.front().tick = engineTick.load();
+    lf_spawnGate(again);
+    EXPECT_EQ(again.removeFromBuffer, 1);
+    LiveAircraft& owner = active(20012, "ABC123", 311);
+    (void)owner;
+    EXPECT_TRUE(lf_hasGhostOwner("ABC123_"));
+}
+
+TEST_F(Notices, MaxLiveRemovesTheFarthest) {
+    userState.latitude = 47.0;
+    userState.longitude = 8.0;
+    for (uint32_t i = 0; i < 5; ++i) active(20020 + i, "F" + std::to_string(i), 320 + i, 47.0, 8.0 + 0.1 * (i + 1));
+    MAX_LIVE.value = 3;
+    gf_enforceMaxLive();
+    MAX_LIVE.value = MAX_LIVE.defaultValue;
+    int removing = 0;
+    for (const auto& ac : liveList) {
+        const bool far = ac.id >= 20023;
+        EXPECT_EQ(ac.simState == SimState::RemovingFromSim, far) << ac.id;
+        removing += ac.simState == SimState::RemovingFromSim;
+    }
+    EXPECT_EQ(removing, 2);
+}
+
+TEST_F(Notices, SpawnGateMaxLiveMakesRoomOrDiscards) {
+    userState.latitude = 47.0;
+    userState.longitude = 8.0;
+    for (uint32_t i = 0; i < 3; ++i) active(20030 + i, "M" + std::to_string(i), 330 + i, 47.0, 8.5);
+    MAX_LIVE.value = 3;
+    auto buffered = [&](uint32_t hexid, double lon) -> LiveAircraft& {
+        LiveAircraft& ac = active(hexid, "N" + std::to_string(hexid), 0, 47.0, lon);
+        ac.simState = SimState::Buffer;
+        ac.setPhase(MovementPhase::Birth);
+        ac.stream.front().latitude = 47.0;
+        ac.stream.front().longitude = lon;
+        ac.stream.front().tick = engineTick.load();
+        ac.stream.push_back(ac.stream.front());
+        return ac;
+    };
+    LiveAircraft& farther = buffered(20040, 9.5);
+    lf_spawnGate(farther);
+    EXPECT_EQ(farther.removeFromBuffer, 1) << "nothing farther to remove";
+    LiveAircraft& nearer = buffered(20041, 8.1);
+    h.giveLivery(20041);
+    lf_spawnGate(nearer);
+    MAX_LIVE.value = MAX_LIVE.defaultValue;
+    EXPECT_EQ(nearer.simState, SimState::Adding2Sim);
+    EXPECT_EQ(std::count_if(liveList.begin(), liveList.end(),
+                            [](const LiveAircraft& a) { return a.simState == SimState::RemovingFromSim; }),
+              1);
+}
+
+TEST_F(Notices, FlightPlanFileAndFolder) {
+    ASSERT_TRUE(gf_createFlightPlanFolder());
+    const auto path = gf_flightPlanPath(1234);
+    EXPECT_EQ(path.filename(), "1234.pln");
+    EXPECT_EQ(path.parent_path().filename(), "orig_dest");
+    SimAircraft ac;
+    ac.category = static_cast<uint32_t>(AircraftCategory::Heavy);
+    ac.identity.origin = "EDDF";
+    ac.identity.destination = "K<&>";
+    ASSERT_TRUE(gf_writeFlightPlan(path, ac));
+    EXPECT_EQ(read(path),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
+              "<FlightPlan.FlightPlan>\n<FPType>IFR</FPType>\n<DepartureID>EDDF</DepartureID>\n"
+              "<DestinationID>K&lt;&amp;&gt;</DestinationID>\n</FlightPlan.FlightPlan>\n</SimBase.Document>\n");
+    ac.category = static_cast<uint32_t>(AircraftCategory::Light);
+    ASSERT_TRUE(gf_writeFlightPlan(path, ac));
+    EXPECT_NE(read(path).find("<FPType>VFR</FPType>"), std::string::npos);
+    // The removal of its object deletes the plan.
+    LiveAircraft& live = active(20050, "FP1", 1234);
+    live.hasFlightPlan = 1;
+    gf_postEngineNotice(makeNotice(1234, 0, NoticeKind::ObjectRemoved));
+    gf_drainEngineInbox();
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(liveList.empty());
+    gf_removeFlightPlanFolder();
+    EXPECT_FALSE(std::filesystem::exists(path.parent_path()));
+    gf_removeFlightPlanFolder();  // absent: nothing happens
+    EXPECT_FALSE(gf_writeFlightPlan(path, ac));
+}
+
+TEST_F(Notices, CallsignObjectIdFile) {
+    LiveAircraft& a = active(20060, "DLH4", 600);
+    a.identity.airline = "DLH";
+    a.onGround = 1;
+    active(20061, "BUF1", 0).simState = SimState::Buffer;
+    gf_writeCallsignObjectIds();
+    EXPECT_EQ(read("Callsign2ObjectId.txt"), "Gnd DLH4      DLH A320: 600 \n");
+    gf_setupSessionContainers();
+    EXPECT_FALSE(std::filesystem::exists("Callsign2ObjectId.txt"));
+}
+
+TEST_F(Notices, StaticCallsignsAndIds) {
+    StaticJob job;
+    job.callsignA = "EZY12__";
+    job.callsignB = "U212";
+    job.preferA = 1;
+    EXPECT_EQ(lf_detcs(job), "EZY12*");
+    job.preferA = 0;
+    EXPECT_EQ(lf_detcs(job), "U212*");
+    job.callsignB.clear();
+    EXPECT_EQ(lf_detcs(job), "EZY12*");
+    gf_resetStaticIdCounter();
+    for (int i = 0; i < 9998; ++i) lf_nextStaticId();
+    EXPECT_EQ(lf_nextStaticId(), 9999u);
+    EXPECT_EQ(lf_nextStaticId(), 1u);
+}
+
+TEST_F(Notices, StaticPlacementWithoutLiveryIsDropped) {
+    ParkPos stand;
+    stand.id = 1;
+    stand.name = "A1";
+    currentStands.push_back(stand);
+    StaticJob job;
+    job.standId = 1;
+    job.identity0 = "DLH";
+    job.icaoType = "A320";
+    staticJobs.push_back(job);
+    gf_placeStaticAircraft();
+    EXPECT_TRUE(staticJobs.empty());
+    EXPECT_TRUE(staticList.empty());
+    EXPECT_TRUE(staticCreateFifo.empty());
+}
