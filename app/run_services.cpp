@@ -2,11 +2,16 @@
 
 #include "airports/parking.h"
 #include "app/main_window.h"
+#include "airports/airports.h"
 #include "app/status_line.h"
+#include "app/window_proc.h"
 #include "catalogue/livery_db.h"
 #include "catalogue/livery_matching.h"
 #include "engine/feed_handover.h"
 #include "engine/notices.h"
+#include "catalogue/livery_scan.h"
+#include "catalogue/reference_db.h"
+#include "feed/credential.h"
 #include "feed/feed_state.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
@@ -57,38 +62,31 @@ RunServices gf_defaultRunServices() {
   };
   s.resetWindowState = [] {
     mainWindow.resetRunFields();
+    simNotYetOpened.store(1);
     mainWindow.invalidate();
   };
-  s.enableObjectIdField = [] {
-    if (ui::Window* w = mainWindow.window.load()) w->setEnabled(CALLSIGN_2_OBJECTID.controlId, true);
-  };
+  s.enableObjectIdField = [] { gf_enableControl(CALLSIGN_2_OBJECTID.controlId, true); };
   s.enableRereadControls = [] {
-    if (ui::Window* w = mainWindow.window.load()) {
-      w->setEnabled(32838, true);  // "Re-read"
-      w->setEnabled(DESTINATION.controlId, true);
-    }
+    gf_enableControl(kRereadButtonId, true);
+    gf_enableControl(DESTINATION.controlId, true);
   };
   s.enableTimeShiftControls = [](bool enabled) {
-    if (ui::Window* w = mainWindow.window.load()) {
-      for (const ParameterControl* c : std::initializer_list<const ParameterControl*>{
-               &TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS, &SIM_TIME, &KEEP_SIM_TIME_PAR})
-        w->setEnabled(c->controlId, enabled);
-    }
+    for (const ParameterControl* c : std::initializer_list<const ParameterControl*>{
+             &TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS, &SIM_TIME, &KEEP_SIM_TIME_PAR})
+      gf_enableControl(c->controlId, enabled);
     if (!enabled) {
       mainWindow.timeShiftEnabled.store(false);
       mainWindow.invalidate();
     }
   };
-  s.setCheck = [](int controlId, bool checked) {
-    if (ui::Window* w = mainWindow.window.load()) w->setChecked(controlId, checked);
-  };
-  s.disableParkingControls = nothing;
+  s.setCheck = [](int controlId, bool checked) { gf_setCheck(controlId, checked); };
+  s.disableParkingControls = [] { gf_disableParkingControls(); };
   s.showMinutesToRenewal = [](std::uint32_t minutes) {
     mainWindow.minutesToRenewal.store(static_cast<std::int32_t>(minutes));
     mainWindow.invalidate(panel::statistics);
   };
   s.statusSecondStep = [] { gf_statusSecondStep(); };
-  s.autoRange = nothing;
+  s.autoRange = [] { gf_autoRange(); };
   s.setTimeShift = [](std::int32_t, bool) {};
 
   // Simulator link.
@@ -111,24 +109,24 @@ RunServices gf_defaultRunServices() {
   s.resetSimLink = [] { gf_resetSimLink(); };
 
   // Live-traffic feed.
-  s.setQueryBox = [] { gf_setQueryBox(); };
-  s.authenticate = [] { gf_authenticater(); };
+  s.setQueryBox = nothing;  // feed: gf_setQueryBox
+  s.authenticate = nothing;  // feed: gf_authenticater
   s.loggedIn = [] { return !weatherReader.guid.empty(); };
   s.professionalAccount = [] { return professionalAccount.load(); };
-  s.startReader = [](FeedReader r) {
-    if (r == FeedReader::weather)
-      gf_startWeatherReaderThread();
-    else
-      gf_startTrafficReaderThread();
-  };
+  // feed: gf_startWeatherReaderThread / gf_startTrafficReaderThread. Until the readers are there a started
+  // reader has nothing to do and reports itself stopped at once.
+  s.startReader = [](FeedReader r) { readerObject(r).readerStopped.store(1); };
   s.stopReader = [](FeedReader r) { readerObject(r).readerStop.store(1); };
   s.readerStopped = [](FeedReader r) { return readerObject(r).readerStopped.load() != 0; };
-  s.resetReader = [](FeedReader r) { gf_resetReader(readerObject(r)); };
-  s.deauthenticate = [] { gf_deauthenticate(trafficReader); };
+  s.resetReader = [](FeedReader r) {  // feed: gf_resetReader
+    readerObject(r).readerStop.store(0);
+    readerObject(r).readerStopped.store(0);
+  };
+  s.deauthenticate = nothing;  // feed: gf_deauthenticate(trafficReader)
   s.weatherReady = [] { return mainWindow.qnh.load(); };
   s.setOwnPosition = [](UserPosition p) { trafficReader.setOwnPosition(LatLon{p.latitude, p.longitude}); };
   s.trafficDataTime = [] { return lastFeedTimestamp.load(); };
-  s.setStatusLights = [] { gf_setStatusLights(); };
+  s.setStatusLights = nothing;  // feed: gf_setStatusLights
   s.setBufferedMode = [] { trafficReader.bufferedMode.exchange(1); };
   s.resetFeedSession = [] { professionalAccount.store(false); };
 
@@ -166,5 +164,36 @@ RunServices gf_defaultRunServices() {
   s.standsPresent = [] { return !currentStands.empty(); };
   s.removeStaticParked = [] { gf_removeStaticParked(); };
   s.rereadParkAirports = [](std::string& message) { return gf_rereadParkAirports(true, message); };
+
+  // Run preparation.
+  PreparationServices& p = s.prep;
+  p.repaint = [] { mainWindow.invalidate(); };
+  p.enableControl = [](int controlId, bool enabled) { gf_enableControl(controlId, enabled); };
+  p.showField = [](int controlId) {
+    if (controlId == ALL_INSTALL_PATH.controlId) gf_showTextField(ALL_INSTALL_PATH);
+  };
+  p.resetTimeShiftFields = nothing;
+  p.splitTimeShift = [](std::int32_t) {};
+  p.setAddonAirportCounts = [](std::uint64_t simaddon, std::uint64_t thirdParty) {
+    mainWindow.simaddonAirportCount.store(simaddon);
+    mainWindow.thirdpAirportCount.store(thirdParty);
+  };
+  p.setTopMost = [](bool on) {
+    if (ui::Window* w = mainWindow.window.load()) w->setTopMost(on);
+  };
+  p.enablePtControls = [] { gf_enablePtControls(); };
+  p.autoRange = [] { gf_autoRange(); };
+  p.setDestination = [](const std::string&) {};
+  p.scanLiveries = [] { gf_scanLiveries(); };
+  p.readDatabase = [] { gf_readDatabase(); };
+  p.readAirports = [] { gf_readAirports(); };
+  p.scanAddonAirports = [] { gf_scanAddonAirports(); };
+  p.readMyParkAirports = [] { return lf_readMyParkAirports(); };
+  p.findRtCredential = nothing;  // feed: gf_findRtCredential
+  p.createRtCredentialFile = nothing;  // feed: gf_createRtCredentialFile
+  p.checkNewVersion = nothing;
+  p.updateAddonPackage = nothing;
+  p.detectInstallPath = [] { return std::string(); };
+  p.createFlightPlanFolder = nothing;
   return s;
 }

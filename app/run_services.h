@@ -17,6 +17,31 @@ struct UserPosition {
 
 enum class FeedReader { weather, traffic };
 
+// The run preparation's calls.
+struct PreparationServices {
+  std::function<void()> repaint;                   // the whole window
+  std::function<void(int controlId, bool enabled)> enableControl;
+  std::function<void(int controlId)> showField;    // the setting's value into its field
+  std::function<void()> resetTimeShiftFields;
+  std::function<void(std::int32_t minutes)> splitTimeShift;
+  std::function<void(std::uint64_t simaddon, std::uint64_t thirdParty)> setAddonAirportCounts;
+  std::function<void(bool on)> setTopMost;
+  std::function<void()> enablePtControls;
+  std::function<void()> autoRange;
+  std::function<void(const std::string& icao)> setDestination;  // a known airport becomes the destination
+  std::function<void()> scanLiveries;
+  std::function<void()> readDatabase;
+  std::function<void()> readAirports;
+  std::function<void()> scanAddonAirports;
+  std::function<bool()> readMyParkAirports;
+  std::function<void()> findRtCredential;
+  std::function<void()> createRtCredentialFile;
+  std::function<void()> checkNewVersion;
+  std::function<void()> updateAddonPackage;
+  std::function<std::string()> detectInstallPath;  // empty when none is found
+  std::function<void()> createFlightPlanFolder;
+};
+
 struct RunServices {
   // --- status line and window ---
   std::function<void(const std::string& text, bool log)> showStatus;
@@ -103,31 +128,6 @@ struct RunServices {
   std::function<bool(std::string& message)> rereadParkAirports;
 
   PreparationServices prep;
-};
-
-// The run preparation's calls.
-struct PreparationServices {
-  std::function<void()> repaint;                   // the whole window
-  std::function<void(int controlId, bool enabled)> enableControl;
-  std::function<void(int controlId)> showField;    // the setting's value into its field
-  std::function<void()> resetTimeShiftFields;
-  std::function<void(std::int32_t minutes)> splitTimeShift;
-  std::function<void(std::uint64_t simaddon, std::uint64_t thirdParty)> setAddonAirportCounts;
-  std::function<void(bool on)> setTopMost;
-  std::function<void()> enablePtControls;
-  std::function<void()> autoRange;
-  std::function<void(const std::string& icao)> setDestination;  // a known airport becomes the destination
-  std::function<void()> scanLiveries;
-  std::function<void()> readDatabase;
-  std::function<void()> readAirports;
-  std::function<void()> scanAddonAirports;
-  std::function<bool()> readMyParkAirports;
-  std::function<void()> findRtCredential;
-  std::function<void()> createRtCredentialFile;
-  std::function<void()> checkNewVersion;
-  std::function<void()> updateAddonPackage;
-  std::function<std::string()> detectInstallPath;  // empty when none is found
-  std::function<void()> createFlightPlanFolder;
 };
 
 // The table in use.

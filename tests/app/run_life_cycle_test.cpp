@@ -1,0 +1,417 @@
+#include "app/run_life_cycle.h"
+
+#include <atomic>
+#include <thread>
+
+#include "run_fixture.h"
+
+namespace {
+
+constexpr unsigned startRun = 0x8001;
+constexpr unsigned closeProgram = 0x8002;
+
+TEST(ExitReasons, TextsAndAfterwards) {
+  struct Row {
+    std::uint32_t code;
+    const char* text;
+    bool restarts;
+  };
+  const Row rows[] = {{0, "NOT YET SET", false},     {1, "SIM WAS CLOSED", false},  {2, "NEW FLIGHT", false},
+                      {3, "NEW SETTINGS", true},     {4, "USER CLOSED SIM", false}, {5, "SIMCONNECT ERROR", true},
+                      {6, "READER ERROR", true},     {7, "SYSTEM ERROR", false}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(gf_exitReasonText(row.code), row.text);
+    EXPECT_EQ(gf_exitRestarts(row.code), row.restarts) << row.code;
+  }
+  EXPECT_THROW(gf_exitReasonText(8), std::out_of_range);
+}
+
+TEST(ExitReasons, FirstCauseWinsAndCloseKeepsTheReason) {
+  gf_resetRunFlags();
+  EXPECT_TRUE(gf_requestStop(EXIT_SIMCONNECT_ERROR, 9));
+  EXPECT_FALSE(gf_requestStop(EXIT_NEW_SETTINGS, 3));
+  gf_requestUserClose();
+  EXPECT_EQ(exitReason.load(), EXIT_SIMCONNECT_ERROR);
+  EXPECT_EQ(restartDelaySec.load(), 9u);
+  EXPECT_EQ(userClosed.load(), 1);
+
+  gf_resetRunFlags();
+  gf_requestUserClose();
+  EXPECT_EQ(exitReason.load(), EXIT_USER_CLOSED_SIM);
+  EXPECT_EQ(stopRequested.load(), 1);
+
+  // A user error leaves the stop clear: a later command still sets its own reason.
+  gf_resetRunFlags();
+  exitReason.store(EXIT_SYSTEM_ERROR);
+  EXPECT_TRUE(gf_requestStop(EXIT_NEW_SETTINGS, 3));
+  EXPECT_EQ(exitReason.load(), EXIT_NEW_SETTINGS);
+  gf_resetRunFlags();
+}
+
+TEST(ExitReasonsThreads, FirstCauseUnderRacingWriters) {
+  for (int round = 0; round < 50; ++round) {
+    gf_resetRunFlags();
+    restartDelaySec.store(0);
+    std::atomic<int> winners{0};
+    std::atomic<bool> go{false};
+    std::atomic<bool> torn{false};
+    std::vector<std::thread> threads;
+    // Each writer pairs its reason with its own delay, so a mixed pair shows a torn write.
+    const std::pair<ExitReason, std::uint32_t> writers[] = {
+        {EXIT_SIM_WAS_CLOSED, 101}, {EXIT_NEW_FLIGHT, 102},  {EXIT_NEW_SETTINGS, 103},
+        {EXIT_SIMCONNECT_ERROR, 105}, {EXIT_READER_ERROR, 106}, {EXIT_SYSTEM_ERROR, 107}};
+    for (const auto& [reason, delay] : writers) {
+      threads.emplace_back([&, reason = reason, delay = delay] {
+        while (!go.load()) {
+        }
+        if (gf_requestStop(reason, delay)) winners.fetch_add(1);
+      });
+    }
+    threads.emplace_back([&] {
+      while (!go.load()) {
+      }
+      gf_requestUserClose();
+    });
+    // A watcher that sees the stop must see its reason already.
+    threads.emplace_back([&] {
+      while (!go.load()) {
+      }
+      for (int i = 0; i < 100000 && stopRequested.load() == 0; ++i) {
+      }
+      if (stopRequested.load() != 0 && exitReason.load() == EXIT_NOT_YET_SET) torn.store(true);
+    });
+    go.store(true);
+    for (auto& t : threads) t.join();
+
+    EXPECT_FALSE(torn.load());
+    const std::uint32_t reason = exitReason.load();
+    const std::uint32_t delay = restartDelaySec.load();
+    EXPECT_EQ(stopRequested.load(), 1);
+    if (winners.load() == 0) {
+      EXPECT_EQ(reason, EXIT_USER_CLOSED_SIM);  // the close came first
+    } else {
+      EXPECT_EQ(winners.load(), 1);
+      EXPECT_EQ(delay, 100 + reason);
+    }
+  }
+  gf_resetRunFlags();
+}
+
+class ClosingDown : public RunFixture {};
+
+// What every exit reason leads to: restart or close, the countdown texts and the saved settings.
+TEST_F(ClosingDown, ExitReasonTable) {
+  struct Row {
+    ExitReason reason;
+    std::uint32_t delay;
+    unsigned posted;
+    std::vector<std::string> countdown;
+    bool scansCleared;
+    double minSeconds;
+  };
+  const std::vector<Row> rows = {
+      {EXIT_NOT_YET_SET, 0, closeProgram, {}, false, 0},
+      {EXIT_SIM_WAS_CLOSED, 0, closeProgram, {}, false, 0},
+      {EXIT_NEW_FLIGHT, 0, closeProgram, {}, false, 10},
+      {EXIT_NEW_SETTINGS, 3, startRun, {"Restarting after 3 seconds", "Restarting after 2 seconds", "Restarting after 1 second"}, false, 3},
+      {EXIT_USER_CLOSED_SIM, 0, closeProgram, {}, false, 0},
+      {EXIT_SIMCONNECT_ERROR, 9, startRun,
+       {"Restarting after 9 seconds", "Restarting after 8 seconds", "Restarting after 7 seconds",
+        "Restarting after 6 seconds", "Restarting after 5 seconds", "Restarting after 4 seconds",
+        "Restarting after 3 seconds", "Restarting after 2 seconds", "Restarting after 1 second"},
+       true, 9},
+      {EXIT_READER_ERROR, 2, startRun, {"Restarting after 2 seconds", "Restarting after 1 second"}, true, 2},
+      {EXIT_SYSTEM_ERROR, 0, closeProgram, {}, false, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(gf_exitReasonText(row.reason));
+    calls_.clear();
+    resetRunState();
+    gf_resetSettings();
+    SCAN_LIVERIES.value.store(true);
+    SCAN_AIRPORTS.value.store(true);
+    DESTINATION.set("EHAM");
+    BLOCK_CALLSIGN.set("KLM123");
+    exitReason.store(row.reason);
+    restartDelaySec.store(row.delay);
+    stopRequested.store(1);
+    // After a system error the window waits for the user's close.
+    if (row.reason == EXIT_SYSTEM_ERROR) gf_requestUserClose();
+    const auto start = clock_.steadyNow();
+
+    lf_closingDown();
+
+    ASSERT_EQ(calls_.posted.size(), 1u);
+    EXPECT_EQ(calls_.posted[0], row.posted);
+    EXPECT_EQ(restartPending.load(), row.posted == startRun ? 1 : 0);
+    std::vector<std::string> countdown;
+    for (const std::string& t : calls_.statusTexts)
+      if (t.rfind("Restarting after", 0) == 0) countdown.push_back(t);
+    EXPECT_EQ(countdown, row.countdown);
+    EXPECT_EQ(SCAN_LIVERIES.value.load(), !row.scansCleared);
+    EXPECT_EQ(SCAN_AIRPORTS.value.load(), !row.scansCleared);
+    EXPECT_EQ(DESTINATION.value(), "");
+    EXPECT_EQ(BLOCK_CALLSIGN.value(), "");
+    EXPECT_GE(elapsedSeconds(start), row.minSeconds);
+    EXPECT_LT(elapsedSeconds(start), row.minSeconds + 1.0);
+    const bool restarted = row.posted == startRun;
+    EXPECT_EQ(calls_.has("resetSimLink"), restarted);
+    if (restarted) {
+      // The clean-up put the run state back.
+      EXPECT_EQ(stopRequested.load(), 0);
+      EXPECT_EQ(exitReason.load(), EXIT_NOT_YET_SET);
+      EXPECT_TRUE(calls_.has("clearHeldError"));
+    }
+    EXPECT_NE(logText().find(std::string("Exiting: ") + std::string(gf_exitReasonText(row.reason))),
+              std::string::npos);
+  }
+  // The saved values are in the settings file too.
+  const std::string file = [&] {
+    std::ifstream in(root_ / "appdata" / "Vexa" / "parameters.xml");
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }();
+  EXPECT_NE(file.find("DESTINATION"), std::string::npos);
+}
+
+TEST_F(ClosingDown, NewFlightShowsTheNoticeAndCloses) {
+  stopRequested.store(1);
+  exitReason.store(EXIT_NEW_FLIGHT);
+  lf_closingDown();
+  ASSERT_FALSE(calls_.statusTexts.empty());
+  EXPECT_EQ(calls_.statusTexts.back(), "New flight detected, Vexa will close, please restart manually ...");
+}
+
+TEST_F(ClosingDown, SystemErrorWaitsForTheUserAndLogsTheClose) {
+  gf_systemError("boom");
+  EXPECT_TRUE(calls_.has("showError:boom"));
+  EXPECT_EQ(exitReason.load(), EXIT_SYSTEM_ERROR);
+  std::thread closer([this] {
+    // The close arrives while the closing down waits for it.
+    while (clock_.sleepCount() < 5) std::this_thread::yield();
+    gf_requestUserClose();
+  });
+  lf_closingDown();
+  closer.join();
+  EXPECT_NE(std::find(calls_.statusTexts.begin(), calls_.statusTexts.end(), "User closed Vexa"),
+            calls_.statusTexts.end());
+  ASSERT_EQ(calls_.posted.size(), 1u);
+  EXPECT_EQ(calls_.posted[0], closeProgram);
+}
+
+TEST_F(ClosingDown, CommandAfterUserErrorRestartsWhenTheWindowCloses) {
+  // User error 150: reason 7, stop clear; the user types the path (reason 3) and closes the window.
+  exitReason.store(EXIT_SYSTEM_ERROR);
+  std::thread user([this] {
+    while (clock_.sleepCount() < 5) std::this_thread::yield();  // the window waits for the close
+    EXPECT_TRUE(gf_requestStop(EXIT_NEW_SETTINGS, 3));
+    gf_requestUserClose();
+  });
+  lf_closingDown();
+  user.join();
+  ASSERT_EQ(calls_.posted.size(), 1u);
+  EXPECT_EQ(calls_.posted[0], startRun);
+}
+
+TEST_F(ClosingDown, CloseDuringTheCountdownIsHonoured) {
+  gf_requestStop(EXIT_SIMCONNECT_ERROR, 9);
+  gf_runServices().showStatus = [this](const std::string& text, bool) {
+    calls_.statusTexts.push_back(text);
+    if (text == "Restarting after 5 seconds") gf_requestUserClose();
+  };
+  const auto start = clock_.steadyNow();
+  lf_closingDown();
+  ASSERT_EQ(calls_.posted.size(), 1u);
+  EXPECT_EQ(calls_.posted[0], closeProgram);
+  EXPECT_EQ(restartPending.load(), 0);
+  EXPECT_FALSE(calls_.has("resetSimLink"));
+  EXPECT_LT(elapsedSeconds(start), 5.0);
+}
+
+TEST_F(ClosingDown, CloseBeforeTheCountdownIsHonoured) {
+  gf_requestStop(EXIT_READER_ERROR, 15);
+  gf_requestUserClose();
+  lf_closingDown();
+  ASSERT_EQ(calls_.posted.size(), 1u);
+  EXPECT_EQ(calls_.posted[0], closeProgram);
+}
+
+TEST_F(ClosingDown, StopBeforeLoginNeitherWaitsNorLogsOut) {
+  gf_runServices().loggedIn = [] { return false; };
+  gf_requestStop(EXIT_USER_CLOSED_SIM, 0);
+  lf_closingDown();
+  EXPECT_FALSE(calls_.has("stopWeather"));
+  EXPECT_FALSE(calls_.has("deauthenticate"));
+}
+
+TEST_F(ClosingDown, WaitsOnlyForStartedReadersWithinALimit) {
+  // A run that started both readers; the traffic reader never stops.
+  std::atomic<bool> trafficStops{false};
+  RunServices& s = gf_runServices();
+  s.readerStopped = [&](FeedReader r) { return r == FeedReader::weather || trafficStops.load(); };
+  s.engineTick = [] { gf_requestStop(EXIT_NEW_SETTINGS, 2); };
+  simRunning.store(1);
+  lf_startRun();
+  ASSERT_TRUE(calls_.has("startWeather"));
+  ASSERT_TRUE(calls_.has("startTraffic"));
+  simRunning.store(0);
+
+  const auto start = clock_.steadyNow();
+  lf_closingDown();
+  EXPECT_TRUE(calls_.has("stopWeather"));
+  EXPECT_TRUE(calls_.has("stopTraffic"));
+  const double waited = elapsedSeconds(start);
+  EXPECT_GE(waited, std::chrono::duration<double>(readerStopWaitLimit).count());
+  EXPECT_LT(waited, std::chrono::duration<double>(readerStopWaitLimit).count() + 5.0);
+  EXPECT_NE(logText().find("The Traffic Reader has not stopped"), std::string::npos);
+  EXPECT_TRUE(calls_.has("deauthenticate"));
+  // The restart reset the reader that stopped, not the one still running.
+  EXPECT_TRUE(calls_.has("resetWeather"));
+  EXPECT_FALSE(calls_.has("resetTraffic"));
+  EXPECT_TRUE(gf_strayReaderRunning());
+
+  // The next run waits until it has stopped, then resets it.
+  calls_.clear();
+  std::thread stopper([&] {
+    while (clock_.sleepCount() < 20) std::this_thread::yield();
+    trafficStops.store(true);
+  });
+  EXPECT_TRUE(lf_waitForStrayReaders());
+  stopper.join();
+  EXPECT_TRUE(calls_.has("resetTraffic"));
+  EXPECT_FALSE(gf_strayReaderRunning());
+}
+
+TEST_F(ClosingDown, NoReaderStartedMeansNoWait) {
+  gf_runServices().readerStopped = [](FeedReader) { return false; };
+  gf_requestStop(EXIT_NEW_SETTINGS, 0);
+  const auto start = clock_.steadyNow();
+  lf_closingDown();
+  EXPECT_FALSE(calls_.has("stopWeather"));
+  EXPECT_LT(elapsedSeconds(start), 1.0);
+  EXPECT_FALSE(gf_strayReaderRunning());
+}
+
+TEST_F(ClosingDown, AFailingStepIsShownAndTheNextStepsRun) {
+  RunServices& s = gf_runServices();
+  s.clearRunMatchKeys = [] { throw std::runtime_error("boom"); };
+  s.removeStaticParked = [] { throw std::logic_error("bad"); };
+  s.parkAirportCurrent = [] { return true; };
+  gf_requestStop(EXIT_NEW_SETTINGS, 0);
+  lf_closingDown();
+  EXPECT_NE(std::find(calls_.statusTexts.begin(), calls_.statusTexts.end(), "lf_closingDown exception boom"),
+            calls_.statusTexts.end());
+  EXPECT_NE(std::find(calls_.statusTexts.begin(), calls_.statusTexts.end(), "lf_closingDown exception bad"),
+            calls_.statusTexts.end());
+  EXPECT_TRUE(calls_.has("removeFlightPlanFolder"));
+  EXPECT_TRUE(calls_.has("writeMatchingSummary"));
+  ASSERT_EQ(calls_.posted.size(), 1u);
+  EXPECT_EQ(calls_.posted[0], startRun);
+}
+
+TEST_F(ClosingDown, TimeShiftIsResetUnlessKept) {
+  TIME_SHIFT_DAYS.value.store(2);
+  TIME_SHIFT_HOURS.value.store(3);
+  TIME_SHIFT_MINS.value.store(4);
+  SIM_TIME.value.store(true);
+  KEEP_SIM_TIME_PAR.value.store(false);
+  gf_requestStop(EXIT_USER_CLOSED_SIM, 0);
+  lf_closingDown();
+  EXPECT_FALSE(SIM_TIME.value.load());
+  EXPECT_EQ(TIME_SHIFT_DAYS.value.load(), 0);
+  EXPECT_EQ(TIME_SHIFT_HOURS.value.load(), 0);
+  EXPECT_EQ(TIME_SHIFT_MINS.value.load(), 0);
+
+  resetRunState();
+  TIME_SHIFT_HOURS.value.store(3);
+  SIM_TIME.value.store(false);
+  KEEP_SIM_TIME_PAR.value.store(true);
+  gf_requestStop(EXIT_USER_CLOSED_SIM, 0);
+  lf_closingDown();
+  EXPECT_EQ(TIME_SHIFT_HOURS.value.load(), 3);
+}
+
+TEST_F(ClosingDown, SimulatorThreadIsJoinedBeforeTheCleanUp) {
+  std::atomic<bool> threadEnded{false};
+  RunServices& s = gf_runServices();
+  s.simConnectThreadBody = [&](std::stop_token token) {
+    while (!token.stop_requested()) std::this_thread::yield();
+    threadEnded.store(true);
+  };
+  bool endedBeforeReset = false;
+  s.resetSimLink = [&] { endedBeforeReset = threadEnded.load(); };
+  s.engineTick = [] { gf_requestStop(EXIT_SIMCONNECT_ERROR, 1); };
+  simRunning.store(1);
+  lf_startRun();
+  lf_closingDown();
+  EXPECT_TRUE(endedBeforeReset);
+  EXPECT_FALSE(simConnectThread.joinable());
+}
+
+class StartRun : public RunFixture {};
+
+TEST_F(StartRun, ReadersStartAfterTheirWaitsRunOut) {
+  RunServices& s = gf_runServices();
+  s.loggedIn = [] { return false; };
+  s.weatherReady = [] { return std::int32_t{0}; };
+  s.trafficDataTime = [] { return 0.0; };
+  Clock::SteadyTime authAt{}, weatherAt{}, trafficAt{}, loopAt{};
+  s.authenticate = [&] { authAt = clock_.steadyNow(); };
+  s.startReader = [&](FeedReader r) { (r == FeedReader::weather ? weatherAt : trafficAt) = clock_.steadyNow(); };
+  s.updateParking = [&](bool) { loopAt = clock_.steadyNow(); };
+  s.engineTick = [] { gf_requestStop(EXIT_USER_CLOSED_SIM, 0); };
+  simRunning.store(1);
+  lf_startRun();
+  using D = std::chrono::duration<double>;
+  EXPECT_NEAR(D(weatherAt - authAt).count(), 3.0, 0.01);
+  EXPECT_NEAR(D(trafficAt - weatherAt).count(), 3.0, 0.01);
+  EXPECT_NEAR(D(loopAt - trafficAt).count(), 15.0, 0.01);
+  EXPECT_NE(logText().find("No traffic in this region?"), std::string::npos);
+}
+
+TEST_F(StartRun, OrderOfTheStart) {
+  gf_runServices().engineTick = [this] {
+    calls_.add("engineTick");
+    gf_requestStop(EXIT_USER_CLOSED_SIM, 0);
+  };
+  simRunning.store(1);
+  lf_startRun();
+  const std::vector<std::string> order = {"clearRunIndicators", "setupSessionContainers", "reserveLiveryContainers",
+                                          "resetSimConnectQueues", "requestUserTitleAndModel", "clearFeedLampOff",
+                                          "feedIntake:0", "setQueryBox", "authenticate", "setLampsStarting",
+                                          "startWeather", "startTraffic", "setOwnPosition", "updateParking:1",
+                                          "feedIntake:1", "engineTick"};
+  int last = -1;
+  for (const std::string& name : order) {
+    const int at = calls_.indexOf(name);
+    EXPECT_GT(at, last) << name;
+    last = at;
+  }
+  // No professional account: the time controls are off and the shift is 0.
+  EXPECT_TRUE(calls_.has("enableTimeShiftControls:0"));
+  EXPECT_TRUE(calls_.has("setTimeShift:0"));
+}
+
+TEST_F(StartRun, FlightWaitEndsOnAStop) {
+  std::thread closer([this] {
+    while (clock_.sleepCount() < 10) std::this_thread::yield();
+    gf_requestUserClose();
+  });
+  lf_startRun();  // the simulator never runs a flight
+  closer.join();
+  EXPECT_FALSE(calls_.has("authenticate"));
+  EXPECT_FALSE(calls_.has("startWeather"));
+}
+
+TEST_F(StartRun, WaitsUntilTheFlightIsLoaded) {
+  int asked = 0;
+  RunServices& s = gf_runServices();
+  s.requestUserPosition = [&] { ++asked; };
+  s.userPosition = [&] { return asked < 3 ? UserPosition{0.0, 0.0} : UserPosition{47.4, 8.5}; };
+  simRunning.store(1);
+  EXPECT_TRUE(lf_waitForFlight());
+  EXPECT_EQ(asked, 3);
+}
+
+}  // namespace
