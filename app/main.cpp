@@ -1,2 +1,4 @@
-// Program entry: the start-up sequence lives in app/.
-int main() { return 0; }
+// Program entry: the start-up sequence lives in app/entry.cpp.
+#include "app/entry.h"
+
+int main() { return wWinMain(); }

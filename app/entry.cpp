@@ -1,0 +1,44 @@
+#include "app/entry.h"
+
+#include "app/main_window.h"
+#include "app/run_life_cycle.h"
+#include "app/run_preparation.h"
+#include "foundation/log.h"
+#include "foundation/version.h"
+#include "platform/os/os.h"
+
+#include <fmt/format.h>
+
+#include <filesystem>
+#include <system_error>
+
+int wWinMain() {
+  // The lock is held for the life of the process; the system releases it when the process ends.
+  if (!os::acquireSingleInstance(singleInstanceName)) return -1;
+  programVersion = vexaVersion;
+  try {
+    gf_openLog();
+  } catch (const std::exception&) {
+    // Without a log the program still runs; its writers stay silent.
+  }
+  return lf_runApplication();
+}
+
+int lf_runApplication() {
+  const std::string title(programShortName);
+  if (!initInstance(title)) {
+    gf_log("initInstance failed");
+    return 0;
+  }
+  if (const auto appData = os::appDataFolder()) {
+    std::error_code error;
+    std::filesystem::create_directories(*appData / title, error);
+    if (error) gf_log(fmt::format("Failed to create directory: {}", error.message()));
+  } else {
+    gf_log("Failed to create directory: no application-data folder");
+  }
+  if (mainWindow.window.load() != nullptr) gf_postWindowMessage(kMsgStartRun);
+  const int code = gf_runMessageLoop();
+  gf_joinRunThread();
+  return code;
+}

@@ -1,0 +1,11 @@
+#pragma once
+// The program's entry: single instance, log, window and message loop.
+
+// Name of the single-instance guard.
+inline constexpr const char* singleInstanceName = "Local\\$Vexalane$";
+
+// The entry: returns the exit code; -1 at once, without window or log, when another instance runs.
+int wWinMain();
+// Creates the main window, makes sure the AppData folder exists, starts the first run and runs the message
+// loop; returns the quit code, or 0 when the window could not be made.
+int lf_runApplication();
