@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <set>
+#include <string>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +13,15 @@
 
 // Last accepted QNH in hectopascal, for the engine.
 extern std::atomic<std::int32_t> qnhHpa;
+
+// The live aircraft seen while buffering, handed over by gf_takeBufferedHistory: callsigns and
+// 24-bit addresses. Run thread only (the park planner reads them).
+extern std::set<std::string> engineBufferedCallsigns;
+extern std::set<std::uint32_t> engineBufferedAddresses;
+
+// A QNH candidate: above 1080 it is inches of mercury x 100 and converted; accepted within
+// 930..1080 hPa (a rejected value is logged with the reply body).
+std::int32_t gf_acceptQnh(std::int32_t q, const std::string& body, bool& accepted);
 
 // Thread bodies. Each sets its reader's readerStopped flag when its loop ends.
 void gf_weatherReader();
@@ -35,3 +46,8 @@ GeoBox gf_queryBoxAround(LatLon position, double rangeNm);
 
 // Updates the weather and traffic lights (run thread, every 15 s).
 void gf_setStatusLights();
+
+// Puts the whole feed back into its constructed state: both readers, the process-wide QNH, the
+// buffered sets, the parser's blocked callsign and the credential. The reader threads must have
+// stopped (tests and the clean-up before a restart).
+void gf_resetFeed();

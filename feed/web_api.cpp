@@ -1,13 +1,68 @@
+// Connection to the live-traffic web service: request mechanics, login, logout, nearest METAR.
 #include "feed/web_api.h"
 
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <exception>
+#include <stdexcept>
+
+#include <fmt/format.h>
+#include <gsl/gsl>
+
+#include "app/main_window.h"
+#include "app/run_flags.h"
+#include "app/status_line.h"
+#include "feed/credential.h"
+#include "feed/feed_values.h"
+#include "foundation/clock.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "foundation/time_text.h"
 
 WeatherReader weatherReader;
 TrafficReader trafficReader;
 
 namespace {
+
 constexpr const char* defaultApiBase = "https://rtwa.flyrealtraffic.com/v4/";
+constexpr const char* shortName = "Vexa";
+constexpr const char* versionText = "10.10.10";
+// A transfer may not hang: closing down waits for the readers, and the readers wait for this.
+constexpr long connectTimeoutSec = 10;
+constexpr long transferTimeoutSec = 60;
+
+std::string utcText()
+{
+    return gf_timeText(gf_unixTime());
 }
+
+// The pause between two logins reads when the service was last visited.
+void lf_storeLastVisit()
+{
+    try {
+        LAST_EPOCH_TIME.save(gsl::narrow_cast<std::int32_t>(gf_unixTime()));
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{}: {}", "LAST_EPOCH_TIME", e.what()));
+    }
+}
+
+void lf_repaintStatusPanel()
+{
+    mainWindow.invalidate(panel::status);
+}
+
+struct HandleGuard {
+    CURL*& handle;
+    ~HandleGuard()
+    {
+        if (handle != nullptr)
+            curl_easy_cleanup(handle);
+        handle = nullptr;
+    }
+};
+
+} // namespace
 
 RtApiConnection::RtApiConnection()
 {
@@ -33,10 +88,17 @@ LatLon TrafficReader::ownPositionCopy() const
     return ownPosition;
 }
 
-void TrafficReader::setOwnPosition(LatLon position)
+double TrafficReader::ownAltitudeCopy() const
+{
+    std::lock_guard lock(positionMutex);
+    return ownAltitudeFt;
+}
+
+void TrafficReader::setOwnPosition(LatLon position, double altitudeFt)
 {
     std::lock_guard lock(positionMutex);
     ownPosition = position;
+    ownAltitudeFt = altitudeFt;
 }
 
 GeoBox TrafficReader::liveBoxCopy() const
@@ -61,4 +123,292 @@ std::string gf_apiBaseUrl()
     if (base.size() >= 3 && base.compare(base.size() - 3, 3, "/v4") == 0)
         base.resize(base.size() - 3);
     return base + "/v4/";
+}
+
+std::string gf_formEncode(std::string_view value)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(value.size() * 3);
+    for (unsigned char c : value) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~') {
+            out.push_back(static_cast<char>(c));
+        } else if (c == ' ') {
+            out.push_back('+');
+        } else {
+            out.push_back('%');
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 0x0F]);
+        }
+    }
+    return out;
+}
+
+std::size_t lf_callbackwriter(char* data, std::size_t size, std::size_t count, std::string* response)
+{
+    if (response == nullptr)
+        return 0;
+    const std::size_t total = size * count;
+    response->append(data, total);
+    try {
+        (void)gsl::narrow<std::int64_t>(total);
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{}: {} {} and {}", "lf_callbackwriter", e.what(), size, count));
+    }
+    return total;
+}
+
+namespace {
+std::size_t lf_curlWrite(char* data, std::size_t size, std::size_t count, void* userdata)
+{
+    return lf_callbackwriter(data, size, count, static_cast<std::string*>(userdata));
+}
+} // namespace
+
+void lf_setupRequest(CURL* handle, std::string& response, std::string_view endpoint, const std::string& body)
+{
+    const std::string url = fmt::format("{}{}", gf_apiBaseUrl(), endpoint);
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str()); // libcurl copies the URL
+    curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "deflate,gzip");
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str()); // not copied: body outlives the transfer
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, lf_curlWrite);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSec);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, transferTimeoutSec);
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+}
+
+void lf_setupRequest(RtApiConnection& connection, std::string_view endpoint, const std::string& body)
+{
+    lf_setupRequest(connection.curl, connection.response, endpoint, body);
+}
+
+void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds)
+{
+    const auto half = std::chrono::milliseconds(milliseconds / 2);
+    for (int i = 0; i < 2; ++i) {
+        if (connection.readerStop.load() != 0)
+            return;
+        gf_sleepUntil(gf_steadyNow() + half);
+    }
+}
+
+std::int64_t gf_replyNumber(const nlohmann::json& reply, const char* key, std::int64_t fallback)
+{
+    if (!reply.is_object())
+        return fallback;
+    auto it = reply.find(key);
+    if (it == reply.end() || !it->is_number())
+        return fallback;
+    if (it->is_number_float()) {
+        const double v = it->get<double>();
+        if (!std::isfinite(v) || v < -9.2e18 || v > 9.2e18)
+            return fallback;
+        return static_cast<std::int64_t>(v);
+    }
+    if (it->is_number_unsigned() && it->get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX))
+        return fallback;
+    return it->get<std::int64_t>();
+}
+
+std::string gf_replyString(const nlohmann::json& reply, const char* key)
+{
+    const std::string fallback = std::string_view(key) == "server" ? "?" : "";
+    if (!reply.is_object())
+        return fallback;
+    auto it = reply.find(key);
+    if (it == reply.end() || !it->is_string())
+        return fallback;
+    return it->get<std::string>();
+}
+
+void gf_resetReader(RtApiConnection& connection)
+{
+    connection.guid.clear();
+    connection.response.clear();
+    auto& line = connection.currentLine;
+    if (line.is_object())
+        line = nlohmann::json::object();
+    else if (line.is_array())
+        line = nlohmann::json::array();
+    else if (line.is_string())
+        line = std::string();
+    else if (line.is_boolean())
+        line = false;
+    else if (line.is_number())
+        line = 0;
+    connection.curl = nullptr;
+    connection.toffset = 0;
+    connection.readerStop = 0;
+    connection.readerStopped = 0;
+}
+
+bool lf_authenticate(std::int32_t& status)
+{
+    auto& w = weatherReader;
+    bool success = false;
+    try {
+        w.response.clear();
+        w.curl = curl_easy_init();
+        HandleGuard guard{w.curl};
+        if (w.curl == nullptr) {
+            gf_logError("curl init error ?");
+        } else {
+            const std::string body = fmt::format("license={}&software={}_{}", gf_formEncode(rtCredential),
+                                                 gf_formEncode(shortName), gf_formEncode(versionText));
+            lf_setupRequest(w, "auth", body);
+            const CURLcode rc = curl_easy_perform(w.curl);
+            lf_storeLastVisit();
+            if (rc != CURLE_OK) {
+                gf_logError(fmt::format("{} Authentication code: {}", utcText(), curl_easy_strerror(rc)));
+            } else {
+                const nlohmann::json reply = nlohmann::json::parse(w.response);
+                const auto replyStatus = gf_replyNumber(reply, "status", 100);
+                if (replyStatus != 200) {
+                    // Only a plain success logs in; anything else is the caller's failure branch.
+                    status = gsl::narrow_cast<std::int32_t>(replyStatus);
+                } else {
+                    w.wrrl = gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "wrrl", 2000));
+                    gf_log(fmt::format("Authenticated at RT server \"{}\"", gf_replyString(reply, "server")));
+                    const bool professional = gf_replyNumber(reply, "type", 1) == 2;
+                    professionalAccount = professional;
+                    auto guidIt = reply.find("GUID");
+                    w.guid = (guidIt != reply.end() && guidIt->is_string()) ? guidIt->get<std::string>()
+                                                                             : std::string("empty GUID?");
+                    const std::int64_t expiry = gf_replyNumber(reply, "expiry", 0);
+                    const auto days = gsl::narrow_cast<std::int32_t>((expiry - gf_unixTime()) / 86400);
+                    mainWindow.feedLoggedIn = true;
+                    lf_repaintStatusPanel();
+                    mainWindow.feedText.set(fmt::format("RT {} license, {} day{} left",
+                                                        professional ? "professional" : "standard", days,
+                                                        gf_pluralLetter(days)));
+                    lf_repaintStatusPanel();
+                    if (days < 3)
+                        gf_showStatus("Warning: Your RT license will expire soon", true);
+                    success = true;
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{}: {}", "authenticate", e.what()));
+        success = false;
+    }
+    gf_sleepFor(std::chrono::milliseconds(w.wrrl.load()));
+    return success;
+}
+
+void gf_authenticater()
+{
+    std::int32_t status = 0;
+    if (!lf_authenticate(status)) {
+        std::string message;
+        switch (status) {
+        case 402:
+            message = "Your RT license is expired";
+            break;
+        case 404:
+            message = "RT did not recognize your license";
+            break;
+        case 405:
+            message = "More than one RealTraffic session is not possible, do not run the RealTraffic app";
+            break;
+        case 500:
+            throw std::runtime_error("No RT database connection");
+        default:
+            break;
+        }
+        if (!message.empty()) {
+            gf_showStatus(message, true);
+            gf_sleepFor(std::chrono::seconds(10));
+            throw ovk::UserErrorException(status, message);
+        }
+        gf_showStatus(fmt::format("The {} has stopped with an error", "Authenticater"), true);
+        gf_requestStop(EXIT_READER_ERROR, 15);
+    }
+    trafficReader.guid = weatherReader.guid;
+}
+
+void gf_deauthenticate(RtApiConnection& connection)
+{
+    try {
+        connection.response.clear();
+        connection.curl = curl_easy_init();
+        HandleGuard guard{connection.curl};
+        if (connection.curl == nullptr) {
+            gf_logError("curl init error ?");
+            return;
+        }
+        const std::string body = fmt::format("GUID={}", gf_formEncode(connection.guid));
+        lf_setupRequest(connection, "deauth", body);
+        const CURLcode rc = curl_easy_perform(connection.curl);
+        lf_storeLastVisit();
+        if (rc != CURLE_OK) {
+            gf_logError(fmt::format("{} Deauthentication code: {}", utcText(), curl_easy_strerror(rc)));
+            return;
+        }
+        const nlohmann::json reply = nlohmann::json::parse(connection.response);
+        const auto status = gf_replyNumber(reply, "status", 100);
+        if (status == 200) {
+            mainWindow.feedLoggedIn = false;
+            lf_repaintStatusPanel();
+            gf_log(fmt::format("{} RT server \"{}\"", gf_replyString(reply, "message"), gf_replyString(reply, "server")));
+        } else {
+            gf_logError(fmt::format("Deauthentication failed, status: {}", status));
+        }
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{}: {} ", "deauthenticate", e.what()));
+    }
+}
+
+bool lf_getNearestMetar(std::int32_t& status)
+{
+    auto& w = weatherReader;
+    if (w.guid.empty())
+        return false;
+    bool result = false;
+    try {
+        w.response.clear();
+        w.curl = curl_easy_init();
+        HandleGuard guard{w.curl};
+        if (w.curl == nullptr) {
+            gf_logError("curl init error ?");
+        } else {
+            const LatLon position = trafficReader.ownPositionCopy();
+            const std::string body = fmt::format("GUID={}&toffset={}&lat={:.4F}&lon={:.4F}", gf_formEncode(w.guid),
+                                                 w.toffset, position.latitude, position.longitude);
+            lf_setupRequest(w, "nearestmetar", body);
+            const CURLcode rc = curl_easy_perform(w.curl);
+            if (rc != CURLE_OK) {
+                gf_logError(fmt::format("{} nearestmetar code_w: {}", utcText(), curl_easy_strerror(rc)));
+            } else if (w.response.empty()) {
+                gf_logError("nearest metar: empty content");
+            } else {
+                const nlohmann::json reply = nlohmann::json::parse(w.response);
+                const auto replyStatus = gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "status", 100));
+                if (replyStatus == 200) {
+                    const auto data = reply.find("data");
+                    if (data != reply.end() && data->is_object() && data->contains("ICAO") &&
+                        (*data)["ICAO"].is_string()) {
+                        w.metarIcao = (*data)["ICAO"].get<std::string>();
+                        w.weatherOk = 1;
+                        result = true;
+                    } else {
+                        w.metarIcao.clear();
+                    }
+                } else if (replyStatus == 406 || replyStatus == 500) {
+                    status = replyStatus;
+                    gf_logError(fmt::format("{} json nearestmetar {}", replyStatus, gf_replyString(reply, "message")));
+                } else {
+                    status = replyStatus;
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{}: {}", "nearestmetar", e.what()));
+        result = false;
+    }
+    lf_waitMs(w, w.wrrl.load());
+    return result;
 }

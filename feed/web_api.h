@@ -13,7 +13,9 @@
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
 
+#include "feed/feed_state.h"
 #include "feed/traffic_record.h"
+#include "foundation/geodesy.h"
 
 // A box in degrees: the area of a traffic query.
 struct GeoBox {
@@ -23,14 +25,6 @@ struct GeoBox {
     double right = 0.0;
 };
 
-#if __has_include("foundation/geodesy.h")
-#include "foundation/geodesy.h"
-#else
-struct LatLon {
-    double latitude = 0.0;
-    double longitude = 0.0;
-};
-#endif
 
 // Base of both readers. Only the destructor is virtual.
 class RtApiConnection {
@@ -71,7 +65,8 @@ public:
     // The user aircraft's position and the live query box are written by the run thread and
     // read by the reader thread: both are handed over as locked copies.
     LatLon ownPositionCopy() const;
-    void setOwnPosition(LatLon position);
+    double ownAltitudeCopy() const;
+    void setOwnPosition(LatLon position, double altitudeFt = 0.0);
     GeoBox liveBoxCopy() const;
     void setLiveBox(const GeoBox& box);
 
@@ -86,6 +81,7 @@ public:
     std::set<std::uint32_t> bufferedAddresses;
     LatLon boxCentre;                          // run thread only
     double lastRange = -1.0;                   // run thread only
+    std::atomic<double>& lastFeedTimestamp = ::lastFeedTimestamp; // read by the clock
     std::atomic<double> fieldElevationFt{0.0};
     std::atomic<std::uint8_t> fieldElevationKnown{0};
     std::atomic<std::int32_t> qnhHpa{1013};
@@ -99,6 +95,7 @@ public:
 private:
     mutable std::mutex positionMutex;
     LatLon ownPosition;
+    double ownAltitudeFt = 0.0;
     GeoBox liveBox{52.44, 52.17, 4.54, 4.98};
 };
 

@@ -1,0 +1,401 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "engine/feed_handover.h"
+#include "feed/readers.h"
+#include "tests/feed/feed_fixture.h"
+
+using nlohmann::json;
+
+namespace {
+
+class Readers : public feedtest::FeedTest {
+protected:
+    void SetUp() override
+    {
+        FeedTest::SetUp();
+        login();
+        stub.clearScripts();
+    }
+    void scriptBody(const std::string& endpoint, const std::string& body)
+    {
+        rtstub::ScriptedReply r;
+        r.body = body;
+        stub.script(endpoint, r);
+    }
+    void scriptStatus(const std::string& endpoint, int status, int times = 1)
+    {
+        rtstub::ScriptedReply r;
+        r.status = status;
+        r.times = times;
+        stub.script(endpoint, r);
+    }
+    // Runs one weather cycle whose weather reply is `reply`; the next METAR request ends the loop.
+    std::int32_t weatherCycle(const json& reply)
+    {
+        scriptStatus("nearestmetar", 200);
+        scriptBody("weather", reply.dump());
+        scriptStatus("nearestmetar", 401);
+        std::int32_t code = 0;
+        EXPECT_FALSE(weatherReader.receive(code));
+        return code;
+    }
+    void setQnhEverywhere(std::int32_t q)
+    {
+        weatherReader.qnhHpa = q;
+        trafficReader.qnhHpa = q;
+        qnhHpa = q;
+        mainWindow.qnh = 0;
+    }
+};
+
+json weatherReply(const json& qnh)
+{
+    return {{"status", 200}, {"wrrl", 2500}, {"data", {{"QNH", qnh}}}};
+}
+
+} // namespace
+
+TEST_F(Readers, WeatherQnhTable)
+{
+    struct Case {
+        const char* name;
+        json qnh;
+        std::int32_t start;
+        std::int32_t expected; // 0: nothing stored
+        const char* logText;
+    };
+    const std::vector<Case> cases = {
+        {"plain hPa", 1009, 1000, 1009, nullptr},
+        {"inches x 100", 2992, 1000, 1013, nullptr},
+        {"inches as a float are strange", 29.92, 1000, 0, "Strange QNH 30 found in"},
+        {"upper limit", 1080, 1000, 1080, nullptr},
+        {"above the limit converts to 366", 1081, 1000, 0, "Strange QNH 366 found in"},
+        {"lower limit", 930, 1000, 930, nullptr},
+        {"below the limit", 929, 1000, 0, "Strange QNH 929 found in"},
+        {"float rounds", 1012.6, 1000, 1013, nullptr},
+        {"leading number of a text", "1007 hPa", 1000, 1007, nullptr},
+        {"text without a number", "n/a", 1000, 1013, "No QNH found in"},
+        {"not a number", true, 1000, 1013, "No QNH found in"},
+        {"equal to the stored value", 1005, 1005, 0, nullptr},
+        {"1013 is stored every time", 1013, 1013, 1013, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setQnhEverywhere(c.start);
+        EXPECT_EQ(weatherCycle(weatherReply(c.qnh)), 401);
+        if (c.expected == 0) {
+            EXPECT_EQ(mainWindow.qnh.load(), 0);
+            EXPECT_EQ(qnhHpa.load(), c.start);
+        } else {
+            EXPECT_EQ(mainWindow.qnh.load(), c.expected);
+            EXPECT_EQ(qnhHpa.load(), c.expected);
+            EXPECT_EQ(trafficReader.qnhHpa.load(), c.expected);
+            EXPECT_EQ(weatherReader.qnhHpa.load(), c.expected);
+        }
+        if (c.logText) {
+            EXPECT_TRUE(logHas(c.logText));
+        }
+        EXPECT_EQ(weatherReader.wrrl.load(), 2500);
+        EXPECT_EQ(weatherReader.readerStopped.load(), 1);
+        weatherReader.readerStopped = 0;
+    }
+    setQnhEverywhere(1000);
+    EXPECT_EQ(weatherCycle({{"status", 200}, {"data", nullptr}}), 401);
+    EXPECT_EQ(mainWindow.qnh.load(), 0) << "no data stores nothing";
+}
+
+TEST_F(Readers, WeatherRequestAndLamp)
+{
+    mainWindow.weatherLampState = 2;
+    EXPECT_EQ(weatherCycle(weatherReply(1023)), 401);
+    EXPECT_EQ(mainWindow.weatherLampState.load(), 1u);
+    EXPECT_EQ(weatherReader.weatherOk.load(), 1);
+    const auto requests = stub.requests();
+    const auto weather = std::find_if(requests.begin(), requests.end(),
+                                      [](const rtstub::ReceivedRequest& r) { return r.endpoint == "weather"; });
+    ASSERT_NE(weather, requests.end());
+    EXPECT_EQ(weather->form.at("querytype"), "locwx");
+    EXPECT_EQ(weather->form.at("airports"), "EHAM");
+    EXPECT_EQ(weather->form.at("alt"), "2500");
+    EXPECT_EQ(weather->form.at("lat"), "52.3000");
+}
+
+TEST_F(Readers, WeatherStatusTable)
+{
+    struct Case {
+        const char* endpoint;
+        int status;
+        bool ends;
+    };
+    const std::vector<Case> cases = {
+        {"weather", 406, false}, {"weather", 500, false}, {"weather", 400, true}, {"weather", 401, true},
+        {"weather", 403, true},  {"weather", 999, true},  {"nearestmetar", 400, true}, {"nearestmetar", 401, true},
+        {"nearestmetar", 406, false}, {"nearestmetar", 500, false}, {"nearestmetar", 403, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.endpoint) + " " + std::to_string(c.status));
+        stub.clearScripts();
+        if (std::string(c.endpoint) == "weather")
+            scriptStatus("nearestmetar", 200);
+        scriptStatus(c.endpoint, c.status);
+        if (!c.ends)
+            scriptStatus("nearestmetar", 402); // ends the loop on the next cycle with a code that is not 400/401
+        if (!c.ends)
+            scriptStatus("weather", 402);
+        std::int32_t code = 0;
+        EXPECT_FALSE(weatherReader.receive(code));
+        EXPECT_EQ(code, c.ends ? c.status : 402);
+        if (!c.ends && std::string(c.endpoint) == "weather") {
+            EXPECT_TRUE(logHas(fmt::format("{} json weather scripted status {}", c.status, c.status)));
+        }
+    }
+}
+
+TEST_F(Readers, WeatherSurvivesTransferErrorsAndMalformedReplies)
+{
+    scriptStatus("nearestmetar", 200);
+    rtstub::ScriptedReply drop;
+    drop.dropConnection = true;
+    stub.script("weather", drop);
+    scriptStatus("nearestmetar", 200);
+    scriptBody("weather", "{not json");
+    scriptStatus("nearestmetar", 200);
+    scriptBody("weather", "");
+    scriptStatus("nearestmetar", 400);
+    std::int32_t code = 0;
+    EXPECT_FALSE(weatherReader.receive(code));
+    EXPECT_EQ(code, 400);
+    EXPECT_TRUE(logHas("weather code_w: "));
+    EXPECT_TRUE(logHas("receive: "));
+    EXPECT_TRUE(logHas("Empty content?, no QNH to be found"));
+    EXPECT_EQ(weatherReader.weatherOk.load(), 0);
+}
+
+TEST_F(Readers, WeatherStopsOnRequest)
+{
+    weatherReader.readerStop = 1;
+    std::int32_t code = 0;
+    EXPECT_FALSE(weatherReader.receive(code));
+    EXPECT_EQ(code, 9999);
+    EXPECT_EQ(weatherReader.readerStopped.load(), 1);
+    weatherReader.readerStop = 0;
+    weatherReader.guid.clear();
+    code = 0;
+    EXPECT_FALSE(weatherReader.receive(code));
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(Readers, BufferedThenLiveTraffic)
+{
+    scriptStatus("traffic", 200, 3); // buffered, two live answers
+    scriptStatus("traffic", 500);    // ends the reader
+    std::int32_t code = 0;
+    EXPECT_FALSE(trafficReader.receive(code));
+    EXPECT_EQ(code, 500);
+    EXPECT_EQ(trafficReader.readerStopped.load(), 1);
+
+    const auto requests = stub.requests();
+    std::vector<rtstub::ReceivedRequest> traffic;
+    for (const auto& r : requests)
+        if (r.endpoint == "traffic")
+            traffic.push_back(r);
+    ASSERT_EQ(traffic.size(), 4u);
+    EXPECT_EQ(traffic[0].form.at("buffercount"), "5");
+    EXPECT_EQ(traffic[0].form.at("buffertime"), "6");
+    EXPECT_EQ(traffic[1].form.count("buffercount"), 0u);
+    EXPECT_EQ(traffic[1].form.at("querytype"), "locationtraffic");
+    EXPECT_EQ(traffic[1].form.at("top"), "52.44");
+    EXPECT_EQ(traffic[1].form.at("left"), "4.54");
+
+    EXPECT_EQ(trafficReader.bufferedMode.load(), 1);
+    EXPECT_EQ(trafficReader.bufferedCallsigns, (std::set<std::string>{"KLM123", "RYR45"}));
+    EXPECT_EQ(trafficReader.liveCount.load(), 2);
+    EXPECT_TRUE(trafficReader.records.empty()) << "handed over";
+    EXPECT_EQ(trafficReader.rrl.load(), 2000);
+    EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 1700000000.0);
+}
+
+TEST_F(Readers, TrafficStatusTable)
+{
+    struct Case {
+        int status;
+        bool ends;
+    };
+    for (const auto& c : std::vector<Case>{{400, true}, {401, true}, {403, true}, {500, true}, {406, false},
+                                           {200, false}}) {
+        SCOPED_TRACE(c.status);
+        stub.clearScripts();
+        trafficReader.readerStopped = 0;
+        scriptStatus("traffic", 200);          // buffered
+        scriptStatus("traffic", c.status);     // the case
+        scriptStatus("traffic", 402);          // ends the loop when the case did not
+        std::int32_t code = 0;
+        EXPECT_FALSE(trafficReader.receive(code));
+        EXPECT_EQ(code, c.ends ? c.status : 402);
+    }
+    EXPECT_TRUE(logHas("curl traffic msg scripted status 406"));
+}
+
+TEST_F(Readers, MalformedTrafficRepliesCostOneInterval)
+{
+    scriptStatus("traffic", 200); // buffered
+    scriptBody("traffic", "<html>busy</html>");
+    scriptBody("traffic", R"({"rrl":1000})");
+    scriptBody("traffic", R"({"status":200,"data":[1,2,3]})");
+    scriptBody("traffic", "");
+    rtstub::ScriptedReply drop;
+    drop.dropConnection = true;
+    stub.script("traffic", drop);
+    scriptStatus("traffic", 200); // a good one after all that
+    scriptStatus("traffic", 401);
+    const auto before = clock.steadyNow();
+    std::int32_t code = 0;
+    EXPECT_FALSE(trafficReader.receive(code));
+    EXPECT_EQ(code, 401);
+    EXPECT_EQ(trafficReader.liveCount.load(), 2);
+    EXPECT_TRUE(logHas("traffic receive: "));
+    EXPECT_TRUE(logHas("traffic receive: empty content"));
+    EXPECT_TRUE(logHas("curl traffic code_t: "));
+    // Buffered sleep plus six waits of the interval.
+    EXPECT_EQ(clock.steadyNow() - before, std::chrono::milliseconds(7 * 2000));
+}
+
+TEST_F(Readers, TrafficAnswerShapes)
+{
+    json line = feedtest::aircraftLine();
+    json shortLine = line;
+    shortLine.erase(shortLine.size() - 1);
+    json reply = {{"status", 200}, {"rrl", 1500}, {"data", {{"484a3b", line}, {"4ca123", shortLine}, {"x", 5}}}};
+    scriptStatus("traffic", 200); // buffered
+    scriptBody("traffic", reply.dump());
+    scriptStatus("traffic", 401);
+    std::int32_t code = 0;
+    trafficReader.receive(code);
+    EXPECT_EQ(trafficReader.liveCount.load(), 1) << "only the 48-element array counts";
+    EXPECT_EQ(trafficReader.rrl.load(), 1500);
+
+    stub.clearScripts();
+    trafficReader.lastFeedTimestamp = 5.0;
+    scriptStatus("traffic", 200);
+    scriptBody("traffic", R"({"status":200,"data":null})");
+    scriptStatus("traffic", 401);
+    trafficReader.receive(code);
+    EXPECT_EQ(trafficReader.liveCount.load(), 0);
+    EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 0.0) << "an empty answer zeroes the time stamp";
+}
+
+TEST_F(Readers, BufferedSnapshotsAreHandedOverEvenWhenMissing)
+{
+    json line = feedtest::aircraftLine();
+    json reply = {{"status", 200},
+                  {"data", {{"buffer_4", {{"484a3b", line}}}, {"buffer_2", nullptr}, {"buffer_0", {{"484a3b", line}}}}}};
+    scriptBody("traffic", reply.dump());
+    std::int32_t code = 0;
+    EXPECT_TRUE(trafficReader.buffer(code));
+    EXPECT_EQ(trafficReader.bufferedMode.load(), 1);
+    EXPECT_TRUE(trafficReader.records.empty());
+
+    scriptStatus("traffic", 406);
+    code = 0;
+    EXPECT_FALSE(trafficReader.buffer(code));
+    EXPECT_EQ(code, 406);
+    EXPECT_TRUE(logHas(" buffer traffic msg scripted status 406"));
+}
+
+TEST_F(Readers, TrafficThreadEndsOnServerFaultAndStopsTheOther)
+{
+    scriptStatus("traffic", 200, 2);
+    scriptStatus("traffic", 500);
+    gf_trafficReader(); // runs on this thread until the loop ends
+    EXPECT_EQ(trafficReader.readerStopped.load(), 1);
+    EXPECT_EQ(weatherReader.readerStop.load(), 1);
+    EXPECT_EQ(mainWindow.trafficLampState.load(), 3u);
+    EXPECT_TRUE(logHas("Traffic Reader connected"));
+    EXPECT_TRUE(logHas("===> Traffic RT API error: 500"));
+}
+
+TEST_F(Readers, ThreadMessagesByCode)
+{
+    struct Case {
+        int status;
+        const char* text;
+    };
+    for (const auto& c : std::vector<Case>{{401, "re-authentication to RT API is needed, restart Vexa"},
+                                           {400, "Weather RT API: parameter fault"},
+                                           {403, "Weather RT API: No data for this license type"}}) {
+        SCOPED_TRACE(c.status);
+        stub.clearScripts();
+        weatherReader.readerStopped = 0;
+        scriptStatus("nearestmetar", 200);
+        scriptStatus("weather", c.status);
+        gf_weatherReader();
+        EXPECT_TRUE(logHas(c.text));
+        EXPECT_EQ(trafficReader.readerStop.load(), 1);
+        trafficReader.readerStop = 0;
+    }
+}
+
+TEST_F(Readers, QueryBoxAround)
+{
+    const GeoBox box = gf_queryBoxAround(LatLon{50.0, 8.0}, 10.0);
+    EXPECT_NEAR(box.top, 50.16655, 1e-5);
+    EXPECT_NEAR(box.bottom, 49.83345, 1e-5);
+    EXPECT_NEAR(box.right - 8.0, 8.0 - box.left, 1e-9);
+    EXPECT_NEAR(box.right - 8.0, 10.0 / 60.0 / std::cos(50.0 * 0.017453292519943295), 2e-3);
+}
+
+TEST_F(Readers, StatusLightsFollowTheData)
+{
+    mainWindow.feedLoggedIn = true;
+    weatherReader.weatherOk = 1;
+    trafficReader.liveCount = 3;
+    gf_setStatusLights();
+    EXPECT_EQ(mainWindow.weatherLampState.load(), 1u);
+    EXPECT_EQ(mainWindow.trafficLampState.load(), 1u);
+    weatherReader.weatherOk = 0;
+    trafficReader.liveCount = 0;
+    gf_setStatusLights();
+    EXPECT_EQ(mainWindow.weatherLampState.load(), 2u);
+    EXPECT_EQ(mainWindow.trafficLampState.load(), 2u);
+    mainWindow.feedLoggedIn = false;
+    weatherReader.weatherOk = 1;
+    gf_setStatusLights();
+    EXPECT_EQ(mainWindow.weatherLampState.load(), 2u) << "nothing changes while logged out";
+}
+
+// Both reader threads against the stand-in, then closing down as the run does it.
+class ReadersThreads : public Readers {};
+
+TEST_F(ReadersThreads, EndToEnd)
+{
+    gf_setFeedIntakeOpen(true);
+    gf_startWeatherReaderThread();
+    gf_startTrafficReaderThread();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((stub.requestCount("traffic") < 4 || stub.requestCount("weather") < 2 || mainWindow.qnh.load() == 0) &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    weatherReader.readerStop = 1;
+    trafficReader.readerStop = 1;
+    while ((weatherReader.readerStopped.load() == 0 || trafficReader.readerStopped.load() == 0) &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(weatherReader.readerStopped.load(), 1);
+    ASSERT_EQ(trafficReader.readerStopped.load(), 1);
+    gf_setFeedIntakeOpen(false);
+
+    EXPECT_EQ(qnhHpa.load(), 1023);
+    EXPECT_EQ(trafficReader.qnhHpa.load(), 1023);
+    EXPECT_EQ(weatherReader.metarIcao, "EHAM");
+    EXPECT_EQ(trafficReader.liveCount.load(), 2);
+    EXPECT_GE(stub.requestCount("nearestmetar"), 2u);
+
+    gf_deauthenticate(trafficReader);
+    EXPECT_TRUE(logHas("Logged out from RT server"));
+    EXPECT_EQ(stub.requestCount("deauth"), 1u);
+}
