@@ -117,7 +117,7 @@ void lf_storeQnh(std::int32_t q)
         mainWindow.qnh = q;
         std::uint32_t starting = 2;
         mainWindow.weatherLampState.compare_exchange_strong(starting, 1);
-        mainWindow.invalidate();
+        lf_repaintStatusPanel();
     }
 }
 
@@ -372,7 +372,7 @@ void lf_readerThread(Reader& own, RtApiConnection& other, std::atomic<std::uint3
     try {
         gf_logContinuation(fmt::format("{} connected", threadName));
         lamp = 1;
-        mainWindow.invalidate();
+        lf_repaintStatusPanel();
         if (!own.receive(code)) {
             lamp = 3;
             lf_repaintStatusPanel();

@@ -174,3 +174,16 @@ TEST(RtStubScenario, RejectsMalformedScenarios)
     json bad = {{"tracks", json::array({{{"hex", "1"}, {"points", json::array({{{"t", 5}}, {{"t", 1}}})}}})}};
     EXPECT_THROW(server.loadScenario(bad), std::runtime_error);
 }
+
+TEST(RtStubScenario, DemoScenarioLoadsAndPlays)
+{
+    rtstub::Server server;
+    server.loadScenarioFile(std::string(VEXA_SOURCE_DIR) + "/demo/rt_scenario.json");
+    server.setPlayTime(100.0);
+    const auto auth = server.answer("auth", {{"license", "DEMO-LICENSE-0001"}, {"software", "t"}});
+    ASSERT_EQ(auth["status"], 200);
+    const auto traffic = server.answer("traffic", {{"GUID", auth["GUID"].get<std::string>()}, {"top", "54"},
+                                                   {"bottom", "51"}, {"left", "3"}, {"right", "7"},
+                                                   {"querytype", "locationtraffic"}});
+    EXPECT_GE(traffic["data"].size(), 3u);
+}
