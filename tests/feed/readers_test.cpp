@@ -5,7 +5,9 @@
 
 #include <fmt/format.h>
 
+#include "airports/current_airport.h"
 #include "engine/feed_handover.h"
+#include "feed/record_parser.h"
 #include "feed/readers.h"
 #include "tests/feed/feed_fixture.h"
 
@@ -398,4 +400,33 @@ TEST_F(ReadersThreads, EndToEnd)
     gf_deauthenticate(trafficReader);
     EXPECT_TRUE(logHas("Logged out from RT server"));
     EXPECT_EQ(stub.requestCount("deauth"), 1u);
+}
+
+// The run thread changes what the traffic reader reads (blocked callsign, park airport, own
+// position, query box, buffered history) while the reader parses.
+TEST_F(ReadersThreads, SharedInputsChangeWhileTheReaderParses)
+{
+    gf_startTrafficReaderThread();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int i = 0; stub.requestCount("traffic") < 30 && std::chrono::steady_clock::now() < until; ++i) {
+        BLOCK_CALLSIGN.set(i % 2 == 0 ? "KLM123" : "RYR45");
+        CurrentAirport airport;
+        airport.icao = i % 3 == 0 ? "" : "EHAM";
+        airport.latitude = 52.31;
+        airport.longitude = 4.76;
+        gf_setCurrentAirport(airport);
+        trafficReader.setOwnPosition(LatLon{52.3 + (i % 5) * 0.001, 4.76}, 2000.0);
+        trafficReader.setLiveBox(gf_queryBoxAround(LatLon{52.3, 4.76}, 20.0 + i % 3));
+        trafficReader.bufferedMode = 1;
+        gf_takeBufferedHistory();
+        (void)gf_blockedCallsignSeen();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    trafficReader.readerStop = 1;
+    while (trafficReader.readerStopped.load() == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(trafficReader.readerStopped.load(), 1);
+    EXPECT_GE(stub.requestCount("traffic"), 30u);
+    gf_setCurrentAirport(CurrentAirport{});
+    BLOCK_CALLSIGN.set("");
 }
