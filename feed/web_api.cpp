@@ -11,7 +11,7 @@
 #include <gsl/gsl>
 
 #include "app/main_window.h"
-#include "app/run_flags.h"
+#include "app/window_proc.h"
 #include "app/status_line.h"
 #include "feed/credential.h"
 #include "feed/feed_values.h"
@@ -324,8 +324,9 @@ void gf_authenticater()
             gf_sleepFor(std::chrono::seconds(10));
             throw ovk::UserErrorException(status, message);
         }
-        gf_showStatus(fmt::format("The {} has stopped with an error", "Authenticater"), true);
-        gf_requestStop(EXIT_READER_ERROR, 15);
+        // Shows "The Authenticater has stopped with an error" and ends the run as a reader error
+        // with a restart after 15 s (unless a stop is already under way).
+        gf_readerStopped("Authenticater", true);
     }
     trafficReader.guid = weatherReader.guid;
 }
