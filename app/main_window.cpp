@@ -6,6 +6,8 @@
 
 #include "app/status_line.h"
 #include "app/window_proc.h"
+#include "foundation/parameters_file.h"
+#include "foundation/settings.h"
 
 MainWindow mainWindow;
 
@@ -94,8 +96,18 @@ bool initInstance(const std::string& className, ui::Backend backend) {
   if (!mainWindow.ready.load()) return false;
   if (windowHolder) return false;
 
-  int x = 400;
-  int y = 20;
+  // The stored position; a coordinate at a limit of its range (a window that was minimised or
+  // pushed off the screen) goes back to its default.
+  pugi::xml_document document;
+  if (document.load_file(gf_parametersPath().c_str())) {
+    for (IntParameter* p : {&MAIN_WINDOW_X, &MAIN_WINDOW_Y}) {
+      p->read(document, false);
+      const std::int32_t v = p->value.load();
+      if (v == p->min || v == p->max) p->save(p->clamp(p->defaultValue));
+    }
+  }
+  const int x = MAIN_WINDOW_X.value.load();
+  const int y = MAIN_WINDOW_Y.value.load();
   auto w = ui::createWindow(gf_windowHandler(), backend);
   mainWindow.window.store(w.get());
   if (!w->create(className, x, y, kClientWidth, kClientHeight)) {
@@ -125,9 +137,10 @@ void gf_destroyMainWindow() {
   windowHolder.reset();
 }
 
-std::string gf_formatAirportCount(std::string_view format, std::uint64_t count) {
-  (void)format;
-  return std::to_string(count);
+void gf_storeWindowPosition(std::int32_t previousX, std::int32_t previousY) {
+  const std::pair<IntParameter*, std::int32_t> coordinates[] = {{&MAIN_WINDOW_X, previousX}, {&MAIN_WINDOW_Y, previousY}};
+  for (const auto& [p, previous] : coordinates) {
+    const std::int32_t v = p->value.load();
+    if (v == p->min || v == p->max) p->save(p->clamp(previous));
+  }
 }
-
-void gf_storeWindowPosition(std::int32_t, std::int32_t) {}

@@ -150,8 +150,6 @@ extern MainWindow mainWindow;
 
 // Name of the folder of the generated add-on airport files (shown in the settings panel).
 inline constexpr const char* kGeneratedAirportsFolder = "TBLO";
-// The program's short name (title of the window).
-inline constexpr const char* kShortName = "Vexa";
 
 // Application messages of the main window.
 inline constexpr unsigned kMsgStartRun = ui::kAppMessage + 1;  // start a run

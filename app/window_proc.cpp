@@ -1,25 +1,33 @@
 #include "app/window_proc.h"
 
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "airports/parking.h"
 #include "app/main_window.h"
-
-namespace {
-
-class MainWindowProc final : public ui::WindowHandler {
- public:
-  void onPaint(ui::Painter& p) override { lf_paintMainWindow(p); }
-  void onMessage(unsigned message, std::intptr_t) override {
-    if (message == kMsgQuit) {
-      if (ui::Window* w = mainWindow.window.load()) w->quit(0);
-    }
-  }
-};
-
-}  // namespace
-
-ui::WindowHandler& gf_windowHandler() {
-  static MainWindowProc proc;
-  return proc;
-}
+#include "app/run_flags.h"
+#include "app/run_life_cycle.h"
+#include "app/status_line.h"
+#include "engine/feed_handover.h"
+#include "feed/readers.h"
+#include "foundation/clock.h"
+#include "foundation/geodesy.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "foundation/text_utils.h"
+#include "foundation/time_text.h"
+#include "foundation/version.h"
+#include "platform/os/os.h"
+#include "simlink/commands.h"
 
 std::atomic<std::uint8_t> flushStaticRequested{0};
 std::atomic<std::uint8_t> reReadRequested{0};
@@ -31,37 +39,383 @@ std::atomic<std::int32_t> manualLateralRange{40};
 std::atomic<double> rangeNm{40.0};
 std::atomic<std::int32_t> rangeMetres{40 * 1852};
 
-// Being completed: the least behaviour until the settings objects are there.
-void lf_createControls() {}
-bool gf_onParameterCheckBox(int, BoolParameter&) { return false; }
-bool lf_HandleWMCOMMAND(int) { return false; }
-void gf_showIntField(const GuiIntParameter&) {}
-void gf_showFloatField(const GuiFloatParameter&) {}
-void gf_showTextField(const GuiStringParameter&) {}
+namespace {
+
+std::mutex startRunMutex;
+std::function<void()> startRunAction;  // empty: the run life cycle's own
+
+ui::Window* theWindow() { return mainWindow.window.load(); }
+
+void invalidateSettings() { mainWindow.invalidate(panel::settings); }
+
+// --- control creation ---------------------------------------------------------------------------
+
+void gf_createParameterCheckBox(BoolParameter& flag, int x) {
+  ui::Window* w = theWindow();
+  if (w == nullptr) return;
+  const int y = static_cast<int>(flag.rowY) + 2;
+  w->addControl(ui::ControlKind::checkBox, flag.controlId, ui::Rect{x, y, x + 12, y + 12}, {}, true);
+  w->setChecked(flag.controlId, flag.value.load());
+  flag.hwnd.store(w);
+}
+
+void gf_createParameterButton(int id, int row, const std::string& caption, int x, int width) {
+  ui::Window* w = theWindow();
+  if (w == nullptr) return;
+  w->addControl(ui::ControlKind::pushButton, id, ui::Rect{x, row, x + width, row + 20}, caption, false);
+}
+
+void gf_createParameterEdit(ParameterControl& field, int x, int width) {
+  ui::Window* w = theWindow();
+  if (w == nullptr) return;
+  const int y = static_cast<int>(field.rowY);
+  w->addControl(ui::ControlKind::editField, field.controlId, ui::Rect{x, y, x + width, y + 16}, {}, false);
+  field.hwnd.store(w);
+}
+
+// The text goes into the control only when it is valid UTF-8; otherwise the control keeps its text.
+void writeFieldText(int controlId, const std::string& text) {
+  ui::Window* w = theWindow();
+  if (w == nullptr) return;
+  try {
+    (void)win32::Utf8ToUtf16(text);
+  } catch (const std::exception& e) {
+    gf_logError(fmt::format("{}: {}", "field text", e.what()));
+    return;
+  }
+  w->setText(controlId, text);
+}
+
+// How the settings loader shows a value in its control.
+void hookSetCheck(const ParameterControl& c, bool checked) { gf_setCheck(c.controlId, checked); }
+void hookShowInt(const ParameterControl& c, std::int32_t n) {
+  writeFieldText(c.controlId, fmt::format("{}", n));
+  invalidateSettings();
+}
+void hookShowText(const ParameterControl& c, const std::string& text) {
+  writeFieldText(c.controlId, text);
+  invalidateSettings();
+}
+
+// Every check box of the settings panel, for the toggle that all their commands begin with.
+std::vector<BoolParameter*> checkBoxFlags() {
+  return {&MSFS_2020,          &SCAN_LIVERIES,         &LIG_AUTOMATIC,      &LIG_PRIORITIZE,
+          &SUPPRESS_STUB,      &LOG,                   &ALWAYS_ON_TOP,      &SCAN_AIRPORTS,
+          &NAV_LIGHTS_WHILE_PARKED, &LEARN_SOFT,       &LIGHT_AIRCRAFT,     &HELICOPTERS,
+          &HIGH_PERF_AIRCRAFT, &GUID_CHANGES,          &AUTO_RANGE,         &CALLSIGN_OBJECTIDS,
+          &COLLISION_USER_GND, &COLLISION_USER_AIR,    &COLLISION_LIVE_PARKED_GND, &SIM_TIME,
+          &KEEP_SIM_TIME_PAR,  &STRAIGHT_PBS_ONLY,     &PARK_FAKE,          &WEEK,
+          &PARK_SOFT,          &INITIAL_LOAD_ONLY,     &RT_PARKTRAFFIC_ONLY};
+}
+
+// --- window procedure ---------------------------------------------------------------------------
+
+void onQuitMessage() {
+  ui::Window* w = theWindow();
+  if (w != nullptr) {
+    const ui::Rect frame = w->frame();
+    const std::int32_t previousX = MAIN_WINDOW_X.value.load();
+    const std::int32_t previousY = MAIN_WINDOW_Y.value.load();
+    MAIN_WINDOW_X.save(MAIN_WINDOW_X.clamp(frame.left));
+    MAIN_WINDOW_Y.save(MAIN_WINDOW_Y.clamp(frame.top));
+    gf_storeWindowPosition(previousX, previousY);
+  }
+  if (gf_logIsOpen()) gf_log(gf_timeText(gf_unixTime()));
+  gf_closeLog();
+  if (w != nullptr) w->quit(0);
+}
+
+class MainWindowProc final : public ui::WindowHandler {
+ public:
+  void onCreate() override { lf_createControls(); }
+  void onPaint(ui::Painter& p) override { lf_paintMainWindow(p); }
+  void onClose() override {
+    gf_showStatus(fmt::format("Close window button clicked, closing {} ...", programShortName), false);
+    gf_requestUserClose();
+  }
+  void onCommand(int controlId) override {
+    try {
+      lf_HandleWMCOMMAND(controlId);
+    } catch (const std::exception& e) {
+      gf_logError(fmt::format("{} exception {}", "lf_HandleWMCOMMAND", e.what()));
+    }
+  }
+  void onMessage(unsigned message, std::intptr_t) override {
+    if (message == kMsgStartRun) {
+      std::function<void()> action;
+      {
+        std::lock_guard lock(startRunMutex);
+        action = startRunAction;
+      }
+      if (action)
+        action();
+      else
+        gf_startRunThread();
+    } else if (message == kMsgQuit) {
+      onQuitMessage();
+    }
+  }
+};
+
+}  // namespace
+
+ui::WindowHandler& gf_windowHandler() {
+  static MainWindowProc proc;
+  return proc;
+}
+
+void gf_setStartRunAction(std::function<void()> action) {
+  std::lock_guard lock(startRunMutex);
+  startRunAction = std::move(action);
+}
+
+void lf_createControls() {
+  gf_setSettingsControlHooks(SettingsControlHooks{&hookSetCheck, &hookShowInt, &hookShowText});
+  gf_createParameterCheckBox(MSFS_2020, 5);
+  gf_createParameterEdit(ALL_INSTALL_PATH, 111, 1200);
+  gf_createParameterCheckBox(SCAN_LIVERIES, 5);
+  gf_createParameterCheckBox(LIG_AUTOMATIC, 217);
+  gf_createParameterEdit(AI_PACKAGE_ORDER, 368, 24);
+  gf_createParameterCheckBox(LIG_PRIORITIZE, 430);
+  gf_createParameterCheckBox(SUPPRESS_STUB, 536);
+  gf_createParameterCheckBox(LOG, 652);
+  gf_createParameterCheckBox(ALWAYS_ON_TOP, 748);
+  gf_createParameterCheckBox(SCAN_AIRPORTS, 5);
+  gf_createParameterCheckBox(NAV_LIGHTS_WHILE_PARKED, 652);
+  gf_createParameterCheckBox(LEARN_SOFT, 748);
+  gf_createParameterEdit(MATCHING_DEPTH, 217, 24);
+  gf_createParameterCheckBox(LIGHT_AIRCRAFT, 323);
+  gf_createParameterCheckBox(HELICOPTERS, 430);
+  gf_createParameterCheckBox(HIGH_PERF_AIRCRAFT, 536);
+  gf_createParameterCheckBox(GUID_CHANGES, 748);
+  gf_createParameterEdit(LATERAL_RANGE, 217, 34);
+  gf_createParameterCheckBox(AUTO_RANGE, 323);
+  gf_createParameterEdit(AUTO_RANGE_ABOVE_HEIGHT, 455, 50);
+  gf_createParameterCheckBox(CALLSIGN_OBJECTIDS, 652);
+  gf_createParameterEdit(TIME_SHIFT_DAYS, 748, 30);
+  gf_createParameterCheckBox(COLLISION_USER_GND, 217);
+  gf_createParameterCheckBox(COLLISION_USER_AIR, 323);
+  gf_createParameterCheckBox(COLLISION_LIVE_PARKED_GND, 430);
+  gf_createParameterCheckBox(SIM_TIME, 652);
+  gf_createParameterEdit(TIME_SHIFT_HOURS, 748, 30);
+  gf_createParameterEdit(BLOCK_CALLSIGN, 217, 100);
+  gf_createParameterButton(kUnblockButtonId, 257, "Unblock", 323, 70);
+  gf_createParameterEdit(CALLSIGN_2_OBJECTID, 460, 95);
+  gf_createParameterCheckBox(KEEP_SIM_TIME_PAR, 652);
+  gf_createParameterEdit(TIME_SHIFT_MINS, 748, 30);
+  gf_createParameterEdit(CUSTOM_MAX_PARK, 353, 34);
+  gf_createParameterEdit(MAX_LIVE, 601, 34);
+  gf_createParameterEdit(DESTINATION, 217, 50);
+  gf_createParameterEdit(AIRPORT_RANGE, 353, 34);
+  gf_createParameterEdit(AIRPORT_HEIGHT, 566, 50);
+  gf_createParameterCheckBox(STRAIGHT_PBS_ONLY, 652);
+  gf_createParameterCheckBox(PARK_FAKE, 5);
+  gf_createParameterCheckBox(WEEK, 71);
+  gf_createParameterCheckBox(PARK_SOFT, 151);
+  gf_createParameterEdit(parking_percentage, 323, 34);
+  gf_createParameterCheckBox(INITIAL_LOAD_ONLY, 430);
+  gf_createParameterEdit(MAX_FIT_FL, 566, 34);
+  gf_createParameterCheckBox(RT_PARKTRAFFIC_ONLY, 642);
+  gf_createParameterButton(kRereadButtonId, 341, "Re-read", 758, 90);
+  gf_createParameterButton(kFlushStaticButtonId, 369, "Flush static", 758, 90);
+  invalidateSettings();
+}
+
+bool gf_onParameterCheckBox(int controlId, BoolParameter& flag) {
+  if (controlId != flag.controlId) return false;
+  ui::Window* w = theWindow();
+  const bool wasChecked = w != nullptr ? w->checked(controlId) : flag.value.load();
+  gf_setCheck(controlId, !wasChecked);
+  flag.value.store(!wasChecked);
+  flag.save();
+  return true;
+}
+
+bool lf_HandleWMCOMMAND(int controlId) {
+  // The toggle and save that every check-box command starts with; the commands' own follow-ups are
+  // added with the command table.
+  for (BoolParameter* flag : checkBoxFlags()) {
+    if (gf_onParameterCheckBox(controlId, *flag)) {
+      invalidateSettings();
+      return true;
+    }
+  }
+  return false;
+}
+
+// --- field writers ------------------------------------------------------------------------------
+
+void gf_showIntField(const GuiIntParameter& setting) {
+  writeFieldText(setting.controlId, fmt::format("{}", setting.value.load()));
+  invalidateSettings();
+}
+
+void gf_showFloatField(const GuiFloatParameter& setting) {
+  writeFieldText(setting.controlId, gf_floatText(setting.value.load()));
+  invalidateSettings();
+}
+
+void gf_showTextField(const GuiStringParameter& setting) {
+  writeFieldText(setting.controlId, setting.value());
+  invalidateSettings();
+}
+
 void gf_clearField(int controlId) {
-  if (ui::Window* w = mainWindow.window.load()) w->setText(controlId, {});
+  if (ui::Window* w = theWindow()) w->setText(controlId, {});
 }
+
 void gf_setCheck(int controlId, bool checked) {
-  if (ui::Window* w = mainWindow.window.load()) w->setChecked(controlId, checked);
+  if (ui::Window* w = theWindow()) w->setChecked(controlId, checked);
 }
+
 void gf_enableControl(int controlId, bool enabled) {
-  if (ui::Window* w = mainWindow.window.load()) w->setEnabled(controlId, enabled);
+  if (ui::Window* w = theWindow()) w->setEnabled(controlId, enabled);
 }
+
 bool gf_controlEnabled(int controlId) {
-  ui::Window* w = mainWindow.window.load();
+  ui::Window* w = theWindow();
   return w != nullptr && w->enabled(controlId);
 }
+
 std::string gf_controlText(int controlId) {
-  ui::Window* w = mainWindow.window.load();
+  ui::Window* w = theWindow();
   return w != nullptr ? w->text(controlId) : std::string();
 }
-void gf_disableParkingControls() { uiBusy.exchange(1); }
-void gf_enableParkingControls() { uiBusy.exchange(0); }
-void gf_enablePtControls() {}
-void gf_requestParkingRenewal() {}
-void gf_autoRange() {}
-void gf_readerStopped(const std::string&, bool) {}
-void gf_simDisconnected() {}
-void gf_removeFilesIn(const std::filesystem::path&) {}
-void gf_setFeedSnapshotFlag(bool) {}
-void gf_resetWindowProc() {}
+
+// --- parking controls ---------------------------------------------------------------------------
+
+void gf_enablePtControls() {
+  const bool on = !RT_PARKTRAFFIC_ONLY.value.load();
+  for (int id : {static_cast<int>(parking_percentage.controlId), static_cast<int>(MAX_FIT_FL.controlId),
+                 static_cast<int>(INITIAL_LOAD_ONLY.controlId), static_cast<int>(PARK_SOFT.controlId),
+                 static_cast<int>(PARK_FAKE.controlId), static_cast<int>(WEEK.controlId)})
+    gf_enableControl(id, on);
+  gf_showIntField(parking_percentage);
+  gf_showFloatField(MAX_FIT_FL);
+  invalidateSettings();
+}
+
+void gf_disableParkingControls() {
+  uiBusy.exchange(1);
+  for (int id : {static_cast<int>(parking_percentage.controlId), static_cast<int>(INITIAL_LOAD_ONLY.controlId),
+                 static_cast<int>(PARK_FAKE.controlId), static_cast<int>(PARK_SOFT.controlId),
+                 static_cast<int>(CUSTOM_MAX_PARK.controlId), static_cast<int>(RT_PARKTRAFFIC_ONLY.controlId),
+                 static_cast<int>(MAX_FIT_FL.controlId), static_cast<int>(WEEK.controlId), kFlushStaticButtonId,
+                 kRereadButtonId})
+    gf_enableControl(id, false);
+  gf_clearStatus();
+  invalidateSettings();
+}
+
+void gf_enableParkingControls() {
+  uiBusy.exchange(0);
+  mainWindow.minutesToRenewal.store(19);
+  gf_enableControl(CUSTOM_MAX_PARK.controlId, true);
+  gf_enableControl(RT_PARKTRAFFIC_ONLY.controlId, true);
+  gf_enablePtControls();
+  gf_enableControl(kFlushStaticButtonId, true);
+  gf_enableControl(kRereadButtonId, true);
+  gf_clearStatus();
+  invalidateSettings();
+}
+
+void gf_requestParkingRenewal() {
+  if (parkingActive.load() == 0) return;
+  airportFileChanged = 1;
+  if (!INITIAL_LOAD_ONLY.value.load()) {
+    const std::uint32_t c = secondCounter.load();
+    const std::uint32_t seconds = (c / 15 + 1) * 15 - c;
+    const auto n = static_cast<std::int32_t>(seconds);
+    gf_showStatus(fmt::format("{} will respond in {} second{} ...", programShortName, n, gf_pluralLetter(n)), false);
+    renewalRequested.exchange(1);
+  } else {
+    gf_clearStatus();
+  }
+}
+
+// --- range --------------------------------------------------------------------------------------
+
+void gf_autoRange() {
+  std::int32_t radius = 40;
+  if (userOnGround.load() != 0) {
+    radius = 10;
+  } else {
+    const double altitude = userState.altitude;
+    if (altitude > AUTO_RANGE_ABOVE_HEIGHT.value.load()) {
+      radius = 100;
+    } else if (altitude > AIRPORT_HEIGHT.value.load()) {
+      radius = 40;
+    } else {
+      double d = 10000.0;
+      if (!parkAirports.empty()) {
+        const ParkAirportEntry& first = parkAirports.front();
+        d = gf_distanceNm(LatLon{userState.latitude, userState.longitude}, LatLon{first.latitude, first.longitude});
+      }
+      if (d <= 7.0)
+        radius = 10;
+      else if (d < 37.0)
+        radius = static_cast<std::int32_t>(std::lround(d)) + 3;
+      else
+        radius = 40;
+    }
+  }
+  const std::int32_t previous = LATERAL_RANGE.value.load();
+  LATERAL_RANGE.value.store(LATERAL_RANGE.clamp(radius));
+  rangeNm.store(radius);
+  rangeMetres.store(radius * 1852 + 10000);
+  if (LATERAL_RANGE.value.load() != previous) {
+    gf_showIntField(LATERAL_RANGE);
+    gf_setQueryBox();
+  }
+}
+
+// --- stops --------------------------------------------------------------------------------------
+
+void gf_readerStopped(const std::string& readerName, bool restartable) {
+  gf_showStatus(fmt::format("The {} has stopped with an error", readerName), true);
+  if (restartable)
+    gf_requestStop(EXIT_READER_ERROR, 15);
+  else
+    gf_requestStop(EXIT_SYSTEM_ERROR, 0);
+}
+
+void gf_simDisconnected() {
+  if (stopRequested.load() != 0) return;
+  gf_log(fmt::format("{} Flight Simulator no longer connected, {} will stop ...", gf_nowText(), programShortName));
+  gf_requestStop(EXIT_SIM_WAS_CLOSED, 0);
+}
+
+// --- files --------------------------------------------------------------------------------------
+
+void gf_removeFilesIn(const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  try {
+    std::error_code ec;
+    if (!fs::exists(folder, ec)) return;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      std::error_code exists;
+      if (!fs::exists(entry.path(), exists)) continue;
+      std::error_code removeError;
+      fs::remove_all(entry.path(), removeError);
+      if (removeError) throw fs::filesystem_error("remove", entry.path(), removeError);
+      if (fs::exists(entry.path(), exists)) gf_log(fmt::format("{} could not be removed", folder.string()));
+    }
+  } catch (const std::exception& e) {
+    throw ovk::UserErrorException(5, e.what());
+  }
+}
+
+void gf_setFeedSnapshotFlag(bool open) { gf_setFeedIntakeOpen(open); }
+
+void gf_resetWindowProc() {
+  flushStaticRequested.store(0);
+  reReadRequested.store(0);
+  renewalRequested.store(0);
+  renewalPtOnly.store(0);
+  uiBusy.store(0);
+  simNotYetOpened.store(1);
+  manualLateralRange.store(LATERAL_RANGE.defaultValue);
+  rangeNm.store(LATERAL_RANGE.defaultValue);
+  rangeMetres.store(LATERAL_RANGE.defaultValue * 1852);
+  gf_setStartRunAction({});
+}

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "platform/ui/ui.h"
@@ -19,6 +20,9 @@ class ParameterControl;
 
 // The handler that initInstance gives the window.
 ui::WindowHandler& gf_windowHandler();
+// What the start-run message does; empty (the default): start a new run thread (gf_startRunThread).
+// Tests and tools replace it.
+void gf_setStartRunAction(std::function<void()> action);
 
 // Ids of the push buttons (they belong to no setting) and their rows.
 inline constexpr int kUnblockButtonId = 32829;
