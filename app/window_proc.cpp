@@ -14,6 +14,7 @@
 
 #include "airports/parking.h"
 #include "app/main_window.h"
+#include "app/main_loop.h"
 #include "app/run_flags.h"
 #include "app/run_life_cycle.h"
 #include "app/status_line.h"

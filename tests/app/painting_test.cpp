@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "app/main_window.h"
 #include "app/status_line.h"
 #include "app/window_proc.h"
@@ -292,6 +298,48 @@ TEST_F(Painting, InvalidUtf8IsLoggedOnceAndNotDrawnWhilePaintingGoesOn) {
 TEST_F(Painting, AirportCountLabel) {
   EXPECT_EQ(gf_formatAirportCount("{} airport{} in {} folder", 1), "1 airport in TBLO folder");
   EXPECT_EQ(gf_formatAirportCount("{} airport{} in {} folder", 12), "12 airports in TBLO folder");
+}
+
+using PaintingThreads = WindowFixture;
+
+// Writers on several threads while the GUI thread paints: the status line and the display texts
+// are read as copies, the counters are atomics.
+TEST_F(PaintingThreads, WritersAndPainterShareTheDisplayFields) {
+  std::atomic<bool> go{false};
+  std::atomic<int> running{0};
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 4; ++t) {
+    writers.emplace_back([&, t] {
+      ++running;
+      while (!go.load()) std::this_thread::yield();
+      for (int i = 0; i < 300; ++i) {
+        gf_showStatus(fmt::format("note {} {}", t, i), false);
+        if (t == 0 && i % 50 == 0) gf_showError("held");
+        if (t == 1 && i % 50 == 25) gf_clearHeldError();
+        if (t == 2) gf_statusSecondStep();
+        mainWindow.feedText.set(fmt::format("feed {}", i));
+        mainWindow.liveCount = static_cast<std::uint64_t>(i);
+        mainWindow.simConnected = (i & 1) != 0;
+        mainWindow.userAircraftText.set(std::string(static_cast<std::size_t>(i % 40), 'x'));
+        gf_enableControl(LIGHT_AIRCRAFT.controlId, (i & 1) != 0);
+        LATERAL_RANGE.value = 2 + i % 90;
+        gf_showIntField(LATERAL_RANGE);
+      }
+      --running;
+    });
+  }
+  while (running.load() < 4) std::this_thread::yield();
+  go = true;
+  int paints = 0;
+  while (running.load() > 0 || paints < 5) {
+    auto ops = paint();
+    ASSERT_FALSE(ops.empty());
+    ++paints;
+  }
+  for (auto& w : writers) w.join();
+  gf_clearHeldError();
+  gf_showStatus("last", false);
+  EXPECT_TRUE(findText(paint(), "last"));
 }
 
 }  // namespace
