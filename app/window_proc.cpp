@@ -19,7 +19,7 @@
 #include "app/run_life_cycle.h"
 #include "app/status_line.h"
 #include "engine/feed_handover.h"
-#include "feed/readers.h"
+#include "app/run_services.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
@@ -366,7 +366,7 @@ void gf_autoRange() {
   rangeMetres.store(radius * 1852 + 10000);
   if (LATERAL_RANGE.value.load() != previous) {
     gf_showIntField(LATERAL_RANGE);
-    gf_setQueryBox();
+    gf_runServices().setQueryBox();
   }
 }
 
