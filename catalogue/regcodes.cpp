@@ -108,7 +108,7 @@ void lf_processRegcodeLine(const std::string& path, std::list<RegcodeEntry>& ent
         return;
     }
     const auto regs = gf_splitComma(fields[1]);
-    if (regs.empty()) return;
+    if (regs.empty() || (regs.size() == 1 && regs[0].empty())) return;  // no registration in the field
     if (regs.size() == 1) {
         if (!validRegistration(regs[0])) {
             gf_logError(fmt::format("wrong regcode length \"{}\" in {}", regs[0], path));

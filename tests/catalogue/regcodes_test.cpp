@@ -38,6 +38,7 @@ TEST_F(Regcodes, TextLines) {
         {"T;DA,D-AIPA", true, {"D-AIPA"}, false, true, "===> wrong regcode length \"DA\" in my.txt"},
         {"T;DA,ABCDEFGHIJKLM", false, {}, false, true, "===> my.txt ; regs empty? "},
         {"T;", false, {}, false, false, nullptr},
+        {"T;  ;#", false, {}, false, false, nullptr},
         {"T;A;B;C", false, {}, false, true, "===> my.txt: wrong format \"T;A;B;C\""},
     };
     for (const auto& c : cases) {
