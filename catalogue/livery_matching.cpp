@@ -4,10 +4,7 @@
 
 #include <algorithm>
 
-#if __has_include("airports/parking.h")
 #include "airports/parking.h"
-#define VEXA_HAVE_PARKPOS 1
-#endif
 #include "app/run_flags.h"
 #include "app/status_line.h"
 #include "catalogue/livery_db.h"
@@ -251,12 +248,7 @@ void gf_matchLivery(SimAircraft& ac) {
 
 bool gf_matchStaticLivery(SimAircraft& ac, const ParkPos& stand) {
     auto r = requestOf(ac);
-#ifdef VEXA_HAVE_PARKPOS
     const bool matched = lf_matchStatic(r, stand.name, stand.cargo != 0);
-#else
-    (void)stand;
-    const bool matched = lf_matchStatic(r, "", false);
-#endif
     ac.liveryTitle = r.title;
     ac.cargoWanted = r.cargo ? 1 : 0;
     return matched;

@@ -3,6 +3,7 @@
 #include "app/run_flags.h"
 #include "catalogue/livery_matching.h"
 #include "catalogue_fixture.h"
+#include "airports/parking.h"
 #include "engine/aircraft.h"
 
 using namespace cattest;
@@ -232,6 +233,22 @@ TEST_F(LiveryMatching, EngineRecordsAreMatched) {
     EXPECT_EQ(gf_liveryForRegistration("DAIXX"), "RGC 320 D-AIXX");
     EXPECT_TRUE(gf_liveryForRegistration("").empty());
     EXPECT_TRUE(gf_liveryForRegistration("D-AIPQ").empty());
+
+    SimAircraft parked;
+    parked.identity.airline = "DHL";
+    parked.identity.icaoType = "A321";
+    parked.identity.callsign = "DHL1*";
+    parked.category = categoryIndex(AC::Large);
+    ParkPos stand;
+    stand.name = "C12";
+    stand.cargo = 1;
+    EXPECT_TRUE(gf_matchStaticLivery(parked, stand));
+    EXPECT_EQ(parked.liveryTitle, "DHL 321F");
+    EXPECT_EQ(parked.cargoWanted, 1);
+    parked.identity.icaoType = "F18";
+    parked.liveryTitle = {};
+    EXPECT_FALSE(gf_matchStaticLivery(parked, stand));
+    EXPECT_TRUE(logHas("C12     : DHL1*"));
 
     SimAircraft failed;
     failed.identity = live.identity;
