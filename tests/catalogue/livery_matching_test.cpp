@@ -200,6 +200,12 @@ TEST_F(LiveryMatching, SummaryAndUnmatchedList) {
     EXPECT_EQ(lines[10], std::string(100, '*'));
     EXPECT_EQ(lines[11], "");
 
+    lf_liveryNotCreated("T1", "LH 320", "A320", "DLH");
+    lf_liveryNotCreated("T2", "BA 319", "A319", "BAW");
+    lf_liveryNotCreated("T3", "LH 320", "A320", "DLH");
+    gf_writeMatchingSummary();
+    EXPECT_TRUE(logHas("  6: 0\n\nCould not be created by MSFS:\n  A319 BAW\n  A320 DLH\n" + std::string(100, '*')));
+
     noMatchKeys = {"DLH A320 D-AIPB", "BAW A319 G-EUPB"};
     gf_logNoMatches();
     EXPECT_TRUE(logHas("\nNo match found for: \nBAW A319 G-EUPB\nDLH A320 D-AIPB\n\n"));
