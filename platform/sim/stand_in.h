@@ -166,7 +166,7 @@ public:
     std::optional<ObjectInfo> object(std::uint32_t objectId) const;
     std::optional<ObjectInfo> objectByAtcId(const std::string& atcId) const;
     std::uint32_t userObjectId() const;
-    // Every call made by any client, one line each: the call name and its arguments, e.g.
+    // Every call the simulator accepted (not the failed ones), one line each: the call name and its arguments, e.g.
     // "subscribeToSystemEvent 201 Sim", "addToDataDefinition 402 Plane Latitude|degree|Float64".
     std::vector<std::string> callLog() const;
     int openConnections() const;
