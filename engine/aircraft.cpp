@@ -13,6 +13,7 @@
 
 #include "airports/parking.h"
 #include "app/main_window.h"
+#include "app/window_proc.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
 #include "foundation/log.h"
@@ -305,7 +306,10 @@ void removeAircraftFromSim(SimAircraft& ac) {
         watchedObjectId = 0;
         mainWindow.objectIdText.clear();
         mainWindow.invalidate();
-        if (!CALLSIGN_2_OBJECTID.value().empty()) CALLSIGN_2_OBJECTID.set(std::string());
+        if (!CALLSIGN_2_OBJECTID.value().empty()) {
+            CALLSIGN_2_OBJECTID.set(std::string());
+            gf_showTextField(CALLSIGN_2_OBJECTID);
+        }
     }
     if (ac.objectId != 0) {
         removeFifo.push_back(ac.objectId);

@@ -7,6 +7,8 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
+#include "app/main_window.h"
+#include "app/window_proc.h"
 #include "airports/static_jobs.h"
 #include "engine/engine_state.h"
 #include "engine/feed_handover.h"
@@ -123,6 +125,7 @@ void gf_setupSessionContainers() {
 
 void gf_cleanupSessionContainers() {
     currentAirport = CurrentAirport{};
+    mainWindow.invalidate();
     lf_clearInboxAndLights();
     staticJobs.clear();
     spawnIds.clear();
@@ -135,6 +138,8 @@ void gf_cleanupSessionContainers() {
     currentStands.clear();
     gf_clearPendingFeed();
     deleteObjectIdFile();
+    uiBusy.store(0);
+    mainWindow.invalidate();
     weekSlot.store(0);
 }
 
