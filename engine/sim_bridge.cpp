@@ -13,11 +13,6 @@
 #include "foundation/settings.h"
 #include "simlink/commands.h"
 
-namespace {
-// The link's failure flag: no request is made while it is set.
-bool lf_simConnectFailed() { return false; }
-} // namespace
-
 void lf_queueEvents(uint32_t objectId, std::initializer_list<EventData> events) {
     std::lock_guard lock(simQueueMutex);
     for (const auto& e : events) eventQueue.push_back(ClientEventCommand{objectId, e.event, e.data});
@@ -53,7 +48,7 @@ void lf_swapPositionBuffers() {
 
 void lf_requestObjectsAround() {
     std::lock_guard lock(simQueueMutex);
-    if (lf_simConnectFailed()) return;
+    if (simConnectError.load() != 0) return;
     const auto radius = static_cast<uint32_t>(std::max(0, rangeMetres.load()));
     if (vsim::failed(vsim::requestDataOnSimObjectType(gf_simHandle(), vsim::kReqAircraftInRange, vsim::kDefGround,
                                                       radius, vsim::SimObjectType::Aircraft))) {

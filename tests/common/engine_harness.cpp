@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
+#include "app/run_flags.h"
 #include "airports/static_jobs.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
@@ -34,6 +35,7 @@ void clearCommandArea() {
 } // namespace
 
 EngineHarness::EngineHarness() {
+    gf_resetRunFlags();
     previousDir_ = std::filesystem::current_path();
     folder = std::filesystem::temp_directory_path() /
              fmt::format("vexa_engine_{}_{}", ::getpid(), reinterpret_cast<uintptr_t>(this));
@@ -60,6 +62,9 @@ EngineHarness::EngineHarness() {
 }
 
 EngineHarness::~EngineHarness() {
+    // Calls the engine makes on the simulator itself fail without a connection and raise the
+    // run's stop; the next test starts from a clean run.
+    gf_resetRunFlags();
     gf_resetEngineState();
     gf_setFeedIntakeOpen(false);
     clearCommandArea();
