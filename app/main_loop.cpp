@@ -1,6 +1,13 @@
 #include "app/main_loop.h"
 
 #include "airports/parking.h"
+#include "app/main_window.h"
+#include "engine/aircraft.h"
+#include "engine/engine_state.h"
+#include "engine/static_parking.h"
+#include "engine/upkeep.h"
+#include "foundation/geodesy.h"
+#include "simlink/commands.h"
 #include "app/run_flags.h"
 #include "app/run_services.h"
 #include "app/window_proc.h"
@@ -15,6 +22,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <unordered_map>
 
 std::atomic<std::uint32_t> secondCounter{0};
 std::atomic<std::uint8_t> objectIdCallsignChanged{0};
@@ -32,6 +40,11 @@ constexpr Nanos stepPeriod = 10ms;
 constexpr Nanos oneDay = std::chrono::hours(24);
 
 std::int32_t notRunningCountdown = 100;  // run thread only
+// Positions seen by the collision checks (run thread only).
+LatLon lastUserCheckPosition{};
+std::unordered_map<std::uint32_t, LatLon> lastTaxiCheckPosition;
+
+bool isActive(const SimAircraft& ac) { return ac.simState == SimState::Active; }
 
 RunServices& svc() { return gf_runServices(); }
 bool stopOrClosed() { return stopRequested.load() != 0 || userClosed.load() != 0; }
@@ -67,6 +80,8 @@ void gf_resetMainLoopState() {
   blockedCallsignChanged.store(0);
   objectIdCallsignChanged.store(0);
   notRunningCountdown = 100;
+  lastUserCheckPosition = LatLon{};
+  lastTaxiCheckPosition.clear();
 }
 
 void lf_mainLoop() {
@@ -231,3 +246,85 @@ void lf_rereadRequest() {
 }
 
 void gf_recountLive() { svc().recountLive(); }
+
+void lf_removeStaticTwinsOfLive() {
+  if (staticList.empty() || liveList.empty()) return;
+  for (const LiveAircraft& live : liveList) {
+    if (live.onGround == 0 || !isActive(live)) continue;
+    const std::string staticCallsign = live.identity.callsign + "*";
+    for (SimAircraft& st : staticList) {
+      const bool twin = st.identity.callsign == staticCallsign ||
+                        (!live.identity.registration.empty() && st.identity.registration == live.identity.registration);
+      if (twin && isActive(st)) {
+        removeAircraftFromSim(st);
+        break;
+      }
+    }
+  }
+}
+
+void lf_userCollisions() {
+  const LatLon user{userState.latitude, userState.longitude};
+  if (userOnGround.load() == 0) {
+    if (!COLLISION_USER_AIR.value.load()) return;
+    for (LiveAircraft& ac : liveList)
+      if (gf_checkUserWay(ac)) return;
+    return;
+  }
+  if (!COLLISION_USER_GND.value.load()) return;
+  const double userSpan = userHalfWingSpanNm.load();
+  for (LiveAircraft& ac : liveList) {
+    if (ac.onGround == 0 || !isActive(ac)) continue;
+    if (gf_distanceNm(user, LatLon{ac.position[kPosLat], ac.position[kPosLon]}) <= (userSpan + ac.halfSpanNm) * 1.15) {
+      removeAircraftFromSim(ac);
+      return;
+    }
+  }
+  if (user.latitude == lastUserCheckPosition.latitude && user.longitude == lastUserCheckPosition.longitude) return;
+  lastUserCheckPosition = user;
+  for (SimAircraft& st : staticList) {
+    if (!isActive(st)) continue;
+    if (gf_distanceNm(user, LatLon{st.standLatitude, st.standLongitude}) <= (userSpan + st.halfSpanNm) * 1.1) {
+      removeAircraftFromSim(st);
+      return;
+    }
+  }
+}
+
+void lf_liveParkedCollisions() {
+  if (staticList.empty()) return;
+  for (const LiveAircraft& ac : liveList) {
+    if (ac.onGround == 0 || (ac.phase != MovementPhase::Taxi && ac.phase != MovementPhase::Parking)) continue;
+    if (!isActive(ac) || ac.takingOff != 0 || ac.rollingOut != 0) continue;
+    const LatLon now{ac.position[kPosLat], ac.position[kPosLon]};
+    auto [it, added] = lastTaxiCheckPosition.try_emplace(ac.id, now);
+    if (!added) {
+      if (it->second.latitude == now.latitude && it->second.longitude == now.longitude) continue;
+      it->second = now;
+    }
+    gf_collisionAvoidance(ac);
+  }
+}
+
+void lf_blockCallsign() {
+  const std::string blocked = BLOCK_CALLSIGN.value();
+  for (LiveAircraft& ac : liveList) {
+    if (isActive(ac) && ac.identity.callsign == blocked) {
+      removeAircraftFromSim(ac);
+      return;
+    }
+  }
+}
+
+void lf_countLiveAircraft() {
+  std::uint64_t count = 0;
+  for (const LiveAircraft& ac : liveList)
+    if (isActive(ac) && ac.phase != MovementPhase::Parked) ++count;
+  if (mainWindow.liveCount.exchange(count) != count) mainWindow.invalidate(panel::status);
+  const float staticShown = mainWindow.staticParkFigure.load();
+  const float liveShown = mainWindow.liveParkFigure.load();
+  gf_refreshStaticParkFigure(true);
+  gf_refreshLiveParkFigure(true);
+  if (mainWindow.staticParkFigure.load() != staticShown || mainWindow.liveParkFigure.load() != liveShown)
+    mainWindow.invalidate(panel::statistics);
+}

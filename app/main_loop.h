@@ -28,5 +28,12 @@ void lf_flightNotRunning();
 void lf_rereadRequest();
 void gf_recountLive();
 
+// The per-second work on the engine's lists (the program's services; tests replace them).
+void lf_removeStaticTwinsOfLive();  // the 61-second rule
+void lf_userCollisions();
+void lf_liveParkedCollisions();
+void lf_blockCallsign();
+void lf_countLiveAircraft();        // the live count and the park figures of the window
+
 // The loop's state back to its start (restart clean-up, tests).
 void gf_resetMainLoopState();

@@ -1,13 +1,19 @@
 #include "app/run_services.h"
 
 #include "airports/parking.h"
+#include "app/install_detection.h"
+#include "app/main_loop.h"
 #include "app/main_window.h"
+#include "app/updates.h"
 #include "airports/airports.h"
 #include "app/status_line.h"
 #include "app/window_proc.h"
 #include "catalogue/livery_db.h"
 #include "catalogue/livery_matching.h"
+#include "engine/engine_state.h"
 #include "engine/feed_handover.h"
+#include "engine/flight_plan.h"
+#include "engine/upkeep.h"
 #include "engine/notices.h"
 #include "catalogue/livery_scan.h"
 #include "catalogue/reference_db.h"
@@ -109,46 +115,46 @@ RunServices gf_defaultRunServices() {
   s.resetSimLink = [] { gf_resetSimLink(); };
 
   // Live-traffic feed.
-  s.setQueryBox = nothing;  // feed: gf_setQueryBox
-  s.authenticate = nothing;  // feed: gf_authenticater
+  s.setQueryBox = [] { gf_setQueryBox(); };
+  s.authenticate = [] { gf_authenticater(); };
   s.loggedIn = [] { return !weatherReader.guid.empty(); };
   s.professionalAccount = [] { return professionalAccount.load(); };
-  // feed: gf_startWeatherReaderThread / gf_startTrafficReaderThread. Until the readers are there a started
-  // reader has nothing to do and reports itself stopped at once.
-  s.startReader = [](FeedReader r) { readerObject(r).readerStopped.store(1); };
+  s.startReader = [](FeedReader r) {
+    if (r == FeedReader::weather)
+      gf_startWeatherReaderThread();
+    else
+      gf_startTrafficReaderThread();
+  };
   s.stopReader = [](FeedReader r) { readerObject(r).readerStop.store(1); };
   s.readerStopped = [](FeedReader r) { return readerObject(r).readerStopped.load() != 0; };
-  s.resetReader = [](FeedReader r) {  // feed: gf_resetReader
-    readerObject(r).readerStop.store(0);
-    readerObject(r).readerStopped.store(0);
-  };
-  s.deauthenticate = nothing;  // feed: gf_deauthenticate(trafficReader)
+  s.resetReader = [](FeedReader r) { gf_resetReader(readerObject(r)); };
+  s.deauthenticate = [] { gf_deauthenticate(trafficReader); };
   s.weatherReady = [] { return mainWindow.qnh.load(); };
   s.setOwnPosition = [](UserPosition p) { trafficReader.setOwnPosition(LatLon{p.latitude, p.longitude}); };
   s.trafficDataTime = [] { return lastFeedTimestamp.load(); };
-  s.setStatusLights = nothing;  // feed: gf_setStatusLights
+  s.setStatusLights = [] { gf_setStatusLights(); };
   s.setBufferedMode = [] { trafficReader.bufferedMode.exchange(1); };
   s.resetFeedSession = [] { professionalAccount.store(false); };
 
   // Engine.
-  s.setupSessionContainers = nothing;
-  s.cleanupSessionContainers = nothing;
+  s.setupSessionContainers = [] { gf_setupSessionContainers(); };
+  s.cleanupSessionContainers = [] { gf_cleanupSessionContainers(); };
   s.setFeedIntake = [](bool open) { gf_setFeedIntakeOpen(open); };
-  s.engineTick = nothing;
+  s.engineTick = [] { gf_engineTick(); };
   s.drainEngineInbox = [] { gf_drainEngineInbox(); };
-  s.removeFlightPlanFolder = nothing;
-  s.clearGhostCallsigns = nothing;
-  s.recountLive = nothing;
-  s.removeStaticTwinsOfLive = nothing;
-  s.writeCallsignObjectIds = nothing;
+  s.removeFlightPlanFolder = [] { gf_removeFlightPlanFolder(); };
+  s.clearGhostCallsigns = [] { removedGhosts.clear(); };
+  s.recountLive = [] { lf_countLiveAircraft(); };
+  s.removeStaticTwinsOfLive = [] { lf_removeStaticTwinsOfLive(); };
+  s.writeCallsignObjectIds = [] { gf_writeCallsignObjectIds(); };
   s.reservedStandSet = [] { return !currentAirport.reservedStand.empty(); };
   s.clearReservedStand = nothing;
   s.coupledCallsignCheck = nothing;
-  s.showCallsignObjectId = nothing;
+  s.showCallsignObjectId = [] { gf_showCallsignObjectId(); };
   s.flushStaticAircraft = nothing;
-  s.userCollisions = nothing;
-  s.liveParkedCollisions = nothing;
-  s.blockCallsign = nothing;
+  s.userCollisions = [] { lf_userCollisions(); };
+  s.liveParkedCollisions = [] { lf_liveParkedCollisions(); };
+  s.blockCallsign = [] { lf_blockCallsign(); };
 
   // Catalogue.
   s.reserveLiveryContainers = [] { gf_reserveLiveryContainers(); };
@@ -189,11 +195,11 @@ RunServices gf_defaultRunServices() {
   p.readAirports = [] { gf_readAirports(); };
   p.scanAddonAirports = [] { gf_scanAddonAirports(); };
   p.readMyParkAirports = [] { return lf_readMyParkAirports(); };
-  p.findRtCredential = nothing;  // feed: gf_findRtCredential
-  p.createRtCredentialFile = nothing;  // feed: gf_createRtCredentialFile
-  p.checkNewVersion = nothing;
-  p.updateAddonPackage = nothing;
-  p.detectInstallPath = [] { return std::string(); };
-  p.createFlightPlanFolder = nothing;
+  p.findRtCredential = [] { gf_findRtCredential(); };
+  p.createRtCredentialFile = [] { gf_createRtCredentialFile(); };
+  p.checkNewVersion = [] { gf_checkNewVersion(); };
+  p.updateAddonPackage = [] { gf_updateAddonPackage(); };
+  p.detectInstallPath = [] { return gf_detectInstallPath().string(); };
+  p.createFlightPlanFolder = [] { gf_createFlightPlanFolder(); };
   return s;
 }
