@@ -9,6 +9,7 @@
 #include "airports/parking.h"
 #include "app/main_window.h"
 #include "app/window_proc.h"
+#include "feed/readers.h"
 #include "airports/static_jobs.h"
 #include "engine/engine_state.h"
 #include "engine/feed_handover.h"
@@ -140,6 +141,7 @@ void gf_cleanupSessionContainers() {
     deleteObjectIdFile();
     uiBusy.store(0);
     mainWindow.invalidate();
+    qnhHpa.store(1013);
     weekSlot.store(0);
 }
 

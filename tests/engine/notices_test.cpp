@@ -13,7 +13,9 @@
 #include "engine/notices.h"
 #include "engine/static_parking.h"
 #include "engine/upkeep.h"
+#include "catalogue/catalogue.h"
 #include "foundation/settings.h"
+#include "foundation/time_text.h"
 #include "tests/common/engine_harness.h"
 
 namespace {
@@ -264,4 +266,106 @@ TEST_F(Notices, StaticPlacementWithoutLiveryIsDropped) {
     EXPECT_TRUE(staticJobs.empty());
     EXPECT_TRUE(staticList.empty());
     EXPECT_TRUE(staticCreateFifo.empty());
+}
+
+TEST_F(Notices, StaticPlacementCreatesAParkedAircraftWithItsSlotMovedBack) {
+    static const std::string title = "LH 320 static";
+    airlineLiveries[0]["DLH"]["A320"] = {title};
+    weekSlot.store(WeekSlot{3, 1}.packed());
+    ParkPos stand;
+    stand.id = 4;
+    stand.name = "B4";
+    stand.latitude = 50.05;
+    stand.longitude = 8.57;
+    stand.heading = 1.0;
+    currentStands.push_back(stand);
+    StaticJob job;
+    job.standId = 4;
+    job.identity0 = "DLH";
+    job.icaoType = "A320";
+    job.callsignA = "DLH4AB";
+    job.preferA = 1;
+    job.registration = "DAIPA";
+    job.ageSlots = 3;
+    job.planned = 0;
+    job.feedHexid = 0x3c6444;
+    staticJobs.push_back(job);
+    ASSERT_TRUE(h.tickUntil([] { return !staticList.empty() && staticList[0].simState == SimState::Active; }, 400));
+    const SimAircraft& s = staticList[0];
+    EXPECT_EQ(s.identity.callsign, "DLH4AB*");
+    EXPECT_EQ(s.liveryTitle, title);
+    EXPECT_EQ(s.feedHexid, 0x3c6444u);
+    EXPECT_EQ(s.planned, 0u);
+    EXPECT_EQ(WeekSlot::fromPacked(s.parkedSlot), (WeekSlot{2, 46}));
+    ASSERT_EQ(h.created.size(), 1u);
+    EXPECT_FALSE(h.created[0].live);
+    EXPECT_EQ(s.objectId, h.created[0].objectId);
+    EXPECT_EQ(s.throttleIndex, 0u) << "the parked pattern was sent";
+    EXPECT_TRUE(staticJobs.empty());
+    // A second job next to a parked live aircraft is refused.
+    stand.id = 5;
+    stand.name = "B5";
+    stand.coupledIds = {6};
+    currentStands.push_back(stand);
+    LiveAircraft& live = active(20070, "EZY1", 700);
+    live.setPhase(MovementPhase::Parking);
+    live.standId = 6;
+    job.standId = 5;
+    staticJobs.push_back(job);
+    gf_placeStaticAircraft();
+    EXPECT_EQ(staticList.size(), 1u);
+}
+
+TEST_F(Notices, SpawnGateKeepsTheUsersWayFreeByFirstPointAndTrack) {
+    COLLISION_USER_AIR.value = true;
+    COLLISION_USER_GND.value = true;
+    userState.latitude = 47.0;
+    userState.longitude = 8.0;
+    userState.altitude = 5000;
+    userState.heading = 0.0;
+    // A buffered aircraft whose position block is unset: only its stream tells where it is.
+    auto buffered = [&](uint32_t hexid, double lat, double lon, double alt, double track, double gs) -> LiveAircraft& {
+        LiveAircraft& ac = active(hexid, "W" + std::to_string(hexid), 0, 0.0, 0.0);
+        ac.simState = SimState::Buffer;
+        ac.setPhase(MovementPhase::Birth);
+        ac.position = {};
+        StreamPoint p = ac.stream.front();
+        p.latitude = lat;
+        p.longitude = lon;
+        p.altitudeFt = alt;
+        p.airborne = alt > 0 ? 1 : 0;
+        p.trackDeg = track;
+        p.groundSpeedKt = gs;
+        p.tick = engineTick.load();
+        ac.stream = {p, p, p};
+        ac.stream[1].longitude += 0.01;
+        ac.stream[2].longitude += 0.02;
+        h.giveLivery(hexid);
+        return ac;
+    };
+    struct Case {
+        bool userOnGround;
+        double lat, lon, alt, track, gs;
+        bool inWay;
+    } cases[] = {
+        {false, 47.03, 8.0, 5500, 180, 250, true},   // 1.8 nm ahead, flying at the user
+        {false, 47.03, 8.0, 9000, 180, 250, false},  // 4000 ft above
+        {false, 47.03, 8.0, 5500, 90, 250, false},   // crossing: the user is 1.8 nm off its course
+        {true, 47.0005, 8.0, 0, 90, 10, true},       // on the ground 56 m from the user
+        {true, 47.01, 8.0, 0, 90, 10, false},        // 1100 m away
+    };
+    uint32_t hexid = 30000;
+    for (const auto& c : cases) {
+        userOnGround.store(c.userOnGround ? 1 : 0);
+        LiveAircraft& ac = buffered(++hexid, c.lat, c.lon, c.alt, c.track, c.gs);
+        lf_spawnGate(ac);
+        if (c.inWay) {
+            EXPECT_EQ(ac.simState, SimState::Buffer) << hexid;
+            EXPECT_EQ(ac.stream.size(), 2u) << "the first point is skipped";
+        } else {
+            EXPECT_EQ(ac.simState, SimState::Adding2Sim) << hexid;
+        }
+    }
+    COLLISION_USER_AIR.value = COLLISION_USER_AIR.defaultValue;
+    COLLISION_USER_GND.value = COLLISION_USER_GND.defaultValue;
 }
