@@ -180,9 +180,11 @@ bool WeatherReader::receive(std::int32_t& code)
                     "GUID={}&querytype=locwx&toffset={}&lat={:.4F}&lon={:.4F}&alt={}&airports={}", gf_formEncode(guid),
                     toffset, position.latitude, position.longitude, altitudeFt, gf_formEncode(metarIcao));
                 lf_setupRequest(*this, "weather", body);
+                lf_abortOnStop(*this);
                 const CURLcode rc = curl_easy_perform(curl);
                 if (rc != CURLE_OK) {
-                    gf_logError(fmt::format("{} weather code_w: {}", utcText(), curl_easy_strerror(rc)));
+                    if (readerStop.load() == 0)
+                        gf_logError(fmt::format("{} weather code_w: {}", utcText(), curl_easy_strerror(rc)));
                 } else if (response.empty()) {
                     gf_logError("Empty content?, no QNH to be found");
                 } else {
@@ -234,9 +236,11 @@ bool TrafficReader::buffer(std::int32_t& code)
         try {
             const std::string body = lf_liveBody(*this) + fmt::format("&buffercount={}&buffertime={}", 5, 6);
             lf_setupRequest(*this, "traffic", body);
+            lf_abortOnStop(*this);
             const CURLcode rc = curl_easy_perform(curl);
             if (rc != CURLE_OK) {
-                gf_logError(fmt::format("{} buffer traffic code_t: {}", utcText(), curl_easy_strerror(rc)));
+                if (readerStop.load() == 0)
+                    gf_logError(fmt::format("{} buffer traffic code_t: {}", utcText(), curl_easy_strerror(rc)));
             } else if (response.empty()) {
                 gf_logError("buffer traffic: empty content");
             } else {
@@ -316,9 +320,11 @@ bool TrafficReader::receive(std::int32_t& code)
         try {
             const std::string body = lf_liveBody(*this);
             lf_setupRequest(*this, "traffic", body);
+            lf_abortOnStop(*this);
             const CURLcode rc = curl_easy_perform(curl);
             if (rc != CURLE_OK) {
-                gf_logError(fmt::format("{} curl traffic code_t: {}", utcText(), curl_easy_strerror(rc)));
+                if (readerStop.load() == 0)
+                    gf_logError(fmt::format("{} curl traffic code_t: {}", utcText(), curl_easy_strerror(rc)));
             } else if (response.empty()) {
                 gf_logError("traffic receive: empty content");
             } else {

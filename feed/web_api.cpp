@@ -185,6 +185,21 @@ void lf_setupRequest(RtApiConnection& connection, std::string_view endpoint, con
     lf_setupRequest(connection.curl, connection.response, endpoint, body);
 }
 
+namespace {
+int lf_stopProgress(void* connection, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    // Non-zero aborts the transfer: a reader asked to stop does not wait for the service.
+    return static_cast<RtApiConnection*>(connection)->readerStop.load() != 0 ? 1 : 0;
+}
+} // namespace
+
+void lf_abortOnStop(RtApiConnection& connection)
+{
+    curl_easy_setopt(connection.curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(connection.curl, CURLOPT_XFERINFOFUNCTION, lf_stopProgress);
+    curl_easy_setopt(connection.curl, CURLOPT_XFERINFODATA, &connection);
+}
+
 void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds)
 {
     const auto half = std::chrono::milliseconds(milliseconds / 2);
@@ -380,9 +395,11 @@ bool lf_getNearestMetar(std::int32_t& status)
             const std::string body = fmt::format("GUID={}&toffset={}&lat={:.4F}&lon={:.4F}", gf_formEncode(w.guid),
                                                  w.toffset, position.latitude, position.longitude);
             lf_setupRequest(w, "nearestmetar", body);
+            lf_abortOnStop(w);
             const CURLcode rc = curl_easy_perform(w.curl);
             if (rc != CURLE_OK) {
-                gf_logError(fmt::format("{} nearestmetar code_w: {}", utcText(), curl_easy_strerror(rc)));
+                if (w.readerStop.load() == 0)
+                    gf_logError(fmt::format("{} nearestmetar code_w: {}", utcText(), curl_easy_strerror(rc)));
             } else if (w.response.empty()) {
                 gf_logError("nearest metar: empty content");
             } else {

@@ -111,6 +111,8 @@ void lf_setupRequest(RtApiConnection& connection, std::string_view endpoint, con
 void lf_setupRequest(CURL* handle, std::string& response, std::string_view endpoint, const std::string& body);
 std::size_t lf_callbackwriter(char* data, std::size_t size, std::size_t count, std::string* response);
 void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds);
+// Makes the connection's transfer end as soon as its readerStop flag is raised (reader loops).
+void lf_abortOnStop(RtApiConnection& connection);
 
 // Form value encoding (application/x-www-form-urlencoded).
 std::string gf_formEncode(std::string_view value);

@@ -430,3 +430,21 @@ TEST_F(ReadersThreads, SharedInputsChangeWhileTheReaderParses)
     gf_setCurrentAirport(CurrentAirport{});
     BLOCK_CALLSIGN.set("");
 }
+
+// Closing down does not wait for a service that hangs: the transfer ends with the stop flag.
+TEST_F(ReadersThreads, StopAbortsAHangingRequest)
+{
+    scriptStatus("traffic", 200); // buffered
+    rtstub::ScriptedReply hang;
+    hang.delayMs = 120000;
+    stub.script("traffic", hang);
+    gf_startTrafficReaderThread();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (stub.requestCount("traffic") < 2 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    trafficReader.readerStop = 1;
+    while (trafficReader.readerStopped.load() == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(trafficReader.readerStopped.load(), 1) << "the reader still waits for the service";
+    EXPECT_FALSE(logHas("curl traffic code_t")) << "an abort on request is no error";
+}
