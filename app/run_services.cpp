@@ -130,7 +130,10 @@ RunServices gf_defaultRunServices() {
   s.resetReader = [](FeedReader r) { gf_resetReader(readerObject(r)); };
   s.deauthenticate = [] { gf_deauthenticate(trafficReader); };
   s.weatherReady = [] { return mainWindow.qnh.load(); };
-  s.setOwnPosition = [](UserPosition p) { trafficReader.setOwnPosition(LatLon{p.latitude, p.longitude}); };
+  // The weather request also sends the user altitude (run thread: userState may be read here).
+  s.setOwnPosition = [](UserPosition p) {
+    trafficReader.setOwnPosition(LatLon{p.latitude, p.longitude}, userState.altitude);
+  };
   s.trafficDataTime = [] { return lastFeedTimestamp.load(); };
   s.setStatusLights = [] { gf_setStatusLights(); };
   s.setBufferedMode = [] { trafficReader.bufferedMode.exchange(1); };
