@@ -8,6 +8,7 @@
 #include "airports/current_airport.h"
 #include "engine/feed_handover.h"
 #include "feed/record_parser.h"
+#include "simlink/commands.h"
 #include "feed/readers.h"
 #include "tests/feed/feed_fixture.h"
 
@@ -349,6 +350,31 @@ TEST_F(Readers, QueryBoxAround)
     EXPECT_NEAR(box.bottom, 49.83345, 1e-5);
     EXPECT_NEAR(box.right - 8.0, 8.0 - box.left, 1e-9);
     EXPECT_NEAR(box.right - 8.0, 10.0 / 60.0 / std::cos(50.0 * 0.017453292519943295), 2e-3);
+}
+
+TEST_F(Readers, QueryBoxFollowsTheUserAircraft)
+{
+    const UserState saved = userState;
+    rangeNm = 10.0;
+    userState.latitude = 0.0005;
+    userState.longitude = 0.01;
+    gf_setQueryBox();
+    EXPECT_DOUBLE_EQ(trafficReader.liveBoxCopy().top, 52.44) << "an unset position changes nothing";
+
+    userState.latitude = 50.0;
+    userState.longitude = 8.0;
+    gf_setQueryBox();
+    EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.16655, 1e-5);
+    EXPECT_DOUBLE_EQ(trafficReader.lastRange, 10.0);
+
+    userState.latitude = 50.0001; // less than 0.00015 degrees: the box stays
+    gf_setQueryBox();
+    EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.16655, 1e-5);
+    rangeNm = 20.0; // a new range recomputes it
+    gf_setQueryBox();
+    EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.0001 + 0.3331, 1e-4);
+    userState = saved;
+    rangeNm = 40.0;
 }
 
 TEST_F(Readers, StatusLightsFollowTheData)

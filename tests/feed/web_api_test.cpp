@@ -260,3 +260,12 @@ TEST_F(WebApi, ResetReaderClearsTheSession)
     EXPECT_EQ(weatherReader.readerStop.load(), 0);
     EXPECT_EQ(weatherReader.readerStopped.load(), 0);
 }
+
+TEST(WebApiWriter, AppendsAndRefusesAMissingResponse)
+{
+    std::string response = "ab";
+    char data[] = "cdef";
+    EXPECT_EQ(lf_callbackwriter(data, 2, 2, &response), 4u);
+    EXPECT_EQ(response, "abcdef");
+    EXPECT_EQ(lf_callbackwriter(data, 1, 4, nullptr), 0u);
+}
