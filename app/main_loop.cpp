@@ -3,6 +3,7 @@
 #include "airports/parking.h"
 #include "app/main_window.h"
 #include "engine/aircraft.h"
+#include "engine/conflicts.h"
 #include "engine/engine_state.h"
 #include "engine/static_parking.h"
 #include "engine/upkeep.h"
@@ -19,6 +20,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -327,4 +329,20 @@ void lf_countLiveAircraft() {
   gf_refreshLiveParkFigure(true);
   if (mainWindow.staticParkFigure.load() != staticShown || mainWindow.liveParkFigure.load() != liveShown)
     mainWindow.invalidate(panel::statistics);
+}
+
+void lf_coupledCallsignCheck() {
+  if (standCheckList.empty()) return;
+  const std::uint32_t id = standCheckList.front();
+  standCheckList.erase(standCheckList.begin());
+  // An id whose aircraft has left the list is dropped too: nothing could ever serve it, and the ids behind
+  // it would wait for ever.
+  auto live = std::find_if(liveList.begin(), liveList.end(), [id](const LiveAircraft& ac) { return ac.id == id; });
+  if (live == liveList.end() || live->identity.callsign.empty()) return;
+  for (SimAircraft& st : staticList) {
+    if (gf_removeDuplicates(*live, st)) {
+      removeAircraftFromSim(st);
+      return;
+    }
+  }
 }

@@ -12,6 +12,7 @@
 #include "catalogue/livery_matching.h"
 #include "engine/engine_state.h"
 #include "engine/feed_handover.h"
+#include "engine/conflicts.h"
 #include "engine/flight_plan.h"
 #include "engine/upkeep.h"
 #include "engine/notices.h"
@@ -23,6 +24,8 @@
 #include "feed/web_api.h"
 #include "foundation/settings.h"
 #include "simlink/commands.h"
+#include "simlink/sim_client.h"
+#include "simlink/user_aircraft.h"
 
 #include <mutex>
 
@@ -97,12 +100,12 @@ RunServices gf_defaultRunServices() {
 
   // Simulator link.
   s.resetSimConnectQueues = [] { gf_resetSimConnectQueues(); };
-  s.simConnectThreadBody = [](std::stop_token) {};
+  s.simConnectThreadBody = [](std::stop_token token) { SimClient(token); };
   s.requestUserOnGroundData = [] {
     gf_requestUserOnGround();
     return true;
   };
-  s.userDataDelivered = [] { return userOnGroundValid.load() != 0; };
+  s.userDataDelivered = [] { return userDataReceived.load() != 0; };
   s.requestUserPosition = [] { userState = gf_requestUserPosition(); };
   s.requestUserTitleAndModel = [] { gf_requestUserTitleAndModel(); };
   s.userPosition = [] { return UserPosition{userState.latitude, userState.longitude}; };
@@ -151,10 +154,10 @@ RunServices gf_defaultRunServices() {
   s.removeStaticTwinsOfLive = [] { lf_removeStaticTwinsOfLive(); };
   s.writeCallsignObjectIds = [] { gf_writeCallsignObjectIds(); };
   s.reservedStandSet = [] { return !currentAirport.reservedStand.empty(); };
-  s.clearReservedStand = nothing;
-  s.coupledCallsignCheck = nothing;
+  s.clearReservedStand = [] { gf_clearReservedStand(); };
+  s.coupledCallsignCheck = [] { lf_coupledCallsignCheck(); };
   s.showCallsignObjectId = [] { gf_showCallsignObjectId(); };
-  s.flushStaticAircraft = nothing;
+  s.flushStaticAircraft = [] { gf_flushStaticAircraft(); };
   s.userCollisions = [] { lf_userCollisions(); };
   s.liveParkedCollisions = [] { lf_liveParkedCollisions(); };
   s.blockCallsign = [] { lf_blockCallsign(); };
