@@ -82,7 +82,6 @@ TEST(DemoData, StandInSimulatorHasEveryCachedLiveryAndTheUserAtTheAirport)
 
     ASSERT_FALSE(config.user.path.empty());
     const auto& user = config.user.path.front();
-    EXPECT_TRUE(config.user.inFlight);
     EXPECT_EQ(user.groundSpeedKt, 0);
     EXPECT_LT(distanceNm(user.latitude, user.longitude, kAirportLat, kAirportLon), 2.0);
     EXPECT_LE(user.altitudeFt - config.fieldElevationFt, 10);
