@@ -154,6 +154,8 @@ inline constexpr const char* kGeneratedAirportsFolder = "TBLO";
 // Application messages of the main window.
 inline constexpr unsigned kMsgStartRun = ui::kAppMessage + 1;  // start a run
 inline constexpr unsigned kMsgQuit = ui::kAppMessage + 2;      // save the position, close the log, end
+// The close button, posted (tests and tools close the window from another thread with it).
+inline constexpr unsigned kMsgClose = ui::kAppMessage + 3;
 
 // Creates the main window (backend as ui::createWindow picks it) with the window procedure of
 // window_proc.h, at the stored position, and shows it. Returns true when the window exists and is

@@ -154,6 +154,8 @@ class MainWindowProc final : public ui::WindowHandler {
         gf_startRunThread();
     } else if (message == kMsgQuit) {
       onQuitMessage();
+    } else if (message == kMsgClose) {
+      onClose();
     }
   }
 };

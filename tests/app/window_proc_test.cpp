@@ -99,6 +99,14 @@ TEST_F(WindowProc, CloseAsksTheRunToStopAndKeepsAnEarlierReason) {
   EXPECT_EQ(userClosed.load(), 1);
 }
 
+TEST_F(WindowProc, PostedCloseActsAsTheCloseButton) {
+  std::thread([] { gf_postWindowMessage(kMsgClose); }).join();
+  EXPECT_EQ(userClosed.load(), 0) << "posted, handled on the GUI thread";
+  window->pump();
+  EXPECT_EQ(userClosed.load(), 1);
+  EXPECT_EQ(exitReason.load(), EXIT_USER_CLOSED_SIM);
+}
+
 TEST_F(WindowProc, StartRunMessageRunsTheStartAction) {
   int started = 0;
   gf_setStartRunAction([&] { ++started; });
