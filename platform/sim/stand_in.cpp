@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -916,8 +917,11 @@ SimResult open(SimHandle* handle, std::string_view clientName, std::uint32_t con
         if (!g_current) {
             try {
                 g_current = std::make_shared<StandIn>(StandIn::configFromEnvironment());
-            } catch (const std::exception&) {
-                return kFail;  // an unreadable scenario: no simulator to talk to
+            } catch (const std::exception& e) {
+                // An unreadable scenario: no simulator to talk to. Said once, the client retries.
+                static std::once_flag said;
+                std::call_once(said, [&] { std::fprintf(stderr, "stand-in simulator: %s\n", e.what()); });
+                return kFail;
             }
         }
         sim = g_current;

@@ -6,7 +6,8 @@
 //   none is installed, the first `open` installs a real-time one from the JSON scenario named by
 //   VEXA_SIM_SCENARIO (see `configFromScenario`; without the variable a default scenario: the
 //   2020 simulator, a user aircraft parked at 52.3086 N, 4.7639 E). VEXA_SIM_TRACE names a file
-//   that receives the trace (below).
+//   that receives the trace (below). While the scenario cannot be read every open fails (the
+//   reason is written to stderr once).
 // - Clock: with `realTime` false (tests) time stands still until `advance` moves it; everything
 //   due in that span happens inside `advance` (frames, periodic answers, added and removed
 //   objects, the user's script), in time order. With `realTime` true each `callDispatch` first
