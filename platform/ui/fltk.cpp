@@ -12,6 +12,8 @@
 #include <FL/x.H>
 #include <dlfcn.h>
 
+#include <atomic>
+
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -181,9 +183,11 @@ class FltkWindow final : public Window {
     return Rect{win_->x(), win_->y(), win_->x() + win_->w(), win_->y() + win_->h()};
   }
 
+  // Any thread: the GUI thread tells the window manager.
   void setTopMost(bool on) override {
     topMost_ = on;
-    applyTopMost();
+    topMostPending_ = true;
+    Fl::awake();
   }
 
   std::string backendName() const override { return "fltk"; }
@@ -264,6 +268,7 @@ class FltkWindow final : public Window {
       }
     }
     model_.takeChanges();
+    if (topMostPending_.exchange(false)) applyTopMost();
     if (!model_.takeInvalidated().empty() && win_ != nullptr) win_->redraw();
   }
 
@@ -282,7 +287,7 @@ class FltkWindow final : public Window {
     ev.xclient.window = fl_xid(win_);
     ev.xclient.message_type = internAtom(fl_display, "_NET_WM_STATE", False);
     ev.xclient.format = 32;
-    ev.xclient.data.l[0] = topMost_ ? 1 : 0;
+    ev.xclient.data.l[0] = topMost_.load() ? 1 : 0;
     ev.xclient.data.l[1] = static_cast<long>(internAtom(fl_display, "_NET_WM_STATE_ABOVE", False));
     ev.xclient.data.l[2] = 0;
     ev.xclient.data.l[3] = 1;
@@ -297,7 +302,8 @@ class FltkWindow final : public Window {
   Canvas* canvas_ = nullptr;
   std::map<int, Fl_Widget*> widgets_;
   std::string title_;
-  bool topMost_ = false;
+  std::atomic<bool> topMost_{false};
+  std::atomic<bool> topMostPending_{false};
 };
 
 int EditField::handle(int event) {

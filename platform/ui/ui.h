@@ -99,10 +99,11 @@ class Window {
   virtual int run() = 0;
   // Window position on the screen (left, top) and size of the frame.
   virtual Rect frame() const = 0;
-  virtual void setTopMost(bool on) = 0;
   virtual std::string backendName() const = 0;
 
   // --- any thread, never blocks for long ---
+  // Keeps the window above the others (or not).
+  virtual void setTopMost(bool on) = 0;
   virtual void post(unsigned message, std::intptr_t param = 0) = 0;
   // Ends run() with the code once the messages posted before are handled.
   virtual void quit(int code) = 0;

@@ -155,6 +155,7 @@ TEST(FltkBackend, ShowsThePaintedWindowOnAVirtualDisplay) {
     window->setText(2, "40");
     window->setChecked(1, true);
     window->setEnabled(3, true);
+    window->setTopMost(true);
     window->post(ui::kAppMessage + 1);
     for (int i = 0; i < 100 && !captured; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
