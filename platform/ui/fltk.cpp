@@ -86,7 +86,7 @@ class EditField final : public Fl_Input {
   EditField(int x, int y, int w, int h, FltkWindow& owner, int id) : Fl_Input(x, y, w, h), owner_(owner), id_(id) {
     textsize(kFontSize - 1);
     box(FL_DOWN_BOX);
-    when(FL_WHEN_CHANGED);
+    when(FL_WHEN_NEVER);  // handle() reports changes and Enter itself
   }
   int handle(int event) override;
 
@@ -159,9 +159,9 @@ class FltkWindow final : public Window {
         w = new EditField(r.left, r.top, r.width(), r.height(), *this, id);
         break;
     }
+    // (FLTK keeps the callback's data and its "argument" in one field: the id lives in idOf_.)
     if (kind != ControlKind::editField) w->callback(&FltkWindow::onControlCallback, this);
-    w->user_data(this);
-    w->argument(id);
+    idOf_[w] = id;
     if (!c.enabled) w->deactivate();
     win_->add(w);
     widgets_[id] = w;
@@ -243,7 +243,9 @@ class FltkWindow final : public Window {
   }
   static void onControlCallback(Fl_Widget* widget, void* self) {
     auto* w = static_cast<FltkWindow*>(self);
-    w->handler_.onCommand(static_cast<int>(widget->argument()));
+    auto it = w->idOf_.find(widget);
+    if (it == w->idOf_.end()) return;
+    w->handler_.onCommand(it->second);
     w->drain();
   }
 
@@ -301,6 +303,7 @@ class FltkWindow final : public Window {
   MainFlWindow* win_ = nullptr;
   Canvas* canvas_ = nullptr;
   std::map<int, Fl_Widget*> widgets_;
+  std::map<const Fl_Widget*, int> idOf_;
   std::string title_;
   std::atomic<bool> topMost_{false};
   std::atomic<bool> topMostPending_{false};

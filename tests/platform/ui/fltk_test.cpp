@@ -19,6 +19,9 @@
 
 #include "platform/ui/ui.h"
 
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+
 extern char** environ;
 
 // Font and X libraries keep caches for the life of the process.
@@ -110,6 +113,38 @@ struct Handler : ui::WindowHandler {
   ui::Window* window = nullptr;
   std::atomic<int> paints{0};
   std::atomic<int> messages{0};
+  std::vector<std::string> events;  // GUI thread only
+  // Events as the X server would deliver them: a click on the check box, text and Enter in the
+  // edit field.
+  void injectInput() {
+    Fl_Window* win = Fl::first_window();
+    if (win == nullptr) return;
+    Fl::e_x = 11;
+    Fl::e_y = 127;
+    Fl::e_x_root = win->x() + 11;
+    Fl::e_y_root = win->y() + 127;
+    Fl::e_keysym = FL_Button + 1;
+    Fl::e_state = FL_BUTTON1;
+    Fl::handle(FL_PUSH, win);
+    Fl::e_state = 0;
+    Fl::handle(FL_RELEASE, win);
+    for (int i = 0; i < win->children(); ++i) {
+      Fl_Widget* w = win->child(i);
+      if (w->x() == 217 && w->y() == 231) Fl::focus(w);
+    }
+    char text[] = "55";
+    Fl::e_keysym = '5';
+    Fl::e_text = text;
+    Fl::e_length = 2;
+    Fl::handle(FL_KEYBOARD, win);
+    char enter[] = "\r";
+    Fl::e_keysym = FL_Enter;
+    Fl::e_text = enter;
+    Fl::e_length = 1;
+    Fl::handle(FL_KEYBOARD, win);
+  }
+  void onCommand(int id) override { events.push_back("command " + std::to_string(id)); }
+  void onEditEnter(int id) override { events.push_back("enter " + std::to_string(id) + " " + window->text(id)); }
   void onCreate() override {
     window->addControl(ui::ControlKind::checkBox, 1, ui::Rect{5, 121, 17, 133}, {}, true);
     window->addControl(ui::ControlKind::editField, 2, ui::Rect{217, 231, 251, 247}, {}, false);
@@ -125,6 +160,7 @@ struct Handler : ui::WindowHandler {
   }
   void onMessage(unsigned message, std::intptr_t param) override {
     ++messages;
+    if (message == ui::kAppMessage + 3) injectInput();
     if (message == ui::kAppMessage + 2) window->quit(static_cast<int>(param));
   }
 };
@@ -156,6 +192,7 @@ TEST(FltkBackend, ShowsThePaintedWindowOnAVirtualDisplay) {
     window->setChecked(1, true);
     window->setEnabled(3, true);
     window->setTopMost(true);
+    window->setEnabled(2, true);
     window->post(ui::kAppMessage + 1);
     for (int i = 0; i < 100 && !captured; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -167,6 +204,7 @@ TEST(FltkBackend, ShowsThePaintedWindowOnAVirtualDisplay) {
       const Rgb settings = image.at(ox + 400, oy + 200);
       captured = settings.r == 153 && settings.g == 204 && settings.b == 255;
     }
+    window->post(ui::kAppMessage + 3);
     window->post(ui::kAppMessage + 2, 7);
   });
   EXPECT_EQ(window->run(), 7);
@@ -181,8 +219,10 @@ TEST(FltkBackend, ShowsThePaintedWindowOnAVirtualDisplay) {
   EXPECT_EQ(line.r + line.g + line.b, 0) << "the black line";
   const Rgb title = image.at(ox + 879, oy + 27);
   EXPECT_EQ(title.r, 255) << "the full width of the client area";
-  EXPECT_EQ(handler.messages.load(), 2);
-  EXPECT_EQ(window->text(2), "40");
+  EXPECT_EQ(handler.messages.load(), 3);
+  // The click reports without toggling; the typed text reaches the model before Enter.
+  EXPECT_EQ(handler.events, (std::vector<std::string>{"command 1", "enter 2 4055"}));
+  EXPECT_EQ(window->text(2), "4055");
   EXPECT_TRUE(window->checked(1));
   EXPECT_TRUE(window->enabled(3));
   window.reset();
