@@ -101,6 +101,11 @@ void gf_engineTick() {
                 }
                 if (!staticJobs.empty()) gf_placeStaticAircraft();
             }
+            // Static aircraft whose order was taken out of the queue never reach the simulator:
+            // they leave the list so that their stand can be given again.
+            staticList.erase(std::remove_if(staticList.begin(), staticList.end(),
+                                            [](const SimAircraft& a) { return a.removedFromQueue != 0; }),
+                             staticList.end());
         }
     }
     lf_mergeFeedIntake(2);

@@ -41,6 +41,7 @@ EngineHarness::EngineHarness() {
              fmt::format("vexa_engine_{}_{}", ::getpid(), reinterpret_cast<uintptr_t>(this));
     std::filesystem::create_directories(folder / "appdata");
     std::filesystem::current_path(folder);
+    if (const char* old = std::getenv("VEXA_APPDATA")) previousAppData_ = old;
     ::setenv("VEXA_APPDATA", (folder / "appdata").c_str(), 1);
     gf_resetCatalogue();
     gf_resetEngineState();
@@ -73,6 +74,10 @@ EngineHarness::~EngineHarness() {
     currentAirport = CurrentAirport{};
     gf_resetCatalogue();
     std::filesystem::current_path(previousDir_);
+    if (previousAppData_)
+        ::setenv("VEXA_APPDATA", previousAppData_->c_str(), 1);
+    else
+        ::unsetenv("VEXA_APPDATA");
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -71,4 +72,5 @@ private:
     std::vector<SimConnectCreateRequest> pendingCreations_;
     std::map<uint32_t, uint32_t> waitingSince_;  // hexid -> tick it entered adding2sim
     std::filesystem::path previousDir_;
+    std::optional<std::string> previousAppData_;
 };

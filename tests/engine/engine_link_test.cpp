@@ -2,6 +2,8 @@
 // test's thread: a live aircraft from the feed is created, recognised by its ATC id, lit, moved
 // and removed again.
 #include <algorithm>
+#include <cstdlib>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +27,9 @@ protected:
         rangeMetres = 60000;
         gf_setFeedIntakeOpen(true);
         weekSlot.store(WeekSlot{3, 20}.packed());
+        appData = std::filesystem::temp_directory_path() / ("vexa_engine_link_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(appData);
+        ::setenv("VEXA_APPDATA", appData.c_str(), 1);
         ASSERT_TRUE(gf_createFlightPlanFolder());
         connect();
         learnUser();
@@ -33,6 +38,8 @@ protected:
         gf_setFeedIntakeOpen(false);
         gf_resetEngineState();
         gf_removeFlightPlanFolder();
+        ::unsetenv("VEXA_APPDATA");
+        std::filesystem::remove_all(appData);
         gf_resetCatalogue();
         LinkTest::TearDown();
     }
@@ -43,6 +50,7 @@ protected:
             ASSERT_TRUE(pump(10));
         }
     }
+    std::filesystem::path appData;
     LiveAircraft* live(uint32_t hexid) {
         for (auto& a : liveList)
             if (a.id == hexid) return &a;

@@ -369,3 +369,17 @@ TEST_F(Notices, SpawnGateKeepsTheUsersWayFreeByFirstPointAndTrack) {
     COLLISION_USER_AIR.value = COLLISION_USER_AIR.defaultValue;
     COLLISION_USER_GND.value = COLLISION_USER_GND.defaultValue;
 }
+
+TEST_F(Notices, StaticTakenOutOfTheQueueLeavesTheList) {
+    SimAircraft s;
+    s.id = 7;
+    s.identity.callsign = "S7*";
+    s.simState = SimState::Adding2Sim;
+    staticList.push_back(s);
+    liveCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 0, 0, "L1", {}, 20001});  // holds the static order back
+    staticCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 1, 0, "S7*", {}, 7});
+    removeAircraftFromSim(staticList[0]);
+    EXPECT_TRUE(staticCreateFifo.empty());
+    h.tick(60);
+    EXPECT_TRUE(staticList.empty());
+}
