@@ -166,6 +166,9 @@ std::string_view gf_liveryForRegistration(std::string_view registration) {
 }
 
 void lf_matchLive(LiveryRequest& r) {
+    // A live match always starts from nothing: a title left in a reused request would skip every step and
+    // then count as a match of no step.
+    r.title = {};
     int step = 0;
     if (!r.registration.empty()) {
         r.title = gf_liveryForRegistration(r.registration);

@@ -78,7 +78,10 @@ SlotTimeSource gf_slotTimeSource()
 {
     if (professionalAccount.load() && timeShifted.load() != 0) {
         const double feedTime = lastFeedTimestamp.load();
-        if (std::isfinite(feedTime)) {
+        // The stamp comes from the feed as it stands: one that no 64-bit second count can hold (or no UTC
+        // broken-down time, years beyond 9999) is no known time.
+        constexpr double latestStamp = 253402300799.0; // 9999-12-31 23:59:59
+        if (std::isfinite(feedTime) && std::fabs(feedTime) <= latestStamp) {
             const auto whole = static_cast<std::int64_t>(feedTime);
             if (whole != 0)
                 return {whole, true};

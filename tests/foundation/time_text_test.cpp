@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "feed/feed_state.h"
 #include "foundation/clock.h"
 #include "foundation/time_text.h"
@@ -97,9 +99,12 @@ TEST_F(SlotSourceTest, FeedTimeIsUsedOnlyWithProfessionalAccountTimeShiftAndAKno
     EXPECT_EQ(gf_weekSlot(), (WeekSlot{1, 20}));
     EXPECT_EQ(gf_halfHourSlot(), 20u);
 
-    lastFeedTimestamp = 0.4; // cut to whole seconds: 0, not known
-    EXPECT_EQ(gf_simTimeStamp(), "13:45:07");
-    EXPECT_EQ(gf_weekSlot(), (WeekSlot{4, 27}));
+    // Cut to whole seconds 0, or beyond any date: not known.
+    for (const double unknown : {0.4, 1e30, -1e30, std::numeric_limits<double>::infinity()}) {
+        lastFeedTimestamp = unknown;
+        EXPECT_EQ(gf_simTimeStamp(), "13:45:07") << unknown;
+        EXPECT_EQ(gf_weekSlot(), (WeekSlot{4, 27})) << unknown;
+    }
 }
 
 // A clock whose UTC time moves one second at every reading.
