@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <regex>
 #include <tuple>
 
 std::list<LiveryRecord> liveryList;
@@ -123,16 +122,28 @@ std::string betweenQuotes(const std::string& s) {
     return s.substr(first + 1, second - first - 1);
 }
 
-std::regex keyPattern(const char* key) {
-    return std::regex(fmt::format(R"(\s*({})\s*=\s*(.*\S)\s*)", key),
-                      std::regex::ECMAScript | std::regex::icase | std::regex::optimize);
-}
+bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
-// Matches the whole line against the key's pattern; the value between quotes when it matched.
-bool matchKey(const std::regex& re, const std::string& line, std::string& value) {
-    std::smatch m;
-    if (!std::regex_match(line, m, re)) return false;
-    value = betweenQuotes(m[2].str());
+// One "key = value" line of an aircraft.cfg, matched as the whole-line, case-insensitive pattern
+// \s*(key)\s*=\s*(.*\S)\s* would (ECMAScript: '.' takes no line end, so the value holds no '\n' or '\r').
+// Written out by hand: a regular-expression engine that backtracks by recursion runs out of stack on the
+// very long lines that a damaged or odd aircraft.cfg can hold. The value is then taken between quotes.
+bool matchKey(std::string_view key, std::string_view line, std::string& value) {
+    std::size_t i = 0;
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (line.size() - i < key.size()) return false;
+    for (std::size_t k = 0; k < key.size(); ++k, ++i)
+        if (std::tolower(static_cast<unsigned char>(line[i])) != key[k]) return false;
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (i == line.size() || line[i] != '=') return false;
+    ++i;
+    while (i < line.size() && isBlank(line[i])) ++i;
+    std::size_t end = line.size();
+    while (end > i && isBlank(line[end - 1])) --end;
+    if (end == i) return false;
+    const std::string_view raw = line.substr(i, end - i);
+    if (raw.find_first_of("\n\r") != std::string_view::npos) return false;
+    value = betweenQuotes(std::string(raw));
     return true;
 }
 
@@ -143,42 +154,37 @@ void upperInPlace(std::string& s) {
 }  // namespace
 
 bool lf_readTitle(const std::string& line, std::string& value) {
-    static const std::regex re = keyPattern("title");
     std::string v;
-    if (!matchKey(re, line, v)) return false;
+    if (!matchKey("title", line, v)) return false;
     if (!v.empty()) value = std::move(v);
     return true;
 }
 
 bool lf_readTexture(const std::string& line, std::string& value) {
-    static const std::regex re = keyPattern("texture");
     std::string v;
-    if (!matchKey(re, line, v) || v.empty()) return false;
+    if (!matchKey("texture", line, v) || v.empty()) return false;
     value = std::move(v);
     return true;
 }
 
 std::string lf_readIcaoType(const std::string& line) {
-    static const std::regex re = keyPattern("icao_type_designator");
     std::string v;
-    if (!matchKey(re, line, v)) return {};
+    if (!matchKey("icao_type_designator", line, v)) return {};
     v = v.substr(0, 4);
     upperInPlace(v);
     return v;
 }
 
 bool lf_readAtcId(const std::string& line, std::string& value) {
-    static const std::regex re = keyPattern("atc_id");
     std::string v;
-    if (!matchKey(re, line, v) || v.size() < 5) return false;
+    if (!matchKey("atc_id", line, v) || v.size() < 5) return false;
     value = std::move(v);
     return true;
 }
 
 bool lf_readIcaoAirline(const std::string& line, std::string& value) {
-    static const std::regex re = keyPattern("icao_airline");
     std::string v;
-    if (!matchKey(re, line, v)) return false;
+    if (!matchKey("icao_airline", line, v)) return false;
     if (v.empty() || v == "ZZZZ") {
         value = "ZZZ";
     } else {
@@ -189,9 +195,8 @@ bool lf_readIcaoAirline(const std::string& line, std::string& value) {
 }
 
 bool lf_readParkingTypes(const std::string& line, std::string& value) {
-    static const std::regex re = keyPattern("atc_parking_types");
     std::string v;
-    if (!matchKey(re, line, v) || v.empty()) return false;
+    if (!matchKey("atc_parking_types", line, v) || v.empty()) return false;
     value = std::move(v);
     return true;
 }

@@ -1,4 +1,5 @@
 #include <map>
+#include <regex>
 #include <thread>
 
 #include "catalogue/livery_cache.h"
@@ -148,6 +149,33 @@ TEST(LiveryRecordTest, KeyReaders) {
     EXPECT_TRUE(lf_hasAtcIdKey("x atc_id=1"));
     EXPECT_FALSE(lf_hasAtcIdKey("atc_id = 1"));
     EXPECT_TRUE(lf_hasParkingTypesKey("; atc_parking_types"));
+}
+
+// The readers keep the meaning of the whole-line, case-insensitive pattern \s*(key)\s*=\s*(.*\S)\s*; the
+// library's regular expressions serve as the reference on short lines.
+TEST(LiveryRecordTest, KeyReadersMatchTheirPatternAndSurviveLongLines) {
+    const std::regex pattern(R"(\s*(title)\s*=\s*(.*\S)\s*)", std::regex::ECMAScript | std::regex::icase);
+    const char* lines[] = {"title=A",          " \tTITLE\t=\t B C \t", "title = a = b",   "title=\"q\" x",
+                           "title=",           "title=   ",            "title",           "titles=a",
+                           "xtitle=a",         "title=a\r",             "title=a\rb",       "title=a\nb",
+                           "\r\ntitle=\r\na\r\n", "title:a",               "title=\x80\xA0",  "title=a\v\f",
+                           "tItLe=\"\"",       "title =\"open"};
+    for (const char* text : lines) {
+        const std::string line = text;
+        std::smatch m;
+        const bool expected = std::regex_match(line, m, pattern);
+        std::string value = "old";
+        EXPECT_EQ(lf_readTitle(line, value), expected) << line;
+        if (expected && m[2].str().front() != '"') {
+            EXPECT_EQ(value, m[2].str()) << line;
+        }
+    }
+    // A line far longer than any stack-bound matcher could take.
+    const std::string longValue(400000, 'x');
+    std::string value;
+    EXPECT_TRUE(lf_readTitle("title=" + longValue + "  ", value));
+    EXPECT_EQ(value, longValue);
+    EXPECT_FALSE(lf_readAtcId("atc_id=" + longValue + "\ny", value));
 }
 
 TEST(LiveryRecordThreads, OneRecordPerTitleAcrossThreads) {
