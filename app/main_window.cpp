@@ -120,6 +120,8 @@ bool initInstance(const std::string& className, ui::Backend backend) {
 
 int gf_runMessageLoop() {
   if (!windowHolder) return 0;
+  // Being told to end (the session closes, Ctrl+C) is closing the window: the run closes down.
+  ui::closeOnTerminationSignals();
   return windowHolder->run();
 }
 

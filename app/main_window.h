@@ -164,6 +164,7 @@ bool initInstance(const std::string& className);
 // Same with a backend chosen by the caller (tests: ui::Backend::headless).
 bool initInstance(const std::string& className, ui::Backend backend);
 // The message loop of the main window; returns the quit code (0 when there is no window).
+// While it runs, SIGTERM and SIGINT act as the close button (once).
 int gf_runMessageLoop();
 // Posts an application message to the main window from any thread; false without a window.
 bool gf_postWindowMessage(unsigned message);

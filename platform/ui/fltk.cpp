@@ -171,6 +171,9 @@ class FltkWindow final : public Window {
   int run() override {
     if (win_ == nullptr) return 0;
     for (;;) {
+      if (detail::takeCloseSignal()) {
+        handler_.onClose();
+      }
       drain();
       if (model_.quitRequested() && model_.pending().empty()) break;
       Fl::wait(0.25);

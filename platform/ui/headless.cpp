@@ -60,6 +60,7 @@ class Headless final : public HeadlessWindow {
   }
   int run() override {
     for (;;) {
+      if (detail::takeCloseSignal()) handler_.onClose();
       pump();
       if (model_.quitRequested() && model_.pending().empty()) return model_.quitCode();
       if (!model_.takeInvalidated().empty()) paint();

@@ -118,6 +118,11 @@ class Window {
   virtual std::string text(int id) const = 0;
 };
 
+// From now on SIGTERM and SIGINT act as the window's close button: the running message loop calls
+// WindowHandler::onClose on the GUI thread. Only the first signal does so; a second one ends the
+// process as usual.
+void closeOnTerminationSignals();
+
 enum class Backend { automatic, fltk, headless };
 
 // Picks the backend: VEXA_UI=headless forces headless; automatic takes FLTK when a display can be

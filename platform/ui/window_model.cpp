@@ -1,6 +1,8 @@
 #include "platform/ui/window_model.h"
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 
 namespace ui {
 
@@ -10,7 +12,28 @@ Rect Rect::united(const Rect& o) const {
   return Rect{std::min(left, o.left), std::min(top, o.top), std::max(right, o.right), std::max(bottom, o.bottom)};
 }
 
+namespace {
+
+// Set by the signal handler; a lock-free atomic is safe to write there.
+std::atomic<bool> closeSignal{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onTerminationSignal(int signalNumber) {
+  closeSignal.store(true);
+  // A second signal of this kind ends the process as it would without us.
+  std::signal(signalNumber, SIG_DFL);
+}
+
+}  // namespace
+
+void closeOnTerminationSignals() {
+  std::signal(SIGTERM, onTerminationSignal);
+  std::signal(SIGINT, onTerminationSignal);
+}
+
 namespace detail {
+
+bool takeCloseSignal() { return closeSignal.exchange(false); }
 
 ControlState* WindowModel::find(int id) {
   for (auto& c : controls_)

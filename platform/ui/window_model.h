@@ -59,4 +59,8 @@ class WindowModel {
   int quitCode_ = 0;
 };
 
+// A termination signal asked to close the window (see closeOnTerminationSignals); true once per
+// signal.
+bool takeCloseSignal();
+
 }  // namespace ui::detail

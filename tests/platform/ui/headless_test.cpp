@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -127,6 +128,23 @@ TEST(HeadlessBackend, ForcedByEnvironment) {
   EXPECT_FALSE(ui::displayAvailable());
   auto w = ui::createWindow(handler);
   EXPECT_EQ(w->backendName(), "headless");
+}
+
+TEST(HeadlessBackend, ATerminationSignalActsAsTheCloseButton) {
+  struct CloseQuits : RecordingHandler {
+    void onClose() override {
+      RecordingHandler::onClose();
+      window->quit(3);
+    }
+  } handler;
+  auto window = ui::createHeadlessWindow(handler);
+  handler.window = window.get();
+  ASSERT_TRUE(window->create("Vexa", 0, 0, 880, 476));
+  ui::closeOnTerminationSignals();
+  std::raise(SIGTERM);
+  EXPECT_EQ(window->run(), 3);
+  EXPECT_EQ(handler.events.back(), "close");
+  std::signal(SIGINT, SIG_DFL);
 }
 
 TEST(UiThreads, MessageLoopServesOtherThreadsAndEndsWithTheQuitCode) {
