@@ -222,7 +222,7 @@ void processLine(TrafficReader& reader)
             const double heading = feedvalues::number(line[25]);
             if (heading > 360.0)
                 return; // an impossible heading drops the record without a word
-            if (heading == 0.0 || heading > 0.0) {
+            if (heading >= 0.0) {
                 record.trueHeadingRad = heading == 0.0 ? twoPi : heading * deg2rad;
                 record.hasTrueHeading = 1;
                 record.feedHeading = 1;

@@ -62,8 +62,9 @@ public:
     bool receive(std::int32_t& code);
     bool buffer(std::int32_t& code);
 
-    // The user aircraft's position and the live query box are written by the run thread and
-    // read by the reader thread: both are handed over as locked copies.
+    // The user aircraft's position (with its altitude, which the weather request sends) and the
+    // live query box are written by the run thread and read by the reader threads: both are
+    // handed over as locked copies.
     LatLon ownPositionCopy() const;
     double ownAltitudeCopy() const;
     void setOwnPosition(LatLon position, double altitudeFt = 0.0);
