@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/main_window.h"
+#include "app/run_flags.h"
 #include "app/status_line.h"
 #include "app/window_proc.h"
 #include "feed/credential.h"
@@ -95,6 +96,7 @@ protected:
         std::filesystem::current_path(folder);
         ::setenv("VEXA_APPDATA", (folder / "appdata").c_str(), 1);
         gf_setClock(&clock);
+        gf_resetRunFlags();
         gf_openLog(folder / "Log.txt");
         gf_resetFeed();
         mainWindow.resetRunFields();
@@ -116,6 +118,7 @@ protected:
         gf_closeLog();
         gf_setClock(nullptr);
         gf_resetFeed();
+        gf_resetRunFlags();
         std::filesystem::current_path(previousFolder);
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);

@@ -320,6 +320,8 @@ TEST_F(Readers, TrafficThreadEndsOnServerFaultAndStopsTheOther)
     EXPECT_EQ(mainWindow.trafficLampState.load(), 3u);
     EXPECT_TRUE(logHas("Traffic Reader connected"));
     EXPECT_TRUE(logHas("===> Traffic RT API error: 500"));
+    EXPECT_EQ(exitReason.load(), EXIT_SYSTEM_ERROR) << "a server fault ends the run";
+    EXPECT_TRUE(logHas("The Traffic Reader has stopped with an error"));
 }
 
 TEST_F(Readers, ThreadMessagesByCode)
@@ -336,8 +338,11 @@ TEST_F(Readers, ThreadMessagesByCode)
         weatherReader.readerStopped = 0;
         scriptStatus("nearestmetar", 200);
         scriptStatus("weather", c.status);
+        gf_resetRunFlags();
         gf_weatherReader();
         EXPECT_TRUE(logHas(c.text));
+        EXPECT_EQ(exitReason.load(), c.status == 401 ? EXIT_READER_ERROR : EXIT_SYSTEM_ERROR);
+        EXPECT_EQ(restartDelaySec.load(), c.status == 401 ? 15u : 0u);
         EXPECT_EQ(trafficReader.readerStop.load(), 1);
         trafficReader.readerStop = 0;
     }

@@ -158,8 +158,13 @@ TEST_F(WebApi, AuthenticaterTurnsStatusesIntoErrors)
 
     scriptStatus("auth", 400);
     trafficReader.guid = "old";
+    EXPECT_EQ(stopRequested.load(), 0);
     EXPECT_NO_THROW(gf_authenticater()) << "a reader error ends the run without an exception";
     EXPECT_TRUE(trafficReader.guid.empty()) << "the empty session is copied";
+    EXPECT_EQ(stopRequested.load(), 1);
+    EXPECT_EQ(exitReason.load(), EXIT_READER_ERROR);
+    EXPECT_EQ(restartDelaySec.load(), 15u);
+    EXPECT_TRUE(logHas("The Authenticater has stopped with an error"));
 }
 
 TEST_F(WebApi, LogoutAndItsFailure)
