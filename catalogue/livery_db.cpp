@@ -220,10 +220,11 @@ void lf_checkLiveryCategory(AircraftCategory c) {
         if (!setting) return;
         if (setting->value.load()) {
             setting->save(false);
-            const char* what = c == AircraftCategory::Light      ? "light aircraft"
-                               : c == AircraftCategory::HighPerf ? "High Perf aircraft"
-                                                                 : "Helicopters";
-            gf_log(fmt::format("{} temporary switched off because you do not have {} installed", setting->name, what));
+            const char* format =
+                c == AircraftCategory::Light      ? "{} temporary switched off because you do not have light aircraft installed"
+                : c == AircraftCategory::HighPerf ? "{} temporary switched off because you do not have High Perf aircraft installed"
+                                                  : "{} temporary switched off because you do not have Helicopters installed";
+            gf_log(fmt::format(fmt::runtime(format), setting->name));
         }
         enableCheckBox(*setting, false);
         return;
