@@ -39,6 +39,11 @@ int lf_runApplication() {
   }
   if (mainWindow.window.load() != nullptr) gf_postWindowMessage(kMsgStartRun);
   const int code = gf_runMessageLoop();
+  // The last run has closed down: its thread ends at once, and the simulator thread was asked to stop.
   gf_joinRunThread();
+  if (simConnectThread.joinable()) {
+    simConnectThread.request_stop();
+    simConnectThread.join();
+  }
   return code;
 }

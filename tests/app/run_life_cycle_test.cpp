@@ -98,6 +98,8 @@ TEST(ExitReasonsThreads, FirstCauseUnderRacingWriters) {
 }
 
 class ClosingDown : public RunFixture {};
+// Closing down with other threads at work: the window's user, readers, the simulator thread.
+class ClosingDownThreads : public RunFixture {};
 
 // What every exit reason leads to: restart or close, the countdown texts and the saved settings.
 TEST_F(ClosingDown, ExitReasonTable) {
@@ -183,7 +185,7 @@ TEST_F(ClosingDown, NewFlightShowsTheNoticeAndCloses) {
   EXPECT_EQ(calls_.statusTexts.back(), "New flight detected, Vexa will close, please restart manually ...");
 }
 
-TEST_F(ClosingDown, SystemErrorWaitsForTheUserAndLogsTheClose) {
+TEST_F(ClosingDownThreads, SystemErrorWaitsForTheUserAndLogsTheClose) {
   gf_systemError("boom");
   EXPECT_TRUE(calls_.has("showError:boom"));
   EXPECT_EQ(exitReason.load(), EXIT_SYSTEM_ERROR);
@@ -200,7 +202,7 @@ TEST_F(ClosingDown, SystemErrorWaitsForTheUserAndLogsTheClose) {
   EXPECT_EQ(calls_.posted[0], closeProgram);
 }
 
-TEST_F(ClosingDown, CommandAfterUserErrorRestartsWhenTheWindowCloses) {
+TEST_F(ClosingDownThreads, CommandAfterUserErrorRestartsWhenTheWindowCloses) {
   // User error 150: reason 7, stop clear; the user types the path (reason 3) and closes the window.
   exitReason.store(EXIT_SYSTEM_ERROR);
   std::thread user([this] {
@@ -245,7 +247,7 @@ TEST_F(ClosingDown, StopBeforeLoginNeitherWaitsNorLogsOut) {
   EXPECT_FALSE(calls_.has("deauthenticate"));
 }
 
-TEST_F(ClosingDown, WaitsOnlyForStartedReadersWithinALimit) {
+TEST_F(ClosingDownThreads, WaitsOnlyForStartedReadersWithinALimit) {
   // A run that started both readers; the traffic reader never stops.
   std::atomic<bool> trafficStops{false};
   RunServices& s = gf_runServices();
@@ -332,7 +334,7 @@ TEST_F(ClosingDown, TimeShiftIsResetUnlessKept) {
   EXPECT_EQ(TIME_SHIFT_HOURS.value.load(), 3);
 }
 
-TEST_F(ClosingDown, SimulatorThreadIsJoinedBeforeTheCleanUp) {
+TEST_F(ClosingDownThreads, SimulatorThreadIsJoinedBeforeTheCleanUp) {
   std::atomic<bool> threadEnded{false};
   RunServices& s = gf_runServices();
   s.simConnectThreadBody = [&](std::stop_token token) {
@@ -349,9 +351,10 @@ TEST_F(ClosingDown, SimulatorThreadIsJoinedBeforeTheCleanUp) {
   EXPECT_FALSE(simConnectThread.joinable());
 }
 
-class StartRun : public RunFixture {};
+// The start of a run always runs the simulator thread beside it.
+class StartRunThreads : public RunFixture {};
 
-TEST_F(StartRun, ReadersStartAfterTheirWaitsRunOut) {
+TEST_F(StartRunThreads, ReadersStartAfterTheirWaitsRunOut) {
   RunServices& s = gf_runServices();
   s.loggedIn = [] { return false; };
   s.weatherReady = [] { return std::int32_t{0}; };
@@ -370,7 +373,7 @@ TEST_F(StartRun, ReadersStartAfterTheirWaitsRunOut) {
   EXPECT_NE(logText().find("No traffic in this region?"), std::string::npos);
 }
 
-TEST_F(StartRun, OrderOfTheStart) {
+TEST_F(StartRunThreads, OrderOfTheStart) {
   gf_runServices().engineTick = [this] {
     calls_.add("engineTick");
     gf_requestStop(EXIT_USER_CLOSED_SIM, 0);
@@ -393,7 +396,7 @@ TEST_F(StartRun, OrderOfTheStart) {
   EXPECT_TRUE(calls_.has("setTimeShift:0"));
 }
 
-TEST_F(StartRun, FlightWaitEndsOnAStop) {
+TEST_F(StartRunThreads, FlightWaitEndsOnAStop) {
   std::thread closer([this] {
     while (clock_.sleepCount() < 10) std::this_thread::yield();
     gf_requestUserClose();
@@ -404,7 +407,7 @@ TEST_F(StartRun, FlightWaitEndsOnAStop) {
   EXPECT_FALSE(calls_.has("startWeather"));
 }
 
-TEST_F(StartRun, WaitsUntilTheFlightIsLoaded) {
+TEST_F(StartRunThreads, WaitsUntilTheFlightIsLoaded) {
   int asked = 0;
   RunServices& s = gf_runServices();
   s.requestUserPosition = [&] { ++asked; };
