@@ -20,10 +20,13 @@ const char* kTrace = R"({"t":0,"ev":"position","id":1,"user":true,"lat":50.0541,
 {"t":3000,"ev":"position","id":100,"user":false,"lat":50.0500,"lon":8.6000,"altFt":372,"aglFt":8,"onGround":true}
 {"t":4000,"ev":"position","id":100,"user":false,"lat":50.0480,"lon":8.5800,"altFt":372,"aglFt":8,"onGround":true}
 {"t":40000,"ev":"position","id":100,"user":false,"lat":50.04802,"lon":8.5800,"altFt":372,"aglFt":8,"onGround":true}
+{"t":40100,"ev":"event","id":100,"event":"ENGINE_AUTO_SHUTDOWN","data":0}
 {"t":200,"ev":"create","id":101,"title":"KLM B738","atcId":"KLM1772","lat":50.04,"lon":8.55,"altFt":3000,"onGround":0}
 {"t":1000,"ev":"position","id":101,"user":false,"lat":50.0400,"lon":8.5500,"altFt":3000,"aglFt":2636,"onGround":false}
 {"t":2000,"ev":"position","id":101,"user":false,"lat":50.0500,"lon":8.5000,"altFt":4000,"aglFt":3636,"onGround":false}
+{"t":2100,"ev":"event","id":101,"event":"ENGINE_AUTO_SHUTDOWN","data":0}
 {"t":300,"ev":"create","id":102,"title":"DLH A321","atcId":"DLH9TX","lat":50.05,"lon":8.56,"altFt":372,"onGround":1}
+{"t":310,"ev":"event","id":102,"event":"ENGINE_AUTO_SHUTDOWN","data":0}
 {"t":1000,"ev":"position","id":102,"user":false,"lat":50.0500,"lon":8.5600,"altFt":372,"aglFt":8,"onGround":true}
 {"t":50000,"ev":"position","id":102,"user":false,"lat":50.05001,"lon":8.5600,"altFt":372,"aglFt":8,"onGround":true}
 {"t":60000,"ev":"remove","id":102}
@@ -37,6 +40,9 @@ const char* kTrace = R"({"t":0,"ev":"position","id":1,"user":true,"lat":50.0541,
 {"t":2000,"ev":"position","id":104,"user":false,"lat":50.0700,"lon":8.7000,"altFt":372,"aglFt":8,"onGround":true}
 {"t":3000,"ev":"position","id":104,"user":false,"lat":50.0690,"lon":8.6950,"altFt":372,"aglFt":8,"onGround":true}
 {"t":4000,"ev":"position","id":104,"user":false,"lat":50.0680,"lon":8.6900,"altFt":372,"aglFt":8,"onGround":true}
+{"t":800,"ev":"create","id":106,"title":"BAW A319","atcId":"BAW906","lat":50.09,"lon":8.78,"altFt":900,"onGround":0}
+{"t":1000,"ev":"position","id":106,"user":false,"lat":50.0900,"lon":8.7800,"altFt":900,"aglFt":536,"onGround":false}
+{"t":2000,"ev":"position","id":106,"user":false,"lat":50.0800,"lon":8.7300,"altFt":204,"aglFt":0,"onGround":true}
 not json at all
 {"t":700,"id":5}
 )";
@@ -61,15 +67,19 @@ TEST(DemoTrace, CountsTheLifeOfEveryCreatedAircraft)
     EXPECT_EQ(trace.objects.at(100).points.size(), 5u);
 
     const Summary s = summarise(trace);
-    // 100 lands and stands still 36 s; 101 climbs away; 102 stands on the ground and is removed;
-    // 104 lands and rolls on; the user and the other client's aircraft are not counted.
-    EXPECT_EQ(s.created, 4);
-    EXPECT_EQ(s.moved, 3);
+    // 100 lands and shuts its engines down; 101 climbs away (an engine shut-down in the air is no
+    // parking); 102 is created at a stand and removed; 104 lands and rolls on; 106 sinks below the
+    // ground, which is no landing; the user and the other client's aircraft are not counted.
+    EXPECT_EQ(trace.groundFt, 364.0);
+    EXPECT_EQ(s.created, 5);
+    EXPECT_EQ(s.moved, 4);
     EXPECT_EQ(s.landed, 2);
-    EXPECT_EQ(s.parked, 1);
+    EXPECT_EQ(s.parked, 2);
     EXPECT_EQ(s.removed, 1);
     EXPECT_EQ(s.refused, 1);
-    EXPECT_EQ(summaryText(s), "created  4\nmoved    3\nlanded   2\nparked   1\nremoved  1\nrefused  1\n");
+    EXPECT_EQ(s.belowGround, 1);
+    EXPECT_EQ(summaryText(s), "created  5\nmoved    4\nlanded   2\nparked   2\nremoved  1\nrefused  1\n"
+                              "(1 aircraft went more than 50 ft below the ground)\n");
 }
 
 TEST(DemoTrace, AGroundAircraftThatNeverFlewHasNotLanded)
@@ -110,12 +120,12 @@ TEST(DemoTrace, MapDrawsEveryTracedAircraftAroundTheUser)
     for (auto path : root.children("path"))
         if (path.child("title"))
             ++tracks;
-    // The four created aircraft and the other client's one, all within the main map; the user is
+    // The five created aircraft and the other client's one, all within the main map; the user is
     // the centre, not a track.
-    EXPECT_EQ(tracks, 5);
+    EXPECT_EQ(tracks, 6);
     EXPECT_NE(svg.find("DLH4AP"), std::string::npos);
     EXPECT_NE(svg.find("user aircraft"), std::string::npos);
-    EXPECT_NE(svg.find("4 created, 3 moved, 2 landed, 1 parked, 1 removed, 1 refused"), std::string::npos);
+    EXPECT_NE(svg.find("5 created, 4 moved, 2 landed, 2 parked, 1 removed, 1 refused"), std::string::npos);
     EXPECT_EQ(svg.find("nan"), std::string::npos);
     // The user's square sits in the middle of the 900 pixel map.
     bool centred = false;

@@ -15,8 +15,7 @@ constexpr double kMetresPerDegree = 111320.0;
 constexpr double kMetresPerNm = 1852.0;
 constexpr double kMovedMetres = 30.0;
 constexpr double kAirborneFt = 20.0;
-constexpr double kParkedMs = 30000.0;
-constexpr double kStillMetres = 10.0;
+constexpr double kBelowGroundFt = 50.0;
 
 double metresBetween(const TracePoint& a, const TracePoint& b)
 {
@@ -63,31 +62,19 @@ std::string escapeXml(const std::string& s)
     return out;
 }
 
-// Landed: a point clearly airborne followed by one on the ground; returns the index of that ground
-// point.
-std::optional<std::size_t> touchdownIndex(const TracedObject& o)
+bool belowGround(const Trace& trace, const TracePoint& p)
 {
-    bool airborne = false;
-    for (std::size_t i = 0; i < o.points.size(); ++i) {
-        const auto& p = o.points[i];
-        if (!p.onGround && p.aboveGroundFt > kAirborneFt)
-            airborne = true;
-        else if (airborne && p.onGround)
-            return i;
-    }
-    return std::nullopt;
+    return trace.groundFt && p.altitudeFt < *trace.groundFt - kBelowGroundFt;
 }
 
-bool standsStillAfter(const TracedObject& o, std::size_t from)
+// Landed: a point clearly airborne followed by one on the ground (not below it).
+bool hasLanded(const Trace& trace, const TracedObject& o)
 {
-    std::size_t start = from;
-    for (std::size_t i = from; i < o.points.size(); ++i) {
-        const auto& p = o.points[i];
-        if (!p.onGround || metresBetween(o.points[start], p) > kStillMetres) {
-            start = i;
-            continue;
-        }
-        if (p.tMs - o.points[start].tMs >= kParkedMs)
+    bool airborne = false;
+    for (const auto& p : o.points) {
+        if (!p.onGround && p.aboveGroundFt > kAirborneFt)
+            airborne = true;
+        else if (airborne && p.onGround && !belowGround(trace, p))
             return true;
     }
     return false;
@@ -127,6 +114,12 @@ Trace readTrace(std::istream& in)
                 o.foreign = true;
             else
                 o.created = true;
+            o.createdOnGround = flag(j, "onGround");
+        } else if (ev == "event") {
+            // The program shuts the engines down when an aircraft reaches its stand or is created there.
+            if (text(j, "event") == "ENGINE_AUTO_SHUTDOWN" &&
+                (o.points.empty() ? o.createdOnGround : o.points.back().onGround))
+                o.parked = true;
         } else if (ev == "remove" || ev == "removed") {
             o.removed = true;
         } else if (ev == "position") {
@@ -140,8 +133,11 @@ Trace readTrace(std::istream& in)
             p.aboveGroundFt = number(j, "aglFt");
             p.onGround = flag(j, "onGround");
             if (std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::abs(p.latitude) <= 90 &&
-                std::abs(p.longitude) <= 180)
+                std::abs(p.longitude) <= 180) {
+                if (!trace.groundFt && p.aboveGroundFt > 0)
+                    trace.groundFt = p.altitudeFt - p.aboveGroundFt;
                 o.points.push_back(p);
+            }
         }
     }
     return trace;
@@ -162,19 +158,23 @@ Summary summarise(const Trace& trace)
         });
         if (moved)
             ++s.moved;
-        if (auto touchdown = touchdownIndex(o)) {
+        if (hasLanded(trace, o))
             ++s.landed;
-            if (standsStillAfter(o, *touchdown))
-                ++s.parked;
-        }
+        if (o.parked)
+            ++s.parked;
+        if (std::any_of(o.points.begin(), o.points.end(), [&](const TracePoint& p) { return belowGround(trace, p); }))
+            ++s.belowGround;
     }
     return s;
 }
 
 std::string summaryText(const Summary& s)
 {
-    return fmt::format("created  {}\nmoved    {}\nlanded   {}\nparked   {}\nremoved  {}\nrefused  {}\n", s.created,
-                       s.moved, s.landed, s.parked, s.removed, s.refused);
+    std::string text = fmt::format("created  {}\nmoved    {}\nlanded   {}\nparked   {}\nremoved  {}\nrefused  {}\n",
+                                   s.created, s.moved, s.landed, s.parked, s.removed, s.refused);
+    if (s.belowGround > 0)
+        text += fmt::format("({} aircraft went more than {:.0f} ft below the ground)\n", s.belowGround, kBelowGroundFt);
+    return text;
 }
 
 std::string svgMap(const Trace& trace, const Summary& summary)

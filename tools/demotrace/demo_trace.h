@@ -24,6 +24,8 @@ struct TracedObject {
     bool foreign = false; // present from another client, not created by the program
     bool created = false; // the program asked for it
     bool removed = false; // the program asked for its removal (or the simulator reported it gone)
+    bool createdOnGround = false;
+    bool parked = false;  // its engines were shut down while it stood on the ground
     std::string atcId, title;
     std::vector<TracePoint> points;
 };
@@ -33,20 +35,24 @@ struct Trace {
     int refused = 0;   // creations the simulator refused
     int lines = 0;     // lines read
     int badLines = 0;  // lines that were not a JSON object with "ev"
+    // The simulator's ground elevation, from the first point above it (altitude - height above
+    // ground); none when every point was on or below the ground.
+    std::optional<double> groundFt;
 };
 
 struct Summary {
     int created = 0; // AI objects the program created
     int moved = 0;   // of those, the ones that moved more than 30 m from where they appeared
-    int landed = 0;  // seen airborne and later on the ground
-    int parked = 0;  // landed and then standing still on the ground for 30 s or more
+    int landed = 0;  // seen airborne and later on the ground (not below it)
+    int parked = 0;  // engines shut down on the ground, as the program does at a stand
     int removed = 0; // AI objects removed
     int refused = 0; // creations refused by the simulator
+    int belowGround = 0; // AI objects seen more than 50 ft below the ground (a fault of the motion)
 };
 
 Trace readTrace(std::istream& in);
 Summary summarise(const Trace& trace);
-// "created 3, moved 2, landed 0, parked 0, removed 1, refused 0" in one line per count.
+// One line per count ("created  3"), and a line on aircraft below the ground when there were any.
 std::string summaryText(const Summary& summary);
 // An SVG picture of every traced track around the user aircraft (or the traffic's middle when the
 // trace has no user position).
