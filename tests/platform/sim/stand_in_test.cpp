@@ -340,16 +340,3 @@ TEST(StandInScenario, ScenarioFileAndTrace) {
 }
 
 }  // namespace
-
-namespace {
-
-TEST(StandInScenario, TheDemoScenarioIsReadable) {
-    const auto cfg = vsim::StandIn::configFromScenario(std::string(VEXA_SOURCE_DIR) + "/demo/sim_scenario.json");
-    EXPECT_EQ(cfg.applicationName, "KittyHawk");
-    EXPECT_FALSE(cfg.titles.empty());
-    EXPECT_FALSE(cfg.user.inFlight);  // the menu first
-    EXPECT_GT(cfg.user.menuSeconds, 0);
-    ASSERT_EQ(cfg.user.path.size(), 1u);
-}
-
-}  // namespace
