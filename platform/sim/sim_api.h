@@ -152,8 +152,8 @@ SimResult aiRemoveObject(SimHandle handle, std::uint32_t objectId, std::uint32_t
 // Takes the object out of the simulator's AI control (the client moves it from then on).
 SimResult aiReleaseControl(SimHandle handle, std::uint32_t objectId, std::uint32_t requestId);
 
-// Gives an AI object a flight plan file (path without extension). A missing file is refused by
-// LoadFlightplanFailed.
+// Gives an AI object a flight plan file (the path with or without its extension ".pln"). A missing
+// file is refused by LoadFlightplanFailed.
 SimResult aiSetAircraftFlightPlan(SimHandle handle, std::uint32_t objectId, std::string_view flightPlanPath,
                                   std::uint32_t requestId);
 

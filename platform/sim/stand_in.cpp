@@ -1316,7 +1316,9 @@ SimResult aiSetAircraftFlightPlan(SimHandle handle, std::uint32_t objectId, std:
         return kOk;
     }
     std::error_code ec;
-    if (!std::filesystem::exists(std::string(flightPlanPath) + ".pln", ec)) {
+    std::string file(flightPlanPath);
+    if (file.size() < 4 || lower(file.substr(file.size() - 4)) != ".pln") file += ".pln";
+    if (!std::filesystem::exists(file, ec)) {
         sim.refuse(handle, ExceptionLoadFlightplanFailed);
         return kOk;
     }

@@ -340,3 +340,25 @@ TEST(StandInScenario, ScenarioFileAndTrace) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StandInTest, FlightPlansAreTakenWithOrWithoutTheirExtension) {
+    const auto dir = std::filesystem::temp_directory_path() / "vexa_standin_plans";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "4711.pln") << "<SimBase.Document/>";
+    InitPosition ip{52, 4, 0, 0, 0, 0, 1, 0};
+    aiCreateNonAtcAircraft(h, "Airliner A", "FP1", ip, kReqCreate);
+    const auto id = sim->objectByAtcId("FP1")->id;
+    EXPECT_EQ(aiSetAircraftFlightPlan(h, id, (dir / "4711").string(), kReqFlightPlan), kOk);
+    EXPECT_EQ(aiSetAircraftFlightPlan(h, id, (dir / "4711.pln").string(), kReqFlightPlan), kOk);
+    EXPECT_EQ(aiSetAircraftFlightPlan(h, id, (dir / "missing.pln").string(), kReqFlightPlan), kOk);
+    pump();
+    auto ex = rx.all<RecvExceptionMsg>(RecvException);
+    ASSERT_EQ(ex.size(), 1u);
+    EXPECT_EQ(ex[0]->exception, static_cast<std::uint32_t>(ExceptionLoadFlightplanFailed));
+    EXPECT_EQ(sim->object(id)->flightPlan, (dir / "4711.pln").string());
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
