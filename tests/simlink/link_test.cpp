@@ -454,9 +454,14 @@ TEST_F(LinkTest, AnyOtherExceptionEndsTheRunAsSimWasClosed) {
     lf_onSimClientException(std::make_exception_ptr(std::runtime_error("boom")));
     EXPECT_EQ(gf_statusSnapshot().heldErrorText, "boom");
     EXPECT_EQ(simRunning.load(), 0);
+    EXPECT_EQ(stopRequested.load(), 1);
+    EXPECT_EQ(exitReason.load(), EXIT_SIM_WAS_CLOSED);
+    stopRequested = 0;
+    exitReason = EXIT_NOT_YET_SET;
     mainWindow.resetRunFields();
     lf_onSimClientException(std::make_exception_ptr(42));
     EXPECT_EQ(gf_statusSnapshot().heldErrorText, "Exception in SimClient");
+    EXPECT_EQ(exitReason.load(), EXIT_SIM_WAS_CLOSED);
 }
 
 TEST_F(LinkTest, UnknownMessagesAreLoggedAndTheCreationAnswerIgnored) {
