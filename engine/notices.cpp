@@ -46,6 +46,9 @@ void lf_objectRemoved(const SimNotice& n) {
         LiveAircraft& ac = liveList[i];
         if (ac.objectId != n.objectId) continue;
         if (ac.simState == SimState::LiveryRespawn) {
+            // The next object gets a plan of its own; this one's file is not left behind.
+            if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
+            ac.hasFlightPlan = 0;
             ac.simState = SimState::Buffer;
             ac.throttleIndex = kNoThrottleSent;
             ac.flapsIndex = kNoFlapsSent;

@@ -230,3 +230,48 @@ TEST_F(EngineTick, RemovalWhileWaitingForCreation) {
     EXPECT_EQ(h.removed, std::vector<uint32_t>{h.created[0].objectId});
     EXPECT_TRUE(h.violations.empty()) << h.violations.front();
 }
+
+TEST_F(EngineTick, CallsignChangeRespawnsTheAircraftUnderItsNewName) {
+    GUID_CHANGES.value = true;
+    feedTwice({94001});
+    ASSERT_TRUE(allActive({94001}));
+    const uint32_t firstObject = findLive(94001)->objectId;
+    // The feed now reports it as a ghost of another flight, then under a new callsign.
+    h.handOver({EngineHarness::record(94001, "NEW1", "A320", 47.0, 8.05, 12000, 300, 90, 1030)});
+    h.tick(5);
+    LiveAircraft* ac = findLive(94001);
+    ASSERT_NE(ac, nullptr);
+    EXPECT_EQ(ac->identity.callsign, "NEW1");
+    EXPECT_EQ(ac->identity.identity6, "NEW1");
+    EXPECT_EQ(ac->simState, SimState::LiveryRespawn);
+    // The old object goes; the aircraft comes back with the next reports under its new name.
+    h.tick(60);
+    EXPECT_EQ(h.removed, std::vector<uint32_t>{firstObject});
+    h.handOver({EngineHarness::record(94001, "NEW1", "A320", 47.0, 8.06, 12000, 300, 90, 1040)});
+    h.tick(1000);
+    h.handOver({EngineHarness::record(94001, "NEW1", "A320", 47.0, 8.07, 12000, 300, 90, 1050)});
+    ASSERT_TRUE(h.tickUntil(
+        [&] {
+            auto* a = findLive(94001);
+            return a && a->simState == SimState::Active && a->objectId != firstObject;
+        },
+        8000));
+    EXPECT_EQ(h.removed, std::vector<uint32_t>{firstObject});
+    EXPECT_EQ(h.created.back().callsign, "NEW1");
+    GUID_CHANGES.value = GUID_CHANGES.defaultValue;
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+}
+
+TEST_F(EngineTick, RecordOfAGhostWhoseOwnerFliesIsNotAdded) {
+    GUID_CHANGES.value = true;
+    feedTwice({95001, 95002});
+    ASSERT_TRUE(allActive({95001, 95002}));
+    // 95002 flies "TST101"; a record of 95001 under "TST101_" belongs to a ghost of it.
+    const size_t points = findLive(95001)->stream.size();
+    h.handOver({EngineHarness::record(95001, "TST101_", "A320", 47.0, 8.05, 12000, 300, 90, 1030)});
+    h.tick(5);
+    EXPECT_EQ(findLive(95001)->identity.callsign, "TST100");
+    EXPECT_EQ(findLive(95001)->simState, SimState::Active);
+    EXPECT_LE(findLive(95001)->stream.size(), points);
+    GUID_CHANGES.value = GUID_CHANGES.defaultValue;
+}
