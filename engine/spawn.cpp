@@ -382,7 +382,8 @@ void lf_setFlightPlan(LiveAircraft& ac) {
     if (ac.identity.origin.empty() || ac.identity.destination.empty()) return;
     const auto path = gf_flightPlanPath(ac.objectId);
     bool ok = gf_writeFlightPlan(path, ac);
-    if (ok && MSFS_2020.value.load()) ok = lf_assignFlightPlan(ac.objectId, path.string());
+    // The simulator takes the plan's path without its extension.
+    if (ok && MSFS_2020.value.load()) ok = lf_assignFlightPlan(ac.objectId, std::filesystem::path(path).replace_extension().string());
     ac.hasFlightPlan = ok ? 1 : 0;
     if (!ok) gf_log(fmt::format("{} creating a flight plan failed", acLabel(ac)));
 }

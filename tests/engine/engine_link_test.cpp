@@ -100,6 +100,7 @@ TEST_F(EngineLink, FeedAircraftIsCreatedRecognisedLitMovedAndRemoved) {
     step(200);
     object = sim->object(ac->objectId);
     ASSERT_TRUE(object.has_value());
+    EXPECT_EQ(object->flightPlan, std::filesystem::path(gf_flightPlanPath(ac->objectId)).replace_extension().string());
     const auto& events = object->events;
     EXPECT_EQ(std::count_if(events.begin(), events.end(), [](auto& e) { return e.first == "ALL_LIGHTS_TOGGLE"; }), 2);
     EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](auto& e) { return e.first == "STROBES_SET"; }));
