@@ -94,6 +94,8 @@ private:
             if (ac.holding) s.insert("holding");
             if (ac.extendCount > 0) s.insert("extending");
             if (curveActive(ac)) s.insert("curve");
+            if (ac.cruiseConfigSet) s.insert("cruiseConfig");
+            if (ac.goAround) s.insert("goAround");
             track[ac.id][now - 1] = LatLon{ac.position[kPosLat], ac.position[kPosLon]};
         }
     }
@@ -164,7 +166,180 @@ TEST_F(MotionScenario, CruiseFollowsTheFeedThirtySecondsBehindWithCruiseConfigur
     EXPECT_LT(*most, speed * 2.0 / 3600.0) << "at most 2 s late";
     EXPECT_LT(*most - *least, 0.01);
     EXPECT_LT(largestTickMove(t), speed / 360000.0 * 1.5);
+    EXPECT_TRUE(road.seen[hex].count("cruiseConfig"));
+    EXPECT_FALSE(road.seen[hex].count("landing"));
     // Removed at the end of its extended stream.
     EXPECT_EQ(road.h.removed.size(), 1u);
     EXPECT_TRUE(road.seen[hex].count("extending"));
+}
+
+TEST_F(MotionScenario, ApproachLandingRollOutAndTaxiOffTheRunway) {
+    // Runway 09 at an airport of 1000 ft; the aircraft comes from the west on a 3 degree slope.
+    constexpr double elevation = 1000.0;
+    const LatLon threshold{47.0, 7.98};
+    Road road(elevation);
+    currentAirport.icao = "TEST";
+    currentAirport.latitude = 47.0;
+    currentAirport.longitude = 7.99;
+    currentAirport.altitude = elevation;
+    constexpr uint32_t hex = 0xA20002;
+    road.h.giveLivery(hex);
+    double time = 1000;
+    auto rec = [&](const LatLon& p, double alt, double gs, double trackDeg, double vs) {
+        auto r = EngineHarness::record(hex, "ARR2", "A320", p.latitude, p.longitude, alt, gs, trackDeg, time);
+        r.verticalSpeed = vs;
+        time += 8;
+        return r;
+    };
+    const double approachLeg = 140 * 8.0 / 3600.0;
+    for (int k = 0; k < 24; ++k) {
+        const int out = 24 - k;
+        road.feed(rec(offset(threshold, 270, out * approachLeg), elevation + out * 93.3, 140, 90, -700));
+    }
+    // Touchdown and roll-out along the runway.
+    LatLon p = threshold;
+    double gs = 130;
+    road.feed(rec(p, 0, gs, 90, 0));
+    for (double next : {110.0, 85.0, 60.0, 40.0, 25.0, 15.0}) {
+        p = offset(p, 90, (gs + next) / 2 * 8.0 / 3600.0);
+        gs = next;
+        road.feed(rec(p, 0, gs, 90, 0));
+    }
+    // Off the runway to the south, then a stop.
+    for (double trackDeg : {135.0, 170.0, 180.0, 180.0, 180.0}) {
+        p = offset(p, trackDeg, 15 * 8.0 / 3600.0);
+        road.feed(rec(p, 0, 15, trackDeg, 0));
+    }
+    for (int k = 0; k < 3; ++k) {
+        time += 8;  // stops more than 15 s apart pass the merge's filter
+        road.feed(rec(p, 0, 0, 180, 0));
+    }
+    road.run(6000);
+    EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+    EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+    const auto& ph = road.phases[hex];
+    EXPECT_TRUE(hasSequence(ph, {MovementPhase::Birth, MovementPhase::Flying, MovementPhase::Taxi})) << phaseList(ph);
+    const auto& s = road.seen[hex];
+    for (const char* flag : {"landing", "flare", "derotating", "rollingOut", "landed", "holding"})
+        EXPECT_TRUE(s.count(flag)) << flag;
+    EXPECT_FALSE(s.count("goAround"));
+    ASSERT_EQ(liveList.size(), 1u);
+    const LiveAircraft& ac = liveList.front();
+    EXPECT_EQ(ac.rollingOut, 0) << "turned off the runway";
+    EXPECT_EQ(ac.onGround, 1);
+    EXPECT_NEAR(ac.position[kPosAlt], elevation + kStaticCg, 1e-6);
+    EXPECT_NEAR(ac.position[kPosPitch], ac.staticPitch, 1e-9);
+    EXPECT_EQ(ac.position[kPosBank], 0.0);
+    EXPECT_LT(gf_distanceNm({ac.position[kPosLat], ac.position[kPosLon]}, p), 0.01);
+    EXPECT_NEAR(ac.position[kPosHeading] / kDeg, 180.0, 5.0);
+    EXPECT_LT(largestTickMove(road.track[hex]), 140 / 360000.0 * 1.5);
+}
+
+TEST_F(MotionScenario, ParkedAircraftPushedBackTaxisAndTakesOff) {
+    constexpr double elevation = 500.0;
+    Road road(elevation);
+    currentAirport.icao = "TEST";
+    currentAirport.latitude = 47.0;
+    currentAirport.longitude = 8.0;
+    currentAirport.altitude = elevation;
+    // Stand A7 heading north, radius 20 m; the aircraft stands on it, parked.
+    const LatLon stand{47.0, 8.0};
+    currentStands.emplace_back("A7", std::vector<StandOption>{}, stand.latitude, stand.longitude, 0.0, 20.0, 1, 1, 1);
+    currentStands.back().id = 7;
+    currentStands.back().occupied = 1;
+    StreamPoint stop = point(stand.latitude, stand.longitude, 0, 0, engineTick.load());
+    stop.engineFlag = 1;
+    LiveAircraft parked = makeAircraft(AircraftCategory::Large, stop);
+    parked.identity.callsign = "DEP3";
+    parked.objectId = 900;
+    parked.standId = 7;
+    parked.standLatitude = stand.latitude;
+    parked.standLongitude = stand.longitude;
+    parked.setPhase(MovementPhase::Parked);
+    parked.position[kPosAlt] = elevation + kStaticCg;
+    const uint32_t hex = parked.id;
+    liveList.push_back(parked);
+    road.run(200);
+    ASSERT_EQ(liveList.front().phase, MovementPhase::Parked);
+
+    double time = 1000;
+    auto rec = [&](const LatLon& p, double alt, double gs, double trackDeg, double vs = 0.0) {
+        auto r = EngineHarness::record(hex, "DEP3", "A320", p.latitude, p.longitude, alt, gs, trackDeg, time);
+        r.verticalSpeed = vs;
+        time += 8;
+        return r;
+    };
+    // Still at the stand, then creeping backwards: the merge lets it leave.
+    road.feed(rec(stand, 0, 0, 0));
+    for (double metres : {6.0, 12.0, 18.0, 24.0})
+        road.feed(rec(offset(stand, 180, metres * kMetre), 0, 3, 0));
+    road.run(3000);
+    // The feed shows it on the taxiway south of the stand, heading east, then on the runway.
+    LatLon p = offset(offset(stand, 180, 60 * kMetre), 90, 150 * kMetre);
+    for (int k = 0; k < 6; ++k) {
+        road.feed(rec(p, 0, 15, 90));
+        p = offset(p, 90, 15 * 8.0 / 3600.0);
+    }
+    double gs = 15;
+    for (double next : {30.0, 50.0, 75.0, 100.0, 125.0, 150.0}) {
+        p = offset(p, 90, (gs + next) / 2 * 8.0 / 3600.0);
+        gs = next;
+        road.feed(rec(p, 0, gs, 90));
+    }
+    double alt = elevation;
+    for (int k = 0; k < 14; ++k) {
+        p = offset(p, 90, 160 * 8.0 / 3600.0);
+        alt += 2000.0 * 8.0 / 60.0;
+        road.feed(rec(p, alt, 160, 90, 2000));
+    }
+    road.run(4000);
+    EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+    EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+    const auto& ph = road.phases[hex];
+    EXPECT_TRUE(hasSequence(ph, {MovementPhase::Parked, MovementPhase::PushingBack, MovementPhase::PushedBack,
+                                 MovementPhase::Taxi, MovementPhase::TakeOff, MovementPhase::Flying}))
+        << phaseList(ph);
+    const auto& s = road.seen[hex];
+    for (const char* flag : {"takingOff", "curve"}) EXPECT_TRUE(s.count(flag)) << flag;
+    EXPECT_EQ(currentStands.front().occupied, 0) << "the stand is free once the aircraft left it";
+    EXPECT_LT(largestTickMove(road.track[hex]), 160 / 360000.0 * 1.5);
+}
+
+TEST_F(MotionScenario, FeedGapIsBridgedBySyntheticPointsAndTheAircraftFliesOn) {
+    Road road(0.0);
+    constexpr uint32_t hex = 0xA40004;
+    road.h.giveLivery(hex);
+    LatLon pos{46.5, 7.0};
+    const double speed = 250;
+    const double legNm = speed * 8.0 / 3600.0;
+    double time = 1000;
+    auto feedAt = [&](int count) {
+        for (int k = 0; k < count; ++k) {
+            auto r = EngineHarness::record(hex, "GAP4", "A320", pos.latitude, pos.longitude, 12000, speed, 45, time);
+            road.feed(r);
+            pos = offset(pos, 45, legNm);
+            time += 8;
+        }
+    };
+    feedAt(12);
+    // 48 s without a record: the aircraft goes on along its heading.
+    for (int k = 0; k < 6; ++k) {
+        road.run(800);
+        pos = offset(pos, 45, legNm);
+        time += 8;
+    }
+    feedAt(12);
+    road.run(3000);
+    EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+    EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+    EXPECT_TRUE(road.seen[hex].count("extending"));
+    ASSERT_EQ(road.h.created.size(), 1u) << "bridged, not created again";
+    const auto& ph = road.phases[hex];
+    EXPECT_EQ(std::count(ph.begin(), ph.end(), MovementPhase::Flying), 1) << phaseList(ph);
+    // No jump when the feed comes back.
+    EXPECT_LT(largestTickMove(road.track[hex]), speed / 360000.0 * 3.0);
+    // Flying on the feed's track again after the gap: near the last record fed, 30 s later.
+    ASSERT_FALSE(liveList.empty());
+    const LatLon lastFed = offset(pos, 45, -legNm);
+    EXPECT_LT(gf_distanceNm({liveList.front().position[kPosLat], liveList.front().position[kPosLon]}, lastFed), 0.5);
 }
