@@ -394,3 +394,32 @@ TEST_F(MotionGround, LiveryRespawnRestartsFromTheCurrentPosition) {
     EXPECT_EQ(parked.stream[1].engineFlag, 1);
     EXPECT_NEAR(parked.stream[1].trackDeg, 0.5 / kDeg, 1e-9);
 }
+
+TEST_F(MotionGround, TurnSpeedScalesTheTurnInDegreesAgainstTheStepInRadians) {
+    // A 90 degree curve over a leg of 1000 ticks: k = 90 / 0.07 degrees-in-radians / 100 = 737,
+    // r = 1000 / 737, and the turn step grows by r (below 90 / 30).
+    LiveAircraft ac = makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 0, 18, kStart));
+    ac.setPhase(MovementPhase::Taxi);
+    const LatLon aim = offset(47.0, 8.0, 0, 0.05 / kMetre);
+    ac.stream.push_back(point(aim.latitude, aim.longitude, 0, 18, kStart + 1000));
+    ac.curve[6] = 0.0;
+    ac.curve[7] = 10.0;  // a curve is active
+    ac.curveTurnDeg = 90.0;
+    groundAimTick(ac);
+    EXPECT_NEAR(ac.turnStep, 0.07 * kDeg * 1000.0 / 737.0, 1e-9);
+    EXPECT_EQ(ac.earlyWindowTicks, 2000);
+    EXPECT_EQ(ac.lateWindowTicks, 2000);
+    EXPECT_EQ(ac.stream[1].tick, kStart + 1000);
+    // The pushback curve's parameter step: 1 / round(90 / turn step in radians / 100).
+    addStand();
+    LiveAircraft& pb = parkedOnStand();
+    pb.setPhase(MovementPhase::PushingBack);
+    pb.pushbackStage = 2;
+    pb.pushbackTurnKnown = 1;
+    pb.stream.push_back(point(46.9998, 8.0, 0, 4, kStart + 1000));
+    pb.stream.push_back(point(46.9996, 8.0002, 0, 4, kStart + 2000));
+    groundAimLogic(pb);
+    ASSERT_TRUE(curveActive(pb));
+    EXPECT_DOUBLE_EQ(pb.curveTStep, 1.0 / 737.0);
+    EXPECT_EQ(pb.curveTurnDeg, 90.0);
+}
