@@ -129,3 +129,5 @@ const std::vector<ParkedLive>& gf_listLiveParked() {
               [](const ParkedLive& a, const ParkedLive& b) { return a.minutes > b.minutes; });
     return parkedLiveList;
 }
+
+void try2Park(LiveAircraft&, bool) {}

@@ -35,3 +35,7 @@ extern std::vector<ParkedLive> parkedLiveList;
 // Rebuilds parkedLiveList (longest first) and removes aircraft parked too long (90 minutes,
 // 180 for a Heavy) unless INITIAL_LOAD_ONLY is on.
 const std::vector<ParkedLive>& gf_listLiveParked();
+
+// Gives a taxiing arrival the nearest fitting stand and leads it there (drive2Stand); wide is its
+// landed flag while its stream is extended. Least behaviour until the parking is built: no stand.
+void try2Park(LiveAircraft& ac, bool wide);

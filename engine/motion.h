@@ -1,10 +1,10 @@
 #pragma once
-// Motion of live aircraft: take-off, flight and landing, ground movement, pushback and curves.
-// The engine core calls these; until the motion is built they carry the least behaviour: an
-// aircraft jumps to each stream point when it is due and holds at the last one.
+// Motion of live aircraft: take-off, flight and landing, ground movement, pushback, curves, the
+// last leg into a stand, and what happens when an aircraft's stream of positions runs out.
 #include "engine/aircraft.h"
 
-// The engine tick reached the head's tick: takes the head as the point reached and aims at the next.
+// The engine tick reached the head's tick: takes the head as the point reached and aims at the
+// next one. Errors are logged with the aircraft's label and thrown on.
 void nextPosMain(LiveAircraft& ac);
 // The per-tick steps of position and attitude towards the aim point.
 void stepMotion(LiveAircraft& ac);
@@ -14,3 +14,12 @@ void startTakeOff(LiveAircraft& ac);
 void liveryRespawn(LiveAircraft& ac);
 // Marks the aircraft's stand as a cargo stand when the aircraft carries a cargo livery.
 void markCargoStand(LiveAircraft& ac);
+
+// A stand as the last leg of a taxi sees it.
+struct StandPoint {
+    double latitude = 0.0;   // deg
+    double longitude = 0.0;  // deg
+    double heading = 0.0;    // rad
+};
+// Appends the last leg into the stand (a moving point at the stand and a stop after it).
+void drive2Stand(LiveAircraft& ac, const StandPoint& stand);
