@@ -14,6 +14,7 @@
 #include "tests/engine/motion_fixture.h"
 
 #include "engine/notices.h"
+#include "foundation/settings.h"
 
 using namespace motiontest;
 
@@ -96,6 +97,7 @@ private:
             if (curveActive(ac)) s.insert("curve");
             if (ac.cruiseConfigSet) s.insert("cruiseConfig");
             if (ac.goAround) s.insert("goAround");
+            if (ac.phase == MovementPhase::PushingBack && curveActive(ac)) s.insert("pushbackCurve");
             track[ac.id][now - 1] = LatLon{ac.position[kPosLat], ac.position[kPosLon]};
         }
     }
@@ -273,7 +275,10 @@ TEST_F(MotionScenario, ParkedAircraftPushedBackTaxisAndTakesOff) {
     road.feed(rec(stand, 0, 0, 0));
     for (double metres : {6.0, 12.0, 18.0, 24.0})
         road.feed(rec(offset(stand, 180, metres * kMetre), 0, 3, 0));
-    road.run(3000);
+    // While it is pushed back the feed shows the nose turning left: the tail swings right.
+    for (double metres : {30.0, 36.0, 42.0})
+        road.feed(rec(offset(stand, 185, metres * kMetre), 0, 3, 340));
+    road.run(1000);
     // The feed shows it on the taxiway south of the stand, heading east, then on the runway.
     LatLon p = offset(offset(stand, 180, 60 * kMetre), 90, 150 * kMetre);
     for (int k = 0; k < 6; ++k) {
@@ -300,7 +305,7 @@ TEST_F(MotionScenario, ParkedAircraftPushedBackTaxisAndTakesOff) {
                                  MovementPhase::Taxi, MovementPhase::TakeOff, MovementPhase::Flying}))
         << phaseList(ph);
     const auto& s = road.seen[hex];
-    for (const char* flag : {"takingOff", "curve"}) EXPECT_TRUE(s.count(flag)) << flag;
+    for (const char* flag : {"takingOff", "curve", "pushbackCurve"}) EXPECT_TRUE(s.count(flag)) << flag;
     EXPECT_EQ(currentStands.front().occupied, 0) << "the stand is free once the aircraft left it";
     EXPECT_LT(largestTickMove(road.track[hex]), 160 / 360000.0 * 1.5);
 }
@@ -342,4 +347,39 @@ TEST_F(MotionScenario, FeedGapIsBridgedBySyntheticPointsAndTheAircraftFliesOn) {
     ASSERT_FALSE(liveList.empty());
     const LatLon lastFed = offset(pos, 45, -legNm);
     EXPECT_LT(gf_distanceNm({liveList.front().position[kPosLat], liveList.front().position[kPosLon]}, lastFed), 0.5);
+}
+
+TEST_F(MotionScenario, LiveryRespawnRecreatesTheAircraftWhereItWas) {
+    Road road(0.0);
+    GUID_CHANGES.value = true;
+    constexpr uint32_t hex = 0xA50005;
+    road.h.giveLivery(hex);
+    LatLon pos{45.5, 9.0};
+    const double speed = 300;
+    const double legNm = speed * 8.0 / 3600.0;
+    double time = 1000;
+    auto feedAt = [&](int count, const std::string& callsign) {
+        for (int k = 0; k < count; ++k) {
+            auto r = EngineHarness::record(hex, callsign, "A320", pos.latitude, pos.longitude, 15000, speed, 180, time);
+            road.feed(r);
+            pos = offset(pos, 180, legNm);
+            time += 8;
+        }
+    };
+    feedAt(10, "RSP5");
+    ASSERT_EQ(road.h.created.size(), 1u);
+    feedAt(10, "RSP5X");  // a new callsign: the object is created again under it
+    road.run(3000);
+    GUID_CHANGES.value = GUID_CHANGES.defaultValue;
+    EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+    EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+    ASSERT_EQ(road.h.created.size(), 2u);
+    EXPECT_EQ(road.h.created[1].callsign, "RSP5X");
+    ASSERT_EQ(road.h.removed.size(), 1u);
+    EXPECT_EQ(road.h.removed[0], road.h.created[0].objectId);
+    // The new object goes on from where the old one was: no jump in the track.
+    EXPECT_LT(largestTickMove(road.track[hex]), speed / 360000.0 * 3.0);
+    ASSERT_FALSE(liveList.empty());
+    EXPECT_EQ(liveList.front().objectId, road.h.created[1].objectId);
+    EXPECT_NEAR(liveList.front().position[kPosHeading] / kDeg, 180.0, 1.0);
 }
