@@ -15,6 +15,7 @@
 #include "engine/stands.h"
 #include "feed/readers.h"
 #include "foundation/geodesy.h"
+#include "foundation/settings.h"
 #include "platform/sim/sim_api.h"
 #include "simlink/commands.h"
 
@@ -111,6 +112,11 @@ protected:
         userState = UserState{};
     }
     void TearDown() override {
+        // Settings a test changed go back to their defaults even when it stopped early.
+        LATERAL_RANGE.value = LATERAL_RANGE.defaultValue;
+        MAX_HOLDING_MINUTES.value = MAX_HOLDING_MINUTES.defaultValue;
+        GUID_CHANGES.value = GUID_CHANGES.defaultValue;
+        positionBackBuffer->clear();
         gf_resetEngineState();
         clearEvents();
         currentAirport = CurrentAirport{};
