@@ -275,3 +275,18 @@ TEST_F(EngineTick, RecordOfAGhostWhoseOwnerFliesIsNotAdded) {
     EXPECT_LE(findLive(95001)->stream.size(), points);
     GUID_CHANGES.value = GUID_CHANGES.defaultValue;
 }
+
+TEST_F(EngineTick, RecordsDueBeforeTickZeroStillSpawnRightAfterStart) {
+    // Buffered history handed over at program start: its older records fall before tick 0 and
+    // wrap around the u32 clock; they are due at once, not in 497 days.
+    engineTick.store(5);
+    h.giveLivery(96001);
+    h.handOver({EngineHarness::record(96001, "EARLY1", "A320", 47.0, 8.0, 9000, 250, 90, 100),
+                EngineHarness::record(96002, "OTHER1", "A320", 47.5, 8.0, 9000, 250, 90, 160)},
+               0);
+    h.handOver({EngineHarness::record(96001, "EARLY1", "A320", 47.0, 8.01, 9000, 250, 90, 110)}, 0);
+    h.tick();
+    ASSERT_NE(findLive(96001), nullptr);
+    EXPECT_GT(findLive(96001)->stream.front().tick, 0x80000000u) << "before tick 0";
+    EXPECT_TRUE(h.tickUntil([] { return findLive(96001) && findLive(96001)->simState == SimState::Active; }, 400));
+}
