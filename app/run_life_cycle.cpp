@@ -81,7 +81,8 @@ void stopReaders() {
     }
   }
   if (anyStarted) {
-    const auto deadline = gf_steadyNow() + readerStopWaitLimit;
+    const auto limit = gf_readerStopWaitLimit();
+    const auto deadline = gf_steadyNow() + limit;
     auto allStopped = [&] {
       for (FeedReader r : bothReaders)
         if (readerStarted[slot(r)].load() != 0 && !s.readerStopped(r)) return false;
@@ -94,13 +95,18 @@ void stopReaders() {
       if (!s.readerStopped(r)) {
         readerLeftRunning[slot(r)].store(1);
         gf_logError(fmt::format("The {} has not stopped within {} seconds", readerName(r),
-                                std::chrono::duration_cast<std::chrono::seconds>(readerStopWaitLimit).count()));
+                                std::chrono::duration_cast<std::chrono::seconds>(limit).count()));
       }
     }
   }
   if (s.loggedIn()) s.deauthenticate();
 }
 }  // namespace
+
+std::chrono::milliseconds gf_readerStopWaitLimit() {
+  const std::int64_t interval = std::max<std::int64_t>(0, svc().readerIntervalMs());
+  return feedTransferLimit + std::chrono::milliseconds(interval) + 5s;
+}
 
 void gf_startRunThread() {
   // Moving into a joinable jthread asks the old one to stop and joins it first. The old run thread posted

@@ -11,9 +11,12 @@
 extern std::jthread runThread;
 extern std::jthread simConnectThread;
 
-// Longest wait of the closing down for the feed readers: above the feed's transfer timeout plus one request
-// interval, so that a reader in the middle of a transfer still ends in time.
-inline constexpr std::chrono::milliseconds readerStopWaitLimit{45000};
+// The feed's longest transfer (its transfer timeout).
+inline constexpr std::chrono::milliseconds feedTransferLimit{60000};
+// Longest wait of the closing down for the feed readers: the feed's transfer timeout plus the longest request
+// interval of the readers plus a margin, so that a reader in the middle of a transfer or a pause still ends
+// in time.
+std::chrono::milliseconds gf_readerStopWaitLimit();
 
 // Starts a new run thread (the window's start-run message). A run thread still there is asked to stop and
 // joined first. GUI thread.

@@ -27,6 +27,7 @@
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -131,6 +132,10 @@ RunServices gf_defaultRunServices() {
   s.stopReader = [](FeedReader r) { readerObject(r).readerStop.store(1); };
   s.readerStopped = [](FeedReader r) { return readerObject(r).readerStopped.load() != 0; };
   s.resetReader = [](FeedReader r) { gf_resetReader(readerObject(r)); };
+  s.readerIntervalMs = [] {
+    return std::int64_t{std::max({weatherReader.rrl.load(), weatherReader.wrrl.load(), trafficReader.rrl.load(),
+                                  trafficReader.wrrl.load()})};
+  };
   s.deauthenticate = [] { gf_deauthenticate(trafficReader); };
   s.weatherReady = [] { return mainWindow.qnh.load(); };
   // The weather request also sends the user altitude (run thread: userState may be read here).

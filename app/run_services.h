@@ -83,6 +83,7 @@ struct RunServices {
   std::function<void(FeedReader)> startReader;     // starts the reader's thread, detached
   std::function<void(FeedReader)> stopReader;      // raises the reader's stop flag
   std::function<bool(FeedReader)> readerStopped;   // the reader's loop has ended
+  std::function<std::int64_t()> readerIntervalMs;  // the longest request interval of the two readers
   std::function<void(FeedReader)> resetReader;
   std::function<void()> deauthenticate;
   std::function<std::int32_t()> weatherReady;

@@ -100,6 +100,7 @@ inline RunServices recordingServices(CallRecorder& r) {
   s.startReader = [&r](FeedReader f) { r.add(f == FeedReader::weather ? "startWeather" : "startTraffic"); };
   s.stopReader = [&r](FeedReader f) { r.add(f == FeedReader::weather ? "stopWeather" : "stopTraffic"); };
   s.readerStopped = [](FeedReader) { return true; };
+  s.readerIntervalMs = [] { return std::int64_t{2000}; };
   s.resetReader = [&r](FeedReader f) { r.add(f == FeedReader::weather ? "resetWeather" : "resetTraffic"); };
   s.deauthenticate = rec("deauthenticate");
   s.weatherReady = [] { return std::int32_t{1013}; };
