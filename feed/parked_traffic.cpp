@@ -36,7 +36,7 @@ std::int32_t lf_slotOfSeen(std::int64_t unixSeconds)
     return slot % 48;
 }
 
-std::string lf_readParkedRegistration(const nlohmann::json& line)
+std::string lf_readRegistration(const nlohmann::json& line)
 {
     std::string registration = feedvalues::text(line[4]);
     if (registration.size() > 12 || registration == "null")
@@ -72,7 +72,7 @@ void processParkedTrafficLine(TrafficReader& reader, const std::string& name)
             return;
         record.slot = lf_slotOfSeen(static_cast<std::int64_t>(seenSeconds));
 
-        record.identity.registration = lf_readParkedRegistration(line);
+        record.identity.registration = lf_readRegistration(line);
 
         std::string type = feedvalues::text(line[3]);
         if (type == "0" || type == "ZZZZ")
@@ -176,7 +176,7 @@ bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status)
     }
     try {
         nlohmann::json reply = nlohmann::json::parse(reader.parkedResponse);
-        const auto replyStatus = gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "status", 100));
+        const std::int32_t replyStatus = gf_replyStatus(reply);
         if (replyStatus != 200) {
             status = replyStatus;
             return false;

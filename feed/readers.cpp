@@ -72,7 +72,7 @@ std::string lf_liveBody(const TrafficReader& reader)
 
 std::int32_t lf_statusOf(const nlohmann::json& reply)
 {
-    return gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "status", 100));
+    return gf_replyStatus(reply);
 }
 
 // QNH candidate from "data"."QNH"; returns 1013 when none can be read.
@@ -191,7 +191,7 @@ bool WeatherReader::receive(std::int32_t& code)
                     const nlohmann::json reply = nlohmann::json::parse(response);
                     const std::int32_t status = lf_statusOf(reply);
                     if (status == 200) {
-                        wrrl = gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "wrrl", 2000));
+                        wrrl = gf_replyInterval(reply, "wrrl");
                         success = true;
                         if (reply.contains("data") && !reply["data"].is_null()) {
                             bool accepted = false;
@@ -249,7 +249,7 @@ bool TrafficReader::buffer(std::int32_t& code)
                     throw std::runtime_error("reply is not a JSON object");
                 const std::int32_t status = lf_statusOf(reply);
                 if (status == 200) {
-                    rrl = gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "rrl", 2000));
+                    rrl = gf_replyInterval(reply, "rrl");
                     bufferedMode.exchange(1);
                     std::uint32_t counter = 0;
                     if (reply.contains("data") && !reply["data"].is_null()) {
@@ -333,7 +333,7 @@ bool TrafficReader::receive(std::int32_t& code)
                     throw std::runtime_error("reply without a numeric \"status\"");
                 const std::int32_t status = lf_statusOf(reply);
                 if (status == 200) {
-                    rrl = gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "rrl", 2000));
+                    rrl = gf_replyInterval(reply, "rrl");
                     auto& data = reply["data"];
                     if (!data.is_null() && !data.is_object())
                         throw std::runtime_error("\"data\" is not an object");

@@ -228,6 +228,18 @@ std::int64_t gf_replyNumber(const nlohmann::json& reply, const char* key, std::i
     return it->get<std::int64_t>();
 }
 
+std::int32_t gf_replyStatus(const nlohmann::json& reply)
+{
+    const std::int64_t value = gf_replyNumber(reply, "status", 100);
+    return value < INT32_MIN || value > INT32_MAX ? 100 : static_cast<std::int32_t>(value);
+}
+
+std::int32_t gf_replyInterval(const nlohmann::json& reply, const char* key)
+{
+    const std::int64_t value = gf_replyNumber(reply, key, 2000);
+    return value < 0 || value > INT32_MAX ? 2000 : static_cast<std::int32_t>(value);
+}
+
 std::string gf_replyString(const nlohmann::json& reply, const char* key)
 {
     const std::string fallback = std::string_view(key) == "server" ? "?" : "";
@@ -280,12 +292,12 @@ bool lf_authenticate(std::int32_t& status)
                 gf_logError(fmt::format("{} Authentication code: {}", utcText(), curl_easy_strerror(rc)));
             } else {
                 const nlohmann::json reply = nlohmann::json::parse(w.response);
-                const auto replyStatus = gf_replyNumber(reply, "status", 100);
+                const std::int32_t replyStatus = gf_replyStatus(reply);
                 if (replyStatus != 200) {
                     // Only a plain success logs in; anything else is the caller's failure branch.
-                    status = gsl::narrow_cast<std::int32_t>(replyStatus);
+                    status = replyStatus;
                 } else {
-                    w.wrrl = gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "wrrl", 2000));
+                    w.wrrl = gf_replyInterval(reply, "wrrl");
                     gf_log(fmt::format("Authenticated at RT server \"{}\"", gf_replyString(reply, "server")));
                     const bool professional = gf_replyNumber(reply, "type", 1) == 2;
                     professionalAccount = professional;
@@ -365,7 +377,7 @@ void gf_deauthenticate(RtApiConnection& connection)
             return;
         }
         const nlohmann::json reply = nlohmann::json::parse(connection.response);
-        const auto status = gf_replyNumber(reply, "status", 100);
+        const std::int32_t status = gf_replyStatus(reply);
         if (status == 200) {
             mainWindow.feedLoggedIn = false;
             lf_repaintStatusPanel();
@@ -404,7 +416,7 @@ bool lf_getNearestMetar(std::int32_t& status)
                 gf_logError("nearest metar: empty content");
             } else {
                 const nlohmann::json reply = nlohmann::json::parse(w.response);
-                const auto replyStatus = gsl::narrow_cast<std::int32_t>(gf_replyNumber(reply, "status", 100));
+                const std::int32_t replyStatus = gf_replyStatus(reply);
                 if (replyStatus == 200) {
                     const auto data = reply.find("data");
                     if (data != reply.end() && data->is_object() && data->contains("ICAO") &&

@@ -128,3 +128,9 @@ bool lf_getNearestMetar(std::int32_t& status);
 // empty ("server" as "?").
 std::int64_t gf_replyNumber(const nlohmann::json& reply, const char* key, std::int64_t fallback);
 std::string gf_replyString(const nlohmann::json& reply, const char* key);
+// A status: the fallback also when the number does not fit 32 bits (a wrapped value must not
+// turn into a success).
+std::int32_t gf_replyStatus(const nlohmann::json& reply);
+// An interval in milliseconds: the fallback also when it is negative or does not fit 32 bits (a
+// wrapped or negative interval would poll the service without a pause).
+std::int32_t gf_replyInterval(const nlohmann::json& reply, const char* key);

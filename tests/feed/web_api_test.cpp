@@ -249,6 +249,22 @@ TEST_F(WebApi, ReplyKeyDefaults)
     EXPECT_EQ(gf_replyString(reply, "server"), "?");
     EXPECT_EQ(gf_replyString(reply, "message"), "");
     EXPECT_EQ(gf_replyNumber(json::array(), "status", 100), 100);
+
+    // Numbers beyond 32 bits or negative intervals read as absent: no wrapped success, no busy polling.
+    struct Case {
+        json value;
+        std::int32_t status;
+        std::int32_t interval;
+    };
+    for (const auto& c : std::vector<Case>{{200, 200, 200},
+                                           {4294967496LL, 100, 2000},
+                                           {-4294967096LL, 100, 2000},
+                                           {-5, -5, 2000},
+                                           {1e12, 100, 2000}}) {
+        SCOPED_TRACE(c.value.dump());
+        EXPECT_EQ(gf_replyStatus({{"status", c.value}}), c.status);
+        EXPECT_EQ(gf_replyInterval({{"rrl", c.value}}, "rrl"), c.interval);
+    }
 }
 
 TEST_F(WebApi, ResetReaderClearsTheSession)

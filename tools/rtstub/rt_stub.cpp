@@ -497,8 +497,14 @@ int Server::start(int port)
     if (port_ <= 0)
         throw std::runtime_error("rtstub: cannot listen on 127.0.0.1");
     im.thread = std::thread([this] { impl_->http.listen_after_bind(); });
-    for (int i = 0; i < 200 && !im.http.is_running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // The server only honours stop() once its accept loop runs: wait for it, also on a busy machine.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!im.http.is_running() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!im.http.is_running()) {
+        stop();
+        throw std::runtime_error("rtstub: the server did not start");
+    }
     return port_;
 }
 
@@ -507,9 +513,14 @@ void Server::stop()
     if (!impl_)
         return;
     impl_->stopping = true;
+    if (!impl_->thread.joinable())
+        return;
+    // A stop() before the accept loop runs is lost and the join would wait for ever.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!impl_->http.is_running() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     impl_->http.stop();
-    if (impl_->thread.joinable())
-        impl_->thread.join();
+    impl_->thread.join();
 }
 
 std::string Server::baseUrl() const
