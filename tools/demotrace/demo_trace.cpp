@@ -233,8 +233,9 @@ std::string svgMap(const Trace& trace, const Summary& summary)
     static const char* colours[] = {"#ff6b6b", "#ffd93d", "#6bcb77", "#4d96ff", "#c77dff", "#ff9f1c",
                                     "#2ec4b6", "#f15bb5", "#9ef01a", "#00bbf9", "#fee440", "#e76f51"};
     // The tracks drawn into a square viewport at (left, top) of `width` pixels showing `half` metres
-    // each way from the centre.
-    auto drawTracks = [&](double left, double top, double width, double half, bool labels) {
+    // each way from the centre; aircraft that end within `quiet` metres of the centre get no label
+    // (the close-up names them).
+    auto drawTracks = [&](double left, double top, double width, double half, double quiet, int fontSize) {
         const double k = width / 2 / half;
         auto px = [&](const TracePoint& p) { return left + width / 2 + east(p) * k; };
         auto py = [&](const TracePoint& p) { return top + width / 2 - north(p) * k; };
@@ -269,26 +270,28 @@ std::string svgMap(const Trace& trace, const Summary& summary)
                 continue;
             svg << fmt::format(R"(<circle cx="{:.1f}" cy="{:.1f}" r="4" fill="{}"/>)" "\n", px(last), py(last),
                                colour);
-            if (labels)
-                svg << fmt::format(R"(<text x="{:.1f}" y="{:.1f}" fill="{}">{} {}</text>)" "\n", px(last) + 6,
-                                   py(last) - 6, colour, escapeXml(o.atcId.empty() ? std::to_string(id) : o.atcId),
+            if (std::abs(east(last)) > quiet || std::abs(north(last)) > quiet)
+                svg << fmt::format(R"(<text x="{:.1f}" y="{:.1f}" fill="{}" font-size="{}">{} {}</text>)" "\n",
+                                   px(last) + 6, py(last) - 6, colour, fontSize,
+                                   escapeXml(o.atcId.empty() ? std::to_string(id) : o.atcId),
                                    last.onGround ? std::string("gnd") : fmt::format("{:.0f} ft", last.altitudeFt));
         }
         svg << fmt::format(R"(<rect x="{:.1f}" y="{:.1f}" width="8" height="8" fill="#ffffff"/>)" "\n",
                            left + width / 2 - 4, top + width / 2 - 4);
     };
-    drawTracks(0, 0, size, halfMetres, true);
-    svg << fmt::format(R"(<text x="{:.1f}" y="{:.1f}" fill="#ffffff">user aircraft</text>)" "\n", size / 2 + 8,
-                       size / 2 + 16);
     // The airport close up, when the whole map is too large to show it.
     constexpr double insetNm = 3, inset = 300;
-    if (halfMetres > 3 * insetNm * kMetresPerNm) {
+    const bool closeUp = halfMetres > 3 * insetNm * kMetresPerNm;
+    drawTracks(0, 0, size, halfMetres, closeUp ? insetNm * kMetresPerNm : -1, 12);
+    svg << fmt::format(R"(<text x="{:.1f}" y="{:.1f}" fill="#ffffff">user aircraft</text>)" "\n", size / 2 + 8,
+                       size / 2 + 16);
+    if (closeUp) {
         const double left = size - inset - 10, top = size - inset - 10;
         svg << fmt::format(R"(<rect x="{0:.1f}" y="{1:.1f}" width="{2:.1f}" height="{2:.1f}" )"
                            R"(fill="#071320" stroke="#9fb8d0"/>)"
                            "\n",
                            left, top, inset);
-        drawTracks(left, top, inset, insetNm * kMetresPerNm, false);
+        drawTracks(left, top, inset, insetNm * kMetresPerNm, -1, 10);
         svg << fmt::format(R"(<text x="{:.1f}" y="{:.1f}" fill="#9fb8d0">{} nm around the user aircraft</text>)"
                            "\n",
                            left + 6, top + 16, insetNm);
