@@ -291,7 +291,7 @@ void lf_deduceUserModel(const vsim::RecvSimObjectDataMsg& message) {
     const std::string raw = textOf(message);
     try {
         lf_deduce(raw);
-    } catch (const std::exception&) {
+    } catch (...) {
         throw ovk::UserErrorException(73, "It looks like you have not selected an aircraft as user vehicle");
     }
 }
@@ -300,13 +300,19 @@ void lf_checkUserStand() {
     // The link's own copy of the state: the engine's copy belongs to the run thread.
     const UserState s = gf_linkUserState();
     if (!userOnGroundValid.load() || s.groundSpeed > 2.0) return;
-    const std::string stand = gf_standNameAt(s.latitude, s.longitude);
-    if (stand.empty() || parkAirports.empty()) return;
-    auto& first = parkAirports.front();
-    if (first.icao != currentAirport.icao) return;
-    if (first.reservedStand == stand) return;
-    first.reservedStand = stand;
-    gf_updateMyParkAirports();
+    // Runs in the client's end sequence too, outside its exception handlers: a stand that cannot
+    // be stored is logged and never takes the thread (and the program) down with it.
+    try {
+        const std::string stand = gf_standNameAt(s.latitude, s.longitude);
+        if (stand.empty() || parkAirports.empty()) return;
+        auto& first = parkAirports.front();
+        if (first.icao != currentAirport.icao) return;
+        if (first.reservedStand == stand) return;
+        first.reservedStand = stand;
+        gf_updateMyParkAirports();
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("Storing your stand failed: {}", e.what()));
+    }
 }
 
 void lf_resetUserAircraft() {

@@ -134,6 +134,17 @@ public:
     static void uninstall();
     static std::shared_ptr<StandIn> current();
     // Reads a scenario file (JSON; throws std::runtime_error with the reason when unreadable).
+    // Every key is optional unless marked (required); absent keys keep StandInConfig's defaults:
+    //   {"simulator": "KittyHawk", "version": [11, 0, 282174, 0], "frameRate": 30, "framesToAdd": 3,
+    //    "fieldElevationFt": 0, "maxObjects": 1000, "traceSampleMs": 1000,
+    //    "titles": [{"title" (required), "cgFt": 8, "pitchDeg": 0, "helicopter": false}],
+    //    "user": {"title", "atcModel", "inFlight": true, "menuSeconds": 0 (above 0: the menu first,
+    //             then the flight), "zuluUnix", "lights",
+    //             "path": [{"t": 0, "lat", "lon" (required), "altFt": 0, "aglFt": -1, "headingDeg": 0,
+    //                       "speedKt": 0}]},
+    //    "traffic": [{"title", "lat", "lon" (required), "atcId": "", "altFt": 0, "headingDeg": 0,
+    //                 "onGround": true}]}
+    // The result runs in real time.
     static StandInConfig configFromScenario(const std::string& path);
     // The configuration used when none is installed: VEXA_SIM_SCENARIO or the default, real time.
     static StandInConfig configFromEnvironment();

@@ -580,4 +580,12 @@ TEST_F(UserModel, TheTitleIsCutTo48CharactersAndKeptWhenUnchanged) {
     EXPECT_EQ(gf_userTitle(), std::string(48, 'T'));
 }
 
+TEST_F(UserModel, TheTitleCutNeverSplitsACharacter) {
+    // "é" takes bytes 48 and 49: the cut keeps the 47 bytes in front of it.
+    deduce(std::string(47, 'T') + "\xC3\xA9" + "xyz", "B738");
+    EXPECT_EQ(gf_userTitle(), std::string(47, 'T'));
+    deduce(std::string(46, 'T') + "\xC3\xA9" + "xyz", "B738");
+    EXPECT_EQ(gf_userTitle(), std::string(46, 'T') + "\xC3\xA9");
+}
+
 }  // namespace
