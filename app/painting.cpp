@@ -2,10 +2,12 @@
 #include <fmt/format.h>
 
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 
 #include "airports/airports.h"
+#include "airports/current_airport.h"
 #include "airports/parking.h"
 #include "app/main_window.h"
 #include "app/status_line.h"
@@ -18,15 +20,19 @@
 
 namespace {
 
-// A text that failed to convert is logged once, not at every repaint.
+// A text that failed to convert is logged once, not at every repaint, even when several bad texts
+// are on the screen at the same time. The memory is bounded: a window that keeps producing new
+// bad texts starts over and logs them again.
 std::mutex badTextMutex;
-std::string lastBadText;
+std::set<std::string, std::less<>> loggedBadTexts;
+constexpr std::size_t kBadTextMemory = 64;
 
 void logBadText(std::string_view text, const std::string& line) {
   {
     std::lock_guard lock(badTextMutex);
-    if (lastBadText == text) return;
-    lastBadText.assign(text);
+    if (loggedBadTexts.contains(text)) return;
+    if (loggedBadTexts.size() >= kBadTextMemory) loggedBadTexts.clear();
+    loggedBadTexts.emplace(text);
   }
   gf_log(line);
 }
@@ -188,7 +194,8 @@ void paintSettingsLabels() {
 }
 
 void paintStatisticsPanel() {
-  const CurrentAirport airport = currentAirport;
+  // The run thread replaces the current airport while the window paints: read a copy.
+  const CurrentAirport airport = gf_currentAirportCopy();
   if (airport.icao.empty()) return;
   const std::int32_t row1 = mainWindow.statisticsRow.load();
   const std::int32_t row2 = row1 + 28;

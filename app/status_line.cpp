@@ -40,15 +40,17 @@ void gf_clearHeldError() {
 std::string gf_pluralLetter(std::int32_t count) { return count == 1 || count < 0 ? std::string() : std::string("s"); }
 
 void gf_statusSecondStep() {
-  bool expired = false;
-  {
-    std::lock_guard lock(mainWindow.statusMutex);
-    ++mainWindow.secondsCounter;
-    expired = mainWindow.shownAt > 0 &&
-              static_cast<std::int32_t>(mainWindow.secondsCounter - mainWindow.shownAt) >=
-                  static_cast<std::int32_t>(kStatusExpirySeconds);
-  }
-  if (expired) gf_clearStatus();
+  // The test and the clearing under one lock: a text another thread shows at this very moment is
+  // not wiped as if it had expired.
+  std::lock_guard lock(mainWindow.statusMutex);
+  ++mainWindow.secondsCounter;
+  const bool expired = mainWindow.shownAt > 0 &&
+                       static_cast<std::int32_t>(mainWindow.secondsCounter - mainWindow.shownAt) >=
+                           static_cast<std::int32_t>(kStatusExpirySeconds);
+  if (!expired) return;
+  mainWindow.statusText.clear();
+  mainWindow.shownAt = 0;
+  mainWindow.invalidate(panel::message);
 }
 
 StatusLineSnapshot gf_statusSnapshot() {

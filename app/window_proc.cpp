@@ -8,6 +8,7 @@
 #include <functional>
 #include <list>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -38,7 +39,7 @@ std::atomic<std::uint8_t> uiBusy{0};
 std::atomic<std::uint8_t> simNotYetOpened{1};
 std::atomic<std::int32_t> manualLateralRange{40};
 std::atomic<double> rangeNm{40.0};
-std::atomic<std::int32_t> rangeMetres{40 * 1852};
+std::atomic<std::int32_t> rangeMetres{40 * 1852 + 10000};
 
 namespace {
 
@@ -141,6 +142,8 @@ class MainWindowProc final : public ui::WindowHandler {
       gf_logError(fmt::format("{} exception {}", "lf_HandleWMCOMMAND", e.what()));
     }
   }
+  // Edit fields and check boxes take the ground of the settings panel.
+  std::optional<ui::Color> controlBackground() const override { return mainWindow.panelBrush; }
   void onMessage(unsigned message, std::intptr_t) override {
     if (message == kMsgStartRun) {
       std::function<void()> action;
@@ -419,6 +422,6 @@ void gf_resetWindowProc() {
   simNotYetOpened.store(1);
   manualLateralRange.store(LATERAL_RANGE.defaultValue);
   rangeNm.store(LATERAL_RANGE.defaultValue);
-  rangeMetres.store(LATERAL_RANGE.defaultValue * 1852);
+  rangeMetres.store(LATERAL_RANGE.defaultValue * 1852 + 10000);
   gf_setStartRunAction({});
 }

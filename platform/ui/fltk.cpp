@@ -142,6 +142,7 @@ class FltkWindow final : public Window {
     c.rect = r;
     c.caption = caption;
     c.enabled = kind == ControlKind::checkBox ? true : enabled;
+    if (kind != ControlKind::pushButton) c.background = handler_.controlBackground();
     if (!model_.add(c)) return false;
     Fl_Widget* w = nullptr;
     switch (kind) {
@@ -162,6 +163,7 @@ class FltkWindow final : public Window {
     // (FLTK keeps the callback's data and its "argument" in one field: the id lives in idOf_.)
     if (kind != ControlKind::editField) w->callback(&FltkWindow::onControlCallback, this);
     idOf_[w] = id;
+    if (c.background) w->color(fl_rgb_color(c.background->r, c.background->g, c.background->b));
     if (!c.enabled) w->deactivate();
     win_->add(w);
     widgets_[id] = w;

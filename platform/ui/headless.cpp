@@ -56,6 +56,7 @@ class Headless final : public HeadlessWindow {
     c.rect = r;
     c.caption = caption;
     c.enabled = kind == ControlKind::checkBox ? true : enabled;
+    if (kind != ControlKind::pushButton) c.background = handler_.controlBackground();
     return model_.add(c);
   }
   int run() override {

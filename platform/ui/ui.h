@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +81,9 @@ class WindowHandler {
   virtual void onEditEnter(int /*controlId*/) {}
   // A posted application message.
   virtual void onMessage(unsigned /*message*/, std::intptr_t /*param*/) {}
+  // Background of the edit fields and check boxes, asked once per control when it is added (the
+  // ground of the panel they sit on); none: the backend's own.
+  virtual std::optional<Color> controlBackground() const { return std::nullopt; }
 };
 
 class Window {
@@ -150,6 +154,7 @@ struct ControlState {
   bool checked = false;
   bool enabled = true;
   std::string text;
+  std::optional<Color> background;  // edit fields and check boxes: WindowHandler::controlBackground
 };
 
 struct ControlChange {

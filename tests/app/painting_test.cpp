@@ -2,10 +2,13 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
 
+#include "airports/airports.h"
+#include "airports/current_airport.h"
 #include "app/main_window.h"
 #include "app/status_line.h"
 #include "app/window_proc.h"
@@ -196,6 +199,59 @@ TEST_F(Painting, SettingsLabelsFollowTheirSettings) {
   EXPECT_EQ(findText(ops, "Airport parking active")->color, colour::yellow);
 }
 
+// Every label of the settings panel at its place; nothing else is written on the panel.
+TEST_F(Painting, EverySettingsLabelAtItsPlace) {
+  struct Label {
+    const char* text;
+    int x, y;
+  };
+  std::vector<Label> labels = {
+      {"Install path:", 25, 119},     {"Scan for liveries", 25, 147},   {"Automatic, selector:", 237, 147},
+      {"Prioritize", 450, 147},       {"Stub", 556, 147},               {"Log", 672, 147},
+      {"Stay on top", 768, 147},      {"Scan for addon airports", 25, 175}, {"Nav lights", 672, 175},
+      {"Learn Soft", 768, 175},       {"Max aircraft matching depth", 5, 203}, {"Optional:", 253, 203},
+      {"Light aircraft", 343, 203},   {"Helicopters", 450, 203},        {"FighterJets", 556, 203},
+      {"objectids", 672, 203},        {"GUID changes", 768, 203},       {"Traffic injection", 5, 231},
+      {"radius:", 167, 231},          {"nm,  or", 260, 231},            {"auto range", 343, 231},
+      {"ah:", 430, 231},              {"ft", 510, 231},                 {"Sim Time", 672, 231},
+      {"hours", 788, 231},            {"Callsigns", 5, 259},            {"block:", 172, 259},
+      {"oid:", 430, 259},             {"Time shift:", 652, 259},        {"days", 788, 259},
+      {"Collision avoidance", 5, 287}, {"User ground", 237, 287},       {"User air", 343, 287},
+      {"Live X parked", 450, 287},    {"Save", 672, 287},               {"minutes", 788, 287},
+      {"Airport parking", 5, 315},    {"generic max park:", 217, 315},  {"max live:", 536, 315},
+      {"Straight push backs only", 672, 315}, {"destination:", 139, 343}, {"range:", 303, 343},
+      {"nm", 393, 343},               {"height above gnd:", 440, 343},  {"ft", 621, 343},
+      {"Fake", 25, 371},              {"Week", 91, 371},                {"Soft", 171, 371},
+      {"wanted: ", 264, 371},         {"%", 363, 371},                  {"ILO", 450, 371},
+      {"Max fit:", 506, 371},         {"PT only", 662, 371},
+  };
+  auto check = [&](const std::vector<Label>& expected) {
+    const auto texts = textsIn(paint(), panel::settings);
+    EXPECT_EQ(texts.size(), expected.size());
+    for (const Label& l : expected) {
+      const bool found = std::any_of(texts.begin(), texts.end(), [&](const PaintOp& op) {
+        return op.text == l.text && op.x() == l.x && op.y() == l.y;
+      });
+      EXPECT_TRUE(found) << l.text << " at " << l.x << "," << l.y;
+    }
+  };
+  check(labels);
+
+  // The labels that appear only with their state.
+  const int found = addonAirportsFound;
+  addonAirportsFound = 3;
+  CALLSIGN_2_OBJECTID.set("DLH4");
+  mainWindow.objectIdText.set("object id 1234");
+  parkingActive = 1;
+  mainWindow.minutesToRenewal = 7;
+  labels.push_back({"3 airports in TBLO folder", 217, 175});
+  labels.push_back({"object id 1234", 561, 259});
+  labels.push_back({"(next in 7 min)", 5, 343});
+  check(labels);
+  addonAirportsFound = found;
+  CALLSIGN_2_OBJECTID.set("");
+}
+
 TEST_F(Painting, ParkTrafficOnlyGreysTheParkingLabels) {
   auto ops = paint();
   for (const char* label : {"Fake", "Week", "Soft", "wanted: ", "%", "ILO", "Max fit:"})
@@ -300,6 +356,19 @@ TEST_F(Painting, AirportCountLabel) {
   EXPECT_EQ(gf_formatAirportCount("{} airport{} in {} folder", 12), "12 airports in TBLO folder");
 }
 
+TEST_F(Painting, EachBadTextIsLoggedOnceWhileSeveralAreOnScreen) {
+  openLog();
+  gf_showStatus("first \xff bad", false);
+  mainWindow.simConnected = true;
+  mainWindow.simulatorText.set("second \xc3 bad");
+  for (int i = 0; i < 3; ++i) paint();
+  const std::string log = logText();
+  for (const std::string line : {"first \xff bad conversion exception", "second \xc3 bad conversion exception"}) {
+    ASSERT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find(line), log.rfind(line)) << "logged once: " << line;
+  }
+}
+
 using PaintingThreads = WindowFixture;
 
 // Writers on several threads while the GUI thread paints: the status line and the display texts
@@ -340,6 +409,29 @@ TEST_F(PaintingThreads, WritersAndPainterShareTheDisplayFields) {
   gf_clearHeldError();
   gf_showStatus("last", false);
   EXPECT_TRUE(findText(paint(), "last"));
+}
+
+// The run thread replaces the park airport while the GUI thread paints the statistics panel.
+TEST_F(PaintingThreads, ParkAirportReplacedWhilePainting) {
+  mainWindow.airportReady = true;
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 500; ++i) {
+      CurrentAirport airport;
+      airport.icao = i % 2 == 0 ? "EDDF" : "LOWW";
+      airport.iata = std::string(static_cast<std::size_t>(i % 30), 'X');
+      airport.reservedStand = i % 3 == 0 ? "V12" : "";
+      gf_setCurrentAirport(airport);
+    }
+    done = true;
+  });
+  int paints = 0;
+  while (!done.load() || paints < 5) {
+    ASSERT_FALSE(paint().empty());
+    ++paints;
+  }
+  writer.join();
+  gf_setCurrentAirport(CurrentAirport{});
 }
 
 }  // namespace

@@ -61,6 +61,53 @@ TEST_F(WindowProc, CreatesEveryControlOfTheSettingsPanel) {
   EXPECT_EQ(window->title(), "Vexa");
 }
 
+// Every control in creation order: id, kind, x, row and width (check boxes sit 2 below their row).
+TEST_F(WindowProc, ControlTableInCreationOrder) {
+  using K = ui::ControlKind;
+  constexpr K box = K::checkBox, field = K::editField, button = K::pushButton;
+  struct Row {
+    int id;
+    K kind;
+    int x, row, width;
+    const char* caption;
+  } table[] = {
+      {32790, box, 5, 119, 12, ""},      {32788, field, 111, 119, 1200, ""}, {32797, box, 5, 147, 12, ""},
+      {32798, box, 217, 147, 12, ""},    {32800, field, 368, 147, 24, ""},   {32799, box, 430, 147, 12, ""},
+      {32801, box, 536, 147, 12, ""},    {32779, box, 652, 147, 12, ""},     {32771, box, 748, 147, 12, ""},
+      {32802, box, 5, 175, 12, ""},      {32778, box, 652, 175, 12, ""},     {32777, box, 748, 175, 12, ""},
+      {32808, field, 217, 203, 24, ""},  {32809, box, 323, 203, 12, ""},     {32810, box, 430, 203, 12, ""},
+      {32811, box, 536, 203, 12, ""},    {32773, box, 748, 203, 12, ""},     {32818, field, 217, 231, 34, ""},
+      {32819, box, 323, 231, 12, ""},    {32820, field, 455, 231, 50, ""},   {32822, box, 652, 203, 12, ""},
+      {32859, field, 748, 259, 30, ""},  {32834, box, 217, 287, 12, ""},     {32833, box, 323, 287, 12, ""},
+      {32835, box, 430, 287, 12, ""},    {32862, box, 652, 231, 12, ""},     {32860, field, 748, 231, 30, ""},
+      {32828, field, 217, 259, 100, ""}, {32829, button, 323, 257, 70, "Unblock"},
+      {32774, field, 460, 259, 95, ""},  {32863, box, 652, 287, 12, ""},     {32861, field, 748, 287, 30, ""},
+      {32865, field, 353, 315, 34, ""},  {32821, field, 601, 315, 34, ""},   {32840, field, 217, 343, 50, ""},
+      {32841, field, 353, 343, 34, ""},  {32842, field, 566, 343, 50, ""},   {32856, box, 652, 315, 12, ""},
+      {32852, box, 5, 371, 12, ""},      {32854, box, 71, 371, 12, ""},      {32851, box, 151, 371, 12, ""},
+      {32848, field, 323, 371, 34, ""},  {32850, box, 430, 371, 12, ""},     {32855, field, 566, 371, 34, ""},
+      {32857, box, 642, 371, 12, ""},    {32838, button, 758, 341, 90, "Re-read"},
+      {32858, button, 758, 369, 90, "Flush static"},
+  };
+  const auto controls = window->controls();
+  ASSERT_EQ(controls.size(), std::size(table));
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const Row& r = table[i];
+    const ui::ControlState& c = controls[i];
+    EXPECT_EQ(c.id, r.id) << i;
+    EXPECT_EQ(c.kind, r.kind) << r.id;
+    const int top = r.kind == box ? r.row + 2 : r.row;
+    const int height = r.kind == box ? 12 : r.kind == field ? 16 : 20;
+    EXPECT_EQ(c.rect, (ui::Rect{r.x, top, r.x + r.width, top + height})) << r.id;
+    EXPECT_EQ(c.caption, r.caption) << r.id;
+    // Edit fields and check boxes take the ground of the settings panel.
+    if (r.kind == button)
+      EXPECT_FALSE(c.background) << r.id;
+    else
+      EXPECT_EQ(c.background, std::optional<ui::Color>(colour::panelBlue)) << r.id;
+  }
+}
+
 TEST_F(WindowProc, StoredPositionAtALimitGoesBackToTheDefault) {
   struct Case {
     std::int32_t storedX, expectX;

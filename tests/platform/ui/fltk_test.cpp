@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -143,6 +144,7 @@ struct Handler : ui::WindowHandler {
     Fl::e_length = 1;
     Fl::handle(FL_KEYBOARD, win);
   }
+  std::optional<ui::Color> controlBackground() const override { return ui::rgb(200, 100, 50); }
   void onCommand(int id) override { events.push_back("command " + std::to_string(id)); }
   void onEditEnter(int id) override { events.push_back("enter " + std::to_string(id) + " " + window->text(id)); }
   void onCreate() override {
@@ -217,6 +219,9 @@ TEST(FltkBackend, ShowsThePaintedWindowOnAVirtualDisplay) {
   EXPECT_EQ(status.r, 0);
   const Rgb line = image.at(ox + 600, oy + 300);
   EXPECT_EQ(line.r + line.g + line.b, 0) << "the black line";
+  const Rgb field = image.at(ox + 246, oy + 239);
+  EXPECT_TRUE(field.r == 200 && field.g == 100 && field.b == 50)
+      << "the edit field on the handler's ground: " << field.r << "," << field.g << "," << field.b;
   const Rgb title = image.at(ox + 879, oy + 27);
   EXPECT_EQ(title.r, 255) << "the full width of the client area";
   EXPECT_EQ(handler.messages.load(), 3);
