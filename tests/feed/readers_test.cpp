@@ -244,6 +244,28 @@ TEST_F(Readers, TrafficStatusTable)
     EXPECT_TRUE(logHas("curl traffic msg scripted status 406"));
 }
 
+// A failed buffered request is only logged: the live polling starts all the same.
+TEST_F(Readers, BufferedStatusTable)
+{
+    for (int status : {400, 401, 403, 406, 500}) {
+        SCOPED_TRACE(status);
+        stub.clearScripts();
+        trafficReader.readerStopped = 0;
+        trafficReader.bufferedMode = 0;
+        scriptStatus("traffic", status); // buffered
+        scriptStatus("traffic", 200);    // live
+        scriptStatus("traffic", 402);    // ends the loop
+        const auto before = stub.requestCount("traffic");
+        std::int32_t code = 0;
+        EXPECT_FALSE(trafficReader.receive(code));
+        EXPECT_EQ(code, 402);
+        EXPECT_EQ(stub.requestCount("traffic") - before, 3u);
+        EXPECT_TRUE(logHas(fmt::format("buffer failed {}", status)));
+        EXPECT_EQ(trafficReader.bufferedMode.load(), 0) << "no buffered answer, no buffered mode";
+        EXPECT_EQ(trafficReader.liveCount.load(), 2) << "the live answer was handed over";
+    }
+}
+
 TEST_F(Readers, MalformedTrafficRepliesCostOneInterval)
 {
     scriptStatus("traffic", 200); // buffered
