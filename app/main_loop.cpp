@@ -81,6 +81,8 @@ void gf_resetMainLoopState() {
   planningUnderway.store(0);
   blockedCallsignChanged.store(0);
   objectIdCallsignChanged.store(0);
+  // The clean-up zeroes the time shift: the next run derives it from the simulator's clock again at once.
+  lastSimTimeSeen.store(0);
   notRunningCountdown = 100;
   lastUserCheckPosition = LatLon{};
   lastTaxiCheckPosition.clear();

@@ -8,6 +8,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
+#include "simlink/commands.h"
 
 #include <fmt/format.h>
 
@@ -360,6 +361,8 @@ void lf_restartCleanup() {
   guarded([] {
     gf_resetRunFlags();
     gf_resetMainLoopState();
+    // The next run's flight wait must not take the previous flight's position for the new one.
+    userState = UserState{};
   });
   guarded([] { gf_setRange(LATERAL_RANGE.value.load()); });
 }

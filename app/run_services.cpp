@@ -4,6 +4,7 @@
 #include "app/install_detection.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
+#include "app/run_life_cycle.h"
 #include "app/updates.h"
 #include "airports/airports.h"
 #include "app/status_line.h"
@@ -145,7 +146,12 @@ RunServices gf_defaultRunServices() {
   s.trafficDataTime = [] { return lastFeedTimestamp.load(); };
   s.setStatusLights = [] { gf_setStatusLights(); };
   s.setBufferedMode = [] { trafficReader.bufferedMode.exchange(1); };
-  s.resetFeedSession = [] { professionalAccount.store(false); };
+  // The whole feed goes back to its start (data time, query box, buffered mode, QNH, counters), unless a
+  // reader of the closed run is still running: its state stays until it has stopped.
+  s.resetFeedSession = [] {
+    if (!gf_strayReaderRunning()) gf_resetFeed();
+    professionalAccount.store(false);
+  };
 
   // Engine.
   s.setupSessionContainers = [] { gf_setupSessionContainers(); };

@@ -91,7 +91,7 @@ struct RunServices {
   std::function<double()> trafficDataTime;         // the traffic reader's data time (0: nothing yet)
   std::function<void()> setStatusLights;
   std::function<void()> setBufferedMode;
-  std::function<void()> resetFeedSession;          // the account type of the last login
+  std::function<void()> resetFeedSession;          // the feed back to its start, the account type of the last login
 
   // --- engine ---
   std::function<void()> setupSessionContainers;

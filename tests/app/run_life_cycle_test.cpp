@@ -3,7 +3,9 @@
 #include <atomic>
 #include <thread>
 
+#include "feed/web_api.h"
 #include "run_fixture.h"
+#include "simlink/commands.h"
 
 namespace {
 
@@ -351,6 +353,34 @@ TEST_F(ClosingDownThreads, SimulatorThreadIsJoinedBeforeTheCleanUp) {
   lf_closingDown();
   EXPECT_TRUE(endedBeforeReset);
   EXPECT_FALSE(simConnectThread.joinable());
+}
+
+// What a run leaves behind must not reach the next one: the flight wait would take the old position for the
+// new flight, the first-traffic wait would end at once, and the time shift would not be derived again.
+TEST_F(ClosingDown, CleanUpLeavesNothingOfTheRunBehind) {
+  userState.latitude = 52.3;
+  userState.longitude = 4.76;
+  lastSimTimeSeen.store(1700000000);
+  secondCounter.store(77);
+  flightPaused.store(1);
+  planningUnderway.store(1);
+  lf_restartCleanup();
+  EXPECT_EQ(userState.latitude, 0.0);
+  EXPECT_EQ(userState.longitude, 0.0);
+  EXPECT_EQ(lastSimTimeSeen.load(), 0);
+  EXPECT_EQ(secondCounter.load(), 0u);
+  EXPECT_EQ(flightPaused.load(), 0);
+  EXPECT_EQ(planningUnderway.load(), 0);
+  EXPECT_TRUE(calls_.has("resetFeedSession"));
+
+  // The program's own feed reset: data time, buffered mode and QNH back to their start.
+  trafficReader.lastFeedTimestamp.store(1700000000.0);
+  trafficReader.bufferedMode.store(1);
+  trafficReader.qnhHpa.store(990);
+  gf_defaultRunServices().resetFeedSession();
+  EXPECT_EQ(trafficReader.lastFeedTimestamp.load(), 0.0);
+  EXPECT_EQ(trafficReader.bufferedMode.load(), 0);
+  EXPECT_EQ(trafficReader.qnhHpa.load(), 1013);
 }
 
 // The start of a run always runs the simulator thread beside it.
