@@ -8,6 +8,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
+#include "foundation/version.h"
 #include "simlink/commands.h"
 
 #include <fmt/format.h>
@@ -24,7 +25,7 @@ std::jthread simConnectThread;
 namespace {
 using namespace std::chrono_literals;
 
-constexpr const char* shortName = "Vexa";
+constexpr std::string_view shortName = programShortName;
 constexpr unsigned startRunMessage = 0x8001;
 constexpr unsigned closeProgramMessage = 0x8002;
 

@@ -91,11 +91,12 @@ std::string ZipArchive::safeFileName(std::string_view entryName)
     // Both separators: archives made on Windows may use backslashes.
     const auto slash = entryName.find_last_of("/\\");
     std::string_view name = slash == std::string_view::npos ? entryName : entryName.substr(slash + 1);
-    if (name == "." || name == "..")
-        return {};
     // A drive prefix such as "C:" cannot stand in a file name either.
     if (const auto colon = name.find_last_of(':'); colon != std::string_view::npos)
         name = name.substr(colon + 1);
+    // Checked after the drive prefix is gone: "C:.." names the parent folder too.
+    if (name == "." || name == "..")
+        return {};
     return std::string(name);
 }
 

@@ -213,7 +213,8 @@ TEST(ZipArchiveNames, FileNamePartOnly)
         const char* entry;
         const char* name;
     } cases[] = {{"EDDF.xml", "EDDF.xml"}, {"a/b/EDDF.xml", "EDDF.xml"}, {"../../x", "x"},  {"/etc/passwd", "passwd"},
-                 {"a\\b\\c.txt", "c.txt"},  {"..", ""},                 {"dir/", ""},      {"C:evil", "evil"}};
+                 {"a\\b\\c.txt", "c.txt"},  {"..", ""},                 {"dir/", ""},      {"C:evil", "evil"},
+                 {"C:..", ""}};
     for (const auto& c : cases)
         EXPECT_EQ(ZipArchive::safeFileName(c.entry), c.name) << c.entry;
 }
