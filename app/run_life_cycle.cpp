@@ -136,8 +136,10 @@ void gf_resetRunLifeCycle() {
 
 bool lf_waitForStrayReaders() {
   RunServices& s = svc();
+  bool anyStray = false;
   for (FeedReader r : bothReaders) {
     if (readerLeftRunning[slot(r)].load() == 0) continue;
+    anyStray = true;
     gf_log(fmt::format("Waiting for the {} to stop", readerName(r)));
     while (!s.readerStopped(r)) {
       if (stopOrClosed()) return false;
@@ -146,6 +148,9 @@ bool lf_waitForStrayReaders() {
     readerLeftRunning[slot(r)].store(0);
     s.resetReader(r);
   }
+  // The clean-up left the feed as the stray reader had it; now that every reader has stopped it goes back
+  // to its start, as after any other run.
+  if (anyStray) s.resetFeedSession();
   return true;
 }
 

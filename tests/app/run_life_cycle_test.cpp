@@ -286,6 +286,7 @@ TEST_F(ClosingDownThreads, WaitsOnlyForStartedReadersWithinALimit) {
   EXPECT_TRUE(lf_waitForStrayReaders());
   stopper.join();
   EXPECT_TRUE(calls_.has("resetTraffic"));
+  EXPECT_TRUE(calls_.has("resetFeedSession"));  // the whole feed, once nothing runs any more
   EXPECT_FALSE(gf_strayReaderRunning());
 }
 
