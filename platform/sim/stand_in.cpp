@@ -930,13 +930,13 @@ SimResult open(SimHandle* handle, std::string_view clientName, std::uint32_t con
     auto conn = std::make_unique<Connection>();
     {
         std::lock_guard lock(impl.m);
-        impl.log(fmt::format("open {} {}", clientName, configIndex));
         if (!impl.running || impl.quitted) return kFail;
         if (impl.failOpens > 0) {
             --impl.failOpens;
             return kFail;
         }
         if (impl.shouldFail("open")) return kFail;
+        impl.log(fmt::format("open {} {}", clientName, configIndex));
         conn->sim = std::shared_ptr<StandIn::Impl>(sim, &impl);
         conn->name = std::string(clientName);
         RecvOpenMsg o{};

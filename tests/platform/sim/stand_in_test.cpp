@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -277,6 +278,8 @@ TEST_F(StandInTest, FailuresQuitAndReopen) {
     ASSERT_EQ(open(&h2, "Vexa"), kOk);
     EXPECT_EQ(close(h2), kOk);
     EXPECT_TRUE(failed(close(h2)));
+    const auto log = sim->callLog();  // the accepted calls only: two opens of four
+    EXPECT_EQ(std::count(log.begin(), log.end(), "open Vexa 0"), 2);
 }
 
 // The client's frame flush calls back into the layer from inside its callback.
