@@ -139,3 +139,22 @@ TEST_F(NamelessSimulator, IsLoggedAndNotTakenAsConnected) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LinkTest, AnUnrecognisedIdIsLoggedOnlyInAFlightThatGoesOn) {
+    connect();
+    learnUser();
+    struct Case { bool stop; bool closed; bool logged; };
+    for (const Case c : {Case{false, false, true}, Case{true, false, false}, Case{false, true, false}}) {
+        CapturedLog log;  // clears both flags
+        stopRequested = c.stop ? 1 : 0;
+        userClosed = c.closed ? 1 : 0;
+        sim->injectException(vsim::ExceptionUnrecognizedId);
+        ASSERT_TRUE(pump());
+        EXPECT_EQ(log.text().find("===> SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID") != std::string::npos, c.logged)
+            << c.stop << c.closed;
+    }
+}
+
+}  // namespace
