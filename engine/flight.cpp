@@ -295,7 +295,7 @@ void setBankStep(LiveAircraft& ac, double headingChange, int32_t dt) {
 void flightAimStep(LiveAircraft& ac) {
     if (ac.stream.size() < 2) return;
     if (ac.phase != MovementPhase::TakeOff && ac.phase != MovementPhase::Flying) ac.setPhase(MovementPhase::Flying);
-    const int32_t dt = ticksToAim(ac);
+    int32_t dt = ticksToAim(ac);
     {
         const StreamPoint& aim = ac.stream[1];
         ac.targetSpeedKt = aim.airSpeedKt;
@@ -325,8 +325,9 @@ void flightAimStep(LiveAircraft& ac) {
             airVerticalStep(ac);
         }
     }
-    // The vertical step may have dropped points: read the aim point again.
+    // The vertical step may have dropped points: read the aim point and its ticks again.
     const StreamPoint& aim = ac.stream[1];
+    dt = ticksToAim(ac);
     const CategoryValues& cv = categoryValues(ac.category);
 
     // Pitch.

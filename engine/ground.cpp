@@ -131,17 +131,26 @@ void nextPos(LiveAircraft& ac) {
             ac.lonStep = 0.0;
             if (!ac.takingOff && !ac.rollingOut) lowerWindows(ac);
         } else {
-            const int32_t dt = ticksToAim(ac);
-            double dLon = aim.longitude - ac.position[kPosLon];
-            // Across the date line the short way round is the one meant.
-            if (dLon > 180.0) dLon -= 360.0;
-            if (dLon < -180.0) dLon += 360.0;
-            ac.latStep = (aim.latitude - ac.position[kPosLat]) / dt;
-            ac.lonStep = dLon / dt;
-            if (ac.onGround)
+            auto aimSteps = [&ac] {
+                const StreamPoint& to = ac.stream[1];
+                const int32_t dt = ticksToAim(ac);
+                double dLon = to.longitude - ac.position[kPosLon];
+                // Across the date line the short way round is the one meant.
+                if (dLon > 180.0) dLon -= 360.0;
+                if (dLon < -180.0) dLon += 360.0;
+                ac.latStep = (to.latitude - ac.position[kPosLat]) / dt;
+                ac.lonStep = dLon / dt;
+            };
+            aimSteps();
+            const size_t pointsBefore = ac.stream.size();
+            if (ac.onGround) {
                 groundAimStep(ac);
-            else
+            } else {
                 flightAimStep(ac);
+                // A lift-off may skip the ground points ahead: the steps then lead to the new
+                // aim point at its own tick, not to a point that is gone.
+                if (ac.stream.size() != pointsBefore && ac.stream.size() >= 2 && !ac.stream[1].engineFlag) aimSteps();
+            }
         }
     }
     ac.stream.pop_front();

@@ -311,3 +311,24 @@ TEST_F(MotionFlight, StepMotionNeverLeavesANaNAndWrapsHeadingAndLongitude) {
     stepMotion(ac);
     EXPECT_TRUE(finitePosition(ac));
 }
+
+TEST_F(MotionFlight, LiftOffOverGroundPointsLeadsToTheFirstAirbornePointAtItsTick) {
+    // In the air, but the points ahead still lie on the ground: the climbing stream skips to its
+    // first airborne point, and the aircraft must get there at that point's tick.
+    LiveAircraft ac = makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 0.0, 150, kStart, 500));
+    ac.onGround = 0;
+    ac.setPhase(MovementPhase::Flying);
+    ac.heightAglFt = 50.0;
+    ac.stream.push_back(point(47.001, 8.0, 0.0, 150, kStart + 200, 500));
+    ac.stream.push_back(point(47.002, 8.0, 0.0, 150, kStart + 400, 500));
+    ac.stream.push_back(point(47.006, 8.0, 400.0, 160, kStart + 1200, 1500));
+    ac.stream.push_back(point(47.010, 8.0, 800.0, 170, kStart + 2000, 1500));
+    ac.position[kPosHeading] = 0.0;
+    nextPos(ac);
+    ASSERT_EQ(ac.stream.size(), 2u);
+    ASSERT_DOUBLE_EQ(ac.stream[0].latitude, 47.006);
+    const uint32_t due = ac.stream[0].tick;
+    for (uint32_t t = kStart; t < due; ++t) stepMotion(ac);
+    EXPECT_NEAR(ac.position[kPosLat], 47.006, 1e-9);
+    EXPECT_NEAR(ac.position[kPosLon], 8.0, 1e-9);
+}
