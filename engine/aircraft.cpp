@@ -316,6 +316,13 @@ void removeAircraftFromSim(SimAircraft& ac) {
         return;
     }
     gf_logError(fmt::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim", acLabel(ac)));
+    // No object to take out of the simulator, so no removal notice will ever come: the aircraft leaves
+    // its list with the next compaction instead of staying there, removing, for good (which would also
+    // swallow every later record of its hexid).
+    if (ac.isLive())
+        ac.removeFromBuffer = 1;
+    else
+        ac.removedFromQueue = 1;
 }
 
 void parkedLightPattern(SimAircraft& ac) {

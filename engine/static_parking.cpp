@@ -45,10 +45,15 @@ std::vector<ParkedEntry> lf_parkedLiveList() {
     return list;
 }
 
-// Slot order where a Monday slot counts as later than a Sunday one (latest first sorts descending).
-uint64_t slotKey(uint64_t packed) {
+// How many half-hours before now an aircraft was parked, counted back around the week, so that
+// a Monday slot counts as later than a Sunday one when the week has just wrapped. Ordering by this
+// age (rather than by weekday number) keeps the sort a strict weak order.
+uint32_t slotAge(uint64_t packed, const WeekSlot& now) {
+    constexpr int32_t kWeek = 7 * 48;
     const WeekSlot s = WeekSlot::fromPacked(packed);
-    return uint64_t{s.weekday} * 48 + s.slot;
+    const int32_t at = static_cast<int32_t>(s.weekday) * 48 + static_cast<int32_t>(s.slot);
+    const int32_t current = static_cast<int32_t>(now.weekday) * 48 + static_cast<int32_t>(now.slot);
+    return static_cast<uint32_t>(((current - at) % kWeek + kWeek) % kWeek);
 }
 
 } // namespace
@@ -169,8 +174,9 @@ void gf_keepParkedWithinPlan(int extra) {
     });
     if (statics == 0) return;
     if (statics + live > wanted) {
-        std::sort(staticList.begin(), staticList.end(), [](const SimAircraft& a, const SimAircraft& b) {
-            return slotKey(a.parkedSlot) > slotKey(b.parkedSlot);
+        const WeekSlot now = gf_currentWeekSlot();
+        std::sort(staticList.begin(), staticList.end(), [&](const SimAircraft& a, const SimAircraft& b) {
+            return slotAge(a.parkedSlot, now) < slotAge(b.parkedSlot, now);
         });
         if (staticList.back().simState == SimState::Active) removeAircraftFromSim(staticList.back());
     }

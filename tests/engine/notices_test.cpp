@@ -383,3 +383,69 @@ TEST_F(Notices, StaticTakenOutOfTheQueueLeavesTheList) {
     h.tick(60);
     EXPECT_TRUE(staticList.empty());
 }
+
+TEST_F(Notices, TooManyParkedRemovesTheStaticParkedEarliestAcrossTheWeekWrap) {
+    // With no wanted parked aircraft any active static is one too many: the earliest parked goes.
+    struct Case {
+        WeekSlot now;
+        WeekSlot first, second;
+        const char* expectedRemoved;
+    };
+    const Case cases[] = {
+        {{1, 2}, {1, 1}, {7, 46}, "EARLY*"},  // Monday just after the wrap: Sunday is earlier
+        {{1, 2}, {7, 46}, {1, 1}, "EARLY*"},
+        {{3, 10}, {3, 3}, {2, 5}, "EARLY*"},  // mid-week: plain order
+    };
+    for (const Case& c : cases) {
+        staticList.clear();
+        removeFifo.clear();
+        weekSlot.store(c.now.packed());
+        uint32_t objectId = 500;
+        for (const auto& [slot, callsign] : {std::pair{c.first, c.first.weekday == c.now.weekday ? "LATE*" : "EARLY*"},
+                                             std::pair{c.second, c.second.weekday == c.now.weekday ? "LATE*" : "EARLY*"}}) {
+            SimAircraft s;
+            s.id = objectId - 499;
+            s.objectId = objectId++;
+            s.identity.callsign = callsign;
+            s.simState = SimState::Active;
+            s.parkedSlot = slot.packed();
+            staticList.push_back(s);
+        }
+        gf_keepParkedWithinPlan(0);
+        for (const SimAircraft& s : staticList)
+            EXPECT_EQ(s.simState == SimState::RemovingFromSim, s.identity.callsign == c.expectedRemoved)
+                << s.identity.callsign << " now " << c.now.weekday << "/" << c.now.slot;
+    }
+    weekSlot.store(0);
+}
+
+TEST_F(Notices, ActiveAircraftWithoutObjectIdLeavesTheListInTheSameTick) {
+    LiveAircraft& ac = active(0x4b1234, "NOOBJ", 0);
+    ac.stream.front().tick = engineTick.load() + 1000;  // not yet due
+    ac.stream.front().engineFlag = 1;                      // standing: no motion step
+    h.tick(1);
+    EXPECT_TRUE(liveList.empty());
+    EXPECT_TRUE(removeFifo.empty());
+}
+
+TEST_F(Notices, SpawnGateKeepsTheFeedsTypeAndAirlineWhereTheRegistrationTableHasNone) {
+    registrationTable["DAXYZ"] = DbaseReg{"", "", "", true};
+    TrafficRecord r = EngineHarness::record(0x3c0001, "DLH9", "A320", 47.0, 8.0, 5000, 250, 90, 100);
+    r.identity.airline = "DLH";
+    r.identity.registration = "DAXYZ";
+    SimAircraft head;
+    gf_makeAiRecord(head, r);
+    head.id = 0x3c0001;
+    liveList.emplace_back(streamPointOf(r), head, 100.0);
+    LiveAircraft& ac = liveList.back();
+    ac.stream.front().tick = engineTick.load();
+    StreamPoint next = ac.stream.front();
+    next.longitude += 0.01;
+    next.tick += 100;
+    ac.stream.push_back(next);
+    lf_spawnGate(ac);
+    EXPECT_EQ(ac.identity.airline, "DLH");
+    EXPECT_EQ(ac.identity.icaoType, "A320");
+    EXPECT_EQ(ac.cargoWanted, 1);
+    registrationTable.erase(std::string("DAXYZ"));
+}
