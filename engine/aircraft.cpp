@@ -294,6 +294,11 @@ void removeAircraftFromSim(SimAircraft& ac) {
             // Cleared for creation but not yet ordered: it never reaches the simulator.
             spawnIds.erase(std::remove(spawnIds.begin(), spawnIds.end(), ac.id), spawnIds.end());
             ac.removedFromQueue = 1;
+        }
+        if (ac.removedFromQueue) {
+            // It leaves the list without ever standing there: a stand it was placed on is free again.
+            if (ac.isLive() && ac.standId != 0)
+                if (ParkPos* stand = gf_findStandById(ac.standId)) stand->occupied = 0;
         } else {
             ac.removeWhenCreated = 1;
         }

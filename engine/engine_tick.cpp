@@ -142,6 +142,9 @@ void gf_cleanupSessionContainers() {
     staticList.clear();
     liveList.clear();
     currentStands.clear();
+    // Ghosts removed in this run must not block their callsigns in the next one.
+    removedGhosts.clear();
+    standCheckList.clear();
     gf_clearPendingFeed();
     deleteObjectIdFile();
     uiBusy.store(0);

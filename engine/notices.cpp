@@ -102,6 +102,9 @@ void lf_createFailed(const SimNotice& n) {
         for (size_t i = 0; i < liveList.size(); ++i) {
             if (liveList[i].id != n.id) continue;
             gf_liveryNotCreated(liveList[i]);
+            // An aircraft placed at a stand never got there: the stand is free again.
+            if (liveList[i].standId != 0)
+                if (ParkPos* stand = gf_findStandById(liveList[i].standId)) stand->occupied = 0;
             lf_eraseLive(i);
             return;
         }
@@ -117,6 +120,11 @@ void lf_createFailed(const SimNotice& n) {
 }
 
 void lf_handleNotice(const SimNotice& n) {
+    // Object id 0 names no object: such a notice must not match an aircraft that has no object yet.
+    const auto kind = static_cast<NoticeKind>(n.kind);
+    if (n.objectId == 0 &&
+        (kind == NoticeKind::ObjectRemoved || kind == NoticeKind::GroundInfo || kind == NoticeKind::StaticCg))
+        return;
     switch (static_cast<NoticeKind>(n.kind)) {
     case NoticeKind::LiveCreated:
         if (LiveAircraft* ac = liveByHexid(n.id)) {

@@ -449,3 +449,44 @@ TEST_F(Notices, SpawnGateKeepsTheFeedsTypeAndAirlineWhereTheRegistrationTableHas
     EXPECT_EQ(ac.cargoWanted, 1);
     registrationTable.erase(std::string("DAXYZ"));
 }
+
+TEST_F(Notices, StandOfAnAircraftThatNeverGotThereIsFreedAndObjectIdZeroMatchesNothing) {
+    currentStands.emplace_back("B1", std::vector<StandOption>{}, 47.0, 8.0, 0.0, 20.0, 1, 1, 1);
+    currentStands.back().id = 9;
+    for (const bool refused : {false, true}) {
+        liveList.clear();
+        liveCreateFifo.clear();
+        currentStands.back().occupied = 1;
+        LiveAircraft& ac = active(0x3c0002, "PARK1", 0);
+        ac.simState = SimState::Adding2Sim;
+        ac.standId = 9;
+        if (refused) {
+            gf_postEngineNotice(makeNotice(0, 0x3c0002, NoticeKind::CreateFailed));
+            gf_drainEngineInbox();
+            EXPECT_TRUE(liveList.empty());
+        } else {
+            liveCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 0, 0, "PARK1", {}, 0x3c0002});
+            removeAircraftFromSim(ac);
+            EXPECT_EQ(ac.removedFromQueue, 1);
+        }
+        EXPECT_EQ(currentStands.back().occupied, 0) << (refused ? "refused" : "taken out of the queue");
+    }
+    liveList.clear();
+    // A buffered aircraft has object id 0 like a notice without an object: they must not meet.
+    LiveAircraft& buffered = active(0x3c0003, "BUF1", 0);
+    buffered.simState = SimState::Buffer;
+    gf_postEngineNotice(makeNotice(0, 0, NoticeKind::ObjectRemoved));
+    gf_postEngineNotice(makeNotice(0, 1, NoticeKind::GroundInfo, 400.0, 3.0));
+    gf_drainEngineInbox();
+    ASSERT_EQ(liveList.size(), 1u);
+    EXPECT_EQ(liveList[0].heightAglFt, 2500.0);
+    currentStands.clear();
+}
+
+TEST_F(Notices, RunCleanUpForgetsTheGhostsOfTheRun) {
+    removedGhosts.push_back("DLH1_");
+    standCheckList.push_back(0x3c0004);
+    gf_cleanupSessionContainers();
+    EXPECT_TRUE(removedGhosts.empty());
+    EXPECT_TRUE(standCheckList.empty());
+}
