@@ -490,3 +490,16 @@ TEST_F(Notices, RunCleanUpForgetsTheGhostsOfTheRun) {
     EXPECT_TRUE(removedGhosts.empty());
     EXPECT_TRUE(standCheckList.empty());
 }
+
+TEST_F(Notices, PlanThatCannotBeDeletedIsLoggedAndTheAircraftStillLeaves) {
+    ASSERT_TRUE(gf_createFlightPlanFolder());
+    const auto path = gf_flightPlanPath(1235);
+    std::filesystem::create_directory(path);  // a non-empty folder in its place cannot be removed as a file
+    std::ofstream(path / "keep") << "x";
+    LiveAircraft& live = active(20051, "FP2", 1235);
+    live.hasFlightPlan = 1;
+    gf_postEngineNotice(makeNotice(1235, 0, NoticeKind::ObjectRemoved));
+    EXPECT_NO_THROW(gf_drainEngineInbox());
+    EXPECT_TRUE(liveList.empty());
+    gf_removeFlightPlanFolder();
+}
