@@ -175,10 +175,10 @@ TEST(RtStubScenario, RejectsMalformedScenarios)
     EXPECT_THROW(server.loadScenario(bad), std::runtime_error);
 }
 
-TEST(RtStubScenario, DemoScenarioLoadsAndPlays)
+TEST(RtStubScenario, ScenarioFileLoadsAndPlays)
 {
     rtstub::Server server;
-    server.loadScenarioFile(std::string(VEXA_SOURCE_DIR) + "/demo/rt_scenario.json");
+    server.loadScenarioFile(std::string(VEXA_SOURCE_DIR) + "/tests/fixtures/rtstub_scenario.json");
     server.setPlayTime(100.0);
     const auto auth = server.answer("auth", {{"license", "DEMO-LICENSE-0001"}, {"software", "t"}});
     ASSERT_EQ(auth["status"], 200);
