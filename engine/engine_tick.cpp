@@ -145,6 +145,9 @@ void gf_cleanupSessionContainers() {
     // Ghosts removed in this run must not block their callsigns in the next one.
     removedGhosts.clear();
     standCheckList.clear();
+    // The remembered titles are views into the livery catalogue, which may be rebuilt before the next
+    // run: keeping them would leave views into freed text.
+    rememberedLiveries.clear();
     gf_clearPendingFeed();
     deleteObjectIdFile();
     uiBusy.store(0);

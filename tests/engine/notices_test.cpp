@@ -486,9 +486,11 @@ TEST_F(Notices, StandOfAnAircraftThatNeverGotThereIsFreedAndObjectIdZeroMatchesN
 TEST_F(Notices, RunCleanUpForgetsTheGhostsOfTheRun) {
     removedGhosts.push_back("DLH1_");
     standCheckList.push_back(0x3c0004);
+    rememberedLiveries[0x3c0004] = "Test Livery";
     gf_cleanupSessionContainers();
     EXPECT_TRUE(removedGhosts.empty());
     EXPECT_TRUE(standCheckList.empty());
+    EXPECT_TRUE(rememberedLiveries.empty()) << "views into a catalogue that may be rebuilt";
 }
 
 TEST_F(Notices, PlanThatCannotBeDeletedIsLoggedAndTheAircraftStillLeaves) {
