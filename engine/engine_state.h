@@ -59,6 +59,8 @@ bool removeFarthestLive(double distanceNm);
 void spawnLiveAc(LiveAircraft& ac);
 bool lf_pickLiveLivery(LiveAircraft& ac);
 void lf_makeWayAtStand(LiveAircraft& ac, const ParkPos& stand);
+bool lf_staticAtStandMakesWay(LiveAircraft& live, const ParkPos& stand);
+void lf_staticAtAdjacentStandMakesWay(LiveAircraft& live, const ParkPos& stand);
 bool lf_onLiveCreated(LiveAircraft& ac, const SimNotice& notice);
 void lf_setFlightPlan(LiveAircraft& ac);
 void lf_initialLights(LiveAircraft& ac);

@@ -166,7 +166,10 @@ bool lf_pickLiveLivery(LiveAircraft& ac) {
 
 // ---------------------------------------------------------------- make way at a stand
 
-void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
+// The static aircraft on the stand itself, in list order until one is handled: an active one is
+// removed, one still queued for creation is taken out of the queue, one already sent is removed
+// once created. Returns whether one was handled.
+bool lf_staticAtStandMakesWay(LiveAircraft& live, const ParkPos& stand) {
     const bool log = LOG.value.load();
     for (auto& s : staticList) {
         if (s.standId != stand.id) continue;
@@ -178,7 +181,7 @@ void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
                 gf_log(fmt::format("{:8}: {:8} {} makes way for{} {} {}", stand.name, s.identity.callsign,
                                    airlineTypeKey(s), sameText, live.identity.callsign, airlineTypeKey(live)));
             removeAircraftFromSim(s);
-            break;
+            return true;
         }
         if (s.simState == SimState::Adding2Sim) {
             if (takeQueuedCreation(staticCreateFifo, s.id)) {
@@ -189,12 +192,16 @@ void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
             } else {
                 s.removeWhenCreated = 1;
             }
-            break;
+            return true;
         }
     }
-    staticList.erase(std::remove_if(staticList.begin(), staticList.end(),
-                                    [](const SimAircraft& a) { return a.removedFromQueue != 0; }),
-                     staticList.end());
+    return false;
+}
+
+// For each stand coupled to this one: the first active static aircraft on it that stands close
+// enough to the live aircraft's stand to touch it is removed.
+void lf_staticAtAdjacentStandMakesWay(LiveAircraft& live, const ParkPos& stand) {
+    const bool log = LOG.value.load();
     for (uint32_t coupledId : stand.coupledIds) {
         for (auto& s : staticList) {
             if (s.standId != coupledId || s.simState != SimState::Active) continue;
@@ -209,6 +216,14 @@ void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
             break;
         }
     }
+}
+
+void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
+    lf_staticAtStandMakesWay(live, stand);
+    staticList.erase(std::remove_if(staticList.begin(), staticList.end(),
+                                    [](const SimAircraft& a) { return a.removedFromQueue != 0; }),
+                     staticList.end());
+    lf_staticAtAdjacentStandMakesWay(live, stand);
 }
 
 // ---------------------------------------------------------------- spawning

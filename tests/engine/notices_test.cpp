@@ -1,6 +1,9 @@
 // Notices from the simulator link and the feed, ghosts, MAX_LIVE, flight plans and the object-id file.
 #include <fstream>
+#include <map>
 #include <sstream>
+
+#include <fmt/format.h>
 
 #include <gtest/gtest.h>
 
@@ -504,4 +507,50 @@ TEST_F(Notices, PlanThatCannotBeDeletedIsLoggedAndTheAircraftStillLeaves) {
     EXPECT_NO_THROW(gf_drainEngineInbox());
     EXPECT_TRUE(liveList.empty());
     gf_removeFlightPlanFolder();
+}
+
+TEST_F(Notices, LiveAircraftAtAStandMakesWayForItselfAndAtCoupledStandsWithinReach) {
+    currentStands.clear();
+    const double lons[] = {8.0, 8.0001, 8.01};  // the own stand, a coupled one a few metres off, a coupled one far off
+    for (uint32_t i = 0; i < 3; ++i) {
+        currentStands.emplace_back(fmt::format("S{}", i + 1), std::vector<StandOption>{}, 47.0, lons[i], 0.0, 20.0, 1, 1, 1);
+        currentStands.back().id = i + 1;
+    }
+    currentStands[0].coupledIds = {2, 3};
+    auto placeStatic = [](uint32_t id, uint32_t standId, double lon, SimState state) {
+        SimAircraft s;
+        s.id = id;
+        s.objectId = state == SimState::Active ? 600 + id : 0;
+        s.identity.callsign = fmt::format("ST{}*", id);
+        s.identity.icaoType = "A320";
+        s.standId = standId;
+        s.standLatitude = 47.0;
+        s.standLongitude = lon;
+        s.simState = state;
+        staticList.push_back(s);
+    };
+    LiveAircraft& live = active(0x3c0005, "DLH5", 0);
+    live.standId = 1;
+    live.standLatitude = 47.0;
+    live.standLongitude = 8.0;
+    for (const bool queued : {false, true}) {
+        staticList.clear();
+        staticCreateFifo.clear();
+        placeStatic(1, 1, 8.0, queued ? SimState::Adding2Sim : SimState::Active);
+        if (queued) staticCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 1, 0, "ST1*", {}, 1});
+        placeStatic(2, 2, 8.0001, SimState::Active);
+        placeStatic(3, 3, 8.01, SimState::Active);
+        lf_makeWayAtStand(live, currentStands[0]);
+        std::map<uint32_t, SimState> states;
+        for (const SimAircraft& s : staticList) states[s.id] = s.simState;
+        if (queued) {
+            EXPECT_FALSE(states.count(1)) << "taken out of the queue and the list";
+            EXPECT_TRUE(staticCreateFifo.empty());
+        } else {
+            EXPECT_EQ(states[1], SimState::RemovingFromSim);
+        }
+        EXPECT_EQ(states[2], SimState::RemovingFromSim) << "coupled and within reach";
+        EXPECT_EQ(states[3], SimState::Active) << "coupled but far off";
+    }
+    currentStands.clear();
 }
