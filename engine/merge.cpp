@@ -411,6 +411,7 @@ bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& rec) {
     if (ac.simState != SimState::Active || ac.phase == MovementPhase::PushingBack || ac.extendCount >= 1) return true;
 
     bool respawn = false;
+    bool liveryChange = false;
     // Route.
     if (id.destination.empty() && !r.destination.empty()) {
         id.destination = r.destination;
@@ -435,7 +436,6 @@ bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& rec) {
     }
     // Registration.
     if (!r.registration.empty()) {
-        bool liveryChange = false;
         const bool noReg = id.registration.empty() || (id.registration == id.callsign && r.registration != id.registration);
         if (noReg) {
             const std::string_view title = gf_liveryForRegistration(r.registration);
@@ -465,12 +465,7 @@ bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& rec) {
                 }
             }
         }
-        if (liveryChange) {
-            rememberedLiveries.erase(ac.id);
-            ac.liveryTitle = {};
-            ac.setPhase(MovementPhase::Birth);
-            respawn = true;
-        }
+        if (liveryChange) respawn = true;
         id.registration = r.registration;
     }
     // Callsign.
@@ -486,6 +481,13 @@ bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& rec) {
         respawn = true;
     }
     if (!respawn || !GUID_CHANGES.value.load()) return true;
+    // The livery is given up only when the aircraft really respawns: without a respawn it stays in
+    // the simulator as it is, and must keep its phase and livery to go on moving.
+    if (liveryChange) {
+        rememberedLiveries.erase(ac.id);
+        ac.liveryTitle = {};
+        ac.setPhase(MovementPhase::Birth);
+    }
     if (LOG.value.load()) gf_log(fmt::format("          {} respawns", acLabel(ac)));
     liveryRespawn(ac);
     return false;

@@ -167,3 +167,35 @@ TEST_F(Merge, OverlongStreamAsksForRemovalButKeepsThePoint) {
     merge(rec(200, 200, 8.5));
     EXPECT_EQ(ac.simState, SimState::RemovingFromSim);
 }
+
+TEST_F(Merge, NewOperatorGivesUpTheLiveryOnlyWhenTheAircraftRespawns) {
+    registrationTable["GEUPB"] = DbaseReg{"BAW", "A319", "", false};
+    for (const bool respawns : {true, false}) {
+        liveList.clear();
+        GUID_CHANGES.value = respawns;
+        merge(rec(100, 200));
+        LiveAircraft& ac = only();
+        ac.simState = SimState::Active;
+        ac.objectId = 700;
+        ac.setPhase(MovementPhase::Taxi);
+        ac.liveryTitle = "Old Livery";
+        ac.identity.callsign = "BAW123";
+        ac.identity.airline = "DLH";
+        ac.identity.registration = "DAIPB";
+        TrafficRecord r = rec(110, 200);
+        r.identity.callsign = "BAW123";
+        r.identity.registration = "GEUPB";
+        EXPECT_EQ(lf_checkRespawn(ac, r), !respawns);
+        EXPECT_EQ(ac.identity.registration, "GEUPB");
+        EXPECT_EQ(ac.identity.airline, "BAW");
+        if (respawns) {
+            EXPECT_EQ(ac.phase, MovementPhase::Birth);
+            EXPECT_TRUE(ac.liveryTitle.empty());
+        } else {
+            EXPECT_EQ(ac.phase, MovementPhase::Taxi) << "it stays in the simulator and goes on moving";
+            EXPECT_EQ(ac.liveryTitle, "Old Livery");
+        }
+    }
+    GUID_CHANGES.value = GUID_CHANGES.defaultValue;
+    registrationTable.erase(std::string("GEUPB"));
+}
