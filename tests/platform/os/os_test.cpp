@@ -9,54 +9,11 @@
 #include <random>
 
 #include "platform/os/os.h"
+#include "tests/common/test_folders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            previous_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (previous_)
-            ::setenv(name_.c_str(), previous_->c_str(), 1);
-        else
-            ::unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_;
-    std::optional<std::string> previous_;
-};
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device device;
-        path_ = fs::temp_directory_path() / ("vexa_os_" + std::to_string(::getpid()) + "_" + std::to_string(device()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path operator/(const fs::path& name) const { return path_ / name; }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 TEST(Utf, RoundTripsEveryPlane)
 {
