@@ -1,4 +1,5 @@
 #include "airports/airports.h"
+#include "airports/current_airport.h"
 #include "airports/parking.h"
 
 std::vector<Airport> airportList;
@@ -42,7 +43,7 @@ bool lf_readMyParkAirports() { return false; }
 void gf_updateParking(bool) {}
 void gf_adjustParking(std::uint32_t) {}
 void gf_removeStaticParked() {
-  currentAirport = CurrentAirport{};
+  gf_setCurrentAirport(CurrentAirport{});
   currentStands.clear();
   standsLoaded = 0;
   parkingActive.store(0);
@@ -63,7 +64,7 @@ std::string gf_parkAirportText(const CurrentAirport& airport) {
 std::int32_t gf_wantedParkedCount() { return 0; }
 
 void gf_resetParking() {
-  currentAirport = CurrentAirport{};
+  gf_setCurrentAirport(CurrentAirport{});
   currentStands.clear();
   standsLoaded = 0;
   parkAirports.clear();

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/current_airport.h"
 #include "airports/parking.h"
 #include "app/main_window.h"
 #include "app/window_proc.h"
@@ -130,7 +131,7 @@ void gf_setupSessionContainers() {
 }
 
 void gf_cleanupSessionContainers() {
-    currentAirport = CurrentAirport{};
+    gf_setCurrentAirport(CurrentAirport{});
     mainWindow.invalidate();
     lf_clearInboxAndLights();
     staticJobs.clear();
