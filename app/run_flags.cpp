@@ -51,8 +51,9 @@ void gf_setExitReasonIfUnset(ExitReason reason) {
 
 void gf_requestUserClose() {
   std::lock_guard lock(stopWriterMutex);
-  userClosed.store(1);
+  // Counted before the flag is raised: whoever sees the flag also sees this close counted.
   userCloseRequests.fetch_add(1);
+  userClosed.store(1);
   ExitReason none = EXIT_NOT_YET_SET;
   exitReason.compare_exchange_strong(none, EXIT_USER_CLOSED_SIM);
   stopRequested.store(1);
