@@ -190,7 +190,7 @@ TEST_F(RecordParser, AltitudeAndGroundTable)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        trafficReader.qnhHpa = c.qnh;
+        qnhHpa = c.qnh;
         trafficReader.fieldElevationKnown = c.fieldKnown ? 1 : 0;
         trafficReader.fieldElevationFt = c.field;
         CurrentAirport airport;
