@@ -3,7 +3,7 @@
 #include "airports/parking.h"
 
 std::vector<Airport> airportList;
-int addonAirportsFound = 0;
+std::atomic<int> addonAirportsFound{0};
 
 void gf_readAirports() { airportList.clear(); }
 
@@ -15,14 +15,16 @@ std::optional<Airport> gf_findAirport(std::string_view icao) {
 
 void gf_scanAddonAirports() {}
 
+void gf_resetAddonAirportScan() { addonAirportsFound = 0; }
+
 CurrentAirport currentAirport;
 std::vector<ParkPos> currentStands;
 std::uint8_t standsLoaded = 0;
 std::list<ParkAirportEntry> parkAirports;
 std::vector<LearnedStand> learnedStands;
 std::atomic<std::uint8_t> parkingActive{0};
-std::uint8_t airportFileChanged = 0;
-std::int32_t generalMaxLive = 0;
+std::atomic<std::uint8_t> airportFileChanged{0};
+std::atomic<std::int32_t> generalMaxLive{0};
 
 ParkPos::ParkPos(std::string standName, std::vector<StandOption> planOptions, double lat, double lon,
                  double headingRad, double radiusMetres, std::int32_t notCargo, std::int32_t notRamp,

@@ -405,7 +405,7 @@ bool lf_getNearestMetar(std::int32_t& status)
         } else {
             const LatLon position = trafficReader.ownPositionCopy();
             const std::string body = fmt::format("GUID={}&toffset={}&lat={:.4F}&lon={:.4F}", gf_formEncode(w.guid),
-                                                 w.toffset, position.latitude, position.longitude);
+                                                 w.toffset.load(), position.latitude, position.longitude);
             lf_setupRequest(w, "nearestmetar", body);
             lf_abortOnStop(w);
             const CURLcode rc = curl_easy_perform(w.curl);
