@@ -40,18 +40,12 @@ void switchParkedNavLights(std::uint32_t value) {
     if (isActive(ac) && ac.phase == MovementPhase::Parked) gf_queueNavLights(ac.objectId, value);
 }
 
-// Active live aircraft are removed; one still waiting in the creation queue is taken out of it and
+// Active live aircraft are removed; one still waiting for its creation is taken out of the queue and
 // dropped from the list; one whose creation was already sent is removed as soon as it exists.
 void removeEveryLiveAircraft() {
   for (LiveAircraft& ac : liveList) {
-    if (isActive(ac)) {
-      removeAircraftFromSim(ac);
-    } else if (ac.simState == SimState::Adding2Sim && ac.removeWhenCreated == 0) {
-      if (takeQueuedCreation(liveCreateFifo, ac.id))
-        ac.removedFromQueue = 1;
-      else
-        ac.removeWhenCreated = 1;
-    }
+    const bool creating = ac.simState == SimState::Adding2Sim && ac.removeWhenCreated == 0;
+    if (isActive(ac) || creating) removeAircraftFromSim(ac);
   }
   liveList.erase(std::remove_if(liveList.begin(), liveList.end(),
                                 [](const LiveAircraft& ac) { return ac.removedFromQueue != 0; }),
