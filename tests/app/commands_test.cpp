@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "airports/airports.h"
 #include "airports/parking.h"
@@ -387,6 +388,52 @@ TEST_F(Commands, AutoRangeOnComputesOnTheRunThreadAndOffRestoresTheManualRange) 
   EXPECT_FALSE(window->enabled(AUTO_RANGE_ABOVE_HEIGHT.controlId));
   EXPECT_EQ(status(), "");
   userOnGround.store(0);
+}
+
+}  // namespace
+
+namespace {
+
+// The window commits while the run thread steps: the run thread's lists are only touched by the run
+// thread, which carries the requests out at its steps.
+using CommandsThreads = CommandsFixture;
+
+TEST_F(CommandsThreads, RequestsOfTheWindowAreServedByTheRunThread) {
+  airportList = {Airport{"EDDF", "FRA", 50.03, 8.57, 364.0}, Airport{"LOWW", "VIE", 48.11, 16.57, 600.0}};
+  for (int id : {static_cast<int>(MAX_LIVE.controlId), static_cast<int>(DESTINATION.controlId),
+                 static_cast<int>(TIME_SHIFT_MINS.controlId)})
+    gf_enableControl(id, true);
+  std::atomic<bool> done{false};
+  std::thread runThread([&] {
+    std::uint32_t next = 0xB00000;
+    while (!done.load()) {
+      // New aircraft arrive between the steps, as the engine tick adds them.
+      for (int i = 0; i < 3; ++i)
+        liveList.push_back(liveAircraft(next++, SimState::Active, next, MovementPhase::Parked));
+      staticList.push_back(staticAircraft(next % 9999 + 1, SimState::Active, next));
+      gf_serveWindowRequests();
+      if (liveList.size() > 200) liveList.clear();
+      if (staticList.size() > 200) staticList.clear();
+      removeFifo.clear();
+      std::this_thread::yield();
+    }
+    gf_serveWindowRequests();
+  });
+  for (int i = 0; i < 40; ++i) {
+    window->click(NAV_LIGHTS_WHILE_PARKED.controlId);
+    window->type(MAX_LIVE.controlId, std::to_string(100 + i));
+    window->pressEnter(MAX_LIVE.controlId);
+    window->type(DESTINATION.controlId, i % 2 == 0 ? "eddf" : "loww");
+    window->pressEnter(DESTINATION.controlId);
+    window->type(TIME_SHIFT_MINS.controlId, std::to_string(i % 50));
+    window->pressEnter(TIME_SHIFT_MINS.controlId);
+  }
+  done = true;
+  runThread.join();
+  EXPECT_FALSE(gf_windowRequestsPending());
+  EXPECT_EQ(MAX_LIVE.value.load(), 139);
+  EXPECT_EQ(DESTINATION.value(), "LOWW");
+  EXPECT_EQ(trafficReader.toffset.load(), 39);
 }
 
 }  // namespace
