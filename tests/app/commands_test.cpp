@@ -401,7 +401,7 @@ using CommandsThreads = CommandsFixture;
 TEST_F(CommandsThreads, RequestsOfTheWindowAreServedByTheRunThread) {
   airportList = {Airport{"EDDF", "FRA", 50.03, 8.57, 364.0}, Airport{"LOWW", "VIE", 48.11, 16.57, 600.0}};
   for (int id : {static_cast<int>(MAX_LIVE.controlId), static_cast<int>(DESTINATION.controlId),
-                 static_cast<int>(TIME_SHIFT_MINS.controlId)})
+                 static_cast<int>(TIME_SHIFT_MINS.controlId), static_cast<int>(BLOCK_CALLSIGN.controlId)})
     gf_enableControl(id, true);
   std::atomic<bool> done{false};
   std::thread runThread([&] {
@@ -412,6 +412,8 @@ TEST_F(CommandsThreads, RequestsOfTheWindowAreServedByTheRunThread) {
         liveList.push_back(liveAircraft(next++, SimState::Active, next, MovementPhase::Parked));
       staticList.push_back(staticAircraft(next % 9999 + 1, SimState::Active, next));
       gf_serveWindowRequests();
+      // The per-second step reads the blocked callsign while the window writes it.
+      if (blockedCallsignChanged.exchange(0) != 0) lf_blockCallsign();
       if (liveList.size() > 200) liveList.clear();
       if (staticList.size() > 200) staticList.clear();
       removeFifo.clear();
@@ -427,6 +429,8 @@ TEST_F(CommandsThreads, RequestsOfTheWindowAreServedByTheRunThread) {
     window->pressEnter(DESTINATION.controlId);
     window->type(TIME_SHIFT_MINS.controlId, std::to_string(i % 50));
     window->pressEnter(TIME_SHIFT_MINS.controlId);
+    window->type(BLOCK_CALLSIGN.controlId, "dlh" + std::to_string(1000 + i));
+    window->pressEnter(BLOCK_CALLSIGN.controlId);
   }
   done = true;
   runThread.join();
@@ -434,6 +438,7 @@ TEST_F(CommandsThreads, RequestsOfTheWindowAreServedByTheRunThread) {
   EXPECT_EQ(MAX_LIVE.value.load(), 139);
   EXPECT_EQ(DESTINATION.value(), "LOWW");
   EXPECT_EQ(trafficReader.toffset.load(), 39);
+  EXPECT_EQ(BLOCK_CALLSIGN.value(), "DLH1039");
 }
 
 }  // namespace
