@@ -6,9 +6,11 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "airports/airports.h"
 #include "airports/parking.h"

@@ -279,6 +279,7 @@ TEST_F(EditFields, DestinationIsLookedUpAndJoinsTheParkAirportsOnTheRunThread) {
       {"EDDF", "EDDF", "destination \"EDDF\" was already set ...", false},
       {"EDDFX", "EDDF", "destination \"EDDFX\" is not valid", false},
       {"zzzz", "EDDF", "destination \"ZZZZ\" is unknown ...", false},
+      {"\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4", "EDDF", "destination \"\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\" is unknown ...", false},  // 4 of 8 bytes
       {"", "", "destination set to empty", true},
   };
   gf_enableControl(kRereadButtonId, true);
