@@ -123,37 +123,30 @@ void switchSimulator(bool on2020) {
   gf_requestStop(EXIT_NEW_SETTINGS, 3);
 }
 
-void scanLiveries(bool on) {
+// A scan switched on: before the simulator connection of the run opened, the run restarts and scans;
+// afterwards the scan waits for the next start of the program. Off: the note goes.
+void scanSwitched(bool on, std::string_view scanNow, std::string_view afterWhat, void (*beforeRestart)()) {
   if (!on) {
     gf_clearStatus();
     return;
   }
   if (simNotYetOpened.load() != 0) {
-    forgetLiveries();
-    gf_showStatus("Your liveries will be scanned", true);
+    beforeRestart();
+    gf_showStatus(scanNow, true);
     gf_requestStop(EXIT_NEW_SETTINGS, 2);
     return;
   }
-  gf_showStatus(fmt::format("Your liveries will be scanned at the next start of {}, recommended after you have "
-                            "add/removed AI aircraft models/liveries",
-                            programShortName),
+  gf_showStatus(fmt::format("{} at the next start of {}, recommended after you have add/removed {}", scanNow,
+                            programShortName, afterWhat),
                 false);
 }
 
+void scanLiveries(bool on) {
+  scanSwitched(on, "Your liveries will be scanned", "AI aircraft models/liveries", forgetLiveries);
+}
+
 void scanAirports(bool on) {
-  if (!on) {
-    gf_clearStatus();
-    return;
-  }
-  if (simNotYetOpened.load() != 0) {
-    gf_showStatus("Your airports will be scanned", true);
-    gf_requestStop(EXIT_NEW_SETTINGS, 2);
-    return;
-  }
-  gf_showStatus(fmt::format("Your airports will be scanned at the next start of {}, recommended after you have "
-                            "add/removed airports",
-                            programShortName),
-                false);
+  scanSwitched(on, "Your airports will be scanned", "airports", [] {});
 }
 
 void ligAutomatic(bool on) {

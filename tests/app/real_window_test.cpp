@@ -7,13 +7,11 @@
 #include <cstdlib>
 #include <thread>
 
-#include <FL/Fl.H>
-#include <FL/Fl_Window.H>
-
 #include "app/main_window.h"
 #include "app/run_flags.h"
 #include "app/window_proc.h"
 #include "tests/app/commands_fixture.h"
+#include "tests/common/fltk_events.h"
 #include "tests/common/virtual_display.h"
 
 // Font and X libraries keep caches for the life of the process.
@@ -31,32 +29,6 @@ Fl_Widget* widgetAt(Fl_Window* win, int x, int y) {
     }
   }
   return nullptr;
-}
-
-void clickAt(Fl_Window* win, int x, int y) {
-  Fl::e_x = x;
-  Fl::e_y = y;
-  Fl::e_x_root = win->x() + x;
-  Fl::e_y_root = win->y() + y;
-  Fl::e_keysym = FL_Button + 1;
-  Fl::e_state = FL_BUTTON1;
-  Fl::handle(FL_PUSH, win);
-  Fl::e_state = 0;
-  Fl::handle(FL_RELEASE, win);
-}
-
-void typeInto(Fl_Window* win, Fl_Widget* field, const char* text) {
-  Fl::focus(field);
-  std::string typed(text);
-  Fl::e_keysym = typed.empty() ? 0 : typed[0];
-  Fl::e_text = typed.data();
-  Fl::e_length = static_cast<int>(typed.size());
-  Fl::handle(FL_KEYBOARD, win);
-  char enter[] = "\r";
-  Fl::e_keysym = FL_Enter;
-  Fl::e_text = enter;
-  Fl::e_length = 1;
-  Fl::handle(FL_KEYBOARD, win);
 }
 
 class RealWindow : public CommandsFixture {
@@ -80,10 +52,10 @@ TEST_F(RealWindow, CommandsAndFieldsThroughTheFltkWindow) {
   gf_setStartRunAction([&] {
     Fl_Window* win = Fl::first_window();
     if (win == nullptr) return;
-    clickAt(win, 71 + 6, static_cast<int>(WEEK.rowY) + 8);  // the WEEK check box
-    if (Fl_Widget* field = widgetAt(win, 601, static_cast<int>(MAX_LIVE.rowY))) typeInto(win, field, "250");
-    if (Fl_Widget* field = widgetAt(win, 217, static_cast<int>(BLOCK_CALLSIGN.rowY))) typeInto(win, field, "dlh4");
-    if (widgetAt(win, 758, 369) != nullptr) clickAt(win, 800, 379);  // "Flush static"
+    fltkClick(win, 71 + 6, static_cast<int>(WEEK.rowY) + 8);  // the WEEK check box
+    if (Fl_Widget* field = widgetAt(win, 601, static_cast<int>(MAX_LIVE.rowY))) fltkTypeAndEnter(win, field, "250");
+    if (Fl_Widget* field = widgetAt(win, 217, static_cast<int>(BLOCK_CALLSIGN.rowY))) fltkTypeAndEnter(win, field, "dlh4");
+    if (widgetAt(win, 758, 369) != nullptr) fltkClick(win, 800, 379);  // "Flush static"
     injected = true;
   });
   std::thread other([&] {

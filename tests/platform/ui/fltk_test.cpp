@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ui/ui.h"
+#include "tests/common/fltk_events.h"
 #include "tests/common/virtual_display.h"
 
 #include <FL/Fl.H>
@@ -74,29 +75,11 @@ struct Handler : ui::WindowHandler {
   void injectInput() {
     Fl_Window* win = Fl::first_window();
     if (win == nullptr) return;
-    Fl::e_x = 11;
-    Fl::e_y = 127;
-    Fl::e_x_root = win->x() + 11;
-    Fl::e_y_root = win->y() + 127;
-    Fl::e_keysym = FL_Button + 1;
-    Fl::e_state = FL_BUTTON1;
-    Fl::handle(FL_PUSH, win);
-    Fl::e_state = 0;
-    Fl::handle(FL_RELEASE, win);
+    fltkClick(win, 11, 127);
     for (int i = 0; i < win->children(); ++i) {
       Fl_Widget* w = win->child(i);
-      if (w->x() == 217 && w->y() == 231) Fl::focus(w);
+      if (w->x() == 217 && w->y() == 231) fltkTypeAndEnter(win, w, "55");
     }
-    char text[] = "55";
-    Fl::e_keysym = '5';
-    Fl::e_text = text;
-    Fl::e_length = 2;
-    Fl::handle(FL_KEYBOARD, win);
-    char enter[] = "\r";
-    Fl::e_keysym = FL_Enter;
-    Fl::e_text = enter;
-    Fl::e_length = 1;
-    Fl::handle(FL_KEYBOARD, win);
   }
   std::optional<ui::Color> controlBackground() const override { return ui::rgb(200, 100, 50); }
   void onCommand(int id) override { events.push_back("command " + std::to_string(id)); }
