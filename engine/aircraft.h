@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "engine/aircraft_category.h"
+#include "engine/point_track.h"
 #include "feed/traffic_record.h"
 
 // ---------------------------------------------------------------- categories, states, phases
@@ -151,7 +152,7 @@ enum PositionIndex : size_t { kPosLat = 0, kPosLon, kPosPitch, kPosBank, kPosHea
 // A live aircraft driven along its reported track.
 struct LiveAircraft : SimAircraft {
     std::array<double, 8> position{};  // lat, lon (deg), pitch, bank, heading (rad), alt (ft), vs (ft/s), tas (kt)
-    std::deque<StreamPoint> stream;
+    PointTrack<StreamPoint> stream;
     double lastFeedTime = 0.0;
     int64_t parkedSince = 0;           // system clock ticks (100 ns)
     int32_t extendCount = 0;
