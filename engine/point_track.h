@@ -58,8 +58,10 @@ public:
     const T& operator[](size_type i) const { return store_[head_ + i]; }
 
     void push_back(const T& point) {
+        // The point may be one of the track's own, which sliding the points would move.
+        const T value = point;
         makeRoomAtEnd();
-        store_.push_back(point);
+        store_.push_back(value);
     }
     void push_front(const T& point) {
         if (head_ > 0) {
