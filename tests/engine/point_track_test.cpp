@@ -81,4 +81,12 @@ TEST(PointTrack, AddingAndTakingPointsAtTheUsualLengthReusesTheStorage) {
         ASSERT_EQ(track.capacity(), capacity) << i;
     }
     EXPECT_EQ(track.size(), 12u);
+    // At the block's end the points slide to its start; a point of the track added then keeps its value.
+    PointTrack<int> full;
+    while (full.size() < full.capacity() || full.size() < 16) full.push_back(static_cast<int>(full.size()));
+    while (full.size() * 2 > full.capacity()) full.pop_front();
+    const int first = full.front();
+    full.push_back(full.front());
+    EXPECT_EQ(full.back(), first);
+    EXPECT_EQ(full.front(), first);
 }
