@@ -82,11 +82,10 @@ StreamPoint pointOf(size_t i, uint32_t tick) {
 }
 
 TrafficRecord recordOf(size_t i, uint32_t tick, double timestamp) {
-    const LiveAircraft& ac = liveList[i];
     const StreamPoint p = pointOf(i, tick);
     TrafficRecord r;
-    r.identity.callsign = ac.identity.callsign;
-    r.identity.icaoType = ac.identity.icaoType;
+    r.identity.callsign = "BEN" + std::to_string(i);
+    r.identity.icaoType = "A320";
     r.latitude = p.latitude;
     r.longitude = p.longitude;
     r.altitudeFt = p.altitudeFt;
@@ -95,10 +94,11 @@ TrafficRecord recordOf(size_t i, uint32_t tick, double timestamp) {
     r.trackDeg = p.trackDeg;
     r.airborne = 1;
     r.timestamp = timestamp;
-    r.address = ac.id;
+    r.address = 0x100000 + static_cast<uint32_t>(i);
     return r;
 }
 
+// Aircraft made from a first record as the merge makes them, then created, lit and flying.
 void fillLiveList(int count) {
     gf_resetEngineState();
     gf_setFeedIntakeOpen(true);
@@ -106,38 +106,26 @@ void fillLiveList(int count) {
     liveList.reserve(static_cast<size_t>(count));
     tracks.clear();
     startTick = engineTick.load();
-    const CategoryValues& cv = categoryValues(static_cast<uint32_t>(AircraftCategory::Large));
     for (int i = 0; i < count; ++i) {
         Track t;
         t.latitude = 30.0 + 0.05 * (i % 400);
         t.longitude0 = -60.0 + 0.5 * (i / 400);
         t.lonPerTick = kSpeedKt / 3600.0 / 100.0 / (60.0 * std::cos(t.latitude * kDeg));
         tracks.push_back(t);
-        LiveAircraft ac;
-        ac.id = 0x100000 + static_cast<uint32_t>(i);
-        ac.identity.callsign = "BEN" + std::to_string(i);
-        ac.identity.icaoType = "A320";
-        ac.category = static_cast<uint32_t>(AircraftCategory::Large);
-        ac.halfSpanNm = 0.0097;
-        ac.flareTicks = cv.flareTicks;
-        ac.rolloutTicks = cv.rolloutTicks;
-        ac.rotationTicks = cv.rotationTicks;
-        ac.climbPitchTicks = cv.climbPitchTicks;
-        ac.takeOffPitch = cv.takeOffPitch;
-        ac.climbPitch = cv.climbPitch;
-        ac.groundTurnStep = cv.groundTurnStep;
-        ac.turnStep = cv.groundTurnStep;
-        ac.maxClimbStep = cv.maxClimbStep;
-        ac.standTaxiSpeedKt = cv.standTaxiSpeedKt;
+        const TrafficRecord first = recordOf(static_cast<size_t>(i), startTick, 0.0);
+        SimAircraft head;
+        gf_makeAiRecord(head, first);
+        head.id = first.address;
+        head.turnStep = head.groundTurnStep;
+        head.maxClimbStep = categoryValues(head.category).maxClimbStep;
+        LiveAircraft ac(pointOf(static_cast<size_t>(i), startTick), head, 0.0);
         ac.simState = SimState::Active;
         ac.setPhase(MovementPhase::Flying);
         ac.heightAglFt = 9000.0;
-        ac.lastFeedTime = 0.0;
         // A track that has run for a while holds its points in storage of its usual size.
         ac.stream.reserve(64);
-        for (uint32_t k = 0; k <= kTopUpTicks / 100; ++k) ac.stream.push_back(pointOf(i, startTick + 100 * k));
-        const StreamPoint& first = ac.stream.front();
-        ac.position = {first.latitude, first.longitude, 0.0, 0.0, 90.0 * kDeg, kAltitudeFt, 0.0, kSpeedKt};
+        for (uint32_t k = 1; k <= kTopUpTicks / 100; ++k) ac.stream.push_back(pointOf(i, startTick + 100 * k));
+        ac.position = {t.latitude, t.longitude0, 0.0, 0.0, 90.0 * kDeg, kAltitudeFt, 0.0, kSpeedKt};
         LiveAircraft& added = lf_appendLive(std::move(ac));
         lf_setLiveObjectId(added, 100 + static_cast<uint32_t>(i));
     }
