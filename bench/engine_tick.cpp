@@ -123,8 +123,11 @@ void fillLiveList(int count) {
         ac.setPhase(MovementPhase::Flying);
         ac.heightAglFt = 9000.0;
         // A track that has run for a while holds its points in storage of its usual size.
-        ac.stream.reserve(64);
-        for (uint32_t k = 1; k <= kTopUpTicks / 100; ++k) ac.stream.push_back(pointOf(i, startTick + 100 * k));
+        ac.stream.reserve(16);
+        // Points a second apart, each aircraft at its own phase: real aircraft do not reach their
+        // points in the same tick.
+        const uint32_t phase = static_cast<uint32_t>(i % 100);
+        for (uint32_t k = 1; k <= kTopUpTicks / 100; ++k) ac.stream.push_back(pointOf(i, startTick + phase + 100 * k));
         ac.position = {t.latitude, t.longitude0, 0.0, 0.0, 90.0 * kDeg, kAltitudeFt, 0.0, kSpeedKt};
         LiveAircraft& added = lf_appendLive(std::move(ac));
         lf_setLiveObjectId(added, 100 + static_cast<uint32_t>(i));
@@ -152,47 +155,55 @@ void frameFlush() {
     eventQueue.clear();
 }
 
-// A live answer as the traffic reader hands it over. The records are merged from the back, two a
-// tick; each one's time stamp is the time at which it will be merged, so that the tick it is
-// given (30 s later) lies ahead of the aircraft's last point as it does in a running program.
 uint64_t pollsAsked = 0;
 uint64_t pollsDropped = 0;
 double feedClock = 1.0e6;
 
-void pollFeed() {
-    ++pollsAsked;
-    if (gf_pendingFeedSize() != 0) {
-        ++pollsDropped;  // the reader's answer is dropped whole while a batch is pending
-        return;
-    }
-    const uint32_t now = engineTick.load();
-    const size_t n = liveList.size();
-    std::vector<double> stamps(n);
-    for (size_t j = 0; j < n; ++j) stamps[j] = feedClock + static_cast<double>((n - 1 - j) / 2) / 100.0;
+// Hands over one record per aircraft (record j for aircraft j) with these time stamps, each at the
+// place where its aircraft will be at the tick the hand-over gives it (timed as the engine times a
+// batch: the delay after now, shifted by the stamp's distance from the median in tenths).
+void handOver(const std::vector<double>& stamps, uint32_t delaySec) {
     std::vector<double> sorted = stamps;
     std::sort(sorted.begin(), sorted.end());
     const double median = sorted[sorted.size() / 2];
+    const uint32_t base = engineTick.load() + delaySec * 100;
     std::vector<TrafficRecord> batch;
-    batch.reserve(n);
-    for (size_t j = 0; j < n; ++j) {
+    batch.reserve(stamps.size());
+    for (size_t j = 0; j < stamps.size(); ++j) {
         const auto tenths = static_cast<int64_t>((stamps[j] - median) * 10.0);
-        const uint32_t tick = now + kFeedDelayTicks + static_cast<uint32_t>(10 * tenths);
-        batch.push_back(recordOf(j, tick, stamps[j]));
+        batch.push_back(recordOf(j, base + static_cast<uint32_t>(10 * tenths), stamps[j]));
     }
     double last = 0.0;
-    gf_mergeTrafficRecords(batch, 30, last);
+    gf_mergeTrafficRecords(batch, delaySec, last);
+}
+
+// Aircraft report at their own moments within the 2 s of a poll.
+double reportJitter(size_t i) { return static_cast<double>(i % 20) * 0.1; }
+
+// A live answer as the traffic reader hands it over, dropped whole while a batch is pending. The
+// records are merged from the back, two a tick; each one's time stamp follows the time at which it
+// will be merged, so that the tick it is given (30 s later) lies ahead of the aircraft's last point
+// as it does in a running program.
+void pollFeed() {
+    ++pollsAsked;
     feedClock += kPollTicks / 100.0;
+    if (gf_pendingFeedSize() != 0) {
+        ++pollsDropped;
+        return;
+    }
+    const size_t n = liveList.size();
+    std::vector<double> stamps(n);
+    for (size_t j = 0; j < n; ++j)
+        stamps[j] = feedClock + static_cast<double>((n - 1 - j) / 2) / 100.0 + reportJitter(j);
+    handOver(stamps, kFeedDelayTicks / 100);
 }
 
 // A whole batch, handed over as a block of the buffered answer: the next tick merges all of it.
 void handOverWholeBatch() {
-    const uint32_t tick = engineTick.load() + 600;
-    std::vector<TrafficRecord> batch;
-    batch.reserve(liveList.size());
-    for (size_t i = 0; i < liveList.size(); ++i) batch.push_back(recordOf(i, tick, feedClock));
-    double last = 0.0;
-    gf_mergeTrafficRecords(batch, 6, last);
     feedClock += 10.0;
+    std::vector<double> stamps(liveList.size());
+    for (size_t i = 0; i < stamps.size(); ++i) stamps[i] = feedClock + reportJitter(i);
+    handOver(stamps, 6);
 }
 
 // One ground notice for every aircraft, as the simulator link posts them for aircraft low enough.
