@@ -24,8 +24,8 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
 #include "engine/notices.h"
+#include "feed/feed_intake.h"
 #include "feed/traffic_record.h"
 #include "simlink/commands.h"
 
