@@ -47,14 +47,18 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kSpeedKt = 500.0;
 constexpr double kAltitudeFt = 10000.0;
-constexpr uint32_t kFeedDelayTicks = 3000;  // live answers: 30 s
-constexpr uint32_t kPollTicks = 200;        // the traffic reader's default interval, 2 s
-constexpr uint32_t kTopUpTicks = 300;       // points kept ahead of the clock without the feed
-constexpr uint32_t kBurstEvery = 20;        // ticks between two bursts of ground notices
+constexpr uint32_t kFeedDelayTicks = 3000;    // live answers: 30 s
+constexpr uint32_t kPollTicks = 200;          // the traffic reader's default interval, 2 s
+constexpr uint32_t kTopUpTicks = 300;         // points kept ahead of the clock without the feed
+constexpr uint32_t kBurstEvery = 20;          // ticks between two bursts of ground notices
 constexpr uint32_t kBatchEvery = kPollTicks;  // ticks between two whole batches
 constexpr double kDeg = 0.017453292519943295;
 
-enum class Scenario { Steady, NoticeBurst, BatchMerge };
+enum class Scenario {
+    Steady,
+    NoticeBurst,
+    BatchMerge
+};
 
 // Aircraft i flies east along its own latitude; where it is at a tick is fixed, so that every
 // point given to it, from the top-up or from the feed, lies on one straight track.
@@ -301,7 +305,7 @@ void BM_EngineTick(benchmark::State& state, Scenario scenario, bool cold) {
     // the start, over at least two whole batches).
     pollsAsked = pollsDropped = 0;
     const int warmUpTicks = std::max(2000, count / 2 + 2 * static_cast<int>(kPollTicks));
-    const int warmUpSamples = scenario == Scenario::Steady       ? warmUpTicks
+    const int warmUpSamples = scenario == Scenario::Steady        ? warmUpTicks
                               : scenario == Scenario::NoticeBurst ? warmUpTicks / static_cast<int>(kBurstEvery)
                                                                   : 4;
     for (int i = 0; i < warmUpSamples; ++i) sample(false);
@@ -324,7 +328,8 @@ void BM_EngineTick(benchmark::State& state, Scenario scenario, bool cold) {
     for (const auto& ac : liveList) points += ac.stream.size();
     state.counters["points_per_ac"] = static_cast<double>(points) / count;
     if (scenario == Scenario::Steady && pollsAsked > 0) {
-        state.counters["polls_dropped_pct"] = 100.0 * static_cast<double>(pollsDropped) / static_cast<double>(pollsAsked);
+        state.counters["polls_dropped_pct"] =
+            100.0 * static_cast<double>(pollsDropped) / static_cast<double>(pollsAsked);
         const double kept = static_cast<double>(pollsAsked - pollsDropped);
         state.counters["feed_point_every_s"] =
             kept > 0 ? static_cast<double>(pollsAsked) * kPollTicks / 100.0 / kept : 0.0;
@@ -333,7 +338,7 @@ void BM_EngineTick(benchmark::State& state, Scenario scenario, bool cold) {
     gf_clearPendingFeed();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     struct Family {
@@ -343,9 +348,12 @@ int main(int argc, char** argv) {
         int64_t samples;  // at 8,000 aircraft half as many
     };
     const Family families[] = {
-        {"steady_warm", Scenario::Steady, false, 4000},        {"steady_cold", Scenario::Steady, true, 300},
-        {"notice_burst_warm", Scenario::NoticeBurst, false, 300}, {"notice_burst_cold", Scenario::NoticeBurst, true, 200},
-        {"batch_merge_warm", Scenario::BatchMerge, false, 200}, {"batch_merge_cold", Scenario::BatchMerge, true, 100},
+        {"steady_warm", Scenario::Steady, false, 4000},
+        {"steady_cold", Scenario::Steady, true, 300},
+        {"notice_burst_warm", Scenario::NoticeBurst, false, 300},
+        {"notice_burst_cold", Scenario::NoticeBurst, true, 200},
+        {"batch_merge_warm", Scenario::BatchMerge, false, 200},
+        {"batch_merge_cold", Scenario::BatchMerge, true, 100},
     };
     for (const Family& f : families) {
         for (int64_t n : {50, 512, 2000, 8000}) {

@@ -19,17 +19,17 @@ namespace {
 
 struct PlanJob {
     std::filesystem::path path;
-    SimAircraft plan;         // category, origin and destination; empty for a deletion
-    std::string label;        // the aircraft's label for the failure line
-    std::string assignPath;   // the path handed to the simulator; empty: not assigned
+    SimAircraft plan;        // category, origin and destination; empty for a deletion
+    std::string label;       // the aircraft's label for the failure line
+    std::string assignPath;  // the path handed to the simulator; empty: not assigned
     uint32_t objectId = 0;
     bool remove = false;
 };
 
 std::mutex queueMutex;
-std::deque<PlanJob> jobs;       // guarded by queueMutex
-bool jobRunning = false;        // guarded by queueMutex: a job is taken but not finished
-std::thread writer;             // started and joined by the run thread only
+std::deque<PlanJob> jobs;  // guarded by queueMutex
+bool jobRunning = false;   // guarded by queueMutex: a job is taken but not finished
+std::thread writer;        // started and joined by the run thread only
 std::atomic<bool> stopWriter{false};
 
 void runJob(const PlanJob& job) {
@@ -85,7 +85,7 @@ void queueJob(PlanJob&& job) {
     }
 }
 
-} // namespace
+}  // namespace
 
 void gf_queueFlightPlan(const SimAircraft& ac, uint32_t objectId, bool assign) {
     PlanJob job;

@@ -16,9 +16,9 @@ constexpr uint32_t kEnd = UINT32_MAX;
 
 bool inPass = false;
 bool built = false;
-std::vector<uint32_t> bucketHead;  // first entry of each bucket, kEnd when empty
+std::vector<uint32_t> bucketHead;    // first entry of each bucket, kEnd when empty
 std::vector<uint32_t> nextInBucket;  // per live-list position
-std::vector<int64_t> cellOf;       // per live-list position: the cell's key
+std::vector<int64_t> cellOf;         // per live-list position: the cell's key
 std::vector<uint32_t> candidates;
 double largestHalfSpanNm = 0.0;
 
@@ -48,7 +48,7 @@ void build() {
     }
 }
 
-} // namespace
+}  // namespace
 
 void lf_beginUpdatePass() {
     inPass = true;

@@ -28,7 +28,7 @@ void leave(const LiveAircraft& ac) {
     if (ac.objectId != 0) byObjectId.erase(ac.objectId);
 }
 
-} // namespace
+}  // namespace
 
 LiveAircraft* gf_liveByHexid(uint32_t hexid) {
     const uint32_t slot = byHexid.find(hexid);
@@ -81,7 +81,8 @@ std::string gf_liveIndexMismatch() {
     for (uint32_t slot = 0; slot < liveList.size(); ++slot) {
         const LiveAircraft& ac = liveList[slot];
         if (byHexid.find(ac.id) != slot)
-            return fmt::format("hexid {} at {} is indexed at {}", ac.id, slot, static_cast<int64_t>(byHexid.find(ac.id)));
+            return fmt::format("hexid {} at {} is indexed at {}", ac.id, slot,
+                               static_cast<int64_t>(byHexid.find(ac.id)));
         if (ac.objectId != 0 && byObjectId.find(ac.objectId) != slot)
             return fmt::format("object {} at {} is indexed at {}", ac.objectId, slot,
                                static_cast<int64_t>(byObjectId.find(ac.objectId)));

@@ -39,7 +39,7 @@ protected:
     ScopedEnv appData{"VEXA_APPDATA", folder.path().string()};
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FlightPlanWriterThreads, FilesFollowTheOrderAskedForWhileTheWriterRuns) {
     // Per object: written, deleted, and for every third one written again with another origin.

@@ -48,7 +48,7 @@ LiveAircraft& addLive(uint32_t hexid, uint32_t objectId) {
     return added;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LiveIndex, RemovedAircraftLeavesBothIndexesAndARespawnLeavesTheObjectIndex) {
     EngineHarness h;
