@@ -301,10 +301,11 @@ void BM_EngineTick(benchmark::State& state, Scenario scenario, bool cold) {
         ticks.push_back(t);
         bares.push_back(b);
     };
-    // Warm-up: tracks, buffers and inbox reach their usual size (the feed's polls are counted from
-    // the start, over at least two whole batches).
+    // Warm-up: tracks, buffers and inbox reach their usual size, past the first feed points' 30 s
+    // delay (the feed's polls are counted from the start, over at least two whole batches).
     pollsAsked = pollsDropped = 0;
-    const int warmUpTicks = std::max(2000, count / 2 + 2 * static_cast<int>(kPollTicks));
+    const int warmUpTicks =
+        std::max(static_cast<int>(kFeedDelayTicks + 3 * kPollTicks), count / 2 + 2 * static_cast<int>(kPollTicks));
     const int warmUpSamples = scenario == Scenario::Steady        ? warmUpTicks
                               : scenario == Scenario::NoticeBurst ? warmUpTicks / static_cast<int>(kBurstEvery)
                                                                   : 4;
