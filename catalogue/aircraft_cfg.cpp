@@ -123,7 +123,11 @@ namespace {
 // The records of a file's text; `type` is the IVAO file's type from its path, empty for a standard file.
 std::list<LiveryRecord> liveriesFromText(std::uint32_t rootIndex, std::string_view bytes, const std::string& cfgPath,
                                          bool ivao, std::string type) {
-    std::vector<std::string> lines;
+    // One line buffer per task thread, kept from file to file: room for 4048 lines is more than the
+    // allocator hands out from its heap, and mapping and unmapping it for every file costs more than
+    // reading the file.
+    thread_local std::vector<std::string> lines;
+    lines.clear();
     lines.reserve(4048);
     if (!lf_cfgTextLines(bytes, lines)) return {};
     if (!lf_checkFltsimNumbers(lines, cfgPath)) return {};

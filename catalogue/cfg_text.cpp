@@ -147,11 +147,20 @@ bool lf_readFileBytes(const std::filesystem::path& path, std::string& bytes) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return false;
     bytes.clear();
-    char buffer[65536];
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
-        bytes.append(buffer, n);
-        if (n < sizeof buffer) break;
+    // Read straight into the text, sized from the file's length, growing only when the file grew.
+    std::size_t size = 0;
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long end = std::ftell(file.get());
+        if (end > 0) size = static_cast<std::size_t>(end);
+        std::fseek(file.get(), 0, SEEK_SET);
     }
+    std::size_t filled = 0;
+    bytes.resize(size + 1);
+    for (;;) {
+        filled += std::fread(bytes.data() + filled, 1, bytes.size() - filled, file.get());
+        if (filled < bytes.size()) break;
+        bytes.resize(bytes.size() * 2 + 4096);
+    }
+    bytes.resize(filled);
     return std::ferror(file.get()) == 0;
 }

@@ -7,7 +7,7 @@
 #include <tuple>
 
 std::list<LiveryRecord> liveryList;
-std::set<std::string, std::less<>> liveryTitles;
+std::unordered_set<std::string> liveryTitles;
 std::mutex liveryTitlesMutex;
 
 std::list<std::string> noFltsimCfgs;

@@ -6,6 +6,7 @@
 #include <list>
 #include <mutex>
 #include <set>
+#include <unordered_set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,7 +47,7 @@ bool liveryOrderLess(const LiveryRecord& a, const LiveryRecord& b) noexcept;
 extern std::list<LiveryRecord> liveryList;
 
 // Every title for which a record was created during the current scan.
-extern std::set<std::string, std::less<>> liveryTitles;
+extern std::unordered_set<std::string> liveryTitles;
 extern std::mutex liveryTitlesMutex;
 
 // Issue lists of the scan; each append holds the list's own mutex.

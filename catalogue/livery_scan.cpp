@@ -4,7 +4,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <deque>
+#include <memory>
 #include <future>
 #include <thread>
 #include <unordered_map>
@@ -81,26 +81,41 @@ void findPackageFolder(const fs::path& community, LiveryRoots& roots, std::initi
 }
 
 using RecordList = std::list<LiveryRecord>;
-using Futures = std::deque<std::future<RecordList>>;
 
-// Waits for the oldest result and merges it into the list in livery order (nodes relinked).
-void collectOldest(Futures& futures, RecordList& list, std::string_view where) {
-    try {
-        auto records = futures.front().get();
-        list.merge(records, liveryOrderLess);
-    } catch (const std::exception& e) {
-        gf_logError(fmt::format("liveries search aborted, {}, {}", where, e.what()));
+struct CfgFile {
+    fs::path path;
+    bool ivao = false;
+};
+
+// What the tasks of one root share: the files found by the walk and the index of the next one to read.
+struct RootFiles {
+    std::vector<CfgFile> files;
+    std::atomic<std::size_t> next{0};
+    std::uint32_t rootIndex = 0;
+};
+
+// One task: reads files of the root until none is left or the run stops. A file whose reading fails is
+// logged and yields nothing; the others are read on.
+RecordList readRootFiles(const std::shared_ptr<RootFiles>& shared) {
+    TaskEnd end;
+    RecordList records;
+    for (std::size_t i; !stopOrClosed() && (i = shared->next.fetch_add(1)) < shared->files.size();) {
+        const auto& file = shared->files[i];
+        try {
+            auto found = file.ivao ? lf_searchLiveriesinIvaoFile(shared->rootIndex, file.path)
+                                   : lf_searchLiveriesinFile(shared->rootIndex, file.path);
+            records.splice(records.end(), found);
+        } catch (const std::exception& e) {
+            gf_logError(fmt::format("liveries search in {} aborted, cause: {}", file.path.string(), e.what()));
+        }
     }
-    futures.pop_front();
+    return records;
 }
 
-void startTask(Futures& futures, const fs::path& path, const std::string& text, std::uint32_t rootIndex) {
+// Starts one task in a free slot on a thread of its own, detached at once.
+std::future<RecordList> startTask(const std::shared_ptr<RootFiles>& shared) {
     gf_waitForTaskSlot();
-    const bool ivao = contains(text, "ivao_x-csl") || contains(text, "IVAO_MTL");
-    std::packaged_task<RecordList()> task([path, rootIndex, ivao] {
-        TaskEnd end;
-        return ivao ? lf_searchLiveriesinIvaoFile(rootIndex, path) : lf_searchLiveriesinFile(rootIndex, path);
-    });
+    std::packaged_task<RecordList()> task([shared] { return readRootFiles(shared); });
     auto future = task.get_future();
     liveryTasks.fetch_add(1);
     taskCount.fetch_add(1);
@@ -111,7 +126,7 @@ void startTask(Futures& futures, const fs::path& path, const std::string& text, 
         taskCount.fetch_sub(1);
         throw;
     }
-    futures.push_back(std::move(future));
+    return future;
 }
 
 void setLiveryCount(std::uint64_t n) {
@@ -153,8 +168,8 @@ LiveryRoots lf_automaticRoots(const fs::path& community) {
 }
 
 void lf_scanFolderForLiveries(std::uint32_t rootIndex, const std::string& root, RecordList& list) {
-    Futures futures;
-    bool walkFailed = false;
+    auto shared = std::make_shared<RootFiles>();
+    shared->rootIndex = rootIndex;
     try {
         fs::recursive_directory_iterator it(root), end;
         for (; it != end; ++it) {
@@ -168,23 +183,39 @@ void lf_scanFolderForLiveries(std::uint32_t rootIndex, const std::string& root, 
                 if (!entry.is_regular_file() || upper(entry.path().extension().string()) != ".CFG" ||
                     upper(entry.path().stem().string()) != "AIRCRAFT")
                     continue;
-                startTask(futures, entry.path(), text, rootIndex);
+                shared->files.push_back({entry.path(), contains(text, "ivao_x-csl") || contains(text, "IVAO_MTL")});
             } catch (const std::exception& e) {
                 gf_logError(fmt::format("liveries search in {} aborted, cause: {}", it->path().string(), e.what()));
             }
-            if (futures.size() > static_cast<std::size_t>(std::max(1, hwConcurrency.load())))
-                collectOldest(futures, list, "futs inner");
         }
     } catch (const std::exception& e) {
+        // The files found so far are still read.
         gf_logError(fmt::format("liveries search in folder {} aborted because of iterator problem: {}", root, e.what()));
-        walkFailed = true;
     }
-    if (walkFailed) {
-        // The results not yet collected are given up; their tasks still end before anything reads the lists.
-        for (auto& f : futures) f.wait();
-        return;
+
+    // At most one task per free slot; each reads files until none is left.
+    const std::size_t taskLimit = static_cast<std::size_t>(std::max(1, hwConcurrency.load()));
+    std::vector<std::future<RecordList>> futures;
+    while (futures.size() < std::min(taskLimit, shared->files.size()) && !stopOrClosed()) {
+        try {
+            futures.push_back(startTask(shared));
+        } catch (const std::exception& e) {
+            gf_logError(fmt::format("liveries search in {} aborted, cause: {}", root, e.what()));
+            break;
+        }
     }
-    while (!futures.empty()) collectOldest(futures, list, "futs outer");
+    RecordList found;
+    for (auto& future : futures) {
+        try {
+            auto records = future.get();
+            found.splice(found.end(), records);
+        } catch (const std::exception& e) {
+            gf_logError(fmt::format("liveries search aborted, futs outer, {}", e.what()));
+        }
+    }
+    // Stable: the list's own records stay before new ones equal to them in livery order.
+    found.sort(liveryOrderLess);
+    list.merge(found, liveryOrderLess);
 }
 
 void lf_scanLiveryRoot(const std::string& root, RootScanCounters& counters) {
