@@ -6,7 +6,8 @@
 // de-duplicates them, and writes the scan cache and the reports. The livery database is then built from
 // the cache.
 //
-// Run thread only; the tasks run on detached threads of their own, at most hwConcurrency at once.
+// Run thread only. The files of a root are read by tasks on detached threads of their own, one task per
+// free slot of the shared task count (at most hwConcurrency), each reading the root's files in turn.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -48,6 +49,9 @@ struct RootScanCounters {
     std::uint64_t previousSize = 0;
 };
 void lf_scanLiveryRoot(const std::string& root, RootScanCounters& counters);
+// Walks the root (excluded names and paths of 250 bytes or more not descended into), reads every
+// aircraft.cfg found (any letter case) on the tasks and merges their records into the list in livery
+// order. Returns once every task has ended. A stop ends the walk and the reading between two files.
 void lf_scanFolderForLiveries(std::uint32_t rootIndex, const std::string& root, std::list<LiveryRecord>& list);
 
 // The reference database's fixes of one record with an atc id (lines in dbaseConversions).
