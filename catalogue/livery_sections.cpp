@@ -89,6 +89,32 @@ void ivaoRegistration(const std::string& value, const std::string& title, std::s
     if (items.size() == 1) atcId = items.front();
 }
 
+// What one key's branch made of a line.
+enum class KeyStep { otherLine, taken, repeated };
+
+// atc_parking_types: the first value is kept (items trimmed, upper case); a second key repeats it.
+KeyStep parkingTypesStep(std::string_view line, std::string& parkingTypes) {
+    if (!parkingTypes.empty()) return lf_hasParkingTypesKey(line) ? KeyStep::repeated : KeyStep::otherLine;
+    if (!lf_readParkingTypes(line, parkingTypes)) return KeyStep::otherLine;
+    gf_trimCommaList(parkingTypes);
+    upperInPlace(parkingTypes);
+    return KeyStep::taken;
+}
+
+// atc_id: the registration rules of the section run on the first value; a second key repeats it.
+template <typename Rules>
+KeyStep atcIdStep(std::string_view line, const std::string& title, std::string& atcId, Rules rules) {
+    if (!atcId.empty()) return lf_hasAtcIdKey(line) ? KeyStep::repeated : KeyStep::otherLine;
+    std::string value;
+    if (!lf_readAtcId(line, value)) return KeyStep::otherLine;
+    rules(value, title, atcId);
+    return KeyStep::taken;
+}
+
+void addRepeatedAtcId(const std::string& folder, const std::string& header) {
+    lf_addIncompleteSection(fmt::format("{}, {}, has more than one atc_id key", folder, header));
+}
+
 std::list<LiveryRecord> standardSection(std::uint32_t rootIndex, std::span<const std::string> lines,
                                         const std::string& type, const std::string& cfgPath,
                                         const std::string& folder) {
@@ -129,27 +155,16 @@ std::list<LiveryRecord> standardSection(std::uint32_t rootIndex, std::span<const
             continue;
         }
         // Parking types.
-        if (!parkingTypes.empty()) {
-            if (lf_hasParkingTypesKey(line)) {
-                incomplete("has more than one atc_parking_types key");
-                return {};
-            }
-        } else if (lf_readParkingTypes(line, value)) {
-            parkingTypes = std::move(value);
-            value.clear();
-            gf_trimCommaList(parkingTypes);
-            upperInPlace(parkingTypes);
-            continue;
+        const auto parking = parkingTypesStep(line, parkingTypes);
+        if (parking == KeyStep::repeated) {
+            incomplete("has more than one atc_parking_types key");
+            return {};
         }
+        if (parking == KeyStep::taken) continue;
         // Registration.
-        if (!atcId.empty()) {
-            if (lf_hasAtcIdKey(line)) {
-                lf_addIncompleteSection(fmt::format("{}, {}, has more than one atc_id key", folder, header));
-                return {};
-            }
-        } else if (lf_readAtcId(line, value)) {
-            standardRegistration(value, title, atcId);
-            value.clear();
+        if (atcIdStep(line, title, atcId, standardRegistration) == KeyStep::repeated) {
+            addRepeatedAtcId(folder, header);
+            return {};
         }
     }
 
@@ -228,26 +243,19 @@ LiveryRecord ivaoSection(std::uint32_t rootIndex, std::span<const std::string> l
             value.clear();
             continue;
         }
-        if (!parkingTypes.empty()) {
-            if (lf_hasParkingTypesKey(line)) {
-                report(" has more than one atc_parking_types key");
-                return {};
-            }
-        } else if (lf_readParkingTypes(line, value)) {
-            parkingTypes = std::move(value);
-            value.clear();
-            continue;
+        // The parking types are read only to find a repeated key: the record is never a freighter.
+        const auto parking = parkingTypesStep(line, parkingTypes);
+        if (parking == KeyStep::repeated) {
+            report(" has more than one atc_parking_types key");
+            return {};
         }
-        if (!atcId.empty()) {
-            if (lf_hasAtcIdKey(line)) {
-                lf_addIncompleteSection(fmt::format("{}, {}, has more than one atc_id key", folder, header));
-                return {};
-            }
-        } else if (lf_readAtcId(line, value)) {
-            ivaoRegistration(value, title, atcId);
-            value.clear();
-            continue;
+        if (parking == KeyStep::taken) continue;
+        const auto registration = atcIdStep(line, title, atcId, ivaoRegistration);
+        if (registration == KeyStep::repeated) {
+            addRepeatedAtcId(folder, header);
+            return {};
         }
+        if (registration == KeyStep::taken) continue;
         if (texture.empty()) lf_readTexture(line, texture);
     }
 

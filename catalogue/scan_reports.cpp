@@ -98,32 +98,22 @@ void lf_writeScanReports() {
                            scanReport::dbaseConversions().string()));
 }
 
+namespace {
+template <typename Container>
+void clearUnder(std::mutex& mutex, Container& container) {
+    std::lock_guard lock(mutex);
+    container.clear();
+}
+}  // namespace
+
 void lf_clearScanLists() {
     dbaseConversions.clear();
-    {
-        std::lock_guard lock(invalidAirlinesMutex);
-        invalidAirlines.clear();
-    }
-    {
-        std::lock_guard lock(invalidAircraftMutex);
-        invalidAircraft.clear();
-    }
-    {
-        std::lock_guard lock(incompleteSectionsMutex);
-        incompleteSections.clear();
-    }
-    {
-        std::lock_guard lock(noFltsimCfgsMutex);
-        noFltsimCfgs.clear();
-    }
-    {
-        std::lock_guard lock(invalidCfgsMutex);
-        invalidCfgs.clear();
-    }
-    {
-        std::lock_guard lock(liveryTitlesMutex);
-        liveryTitles.clear();
-    }
+    clearUnder(invalidAirlinesMutex, invalidAirlines);
+    clearUnder(invalidAircraftMutex, invalidAircraft);
+    clearUnder(incompleteSectionsMutex, incompleteSections);
+    clearUnder(noFltsimCfgsMutex, noFltsimCfgs);
+    clearUnder(invalidCfgsMutex, invalidCfgs);
+    clearUnder(liveryTitlesMutex, liveryTitles);
     excludedTitles.clear();
     lf_indexExcludedTitles();
 }

@@ -76,7 +76,9 @@ TEST_F(CfgReader, MalformedFilesNeverCrashTheReader) {
     for (const auto& c : cases) {
         const auto path = writeCfg(fs::path(c.name) / "aircraft.cfg", c.bytes);
         EXPECT_EQ(readCfg(path).size(), c.liveries) << c.name;
-        if (c.logLine) EXPECT_TRUE(logHas(c.logLine)) << c.name;
+        if (c.logLine) {
+            EXPECT_TRUE(logHas(c.logLine)) << c.name;
+        }
     }
 }
 
