@@ -275,7 +275,26 @@ void lf_prioritizeLiveries(RecordList& list) {
     list.remove_if([&](const LiveryRecord& r) { return r.rootIndex > lowestRoot[key(r)]; });
 }
 
+namespace {
+
+// Clears the scan's lists when the scan ends by an exception, once no task can write them any more.
+struct ScanListsGuard {
+    bool armed = true;
+    ScanListsGuard() = default;
+    ScanListsGuard(const ScanListsGuard&) = delete;
+    ScanListsGuard& operator=(const ScanListsGuard&) = delete;
+    ~ScanListsGuard() {
+        if (!armed) return;
+        waitForLiveryTasks();
+        liveryList.clear();
+        lf_clearScanLists();
+    }
+};
+
+}  // namespace
+
 bool lf_scanLiveryRoots(const LiveryRoots& roots) {
+    ScanListsGuard guard;
     waitForLiveryTasks();
     scanStopped = false;
     liveryList.clear();
@@ -292,12 +311,14 @@ bool lf_scanLiveryRoots(const LiveryRoots& roots) {
         scanStopped = true;
         liveryList.clear();
         lf_clearScanLists();
+        guard.armed = false;
         gf_clearStatus();
         return true;
     }
     if (liveryList.empty()) {
         setLiveryCount(0);
         lf_clearScanLists();
+        guard.armed = false;
         gf_clearStatus();
         return false;
     }
@@ -310,6 +331,7 @@ bool lf_scanLiveryRoots(const LiveryRoots& roots) {
     liveryList.clear();
     lf_writeScanReports();
     lf_clearScanLists();
+    guard.armed = false;
     gf_clearStatus();
     return true;
 }

@@ -66,10 +66,9 @@ void lf_removeScanReports() {
         fs::remove(file, ec);
         if (ec) gf_log(fmt::format("problems with removing previous files: {}: {}", file.string(), ec.message()));
     }
+    // Removing the folder succeeds only when nothing else is left in it.
     std::error_code ec;
-    if (fs::is_directory(dataNames::errorsFolder, ec) && fs::is_empty(dataNames::errorsFolder, ec)) {
-        fs::remove(dataNames::errorsFolder, ec);
-    }
+    if (fs::is_directory(dataNames::errorsFolder, ec)) fs::remove(dataNames::errorsFolder, ec);
     if (ec) gf_log(fmt::format("problems with removing previous files: {}: {}", dataNames::errorsFolder.string(), ec.message()));
 }
 

@@ -251,9 +251,11 @@ TEST_F(LiveryScan, ReportsOfAScan) {
     EXPECT_EQ(readLines(scanReport::dbaseConversions()).size(), 2u);
     EXPECT_EQ(cacheTitles(), (std::vector<std::string>{"Fixed type", "Bad airline 1", "Bad airline 2"}));
     EXPECT_TRUE(fs::exists(scanReport::modelFixes() / "blocker"));
+    EXPECT_TRUE(logHas("problems with removing previous files: " + scanReport::modelFixes().string()));
 
-    // A clean scan in a new program run: no errors folder, and the conversions of the scan before stay.
-    fs::remove_all(dataNames::errorsFolder);
+    // A clean scan in a new program run: the errors folder goes once it is empty, and the conversions of
+    // the scan before stay.
+    fs::remove_all(scanReport::modelFixes());
     modelFixes.clear();
     fs::remove_all(root);
     makeRoot("root", {{"a", oneLivery("A320", "Clean", "DLH")}});
