@@ -39,11 +39,11 @@ bool holdsHeaderPrefix(std::string_view line) {
 // Calls `section(first, count)` for each section of the lines: the standard cutter ends a section at a
 // line with '[' among its first six characters, the IVAO cutter at any '['.
 template <typename Section>
-void cutSections(std::span<const std::string> lines, bool ivao, Section section) {
+void cutSections(std::span<const std::string_view> lines, bool ivao, Section section) {
     bool inSection = false;
     std::size_t first = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+        const std::string_view line = lines[i];
         if (line.find('[') == std::string::npos) continue;  // neither header nor section end
         if (!lf_fltsimNumber(line).empty()) {
             if (inSection) section(first, i - first);
@@ -85,7 +85,7 @@ std::string lf_cfgFolderText(const std::string& cfgPath) {
     return last == std::string::npos ? std::string() : cfgPath.substr(0, last);
 }
 
-bool lf_checkFltsimNumbers(std::span<const std::string> lines, const std::string& cfgPath) {
+bool lf_checkFltsimNumbers(std::span<const std::string_view> lines, const std::string& cfgPath) {
     std::vector<std::int32_t> numbers;
     for (const auto& line : lines) {
         if (line.find('[') == std::string::npos) continue;
@@ -123,13 +123,10 @@ namespace {
 // The records of a file's text; `type` is the IVAO file's type from its path, empty for a standard file.
 std::list<LiveryRecord> liveriesFromText(std::uint32_t rootIndex, std::string_view bytes, const std::string& cfgPath,
                                          bool ivao, std::string type) {
-    // One line buffer per task thread, kept from file to file: room for 4048 lines is more than the
-    // allocator hands out from its heap, and mapping and unmapping it for every file costs more than
-    // reading the file.
-    thread_local std::vector<std::string> lines;
-    lines.clear();
+    std::vector<std::string_view> lines;
     lines.reserve(4048);
-    if (!lf_cfgTextLines(bytes, lines)) return {};
+    std::string converted;
+    if (!lf_cfgTextLines(bytes, converted, lines)) return {};
     if (!lf_checkFltsimNumbers(lines, cfgPath)) return {};
     if (!ivao) {
         type = lf_cfgModel(cfgPath, lines);
@@ -138,7 +135,7 @@ std::list<LiveryRecord> liveriesFromText(std::uint32_t rootIndex, std::string_vi
     const std::string folder = lf_cfgFolderText(cfgPath);
     std::list<LiveryRecord> result;
     cutSections(lines, ivao, [&](std::size_t first, std::size_t count) {
-        const auto section = std::span<const std::string>(lines).subspan(first, count);
+        const auto section = std::span<const std::string_view>(lines).subspan(first, count);
         if (ivao) {
             auto record = lf_procesIvaoFltSimSection(rootIndex, section, type, cfgPath, folder);
             if (!record.airline.empty()) result.push_back(std::move(record));

@@ -20,7 +20,7 @@ std::string lf_fltsimNumber(std::string_view line);
 inline constexpr std::string_view headerWithoutNumber = "10000";
 // True when the section numbers are exactly 0..n-1 in any order (or there is no header: the path then
 // goes to noFltsimCfgs). Otherwise reports to invalidCfgs or logs an unreadable number.
-bool lf_checkFltsimNumbers(std::span<const std::string> lines, const std::string& cfgPath);
+bool lf_checkFltsimNumbers(std::span<const std::string_view> lines, const std::string& cfgPath);
 
 // The readers of one file, for ordinary packages and for the IVAO model packages. A file that is
 // missing, unreadable, badly numbered or without a type yields nothing. An exception of the section

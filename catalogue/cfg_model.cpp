@@ -90,7 +90,7 @@ std::string lf_readBaseContainer(std::string_view line) {
     return type;
 }
 
-std::string lf_cfgModel(const std::string& cfgPath, std::span<const std::string> lines) {
+std::string lf_cfgModel(const std::string& cfgPath, std::span<const std::string_view> lines) {
     for (const auto& line : lines) {
         auto type = lf_readIcaoType(line);
         if (!type.empty()) return lf_testCfgModel(type, cfgPath);

@@ -11,7 +11,7 @@
 #include <string_view>
 
 // The type of an ordinary aircraft.cfg; empty when the file has none that can be used.
-std::string lf_cfgModel(const std::string& cfgPath, std::span<const std::string> lines);
+std::string lf_cfgModel(const std::string& cfgPath, std::span<const std::string_view> lines);
 // The type of an IVAO package's aircraft.cfg from its path (either path separator); empty when none.
 std::string lf_ivaoModel(const std::string& cfgPath);
 // The type that a base_container line points to ("..\Asobo_C152" -> "C152"), or empty. A value shorter

@@ -31,7 +31,7 @@ void appendUtf8(std::string& out, char32_t c) {
 }
 
 // Splits at '\n' and drops one '\r' before it.
-void splitLines(std::string_view text, std::vector<std::string>& lines) {
+void splitLines(std::string_view text, std::vector<std::string_view>& lines) {
     while (!text.empty()) {
         const auto end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -110,7 +110,7 @@ std::string lf_cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-bool lf_cfgTextLines(std::string_view bytes, std::vector<std::string>& lines) {
+bool lf_cfgTextLines(std::string_view bytes, std::string& converted, std::vector<std::string_view>& lines) {
     const int encoding = lf_cfgEncoding(bytes);
     if (encoding == 1 || encoding == 2) {
         std::u16string text;
@@ -120,9 +120,8 @@ bool lf_cfgTextLines(std::string_view bytes, std::vector<std::string>& lines) {
             const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
             text.push_back(static_cast<char16_t>(encoding == 2 ? (b0 << 8) | b1 : (b1 << 8) | b0));
         }
-        std::string utf8;
         try {
-            utf8 = win32::Utf16ToUtf8(text);
+            converted = win32::Utf16ToUtf8(text);
         } catch (const win32::Utf8ConversionException& e) {
             gf_log(fmt::format("conversion from error from utf16 to utf8, code: {}", e.errorCode()));
             return false;
@@ -130,7 +129,7 @@ bool lf_cfgTextLines(std::string_view bytes, std::vector<std::string>& lines) {
             gf_log(fmt::format("conversion from error from utf16 to utf8, code: {}", e.what()));
             return false;
         }
-        splitLines(utf8, lines);
+        splitLines(converted, lines);
         return true;
     }
     std::string_view text = bytes;
@@ -138,7 +137,8 @@ bool lf_cfgTextLines(std::string_view bytes, std::vector<std::string>& lines) {
     if (lf_isValidUtf8(text)) {
         splitLines(text, lines);
     } else {
-        splitLines(lf_cp1252ToUtf8(text), lines);
+        converted = lf_cp1252ToUtf8(text);
+        splitLines(converted, lines);
     }
     return true;
 }

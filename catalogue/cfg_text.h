@@ -11,10 +11,12 @@
 // 2 UTF-16 BE (FE FF), 3 UTF-8 with mark (EF BB), 0 anything else (also fewer than two bytes).
 int lf_cfgEncoding(std::string_view bytes);
 
-// Appends the lines of the text (line ends removed, UTF-8). A text without a mark that is not valid UTF-8
-// is read as code page 1252. UTF-16: a trailing odd byte is ignored; text that cannot be converted (a lone
-// surrogate) is logged "conversion from error from utf16 to utf8, code: {}" and gives false with no line.
-bool lf_cfgTextLines(std::string_view bytes, std::vector<std::string>& lines);
+// Appends the lines of the text (line ends removed, UTF-8) as views into `bytes`, or into `converted` when
+// the text had to be converted (UTF-16, code page 1252); both must outlive the lines. A text without a mark
+// that is not valid UTF-8 is read as code page 1252. UTF-16: a trailing odd byte is ignored; text that
+// cannot be converted (a lone surrogate) is logged "conversion from error from utf16 to utf8, code: {}" and
+// gives false with no line.
+bool lf_cfgTextLines(std::string_view bytes, std::string& converted, std::vector<std::string_view>& lines);
 
 // Code page 1252 to UTF-8; every byte has a character.
 std::string lf_cp1252ToUtf8(std::string_view bytes);

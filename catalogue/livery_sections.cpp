@@ -35,7 +35,7 @@ std::optional<DbaseReg> findRegWithAirline(const std::string& atcId) {
 }
 
 // Without trailing empty and comment lines.
-std::span<const std::string> trimmedSection(std::span<const std::string> section) {
+std::span<const std::string_view> trimmedSection(std::span<const std::string_view> section) {
     std::size_t n = section.size();
     while (n > 0 && (section[n - 1].empty() || section[n - 1].starts_with("//"))) --n;
     return section.first(n);
@@ -111,14 +111,14 @@ KeyStep atcIdStep(std::string_view line, const std::string& title, std::string& 
     return KeyStep::taken;
 }
 
-void addRepeatedAtcId(const std::string& folder, const std::string& header) {
+void addRepeatedAtcId(const std::string& folder, std::string_view header) {
     lf_addIncompleteSection(fmt::format("{}, {}, has more than one atc_id key", folder, header));
 }
 
-std::list<LiveryRecord> standardSection(std::uint32_t rootIndex, std::span<const std::string> lines,
+std::list<LiveryRecord> standardSection(std::uint32_t rootIndex, std::span<const std::string_view> lines,
                                         const std::string& type, const std::string& cfgPath,
                                         const std::string& folder) {
-    const std::string& header = lines.front();
+    const std::string header(lines.front());
     std::string title, airline, atcId, parkingTypes, value;
     const auto incomplete = [&](std::string_view tail) { lf_addIncompleteSection(fmt::format("{} {} {}", folder, header, tail)); };
 
@@ -222,9 +222,9 @@ std::string ivaoAirline(const std::string& title, const std::string& type, bool 
     return title.substr(i, 3);
 }
 
-LiveryRecord ivaoSection(std::uint32_t rootIndex, std::span<const std::string> lines, const std::string& type,
+LiveryRecord ivaoSection(std::uint32_t rootIndex, std::span<const std::string_view> lines, const std::string& type,
                          const std::string& cfgPath, const std::string& folder) {
-    const std::string& header = lines.front();
+    const std::string header(lines.front());
     const auto report = [&](std::string_view tail) { lf_addIncompleteSection(folder + " " + header + std::string(tail)); };
     const bool wMarked = contains(folder, "IVAO_B738WLfa") || contains(folder, "IVAO_B739WLfa") ||
                          contains(folder, "IVAO_A320wCFM") || contains(folder, "IVAO_A320wIAE") ||
@@ -301,7 +301,7 @@ void lf_indexExcludedTitles() {
 
 bool lf_isExcludedTitle(const std::string& title) { return excludedTitleIndex.contains(title); }
 
-std::list<LiveryRecord> lf_procesFltSimSection(std::uint32_t rootIndex, std::span<const std::string> section,
+std::list<LiveryRecord> lf_procesFltSimSection(std::uint32_t rootIndex, std::span<const std::string_view> section,
                                                const std::string& type, const std::string& cfgPath,
                                                const std::string& folder) {
     if (section.empty()) return {};
@@ -313,7 +313,7 @@ std::list<LiveryRecord> lf_procesFltSimSection(std::uint32_t rootIndex, std::spa
     }
 }
 
-LiveryRecord lf_procesIvaoFltSimSection(std::uint32_t rootIndex, std::span<const std::string> section,
+LiveryRecord lf_procesIvaoFltSimSection(std::uint32_t rootIndex, std::span<const std::string_view> section,
                                         const std::string& type, const std::string& cfgPath,
                                         const std::string& folder) {
     if (section.empty()) return {};

@@ -11,15 +11,16 @@
 #include <list>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "catalogue/livery_record.h"
 
 // `section` holds the section's lines, its header line first. The result holds at most one record.
-std::list<LiveryRecord> lf_procesFltSimSection(std::uint32_t rootIndex, std::span<const std::string> section,
+std::list<LiveryRecord> lf_procesFltSimSection(std::uint32_t rootIndex, std::span<const std::string_view> section,
                                                const std::string& type, const std::string& cfgPath,
                                                const std::string& folder);
 // The empty record when the section yields nothing.
-LiveryRecord lf_procesIvaoFltSimSection(std::uint32_t rootIndex, std::span<const std::string> section,
+LiveryRecord lf_procesIvaoFltSimSection(std::uint32_t rootIndex, std::span<const std::string_view> section,
                                         const std::string& type, const std::string& cfgPath,
                                         const std::string& folder);
 

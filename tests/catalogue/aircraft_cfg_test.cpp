@@ -110,14 +110,14 @@ TEST_F(CfgReader, NumberingChecks) {
     };
     for (const auto& c : cases) {
         invalidCfgs.clear();
-        EXPECT_EQ(lf_checkFltsimNumbers(c.lines, "P"), c.usable) << c.lines.front();
+        EXPECT_EQ(lf_checkFltsimNumbers(views(c.lines), "P"), c.usable) << c.lines.front();
         EXPECT_EQ(copy(invalidCfgs),
                   c.invalidLine ? std::vector<std::string>{std::string("P contains ") + c.invalidLine}
                                 : std::vector<std::string>{})
             << c.lines.front();
     }
     EXPECT_TRUE(noFltsimCfgs.empty());
-    EXPECT_TRUE(lf_checkFltsimNumbers(std::vector<std::string>{"[GENERAL]"}, "P"));
+    EXPECT_TRUE(lf_checkFltsimNumbers(views({"[GENERAL]"}), "P"));
     EXPECT_EQ(copy(noFltsimCfgs), std::vector<std::string>{"P"});
 }
 
@@ -197,7 +197,7 @@ TEST_F(CfgReader, StandardSectionRules) {
         invalidAirlines.clear();
         std::vector<std::string> lines{"[fltsim.0]"};
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
-        const auto result = lf_procesFltSimSection(1, lines, c.type, "P", "F");
+        const auto result = lf_procesFltSimSection(1, views(lines), c.type, "P", "F");
         if (*c.airline == '\0') {
             EXPECT_TRUE(result.empty()) << c.name;
         } else {
@@ -219,7 +219,7 @@ TEST_F(CfgReader, StandardSectionRules) {
 TEST_F(CfgReader, StubTitlesAreKeptWhenNotSuppressed) {
     SUPPRESS_STUB.value = false;
     const std::vector<std::string> lines{"[fltsim.0]", "title = X-STUB", "icao_airline = KLM"};
-    EXPECT_EQ(lf_procesFltSimSection(1, lines, "B738", "P", "F").size(), 1u);
+    EXPECT_EQ(lf_procesFltSimSection(1, views(lines), "B738", "P", "F").size(), 1u);
 }
 
 TEST_F(CfgReader, IvaoPackages) {
@@ -275,7 +275,7 @@ TEST_F(CfgReader, IcaoTypeOfAFile) {
         modelFixes.clear();
         invalidAircraft.clear();
         invalidCfgs.clear();
-        const auto type = lf_cfgModel(c.path, c.lines);
+        const auto type = lf_cfgModel(c.path, views(c.lines));
         EXPECT_EQ(type.substr(0, std::string_view(c.type).size()), c.type) << c.name;
         EXPECT_EQ(type.empty(), *c.type == '\0') << c.name;
         std::vector<std::string> listed = modelFixes;
@@ -311,7 +311,8 @@ TEST_F(CfgReader, TextDecoding) {
     for (const char* bad : {"\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"})
         EXPECT_FALSE(lf_isValidUtf8(bad)) << bad;
     EXPECT_TRUE(lf_isValidUtf8("A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"));
-    std::vector<std::string> lines;
-    EXPECT_TRUE(lf_cfgTextLines("a\r\nb\n\nc", lines));
-    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "", "c"}));
+    std::vector<std::string_view> lines;
+    std::string converted;
+    EXPECT_TRUE(lf_cfgTextLines("a\r\nb\n\nc", converted, lines));
+    EXPECT_EQ(lines, (std::vector<std::string_view>{"a", "b", "", "c"}));
 }

@@ -33,6 +33,11 @@ inline std::vector<std::string> livery(const std::string& title, const std::stri
     return lines;
 }
 
+// Views of the lines, as the reader hands them on.
+inline std::vector<std::string_view> views(const std::vector<std::string>& lines) {
+    return {lines.begin(), lines.end()};
+}
+
 inline std::string withCrlf(const std::string& text) {
     std::string out;
     for (char c : text) {
