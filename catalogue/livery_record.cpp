@@ -23,12 +23,16 @@ std::vector<std::string> excludedTitles;
 
 LiveryRecord::LiveryRecord(std::uint32_t rootIndex_, std::string airline_, std::string type_, bool passenger,
                            std::string title_, std::string atcId_) {
-    bool isNew = false;
+    // The register's entry is made before the lock is taken, so that the many scan tasks hold the lock
+    // only to link it in; an entry not taken is freed after the lock is given back.
+    std::unordered_set<std::string> spare;
+    auto entry = spare.extract(spare.insert(title_).first);
+    decltype(liveryTitles)::insert_return_type inserted;
     {
         std::lock_guard lock(liveryTitlesMutex);
-        isNew = liveryTitles.insert(title_).second;
+        inserted = liveryTitles.insert(std::move(entry));
     }
-    if (!isNew) return;  // the empty record
+    if (!inserted.inserted) return;  // the empty record
     airline = std::move(airline_);
     type = std::move(type_);
     title = std::move(title_);
