@@ -9,9 +9,9 @@
 #include <thread>
 #include <unordered_map>
 
-#include "app/main_window.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "catalogue/aircraft_cfg.h"
 #include "catalogue/livery_cache.h"
 #include "catalogue/livery_db.h"

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/main_window.h"
-#include "app/run_flags.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
 #include "catalogue/livery_db.h"
 #include "foundation/file_utils.h"
 #include "foundation/meta_header.h"
