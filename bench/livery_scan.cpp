@@ -71,7 +71,8 @@ struct World {
                     s, airline, type, f);
             }
             if (f % 20 == 0) text = utf16le(text);
-            const auto folder = dir / fmt::format("pkg{}", f % 40) / "SimObjects" / "Airplanes" / fmt::format("ac{}", f);
+            const auto folder =
+                dir / fmt::format("pkg{}", f % 40) / "SimObjects" / "Airplanes" / fmt::format("ac{}", f);
             fs::create_directories(folder);
             std::ofstream(folder / "aircraft.cfg", std::ios::binary) << text;
             bytes += text.size();

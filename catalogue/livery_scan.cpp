@@ -4,14 +4,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <future>
+#include <memory>
 #include <thread>
 #include <unordered_map>
 
-#include "shell/display.h"
-#include "shell/run_flags.h"
-#include "shell/status_line.h"
 #include "catalogue/aircraft_cfg.h"
 #include "catalogue/livery_cache.h"
 #include "catalogue/livery_db.h"
@@ -25,6 +22,9 @@
 #include "foundation/settings.h"
 #include "foundation/tasks.h"
 #include "foundation/text_utils.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 
 namespace fs = std::filesystem;
 
@@ -36,7 +36,7 @@ std::atomic<std::int32_t> liveryTasks{0};
 bool scanStopped = false;
 
 // Folder names the walk never descends into, tested in the whole path text.
-constexpr std::string_view excludedFolderNames[] = {"airport",  "lvfr",      "mkstudios", "simwings", "fsdreamteam",
+constexpr std::string_view excludedFolderNames[] = {"airport",   "lvfr",     "mkstudios", "simwings", "fsdreamteam",
                                                     "navigraph", "flytampa", "inibuilds", "_CVT_"};
 constexpr std::size_t longestPathBytes = 250;
 
@@ -190,7 +190,8 @@ void lf_scanFolderForLiveries(std::uint32_t rootIndex, const std::string& root, 
         }
     } catch (const std::exception& e) {
         // The files found so far are still read.
-        gf_logError(fmt::format("liveries search in folder {} aborted because of iterator problem: {}", root, e.what()));
+        gf_logError(
+            fmt::format("liveries search in folder {} aborted because of iterator problem: {}", root, e.what()));
     }
 
     // At most one task per free slot; each reads files until none is left.
@@ -260,7 +261,8 @@ void lf_applyDbaseToLivery(LiveryRecord& record) {
         record.airline = wanted;
     }
     if (!reg->type.empty() && record.type != reg->type) {
-        dbaseConversions.push_back(fmt::format("{:80} {} model {} => {}", record.title, record.atcId, record.type, reg->type));
+        dbaseConversions.push_back(
+            fmt::format("{:80} {} model {} => {}", record.title, record.atcId, record.type, reg->type));
         record.type = reg->type;
     }
 }
@@ -344,8 +346,9 @@ void gf_scanLiveries() {
     }
     simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
     const bool automatic = LIG_AUTOMATIC.value.load();
-    gf_showStatus(fmt::format("Scanning {} for liveries ...", LIG_PRIORITIZE.value.load() && !automatic ? "prioritized " : ""),
-                  false);
+    gf_showStatus(
+        fmt::format("Scanning {} for liveries ...", LIG_PRIORITIZE.value.load() && !automatic ? "prioritized " : ""),
+        false);
     gf_log(fmt::format("\n++++++++++++++++++++++++ liveries scan {} starts ++++++++++++++++++++++++++++++++",
                        automatic ? "automatic" : "manual"));
 

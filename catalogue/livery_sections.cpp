@@ -90,7 +90,11 @@ void ivaoRegistration(const std::string& value, const std::string& title, std::s
 }
 
 // What one key's branch made of a line.
-enum class KeyStep { otherLine, taken, repeated };
+enum class KeyStep {
+    otherLine,
+    taken,
+    repeated
+};
 
 // atc_parking_types: the first value is kept (items trimmed, upper case); a second key repeats it.
 KeyStep parkingTypesStep(std::string_view line, std::string& parkingTypes) {
@@ -120,7 +124,9 @@ std::list<LiveryRecord> standardSection(std::uint32_t rootIndex, std::span<const
                                         const std::string& folder) {
     const std::string header(lines.front());
     std::string title, airline, atcId, parkingTypes, value;
-    const auto incomplete = [&](std::string_view tail) { lf_addIncompleteSection(fmt::format("{} {} {}", folder, header, tail)); };
+    const auto incomplete = [&](std::string_view tail) {
+        lf_addIncompleteSection(fmt::format("{} {} {}", folder, header, tail));
+    };
 
     for (const auto& line : trimmedSection(lines)) {
         // Title.
@@ -225,7 +231,9 @@ std::string ivaoAirline(const std::string& title, const std::string& type, bool 
 LiveryRecord ivaoSection(std::uint32_t rootIndex, std::span<const std::string_view> lines, const std::string& type,
                          const std::string& cfgPath, const std::string& folder) {
     const std::string header(lines.front());
-    const auto report = [&](std::string_view tail) { lf_addIncompleteSection(folder + " " + header + std::string(tail)); };
+    const auto report = [&](std::string_view tail) {
+        lf_addIncompleteSection(folder + " " + header + std::string(tail));
+    };
     const bool wMarked = contains(folder, "IVAO_B738WLfa") || contains(folder, "IVAO_B739WLfa") ||
                          contains(folder, "IVAO_A320wCFM") || contains(folder, "IVAO_A320wIAE") ||
                          contains(folder, "IVAO_A319fIAEw");

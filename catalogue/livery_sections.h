@@ -21,8 +21,7 @@ std::list<LiveryRecord> lf_procesFltSimSection(std::uint32_t rootIndex, std::spa
                                                const std::string& folder);
 // The empty record when the section yields nothing.
 LiveryRecord lf_procesIvaoFltSimSection(std::uint32_t rootIndex, std::span<const std::string_view> section,
-                                        const std::string& type, const std::string& cfgPath,
-                                        const std::string& folder);
+                                        const std::string& type, const std::string& cfgPath, const std::string& folder);
 
 // Indexes excludedTitles for the section rules; called after the list is filled and before the
 // sections are read (the scan does this on the run thread before it starts any task).

@@ -58,9 +58,10 @@ void writeSorted(std::list<std::string>& lines, const fs::path& path, const std:
 }  // namespace
 
 void lf_removeScanReports() {
-    const fs::path files[] = {scanReport::noFltsimCfgs(),    gf_liveryCachePath(),          scanReport::skippedOnPriority(),
-                              gf_inlineRegcodesPath(),       scanReport::invalidAirlines(), scanReport::invalidAircraft(),
-                              scanReport::modelFixes(),      scanReport::invalidCfgs(),     scanReport::incompleteSections()};
+    const fs::path files[] = {
+        scanReport::noFltsimCfgs(), gf_liveryCachePath(),          scanReport::skippedOnPriority(),
+        gf_inlineRegcodesPath(),    scanReport::invalidAirlines(), scanReport::invalidAircraft(),
+        scanReport::modelFixes(),   scanReport::invalidCfgs(),     scanReport::incompleteSections()};
     for (const auto& file : files) {
         std::error_code ec;
         fs::remove(file, ec);
@@ -69,7 +70,9 @@ void lf_removeScanReports() {
     // Removing the folder succeeds only when nothing else is left in it.
     std::error_code ec;
     if (fs::is_directory(dataNames::errorsFolder, ec)) fs::remove(dataNames::errorsFolder, ec);
-    if (ec) gf_log(fmt::format("problems with removing previous files: {}: {}", dataNames::errorsFolder.string(), ec.message()));
+    if (ec)
+        gf_log(fmt::format("problems with removing previous files: {}: {}", dataNames::errorsFolder.string(),
+                           ec.message()));
 }
 
 void lf_writeScanReports() {
@@ -84,14 +87,16 @@ void lf_writeScanReports() {
                             gf_pluralSuffix(count(invalidAircraft.size())), scanReport::invalidAircraft().string()));
     if (!modelFixes.empty() && writeReport(modelFixes, scanReport::modelFixes()))
         gf_log(fmt::format("{} code fixes, see {}", modelFixes.size(), scanReport::modelFixes().string()));
-    writeSorted(invalidCfgs, scanReport::invalidCfgs(),
-                fmt::format("{} invalid aircraft.cfg files, see {}", invalidCfgs.size(), scanReport::invalidCfgs().string()));
+    writeSorted(
+        invalidCfgs, scanReport::invalidCfgs(),
+        fmt::format("{} invalid aircraft.cfg files, see {}", invalidCfgs.size(), scanReport::invalidCfgs().string()));
     writeSorted(incompleteSections, scanReport::incompleteSections(),
                 fmt::format("{} incomplete [fltsim.x] sections, see {}", incompleteSections.size(),
                             scanReport::incompleteSections().string()));
     gf_log("\nInformation:");
-    writeSorted(noFltsimCfgs, scanReport::noFltsimCfgs(),
-                fmt::format("{} empty aircraft.cfg files, see {}", noFltsimCfgs.size(), scanReport::noFltsimCfgs().string()));
+    writeSorted(
+        noFltsimCfgs, scanReport::noFltsimCfgs(),
+        fmt::format("{} empty aircraft.cfg files, see {}", noFltsimCfgs.size(), scanReport::noFltsimCfgs().string()));
     if (!dbaseConversions.empty() && writeReport(dbaseConversions, scanReport::dbaseConversions()))
         gf_log(fmt::format("{} liveries updated with real live data from dbase, see {}", dbaseConversions.size(),
                            scanReport::dbaseConversions().string()));

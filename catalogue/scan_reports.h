@@ -12,14 +12,14 @@
 extern std::vector<std::string> dbaseConversions;
 
 namespace scanReport {
-std::filesystem::path noFltsimCfgs();       // info/AircraftCfgWithNoFltsimSection.txt
-std::filesystem::path dbaseConversions();   // info/AirlineModelConversions.txt
-std::filesystem::path skippedOnPriority();  // info/LiveriesSkippedOnPriority.txt
-std::filesystem::path invalidAirlines();    // errors/InvalidAirlineCodes.txt
-std::filesystem::path invalidAircraft();    // errors/InvalidAircraftCodes.txt
-std::filesystem::path modelFixes();         // errors/Fixes.txt
-std::filesystem::path invalidCfgs();        // errors/InvalidAircraftCfgFiles.txt
-std::filesystem::path incompleteSections(); // errors/IncompleFltsimSections.txt
+std::filesystem::path noFltsimCfgs();        // info/AircraftCfgWithNoFltsimSection.txt
+std::filesystem::path dbaseConversions();    // info/AirlineModelConversions.txt
+std::filesystem::path skippedOnPriority();   // info/LiveriesSkippedOnPriority.txt
+std::filesystem::path invalidAirlines();     // errors/InvalidAirlineCodes.txt
+std::filesystem::path invalidAircraft();     // errors/InvalidAircraftCodes.txt
+std::filesystem::path modelFixes();          // errors/Fixes.txt
+std::filesystem::path invalidCfgs();         // errors/InvalidAircraftCfgFiles.txt
+std::filesystem::path incompleteSections();  // errors/IncompleFltsimSections.txt
 }  // namespace scanReport
 
 // Removes the previous scan's report files and the scan cache, each on its own (a failure is logged and

@@ -15,10 +15,9 @@ LiveryRecord rec(const char* airline, const char* type, const char* title, const
     return LiveryRecord::make(airline, type, title, atc, cargo, 1);
 }
 
-const std::string encodingsText =
-    cfgText("icao_type_designator = \"B738\"",
-            {livery("KLM B738 Caf\xC3\xA9", "KLM", "PH-BXA"), livery("\xC3\x98rsted B738", "BAW"),
-             livery("Generic B738", "ZZZZ", "N12345")});
+const std::string encodingsText = cfgText(
+    "icao_type_designator = \"B738\"", {livery("KLM B738 Caf\xC3\xA9", "KLM", "PH-BXA"),
+                                        livery("\xC3\x98rsted B738", "BAW"), livery("Generic B738", "ZZZZ", "N12345")});
 
 }  // namespace
 
@@ -62,9 +61,12 @@ TEST_F(CfgReader, MalformedFilesNeverCrashTheReader) {
     };
     const std::vector<Case> cases{
         {"odd byte count", utf16 + "A", 3, nullptr},
-        {"utf16 cut short", toUtf16(encodingsText.substr(0, encodingsText.find("[FLTSIM.2]") + 4), false) + "A", 2, nullptr},
-        {"lone surrogate", utf16 + std::string("\x00\xD8", 2), 0, "conversion from error from utf16 to utf8, code: 1113"},
-        {"long line", cfgText("icao_type_designator = B738", {{"title = " + std::string(400000, '['), "icao_airline = KLM"}}), 1,
+        {"utf16 cut short", toUtf16(encodingsText.substr(0, encodingsText.find("[FLTSIM.2]") + 4), false) + "A", 2,
+         nullptr},
+        {"lone surrogate", utf16 + std::string("\x00\xD8", 2), 0,
+         "conversion from error from utf16 to utf8, code: 1113"},
+        {"long line",
+         cfgText("icao_type_designator = B738", {{"title = " + std::string(400000, '['), "icao_airline = KLM"}}), 1,
          nullptr},
         {"long header line", "[fltsim.0" + std::string(400000, '1') + "]\n", 0, nullptr},
         {"number overflows", "[fltsim.99999999999]\ntitle = x\n", 0, "fltsim num [fltsim.99999999999] incorrect"},
@@ -84,10 +86,18 @@ TEST_F(CfgReader, MalformedFilesNeverCrashTheReader) {
 
 TEST_F(CfgReader, SectionHeaders) {
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"[fltsim.0]", "0"},         {"  [FLTSIM.12]  ", "12"},    {"[FltSim.3]", "3"},
-        {"[fltsim.0] // c", "10000"}, {"[fltsim.]", "10000"},      {"[fltsim.x]", "10000"},
-        {"x [FLTSIM.4]", "10000"},   {"[Fltsim.x]", ""},           {"// [fltsim.0]", ""},
-        {"[GENERAL]", ""},           {"", ""},                     {"title=[fltsim.", "10000"},
+        {"[fltsim.0]", "0"},
+        {"  [FLTSIM.12]  ", "12"},
+        {"[FltSim.3]", "3"},
+        {"[fltsim.0] // c", "10000"},
+        {"[fltsim.]", "10000"},
+        {"[fltsim.x]", "10000"},
+        {"x [FLTSIM.4]", "10000"},
+        {"[Fltsim.x]", ""},
+        {"// [fltsim.0]", ""},
+        {"[GENERAL]", ""},
+        {"", ""},
+        {"title=[fltsim.", "10000"},
     };
     for (const auto& [line, number] : cases) EXPECT_EQ(lf_fltsimNumber(line), number) << line;
 }
@@ -111,9 +121,9 @@ TEST_F(CfgReader, NumberingChecks) {
     for (const auto& c : cases) {
         invalidCfgs.clear();
         EXPECT_EQ(lf_checkFltsimNumbers(views(c.lines), "P"), c.usable) << c.lines.front();
-        EXPECT_EQ(copy(invalidCfgs),
-                  c.invalidLine ? std::vector<std::string>{std::string("P contains ") + c.invalidLine}
-                                : std::vector<std::string>{})
+        EXPECT_EQ(copy(invalidCfgs), c.invalidLine
+                                         ? std::vector<std::string>{std::string("P contains ") + c.invalidLine}
+                                         : std::vector<std::string>{})
             << c.lines.front();
     }
     EXPECT_TRUE(noFltsimCfgs.empty());
@@ -130,14 +140,15 @@ TEST_F(CfgReader, AFileWithoutSectionsIsListedAndStillHasItsTypeChecked) {
 
 TEST_F(CfgReader, WhereASectionEnds) {
     // A '[' after the sixth character keeps the section open; "  [GENERAL]" and "// [" end it.
-    const std::string text = cfgText("icao_type_designator = B738",
-                                     {{"title = Open [old]", "icao_airline = KLM"},
-                                      {"title = Closed", "  [GENERAL]", "icao_airline = KLM"},
-                                      {"title = Comment", "// [", "icao_airline = KLM"}});
+    const std::string text =
+        cfgText("icao_type_designator = B738", {{"title = Open [old]", "icao_airline = KLM"},
+                                                {"title = Closed", "  [GENERAL]", "icao_airline = KLM"},
+                                                {"title = Comment", "// [", "icao_airline = KLM"}});
     const auto path = writeCfg("a/aircraft.cfg", text);
     EXPECT_EQ(readCfg(path), std::vector<LiveryRecord>{rec("KLM", "B738", "Open [old]")});
     EXPECT_EQ(incompleteSections.size(), 2u);
-    for (const auto& line : incompleteSections) EXPECT_NE(line.find("has no airline and no regcode info"), std::string::npos);
+    for (const auto& line : incompleteSections)
+        EXPECT_NE(line.find("has no airline and no regcode info"), std::string::npos);
 }
 
 TEST_F(CfgReader, StandardSectionRules) {
@@ -156,41 +167,105 @@ TEST_F(CfgReader, StandardSectionRules) {
     const std::vector<Case> cases{
         {"plain", "B738", {"title = A", "icao_airline = klm", "atc_id = PH-BXA"}, "KLM", "PH-BXA", false, ""},
         {"quoted title", "B738", {"title = \"B\" ", "icao_airline = KLM"}, "KLM", "", false, ""},
-        {"two titles", "B738", {"title = C", "title = C", "icao_airline = KLM"}, "", "", false,
+        {"two titles",
+         "B738",
+         {"title = C", "title = C", "icao_airline = KLM"},
+         "",
+         "",
+         false,
          "F [fltsim.0] has more than one title key"},
         {"ZZZZ", "B738", {"title = D", "icao_airline = ZZZZ", "atc_id = PH-BXA"}, "ZZZ", "", false, ""},
         {"empty quoted airline", "B738", {"title = E", "icao_airline = \"\""}, "ZZZ", "", false, ""},
         {"four letters with X", "B738", {"title = F", "icao_airline = klmx"}, "KLM", "", false, ""},
         {"four letters with C", "B738", {"title = G", "icao_airline = DLHC"}, "DLH", "", false, ""},
-        {"unknown airline, registration known", "B738", {"title = H", "icao_airline = XYZ", "atc_id = G-EUPA"}, "BAW",
-         "G-EUPA", false, "XYZ          in P [fltsim.0]"},
+        {"unknown airline, registration known",
+         "B738",
+         {"title = H", "icao_airline = XYZ", "atc_id = G-EUPA"},
+         "BAW",
+         "G-EUPA",
+         false,
+         "XYZ          in P [fltsim.0]"},
         {"RFO", "B738", {"title = I", "icao_airline = RFO"}, "", "", false, ""},
-        {"two airline keys", "B738", {"title = J", "icao_airline = KLM", "icao_airline = KLM"}, "", "", false,
+        {"two airline keys",
+         "B738",
+         {"title = J", "icao_airline = KLM", "icao_airline = KLM"},
+         "",
+         "",
+         false,
          "F [fltsim.0] has more than one icao_airline key"},
-        {"registration cut at ;", "B738", {"title = K", "icao_airline = DLH", "atc_id = D-ABCD;x"}, "DLH", "D-ABCD", false, ""},
-        {"two registrations", "B738", {"title = L", "icao_airline = DLH", "atc_id = D-ABC,D-XYZ"}, "DLH", "", false, ""},
+        {"registration cut at ;",
+         "B738",
+         {"title = K", "icao_airline = DLH", "atc_id = D-ABCD;x"},
+         "DLH",
+         "D-ABCD",
+         false,
+         ""},
+        {"two registrations",
+         "B738",
+         {"title = L", "icao_airline = DLH", "atc_id = D-ABC,D-XYZ"},
+         "DLH",
+         "",
+         false,
+         ""},
         {"wild card", "B738", {"title = M", "icao_airline = DLH", "atc_id = D-A*CD"}, "DLH", "", false, ""},
         {"13 characters", "B738", {"title = N", "icao_airline = DLH", "atc_id = D-ABCDEFGHIJK"}, "DLH", "", false, ""},
         {"4 characters", "B738", {"title = O", "icao_airline = DLH", "atc_id = D-AB"}, "DLH", "", false, ""},
-        {"two atc ids", "B738", {"title = P", "icao_airline = DLH", "atc_id = D-ABCD", "atc_id=D-ABCE"}, "", "", false,
+        {"two atc ids",
+         "B738",
+         {"title = P", "icao_airline = DLH", "atc_id = D-ABCD", "atc_id=D-ABCE"},
+         "",
+         "",
+         false,
          "F, [fltsim.0], has more than one atc_id key"},
-        {"gate and cargo", "B738", {"title = Q", "icao_airline = DHL", "atc_parking_types = GATE, CARGO"}, "DHL", "", false, ""},
+        {"gate and cargo",
+         "B738",
+         {"title = Q", "icao_airline = DHL", "atc_parking_types = GATE, CARGO"},
+         "DHL",
+         "",
+         false,
+         ""},
         {"cargo", "B738", {"title = R", "icao_airline = DHL", "atc_parking_types = cargo"}, "DHL", "", true, ""},
-        {"two parking keys", "B738", {"title = S", "atc_parking_types = GATE", "atc_parking_types = GATE"}, "", "", false,
+        {"two parking keys",
+         "B738",
+         {"title = S", "atc_parking_types = GATE", "atc_parking_types = GATE"},
+         "",
+         "",
+         false,
          "F [fltsim.0] has more than one atc_parking_types key"},
-        {"large without airline", "B738", {"title = T"}, "", "", false,
+        {"large without airline",
+         "B738",
+         {"title = T"},
+         "",
+         "",
+         false,
          "\"F\" \"[fltsim.0]\" has no airline and no regcode info"},
         {"light without airline", "C172", {"title = Cessna N172 U"}, "PVT", "N172", false, ""},
-        {"large, unknown registration", "B738", {"title = V", "atc_id = D-UNKN"}, "", "", false,
+        {"large, unknown registration",
+         "B738",
+         {"title = V", "atc_id = D-UNKN"},
+         "",
+         "",
+         false,
          "\"F\" \"[fltsim.0]\" has no airline and its regcode is not in my dbase (very old liv?)"},
         {"light, unknown registration", "C172", {"title = W", "atc_id = D-UNKN"}, "PVT", "D-UNKN", false, ""},
-        {"registration without airline", "B738", {"title = W2", "atc_id = D-EMPT"}, "", "", false,
+        {"registration without airline",
+         "B738",
+         {"title = W2", "atc_id = D-EMPT"},
+         "",
+         "",
+         false,
          "\"F\" \"[fltsim.0]\" has no airline and its regcode is not in my dbase (very old liv?)"},
         {"stub", "B738", {"title = X-STUB", "icao_airline = KLM"}, "", "", false, ""},
         {"fenix", "A320", {"title = FenixA320 DLH", "icao_airline = DLH"}, "", "", false, ""},
         {"excluded", "B738", {"title = Do not use", "icao_airline = KLM"}, "", "", false, ""},
         {"no title", "B738", {"icao_airline = KLM", "", "// end"}, "", "", false, "F [fltsim.0] misses title"},
-        {"title again", "B738", {"title = A", "icao_airline = KLM"}, "", "", false, "F [fltsim.0] title \"A\" already exists"},
+        {"title again",
+         "B738",
+         {"title = A", "icao_airline = KLM"},
+         "",
+         "",
+         false,
+         "F [fltsim.0] title \"A\" already exists"},
     };
     for (const auto& c : cases) {
         incompleteSections.clear();
@@ -238,10 +313,11 @@ TEST_F(CfgReader, IvaoPackages) {
                                              LiveryRecord::make("KLM", "B738", "B738W KLM Royal", "", false, 2)};
     EXPECT_EQ(std::vector<LiveryRecord>(records.begin(), records.end()), expected);
     incompleteSections.sort();
-    EXPECT_EQ(copy(incompleteSections),
-              (std::vector<std::string>{folderText + " [FLTSIM.4] misses airlinecode in title: Boeing none, and no regcode",
-                                        folderText + " [FLTSIM.5] misses title",
-                                        (dir / folder / "texture.MISSING").string() + " [FLTSIM.1] does not exist"}));
+    EXPECT_EQ(
+        copy(incompleteSections),
+        (std::vector<std::string>{folderText + " [FLTSIM.4] misses airlinecode in title: Boeing none, and no regcode",
+                                  folderText + " [FLTSIM.5] misses title",
+                                  (dir / folder / "texture.MISSING").string() + " [FLTSIM.1] does not exist"}));
     EXPECT_EQ(copy(invalidAirlines), std::vector<std::string>{"XYZ          in " + path.string() + " [FLTSIM.2]"});
 
     const auto elsewhere = writeCfg("Community/other/SimObjects/Airplanes/IVAO_B738/aircraft.cfg", text);
@@ -258,16 +334,33 @@ TEST_F(CfgReader, IcaoTypeOfAFile) {
         const char* listed;  // start of the one report line (any list), or ""
     };
     const std::vector<Case> cases{
-        {"designator quoted", {"icao_type_designator = \"B738\"", "base_container = ..\\Asobo_C172sp_classic"}, "P", "B738", ""},
+        {"designator quoted",
+         {"icao_type_designator = \"B738\"", "base_container = ..\\Asobo_C172sp_classic"},
+         "P",
+         "B738",
+         ""},
         {"designator cut to 4", {"icao_type_designator = b737800"}, "P", "B737", ""},
-        {"designator fixed", {"icao_type_designator = a20n"}, "P", "A32", "Model fix: A20N found in P changed into A32"},
-        {"designator unknown", {"icao_type_designator = B7", "base_container = ..\\Asobo_C172sp_classic"}, "P", "",
+        {"designator fixed",
+         {"icao_type_designator = a20n"},
+         "P",
+         "A32",
+         "Model fix: A20N found in P changed into A32"},
+        {"designator unknown",
+         {"icao_type_designator = B7", "base_container = ..\\Asobo_C172sp_classic"},
+         "P",
+         "",
          "B7               in P"},
         {"base container", {"base_container = \"..\\Asobo_C172sp_classic\""}, "P", "C172", ""},
         {"base container, other separator", {"base_container = ../Asobo_C172sp_classic"}, "P", "C172", ""},
-        {"base container, other case", {"base_container = ..\\asobo_c172sp_classic"}, "P", "",
+        {"base container, other case",
+         {"base_container = ..\\asobo_c172sp_classic"},
+         "P",
+         "",
          "Line icao_type_designator= is missing in [General] section of P"},
-        {"base container too short", {"base_container = .."}, "P", "",
+        {"base container too short",
+         {"base_container = .."},
+         "P",
+         "",
          "Line icao_type_designator= is missing in [General] section of P"},
         {"pmdg", {"[GENERAL]"}, "x/pmdg-aircraft-77w/aircraft.cfg", "", ""},
     };

@@ -3,12 +3,12 @@
 #include <atomic>
 #include <thread>
 
-#include "shell/display.h"
-#include "shell/run_flags.h"
 #include "catalogue/livery_db.h"
 #include "foundation/file_utils.h"
 #include "foundation/meta_header.h"
 #include "scan_fixture.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
 
 using namespace cattest;
 
@@ -51,11 +51,11 @@ protected:
                 sections.push_back(livery(fmt::format("Livery {} {} \xC3\xA9", i, s), airlines[(i + s) % 3]));
             std::string text = cfgText(std::string("icao_type_designator = ") + types[i % 4], sections);
             switch (i % 5) {
-                case 1: text = toUtf16(text, false); break;
-                case 2: text = toUtf16(withCrlf(text), true); break;
-                case 3: text = toCp1252(withCrlf(text)); break;
-                case 4: text = "\xEF\xBB\xBF" + text; break;
-                default: break;
+            case 1: text = toUtf16(text, false); break;
+            case 2: text = toUtf16(withCrlf(text), true); break;
+            case 3: text = toCp1252(withCrlf(text)); break;
+            case 4: text = "\xEF\xBB\xBF" + text; break;
+            default: break;
             }
             entries.emplace_back(fmt::format("pkg{}/SimObjects/Airplanes/a{}", i % 7, i), text);
         }
@@ -68,8 +68,10 @@ TEST_F(LiveryScan, AutomaticRootsFollowThePackageOrder) {
     for (const char* name : {"user-aitraffic-mine", "justflight-fstraffic-module", "fsltl-traffic-base_CVT_x",
                              "fsltl-traffic-base", "aig-aitraffic-oci-beta", "other"})
         fs::create_directories(community / name);
-    const std::string A = (community / "aig-aitraffic-oci-beta").string(), F = (community / "fsltl-traffic-base").string(),
-                      J = (community / "justflight-fstraffic-module").string(), U = (community / "user-aitraffic-mine").string();
+    const std::string A = (community / "aig-aitraffic-oci-beta").string(),
+                      F = (community / "fsltl-traffic-base").string(),
+                      J = (community / "justflight-fstraffic-module").string(),
+                      U = (community / "user-aitraffic-mine").string();
     const std::vector<LiveryRoots> expected{{A, F, J, U}, {A, J, F, U}, {F, A, J, U},
                                             {F, J, A, U}, {J, A, F, U}, {J, F, A, U}};
     for (int order = 1; order <= 6; ++order) {
@@ -79,7 +81,8 @@ TEST_F(LiveryScan, AutomaticRootsFollowThePackageOrder) {
     EXPECT_TRUE(logHas("Automatic FSLTL scan found folder: \"" + F + "\""));
 
     const auto onlyTwo = dir / "Community2";
-    for (const char* name : {"user-aitraffic", "aig-aitraffic-oci_CVT_", "aig-aitraffic-oci"}) fs::create_directories(onlyTwo / name);
+    for (const char* name : {"user-aitraffic", "aig-aitraffic-oci_CVT_", "aig-aitraffic-oci"})
+        fs::create_directories(onlyTwo / name);
     AI_PACKAGE_ORDER.value = 6;
     EXPECT_EQ(lf_automaticRoots(onlyTwo),
               (LiveryRoots{(onlyTwo / "aig-aitraffic-oci").string(), (onlyTwo / "user-aitraffic").string()}));
@@ -133,9 +136,10 @@ TEST_F(LiveryScan, TheWalkSkipsExcludedAndLongPathsAndFindsAnyCase) {
 
 TEST_F(LiveryScan, ACompleteScanWritesTheCacheSwitchesTheScanOffAndBuilds) {
     MSFS_2020.value = false;
-    const auto first = makeRoot("first", {{"a", oneLivery("A320", "LH one", "DLH", "D-ABCD")},
-                                          {"b", cfgText("icao_type_designator = B738",
-                                                        {livery("KLM two", "KLM", "", "CARGO"), livery("KLM one", "KLM")})}});
+    const auto first =
+        makeRoot("first", {{"a", oneLivery("A320", "LH one", "DLH", "D-ABCD")},
+                           {"b", cfgText("icao_type_designator = B738",
+                                         {livery("KLM two", "KLM", "", "CARGO"), livery("KLM one", "KLM")})}});
     const auto second = makeRoot("second", {{"a", oneLivery("A320", "LH one", "DLH")}});
     useManualRoots({first, second});
     gf_scanLiveries();
@@ -144,10 +148,10 @@ TEST_F(LiveryScan, ACompleteScanWritesTheCacheSwitchesTheScanOffAndBuilds) {
               std::string::npos);
     EXPECT_EQ(simFamilyName.get(), "MSFS2024");
     EXPECT_NE(readText(gf_liveryCachePath()).find("<info name=\"MSFS\" value=\"2024\""), std::string::npos);
-    EXPECT_EQ(cacheLines(), (std::vector<std::string>{
-                                "\t<liv airl=\"DLH\" type=\"A320\" title=\"LH one\" atcid=\"D-ABCD\" />",
-                                "\t<liv airl=\"KLM\" type=\"B738\" title=\"KLM one\" />",
-                                "\t<liv airl=\"KLM\" type=\"B738\" cargo=\"true\" title=\"KLM two\" />"}));
+    EXPECT_EQ(cacheLines(),
+              (std::vector<std::string>{"\t<liv airl=\"DLH\" type=\"A320\" title=\"LH one\" atcid=\"D-ABCD\" />",
+                                        "\t<liv airl=\"KLM\" type=\"B738\" title=\"KLM one\" />",
+                                        "\t<liv airl=\"KLM\" type=\"B738\" cargo=\"true\" title=\"KLM two\" />"}));
     // The second root's copy of a title is a duplicate, never a second livery.
     EXPECT_TRUE(logHas("0 liveries found in " + second.string()));
     EXPECT_TRUE(logHas("3 in total"));
@@ -162,9 +166,11 @@ TEST_F(LiveryScan, ACompleteScanWritesTheCacheSwitchesTheScanOffAndBuilds) {
 }
 
 TEST_F(LiveryScan, PriorityKeepsTheFirstRootOfEachAirlineAndType) {
-    const auto first = makeRoot("first", {{"a", oneLivery("A320", "LH1", "DLH")}, {"b", oneLivery("A319", "BA1", "BAW")}});
-    const auto second = makeRoot("second", {{"a", cfgText("icao_type_designator = A320", {livery("LH2", "DLH"), livery("LH3", "DLH")})},
-                                            {"b", oneLivery("B738", "KL2", "KLM")}});
+    const auto first =
+        makeRoot("first", {{"a", oneLivery("A320", "LH1", "DLH")}, {"b", oneLivery("A319", "BA1", "BAW")}});
+    const auto second =
+        makeRoot("second", {{"a", cfgText("icao_type_designator = A320", {livery("LH2", "DLH"), livery("LH3", "DLH")})},
+                            {"b", oneLivery("B738", "KL2", "KLM")}});
     useManualRoots({first, second});
     LIG_PRIORITIZE.value = true;
     gf_scanLiveries();
@@ -194,12 +200,15 @@ TEST_F(LiveryScan, ReferenceDatabaseFixes) {
     };
     const std::string pad(76, ' ');
     const std::vector<Case> cases{
-        {LiveryRecord::make("DLH", "B738", "T1", "G-EUPA"), LiveryRecord::make("KLM", "A319", "T1", "G-EUPA"),
+        {LiveryRecord::make("DLH", "B738", "T1", "G-EUPA"),
+         LiveryRecord::make("KLM", "A319", "T1", "G-EUPA"),
          {"T1" + pad + "   G-EUPA airl DLH => KLM", "T1" + pad + "   G-EUPA model B738 => A319"}},
-        {LiveryRecord::make("GEC", "MD11", "T2", "D-ALCA"), LiveryRecord::make("GEC", "MD11", "T2", "D-ALCA", true),
+        {LiveryRecord::make("GEC", "MD11", "T2", "D-ALCA"),
+         LiveryRecord::make("GEC", "MD11", "T2", "D-ALCA", true),
          {"T2" + pad + "   D-ALCA cargo false => true"}},
         {LiveryRecord::make("BAW", "A319", "T3", "D-NOAI"), LiveryRecord::make("BAW", "A319", "T3", "D-NOAI"), {}},
-        {LiveryRecord::make("KLM", "B738", "T4", "D-NOTY"), LiveryRecord::make("DLH", "B738", "T4", "D-NOTY", true),
+        {LiveryRecord::make("KLM", "B738", "T4", "D-NOTY"),
+         LiveryRecord::make("DLH", "B738", "T4", "D-NOTY", true),
          {"T4" + pad + "   D-NOTY cargo false => true", "T4" + pad + "   D-NOTY airl KLM => DLH"}},
         {LiveryRecord::make("KLM", "B738", "T5", ""), LiveryRecord::make("KLM", "B738", "T5", ""), {}},
         {LiveryRecord::make("KLM", "B738", "T6", "X-UNKN"), LiveryRecord::make("KLM", "B738", "T6", "X-UNKN"), {}},
@@ -220,14 +229,16 @@ TEST_F(LiveryScan, ReportsOfAScan) {
     writeText(scanReport::noFltsimCfgs(), "old");
     writeText(scanReport::modelFixes() / "blocker", "x");
     writeText(scanReport::dbaseConversions(), "kept");
-    const auto root = makeRoot("root", {
-        {"a", cfgText("icao_type_designator = C172", {livery("Bad airline 1", "XYZ"), livery("Bad airline 2", "QQQ", "D-ABCD")})},
-        {"b", oneLivery("A20N", "Fixed type", "DLH", "G-EUPA")},
-        {"c", oneLivery("ZZZZ", "Unknown type", "DLH")},
-        {"d", "[GENERAL]\nicao_type_designator = A320\n"},
-        {"e", "[fltsim.1]\ntitle = x\n"},
-        {"f", cfgText("icao_type_designator = A320", {{"icao_airline = DLH"}})},
-    });
+    const auto root =
+        makeRoot("root", {
+                             {"a", cfgText("icao_type_designator = C172",
+                                           {livery("Bad airline 1", "XYZ"), livery("Bad airline 2", "QQQ", "D-ABCD")})},
+                             {"b", oneLivery("A20N", "Fixed type", "DLH", "G-EUPA")},
+                             {"c", oneLivery("ZZZZ", "Unknown type", "DLH")},
+                             {"d", "[GENERAL]\nicao_type_designator = A320\n"},
+                             {"e", "[fltsim.1]\ntitle = x\n"},
+                             {"f", cfgText("icao_type_designator = A320", {{"icao_airline = DLH"}})},
+                         });
     useManualRoots({root});
     gf_scanLiveries();
     EXPECT_TRUE(logHas("problems with removing previous files: "));
@@ -240,14 +251,17 @@ TEST_F(LiveryScan, ReportsOfAScan) {
     EXPECT_TRUE(logHas("1 incomplete [fltsim.x] sections, see " + scanReport::incompleteSections().string()));
     EXPECT_TRUE(logHas("\nInformation:\n"));
     EXPECT_TRUE(logHas("1 empty aircraft.cfg files, see " + scanReport::noFltsimCfgs().string()));
-    EXPECT_TRUE(logHas("2 liveries updated with real live data from dbase, see " + scanReport::dbaseConversions().string()));
+    EXPECT_TRUE(
+        logHas("2 liveries updated with real live data from dbase, see " + scanReport::dbaseConversions().string()));
     const auto airlines = readLines(scanReport::invalidAirlines());
     ASSERT_EQ(airlines.size(), 2u);
     EXPECT_EQ(airlines[0].substr(0, 16), "QQQ          in ");
     EXPECT_EQ(airlines[1].substr(0, 16), "XYZ          in ");
     EXPECT_EQ(readLines(scanReport::invalidCfgs()),
-              std::vector<std::string>{(root / "e" / "aircraft.cfg").string() + " contains non-consecutive [fltsim.x] numbers at .x=1"});
-    EXPECT_EQ(readLines(scanReport::invalidAircraft()), std::vector<std::string>{"ZZZZ             in " + (root / "c" / "aircraft.cfg").string()});
+              std::vector<std::string>{(root / "e" / "aircraft.cfg").string() +
+                                       " contains non-consecutive [fltsim.x] numbers at .x=1"});
+    EXPECT_EQ(readLines(scanReport::invalidAircraft()),
+              std::vector<std::string>{"ZZZZ             in " + (root / "c" / "aircraft.cfg").string()});
     EXPECT_EQ(readLines(scanReport::dbaseConversions()).size(), 2u);
     EXPECT_EQ(cacheTitles(), (std::vector<std::string>{"Fixed type", "Bad airline 1", "Bad airline 2"}));
     EXPECT_TRUE(fs::exists(scanReport::modelFixes() / "blocker"));
