@@ -216,7 +216,10 @@ RunServices gf_defaultRunServices() {
     if (const std::optional<Airport> airport = gf_findAirport(icao))
       gf_setDestination(airport->icao, airport->latitude, airport->longitude);
   };
-  p.scanLiveries = [] { gf_scanLiveries(); };
+  p.scanLiveries = [] {
+    gf_setCommunityFolderSource([] { return gf_officialPath("Community"); });
+    gf_scanLiveries();
+  };
   p.readDatabase = [] { gf_readDatabase(); };
   p.readAirports = [] { gf_readAirports(); };
   p.scanAddonAirports = [] { gf_scanAddonAirports(); };
