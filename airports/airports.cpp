@@ -1,7 +1,7 @@
 #include "airports/airports.h"
 
 std::vector<Airport> airportList;
-int addonAirportsFound = 0;
+std::atomic<int> addonAirportsFound{0};
 
 void gf_readAirports() { airportList.clear(); }
 
@@ -12,3 +12,5 @@ std::optional<Airport> gf_findAirport(std::string_view icao) {
 }
 
 void gf_scanAddonAirports() {}
+
+void gf_resetAddonAirportScan() { addonAirportsFound = 0; }

@@ -2,6 +2,7 @@
 // Known airports: the airport list that the run preparation loads and the destination and park-airport
 // code search. The list loads nothing, so no airport is ever found.
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,4 +29,8 @@ std::optional<Airport> gf_findAirport(std::string_view icao);
 void gf_scanAddonAirports();
 
 // Number of add-on airports found by the last scan (shown in the status panel).
-extern int addonAirportsFound;
+extern std::atomic<int> addonAirportsFound;
+
+// Forgets what the add-on airport scan found (the simulator was switched): its state flags, its list of
+// scanned airports and the count shown. The next run with SCAN_AIRPORTS on scans again.
+void gf_resetAddonAirportScan();

@@ -165,7 +165,7 @@ bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status)
     const GeoBox& box = reader.parkedBox;
     const std::string body =
         fmt::format("GUID={}&top={:.2F}&bottom={:.2F}&left={:.2F}&right={:.2F}&querytype=parkedtraffic&toffset={}",
-                    gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset);
+                    gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset.load());
     const CURLcode rc = post.perform(body);
     if (rc != CURLE_OK) {
         gf_logError(fmt::format("{} curl parkedtraffic code_pt: {}", gf_timeText(gf_unixTime()), curl_easy_strerror(rc)));

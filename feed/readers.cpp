@@ -67,7 +67,7 @@ std::string lf_liveBody(const TrafficReader& reader)
 {
     const GeoBox box = reader.liveBoxCopy();
     return fmt::format("GUID={}&top={:.2F}&bottom={:.2F}&left={:.2F}&right={:.2F}&querytype=locationtraffic&toffset={}",
-                       gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset);
+                       gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset.load());
 }
 
 std::int32_t lf_statusOf(const nlohmann::json& reply)
@@ -166,7 +166,7 @@ bool WeatherReader::receive(std::int32_t& code)
                     altitude < 1.0 || !std::isfinite(altitude) ? 0 : static_cast<std::int64_t>(altitude);
                 const std::string body = fmt::format(
                     "GUID={}&querytype=locwx&toffset={}&lat={:.4F}&lon={:.4F}&alt={}&airports={}", gf_formEncode(guid),
-                    toffset, position.latitude, position.longitude, altitudeFt, gf_formEncode(metarIcao));
+                    toffset.load(), position.latitude, position.longitude, altitudeFt, gf_formEncode(metarIcao));
                 const CURLcode rc = post.perform(body);
                 if (rc != CURLE_OK) {
                     if (readerStop.load() == 0)

@@ -384,7 +384,7 @@ bool lf_getNearestMetar(std::int32_t& status)
         if (post) {
             const LatLon position = trafficReader.ownPositionCopy();
             const std::string body = fmt::format("GUID={}&toffset={}&lat={:.4F}&lon={:.4F}", gf_formEncode(w.guid),
-                                                 w.toffset, position.latitude, position.longitude);
+                                                 w.toffset.load(), position.latitude, position.longitude);
             const CURLcode rc = post.perform(body);
             if (rc != CURLE_OK) {
                 if (w.readerStop.load() == 0)

@@ -30,6 +30,10 @@ class WindowFixture : public ::testing::Test {
     sandbox.emplace(Sandbox::Options{.openLog = false, .resetSettings = false});
     folder = sandbox->program();
     resetAll();
+    openWindow();
+  }
+  // The headless main window; a fixture for the real window opens its own.
+  virtual void openWindow() {
     ASSERT_TRUE(initInstance("Vexa", ui::Backend::headless));
     window = gf_headlessWindow();
     ASSERT_NE(window, nullptr);
