@@ -17,6 +17,7 @@
 #include "engine/static_parking.h"
 #include "engine/upkeep.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/livery_matching.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
 #include "tests/common/engine_harness.h"
@@ -453,6 +454,26 @@ TEST_F(Notices, SpawnGateKeepsTheFeedsTypeAndAirlineWhereTheRegistrationTableHas
     registrationTable.erase(std::string("DAXYZ"));
 }
 
+// A respawn to a registration the table does not list drops the cargo wish of the old one.
+TEST_F(Notices, SpawnGateForgetsTheCargoWishWhenTheTableHasNoEntry) {
+    TrafficRecord r = EngineHarness::record(0x3c0002, "DLH8", "A320", 47.0, 8.0, 5000, 250, 90, 100);
+    r.identity.airline = "DLH";
+    r.identity.registration = "DNOTLISTED";
+    SimAircraft head;
+    gf_makeAiRecord(head, r);
+    head.id = 0x3c0002;
+    liveList.emplace_back(streamPointOf(r), head, 100.0);
+    LiveAircraft& ac = liveList.back();
+    ac.cargoWanted = 1;  // wished for by the registration it flew before
+    ac.stream.front().tick = engineTick.load();
+    StreamPoint next = ac.stream.front();
+    next.longitude += 0.01;
+    next.tick += 100;
+    ac.stream.push_back(next);
+    lf_spawnGate(ac);
+    EXPECT_EQ(ac.cargoWanted, 0);
+}
+
 TEST_F(Notices, StandOfAnAircraftThatNeverGotThereIsFreedAndObjectIdZeroMatchesNothing) {
     currentStands.emplace_back("B1", std::vector<StandOption>{}, 47.0, 8.0, 0.0, 20.0, 1, 1, 1);
     currentStands.back().id = 9;
@@ -490,7 +511,9 @@ TEST_F(Notices, RunCleanUpForgetsTheGhostsOfTheRun) {
     removedGhosts.push_back("DLH1_");
     standCheckList.push_back(0x3c0004);
     rememberedLiveries[0x3c0004] = "Test Livery";
+    noMatchKeys.insert("DLH A320 DAIPB");
     gf_cleanupSessionContainers();
+    EXPECT_TRUE(noMatchKeys.empty()) << "an aircraft without a livery in this run may find one in the next";
     EXPECT_TRUE(removedGhosts.empty());
     EXPECT_TRUE(standCheckList.empty());
     EXPECT_TRUE(rememberedLiveries.empty()) << "views into a catalogue that may be rebuilt";
