@@ -45,6 +45,24 @@ protected:
         ac.setPhase(MovementPhase::Flying);
         return ac;
     }
+    // A buffered live aircraft of an airline and registration with two points, ready for the spawn gate.
+    LiveAircraft& atTheGate(uint32_t hexid, const std::string& callsign, const std::string& airline,
+                            const std::string& registration) {
+        TrafficRecord r = EngineHarness::record(hexid, callsign, "A320", 47.0, 8.0, 5000, 250, 90, 100);
+        r.identity.airline = airline;
+        r.identity.registration = registration;
+        SimAircraft head;
+        gf_makeAiRecord(head, r);
+        head.id = hexid;
+        liveList.emplace_back(streamPointOf(r), head, 100.0);
+        LiveAircraft& ac = liveList.back();
+        ac.stream.front().tick = engineTick.load();
+        StreamPoint next = ac.stream.front();
+        next.longitude += 0.01;
+        next.tick += 100;
+        ac.stream.push_back(next);
+        return ac;
+    }
     static std::string read(const std::filesystem::path& p) {
         std::ifstream f(p, std::ios::binary);
         std::stringstream s;
@@ -434,19 +452,7 @@ TEST_F(Notices, ActiveAircraftWithoutObjectIdLeavesTheListInTheSameTick) {
 
 TEST_F(Notices, SpawnGateKeepsTheFeedsTypeAndAirlineWhereTheRegistrationTableHasNone) {
     registrationTable["DAXYZ"] = DbaseReg{"", "", "", true};
-    TrafficRecord r = EngineHarness::record(0x3c0001, "DLH9", "A320", 47.0, 8.0, 5000, 250, 90, 100);
-    r.identity.airline = "DLH";
-    r.identity.registration = "DAXYZ";
-    SimAircraft head;
-    gf_makeAiRecord(head, r);
-    head.id = 0x3c0001;
-    liveList.emplace_back(streamPointOf(r), head, 100.0);
-    LiveAircraft& ac = liveList.back();
-    ac.stream.front().tick = engineTick.load();
-    StreamPoint next = ac.stream.front();
-    next.longitude += 0.01;
-    next.tick += 100;
-    ac.stream.push_back(next);
+    LiveAircraft& ac = atTheGate(0x3c0001, "DLH9", "DLH", "DAXYZ");
     lf_spawnGate(ac);
     EXPECT_EQ(ac.identity.airline, "DLH");
     EXPECT_EQ(ac.identity.icaoType, "A320");
@@ -456,20 +462,8 @@ TEST_F(Notices, SpawnGateKeepsTheFeedsTypeAndAirlineWhereTheRegistrationTableHas
 
 // A respawn to a registration the table does not list drops the cargo wish of the old one.
 TEST_F(Notices, SpawnGateForgetsTheCargoWishWhenTheTableHasNoEntry) {
-    TrafficRecord r = EngineHarness::record(0x3c0002, "DLH8", "A320", 47.0, 8.0, 5000, 250, 90, 100);
-    r.identity.airline = "DLH";
-    r.identity.registration = "DNOTLISTED";
-    SimAircraft head;
-    gf_makeAiRecord(head, r);
-    head.id = 0x3c0002;
-    liveList.emplace_back(streamPointOf(r), head, 100.0);
-    LiveAircraft& ac = liveList.back();
+    LiveAircraft& ac = atTheGate(0x3c0002, "DLH8", "DLH", "DNOTLISTED");
     ac.cargoWanted = 1;  // wished for by the registration it flew before
-    ac.stream.front().tick = engineTick.load();
-    StreamPoint next = ac.stream.front();
-    next.longitude += 0.01;
-    next.tick += 100;
-    ac.stream.push_back(next);
     lf_spawnGate(ac);
     EXPECT_EQ(ac.cargoWanted, 0);
 }
