@@ -48,7 +48,7 @@ void lf_handOver(TrafficReader& reader, std::uint32_t delaySec)
     reader.lastFeedTimestamp.store(stamp);
     reader.records.clear();
     // A crowded answer does not keep its memory for the rest of the run.
-    if (reader.records.capacity() > 4096) {
+    if (reader.records.capacity() > 1024) {
         std::vector<TrafficRecord>().swap(reader.records);
         reader.records.reserve(384);
     }
