@@ -476,6 +476,10 @@ TEST_F(StartRunThreads, FirstWeatherRequestsAskForTheUsersPosition) {
   simRunning.store(1);
   lf_startRun();
 
+  // The first pressure, from the station near the user.
+  const auto qnhBy = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (qnhHpa.load() == 1013 && std::chrono::steady_clock::now() < qnhBy)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   weatherReader.readerStop.store(1);
   trafficReader.readerStop.store(1);
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
