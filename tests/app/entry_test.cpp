@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "foundation/log.h"
 #include "platform/os/os.h"
 

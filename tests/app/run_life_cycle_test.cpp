@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/main_window.h"
+#include "shell/display.h"
 #include "feed/credential.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
