@@ -7,8 +7,7 @@
 #include "foundation/log.h"
 #include "tests/fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto path = fuzz::writeInput("RealTraffic.lic", data, size);
     try {
         (void)lf_readRtCredential(path);
@@ -17,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         gf_findRtCredential();
-    } catch (const ovk::UserErrorException&) {
-    }
+    } catch (const ovk::UserErrorException&) {}
     rtCredential.clear();
     return 0;
 }

@@ -6,8 +6,7 @@
 #include "catalogue/reference_db.h"
 #include "tests/fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto path = fuzz::writeInput("input/temp2.xml", data, size);
     try {
         gf_readDatabaseFile(path.string());

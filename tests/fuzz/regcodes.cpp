@@ -7,10 +7,8 @@
 #include "catalogue/regcodes.h"
 #include "tests/fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size == 0)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
     std::list<RegcodeEntry> entries;
     if (data[0] % 2 == 0) {
         const auto path = fuzz::writeInput("input/AIG-regcodes.xml", data + 1, size - 1);

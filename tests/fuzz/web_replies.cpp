@@ -18,8 +18,7 @@
 
 namespace {
 
-rtstub::Server& service()
-{
+rtstub::Server& service() {
     static rtstub::Server* server = [] {
         fuzz::sandbox();
         static ManualClock clock{1700000000};
@@ -38,26 +37,22 @@ rtstub::Server& service()
     return *server;
 }
 
-void reply(const char* endpoint, std::string body)
-{
+void reply(const char* endpoint, std::string body) {
     rtstub::ScriptedReply r;
     r.body = std::move(body);
     service().script(endpoint, r);
 }
 
-void status(const char* endpoint, int code)
-{
+void status(const char* endpoint, int code) {
     rtstub::ScriptedReply r;
     r.status = code;
     service().script(endpoint, r);
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size == 0)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
     rtstub::Server& stub = service();
     stub.clearScripts();
     stub.clearRequests();
@@ -69,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t code = 0;
     try {
         switch (data[0] % 7) {
-        case 0: // live traffic after a plain buffered answer; a 401 ends the loop
+        case 0:  // live traffic after a plain buffered answer; a 401 ends the loop
             status("traffic", 200);
             reply("traffic", std::move(body));
             status("traffic", 401);
@@ -83,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             reply("traffic", std::move(body));
             gf_readParkedTraffic();
             break;
-        case 3: // weather between two METAR answers; the second ends the loop
+        case 3:  // weather between two METAR answers; the second ends the loop
             status("nearestmetar", 200);
             reply("weather", std::move(body));
             status("nearestmetar", 401);
