@@ -47,6 +47,11 @@ void lf_handOver(TrafficReader& reader, std::uint32_t delaySec)
     gf_mergeTrafficRecords(reader.records, delaySec, stamp);
     reader.lastFeedTimestamp.store(stamp);
     reader.records.clear();
+    // A crowded answer does not keep its memory for the rest of the run.
+    if (reader.records.capacity() > 1024) {
+        std::vector<TrafficRecord>().swap(reader.records);
+        reader.records.reserve(384);
+    }
 }
 
 // Parses every 48-element member of an object of aircraft arrays.
@@ -270,7 +275,7 @@ bool TrafficReader::buffer(std::int32_t& code)
         curl_easy_cleanup(curl);
         curl = nullptr;
     }
-    gf_sleepFor(std::chrono::milliseconds(rrl.load()));
+    lf_waitMs(*this, rrl.load());
     if (readerStop.load() != 0)
         code = stopCode;
     return result;
