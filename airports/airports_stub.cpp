@@ -1,22 +1,12 @@
 #include "airports/airports.h"
+#include "airports/apf_reader.h"
+#include "airports/learned.h"
 #include "airports/current_airport.h"
 #include "airports/parking.h"
-
-std::vector<Airport> airportList;
-int addonAirportsFound = 0;
-
-void gf_readAirports() { airportList.clear(); }
-
-std::optional<Airport> gf_findAirport(std::string_view icao) {
-  for (const Airport& a : airportList)
-    if (a.icao == icao) return a;
-  return std::nullopt;
-}
 
 void gf_scanAddonAirports() {}
 
 CurrentAirport currentAirport;
-std::vector<ParkPos> currentStands;
 std::uint8_t standsLoaded = 0;
 std::list<ParkAirportEntry> parkAirports;
 std::vector<LearnedStand> learnedStands;
@@ -24,25 +14,12 @@ std::atomic<std::uint8_t> parkingActive{0};
 std::uint8_t airportFileChanged = 0;
 std::int32_t generalMaxLive = 0;
 
-ParkPos::ParkPos(std::string standName, std::vector<StandOption> planOptions, double lat, double lon,
-                 double headingRad, double radiusMetres, std::int32_t notCargo, std::int32_t notRamp,
-                 std::int32_t notHeli)
-    : options(std::move(planOptions)),
-      name(std::move(standName)),
-      latitude(lat),
-      longitude(lon),
-      heading(headingRad),
-      radius(radiusMetres * 0.0005399568034557236),
-      cargo(notCargo == 0 ? 1 : 0),
-      ramp(notRamp == 0 ? 1 : 0),
-      heli(notHeli == 0 ? 1 : 0) {
-  coupledIds.reserve(8);
-}
-
 bool lf_readMyParkAirports() { return false; }
 void gf_updateParking(bool) {}
 void gf_adjustParking(std::uint32_t) {}
 void gf_removeStaticParked() {
+  gf_leaveApf();
+  gf_leaveLearned();
   gf_setCurrentAirport(CurrentAirport{});
   currentStands.clear();
   standsLoaded = 0;
@@ -56,14 +33,14 @@ void gf_updateMyParkAirports() {}
 void gf_addParkAirport(const std::string&, double, double) {}
 
 std::string gf_parkAirportText(const CurrentAirport& airport) {
-  if (airport.icao.empty()) return "?";
-  if (airport.iata.empty()) return airport.icao;
-  return airport.icao + " (" + airport.iata + ")";
+  return gf_parkAirportText(Airport{airport.icao, airport.iata, airport.latitude, airport.longitude, airport.altitude});
 }
 
 std::int32_t gf_wantedParkedCount() { return 0; }
 
 void gf_resetParking() {
+  gf_leaveApf();
+  gf_leaveLearned();
   gf_setCurrentAirport(CurrentAirport{});
   currentStands.clear();
   standsLoaded = 0;

@@ -20,25 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* defaultServerUrl = "https://downloads.vexalane.net/downloads/";
-
 void removeQuietly(const fs::path& path)
 {
     std::error_code ignored;
     fs::remove(path, ignored);
 }
-
-struct CurlHandle {
-    CurlHandle() : handle(curl_easy_init()) {}
-    ~CurlHandle()
-    {
-        if (handle)
-            curl_easy_cleanup(handle);
-    }
-    CurlHandle(const CurlHandle&) = delete;
-    CurlHandle& operator=(const CurlHandle&) = delete;
-    CURL* handle;
-};
 
 bool download(const std::string& url, const fs::path& target)
 {
@@ -110,21 +96,6 @@ bool lf_unzipAddonEntry(const ZipArchive& archive, const ZipArchive::Entry& entr
 } // namespace
 
 fs::path gf_addonPackageFolder() { return fs::path("airports") / "ve_zuzuvado"; }
-
-std::string gf_downloadServerUrl()
-{
-    std::string url = defaultServerUrl;
-    if (const char* value = std::getenv(downloadUrlVariable); value && *value)
-        url = value;
-    if (url.back() != '/')
-        url += '/';
-    return url;
-}
-
-std::string gf_downloadBaseUrl(bool force2020)
-{
-    return gf_downloadServerUrl() + ((MSFS_2020.value.load() || force2020) ? "MSFS/" : "MSFS2024/");
-}
 
 VersionData lf_fetchProgramVersion() { return fetchVersion(gf_downloadServerUrl() + std::string(programVersionFile)); }
 

@@ -9,11 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/download.h"
 #include "foundation/version.h"
-
-// Environment variable that replaces the server's base address (tests and the demo: a local server
-// or a file:// folder).
-inline constexpr const char* downloadUrlVariable = "VEXA_DOWNLOAD_URL";
 
 // Fixed names on the server and in the program folder.
 inline constexpr std::string_view programVersionFile = "release/version.json";
@@ -25,10 +22,6 @@ inline constexpr std::size_t installerChunkBytes = 524288;
 // "airports"/"ve_zuzuvado": the package's airport files.
 std::filesystem::path gf_addonPackageFolder();
 
-// The server's base address, ending in '/': VEXA_DOWNLOAD_URL when set, else the maker's server.
-std::string gf_downloadServerUrl();
-// The base address followed by "MSFS/" (MSFS_2020 on, or force2020) or "MSFS2024/".
-std::string gf_downloadBaseUrl(bool force2020);
 
 // Asks the server for the program's current version; when it is newer than the running one, downloads and
 // unpacks the installer and throws user error 99 ("New version {} available, exit {}. Run as administrator:

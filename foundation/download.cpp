@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
@@ -10,8 +11,11 @@
 
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
+#include "foundation/settings.h"
 
 namespace {
+
+constexpr const char* defaultServerUrl = "https://downloads.vexalane.net/downloads/";
 
 struct FileCloser {
     void operator()(std::FILE* file) const
@@ -41,6 +45,21 @@ bool isHttp(std::string_view url)
 }
 
 } // namespace
+
+std::string gf_downloadServerUrl()
+{
+    std::string url = defaultServerUrl;
+    if (const char* value = std::getenv(downloadUrlVariable); value && *value)
+        url = value;
+    if (url.back() != '/')
+        url += '/';
+    return url;
+}
+
+std::string gf_downloadBaseUrl(bool force2020)
+{
+    return gf_downloadServerUrl() + ((MSFS_2020.value.load() || force2020) ? "MSFS/" : "MSFS2024/");
+}
 
 bool gf_downloadToFile(CURL* handle, std::string_view url, const std::filesystem::path& target, bool binary)
 {

@@ -5,9 +5,32 @@
 #include <curl/curl.h>
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "foundation/version.h"
+
+// Environment variable that replaces the server's base address (tests and the demo: a local server
+// or a file:// folder).
+inline constexpr const char* downloadUrlVariable = "VEXA_DOWNLOAD_URL";
+
+// The server's base address, ending in '/': VEXA_DOWNLOAD_URL when set, else the maker's server.
+std::string gf_downloadServerUrl();
+// The base address followed by "MSFS/" (MSFS_2020 on, or force2020) or "MSFS2024/".
+std::string gf_downloadBaseUrl(bool force2020);
+
+// One libcurl easy handle, owned for the life of the object (null when libcurl could not make one).
+struct CurlHandle {
+    CurlHandle() : handle(curl_easy_init()) {}
+    ~CurlHandle()
+    {
+        if (handle)
+            curl_easy_cleanup(handle);
+    }
+    CurlHandle(const CurlHandle&) = delete;
+    CurlHandle& operator=(const CurlHandle&) = delete;
+    CURL* handle;
+};
 
 // Temporary file of a version download, in the working folder.
 inline constexpr std::string_view versionDownloadFile = "version.json";
