@@ -101,7 +101,7 @@ std::string writeAirport(int stands)
                            "cs=\"KLM{}\"/>\n"
                            "  <opt reg=\"\" airl=\"EZY\" type=\"A320\" soft=\"true\" day=\"{}\" hh=\"20,21\"/>\n"
                            "</parkpos>\n",
-                           i, lat, lon, (i * 7) % 360, 20.0 + (i % 4) * 5.0, i % 1000, 1 + i % 7, i, 1 + (i + 3) % 7);
+                           i, lat, lon, static_cast<double>((i * 7) % 360), 20.0 + (i % 4) * 5.0, i % 1000, 1 + i % 7, i, 1 + (i + 3) % 7);
     }
     out << "</parkpositions>\n";
     out.close();

@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "airports/apf_reader.h"
 #include "app/main_window.h"
 #include "app/run_flags.h"
 #include "app/status_line.h"
@@ -99,6 +100,7 @@ protected:
         gf_resetRunFlags();
         gf_openLog(folder / "Log.txt");
         gf_resetFeed();
+        gf_leaveApf();  // no park airport: the field elevation is unknown
         mainWindow.resetRunFields();
         gf_clearHeldError();
         BLOCK_CALLSIGN.set("");
@@ -118,6 +120,7 @@ protected:
         gf_closeLog();
         gf_setClock(nullptr);
         gf_resetFeed();
+        gf_leaveApf();
         gf_resetRunFlags();
         std::filesystem::current_path(previousFolder);
         std::error_code ec;
