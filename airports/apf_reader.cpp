@@ -16,6 +16,7 @@
 #include "airports/learned.h"
 #include "airports/parking.h"
 #include "airports/parking_file.h"
+#include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
@@ -134,8 +135,10 @@ void gf_numberAndCoupleStands(std::vector<ParkPos>& stands)
     }
     // Sweep in latitude order: the great-circle distance is never below the latitude difference (one minute
     // of arc is one nautical mile), so a pair further apart in latitude than the largest radius sum allows
-    // cannot overlap, and the sweep stops there. The margin keeps rounding from skipping a pair that the
-    // exact test would take.
+    // cannot overlap, and the sweep stops there. Within the band, a pair is passed over when a lower bound of
+    // its distance from the longitude difference already rules the overlap out: with h the haversine term,
+    // d = 2R asin(sqrt h) >= 2R sqrt(cos a cos b) |sin(dlon / 2)| >= (2 / pi) R sqrt(cos a cos b) |dlon|.
+    // The margins keep rounding from skipping a pair that the exact test would take.
     double largestRadius = 0.0;
     for (const ParkPos& s : stands)
         largestRadius = std::max(largestRadius, s.radius);
@@ -144,12 +147,25 @@ void gf_numberAndCoupleStands(std::vector<ParkPos>& stands)
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::sort(order.begin(), order.end(),
               [&](std::size_t a, std::size_t b) { return stands[a].latitude < stands[b].latitude; });
+    std::vector<double> cosLat(stands.size());
+    for (std::size_t i = 0; i < stands.size(); ++i)
+        cosLat[i] = std::abs(stands[i].latitude) <= 90.0 ? std::cos(stands[i].latitude * geo::deg2rad) : -1.0;
     for (std::size_t i = 0; i < order.size(); ++i) {
         ParkPos& a = stands[order[i]];
         for (std::size_t j = i + 1; j < order.size(); ++j) {
             ParkPos& b = stands[order[j]];
             if (b.latitude - a.latitude > reachDegrees)
                 break;
+            const double ca = cosLat[order[i]];
+            const double cb = cosLat[order[j]];
+            if (ca >= 0.0 && cb >= 0.0) {
+                double dLon = std::abs(b.longitude - a.longitude);
+                if (dLon > 180.0)
+                    dLon = 360.0 - dLon;
+                const double lowerBound = 2.0 / geo::pi * geo::earthRadiusNm * std::sqrt(ca * cb) * dLon * geo::deg2rad;
+                if (a.radius + b.radius < 1.1 * lowerBound * (1.0 - 1e-6))
+                    continue;
+            }
             const double d = gf_distanceNm(LatLon{a.latitude, a.longitude}, LatLon{b.latitude, b.longitude});
             if (a.radius + b.radius > 1.1 * d) {
                 a.coupledIds.push_back(b.id);

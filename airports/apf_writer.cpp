@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <set>
 #include <string_view>
 
 #include <fmt/format.h>
@@ -169,19 +168,19 @@ QualityFactors gf_qualityFactor(const std::vector<ParkPos>& stands)
         weightSum += w;
         int count[2] = {0, 0};
         int bits[2] = {0, 0};
-        std::set<std::int32_t> days[2];
+        unsigned days[2] = {0, 0};  // bit d: weekday d seen
         for (const StandOption& option : stand.options) {
             if (option.id == 0)
                 continue;
             const int k = option.real != 0 ? 1 : 0;
             ++count[k];
             if (option.weekday >= 1 && option.weekday <= 7)
-                days[k].insert(option.weekday);
+                days[k] |= 1u << option.weekday;
             bits[k] += std::popcount(option.halfHours);
         }
         for (int k = 0; k < 2; ++k)
             if (count[k] > 0)
-                sum[k] += w * (10000.0 + std::min(20 * count[k], 4000) + 100.0 * static_cast<double>(days[k].size()) +
+                sum[k] += w * (10000.0 + std::min(20 * count[k], 4000) + 100.0 * std::popcount(days[k]) +
                                2.0 * std::min(bits[k], 600));
     }
     auto percent = [&](double s) {

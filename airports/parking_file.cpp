@@ -125,12 +125,15 @@ bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std:
         gf_logError(fmt::format("stand {} has no valid position or radius", name));
         return false;
     }
+    // Counted first, so that the stand holds its options without spare capacity.
+    std::size_t count = 0;
+    for (const pugi::xml_node& opt : parkpos.children("opt"))
+        count += opt ? 1 : 0;
     std::vector<StandOption> options;
-    options.reserve(256);
+    options.reserve(count);
     std::int32_t id = 1;
     for (const pugi::xml_node& opt : parkpos.children("opt"))
         options.push_back(lf_readOpt(opt, id++, closed));
-    options.shrink_to_fit();
     const bool heli = gf_apfBool(parkpos.attribute("heli"));
     const bool ramp = gf_apfBool(parkpos.attribute("ramp"));
     const bool cargo = gf_apfBool(parkpos.attribute("cargo"));

@@ -24,7 +24,7 @@
 #include "tests/common/test_folders.h"
 
 class AirportsTest : public ::testing::Test {
-protected:
+public:
     TempFolder root;
     fs::path previousDir;
     ScopedEnv downloadUrl{"VEXA_DOWNLOAD_URL", "file://" + (root.path() / "server").string() + "/"};

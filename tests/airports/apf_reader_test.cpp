@@ -118,6 +118,13 @@ TEST_F(AirportsTest, CouplingIsSymmetricAndOrderedOnAnyLayout)
     for (int i = 0; i < 60; ++i)
         stands.emplace_back(std::to_string(i), std::vector<StandOption>{}, 47.0 + (i % 7) * 0.0002 + (i % 3) * 1e-9,
                             8.0 + (i / 7) * 0.0003, 0.0, 10.0 + (i % 5) * 8.0, 1, 1, 1);
+    // Across the date line and near the pole, where longitudes are far apart or shrink to nothing.
+    for (int i = 0; i < 8; ++i) {
+        stands.emplace_back("D" + std::to_string(i), std::vector<StandOption>{}, -33.0 + i * 0.0001,
+                            i % 2 ? 179.99995 : -179.99995, 0.0, 30.0, 1, 1, 1);
+        stands.emplace_back("P" + std::to_string(i), std::vector<StandOption>{}, 89.9995 + i * 0.00003, i * 45.0,
+                            0.0, 30.0, 1, 1, 1);
+    }
     gf_numberAndCoupleStands(stands);
     for (const ParkPos& a : stands) {
         std::vector<std::uint32_t> want;

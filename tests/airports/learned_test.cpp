@@ -30,6 +30,15 @@ const std::string kEdit = R"(<parkpos id="A1" radius_change="true" radius="25">
 </parkpos>
 )";
 
+// The add-on's file of EGLL: stand A1 with one plan option of the file, stand B1 100 m north.
+void writeAddonAirport(const std::string& publisher)
+{
+    AirportsTest::writeText("airports/ve_zuzuvado/EGLL.xml",
+                            AirportsTest::apfText({{"airport_name", "Heathrow"}, {"publisher", publisher}, {"altitude", "83"}},
+                                                  AirportsTest::stand("A1", 0, 20, "", R"(<opt reg="PH-1" airl="KLM" type="B738" day="2" hh="4"/>)") +
+                                                      AirportsTest::stand("B1", 100)));
+}
+
 } // namespace
 
 TEST_F(AirportsTest, LearnedPathsFollowTheSaveFolders)
@@ -69,10 +78,7 @@ TEST_F(AirportsTest, LearnedPathsFollowTheSaveFolders)
 TEST_F(AirportsTest, LearnedEditsMergeIntoTheAirportFile)
 {
     setParkAirport("EGLL");
-    writeText("airports/ve_zuzuvado/EGLL.xml",
-              apfText({{"airport_name", "Heathrow"}, {"publisher", "simaddon"}, {"altitude", "83"}},
-                      stand("A1", 0, 20, "", R"(<opt reg="PH-1" airl="KLM" type="B738" day="2" hh="4"/>)") +
-                          stand("B1", 100)));
+    writeAddonAirport("simaddon");
     writeText("airports/learned/simaddon/EGLL.xml",
               apfText({{"airport_name", "Old name"}, {"publisher", "simaddon"}, {"MAX_FIT", "9"},
                        {"parking_percentage", "250"}, {"WEEK", "yes"}},
@@ -156,10 +162,7 @@ TEST_F(AirportsTest, UnreadableLearnedFileIsMovedAsideAndTheAirportStays)
 TEST_F(AirportsTest, SaveWritesOnlyLearnedStandsAndBacksUpTheOldFile)
 {
     setParkAirport("EGLL");
-    writeText("airports/ve_zuzuvado/EGLL.xml",
-              apfText({{"airport_name", "Heathrow"}, {"publisher", "unknown"}, {"altitude", "83"}},
-                      stand("A1", 0, 20, "", R"(<opt reg="PH-1" airl="KLM" type="B738" day="2" hh="4"/>)") +
-                          stand("B1", 100)));
+    writeAddonAirport("unknown");
     ASSERT_EQ(readApf("airports/ve_zuzuvado/EGLL.xml"), "");
     const fs::path saved = fs::path("airports") / "learned" / "thirdparty" / "unknown" / "EGLL.xml";
 

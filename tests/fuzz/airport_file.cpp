@@ -3,10 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 #include "airports/apf_lookup.h"
 #include "airports/apf_reader.h"
@@ -14,43 +11,24 @@
 #include "airports/learned.h"
 #include "airports/parking.h"
 #include "foundation/log.h"
+#include "tests/fuzz/fuzz_support.h"
 
-namespace {
-
-void writeBytes(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                 static_cast<std::streamsize>(size));
-}
-
-// One program folder per fuzzing process, the working folder; the log stays closed.
-void enterSandbox()
-{
-    static const bool entered = [] {
-        const auto folder = std::filesystem::temp_directory_path() / ("vexa_fuzz_apf_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        std::filesystem::current_path(folder);
+    static const bool airportSet = [] {
+        fuzz::sandbox();
         CurrentAirport airport;
         airport.icao = "EGLL";
         gf_setCurrentAirport(airport);
         return true;
     }();
-    (void)entered;
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    enterSandbox();
+    (void)airportSet;
     const std::string path = "airports/my_thirdparty/EGLL.xml";
-    std::filesystem::remove_all("airports/learned");
-    writeBytes(path, data, size);
+    std::filesystem::remove_all(fuzz::sandbox() / "airports" / "learned");
+    fuzz::writeInput(path, data, size);
     const std::filesystem::path learned = gf_learnedPathOf(path, gf_readApfPublisher(path));
     if (!learned.empty())
-        writeBytes(learned, data, size);
+        fuzz::writeInput(learned, data, size);
     currentStands.clear();
     ApfHeader header;
     QualityFactors quality;
