@@ -57,11 +57,19 @@ std::vector<std::string> splitPath(std::string_view text, std::string_view separ
     return parts;
 }
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to)
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to)
 {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.substr(at, from.size()) == from) {
+            result += to;
+            at += from.size();
+        } else {
+            result += text[at++];
+        }
+    }
+    return result;
 }
 
 // Joins the parts below the folder; empty when a part would leave it.
@@ -235,7 +243,7 @@ fs::path gf_learnedPathOf(std::string_view apfPath, std::string_view publisher)
     if (apfPath.starts_with(apfFiles::serverPrefix)) {
         std::vector<std::string> parts = splitPath(apfPath.substr(apfFiles::serverPrefix.size()), "/");
         for (std::string& part : parts)
-            part = replaceAll(std::move(part), "%20", " ");
+            part = replaceAll(part, "%20", " ");
         return joinBelow(learnedRoot, parts, 0);
     }
     if (apfPath.starts_with(apfFiles::localPrefix)) {
@@ -344,7 +352,9 @@ void gf_saveLearned()
     bool saved = false;
     if (learnedReadFailed.load() != 0) {
         gf_logError(fmt::format("learned file of {} not saved: its stands were not read whole", code));
-    } else if (file.empty()) {
+    } else if (code.empty()) {
+        gf_logError("learned file not saved: no park airport");
+    } else if (folder.empty()) {
         gf_logError(fmt::format("learned file of {} not saved: publisher \"{}\" cannot be a folder name", code,
                                 record.publisher));
     } else {
