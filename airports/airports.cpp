@@ -147,3 +147,5 @@ void gf_resetAirports()
     airportsLoaded = false;
     airportNames.clear();
 }
+
+void gf_scanAddonAirports() {}

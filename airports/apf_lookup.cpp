@@ -7,6 +7,7 @@
 #include <pugixml.hpp>
 
 #include "airports/parking_file.h"
+#include "foundation/curl_handle.h"
 #include "foundation/download.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
@@ -19,7 +20,7 @@ namespace {
 bool downloadText(const std::string& url, const fs::path& target)
 {
     CurlHandle curl;
-    return gf_downloadToFile(curl.handle, url, target, false);
+    return gf_downloadToFile(curl.get(), url, target, false);
 }
 
 void removeQuietly(const fs::path& path)

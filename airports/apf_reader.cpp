@@ -20,6 +20,8 @@
 #include "foundation/log.h"
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 
 namespace fs = std::filesystem;
 
@@ -89,8 +91,8 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
     } else {
         learnedReadFailed.store(0);
         parking_percentage.value.store(30);
-        gf_apfEnableControl(parking_percentage.controlId, false);
-        gf_apfShowIntField(parking_percentage);
+        gf_enableControl(parking_percentage.controlId, false);
+        gf_showIntField(parking_percentage);
         gf_logContinuation(fmt::format("{:24}: {}%", parking_percentage.name, 30));
     }
 
@@ -103,8 +105,12 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
     gf_logContinuation(fmt::format("{:24}: {}", "quality factor", gf_qualityText(quality)));
     gf_logContinuation(fmt::format("{:24}: {}", "RT traffic week", rtTrafficWeek.load()));
 
-    gf_apfShowFigures(ApfFigures{currentStands.size(), header.publisher, handmade, gf_qualityText(quality),
-                                 rtTrafficWeek.load()});
+    mainWindow.standCount.store(currentStands.size());
+    mainWindow.airportSourceText.set(header.publisher);
+    mainWindow.airportFileMark.store(handmade);
+    mainWindow.qualityText.set(gf_qualityText(quality));
+    mainWindow.trafficWeek.store(rtTrafficWeek.load());
+    mainWindow.invalidate(panel::statistics);
     parkingActive.exchange(1);
     standsLoaded = currentStands.empty() ? 0 : 1;
     gf_apfEnableFlushStatic();

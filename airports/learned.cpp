@@ -22,6 +22,9 @@
 #include "foundation/settings.h"
 #include "foundation/text_utils.h"
 #include "foundation/time_text.h"
+#include "shell/fields.h"
+#include "shell/range.h"
+#include "shell/status_line.h"
 
 namespace fs = std::filesystem;
 
@@ -91,7 +94,7 @@ void applyFlag(const pugi::xml_node& document, BoolParameter& setting)
 {
     if (const std::optional<bool> value = lf_readBoolParameter(document, setting.name)) {
         setting.value.store(*value);
-        gf_apfSetCheck(setting.controlId, *value);
+        gf_setCheck(setting.controlId, *value);
         logSetting(setting.name, *value);
     }
 }
@@ -105,17 +108,17 @@ void applySettings(const pugi::xml_node& document)
     } else {
         MAX_LIVE.value.store(-1);
     }
-    gf_apfShowIntField(MAX_LIVE);
+    gf_showIntField(MAX_LIVE);
     if (const std::optional<std::int32_t> value = lf_readIntParameter(document, LATERAL_RANGE.name)) {
         LATERAL_RANGE.value.store(LATERAL_RANGE.clamp(*value));
-        gf_apfApplyRange();
-        gf_apfShowIntField(LATERAL_RANGE);
-        gf_apfEnableControl(LATERAL_RANGE.controlId, true);
+        gf_setRange(LATERAL_RANGE.value.load());
+        gf_showIntField(LATERAL_RANGE);
+        gf_enableControl(LATERAL_RANGE.controlId, true);
         logSetting(LATERAL_RANGE.name, LATERAL_RANGE.value.load());
     }
     if (const std::optional<bool> value = lf_readBoolParameter(document, AUTO_RANGE.name)) {
         AUTO_RANGE.value.store(*value);
-        gf_apfSetCheck(AUTO_RANGE.controlId, *value);
+        gf_setCheck(AUTO_RANGE.controlId, *value);
         gf_apfApplyAutoRange(*value);
         logSetting(AUTO_RANGE.name, *value);
     }
@@ -134,12 +137,12 @@ void applySettings(const pugi::xml_node& document)
         MAX_FIT.value.store(MAX_FIT.clamp(*value));
         const float hours = gf_maxFitHours(MAX_FIT.value.load());
         MAX_FIT_FL.value.store(hours);
-        gf_apfShowFloatField(MAX_FIT_FL);
+        gf_showFloatField(MAX_FIT_FL);
         gf_logContinuation(fmt::format("{:24}: {} (max number of half hours, is {} hrs decimal)", MAX_FIT.name,
                                        MAX_FIT.value.load(), gf_floatText(hours)));
     }
     applyFlag(document, RT_PARKTRAFFIC_ONLY);
-    gf_apfShowIntField(parking_percentage);
+    gf_showIntField(parking_percentage);
 }
 
 // Index of the first stand of each name, kept while stands are appended.
@@ -315,7 +318,7 @@ void lf_readLearned(const fs::path& path, const ApfHeader& header)
             return;
         const std::string name = lf_readTextParameter(document, apf::airportName).value_or(std::string{});
         if (name != header.airportName)
-            gf_apfStatus(fmt::format("Warning: learned file airport name: \"{}\" differs from archived file airport "
+            gf_showStatus(fmt::format("Warning: learned file airport name: \"{}\" differs from archived file airport "
                                      "name: \"{}\"",
                                      name, header.airportName),
                          true);
@@ -379,12 +382,12 @@ void gf_saveLearned()
     }
     const std::uint32_t updates = learnedUpdateCount.load();
     if (saved)
-        gf_apfStatus(fmt::format("{}{} \"{}\" saved with {} update{} {}", timeOfDay, handmade ? " handmade" : "",
+        gf_showStatus(fmt::format("{}{} \"{}\" saved with {} update{} {}", timeOfDay, handmade ? " handmade" : "",
                                  file.string(), updates, updates == 1 ? "" : "s",
                                  learnedParamsChanged.load() != 0 ? "and one or more parameter changes" : ""),
                      true);
     else
-        gf_apfStatus(fmt::format("{} saving \"{}\" did not succeed", timeOfDay, file.string()), true);
+        gf_showStatus(fmt::format("{} saving \"{}\" did not succeed", timeOfDay, file.string()), true);
     learnedUpdateCount.store(0);
     learnedParamsChanged.store(0);
 }

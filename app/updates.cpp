@@ -8,8 +8,9 @@
 #include <memory>
 #include <system_error>
 
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
+#include "foundation/curl_handle.h"
 #include "foundation/download.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
@@ -29,13 +30,13 @@ void removeQuietly(const fs::path& path)
 bool download(const std::string& url, const fs::path& target)
 {
     CurlHandle curl;
-    return gf_downloadToFile(curl.handle, url, target, true);
+    return gf_downloadToFile(curl.get(), url, target, true);
 }
 
 VersionData fetchVersion(const std::string& url)
 {
     CurlHandle curl;
-    return gf_downloadText(curl.handle, url);
+    return gf_downloadText(curl.get(), url);
 }
 
 // Streams one installer entry into install_new_version.exe; true when it was written whole.
@@ -202,45 +203,3 @@ bool gf_updateAddonPackage()
         fs::remove(archivePath);
     return ok;
 }
-
-bool gf_downloadAndUnzip(std::string_view archiveName, const fs::path& target)
-{
-    const fs::path archivePath{std::string(archiveName)};
-    if (!download(gf_downloadServerUrl() + std::string(archiveName), archivePath)) {
-        gf_logError(fmt::format("downloading {} failed?", archiveName));
-        removeQuietly(archivePath);
-        return false;
-    }
-    bool ok = false;
-    {
-        ZipArchive archive;
-        if (archive.open(archivePath)) {
-            ok = true;
-            for (const auto& entry : archive.entries()) {
-                if (entry.isFolder())
-                    continue;
-                const auto content = archive.read(entry);
-                if (!content) {
-                    ok = false;
-                    break;
-                }
-                if (target.has_parent_path()) {
-                    std::error_code ignored;
-                    fs::create_directories(target.parent_path(), ignored);
-                }
-                if (!gf_writeFile(*content, target, false)) {
-                    ok = false;
-                    break;
-                }
-            }
-        }
-    }
-    if (!ok) {
-        gf_logError(fmt::format("unzipping {} failed?", archiveName));
-        removeQuietly(target);
-    }
-    removeQuietly(archivePath);
-    return ok;
-}
-
-bool gf_downloadDatabase(const fs::path& target) { return gf_downloadAndUnzip("dbase.zip", target); }

@@ -1,6 +1,6 @@
 #pragma once
-// The one download primitive: a URL into a file with libcurl's easy interface.
-// Failures are logged and returned as false, never thrown.
+// Downloads: a URL into a file with libcurl's easy interface, the program's download server and the
+// download-and-unzip of its data archives. Failures are logged and returned as false, never thrown.
 
 #include <curl/curl.h>
 
@@ -9,28 +9,6 @@
 #include <string_view>
 
 #include "foundation/version.h"
-
-// Environment variable that replaces the server's base address (tests and the demo: a local server
-// or a file:// folder).
-inline constexpr const char* downloadUrlVariable = "VEXA_DOWNLOAD_URL";
-
-// The server's base address, ending in '/': VEXA_DOWNLOAD_URL when set, else the maker's server.
-std::string gf_downloadServerUrl();
-// The base address followed by "MSFS/" (MSFS_2020 on, or force2020) or "MSFS2024/".
-std::string gf_downloadBaseUrl(bool force2020);
-
-// One libcurl easy handle, owned for the life of the object (null when libcurl could not make one).
-struct CurlHandle {
-    CurlHandle() : handle(curl_easy_init()) {}
-    ~CurlHandle()
-    {
-        if (handle)
-            curl_easy_cleanup(handle);
-    }
-    CurlHandle(const CurlHandle&) = delete;
-    CurlHandle& operator=(const CurlHandle&) = delete;
-    CURL* handle;
-};
 
 // Temporary file of a version download, in the working folder.
 inline constexpr std::string_view versionDownloadFile = "version.json";
@@ -42,3 +20,19 @@ bool gf_downloadToFile(CURL* handle, std::string_view url, const std::filesystem
 // Downloads a version description into "version.json", reads its first line and removes the file; 0.0.0 on
 // failure ("downloading \"{}\" failed").
 VersionData gf_downloadText(CURL* handle, std::string_view url);
+
+// Environment variable that replaces the server's base address (tests and the demo: a local server
+// or a file:// folder).
+inline constexpr const char* downloadUrlVariable = "VEXA_DOWNLOAD_URL";
+
+// The server's base address, ending in '/': VEXA_DOWNLOAD_URL when set, else the maker's server.
+std::string gf_downloadServerUrl();
+// The base address followed by "MSFS/" (MSFS_2020 on, or force2020) or "MSFS2024/".
+std::string gf_downloadBaseUrl(bool force2020);
+
+// Downloads the archive of that name from the server's base address into a local file of that name,
+// writes the content of its file entries into target (the last entry wins) and removes the archive.
+// Failures are logged ("downloading {} failed?", "unzipping {} failed?") and return false.
+bool gf_downloadAndUnzip(std::string_view archiveName, const std::filesystem::path& target);
+// gf_downloadAndUnzip of "dbase.zip".
+bool gf_downloadDatabase(const std::filesystem::path& target);

@@ -21,6 +21,7 @@
 #include "foundation/log.h"
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
+#include "shell/range.h"
 #include "tests/common/test_folders.h"
 
 class AirportsTest : public ::testing::Test {
@@ -63,6 +64,7 @@ public:
         for (BoolParameter* p : {&LEARN_SOFT, &AUTO_RANGE, &PARK_FAKE, &WEEK, &PARK_SOFT, &INITIAL_LOAD_ONLY,
                                  &RT_PARKTRAFFIC_ONLY, &MSFS_2020})
             p->value = p->defaultValue;
+        gf_resetRange(LATERAL_RANGE.defaultValue);
     }
 
     fs::path program() const { return root / "program"; }

@@ -6,6 +6,7 @@
 #include "airports/apf_writer.h"
 #include "foundation/download.h"
 #include "foundation/geodesy.h"
+#include "shell/display.h"
 
 namespace {
 
@@ -99,6 +100,11 @@ TEST_F(AirportsTest, StockFileIsDownloadedAndReadWithItsSummary)
     EXPECT_EQ(currentStands[0].coupledIds, (std::vector<std::uint32_t>{2}));
     EXPECT_EQ(currentStands[1].coupledIds, (std::vector<std::uint32_t>{1}));
     EXPECT_TRUE(currentStands[2].coupledIds.empty());
+    EXPECT_EQ(mainWindow.standCount.load(), 3u);
+    EXPECT_EQ(mainWindow.airportSourceText.get(), "stock");
+    EXPECT_FALSE(mainWindow.airportFileMark.load());
+    EXPECT_EQ(mainWindow.qualityText.get(), "  ");
+    EXPECT_EQ(mainWindow.trafficWeek.load(), 30);
     for (const char* line : {"Airport file read from \"archive/stock/EDDF.xml\" for Frankfurt",
                              "          publisher               : stock", "          altitude                : 364 ft",
                              "          num_parkpos             : 3", "          quality factor          :   ",

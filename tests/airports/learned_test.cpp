@@ -3,7 +3,9 @@
 
 #include <pugixml.hpp>
 
+#include "airports/airport_ui.h"
 #include "airports/apf_writer.h"
+#include "shell/range.h"
 #include "airports/parking_file.h"
 
 namespace {
@@ -81,14 +83,21 @@ TEST_F(AirportsTest, LearnedEditsMergeIntoTheAirportFile)
     writeAddonAirport("simaddon");
     writeText("airports/learned/simaddon/EGLL.xml",
               apfText({{"airport_name", "Old name"}, {"publisher", "simaddon"}, {"MAX_FIT", "9"},
-                       {"parking_percentage", "250"}, {"WEEK", "yes"}},
+                       {"parking_percentage", "250"}, {"WEEK", "yes"}, {"LATERAL_RANGE", "250"}, {"AUTO_RANGE", "false"}},
                       kEdit + R"(<parkpos id="B1" cargo_change="true" cargo="true"/>
                       <parkpos id="Q9" radius_change="true" radius="5"/>
                       <parkpos id="B1" manual="true" latitude="47.1" longitude="8.1" radius="10"/>
                       <parkpos id="M1" manual="true" latitude="0.0005" longitude="0.01" radius="10"/>
                       <parkpos id="M2" manual="true" latitude="47.2" longitude="8.2" radius="12"/>)"));
     MAX_LIVE.value = 20;
+    std::vector<bool> autoRangeCalls;
+    gf_setAirportUiHooks(AirportUiHooks{[&](bool on) { autoRangeCalls.push_back(on); }, {}});
     ASSERT_EQ(readApf("airports/ve_zuzuvado/EGLL.xml"), "");
+    gf_setAirportUiHooks({});
+    EXPECT_EQ(LATERAL_RANGE.value.load(), 100);  // clamped, and the traffic radius follows
+    EXPECT_DOUBLE_EQ(rangeNm.load(), 100.0);
+    EXPECT_EQ(autoRangeCalls, std::vector<bool>{false});
+    EXPECT_FALSE(AUTO_RANGE.value.load());
     const ParkPos* a1 = standNamed("A1");
     ASSERT_NE(a1, nullptr);
     EXPECT_DOUBLE_EQ(a1->radius, 25.0 / 1852.0);

@@ -1,10 +1,9 @@
-#include "airports/airports.h"
-#include "airports/apf_reader.h"
-#include "airports/learned.h"
-#include "airports/current_airport.h"
 #include "airports/parking.h"
 
-void gf_scanAddonAirports() {}
+#include "airports/airports.h"
+#include "airports/apf_reader.h"
+#include "airports/current_airport.h"
+#include "airports/learned.h"
 
 CurrentAirport currentAirport;
 std::uint8_t standsLoaded = 0;
@@ -31,6 +30,7 @@ bool gf_rereadParkAirports(bool, std::string& message) {
 }
 void gf_updateMyParkAirports() {}
 void gf_addParkAirport(const std::string&, double, double) {}
+std::string gf_standNameAt(double, double) { return {}; }
 
 std::string gf_parkAirportText(const CurrentAirport& airport) {
   return gf_parkAirportText(Airport{airport.icao, airport.iata, airport.latitude, airport.longitude, airport.altitude});

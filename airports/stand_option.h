@@ -1,5 +1,5 @@
 #pragma once
-// The engine's helpers over the plan options of a stand (the record itself is the airports' StandOption).
+// The half-hour range test of a stand's plan option (the record itself is StandOption, airports/stands.h).
 #include <cstdint>
 
 #include "airports/stands.h"
