@@ -2,18 +2,14 @@
 
 namespace {
 AirportUiHooks uiHooks;
-} // namespace
+}  // namespace
 
 void gf_setAirportUiHooks(AirportUiHooks hooks) { uiHooks = std::move(hooks); }
 
-void gf_apfApplyAutoRange(bool autoRangeOn)
-{
-    if (uiHooks.applyAutoRange)
-        uiHooks.applyAutoRange(autoRangeOn);
+void gf_apfApplyAutoRange(bool autoRangeOn) {
+    if (uiHooks.applyAutoRange) uiHooks.applyAutoRange(autoRangeOn);
 }
 
-void gf_apfEnableFlushStatic()
-{
-    if (uiHooks.enableFlushStatic)
-        uiHooks.enableFlushStatic();
+void gf_apfEnableFlushStatic() {
+    if (uiHooks.enableFlushStatic) uiHooks.enableFlushStatic();
 }

@@ -24,25 +24,21 @@ constexpr std::size_t kAirportCapacity = 44000;
 
 // The standard string-to-double conversion: leading blanks allowed, text behind the number ignored; no
 // number or a value out of range is an error with the conversion's text.
-double toDouble(const char* text)
-{
+double toDouble(const char* text) {
     errno = 0;
     char* end = nullptr;
     const double value = std::strtod(text, &end);
-    if (end == text)
-        throw std::invalid_argument("invalid stod argument");
-    if (errno == ERANGE)
-        throw std::out_of_range("stod argument out of range");
+    if (end == text) throw std::invalid_argument("invalid stod argument");
+    if (errno == ERANGE) throw std::out_of_range("stod argument out of range");
     return value;
 }
 
-} // namespace
+}  // namespace
 
 std::filesystem::path gf_airportsFile() { return dataNames::inputFolder / dataNames::airportsMsfsFile; }
 std::filesystem::path gf_airportNamesFile() { return dataNames::inputFolder / "airports_msfs_names.xml"; }
 
-void lf_addAirport(const pugi::xml_node& element, std::string code)
-{
+void lf_addAirport(const pugi::xml_node& element, std::string code) {
     Airport airport;
     airport.icao = std::move(code);
     airport.altitude = toDouble(element.attribute("alt").value());
@@ -52,21 +48,16 @@ void lf_addAirport(const pugi::xml_node& element, std::string code)
     airportList.push_back(std::move(airport));
 }
 
-bool gf_readAirports()
-{
-    if (airportsLoaded)
-        return !airportList.empty();
+bool gf_readAirports() {
+    if (airportsLoaded) return !airportList.empty();
     const std::filesystem::path path = gf_airportsFile();
     try {
-        if (airportList.capacity() < kAirportCapacity)
-            airportList.reserve(kAirportCapacity);
+        if (airportList.capacity() < kAirportCapacity) airportList.reserve(kAirportCapacity);
         pugi::xml_document document;
         const pugi::xml_parse_result result = document.load_file(path.c_str());
-        if (!result)
-            throw std::runtime_error(path.string() + " not loaded " + result.description());
+        if (!result) throw std::runtime_error(path.string() + " not loaded " + result.description());
         const pugi::xml_node root = document.child("airports");
-        if (!root)
-            throw std::runtime_error(path.string() + " not found");
+        if (!root) throw std::runtime_error(path.string() + " not found");
         for (const pugi::xml_node& element : root.children("airport"))
             lf_addAirport(element, element.attribute("code").value());
         std::sort(airportList.begin(), airportList.end(),
@@ -88,8 +79,7 @@ bool gf_readAirports()
     }
 }
 
-bool gf_readAirportNames()
-{
+bool gf_readAirportNames() {
     const std::filesystem::path path = gf_airportNamesFile();
     pugi::xml_document document;
     if (document.load_file(path.c_str())) {
@@ -100,36 +90,27 @@ bool gf_readAirportNames()
     return !airportNames.empty();
 }
 
-std::optional<Airport> gf_findAirport(std::string_view icao)
-{
+std::optional<Airport> gf_findAirport(std::string_view icao) {
     for (const Airport& a : airportList)
-        if (a.icao == icao)
-            return a;
+        if (a.icao == icao) return a;
     return std::nullopt;
 }
 
-std::string gf_parkAirportText(const Airport& airport)
-{
+std::string gf_parkAirportText(const Airport& airport) {
     std::string text = airport.icao.empty() ? std::string("?") : airport.icao;
-    if (!airport.iata.empty())
-        text += " (" + airport.iata + ")";
+    if (!airport.iata.empty()) text += " (" + airport.iata + ")";
     return text;
 }
 
-bool gf_mentionsAirportCode(std::string_view text, const Airport& airport)
-{
+bool gf_mentionsAirportCode(std::string_view text, const Airport& airport) {
     std::string mark = "-" + airport.icao + "-";
-    if (text.find(mark) != std::string_view::npos)
-        return true;
-    for (char& c : mark)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (text.find(mark) != std::string_view::npos) return true;
+    for (char& c : mark) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text.find(mark) != std::string_view::npos;
 }
 
-bool lf_numberAfterCode::operator()(std::string_view name) const
-{
-    if (!name.starts_with(icao_))
-        return false;
+bool lf_numberAfterCode::operator()(std::string_view name) const {
+    if (!name.starts_with(icao_)) return false;
     const std::string_view rest = name.size() > 4 ? name.substr(4) : std::string_view{};
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
@@ -140,8 +121,7 @@ bool lf_numberAfterCode::operator()(std::string_view name) const
     return true;
 }
 
-void gf_resetAirports()
-{
+void gf_resetAirports() {
     airportList.clear();
     airportList.shrink_to_fit();
     airportsLoaded = false;

@@ -58,9 +58,7 @@ bool gf_mentionsAirportCode(std::string_view text, const Airport& airport);
 class lf_numberAfterCode {
 public:
     lf_numberAfterCode(std::string publisher, std::string icao, std::int32_t& number)
-        : publisher_(std::move(publisher)), icao_(std::move(icao)), number_(number)
-    {
-    }
+        : publisher_(std::move(publisher)), icao_(std::move(icao)), number_(number) {}
     // False when the name does not begin with the code. Otherwise true; the number from the fifth character
     // on is stored, and when there is none the error line "{} {} {} invalid number" is logged.
     bool operator()(std::string_view name) const;

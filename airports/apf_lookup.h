@@ -24,7 +24,7 @@ inline const std::filesystem::path destinationDownload = "airport.xml";
 inline constexpr std::string_view stockServerFolder = "archive/stock/";
 inline constexpr std::string_view localPrefix = "airports";
 inline constexpr std::string_view serverPrefix = "archive";
-} // namespace apfFiles
+}  // namespace apfFiles
 
 // code + ".xml" as a text; code + ".xml" and code + ".txt" as paths.
 std::string gf_xmlName(std::string_view code);

@@ -38,17 +38,13 @@ constexpr const char* kReader = "gf_readApf";
 
 std::string lf_readApfErrorText(const std::exception& e) { return fmt::format("{}: {}", kReader, e.what()); }
 
-std::string readFile(const std::string& path, ApfHeader& header, QualityFactors& quality)
-{
-    if (path.empty())
-        return fmt::format("{} xml is empty...", kReader);
-    if (gf_currentAirportCopy().icao.empty())
-        return fmt::format("{} no park airport set", kReader);
+std::string readFile(const std::string& path, ApfHeader& header, QualityFactors& quality) {
+    if (path.empty()) return fmt::format("{} xml is empty...", kReader);
+    if (gf_currentAirportCopy().icao.empty()) return fmt::format("{} no park airport set", kReader);
     fs::path file = path;
     if (!gf_isLocalApfPath(path)) {
         std::string error = gf_downloadApf(path, apfFiles::parkAirportDownload);
-        if (!error.empty())
-            return error;
+        if (!error.empty()) return error;
         file = apfFiles::parkAirportDownload;
     }
     handmadeLearned.store(0);
@@ -57,16 +53,13 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
 
     pugi::xml_document document;
     const pugi::xml_parse_result loaded = document.load_file(file.c_str());
-    if (!loaded)
-        return fmt::format("{} could not be loaded: {}", path, loaded.description());
-    if (!gf_checkMetaData(document))
-        return fmt::format("{} but refused to load, copyright problem", path);
+    if (!loaded) return fmt::format("{} could not be loaded: {}", path, loaded.description());
+    if (!gf_checkMetaData(document)) return fmt::format("{} but refused to load, copyright problem", path);
 
     rtTrafficWeek.store(lf_readIntParameter(document, apf::rtTrafficWeek).value_or(0));
     header.publisher = lf_readTextParameter(document, apf::publisher).value_or(std::string{});
     const std::optional<std::int32_t> altitude = lf_readIntParameter(document, apf::altitude);
-    if (!altitude)
-        throw ovk::UserErrorException(65, std::string("Parameter ") + apf::altitude + " not found");
+    if (!altitude) throw ovk::UserErrorException(65, std::string("Parameter ") + apf::altitude + " not found");
     header.altitude = *altitude;
     parkAirportAltitude.store(static_cast<double>(*altitude));
     header.airportName = lf_readTextParameter(document, apf::airportName).value_or(std::string{});
@@ -86,8 +79,7 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
         learnedReadFailed.store(0);
         lf_readLearned(learned, header);
         quality = gf_qualityFactor(currentStands);
-        if (handmadeLearned.load() != 0)
-            gf_log("A handmade airport file overruled the archived file!");
+        if (handmadeLearned.load() != 0) gf_log("A handmade airport file overruled the archived file!");
     } else {
         learnedReadFailed.store(0);
         parking_percentage.value.store(30);
@@ -120,10 +112,9 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
     return currentStands.empty() ? "no stands found" : "";
 }
 
-} // namespace
+}  // namespace
 
-std::string gf_readApf(const std::string& path, ApfHeader& header, QualityFactors& quality)
-{
+std::string gf_readApf(const std::string& path, ApfHeader& header, QualityFactors& quality) {
     try {
         return readFile(path, header, quality);
     } catch (const ovk::UserErrorException&) {
@@ -133,8 +124,7 @@ std::string gf_readApf(const std::string& path, ApfHeader& header, QualityFactor
     }
 }
 
-void gf_numberAndCoupleStands(std::vector<ParkPos>& stands)
-{
+void gf_numberAndCoupleStands(std::vector<ParkPos>& stands) {
     for (std::size_t i = 0; i < stands.size(); ++i) {
         stands[i].id = static_cast<std::uint32_t>(i + 1);
         stands[i].coupledIds.clear();
@@ -146,8 +136,7 @@ void gf_numberAndCoupleStands(std::vector<ParkPos>& stands)
     // d = 2R asin(sqrt h) >= 2R sqrt(cos a cos b) |sin(dlon / 2)| >= (2 / pi) R sqrt(cos a cos b) |dlon|.
     // The margins keep rounding from skipping a pair that the exact test would take.
     double largestRadius = 0.0;
-    for (const ParkPos& s : stands)
-        largestRadius = std::max(largestRadius, s.radius);
+    for (const ParkPos& s : stands) largestRadius = std::max(largestRadius, s.radius);
     const double reachDegrees = (2.0 * largestRadius / 1.1) / 60.0 * (1.0 + 1e-6) + 1e-12;
     std::vector<std::size_t> order(stands.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
@@ -160,17 +149,14 @@ void gf_numberAndCoupleStands(std::vector<ParkPos>& stands)
         ParkPos& a = stands[order[i]];
         for (std::size_t j = i + 1; j < order.size(); ++j) {
             ParkPos& b = stands[order[j]];
-            if (b.latitude - a.latitude > reachDegrees)
-                break;
+            if (b.latitude - a.latitude > reachDegrees) break;
             const double ca = cosLat[order[i]];
             const double cb = cosLat[order[j]];
             if (ca >= 0.0 && cb >= 0.0) {
                 double dLon = std::abs(b.longitude - a.longitude);
-                if (dLon > 180.0)
-                    dLon = 360.0 - dLon;
+                if (dLon > 180.0) dLon = 360.0 - dLon;
                 const double lowerBound = 2.0 / geo::pi * geo::earthRadiusNm * std::sqrt(ca * cb) * dLon * geo::deg2rad;
-                if (a.radius + b.radius < 1.1 * lowerBound * (1.0 - 1e-6))
-                    continue;
+                if (a.radius + b.radius < 1.1 * lowerBound * (1.0 - 1e-6)) continue;
             }
             const double d = gf_distanceNm(LatLon{a.latitude, a.longitude}, LatLon{b.latitude, b.longitude});
             if (a.radius + b.radius > 1.1 * d) {
@@ -185,8 +171,7 @@ void gf_numberAndCoupleStands(std::vector<ParkPos>& stands)
     }
 }
 
-void gf_leaveApf()
-{
+void gf_leaveApf() {
     fieldElevationKnown.store(0);
     fieldElevationFt.store(0.0);
     parkAirportAltitude.store(0.0);

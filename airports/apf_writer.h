@@ -18,7 +18,10 @@
 #include "airports/airport_package.h"
 #include "airports/stands.h"
 
-enum ApfKind : std::int32_t { apfLearned = 0, apfGenerated = 1 };
+enum ApfKind : std::int32_t {
+    apfLearned = 0,
+    apfGenerated = 1
+};
 
 // Percent 0..100 each, or -1 for both when no stand has a plan option.
 struct QualityFactors {

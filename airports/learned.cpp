@@ -38,30 +38,25 @@ namespace {
 const fs::path learnedRoot = fs::path("airports") / "learned";
 
 // A name that may become one folder or file name below the learned folder.
-bool safeComponent(std::string_view name)
-{
+bool safeComponent(std::string_view name) {
     return name != "." && name.find("..") == std::string_view::npos && name.find('/') == std::string_view::npos &&
            name.find('\\') == std::string_view::npos;
 }
 
-std::vector<std::string> splitPath(std::string_view text, std::string_view separators)
-{
+std::vector<std::string> splitPath(std::string_view text, std::string_view separators) {
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t end = text.find_first_of(separators, start);
         const std::string_view part = text.substr(start, end == std::string_view::npos ? text.npos : end - start);
-        if (!part.empty())
-            parts.emplace_back(part);
-        if (end == std::string_view::npos)
-            break;
+        if (!part.empty()) parts.emplace_back(part);
+        if (end == std::string_view::npos) break;
         start = end + 1;
     }
     return parts;
 }
 
-std::string replaceAll(std::string_view text, std::string_view from, std::string_view to)
-{
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
     std::string result;
     result.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
@@ -76,13 +71,10 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 }
 
 // Joins the parts below the folder; empty when a part would leave it.
-fs::path joinBelow(fs::path folder, const std::vector<std::string>& parts, std::size_t first)
-{
-    if (folder.empty() || first >= parts.size())
-        return {};
+fs::path joinBelow(fs::path folder, const std::vector<std::string>& parts, std::size_t first) {
+    if (folder.empty() || first >= parts.size()) return {};
     for (std::size_t i = first; i < parts.size(); ++i) {
-        if (!safeComponent(parts[i]))
-            return {};
+        if (!safeComponent(parts[i])) return {};
         folder /= parts[i];
     }
     return folder;
@@ -90,8 +82,7 @@ fs::path joinBelow(fs::path folder, const std::vector<std::string>& parts, std::
 
 void logSetting(std::string_view name, const auto& value) { gf_logContinuation(fmt::format("{:24}: {}", name, value)); }
 
-void applyFlag(const pugi::xml_node& document, BoolParameter& setting)
-{
+void applyFlag(const pugi::xml_node& document, BoolParameter& setting) {
     if (const std::optional<bool> value = lf_readBoolParameter(document, setting.name)) {
         setting.value.store(*value);
         gf_setCheck(setting.controlId, *value);
@@ -99,8 +90,7 @@ void applyFlag(const pugi::xml_node& document, BoolParameter& setting)
     }
 }
 
-void applySettings(const pugi::xml_node& document)
-{
+void applySettings(const pugi::xml_node& document) {
     applyFlag(document, LEARN_SOFT);
     if (const std::optional<std::int32_t> value = lf_readIntParameter(document, MAX_LIVE.name)) {
         MAX_LIVE.value.store(MAX_LIVE.clamp(*value));
@@ -148,13 +138,10 @@ void applySettings(const pugi::xml_node& document)
 // Index of the first stand of each name, kept while stands are appended.
 class StandIndex {
 public:
-    StandIndex()
-    {
-        for (std::size_t i = 0; i < currentStands.size(); ++i)
-            byName_.try_emplace(currentStands[i].name, i);
+    StandIndex() {
+        for (std::size_t i = 0; i < currentStands.size(); ++i) byName_.try_emplace(currentStands[i].name, i);
     }
-    ParkPos* find(const std::string& name)
-    {
+    ParkPos* find(const std::string& name) {
         const auto it = byName_.find(name);
         return it == byName_.end() ? nullptr : &currentStands[it->second];
     }
@@ -164,11 +151,9 @@ private:
     std::unordered_map<std::string, std::size_t> byName_;
 };
 
-void mergeEdits(const pugi::xml_node& document, const fs::path& path)
-{
+void mergeEdits(const pugi::xml_node& document, const fs::path& path) {
     const pugi::xml_node stands = document.child(apf::standsElement);
-    if (!stands)
-        return;
+    if (!stands) return;
     StandIndex index;
     for (const pugi::xml_node& parkpos : stands.children(apf::standElement)) {
         const std::string id = parkpos.attribute("id").value();
@@ -184,8 +169,8 @@ void mergeEdits(const pugi::xml_node& document, const fs::path& path)
                 currentStands.back().manual = 1;
                 index.addLast();
             } else {
-                gf_logError(fmt::format("manually created standid {} misses correct attributes in {}", id,
-                                        path.string()));
+                gf_logError(
+                    fmt::format("manually created standid {} misses correct attributes in {}", id, path.string()));
             }
             continue;
         }
@@ -195,8 +180,7 @@ void mergeEdits(const pugi::xml_node& document, const fs::path& path)
     }
 }
 
-void readHandmade(const pugi::xml_node& document)
-{
+void readHandmade(const pugi::xml_node& document) {
     handmadeLearned.store(1);
     currentStands.clear();
     for (const pugi::xml_node& stands : document.children(apf::standsElement)) {
@@ -216,70 +200,54 @@ void readHandmade(const pugi::xml_node& document)
     }
 }
 
-void moveAside(const fs::path& path, const pugi::xml_parse_result& result)
-{
+void moveAside(const fs::path& path, const pugi::xml_parse_result& result) {
     std::string name = path.string();
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos)
-        name.insert(dot, txt::backupInfix);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) name.insert(dot, txt::backupInfix);
     fs::rename(path, name);
     gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), result.description()));
 }
 
-} // namespace
+}  // namespace
 
-fs::path gf_learnedFolderOf(std::string_view publisher)
-{
-    if (publisher == apf::stockPublisher)
-        return learnedRoot / "stock";
-    if (publisher == apf::simaddonPublisher)
-        return learnedRoot / "simaddon";
-    if (!safeComponent(publisher))
-        return {};
+fs::path gf_learnedFolderOf(std::string_view publisher) {
+    if (publisher == apf::stockPublisher) return learnedRoot / "stock";
+    if (publisher == apf::simaddonPublisher) return learnedRoot / "simaddon";
+    if (!safeComponent(publisher)) return {};
     fs::path folder = learnedRoot / "thirdparty";
-    if (!publisher.empty())
-        folder /= std::string(publisher);
+    if (!publisher.empty()) folder /= std::string(publisher);
     return folder;
 }
 
-fs::path gf_learnedPathOf(std::string_view apfPath, std::string_view publisher)
-{
+fs::path gf_learnedPathOf(std::string_view apfPath, std::string_view publisher) {
     if (apfPath.starts_with(apfFiles::serverPrefix)) {
         std::vector<std::string> parts = splitPath(apfPath.substr(apfFiles::serverPrefix.size()), "/");
-        for (std::string& part : parts)
-            part = replaceAll(part, "%20", " ");
+        for (std::string& part : parts) part = replaceAll(part, "%20", " ");
         return joinBelow(learnedRoot, parts, 0);
     }
     if (apfPath.starts_with(apfFiles::localPrefix)) {
         const std::vector<std::string> parts = splitPath(apfPath.substr(apfFiles::localPrefix.size()), "/\\");
-        if (parts.empty())
-            return {};
+        if (parts.empty()) return {};
         if (parts[0] == "my_thirdparty2024" || parts[0] == "my_thirdparty") {
-            if (!safeComponent(publisher))
-                return {};
+            if (!safeComponent(publisher)) return {};
             fs::path folder = learnedRoot / "thirdparty";
-            if (!publisher.empty())
-                folder /= std::string(publisher);
+            if (!publisher.empty()) folder /= std::string(publisher);
             return joinBelow(folder, parts, 1);
         }
         // The add-on's files are saved in their publisher's folder; they are read back from there.
-        if (parts[0] == "ve_zuzuvado")
-            return joinBelow(gf_learnedFolderOf(publisher), parts, 1);
+        if (parts[0] == "ve_zuzuvado") return joinBelow(gf_learnedFolderOf(publisher), parts, 1);
         return joinBelow(learnedRoot, parts, 0);
     }
     return {};
 }
 
-bool lf_sameStandOption(const StandOption& existing, const StandOption& added)
-{
+bool lf_sameStandOption(const StandOption& existing, const StandOption& added) {
     return existing.weekday == added.weekday && existing.real == added.real && existing.key == added.key &&
            existing.airline == added.airline && existing.icaoType == added.icaoType &&
            (existing.halfHours & added.halfHours) != 0;
 }
 
-bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand)
-{
-    if (stand.name != parkpos.attribute("id").value())
-        return false;
+bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
+    if (stand.name != parkpos.attribute("id").value()) return false;
     if (gf_apfBool(parkpos.attribute("radius_change"))) {
         stand.radius = gf_apfDouble(parkpos.attribute("radius")) * standUnits::nmPerMetre;
         stand.radiusChanged = 1;
@@ -290,12 +258,12 @@ bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand)
     }
     // Ids follow the largest one in use: the last option may have been switched off with id 0.
     std::int32_t nextId = 1;
-    for (const StandOption& option : stand.options)
-        nextId = std::max(nextId, option.id + 1);
+    for (const StandOption& option : stand.options) nextId = std::max(nextId, option.id + 1);
     for (const pugi::xml_node& opt : parkpos.children(apf::optionElement)) {
         StandOption added = lf_readOpt(opt, nextId, 0);
-        const bool known = std::any_of(stand.options.begin(), stand.options.end(),
-                                       [&](const StandOption& existing) { return lf_sameStandOption(existing, added); });
+        const bool known = std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& existing) {
+            return lf_sameStandOption(existing, added);
+        });
         if (!known) {
             stand.options.push_back(std::move(added));
             ++nextId;
@@ -304,8 +272,7 @@ bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand)
     return true;
 }
 
-void lf_readLearned(const fs::path& path, const ApfHeader& header)
-{
+void lf_readLearned(const fs::path& path, const ApfHeader& header) {
     try {
         pugi::xml_document document;
         const pugi::xml_parse_result loaded = document.load_file(path.c_str());
@@ -314,14 +281,13 @@ void lf_readLearned(const fs::path& path, const ApfHeader& header)
             return;
         }
         gf_log(fmt::format("Read from learned airport file: \"{}\"", path.string()));
-        if (!gf_checkMetaData(document))
-            return;
+        if (!gf_checkMetaData(document)) return;
         const std::string name = lf_readTextParameter(document, apf::airportName).value_or(std::string{});
         if (name != header.airportName)
             gf_showStatus(fmt::format("Warning: learned file airport name: \"{}\" differs from archived file airport "
-                                     "name: \"{}\"",
-                                     name, header.airportName),
-                         true);
+                                      "name: \"{}\"",
+                                      name, header.airportName),
+                          true);
         applySettings(document);
         const std::optional<bool> handmade = lf_readBoolParameter(document, apf::handmade);
         if (!handmade) {
@@ -338,8 +304,7 @@ void lf_readLearned(const fs::path& path, const ApfHeader& header)
     }
 }
 
-void gf_saveLearned()
-{
+void gf_saveLearned() {
     const std::string code = gf_currentAirportCopy().icao;
     const bool handmade = handmadeLearned.load() != 0;
     const std::string now = gf_timeText(gf_unixTime());
@@ -376,24 +341,22 @@ void gf_saveLearned()
         }
         fs::create_directories(folder);
         simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
-        if (fs::exists(file))
-            gf_backupFile(file);
+        if (fs::exists(file)) gf_backupFile(file);
         saved = gf_writeApf(record, file, apfLearned);
     }
     const std::uint32_t updates = learnedUpdateCount.load();
     if (saved)
         gf_showStatus(fmt::format("{}{} \"{}\" saved with {} update{} {}", timeOfDay, handmade ? " handmade" : "",
-                                 file.string(), updates, updates == 1 ? "" : "s",
-                                 learnedParamsChanged.load() != 0 ? "and one or more parameter changes" : ""),
-                     true);
+                                  file.string(), updates, updates == 1 ? "" : "s",
+                                  learnedParamsChanged.load() != 0 ? "and one or more parameter changes" : ""),
+                      true);
     else
         gf_showStatus(fmt::format("{} saving \"{}\" did not succeed", timeOfDay, file.string()), true);
     learnedUpdateCount.store(0);
     learnedParamsChanged.store(0);
 }
 
-void gf_leaveLearned()
-{
+void gf_leaveLearned() {
     handmadeLearned.store(0);
     learnedReadFailed.store(0);
 }

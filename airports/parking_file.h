@@ -40,7 +40,7 @@ inline constexpr const char* rtTrafficWeek = "RT_traffic_week";
 inline constexpr std::string_view stockPublisher = "stock";
 inline constexpr std::string_view simaddonPublisher = "simaddon";
 inline constexpr std::string_view unknownPublisher = "unknown";
-} // namespace apf
+}  // namespace apf
 
 // An attribute's value as a boolean: true when its first character is '1', 'T', 't', 'Y' or 'y'; false
 // otherwise, also when it is empty or absent.

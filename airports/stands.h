@@ -17,11 +17,11 @@
 // which half-hours. Held by value in the stand's option list; stored in airport files as an "opt" element.
 // The engine's option helpers and the file reader and writer share this one record.
 struct StandOption {
-    std::string airline;     // operator (airline) code; "airl" in files
-    std::string icaoType;    // ICAO type designator; "type"
-    std::string key;         // registration, or the callsign of an aircraft without one; "reg"
-    std::string callsignA;   // callsign the option was recorded under; "cs" before ':'
-    std::string callsignB;   // second callsign of the same aircraft; "cs" after ':'; empty for run-time options
+    std::string airline;          // operator (airline) code; "airl" in files
+    std::string icaoType;         // ICAO type designator; "type"
+    std::string key;              // registration, or the callsign of an aircraft without one; "reg"
+    std::string callsignA;        // callsign the option was recorded under; "cs" before ':'
+    std::string callsignB;        // second callsign of the same aircraft; "cs" after ':'; empty for run-time options
     std::uint64_t halfHours = 0;  // bit h (0..47): used in half-hour h of the weekday; bits 48..63 stay 0
     std::int32_t id = 0;          // 1, 2, 3 ... within the stand's list; 0 = switched off (never written)
     std::int32_t weekday = 0;     // 1 Monday .. 7 Sunday; 0 when the file gave none
@@ -35,9 +35,9 @@ struct StandOption {
 
 inline constexpr std::uint64_t kHalfHourMask = (std::uint64_t{1} << 48) - 1;
 namespace standUnits {
-inline constexpr double nmPerMetre = 0.0005399568034557236; // 1 / 1852
+inline constexpr double nmPerMetre = 0.0005399568034557236;  // 1 / 1852
 inline constexpr double metresPerNm = 1852.0;
-} // namespace standUnits
+}  // namespace standUnits
 
 // One aircraft seen on a stand: the week slot when it was recorded and the option it was recorded in.
 struct StandSighting {
@@ -63,9 +63,9 @@ struct ParkPos {
     double heading = 0.0;                                      // radians
     double radius = 0.0;                                       // nautical miles
     std::uint32_t id = 0;                                      // 1, 2, 3 ... in list order; 0 before numbering
-    std::uint8_t manual = 0;           // created by hand (learned file)
-    std::uint8_t radiusChanged = 0;    // the radius was changed by hand (learned file)
-    std::uint8_t cargoChanged = 0;     // the cargo flag was changed by hand (learned file)
+    std::uint8_t manual = 0;                                   // created by hand (learned file)
+    std::uint8_t radiusChanged = 0;                            // the radius was changed by hand (learned file)
+    std::uint8_t cargoChanged = 0;                             // the cargo flag was changed by hand (learned file)
     std::uint8_t suffixMark = 0;       // the BGL decoder's mark while it renames duplicate names
     std::uint8_t taken = 0;            // given to a static or planned aircraft
     std::uint8_t occupied = 0;         // a live aircraft stands on it
@@ -73,7 +73,7 @@ struct ParkPos {
     std::uint8_t coupledOccupied = 0;  // a coupled stand has been given
     std::uint8_t cargo = 0;
     std::uint8_t ramp = 0;
-    std::uint8_t heli = 0;             // helipad
+    std::uint8_t heli = 0;  // helipad
 };
 
 // The stands of the current park airport.

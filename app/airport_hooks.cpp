@@ -7,8 +7,7 @@
 #include "shell/range.h"
 #include "shell/status_line.h"
 
-void gf_registerAirportHooks()
-{
+void gf_registerAirportHooks() {
     AirportUiHooks hooks;
     hooks.applyAutoRange = [](bool on) {
         if (on) {

@@ -29,8 +29,7 @@ constexpr int generatedAirports = 44000;
 // The benchmark's program folder: the working folder while it runs.
 struct ProgramFolder {
     fs::path root = fs::temp_directory_path() / ("vexa_bench_airports_" + std::to_string(::getpid()));
-    ProgramFolder()
-    {
+    ProgramFolder() {
         fs::remove_all(root);
         fs::create_directories(root / "input");
         fs::create_directories(root / "airports" / "my_thirdparty");
@@ -40,16 +39,14 @@ struct ProgramFolder {
         airport.icao = "BNCH";
         gf_setCurrentAirport(airport);
     }
-    ~ProgramFolder()
-    {
+    ~ProgramFolder() {
         std::error_code ignored;
         fs::current_path(fs::temp_directory_path(), ignored);
         fs::remove_all(root, ignored);
     }
 
     // The delivered database when the source tree has it, else one of the same size made up here.
-    void writeDatabase()
-    {
+    void writeDatabase() {
         const fs::path delivered = fs::path(VEXA_SOURCE_DIR) / "demo" / "downloads" / "airports_msfs.xml";
         if (fs::exists(delivered)) {
             fs::copy_file(delivered, root / "input" / "airports_msfs.xml");
@@ -60,8 +57,7 @@ struct ProgramFolder {
         out << "<?xml version=\"1.0\"?>\n<airports>\n";
         for (int i = 0; i < generatedAirports; ++i) {
             std::string code;
-            for (int k = 0, n = i; k < 4; ++k, n /= 26)
-                code += static_cast<char>('A' + n % 26);
+            for (int k = 0, n = i; k < 4; ++k, n /= 26) code += static_cast<char>('A' + n % 26);
             out << fmt::format("  <airport code=\"{}\"{} lat=\"{:.6f}\" lon=\"{:.6f}\" alt=\"{}\"/>\n", code,
                                i % 5 == 0 ? fmt::format(" iata=\"{}\"", code.substr(0, 3)) : "",
                                static_cast<double>(rng() % 180000) / 1000.0 - 90.0,
@@ -71,8 +67,7 @@ struct ProgramFolder {
     }
 };
 
-ProgramFolder& program()
-{
+ProgramFolder& program() {
     static ProgramFolder folder;
     return folder;
 }
@@ -82,12 +77,12 @@ const char* meta = "<meta><info name=\"author\" value=\"Vexa\"/><info name=\"ver
 
 // An apron of `stands` stands in rows 60 m apart, each with two plan options; its learned file edits every
 // tenth stand (a changed radius and a learned option) and adds 20 stands made by hand.
-std::string writeAirport(int stands)
-{
+std::string writeAirport(int stands) {
     program();
     const std::string path = fmt::format("airports/my_thirdparty/BN{}.xml", stands);
     std::ofstream out(path);
-    out << "<?xml version=\"1.0\"?>\n" << meta
+    out << "<?xml version=\"1.0\"?>\n"
+        << meta
         << "<parameters><parameter name=\"airport_name\" value=\"Bench\"/><parameter name=\"publisher\" "
            "value=\"Bench\"/><parameter name=\"altitude\" value=\"300\"/></parameters>\n<parkpositions>\n";
     auto position = [](int i) {
@@ -101,13 +96,15 @@ std::string writeAirport(int stands)
                            "cs=\"KLM{}\"/>\n"
                            "  <opt reg=\"\" airl=\"EZY\" type=\"A320\" soft=\"true\" day=\"{}\" hh=\"20,21\"/>\n"
                            "</parkpos>\n",
-                           i, lat, lon, static_cast<double>((i * 7) % 360), 20.0 + (i % 4) * 5.0, i % 1000, 1 + i % 7, i, 1 + (i + 3) % 7);
+                           i, lat, lon, static_cast<double>((i * 7) % 360), 20.0 + (i % 4) * 5.0, i % 1000, 1 + i % 7,
+                           i, 1 + (i + 3) % 7);
     }
     out << "</parkpositions>\n";
     out.close();
     fs::create_directories("airports/learned/thirdparty/Bench");
     std::ofstream learned(fmt::format("airports/learned/thirdparty/Bench/BN{}.xml", stands));
-    learned << "<?xml version=\"1.0\"?>\n" << meta
+    learned << "<?xml version=\"1.0\"?>\n"
+            << meta
             << "<parameters><parameter name=\"airport_name\" value=\"Bench\"/>"
                "<parameter name=\"parking_percentage\" value=\"40\"/></parameters>\n<parkpositions>\n";
     for (int i = 0; i < stands; i += 10)
@@ -123,39 +120,32 @@ std::string writeAirport(int stands)
 }
 
 // Every element and attribute of a file, read as pugixml reads them.
-std::size_t walkXml(const fs::path& path)
-{
+std::size_t walkXml(const fs::path& path) {
     pugi::xml_document doc;
     doc.load_file(path.c_str());
     std::size_t n = 0;
     for (const pugi::xml_node& top : doc.children())
         for (const pugi::xml_node& element : top.children()) {
-            for (const pugi::xml_attribute& a : element.attributes())
-                n += a.as_string()[0] != 0;
+            for (const pugi::xml_attribute& a : element.attributes()) n += a.as_string()[0] != 0;
             for (const pugi::xml_node& child : element.children())
-                for (const pugi::xml_attribute& a : child.attributes())
-                    n += a.as_string()[0] != 0;
+                for (const pugi::xml_attribute& a : child.attributes()) n += a.as_string()[0] != 0;
         }
     return n;
 }
 
-double secondsOf(auto&& f, int repeat)
-{
+double secondsOf(auto&& f, int repeat) {
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < repeat; ++i)
-        f();
+    for (int i = 0; i < repeat; ++i) f();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / repeat;
 }
 
-void perItem(benchmark::State& state, double items)
-{
+void perItem(benchmark::State& state, double items) {
     state.SetItemsProcessed(static_cast<std::int64_t>(static_cast<double>(state.iterations()) * items));
     state.counters["time_per_item"] =
         benchmark::Counter(items, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void BM_ReadAirports(benchmark::State& state)
-{
+void BM_ReadAirports(benchmark::State& state) {
     program();
     const fs::path file = gf_airportsFile();
     const double baseline = secondsOf([&] { benchmark::DoNotOptimize(walkXml(file)); }, 3);
@@ -175,8 +165,7 @@ void BM_ReadAirports(benchmark::State& state)
 }
 BENCHMARK(BM_ReadAirports)->Unit(benchmark::kMillisecond);
 
-void BM_ReadApf(benchmark::State& state)
-{
+void BM_ReadApf(benchmark::State& state) {
     const int stands = static_cast<int>(state.range(0));
     const std::string path = writeAirport(stands);
     const fs::path learned = gf_learnedPathOf(path, "Bench");
@@ -189,8 +178,7 @@ void BM_ReadApf(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         const std::string error = gf_readApf(path, header, quality);
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (!error.empty())
-            state.SkipWithError(error.c_str());
+        if (!error.empty()) state.SkipWithError(error.c_str());
     }
     state.counters["stands"] = static_cast<double>(currentStands.size());
     currentStands.clear();
@@ -199,6 +187,6 @@ void BM_ReadApf(benchmark::State& state)
 }
 BENCHMARK(BM_ReadApf)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -6,8 +6,7 @@
 
 namespace {
 
-std::string userError(const std::function<void()>& call)
-{
+std::string userError(const std::function<void()>& call) {
     try {
         call();
     } catch (const ovk::UserErrorException& e) {
@@ -16,10 +15,9 @@ std::string userError(const std::function<void()>& call)
     return "no user error";
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(AirportsTest, DatabaseLoadsOnceSortedByCode)
-{
+TEST_F(AirportsTest, DatabaseLoadsOnceSortedByCode) {
     writeText("input/airports_msfs.xml", R"(<?xml version="1.0"?><airports>
         <airport code="LSZH" iata="ZRH" lat="47.46" lon="8.55" alt=" 1417ft"/>
         <note/>
@@ -39,8 +37,7 @@ TEST_F(AirportsTest, DatabaseLoadsOnceSortedByCode)
     EXPECT_FALSE(gf_findAirport("egll"));
 }
 
-TEST_F(AirportsTest, DatabaseErrorsLeaveAnEmptyListForTheRetry)
-{
+TEST_F(AirportsTest, DatabaseErrorsLeaveAnEmptyListForTheRetry) {
     struct Case {
         std::string text;
         std::string error;
@@ -55,8 +52,7 @@ TEST_F(AirportsTest, DatabaseErrorsLeaveAnEmptyListForTheRetry)
         SCOPED_TRACE(c.text);
         gf_resetAirports();
         fs::remove("input/airports_msfs.xml");
-        if (!c.text.empty())
-            writeText("input/airports_msfs.xml", c.text);
+        if (!c.text.empty()) writeText("input/airports_msfs.xml", c.text);
         EXPECT_EQ(userError([] { gf_readAirports(); }).rfind(c.error, 0), 0u);
         EXPECT_TRUE(airportList.empty());
         EXPECT_FALSE(airportsLoaded);
@@ -66,8 +62,7 @@ TEST_F(AirportsTest, DatabaseErrorsLeaveAnEmptyListForTheRetry)
     EXPECT_EQ(airportList.size(), 1u);
 }
 
-TEST_F(AirportsTest, NamesKeepTheFirstNameOfACode)
-{
+TEST_F(AirportsTest, NamesKeepTheFirstNameOfACode) {
     EXPECT_FALSE(gf_readAirportNames());
     EXPECT_TRUE(logHas("0 airport names read from \"input/airports_msfs_names.xml\""));
     writeText("input/airports_msfs_names.xml", R"(<AirportNames><airport ICAO="EGLL" name="Heathrow"/>
@@ -77,8 +72,7 @@ TEST_F(AirportsTest, NamesKeepTheFirstNameOfACode)
     EXPECT_EQ(airportNames.at(""), "no code");
 }
 
-TEST_F(AirportsTest, DisplayTextsAndCodeTests)
-{
+TEST_F(AirportsTest, DisplayTextsAndCodeTests) {
     EXPECT_EQ(gf_parkAirportText(Airport{"EGLL", "LHR"}), "EGLL (LHR)");
     EXPECT_EQ(gf_parkAirportText(Airport{"EGLL", ""}), "EGLL");
     EXPECT_EQ(gf_parkAirportText(Airport{}), "?");
@@ -101,8 +95,7 @@ TEST_F(AirportsTest, DisplayTextsAndCodeTests)
     EXPECT_EQ(gf_txtPath("EGLL"), fs::path("EGLL.txt"));
 }
 
-TEST_F(AirportsTest, ParkingFileLookupOrder)
-{
+TEST_F(AirportsTest, ParkingFileLookupOrder) {
     const fs::path stock = server() / "MSFS" / "archive" / "stock" / "EGLL.xml";
     struct Case {
         std::string name;
@@ -112,30 +105,32 @@ TEST_F(AirportsTest, ParkingFileLookupOrder)
     } cases[] = {
         {"nothing anywhere", {}, false, ""},
         {"stock file", {}, true, "archive/stock/EGLL.xml"},
-        {"add-on file",
-         {{"airports/ve_zuzuvado/EGLL.xml", "x"}}, true, "airports/ve_zuzuvado/EGLL.xml"},
+        {"add-on file", {{"airports/ve_zuzuvado/EGLL.xml", "x"}}, true, "airports/ve_zuzuvado/EGLL.xml"},
         {"add-on pointer before add-on file",
          {{"airports/ve_zuzuvado/EGLL.xml", "x"}, {"airports/ve_zuzuvado/EGLL.txt", "archive/simaddon/EGLL.xml  \r\n"}},
-         true, "archive/simaddon/EGLL.xml"},
+         true,
+         "archive/simaddon/EGLL.xml"},
         {"publisher file before add-on files",
          {{"airports/ve_zuzuvado/EGLL.txt", "archive/simaddon/EGLL.xml"}, {"airports/my_thirdparty/EGLL.xml", "x"}},
-         true, "airports/my_thirdparty/EGLL.xml"},
+         true,
+         "airports/my_thirdparty/EGLL.xml"},
         {"publisher pointer first",
-         {{"airports/my_thirdparty/EGLL.xml", "x"}, {"airports/my_thirdparty/EGLL.txt", "archive/thirdparty/A%20B/EGLL.xml\n2"}},
-         true, "archive/thirdparty/A%20B/EGLL.xml"},
+         {{"airports/my_thirdparty/EGLL.xml", "x"},
+          {"airports/my_thirdparty/EGLL.txt", "archive/thirdparty/A%20B/EGLL.xml\n2"}},
+         true,
+         "archive/thirdparty/A%20B/EGLL.xml"},
         {"pointer without a path is passed over",
          {{"airports/my_thirdparty/EGLL.txt", "no name here\n"}, {"airports/ve_zuzuvado/EGLL.xml", "x"}},
-         true, "airports/ve_zuzuvado/EGLL.xml"},
+         true,
+         "airports/ve_zuzuvado/EGLL.xml"},
         {"empty pointer is passed over", {{"airports/my_thirdparty/EGLL.txt", ""}}, true, "archive/stock/EGLL.xml"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all("airports");
         fs::remove(stock);
-        for (const auto& [path, text] : c.files)
-            writeText(path, text);
-        if (c.stockOnServer)
-            writeText(stock, "stock");
+        for (const auto& [path, text] : c.files) writeText(path, text);
+        if (c.stockOnServer) writeText(stock, "stock");
         EXPECT_EQ(gf_apfPathOf("EGLL"), c.want);
         EXPECT_EQ(gf_airportFileAvailable("EGLL"), !c.want.empty() || !c.files.empty());
         EXPECT_FALSE(fs::exists("EGLL.xml"));  // the probe leaves nothing behind
@@ -147,8 +142,7 @@ TEST_F(AirportsTest, ParkingFileLookupOrder)
     EXPECT_EQ(target, "kept");
 }
 
-TEST_F(AirportsTest, DownloadsTakeTheirServerFolder)
-{
+TEST_F(AirportsTest, DownloadsTakeTheirServerFolder) {
     writeText(server() / "MSFS" / "archive" / "stock" / "EGLL.xml", "stock file");
     writeText(server() / "MSFS" / "archive" / "simaddon" / "EGLL.xml", "simaddon file");
     writeText(server() / "MSFS2024" / "archive" / "thirdparty" / "Some Pub" / "EGLL.xml", "2024 publisher file");
@@ -161,20 +155,20 @@ TEST_F(AirportsTest, DownloadsTakeTheirServerFolder)
     EXPECT_EQ(readText("a.xml"), "2024 publisher file");
     MSFS_2020.value = true;
     const std::string error = gf_downloadApf("archive/thirdparty/Some%20Pub/EGLL.xml", "a.xml");
-    EXPECT_EQ(error, "failed to download: \"" + gf_downloadServerUrl() + "MSFS/archive/thirdparty/Some%20Pub/EGLL.xml\"");
+    EXPECT_EQ(error,
+              "failed to download: \"" + gf_downloadServerUrl() + "MSFS/archive/thirdparty/Some%20Pub/EGLL.xml\"");
     EXPECT_TRUE(logHas(error));
     EXPECT_TRUE(gf_stockFileOnServer("EGLL"));
     EXPECT_FALSE(gf_stockFileOnServer("LSZH"));
 }
 
-TEST_F(AirportsTest, ClosestStandOfADestination)
-{
+TEST_F(AirportsTest, ClosestStandOfADestination) {
     writeText(server() / "MSFS" / "archive" / "stock" / "EGLL.xml",
               apfText({{"altitude", "83"}}, stand("S1", 0) + stand("S2", 1000) + stand("S3", 1000)));
     std::string name = "none";
     const double d = gf_readDestApfForClosestStand("EGLL", LatLon{47.0 + 900.0 / 1852.0 / 60.0, 8.0}, name);
     EXPECT_NEAR(d, 100.0 / 1852.0, 1e-4);  // 100 m, latitudes written with 6 decimals
-    EXPECT_EQ(name, "S2");  // equal distances keep the first stand
+    EXPECT_EQ(name, "S2");                 // equal distances keep the first stand
     name = "none";
     EXPECT_DOUBLE_EQ(gf_readDestApfForClosestStand("EGLL", LatLon{10.0, 8.0}, name), 100.0);
     EXPECT_EQ(name, "none");
@@ -183,8 +177,7 @@ TEST_F(AirportsTest, ClosestStandOfADestination)
     EXPECT_DOUBLE_EQ(gf_readDestApfForClosestStand("LFPG", LatLon{47.0, 8.0}, name), 100.0);
 }
 
-TEST_F(AirportsTest, PublisherChecksAndOfflineLearning)
-{
+TEST_F(AirportsTest, PublisherChecksAndOfflineLearning) {
     writeText("a.xml", apfText({{"publisher", "Pub"}}, ""));
     writeText("b.xml", apfText({{"publisher", "unknown"}, {"manufacturer", "abc"}, {"creator", "defg"}}, ""));
     writeText("c.xml", apfText({{"publisher", "unknown"}, {"creator", "x"}}, ""));

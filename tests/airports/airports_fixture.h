@@ -30,8 +30,7 @@ public:
     fs::path previousDir;
     ScopedEnv downloadUrl{"VEXA_DOWNLOAD_URL", "file://" + (root.path() / "server").string() + "/"};
 
-    void SetUp() override
-    {
+    void SetUp() override {
         previousDir = fs::current_path();
         fs::create_directories(root / "program" / "input");
         fs::create_directories(root / "program" / "airports");
@@ -42,15 +41,13 @@ public:
         resetState();
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         resetState();
         gf_closeLog();
         fs::current_path(previousDir);
     }
 
-    static void resetState()
-    {
+    static void resetState() {
         gf_resetParking();
         gf_resetAirports();
         gf_resetReferenceDatabase();
@@ -59,7 +56,8 @@ public:
         learnedUpdateCount = 0;
         learnedParamsChanged = 0;
         simFamilyName.set("MSFS");
-        for (IntParameter* p : std::initializer_list<IntParameter*>{&parking_percentage, &MAX_LIVE, &LATERAL_RANGE, &MAX_FIT})
+        for (IntParameter* p :
+             std::initializer_list<IntParameter*>{&parking_percentage, &MAX_LIVE, &LATERAL_RANGE, &MAX_FIT})
             p->value = p->defaultValue;
         for (BoolParameter* p : {&LEARN_SOFT, &AUTO_RANGE, &PARK_FAKE, &WEEK, &PARK_SOFT, &INITIAL_LOAD_ONLY,
                                  &RT_PARKTRAFFIC_ONLY, &MSFS_2020})
@@ -70,24 +68,20 @@ public:
     fs::path program() const { return root / "program"; }
     fs::path server() const { return root / "server"; }
 
-    static void setParkAirport(const std::string& icao)
-    {
+    static void setParkAirport(const std::string& icao) {
         CurrentAirport a;
         a.icao = icao;
         gf_setCurrentAirport(a);
     }
 
-    static std::string readText(const fs::path& p)
-    {
+    static std::string readText(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
     }
-    static void writeText(const fs::path& p, const std::string& text)
-    {
-        if (p.has_parent_path())
-            fs::create_directories(p.parent_path());
+    static void writeText(const fs::path& p, const std::string& text) {
+        if (p.has_parent_path()) fs::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
     }
     std::string logText() const { return readText(program() / "Log.txt"); }
@@ -95,8 +89,7 @@ public:
 
     // An airport parking file with the program's meta header, the given parameters and stands.
     static std::string apfText(const std::vector<std::pair<std::string, std::string>>& parameters,
-                               const std::string& stands, const std::string& meta = kMeta)
-    {
+                               const std::string& stands, const std::string& meta = kMeta) {
         std::string text = "<?xml version=\"1.0\"?>\n" + meta + "<parameters>\n";
         for (const auto& [name, value] : parameters)
             text += fmt::format("<parameter name=\"{}\" value=\"{}\"/>\n", name, value);
@@ -107,8 +100,7 @@ public:
         "<info name=\"date\" value=\"Dec 10, 2026\"/></meta>\n";
     // A stand in full form at a latitude offset in metres north of 47.0, 8.0.
     static std::string stand(const std::string& id, double northMetres, double radius = 20.0,
-                             const std::string& extra = "", const std::string& options = "")
-    {
+                             const std::string& extra = "", const std::string& options = "") {
         return fmt::format("<parkpos id=\"{}\" latitude=\"{:.6f}\" longitude=\"8.000000\" heading=\"90.0\" "
                            "radius=\"{:.1f}\" cargo=\"false\" ramp=\"true\" {}>{}</parkpos>\n",
                            id, 47.0 + northMetres / 1852.0 / 60.0, radius, extra, options);

@@ -16,16 +16,14 @@ struct ReadResult {
     QualityFactors quality;
 };
 
-ReadResult read(const std::string& path)
-{
+ReadResult read(const std::string& path) {
     ReadResult r;
     currentStands.clear();
     r.error = gf_readApf(path, r.header, r.quality);
     return r;
 }
 
-std::string userError(const std::string& path)
-{
+std::string userError(const std::string& path) {
     try {
         read(path);
     } catch (const ovk::UserErrorException& e) {
@@ -34,10 +32,9 @@ std::string userError(const std::string& path)
     return "no user error";
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(AirportsTest, ReaderRefusesWhatItCannotRead)
-{
+TEST_F(AirportsTest, ReaderRefusesWhatItCannotRead) {
     EXPECT_EQ(read("").error, "gf_readApf xml is empty...");
     EXPECT_EQ(read("airports/x.xml").error, "gf_readApf no park airport set");
     setParkAirport("EGLL");
@@ -57,8 +54,7 @@ TEST_F(AirportsTest, ReaderRefusesWhatItCannotRead)
     EXPECT_TRUE(logHas("Airport file read from \"airports/empty.xml\" for "));
 }
 
-TEST_F(AirportsTest, ReaderUserErrorsForAltitudeAndRepeatedStands)
-{
+TEST_F(AirportsTest, ReaderUserErrorsForAltitudeAndRepeatedStands) {
     setParkAirport("EGLL");
     writeText("airports/a.xml", apfText({}, stand("A", 0)));
     EXPECT_EQ(userError("airports/a.xml"), "65: Parameter altitude not found");
@@ -68,17 +64,17 @@ TEST_F(AirportsTest, ReaderUserErrorsForAltitudeAndRepeatedStands)
     const ReadResult ok = read("airports/b.xml");
     EXPECT_EQ(ok.error, "");
     EXPECT_EQ(ok.header.altitude, 0);
-    writeText("airports/c.xml", apfText({{"altitude", "1"}}, stand("A", 0) + "<parkpos id=\"A\" latitude=\"0\" longitude=\"0\"/>"));
+    writeText("airports/c.xml",
+              apfText({{"altitude", "1"}}, stand("A", 0) + "<parkpos id=\"A\" latitude=\"0\" longitude=\"0\"/>"));
     EXPECT_EQ(userError("airports/c.xml"), "94: Parking position A appears more than once?");
 }
 
-TEST_F(AirportsTest, StockFileIsDownloadedAndReadWithItsSummary)
-{
+TEST_F(AirportsTest, StockFileIsDownloadedAndReadWithItsSummary) {
     setParkAirport("EDDF");
-    writeText(server() / "MSFS" / "archive" / "stock" / "EDDF.xml",
-              apfText({{"airport_name", "Frankfurt"}, {"publisher", "stock"}, {"altitude", "364"},
-                       {"RT_traffic_week", "30"}},
-                      stand("V1", 0) + stand("V2", 30) + stand("V3", 70)));
+    writeText(
+        server() / "MSFS" / "archive" / "stock" / "EDDF.xml",
+        apfText({{"airport_name", "Frankfurt"}, {"publisher", "stock"}, {"altitude", "364"}, {"RT_traffic_week", "30"}},
+                stand("V1", 0) + stand("V2", 30) + stand("V3", 70)));
     MSFS_2020.value = false;  // stock files come from the MSFS folder whatever the simulator
     parking_percentage.value = 55;
     const ReadResult r = read("archive/stock/EDDF.xml");
@@ -117,8 +113,7 @@ TEST_F(AirportsTest, StockFileIsDownloadedAndReadWithItsSummary)
     EXPECT_EQ(parkingActive.load(), 0);
 }
 
-TEST_F(AirportsTest, CouplingIsSymmetricAndOrderedOnAnyLayout)
-{
+TEST_F(AirportsTest, CouplingIsSymmetricAndOrderedOnAnyLayout) {
     std::vector<ParkPos> stands;
     // A grid with stands of mixed sizes; the sweep must find exactly the pairs the full comparison finds.
     for (int i = 0; i < 60; ++i)
@@ -128,28 +123,29 @@ TEST_F(AirportsTest, CouplingIsSymmetricAndOrderedOnAnyLayout)
     for (int i = 0; i < 8; ++i) {
         stands.emplace_back("D" + std::to_string(i), std::vector<StandOption>{}, -33.0 + i * 0.0001,
                             i % 2 ? 179.99995 : -179.99995, 0.0, 30.0, 1, 1, 1);
-        stands.emplace_back("P" + std::to_string(i), std::vector<StandOption>{}, 89.9995 + i * 0.00003, i * 45.0,
-                            0.0, 30.0, 1, 1, 1);
+        stands.emplace_back("P" + std::to_string(i), std::vector<StandOption>{}, 89.9995 + i * 0.00003, i * 45.0, 0.0,
+                            30.0, 1, 1, 1);
     }
     gf_numberAndCoupleStands(stands);
     for (const ParkPos& a : stands) {
         std::vector<std::uint32_t> want;
         for (const ParkPos& b : stands)
-            if (a.id != b.id && a.radius + b.radius > 1.1 * gf_distanceNm({a.latitude, a.longitude}, {b.latitude, b.longitude}))
+            if (a.id != b.id &&
+                a.radius + b.radius > 1.1 * gf_distanceNm({a.latitude, a.longitude}, {b.latitude, b.longitude}))
                 want.push_back(b.id);
         EXPECT_EQ(a.coupledIds, want) << a.name;
     }
 }
 
-TEST_F(AirportsTest, GeneratedFileRoundTripsThroughWriterAndReader)
-{
+TEST_F(AirportsTest, GeneratedFileRoundTripsThroughWriterAndReader) {
     setParkAirport("LSZH");
     AirportPackage record;
     record.icao = "LSZH";
     record.name = "Zurich";
     record.publisher = "simaddon";
     record.altitude = 1417;
-    record.stands.emplace_back("A1", std::vector<StandOption>{}, 47.451234, 8.561234, 1.5707963267948966, 18.5, 0, 1, 1);
+    record.stands.emplace_back("A1", std::vector<StandOption>{}, 47.451234, 8.561234, 1.5707963267948966, 18.5, 0, 1,
+                               1);
     record.stands.emplace_back("H1", std::vector<StandOption>{}, 47.452, 8.562, 0.0, 12.0, 1, 0, 0);
     fs::create_directories("airports/ve_zuzuvado");
     ASSERT_TRUE(gf_writeApf(record, "airports/ve_zuzuvado/LSZH.xml", apfGenerated));

@@ -9,13 +9,11 @@
 
 namespace {
 
-ParkPos makeStand(const std::string& name, double radiusMetres = 37.04)
-{
+ParkPos makeStand(const std::string& name, double radiusMetres = 37.04) {
     return ParkPos(name, {}, 47.123456789, 8.5, 1.5707963267948966, radiusMetres, 1, 0, 1);
 }
 
-StandOption option(std::int32_t id, std::int32_t weekday, std::uint64_t mask, std::int32_t real = 1)
-{
+StandOption option(std::int32_t id, std::int32_t weekday, std::uint64_t mask, std::int32_t real = 1) {
     StandOption o;
     o.airline = "KLM";
     o.icaoType = "B738";
@@ -27,16 +25,13 @@ StandOption option(std::int32_t id, std::int32_t weekday, std::uint64_t mask, st
     return o;
 }
 
-std::vector<std::string> attributeNames(const pugi::xml_node& node)
-{
+std::vector<std::string> attributeNames(const pugi::xml_node& node) {
     std::vector<std::string> names;
-    for (const pugi::xml_attribute& a : node.attributes())
-        names.emplace_back(a.name());
+    for (const pugi::xml_attribute& a : node.attributes()) names.emplace_back(a.name());
     return names;
 }
 
-std::vector<std::string> parameterNames(const pugi::xml_document& doc)
-{
+std::vector<std::string> parameterNames(const pugi::xml_document& doc) {
     std::vector<std::string> names;
     for (const pugi::xml_node& p : doc.child("parameters").children("parameter"))
         names.emplace_back(p.attribute("name").value());
@@ -45,10 +40,9 @@ std::vector<std::string> parameterNames(const pugi::xml_document& doc)
 
 using Names = std::vector<std::string>;
 
-} // namespace
+}  // namespace
 
-TEST_F(AirportsTest, GeneratedFileHasItsParametersAndFullStandsWithoutOptions)
-{
+TEST_F(AirportsTest, GeneratedFileHasItsParametersAndFullStandsWithoutOptions) {
     AirportPackage record;
     record.icao = "EGLL";
     record.name = "Heathrow";
@@ -76,11 +70,11 @@ TEST_F(AirportsTest, GeneratedFileHasItsParametersAndFullStandsWithoutOptions)
     EXPECT_STREQ(a1.attribute("radius").value(), "37.0");
     EXPECT_STREQ(a1.attribute("ramp").value(), "true");
     EXPECT_FALSE(a1.child("opt"));
-    EXPECT_EQ(attributeNames(a1.next_sibling()), (Names{"id", "latitude", "longitude", "heading", "radius", "heli", "ramp"}));
+    EXPECT_EQ(attributeNames(a1.next_sibling()),
+              (Names{"id", "latitude", "longitude", "heading", "radius", "heli", "ramp"}));
 }
 
-TEST_F(AirportsTest, LearnedFileWritesSettingsAndOnlyWhatWasLearned)
-{
+TEST_F(AirportsTest, LearnedFileWritesSettingsAndOnlyWhatWasLearned) {
     MAX_LIVE.value = -1;
     WEEK.value = true;
     AirportPackage record;
@@ -100,9 +94,9 @@ TEST_F(AirportsTest, LearnedFileWritesSettingsAndOnlyWhatWasLearned)
 
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file("L.xml"));
-    EXPECT_EQ(parameterNames(doc), (Names{"airport_name", "publisher", "num_parkpos", "LATERAL_RANGE", "AUTO_RANGE", "WEEK",
-                                          "PARK_FAKE", "PARK_SOFT", "parking_percentage", "INITIAL_LOAD_ONLY", "MAX_FIT",
-                                          "RT_PARKTRAFFIC_ONLY", "LEARN_SOFT"}));
+    EXPECT_EQ(parameterNames(doc), (Names{"airport_name", "publisher", "num_parkpos", "LATERAL_RANGE", "AUTO_RANGE",
+                                          "WEEK", "PARK_FAKE", "PARK_SOFT", "parking_percentage", "INITIAL_LOAD_ONLY",
+                                          "MAX_FIT", "RT_PARKTRAFFIC_ONLY", "LEARN_SOFT"}));
     EXPECT_EQ(*lf_readTextParameter(doc, "WEEK"), "true");
     const pugi::xml_node p1 = doc.child("parkpositions").child("parkpos");
     EXPECT_EQ(attributeNames(p1), Names{"id"});
@@ -111,7 +105,8 @@ TEST_F(AirportsTest, LearnedFileWritesSettingsAndOnlyWhatWasLearned)
     EXPECT_EQ(attributeNames(r1), (Names{"id", "radius_change", "radius", "cargo_change", "cargo"}));
     EXPECT_STREQ(r1.attribute("radius").value(), "25.0");
     const pugi::xml_node m1 = r1.next_sibling();
-    EXPECT_EQ(attributeNames(m1), (Names{"id", "latitude", "longitude", "heading", "radius", "cargo", "ramp", "manual"}));
+    EXPECT_EQ(attributeNames(m1),
+              (Names{"id", "latitude", "longitude", "heading", "radius", "cargo", "ramp", "manual"}));
 
     MAX_LIVE.value = 12;
     ASSERT_TRUE(gf_writeApf(record, "L.xml", apfLearned));
@@ -119,8 +114,7 @@ TEST_F(AirportsTest, LearnedFileWritesSettingsAndOnlyWhatWasLearned)
     EXPECT_EQ(*lf_readIntParameter(doc, "MAX_LIVE"), 12);
 }
 
-TEST_F(AirportsTest, HandmadeLearnedFileKeepsPositionsOfChangedStands)
-{
+TEST_F(AirportsTest, HandmadeLearnedFileKeepsPositionsOfChangedStands) {
     handmadeLearned = 1;
     AirportPackage record;
     record.altitude = 55;
@@ -143,8 +137,7 @@ TEST_F(AirportsTest, HandmadeLearnedFileKeepsPositionsOfChangedStands)
     EXPECT_TRUE(r1.child("opt"));
 }
 
-TEST_F(AirportsTest, OptionsWriteIdentityOnlyWhereTheTableLacksIt)
-{
+TEST_F(AirportsTest, OptionsWriteIdentityOnlyWhereTheTableLacksIt) {
     registrationTable["PH-BXA"] = DbaseReg{"KLM", "B738", "", false};
     pugi::xml_document doc;
     pugi::xml_node parkpos = doc.append_child("parkpos");
@@ -170,8 +163,7 @@ TEST_F(AirportsTest, OptionsWriteIdentityOnlyWhereTheTableLacksIt)
     EXPECT_EQ(attributeNames(second.next_sibling()), (Names{"reg", "airl", "type", "day", "hh"}));
 }
 
-TEST_F(AirportsTest, QualityFactorAndItsText)
-{
+TEST_F(AirportsTest, QualityFactorAndItsText) {
     const std::uint64_t fourBits = 0b1111;
     ParkPos one("A", {option(1, 3, fourBits)}, 47, 8, 0, 18.52, 1, 1, 1);
     ParkPos none("B", {}, 47, 8, 0, 18.52, 1, 1, 1);
@@ -197,8 +189,7 @@ TEST_F(AirportsTest, QualityFactorAndItsText)
     EXPECT_EQ(gf_qualityText({5, -1}), " 5/-1");
 }
 
-TEST_F(AirportsTest, WriterFailureLeavesTheOldFile)
-{
+TEST_F(AirportsTest, WriterFailureLeavesTheOldFile) {
     writeText("keep.xml", "old");
     AirportPackage record;
     fs::create_directories("dir.xml");

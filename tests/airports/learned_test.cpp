@@ -5,23 +5,20 @@
 
 #include "airports/airport_ui.h"
 #include "airports/apf_writer.h"
-#include "shell/range.h"
 #include "airports/parking_file.h"
+#include "shell/range.h"
 
 namespace {
 
-std::string readApf(const std::string& path)
-{
+std::string readApf(const std::string& path) {
     currentStands.clear();
     currentApfHeader = ApfHeader{};
     return gf_readApf(path, currentApfHeader, currentQualityFactors);
 }
 
-const ParkPos* standNamed(const std::string& name)
-{
+const ParkPos* standNamed(const std::string& name) {
     for (const ParkPos& s : currentStands)
-        if (s.name == name)
-            return &s;
+        if (s.name == name) return &s;
     return nullptr;
 }
 
@@ -33,18 +30,18 @@ const std::string kEdit = R"(<parkpos id="A1" radius_change="true" radius="25">
 )";
 
 // The add-on's file of EGLL: stand A1 with one plan option of the file, stand B1 100 m north.
-void writeAddonAirport(const std::string& publisher)
-{
-    AirportsTest::writeText("airports/ve_zuzuvado/EGLL.xml",
-                            AirportsTest::apfText({{"airport_name", "Heathrow"}, {"publisher", publisher}, {"altitude", "83"}},
-                                                  AirportsTest::stand("A1", 0, 20, "", R"(<opt reg="PH-1" airl="KLM" type="B738" day="2" hh="4"/>)") +
-                                                      AirportsTest::stand("B1", 100)));
+void writeAddonAirport(const std::string& publisher) {
+    AirportsTest::writeText(
+        "airports/ve_zuzuvado/EGLL.xml",
+        AirportsTest::apfText(
+            {{"airport_name", "Heathrow"}, {"publisher", publisher}, {"altitude", "83"}},
+            AirportsTest::stand("A1", 0, 20, "", R"(<opt reg="PH-1" airl="KLM" type="B738" day="2" hh="4"/>)") +
+                AirportsTest::stand("B1", 100)));
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(AirportsTest, LearnedPathsFollowTheSaveFolders)
-{
+TEST_F(AirportsTest, LearnedPathsFollowTheSaveFolders) {
     const fs::path learned = fs::path("airports") / "learned";
     struct Case {
         std::string path;
@@ -77,13 +74,17 @@ TEST_F(AirportsTest, LearnedPathsFollowTheSaveFolders)
     EXPECT_EQ(gf_learnedFolderOf(".."), fs::path{});
 }
 
-TEST_F(AirportsTest, LearnedEditsMergeIntoTheAirportFile)
-{
+TEST_F(AirportsTest, LearnedEditsMergeIntoTheAirportFile) {
     setParkAirport("EGLL");
     writeAddonAirport("simaddon");
     writeText("airports/learned/simaddon/EGLL.xml",
-              apfText({{"airport_name", "Old name"}, {"publisher", "simaddon"}, {"MAX_FIT", "9"},
-                       {"parking_percentage", "250"}, {"WEEK", "yes"}, {"LATERAL_RANGE", "250"}, {"AUTO_RANGE", "false"}},
+              apfText({{"airport_name", "Old name"},
+                       {"publisher", "simaddon"},
+                       {"MAX_FIT", "9"},
+                       {"parking_percentage", "250"},
+                       {"WEEK", "yes"},
+                       {"LATERAL_RANGE", "250"},
+                       {"AUTO_RANGE", "false"}},
                       kEdit + R"(<parkpos id="B1" cargo_change="true" cargo="true"/>
                       <parkpos id="Q9" radius_change="true" radius="5"/>
                       <parkpos id="B1" manual="true" latitude="47.1" longitude="8.1" radius="10"/>
@@ -120,7 +121,7 @@ TEST_F(AirportsTest, LearnedEditsMergeIntoTheAirportFile)
     EXPECT_EQ(MAX_FIT.value.load(), 9);
     EXPECT_FLOAT_EQ(MAX_FIT_FL.value.load(), 5.0f);
     EXPECT_EQ(parking_percentage.value.load(), 100);  // clamped
-    EXPECT_EQ(MAX_LIVE.value.load(), -1);              // absent
+    EXPECT_EQ(MAX_LIVE.value.load(), -1);             // absent
     EXPECT_TRUE(WEEK.value.load());
     EXPECT_EQ(handmadeLearned.load(), 0);
     for (const char* line :
@@ -135,8 +136,7 @@ TEST_F(AirportsTest, LearnedEditsMergeIntoTheAirportFile)
     EXPECT_NE(currentQualityFactors.real, -1);
 }
 
-TEST_F(AirportsTest, HandmadeLearnedFileReplacesTheStands)
-{
+TEST_F(AirportsTest, HandmadeLearnedFileReplacesTheStands) {
     setParkAirport("EGLL");
     writeText("airports/my_thirdparty/EGLL.xml",
               apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0) + stand("B1", 100)));
@@ -156,8 +156,7 @@ TEST_F(AirportsTest, HandmadeLearnedFileReplacesTheStands)
     EXPECT_EQ(handmadeLearned.load(), 0);
 }
 
-TEST_F(AirportsTest, UnreadableLearnedFileIsMovedAsideAndTheAirportStays)
-{
+TEST_F(AirportsTest, UnreadableLearnedFileIsMovedAsideAndTheAirportStays) {
     setParkAirport("EGLL");
     writeText("airports/my_thirdparty/EGLL.xml", apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
     writeText("airports/learned/thirdparty/Pub/EGLL.xml", "<broken");
@@ -168,8 +167,7 @@ TEST_F(AirportsTest, UnreadableLearnedFileIsMovedAsideAndTheAirportStays)
     EXPECT_TRUE(logHas("airports/learned/thirdparty/Pub/EGLL.xml found, but could not be loaded, saved as *.0.xml: "));
 }
 
-TEST_F(AirportsTest, SaveWritesOnlyLearnedStandsAndBacksUpTheOldFile)
-{
+TEST_F(AirportsTest, SaveWritesOnlyLearnedStandsAndBacksUpTheOldFile) {
     setParkAirport("EGLL");
     writeAddonAirport("unknown");
     ASSERT_EQ(readApf("airports/ve_zuzuvado/EGLL.xml"), "");
@@ -208,8 +206,7 @@ TEST_F(AirportsTest, SaveWritesOnlyLearnedStandsAndBacksUpTheOldFile)
     EXPECT_DOUBLE_EQ(currentStands[1].radius, 30.0 / 1852.0);
 }
 
-TEST_F(AirportsTest, HandmadeSaveRoundTripsChangedStandsWithTheirOptions)
-{
+TEST_F(AirportsTest, HandmadeSaveRoundTripsChangedStandsWithTheirOptions) {
     setParkAirport("EGLL");
     writeText("airports/my_thirdparty/EGLL.xml", apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
     writeText("airports/learned/thirdparty/Pub/EGLL.xml", apfText({{"handmade", "true"}}, stand("H1", 0)));
@@ -232,8 +229,7 @@ TEST_F(AirportsTest, HandmadeSaveRoundTripsChangedStandsWithTheirOptions)
     EXPECT_EQ(currentApfHeader.altitude, 83);
 }
 
-TEST_F(AirportsTest, FailedHandmadeReadIsNeverSavedOver)
-{
+TEST_F(AirportsTest, FailedHandmadeReadIsNeverSavedOver) {
     setParkAirport("EGLL");
     writeText("airports/my_thirdparty/EGLL.xml", apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
     const std::string handmade = apfText({{"handmade", "true"}}, stand("H1", 0) + stand("H2", 50) + stand("H1", 100));
@@ -256,8 +252,7 @@ TEST_F(AirportsTest, FailedHandmadeReadIsNeverSavedOver)
     EXPECT_EQ(readText("airports/learned/thirdparty/Pub/EGLL.xml"), handmade);
 }
 
-TEST_F(AirportsTest, SaveRefusesAPublisherThatIsNoFolderName)
-{
+TEST_F(AirportsTest, SaveRefusesAPublisherThatIsNoFolderName) {
     setParkAirport("EGLL");
     currentApfHeader.publisher = "../evil";
     gf_saveLearned();

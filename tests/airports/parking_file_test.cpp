@@ -10,38 +10,28 @@
 
 namespace {
 
-std::uint64_t bits(std::initializer_list<int> hours)
-{
+std::uint64_t bits(std::initializer_list<int> hours) {
     std::uint64_t m = 0;
-    for (int h : hours)
-        m |= std::uint64_t{1} << h;
+    for (int h : hours) m |= std::uint64_t{1} << h;
     return m;
 }
 
-pugi::xml_node firstChild(pugi::xml_document& doc, const std::string& text)
-{
+pugi::xml_node firstChild(pugi::xml_document& doc, const std::string& text) {
     EXPECT_TRUE(doc.load_string(text.c_str()));
     return doc.first_child();
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(AirportsTest, HalfHourListsReadEveryValidItemAndLogTheRest)
-{
+TEST_F(AirportsTest, HalfHourListsReadEveryValidItemAndLogTheRest) {
     struct Case {
         std::string list;
         std::uint64_t mask;
         int invalidLines;
     } cases[] = {
-        {"", 0, 0},
-        {"0,47", bits({0, 47}), 0},
-        {"48,x", 0, 2},
-        {"5a", bits({5}), 0},
-        {"1,,2", bits({1, 2}), 1},
-        {"1,2,", bits({1, 2}), 1},
-        {"-0", bits({0}), 0},
-        {"-1, 3,2147483648", 0, 3},
-        {"30,31,0", bits({0, 30, 31}), 0},
+        {"", 0, 0},           {"0,47", bits({0, 47}), 0}, {"48,x", 0, 2},
+        {"5a", bits({5}), 0}, {"1,,2", bits({1, 2}), 1},  {"1,2,", bits({1, 2}), 1},
+        {"-0", bits({0}), 0}, {"-1, 3,2147483648", 0, 3}, {"30,31,0", bits({0, 30, 31}), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.list);
@@ -57,19 +47,16 @@ TEST_F(AirportsTest, HalfHourListsReadEveryValidItemAndLogTheRest)
     EXPECT_TRUE(logHas("===> gf_hours2bitset invalid hour \"48\" in 48,x"));
 }
 
-TEST_F(AirportsTest, HalfHourMasksWriteAscendingWithoutTrailingComma)
-{
+TEST_F(AirportsTest, HalfHourMasksWriteAscendingWithoutTrailingComma) {
     EXPECT_EQ(gf_bitset2hours(0), "");
     EXPECT_EQ(gf_bitset2hours(bits({0, 1, 2, 30, 31})), "0,1,2,30,31");
     std::string all;
-    for (int h = 0; h < 48; ++h)
-        all += (h ? "," : "") + std::to_string(h);
+    for (int h = 0; h < 48; ++h) all += (h ? "," : "") + std::to_string(h);
     EXPECT_EQ(gf_bitset2hours(kHalfHourMask), all);
     EXPECT_EQ(gf_hours2bitset(all), kHalfHourMask);
 }
 
-TEST_F(AirportsTest, StandRecordHoldsNauticalMilesRadiansAndInvertedFlags)
-{
+TEST_F(AirportsTest, StandRecordHoldsNauticalMilesRadiansAndInvertedFlags) {
     const ParkPos p("A1", {StandOption{}}, 47.0, 8.0, 1.0, 18.5, 0, 1, 0);
     EXPECT_DOUBLE_EQ(p.radius, 18.5 / 1852.0);
     EXPECT_EQ(p.cargo, 1);
@@ -80,8 +67,7 @@ TEST_F(AirportsTest, StandRecordHoldsNauticalMilesRadiansAndInvertedFlags)
     EXPECT_EQ(p.options.size(), 1u);
 }
 
-TEST_F(AirportsTest, OptionIdentityFromCallsignsAndRegistrationTable)
-{
+TEST_F(AirportsTest, OptionIdentityFromCallsignsAndRegistrationTable) {
     registrationTable["D-AIPA"] = DbaseReg{"DLH", "A320", "EWG", false};
     registrationTable["D-AIPB"] = DbaseReg{"DLH", "A321", "", false};
     struct Case {
@@ -93,7 +79,7 @@ TEST_F(AirportsTest, OptionIdentityFromCallsignsAndRegistrationTable)
         {R"(cs="X:Y:Z")", {"X", "", "", ""}},
         {R"(reg="N1" airl="UAL" type="B738")", {"", "", "UAL", "B738"}},
         {R"(reg="DAIPA" airl="XXX" type="C172")", {"", "", "EWG", "A320"}},  // a spelling of D-AIPA; operator
-        {R"(reg="D-AIPB" airl="XXX")", {"", "", "DLH", "A321"}},               // no operator: the airline
+        {R"(reg="D-AIPB" airl="XXX")", {"", "", "DLH", "A321"}},             // no operator: the airline
         {R"(reg="" airl="KLM")", {"", "", "KLM", ""}},
     };
     for (const Case& c : cases) {
@@ -107,8 +93,7 @@ TEST_F(AirportsTest, OptionIdentityFromCallsignsAndRegistrationTable)
     }
 }
 
-TEST_F(AirportsTest, StandElementBecomesOneStandWithNumberedOptions)
-{
+TEST_F(AirportsTest, StandElementBecomesOneStandWithNumberedOptions) {
     pugi::xml_document doc;
     const pugi::xml_node parkpos = firstChild(doc, R"(<parkpos id="B2" latitude="47.5" longitude="8.25" heading="90.0"
         radius="18.5" heli="false" cargo="yes" ramp="1">
@@ -138,8 +123,7 @@ TEST_F(AirportsTest, StandElementBecomesOneStandWithNumberedOptions)
     EXPECT_EQ(currentStands.size(), 1u);
 }
 
-TEST_F(AirportsTest, ParameterReadersTellAbsentFromEmpty)
-{
+TEST_F(AirportsTest, ParameterReadersTellAbsentFromEmpty) {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string(R"(<meta/><parameters>
         <parameter name="a" value="Yes"/><parameter name="n" value="-12x"/><parameter name="t"/>

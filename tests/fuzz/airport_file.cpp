@@ -13,8 +13,7 @@
 #include "foundation/log.h"
 #include "tests/fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool airportSet = [] {
         fuzz::sandbox();
         CurrentAirport airport;
@@ -27,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::remove_all(fuzz::sandbox() / "airports" / "learned");
     fuzz::writeInput(path, data, size);
     const std::filesystem::path learned = gf_learnedPathOf(path, gf_readApfPublisher(path));
-    if (!learned.empty())
-        fuzz::writeInput(learned, data, size);
+    if (!learned.empty()) fuzz::writeInput(learned, data, size);
     currentStands.clear();
     ApfHeader header;
     QualityFactors quality;

@@ -6,8 +6,7 @@
 #include "foundation/log.h"
 #include "tests/fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::sandbox();
     fuzz::writeInput(gf_airportsFile(), data, size);
     fuzz::writeInput(gf_airportNamesFile(), data, size);
