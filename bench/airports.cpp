@@ -3,6 +3,8 @@
 // coupling). Each reports the time per item (airport, stand) and, as a ratio, against reading the same
 // files with pugixml alone (load and a walk over every element and attribute) in the same run.
 #include <benchmark/benchmark.h>
+
+#include "bench/bench_support.h"
 #include <fmt/format.h>
 
 #include <chrono>
@@ -133,22 +135,10 @@ std::size_t walkXml(const fs::path& path) {
     return n;
 }
 
-double secondsOf(auto&& f, int repeat) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < repeat; ++i) f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / repeat;
-}
-
-void perItem(benchmark::State& state, double items) {
-    state.SetItemsProcessed(static_cast<std::int64_t>(static_cast<double>(state.iterations()) * items));
-    state.counters["time_per_item"] =
-        benchmark::Counter(items, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
 void BM_ReadAirports(benchmark::State& state) {
     program();
     const fs::path file = gf_airportsFile();
-    const double baseline = secondsOf([&] { benchmark::DoNotOptimize(walkXml(file)); }, 3);
+    const double baseline = bench::secondsOf([&] { benchmark::DoNotOptimize(walkXml(file)); }, 3);
     double total = 0;
     std::size_t count = 0;
     for (auto _ : state) {
@@ -159,7 +149,7 @@ void BM_ReadAirports(benchmark::State& state) {
         count = airportList.size();
     }
     gf_resetAirports();
-    perItem(state, static_cast<double>(count));
+    bench::perItem(state, static_cast<double>(count));
     state.counters["airports"] = static_cast<double>(count);
     state.counters["ratio_to_pugixml"] = total / static_cast<double>(state.iterations()) / baseline;
 }
@@ -169,7 +159,7 @@ void BM_ReadApf(benchmark::State& state) {
     const int stands = static_cast<int>(state.range(0));
     const std::string path = writeAirport(stands);
     const fs::path learned = gf_learnedPathOf(path, "Bench");
-    const double baseline = secondsOf([&] { benchmark::DoNotOptimize(walkXml(path) + walkXml(learned)); }, 3);
+    const double baseline = bench::secondsOf([&] { benchmark::DoNotOptimize(walkXml(path) + walkXml(learned)); }, 3);
     double total = 0;
     for (auto _ : state) {
         currentStands.clear();
@@ -182,7 +172,7 @@ void BM_ReadApf(benchmark::State& state) {
     }
     state.counters["stands"] = static_cast<double>(currentStands.size());
     currentStands.clear();
-    perItem(state, stands);
+    bench::perItem(state, stands);
     state.counters["ratio_to_pugixml"] = total / static_cast<double>(state.iterations()) / baseline;
 }
 BENCHMARK(BM_ReadApf)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
