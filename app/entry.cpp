@@ -1,5 +1,6 @@
 #include "app/entry.h"
 
+#include "app/airport_hooks.h"
 #include "app/main_window.h"
 #include "app/run_life_cycle.h"
 #include "app/run_preparation.h"
@@ -55,6 +56,7 @@ int lf_runApplication() {
   } else {
     gf_log("Failed to create directory: no application-data folder");
   }
+  gf_registerAirportHooks();
   if (mainWindow.window.load() != nullptr) gf_postWindowMessage(kMsgStartRun);
   const int code = gf_runMessageLoop();
   // The last run has closed down: its thread ends at once, and the simulator thread was asked to stop.

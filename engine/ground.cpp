@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/learned.h"
 #include "airports/parking.h"
 #include "shell/display.h"
 #include "shell/fields.h"
@@ -425,7 +426,7 @@ void markCargoStand(LiveAircraft& ac) {
     if (!stand) return;
     stand->cargo = 1;
     stand->cargoChanged = 1;
-    learnedChangeCount += 1;
+    learnedUpdateCount.fetch_add(1);
     gf_logError(fmt::format("{} stand: {}, cargo attribute set to true, {} parked here", currentAirport.icao, stand->name,
                             acLabel(ac)));
     mainWindow.invalidate();

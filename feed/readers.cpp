@@ -538,8 +538,6 @@ void gf_resetFeed()
     t.boxCentre = LatLon{};
     t.lastFeedTimestamp = 0.0;
     t.lastRange = -1.0;
-    t.fieldElevationFt = 0.0;
-    t.fieldElevationKnown = 0;
     t.qnhHpa = 1013;
     t.liveCount = 0;
     t.bufferedMode = 0;

@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/apf_reader.h"
 #include "airports/current_airport.h"
 #include "shell/status_line.h"
 #include "shell/engine_inbox.h"
@@ -85,7 +86,7 @@ void lf_setAltitude(const TrafficReader& reader, TrafficRecord& record)
         if (altitude < 0.0)
             altitude = 0.0;
         if (altitude > 0.0 && altitude < 14000.0) {
-            const double height = reader.fieldElevationKnown.load() != 0 ? altitude - reader.fieldElevationFt.load()
+            const double height = fieldElevationKnown.load() != 0 ? altitude - fieldElevationFt.load()
                                                                            : altitude + 1000.0;
             const double gs = record.groundSpeedKt;
             if (height <= 0.0 || (height <= 45.0 && gs <= 120.0) || (height <= 90.0 && gs <= 80.0) ||

@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "airports/apf_reader.h"
 #include "app/main_window.h"
 #include "shell/run_flags.h"
 #include "shell/status_line.h"
@@ -101,6 +102,7 @@ protected:
         gf_resetRunFlags();
         gf_openLog(folder / "Log.txt");
         gf_resetFeed();
+        gf_leaveApf();  // no park airport: the field elevation is unknown
         mainWindow.resetRunFields();
         gf_clearHeldError();
         BLOCK_CALLSIGN.set("");
@@ -120,6 +122,7 @@ protected:
         gf_closeLog();
         gf_setClock(nullptr);
         gf_resetFeed();
+        gf_leaveApf();
         gf_resetRunFlags();
         std::filesystem::current_path(previousFolder);
         std::error_code ec;

@@ -1,3 +1,4 @@
+#include "airports/apf_reader.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -219,8 +220,8 @@ TEST_F(RecordParser, AltitudeAndGroundTable)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         trafficReader.qnhHpa = c.qnh;
-        trafficReader.fieldElevationKnown = c.fieldKnown ? 1 : 0;
-        trafficReader.fieldElevationFt = c.field;
+        fieldElevationKnown = c.fieldKnown ? 1 : 0;
+        fieldElevationFt = c.field;
         CurrentAirport airport;
         airport.icao = "EHAM";
         airport.latitude = 52.3;
