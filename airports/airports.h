@@ -1,6 +1,6 @@
 #pragma once
 // Known airports: the airport list that the run preparation loads and the destination and park-airport
-// code search. Until the airport database is built the list loads nothing: no airport is ever found.
+// code search. The list loads nothing, so no airport is ever found.
 
 #include <optional>
 #include <string>
@@ -18,13 +18,13 @@ struct Airport {
 // Every known airport, sorted by ICAO code.
 extern std::vector<Airport> airportList;
 
-// Loads the airport file into airportList. Loads nothing yet and never throws.
+// Loads the airport file into airportList. Least behaviour: loads nothing, never throws.
 void gf_readAirports();
 
 // Exact search of the ICAO code, first match.
 std::optional<Airport> gf_findAirport(std::string_view icao);
 
-// Scans the installed add-on airports and writes the generated airport files. Scans nothing yet.
+// Scans the installed add-on airports and writes the generated airport files. Least behaviour: scans nothing.
 void gf_scanAddonAirports();
 
 // Number of add-on airports found by the last scan (shown in the status panel).

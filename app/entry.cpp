@@ -3,16 +3,25 @@
 #include "app/main_window.h"
 #include "app/run_life_cycle.h"
 #include "app/run_preparation.h"
+#include "feed/parked_traffic.h"
 #include "foundation/log.h"
 #include "foundation/version.h"
 #include "platform/os/os.h"
+#include "simlink/commands.h"
+#include "shell/display.h"
 
 #include <fmt/format.h>
 
 #include <filesystem>
 #include <system_error>
 
+namespace {
+// The hooks through which lower subsystems reach higher ones.
+void lf_connectSubsystems() { gf_setUserStandSource(&gf_standAtUserPosition); }
+}  // namespace
+
 int wWinMain() {
+  lf_connectSubsystems();
   // The lock is held for the life of the process; the system releases it when the process ends.
   if (!os::acquireSingleInstance(singleInstanceName)) return -1;
   programVersion = vexaVersion;

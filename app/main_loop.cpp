@@ -9,7 +9,7 @@
 #include "engine/upkeep.h"
 #include "foundation/geodesy.h"
 #include "simlink/commands.h"
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "app/run_services.h"
 #include "app/window_proc.h"
 #include "foundation/clock.h"
@@ -17,6 +17,8 @@
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
 #include "platform/os/os.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
 
 #include <fmt/format.h>
 

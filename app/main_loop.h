@@ -9,7 +9,7 @@
 // Per-second steps since the loop started; back to 0 at 86400.
 extern std::atomic<std::uint32_t> secondCounter;
 // Requests that the window's edit fields set and the loop serves (the commands' requests, the renewal
-// request and uiBusy are in app/window_proc.h).
+// request and uiBusy are in shell/command_flags.h).
 extern std::atomic<std::uint8_t> objectIdCallsignChanged;  // show the object id of CALLSIGN_2_OBJECTID
 extern std::atomic<std::uint8_t> blockedCallsignChanged;   // take the BLOCK_CALLSIGN aircraft out
 extern std::atomic<std::uint8_t> matchListClearRequested;  // empty the unmatched keys

@@ -4,33 +4,19 @@
 #include <thread>
 #include <utility>
 
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "foundation/parameters_file.h"
 #include "foundation/settings.h"
+#include "shell/display.h"
 
-MainWindow mainWindow;
+WindowPaint windowPaint;
 
 namespace {
 std::unique_ptr<ui::Window> windowHolder;
 }  // namespace
 
-void DisplayText::set(std::string text) {
-  std::lock_guard lock(mutex_);
-  text_ = std::move(text);
-}
-
-std::string DisplayText::get() const {
-  std::lock_guard lock(mutex_);
-  return text_;
-}
-
-bool DisplayText::empty() const {
-  std::lock_guard lock(mutex_);
-  return text_.empty();
-}
-
-MainWindow::MainWindow() {
+WindowPaint::WindowPaint() {
   separatorLines = {{{0, 140, 880, 140},
                      {0, 168, 642, 168},
                      {0, 196, 642, 196},
@@ -38,55 +24,6 @@ MainWindow::MainWindow() {
                      {0, 252, 642, 252},
                      {0, 280, 642, 280},
                      {0, 308, 880, 308}}};
-  ready.exchange(true);
-}
-
-MainWindow::~MainWindow() = default;
-
-void MainWindow::invalidate() {
-  if (ui::Window* w = window.load()) w->invalidate();
-}
-
-void MainWindow::invalidate(const ui::Rect& r) {
-  if (ui::Window* w = window.load()) w->invalidate(r);
-}
-
-void MainWindow::resetRunFields() {
-  {
-    std::lock_guard lock(statusMutex);
-    statusText.clear();
-    heldErrorText.clear();
-    secondsCounter = 0;
-    shownAt = 0;
-  }
-  for (DisplayText* t : {&userAircraftText, &airportSourceText, &airportFileText, &qualityText, &simulatorText,
-                         &feedText, &userStandText, &objectIdText})
-    t->clear();
-  staticParkFigure = -1.0f;
-  liveParkFigure = -1.0f;
-  for (auto* c : {&liveCount, &simaddonAirportCount, &thirdpAirportCount, &liveryCount, &parkedLiveCount,
-                  &parkedStaticCount, &standCount})
-    c->store(0);
-  trafficWeek = 0;
-  parkingPercentageShown = 0;
-  qnh = 0;
-  wantedParkedCount = 0;
-  minutesToRenewal = 0;
-  updateCount = 0;
-  airportFileMark = false;
-  feedLampOff = true;
-  feedLoggedIn = false;
-  airportReady = false;
-  simConnected = false;
-  flightRunning = false;
-  userModelKnown = true;
-  simaddonCurrent = true;
-  staticPlanningMark = false;
-  reservedStandValid = false;
-  timeShiftEnabled = true;
-  trafficLampState = 3;
-  weatherLampState = 3;
-  invalidate();
 }
 
 bool initInstance(const std::string& className) { return initInstance(className, ui::Backend::automatic); }

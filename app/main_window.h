@@ -1,10 +1,6 @@
-// The main window object: display fields that every subsystem writes and the paint handler reads,
-// the status-line state, colours and the window handle.
-//
-// Threads: numbers and flags are atomics; display texts are DisplayText (a copy is read under its
-// own short leaf lock). The status-line members are guarded by statusMutex (see status_line.h).
-// Any thread may change a field and then call invalidate (whole window or one panel); only the GUI
-// thread paints.
+// The main window: its size, colours and paint tools, its application messages, its creation and
+// message loop, and the painting of the display model (shell/display.h). GUI thread unless a
+// function says otherwise.
 #pragma once
 
 #include <array>
@@ -16,33 +12,11 @@
 #include <string_view>
 
 #include "platform/ui/ui.h"
-
-// A text of the window that one thread writes while the GUI thread paints it.
-class DisplayText {
- public:
-  void set(std::string text);
-  std::string get() const;
-  bool empty() const;
-  void clear() { set(std::string()); }
-
- private:
-  mutable std::mutex mutex_;
-  std::string text_;
-};
+#include "shell/display.h"
 
 struct LineSegment {
   int x1, y1, x2, y2;
 };
-
-// Panels of the client area (right and bottom exclusive).
-namespace panel {
-inline constexpr ui::Rect title{0, 0, 880, 28};
-inline constexpr ui::Rect status{0, 28, 880, 112};
-inline constexpr ui::Rect settings{0, 112, 880, 392};
-inline constexpr ui::Rect statistics{0, 392, 880, 448};
-inline constexpr ui::Rect message{0, 448, 880, 476};
-inline constexpr ui::Rect client{0, 0, 880, 476};
-}  // namespace panel
 
 // Window size on screen (with its frame) and the client area that holds the five panels.
 inline constexpr int kWindowWidth = 880;
@@ -60,12 +34,9 @@ inline constexpr ui::Color limeGreen = ui::rgb(50, 205, 50);
 inline constexpr ui::Color panelBlue = ui::rgb(153, 204, 255);
 }  // namespace colour
 
-class MainWindow {
- public:
-  MainWindow();
-  virtual ~MainWindow();
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
+// What the painter paints with: brushes, pens and the lines of the settings panel (GUI thread).
+struct WindowPaint {
+  WindowPaint();
 
   // Brushes and pens.
   ui::Color redBrush = colour::red;
@@ -77,76 +48,11 @@ class MainWindow {
   ui::Color whitePen = colour::white;
   // Horizontal lines of the settings panel.
   std::array<LineSegment, 7> separatorLines{};
-
-  // Status line (guarded by statusMutex; see status_line.h).
-  std::mutex statusMutex;
-  std::string statusText;
-  std::string heldErrorText;
-  std::uint32_t secondsCounter = 0;
-  std::uint32_t shownAt = 0;
-
-  // The painter in use during a paint cycle (GUI thread only).
+  // The painter in use during a paint cycle.
   ui::Painter* painter = nullptr;
-  // The window; null until created. Any thread uses it to invalidate.
-  std::atomic<ui::Window*> window{nullptr};
-
-  // Display texts.
-  DisplayText userAircraftText;
-  DisplayText airportSourceText;
-  DisplayText airportFileText;
-  DisplayText qualityText;
-  DisplayText simulatorText;
-  DisplayText feedText;
-  DisplayText userStandText;
-  DisplayText objectIdText;
-
-  std::atomic<float> staticParkFigure{-1.0f};
-  std::atomic<float> liveParkFigure{-1.0f};
-
-  std::atomic<std::uint64_t> liveCount{0};
-  std::atomic<std::uint64_t> simaddonAirportCount{0};
-  std::atomic<std::uint64_t> thirdpAirportCount{0};
-  std::atomic<std::uint64_t> liveryCount{0};
-  std::atomic<std::uint64_t> parkedLiveCount{0};
-  std::atomic<std::uint64_t> parkedStaticCount{0};
-  std::atomic<std::uint64_t> standCount{0};
-
-  std::atomic<std::int32_t> statisticsRow{399};
-  std::atomic<std::int32_t> trafficWeek{0};
-  std::atomic<std::int32_t> parkingPercentageShown{0};
-  std::atomic<std::int32_t> qnh{0};
-  std::atomic<std::int32_t> wantedParkedCount{0};
-  std::atomic<std::int32_t> minutesToRenewal{0};
-
-  std::atomic<std::uint32_t> updateCount{0};
-
-  std::atomic<bool> airportFileMark{false};      // " (h)" after the airport file text
-  std::atomic<bool> feedLampOff{true};           // RT lamp painted black
-  std::atomic<bool> feedLoggedIn{false};
-  std::atomic<bool> airportReady{false};         // gates the statistics panel
-  std::atomic<bool> simConnected{false};
-  std::atomic<bool> flightRunning{false};
-  std::atomic<bool> userModelKnown{true};
-  std::atomic<bool> simaddonCurrent{true};       // simaddon count green, else yellow
-  std::atomic<bool> staticPlanningMark{false};   // "*S*"
-  std::atomic<bool> reservedStandValid{false};   // reserved stand text green, else red
-  std::atomic<bool> timeShiftEnabled{true};      // time-shift labels black, else grey
-  std::atomic<bool> ready{false};
-
-  // Lamp states: 1 running (green), 2 starting (yellow), 3 not started (not shown).
-  std::atomic<std::uint32_t> trafficLampState{3};
-  std::atomic<std::uint32_t> weatherLampState{3};
-
-  // Repaint the whole client area / one rectangle (with erase). Harmless before the window exists.
-  void invalidate();
-  void invalidate(const ui::Rect& r);
-
-  // The reset between runs: the status line (texts, counter, shown-at), the panel texts, the
-  // indicators to their start values (feed lamp off), lamps to 3, park figures to -1, counters 0.
-  void resetRunFields();
 };
 
-extern MainWindow mainWindow;
+extern WindowPaint windowPaint;
 
 // Name of the folder of the generated add-on airport files (shown in the settings panel).
 inline constexpr const char* kGeneratedAirportsFolder = "TBLO";

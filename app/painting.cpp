@@ -10,13 +10,16 @@
 #include "airports/current_airport.h"
 #include "airports/parking.h"
 #include "app/main_window.h"
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/text_utils.h"
 #include "foundation/version.h"
 #include "platform/os/os.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 
 namespace {
 
@@ -44,7 +47,7 @@ void paintStatusPanel() {
   const std::string userAircraft = mainWindow.userAircraftText.get();
   ui::Color lamp = colour::red;
   if (connected) lamp = mainWindow.flightRunning.load() && !userAircraft.empty() ? colour::limeGreen : colour::yellow;
-  mainWindow.painter->fillRect(ui::Rect{397, 30, 425, 112}, lamp);
+  windowPaint.painter->fillRect(ui::Rect{397, 30, 425, 112}, lamp);
   gf_drawText(398, 63, "Sim", colour::black);
 
   if (connected) {
@@ -78,7 +81,7 @@ void paintStatusPanel() {
 
   const bool loggedIn = mainWindow.feedLoggedIn.load();
   ui::Color feedLamp = mainWindow.feedLampOff.load() ? colour::black : (loggedIn ? colour::limeGreen : colour::red);
-  mainWindow.painter->fillRect(ui::Rect{425, 30, 453, 112}, feedLamp);
+  windowPaint.painter->fillRect(ui::Rect{425, 30, 453, 112}, feedLamp);
   gf_drawText(430, 63, "RT", colour::black);
 
   if (loggedIn) {
@@ -88,7 +91,7 @@ void paintStatusPanel() {
     const std::uint32_t traffic = mainWindow.trafficLampState.load();
     if (traffic != 3) gf_drawText(458, 91, "Traffic", traffic == 1 ? colour::limeGreen : colour::yellow);
   }
-  mainWindow.painter->line(425, 29, 425, 112, mainWindow.blackPen);
+  windowPaint.painter->line(425, 29, 425, 112, windowPaint.blackPen);
 }
 
 void paintQnh() {
@@ -240,10 +243,10 @@ void paintMessageLine() {
   // A copy taken under the lock: painting never holds up a writer of the status line.
   StatusLineSnapshot s = gf_statusSnapshot();
   if (!s.heldErrorText.empty()) {
-    mainWindow.painter->fillRect(panel::message, mainWindow.redBrush);
+    windowPaint.painter->fillRect(panel::message, windowPaint.redBrush);
     gf_drawText(3, 455, s.heldErrorText, colour::yellow);
   } else {
-    mainWindow.painter->fillRect(panel::message, mainWindow.greenBrush);
+    windowPaint.painter->fillRect(panel::message, windowPaint.greenBrush);
     if (!s.statusText.empty()) gf_drawText(3, 455, s.statusText, colour::yellow);
   }
 }
@@ -251,7 +254,7 @@ void paintMessageLine() {
 }  // namespace
 
 void gf_drawText(std::int32_t x, std::int32_t y, std::string_view text, ui::Color colour) {
-  if (mainWindow.painter == nullptr) return;
+  if (windowPaint.painter == nullptr) return;
   try {
     // Only valid UTF-8 reaches the screen; the strict converter tells.
     (void)win32::Utf8ToUtf16(text);
@@ -262,7 +265,7 @@ void gf_drawText(std::int32_t x, std::int32_t y, std::string_view text, ui::Colo
     logBadText(text, fmt::format("{} {}", text, e.what()));
     return;
   }
-  mainWindow.painter->text(x, y, text, colour);
+  windowPaint.painter->text(x, y, text, colour);
 }
 
 void gf_drawLabel(std::int32_t x, std::int32_t y, std::string_view text, bool enabled) {
@@ -275,22 +278,22 @@ std::string gf_formatAirportCount(std::string_view format, std::uint64_t count) 
 }
 
 void lf_paintMainWindow(ui::Painter& painter) {
-  mainWindow.painter = &painter;
-  painter.fillRect(panel::title, mainWindow.blackBrush);
-  painter.fillRect(panel::status, mainWindow.blackBrush);
-  painter.fillRect(panel::settings, mainWindow.panelBrush);
-  painter.fillRect(panel::statistics, mainWindow.blackBrush);
+  windowPaint.painter = &painter;
+  painter.fillRect(panel::title, windowPaint.blackBrush);
+  painter.fillRect(panel::status, windowPaint.blackBrush);
+  painter.fillRect(panel::settings, windowPaint.panelBrush);
+  painter.fillRect(panel::statistics, windowPaint.blackBrush);
 
-  painter.line(0, 28, 880, 28, mainWindow.whitePen);
-  painter.line(0, 113, 880, 113, mainWindow.whitePen);
-  painter.line(0, 449, 880, 449, mainWindow.whitePen);
-  painter.line(0, 392, 880, 392, mainWindow.whitePen);
+  painter.line(0, 28, 880, 28, windowPaint.whitePen);
+  painter.line(0, 113, 880, 113, windowPaint.whitePen);
+  painter.line(0, 449, 880, 449, windowPaint.whitePen);
+  painter.line(0, 392, 880, 392, windowPaint.whitePen);
 
   gf_drawText(3, 7, fmt::format("Version {}", gf_versionString(programVersion)), colour::limeGreen);
   gf_drawText(390, 7, programShortName, colour::limeGreen);
 
-  for (const LineSegment& s : mainWindow.separatorLines) painter.line(s.x1, s.y1, s.x2, s.y2, mainWindow.blackPen);
-  painter.line(642, 140, 642, 308, mainWindow.blackPen);
+  for (const LineSegment& s : windowPaint.separatorLines) painter.line(s.x1, s.y1, s.x2, s.y2, windowPaint.blackPen);
+  painter.line(642, 140, 642, 308, windowPaint.blackPen);
 
   paintStatusPanel();
   paintQnh();
@@ -300,5 +303,5 @@ void lf_paintMainWindow(ui::Painter& painter) {
   paintSettingsLabels();
   paintStatisticsPanel();
   paintMessageLine();
-  mainWindow.painter = nullptr;
+  windowPaint.painter = nullptr;
 }

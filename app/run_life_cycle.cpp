@@ -1,7 +1,7 @@
 #include "app/run_life_cycle.h"
 
 #include "app/main_loop.h"
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "app/run_preparation.h"
 #include "app/run_services.h"
 #include "foundation/clock.h"
@@ -10,6 +10,7 @@
 #include "foundation/time_text.h"
 #include "foundation/version.h"
 #include "simlink/commands.h"
+#include "shell/range.h"
 
 #include <fmt/format.h>
 

@@ -3,7 +3,7 @@
 #include "airports/airports.h"
 #include "airports/parking.h"
 #include "app/main_loop.h"
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "app/run_services.h"
 #include "app/window_proc.h"
 #include "foundation/clock.h"
@@ -14,6 +14,7 @@
 #include "foundation/tasks.h"
 #include "foundation/time_text.h"
 #include "platform/os/os.h"
+#include "shell/range.h"
 
 #include <fmt/format.h>
 
@@ -54,14 +55,6 @@ void createCredentialTemplateIfMissing() {
   if (!fs::exists("RealTraffic.lic")) prep().createRtCredentialFile();
 }
 }  // namespace
-
-void gf_setRange(std::int32_t value) {
-  const std::int32_t clamped = LATERAL_RANGE.clamp(value);
-  LATERAL_RANGE.value.store(clamped);
-  // The radius follows the clamped value, so an out-of-range request never widens the traffic query.
-  rangeNm.store(static_cast<double>(clamped));
-  rangeMetres.store(clamped * 1852 + 10000);
-}
 
 bool lf_prepareRun() {
   RunServices& s = svc();

@@ -29,8 +29,5 @@ void lf_trimCommunitySuffix(StringParameter& installPath);
 void lf_applySimTimeSetting();
 void lf_enableRunControls();
 
-// Sets LATERAL_RANGE to the range clamped into its limits, and the traffic radius from it.
-void gf_setRange(std::int32_t rangeNmValue);
-
 // Whether the aircraft reference database was read (once per process).
 extern bool databaseLoaded;

@@ -7,12 +7,12 @@
 #include "app/run_life_cycle.h"
 #include "app/updates.h"
 #include "airports/airports.h"
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "catalogue/livery_db.h"
 #include "catalogue/livery_matching.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/conflicts.h"
 #include "engine/flight_plan.h"
 #include "engine/upkeep.h"
@@ -20,13 +20,16 @@
 #include "catalogue/livery_scan.h"
 #include "catalogue/reference_db.h"
 #include "feed/credential.h"
-#include "feed/feed_state.h"
+#include "foundation/feed_time.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
 #include "foundation/settings.h"
 #include "simlink/commands.h"
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 
 #include <algorithm>
 #include <mutex>
@@ -120,7 +123,7 @@ RunServices gf_defaultRunServices() {
   s.resetSimLink = [] { gf_resetSimLink(); };
 
   // Live-traffic feed.
-  s.setQueryBox = [] { gf_setQueryBox(); };
+  s.setQueryBox = [] { gf_setQueryBox(LatLon{userState.latitude, userState.longitude}); };
   s.authenticate = [] { gf_authenticater(); };
   s.loggedIn = [] { return !weatherReader.guid.empty(); };
   s.professionalAccount = [] { return professionalAccount.load(); };

@@ -8,8 +8,9 @@
 #include <memory>
 #include <system_error>
 
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
+#include "foundation/curl_handle.h"
 #include "foundation/download.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
@@ -20,36 +21,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* defaultServerUrl = "https://downloads.vexalane.net/downloads/";
-
 void removeQuietly(const fs::path& path)
 {
     std::error_code ignored;
     fs::remove(path, ignored);
 }
 
-struct CurlHandle {
-    CurlHandle() : handle(curl_easy_init()) {}
-    ~CurlHandle()
-    {
-        if (handle)
-            curl_easy_cleanup(handle);
-    }
-    CurlHandle(const CurlHandle&) = delete;
-    CurlHandle& operator=(const CurlHandle&) = delete;
-    CURL* handle;
-};
-
 bool download(const std::string& url, const fs::path& target)
 {
     CurlHandle curl;
-    return gf_downloadToFile(curl.handle, url, target, true);
+    return gf_downloadToFile(curl.get(), url, target, true);
 }
 
 VersionData fetchVersion(const std::string& url)
 {
     CurlHandle curl;
-    return gf_downloadText(curl.handle, url);
+    return gf_downloadText(curl.get(), url);
 }
 
 // Streams one installer entry into install_new_version.exe; true when it was written whole.
@@ -110,21 +97,6 @@ bool lf_unzipAddonEntry(const ZipArchive& archive, const ZipArchive::Entry& entr
 } // namespace
 
 fs::path gf_addonPackageFolder() { return fs::path("airports") / "ve_zuzuvado"; }
-
-std::string gf_downloadServerUrl()
-{
-    std::string url = defaultServerUrl;
-    if (const char* value = std::getenv(downloadUrlVariable); value && *value)
-        url = value;
-    if (url.back() != '/')
-        url += '/';
-    return url;
-}
-
-std::string gf_downloadBaseUrl(bool force2020)
-{
-    return gf_downloadServerUrl() + ((MSFS_2020.value.load() || force2020) ? "MSFS/" : "MSFS2024/");
-}
 
 VersionData lf_fetchProgramVersion() { return fetchVersion(gf_downloadServerUrl() + std::string(programVersionFile)); }
 
@@ -231,45 +203,3 @@ bool gf_updateAddonPackage()
         fs::remove(archivePath);
     return ok;
 }
-
-bool gf_downloadAndUnzip(std::string_view archiveName, const fs::path& target)
-{
-    const fs::path archivePath{std::string(archiveName)};
-    if (!download(gf_downloadServerUrl() + std::string(archiveName), archivePath)) {
-        gf_logError(fmt::format("downloading {} failed?", archiveName));
-        removeQuietly(archivePath);
-        return false;
-    }
-    bool ok = false;
-    {
-        ZipArchive archive;
-        if (archive.open(archivePath)) {
-            ok = true;
-            for (const auto& entry : archive.entries()) {
-                if (entry.isFolder())
-                    continue;
-                const auto content = archive.read(entry);
-                if (!content) {
-                    ok = false;
-                    break;
-                }
-                if (target.has_parent_path()) {
-                    std::error_code ignored;
-                    fs::create_directories(target.parent_path(), ignored);
-                }
-                if (!gf_writeFile(*content, target, false)) {
-                    ok = false;
-                    break;
-                }
-            }
-        }
-    }
-    if (!ok) {
-        gf_logError(fmt::format("unzipping {} failed?", archiveName));
-        removeQuietly(target);
-    }
-    removeQuietly(archivePath);
-    return ok;
-}
-
-bool gf_downloadDatabase(const fs::path& target) { return gf_downloadAndUnzip("dbase.zip", target); }

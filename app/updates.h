@@ -1,7 +1,7 @@
 #pragma once
 // Updates from the program's download server: the program's own version (an installer archive is fetched and
-// unpacked next to the program; the user runs it), the "ve_zuzuvado" add-on airport package of the 2024
-// simulator, and the data archives of the catalogue (download-and-unzip).
+// unpacked next to the program; the user runs it) and the "ve_zuzuvado" add-on airport package of the 2024
+// simulator. The server's address and the download-and-unzip of data archives are in foundation/download.h.
 //
 // Failures are logged and returned as false; only a newer program that was downloaded ends the run (user
 // error 99).
@@ -9,11 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/download.h"
 #include "foundation/version.h"
-
-// Environment variable that replaces the server's base address (tests and the demo: a local server
-// or a file:// folder).
-inline constexpr const char* downloadUrlVariable = "VEXA_DOWNLOAD_URL";
 
 // Fixed names on the server and in the program folder.
 inline constexpr std::string_view programVersionFile = "release/version.json";
@@ -25,11 +22,6 @@ inline constexpr std::size_t installerChunkBytes = 524288;
 // "airports"/"ve_zuzuvado": the package's airport files.
 std::filesystem::path gf_addonPackageFolder();
 
-// The server's base address, ending in '/': VEXA_DOWNLOAD_URL when set, else the maker's server.
-std::string gf_downloadServerUrl();
-// The base address followed by "MSFS/" (MSFS_2020 on, or force2020) or "MSFS2024/".
-std::string gf_downloadBaseUrl(bool force2020);
-
 // Asks the server for the program's current version; when it is newer than the running one, downloads and
 // unpacks the installer and throws user error 99 ("New version {} available, exit {}. Run as administrator:
 // \"{}\""). Every failure is logged and the run goes on.
@@ -38,13 +30,6 @@ void gf_checkNewVersion();
 // has a newer version or the folder is missing. False when the server gave no version or the update failed;
 // true when the package is current or was updated.
 bool gf_updateAddonPackage();
-
-// Downloads the archive of that name from the base address into a local file of that name, writes
-// the content of its file entries into target (the last entry wins) and removes the archive. Failures
-// are logged ("downloading {} failed?", "unzipping {} failed?") and return false.
-bool gf_downloadAndUnzip(std::string_view archiveName, const std::filesystem::path& target);
-// gf_downloadAndUnzip of "dbase.zip".
-bool gf_downloadDatabase(const std::filesystem::path& target);
 
 // Steps of the updates.
 VersionData lf_fetchProgramVersion();

@@ -16,10 +16,13 @@
 #include "airports/parking.h"
 #include "app/main_window.h"
 #include "app/main_loop.h"
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "app/run_life_cycle.h"
-#include "app/status_line.h"
-#include "engine/feed_handover.h"
+#include "shell/command_flags.h"
+#include "shell/fields.h"
+#include "shell/range.h"
+#include "shell/status_line.h"
+#include "feed/feed_intake.h"
 #include "app/run_services.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
@@ -30,16 +33,7 @@
 #include "foundation/version.h"
 #include "platform/os/os.h"
 #include "simlink/commands.h"
-
-std::atomic<std::uint8_t> flushStaticRequested{0};
-std::atomic<std::uint8_t> reReadRequested{0};
-std::atomic<std::uint8_t> renewalRequested{0};
-std::atomic<std::uint8_t> renewalPtOnly{0};
-std::atomic<std::uint8_t> uiBusy{0};
-std::atomic<std::uint8_t> simNotYetOpened{1};
-std::atomic<std::int32_t> manualLateralRange{40};
-std::atomic<double> rangeNm{40.0};
-std::atomic<std::int32_t> rangeMetres{40 * 1852 + 10000};
+#include "shell/display.h"
 
 namespace {
 
@@ -75,27 +69,14 @@ void gf_createParameterEdit(ParameterControl& field, int x, int width) {
   field.hwnd.store(w);
 }
 
-// The text goes into the control only when it is valid UTF-8; otherwise the control keeps its text.
-void writeFieldText(int controlId, const std::string& text) {
-  ui::Window* w = theWindow();
-  if (w == nullptr) return;
-  try {
-    (void)win32::Utf8ToUtf16(text);
-  } catch (const std::exception& e) {
-    gf_logError(fmt::format("{}: {}", "field text", e.what()));
-    return;
-  }
-  w->setText(controlId, text);
-}
-
 // How the settings loader shows a value in its control.
 void hookSetCheck(const ParameterControl& c, bool checked) { gf_setCheck(c.controlId, checked); }
 void hookShowInt(const ParameterControl& c, std::int32_t n) {
-  writeFieldText(c.controlId, fmt::format("{}", n));
+  gf_writeFieldText(c.controlId, fmt::format("{}", n));
   invalidateSettings();
 }
 void hookShowText(const ParameterControl& c, const std::string& text) {
-  writeFieldText(c.controlId, text);
+  gf_writeFieldText(c.controlId, text);
   invalidateSettings();
 }
 
@@ -143,7 +124,7 @@ class MainWindowProc final : public ui::WindowHandler {
     }
   }
   // Edit fields and check boxes take the ground of the settings panel.
-  std::optional<ui::Color> controlBackground() const override { return mainWindow.panelBrush; }
+  std::optional<ui::Color> controlBackground() const override { return windowPaint.panelBrush; }
   void onMessage(unsigned message, std::intptr_t) override {
     if (message == kMsgStartRun) {
       std::function<void()> action;
@@ -249,45 +230,6 @@ bool lf_HandleWMCOMMAND(int controlId) {
   return false;
 }
 
-// --- field writers ------------------------------------------------------------------------------
-
-void gf_showIntField(const GuiIntParameter& setting) {
-  writeFieldText(setting.controlId, fmt::format("{}", setting.value.load()));
-  invalidateSettings();
-}
-
-void gf_showFloatField(const GuiFloatParameter& setting) {
-  writeFieldText(setting.controlId, gf_floatText(setting.value.load()));
-  invalidateSettings();
-}
-
-void gf_showTextField(const GuiStringParameter& setting) {
-  writeFieldText(setting.controlId, setting.value());
-  invalidateSettings();
-}
-
-void gf_clearField(int controlId) {
-  if (ui::Window* w = theWindow()) w->setText(controlId, {});
-}
-
-void gf_setCheck(int controlId, bool checked) {
-  if (ui::Window* w = theWindow()) w->setChecked(controlId, checked);
-}
-
-void gf_enableControl(int controlId, bool enabled) {
-  if (ui::Window* w = theWindow()) w->setEnabled(controlId, enabled);
-}
-
-bool gf_controlEnabled(int controlId) {
-  ui::Window* w = theWindow();
-  return w != nullptr && w->enabled(controlId);
-}
-
-std::string gf_controlText(int controlId) {
-  ui::Window* w = theWindow();
-  return w != nullptr ? w->text(controlId) : std::string();
-}
-
 // --- parking controls ---------------------------------------------------------------------------
 
 void gf_enablePtControls() {
@@ -367,61 +309,15 @@ void gf_autoRange() {
   }
   const std::int32_t previous = LATERAL_RANGE.value.load();
   LATERAL_RANGE.value.store(LATERAL_RANGE.clamp(radius));
-  rangeNm.store(radius);
-  rangeMetres.store(radius * 1852 + 10000);
+  gf_setTrafficRadius(radius);
   if (LATERAL_RANGE.value.load() != previous) {
     gf_showIntField(LATERAL_RANGE);
     gf_runServices().setQueryBox();
   }
 }
 
-// --- stops --------------------------------------------------------------------------------------
-
-void gf_readerStopped(const std::string& readerName, bool restartable) {
-  gf_showStatus(fmt::format("The {} has stopped with an error", readerName), true);
-  if (restartable)
-    gf_requestStop(EXIT_READER_ERROR, 15);
-  else
-    gf_requestStop(EXIT_SYSTEM_ERROR, 0);
-}
-
-void gf_simDisconnected() {
-  if (stopRequested.load() != 0) return;
-  gf_log(fmt::format("{} Flight Simulator no longer connected, {} will stop ...", gf_nowText(), programShortName));
-  gf_requestStop(EXIT_SIM_WAS_CLOSED, 0);
-}
-
-// --- files --------------------------------------------------------------------------------------
-
-void gf_removeFilesIn(const std::filesystem::path& folder) {
-  namespace fs = std::filesystem;
-  try {
-    std::error_code ec;
-    if (!fs::exists(folder, ec)) return;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-      std::error_code exists;
-      if (!fs::exists(entry.path(), exists)) continue;
-      std::error_code removeError;
-      fs::remove_all(entry.path(), removeError);
-      if (removeError) throw fs::filesystem_error("remove", entry.path(), removeError);
-      if (fs::exists(entry.path(), exists)) gf_log(fmt::format("{} could not be removed", folder.string()));
-    }
-  } catch (const std::exception& e) {
-    throw ovk::UserErrorException(5, e.what());
-  }
-}
-
-void gf_setFeedSnapshotFlag(bool open) { gf_setFeedIntakeOpen(open); }
-
 void gf_resetWindowProc() {
-  flushStaticRequested.store(0);
-  reReadRequested.store(0);
-  renewalRequested.store(0);
-  renewalPtOnly.store(0);
-  uiBusy.store(0);
-  simNotYetOpened.store(1);
-  manualLateralRange.store(LATERAL_RANGE.defaultValue);
-  rangeNm.store(LATERAL_RANGE.defaultValue);
-  rangeMetres.store(LATERAL_RANGE.defaultValue * 1852 + 10000);
+  gf_resetCommandFlags();
+  gf_resetRange(LATERAL_RANGE.defaultValue);
   gf_setStartRunAction({});
 }

@@ -8,7 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "simlink/commands.h"
 
 namespace {

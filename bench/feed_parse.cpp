@@ -13,6 +13,7 @@
 #include "feed/record_parser.h"
 #include "feed/web_api.h"
 #include "tools/rtstub/rt_stub.h"
+#include "shell/range.h"
 
 namespace {
 

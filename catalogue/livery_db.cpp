@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/main_window.h"
+#include "shell/display.h"
 #include "catalogue/livery_cache.h"
 #include "catalogue/livery_record.h"
 #include "catalogue/reference_db.h"

@@ -4,14 +4,13 @@
 
 #include <algorithm>
 
-#include "airports/parking.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
+#include "catalogue/aircraft_identity.h"
 #include "catalogue/livery_db.h"
 #include "catalogue/reference_db.h"
 #include "catalogue/regcodes.h"
 #include "catalogue/similar_models.h"
-#include "engine/aircraft.h"
 #include "foundation/log.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
@@ -226,37 +225,6 @@ bool lf_matchStatic(LiveryRequest& r, std::string_view standName, bool standCarg
     return false;
 }
 
-namespace {
-LiveryRequest requestOf(const SimAircraft& ac) {
-    LiveryRequest r;
-    r.airline = ac.identity.airline;
-    r.type = ac.identity.icaoType;
-    r.registration = ac.identity.registration;
-    r.callsign = ac.identity.callsign;
-    r.category = static_cast<AircraftCategory>(ac.category);
-    r.cargo = ac.cargoWanted != 0;
-    r.title = ac.liveryTitle;
-    r.identity = &ac.identity;
-    return r;
-}
-}  // namespace
-
-void gf_matchLivery(SimAircraft& ac) {
-    auto r = requestOf(ac);
-    r.title = {};
-    lf_matchLive(r);
-    ac.liveryTitle = r.title;
-    if (!r.title.empty()) ac.titlePrefixFlag = r.fsltl ? 1 : 0;
-}
-
-bool gf_matchStaticLivery(SimAircraft& ac, const ParkPos& stand) {
-    auto r = requestOf(ac);
-    const bool matched = lf_matchStatic(r, stand.name, stand.cargo != 0);
-    ac.liveryTitle = r.title;
-    ac.cargoWanted = r.cargo ? 1 : 0;
-    return matched;
-}
-
 bool gf_isNotCreatedTitle(std::string_view title) {
     return std::find(notCreatedTitles.begin(), notCreatedTitles.end(), title) != notCreatedTitles.end();
 }
@@ -272,10 +240,6 @@ void lf_liveryNotCreated(std::string_view callsign, std::string_view title, std:
         gf_log(fmt::format("\n{}Error 81, {}\n", "===> ", message));
         throw ovk::UserErrorException(81, fmt::format("{}, see Log.txt", message));
     }
-}
-
-void gf_liveryNotCreated(const SimAircraft& ac) {
-    lf_liveryNotCreated(ac.identity.callsign, ac.liveryTitle, ac.identity.icaoType, ac.identity.airline);
 }
 
 std::vector<std::string> gf_notCreatedLines() {

@@ -11,14 +11,13 @@
 #include <vector>
 
 #include "catalogue/string_keys.h"
-#include "engine/aircraft_category.h"
+#include "foundation/aircraft_category.h"
 
-struct SimAircraft;
-struct ParkPos;
 struct AircraftIdentity;
 
 // What matching reads and writes of one aircraft. The engine's records are copied in and out by
-// gf_matchLivery / gf_matchStaticLivery; tests and tools may use it directly.
+// gf_matchLivery / gf_matchStaticLivery (engine/aircraft_liveries.h); tests and tools may use it
+// directly.
 struct LiveryRequest {
     std::string airline;
     std::string type;
@@ -46,20 +45,17 @@ extern std::set<std::string, std::less<>> noMatchKeys;
 // Airline-type keys of the live aircraft matched in this run; emptied by the shell.
 extern TextSet runMatchKeys;
 
-void gf_matchLivery(SimAircraft& aircraft);
-bool gf_matchStaticLivery(SimAircraft& aircraft, const ParkPos& stand);
 std::string_view gf_liveryForRegistration(std::string_view registration);
-// Records a failed creation; throws ovk::UserErrorException 81 from the 20th failure on.
-void gf_liveryNotCreated(const SimAircraft& aircraft);
 bool gf_isNotCreatedTitle(std::string_view title);
 std::vector<std::string> gf_notCreatedLines();
 void gf_writeMatchingSummary();
 void gf_logNoMatches();
 
-// The matching ladder on a request (what the two engine-facing functions run).
+// The matching ladder on a request (what the engine's gf_matchLivery / gf_matchStaticLivery run).
 void lf_matchLive(LiveryRequest& request);
 bool lf_matchStatic(LiveryRequest& request, std::string_view standName, bool standCargo);
-// Records a failed creation of a title (callsign, type and airline for the messages).
+// Records a failed creation of a title (callsign, type and airline for the messages); throws
+// ovk::UserErrorException 81 from the 20th failure on.
 void lf_liveryNotCreated(std::string_view callsign, std::string_view title, std::string_view type,
                          std::string_view airline);
 void lf_pickLivery(LiveryRequest& request, const std::vector<std::string_view>& candidates);

@@ -8,7 +8,7 @@
 
 #include <fmt/format.h>
 
-#include "app/updates.h"
+#include "foundation/download.h"
 #include "catalogue/cipher.h"
 #include "foundation/log.h"
 #include "foundation/file_utils.h"

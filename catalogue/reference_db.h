@@ -15,7 +15,7 @@
 #include <pugixml.hpp>
 
 #include "catalogue/string_keys.h"
-#include "engine/aircraft_category.h"
+#include "foundation/aircraft_category.h"
 
 // One record of the registration table; the registration is the key.
 struct DbaseReg {

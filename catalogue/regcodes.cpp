@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "app/status_line.h"
-#include "app/updates.h"
+#include "shell/status_line.h"
+#include "foundation/download.h"
 #include "catalogue/cipher.h"
 #include "catalogue/livery_db.h"
 #include "catalogue/livery_record.h"

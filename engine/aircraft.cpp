@@ -1,4 +1,4 @@
-// Aircraft records: names of the enumerations, category tables, identity labels, constructors
+// Aircraft records: names of the enumerations, per-category motion values, identity labels, constructors
 // and the small list operations over the creation queues.
 #include "engine/aircraft.h"
 
@@ -12,8 +12,8 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "app/main_window.h"
-#include "app/window_proc.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
 #include "foundation/log.h"
@@ -34,12 +34,6 @@ const typename Map::mapped_type& lookup(const Map& map, const typename Map::key_
 }
 
 } // namespace
-
-std::string_view categoryName(std::uint32_t category) {
-    static const std::unordered_map<uint32_t, std::string_view> names{
-        {0, "Light"}, {1, "Buzjets"}, {2, "Large"}, {3, "Heavy"}, {4, "HighPerf"}, {5, "Rotorcraft"}};
-    return lookup(names, category);
-}
 
 std::string_view simStateName(SimState state) {
     static const std::unordered_map<uint32_t, std::string_view> names{
@@ -131,27 +125,6 @@ LiveAircraft::LiveAircraft(const StreamPoint& first, const SimAircraft& head, do
 
 // ---------------------------------------------------------------- identity texts
 
-std::string airlineTypeKey(const AircraftIdentity& id) { return fmt::format("{:3} {:4}", id.airline, id.icaoType); }
-
-std::string callsignText(const AircraftIdentity& id) { return fmt::format("{:8}", id.callsign); }
-
-std::string routeText(const AircraftIdentity& id) {
-    if (id.origin.empty() && id.destination.empty()) return std::string(8, ' ');
-    return fmt::format("{:3}->{:3}", id.origin, id.destination);
-}
-
-std::string acShortLabel(const AircraftIdentity& id) {
-    return fmt::format("{} {:8} {}", callsignText(id), id.registration, routeText(id));
-}
-
-std::string acLabel(const AircraftIdentity& id) { return fmt::format("{} {}", acShortLabel(id), airlineTypeKey(id)); }
-
-std::string acRouteLabel(const AircraftIdentity& id) {
-    return fmt::format("{} {} {}", callsignText(id), id.registration, airlineTypeKey(id));
-}
-
-std::string airlineTypeRegKey(const AircraftIdentity& id) { return airlineTypeKey(id) + " " + id.registration; }
-
 bool sameAirlineType(const AircraftIdentity& a, const AircraftIdentity& b) {
     return a.airline == b.airline && a.icaoType == b.icaoType;
 }
@@ -226,18 +199,6 @@ bool isArrivalDue(uint64_t weekSlot, uint32_t aircraftId, bool force) {
 }
 
 // ---------------------------------------------------------------- categories and records
-
-bool gf_categoryEnabled(uint32_t category) {
-    switch (category) {
-    case 0: return LIGHT_AIRCRAFT.value.load();
-    case 1:
-    case 2:
-    case 3: return true;
-    case 4: return HIGH_PERF_AIRCRAFT.value.load();
-    case 5: return HELICOPTERS.value.load();
-    default: return false;
-    }
-}
 
 void gf_makeAiRecord(SimAircraft& out, const TrafficRecord& record) {
     SimAircraft made;

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/aircraft_category.h"
+#include "foundation/aircraft_category.h"
 #include "feed/traffic_record.h"
 
 // ---------------------------------------------------------------- categories, states, phases
@@ -40,10 +40,6 @@ enum class MovementPhase : uint32_t {
 // ("invalid unordered_map<K, T> key").
 std::string_view simStateName(SimState state);
 std::string_view phaseName(MovementPhase phase);
-
-// Whether the engine may show aircraft of this category: Light, HighPerf and Rotorcraft follow
-// their settings, the three airliner categories always, anything else never.
-bool gf_categoryEnabled(uint32_t category);
 
 // Per-category motion values (angles in radians, as held in the tables).
 struct CategoryValues {
@@ -257,13 +253,6 @@ struct StaticJob {
 // Builds the head of an engine record from a feed record (identity, span, category, category values).
 void gf_makeAiRecord(SimAircraft& out, const TrafficRecord& record);
 
-std::string airlineTypeKey(const AircraftIdentity& id);   // "{:3} {:4}"
-std::string callsignText(const AircraftIdentity& id);     // "{:8}"
-std::string routeText(const AircraftIdentity& id);        // "{:3}->{:3}", 8 blanks when both empty
-std::string acShortLabel(const AircraftIdentity& id);     // "{} {:8} {}"
-std::string acLabel(const AircraftIdentity& id);          // "{} {}"
-std::string acRouteLabel(const AircraftIdentity& id);     // "{} {} {}"
-std::string airlineTypeRegKey(const AircraftIdentity& id);
 inline std::string airlineTypeKey(const SimAircraft& ac) { return airlineTypeKey(ac.identity); }
 inline std::string acLabel(const SimAircraft& ac) { return acLabel(ac.identity); }
 inline std::string acRouteLabel(const SimAircraft& ac) { return acRouteLabel(ac.identity); }

@@ -37,5 +37,5 @@ extern std::vector<ParkedLive> parkedLiveList;
 const std::vector<ParkedLive>& gf_listLiveParked();
 
 // Gives a taxiing arrival the nearest fitting stand and leads it there (drive2Stand); wide is its
-// landed flag while its stream is extended. Least behaviour until the parking is built: no stand.
+// landed flag while its stream is extended. Least behaviour: no stand.
 void try2Park(LiveAircraft& ac, bool wide);

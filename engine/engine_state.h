@@ -10,6 +10,7 @@
 
 #include "engine/aircraft.h"
 #include "engine/notices.h"
+#include "feed/feed_intake.h"
 
 struct TrafficRecord;
 struct ParkPos;
@@ -38,12 +39,8 @@ void gf_engineTick();
 void lf_updateLiveList();
 
 // Feed hand-over, run-thread side: merges the queued buffered blocks, then up to `maxRecords`
-// records of the pending batch. Called by the tick with feedMutex free.
+// records of the pending batch (gf_takeFeedIntake). Called by the tick with the intake mutex free.
 void lf_mergeFeedIntake(int maxRecords);
-// Whether a live batch is still waiting to be merged (tests and diagnostics).
-size_t gf_pendingFeedSize();
-// Drops the pending batch and the queued buffered blocks.
-void gf_clearPendingFeed();
 
 // Live-list merge of one record.
 void lf_mergeFeedRecord(TrafficRecord& record);
@@ -95,6 +92,8 @@ void lf_queueEvent(uint32_t objectId, uint32_t event, uint32_t data);
 void lf_pushRemoval(uint32_t objectId);
 // Hands one creation order to the link.
 void lf_sendCreation(const SpawnOrder& order);
+// Queues the creation of the order in the simulator link's command area (takes simQueueMutex).
+void gf_queueCreateAircraft(const SpawnOrder& order);
 // Appends this tick's position of a live object to the back buffer (no lock: the run thread owns it).
 void lf_appendPosition(const LiveAircraft& ac);
 // Swaps the position buffers (drops this tick's positions when the link is busy at a low frame rate).

@@ -12,7 +12,7 @@
 
 #include "airports/parking.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/motion_detail.h"
 #include "engine/stands.h"
 #include "feed/readers.h"

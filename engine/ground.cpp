@@ -11,11 +11,11 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "app/main_window.h"
-#include "app/window_proc.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/motion_detail.h"
 #include "engine/static_parking.h"
 #include "engine/stands.h"

@@ -10,7 +10,7 @@
 #include "catalogue/catalogue.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/motion.h"
 #include "engine/stands.h"
 #include "feed/traffic_record.h"
@@ -562,3 +562,5 @@ void lf_mergeFeedRecord(TrafficRecord& rec) {
     }
     lf_addLiveAircraft(rec);
 }
+
+void lf_mergeFeedIntake(int maxRecords) { gf_takeFeedIntake(maxRecords, [](TrafficRecord& record) { lf_mergeFeedRecord(record); }); }

@@ -1,4 +1,4 @@
-// The engine inbox: notices posted by the simulator link and the feed, drained by the run thread
+// The engine's side of its inbox (shell/engine_inbox.h): the notices drained by the run thread
 // once per tick; and the light set-up of every new object over its first 200 ticks.
 #include "engine/notices.h"
 
@@ -8,8 +8,9 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "catalogue/catalogue.h"
+#include "engine/aircraft_liveries.h"
 #include "engine/engine_state.h"
 #include "engine/flight_plan.h"
 #include "foundation/log.h"
@@ -17,9 +18,7 @@
 #include "simlink/commands.h"
 
 namespace {
-std::mutex inboxMutex;
-std::vector<SimNotice> engineInbox;
-std::vector<SimNotice> lightToggleList;
+std::vector<SimNotice> lightToggleList;  // under inboxMutex
 
 constexpr double kDeg = 0.017453292519943295;
 
@@ -183,16 +182,6 @@ void gf_allLightsToggle(SimNotice& entry, bool& finished) {
             }
         }
     }
-}
-
-void gf_postEngineNotice(const SimNotice& notice) {
-    std::lock_guard lock(inboxMutex);
-    engineInbox.push_back(notice);
-}
-
-std::vector<SimNotice> gf_pendingEngineNotices() {
-    std::lock_guard lock(inboxMutex);
-    return engineInbox;
 }
 
 void gf_drainEngineInbox() {

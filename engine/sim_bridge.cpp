@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "app/run_flags.h"
-#include "app/window_proc.h"
+#include "shell/run_flags.h"
+#include "shell/range.h"
 #include "engine/engine_state.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -25,6 +25,16 @@ void lf_queueEvent(uint32_t objectId, uint32_t event, uint32_t data) {
 void lf_pushRemoval(uint32_t objectId) {
     std::lock_guard lock(simQueueMutex);
     removeQueue.push_back(objectId);
+}
+
+void gf_queueCreateAircraft(const SpawnOrder& order) {
+    SimConnectCreateRequest request;
+    request.initPosition = vsim::InitPosition{order.latitude, order.longitude, order.altitude, order.pitch,
+                                              order.bank,     order.heading,   order.onGround, order.airspeed};
+    request.callsign = order.callsign;
+    request.title = order.title;
+    request.hexid = order.id;
+    gf_queueCreateRequest(std::move(request));
 }
 
 void lf_sendCreation(const SpawnOrder& order) { gf_queueCreateAircraft(order); }

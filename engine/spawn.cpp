@@ -7,11 +7,12 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "airports/static_jobs.h"
+#include "engine/static_jobs.h"
 #include "catalogue/catalogue.h"
+#include "engine/aircraft_liveries.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/flight_plan.h"
 #include "engine/motion.h"
 #include "engine/static_parking.h"

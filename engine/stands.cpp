@@ -2,7 +2,6 @@
 #include "engine/stands.h"
 
 ParkPos* gf_nearestFittingStand(double, double, const SimAircraft&, double, bool) { return nullptr; }
-std::string gf_standNameAt(double, double) { return {}; }
 bool lf_addRealStandOption(uint32_t, LiveAircraft&, WeekSlot, bool) { return false; }
 
 uint32_t learnedChangeCount = 0;

@@ -9,9 +9,10 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "airports/static_jobs.h"
-#include "app/main_window.h"
+#include "engine/static_jobs.h"
+#include "shell/display.h"
 #include "catalogue/catalogue.h"
+#include "engine/aircraft_liveries.h"
 #include "engine/engine_state.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"

@@ -4,7 +4,7 @@
 #include <fmt/format.h>
 
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/motion.h"
 #include "foundation/log.h"
 

@@ -7,8 +7,8 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "app/main_window.h"
-#include "app/status_line.h"
+#include "shell/display.h"
+#include "shell/status_line.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
 #include "foundation/geodesy.h"

@@ -1,6 +1,6 @@
 #include "feed/feed_values.h"
 
-#include "app/window_proc.h"
+#include "shell/range.h"
 
 namespace feedvalues {
 

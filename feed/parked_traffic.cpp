@@ -2,6 +2,7 @@
 #include "feed/parked_traffic.h"
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <exception>
 #include <optional>
@@ -12,7 +13,7 @@
 
 #include "airports/current_airport.h"
 #include "catalogue/reference_db.h"
-#include "engine/aircraft.h"
+#include "foundation/aircraft_category.h"
 #include "feed/feed_values.h"
 #include "feed/record_parser.h"
 #include "foundation/clock.h"
@@ -20,9 +21,16 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
-#include "simlink/commands.h"
 
 namespace {
+
+std::atomic<std::string (*)()> userStandSource{nullptr};
+
+std::string userStandName()
+{
+    auto* source = userStandSource.load();
+    return source != nullptr ? source() : std::string();
+}
 
 // Half-hour of the UTC day in which a Unix time lies; the half-hour turns at minute 29 second 30.
 std::int32_t lf_slotOfSeen(std::int64_t unixSeconds)
@@ -134,7 +142,7 @@ void processParkedTrafficLine(TrafficReader& reader, const std::string& name)
         // reserved stand nor under the user.
         if (!airport.reservedStand.empty() && record.standName == airport.reservedStand)
             return;
-        if (const std::string userStand = gf_standAtUserPosition(); !userStand.empty() && record.standName == userStand)
+        if (const std::string userStand = userStandName(); !userStand.empty() && record.standName == userStand)
             return;
 
         reader.parkedRecords.push_back(std::move(record));
@@ -196,6 +204,8 @@ bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status)
         return false;
     }
 }
+
+void gf_setUserStandSource(std::string (*source)()) { userStandSource.store(source); }
 
 bool gf_readParkedTraffic()
 {

@@ -12,5 +12,9 @@
 // license type").
 bool gf_readParkedTraffic();
 
+// The stand under the user aircraft, asked for every parked record (a record on it is left out).
+// The application registers the simulator link's answer at program start; none registered: no stand.
+void gf_setUserStandSource(std::string (*source)());
+
 bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status);
 void processParkedTrafficLine(TrafficReader& reader, const std::string& name);

@@ -10,9 +10,10 @@
 #include <fmt/format.h>
 #include <gsl/gsl>
 
-#include "app/main_window.h"
-#include "app/window_proc.h"
-#include "engine/feed_handover.h"
+#include "shell/display.h"
+#include "shell/command_flags.h"
+#include "shell/range.h"
+#include "feed/feed_intake.h"
 #include "feed/feed_values.h"
 #include "feed/credential.h"
 #include "feed/record_parser.h"
@@ -20,7 +21,6 @@
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/time_text.h"
-#include "simlink/commands.h"
 
 std::atomic<std::int32_t> qnhHpa{1013};
 std::set<std::string> engineBufferedCallsigns;
@@ -457,10 +457,10 @@ GeoBox gf_queryBoxAround(LatLon position, double rangeNm)
     return box;
 }
 
-void gf_setQueryBox()
+void gf_setQueryBox(const LatLon& userPosition)
 {
     auto& reader = trafficReader;
-    const LatLon position{userState.latitude, userState.longitude};
+    const LatLon position = userPosition;
     if (!gf_positionIsSet(position))
         return;
     const double range = feedvalues::lateralRangeNm();

@@ -40,7 +40,7 @@ void lf_processBuffer(const nlohmann::json& answer, std::uint32_t& counter, Traf
 void gf_takeBufferedHistory();
 
 // Recomputes the live query box from the user aircraft's position and the lateral range.
-void gf_setQueryBox();
+void gf_setQueryBox(const LatLon& userPosition);
 // The box computation itself, for a position and a range in nautical miles.
 GeoBox gf_queryBoxAround(LatLon position, double rangeNm);
 

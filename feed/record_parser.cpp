@@ -10,8 +10,8 @@
 #include <fmt/format.h>
 
 #include "airports/current_airport.h"
-#include "app/status_line.h"
-#include "engine/notices.h"
+#include "shell/status_line.h"
+#include "shell/engine_inbox.h"
 #include "feed/feed_values.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"

@@ -5,23 +5,7 @@
 #include <cstdint>
 #include <string>
 
-// Identity strings at the head of feed and engine records. The feed fills icaoType, origin,
-// destination, callsign and registration; airline is filled by the parked parser and the engine;
-// identity6 and identity7 belong to the engine.
-struct AircraftIdentity {
-    std::string airline;
-    std::string icaoType;
-    std::string origin;
-    std::string destination;
-    std::string callsign;
-    std::string identity6;
-    std::string identity7;
-    std::string registration;
-    std::int64_t identityNumber = 0;
-};
-
-// Empties the eight strings and zeroes the number.
-void gf_initAircraftIdentity(AircraftIdentity& identity);
+#include "catalogue/aircraft_identity.h"
 
 // One live aircraft as the feed reports it. The engine copies the block from latitude to
 // feedHeading into its stream points, so those fields stay contiguous and in this order.

@@ -10,9 +10,9 @@
 #include <fmt/format.h>
 #include <gsl/gsl>
 
-#include "app/main_window.h"
-#include "app/window_proc.h"
-#include "app/status_line.h"
+#include "shell/display.h"
+#include "shell/command_flags.h"
+#include "shell/status_line.h"
 #include "feed/credential.h"
 #include "feed/feed_values.h"
 #include "foundation/clock.h"

@@ -13,7 +13,7 @@
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
 
-#include "feed/feed_state.h"
+#include "foundation/feed_time.h"
 #include "feed/traffic_record.h"
 #include "foundation/geodesy.h"
 

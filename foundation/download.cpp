@@ -3,13 +3,17 @@
 #include <fmt/format.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "foundation/curl_handle.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
+#include "foundation/settings.h"
+#include "foundation/zip_archive.h"
 
 namespace {
 
@@ -101,3 +105,77 @@ VersionData gf_downloadText(CURL* handle, std::string_view url)
         return VersionData{};
     return VersionData(lines.front());
 }
+
+namespace {
+
+constexpr const char* defaultServerUrl = "https://downloads.vexalane.net/downloads/";
+
+void removeQuietly(const std::filesystem::path& path)
+{
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+}
+
+} // namespace
+
+std::string gf_downloadServerUrl()
+{
+    std::string url = defaultServerUrl;
+    if (const char* value = std::getenv(downloadUrlVariable); value && *value)
+        url = value;
+    if (url.back() != '/')
+        url += '/';
+    return url;
+}
+
+std::string gf_downloadBaseUrl(bool force2020)
+{
+    return gf_downloadServerUrl() + ((MSFS_2020.value.load() || force2020) ? "MSFS/" : "MSFS2024/");
+}
+
+bool gf_downloadAndUnzip(std::string_view archiveName, const std::filesystem::path& target)
+{
+    const std::filesystem::path archivePath{std::string(archiveName)};
+    bool downloaded = false;
+    {
+        CurlHandle curl;
+        downloaded = gf_downloadToFile(curl.get(), gf_downloadServerUrl() + std::string(archiveName), archivePath, true);
+    }
+    if (!downloaded) {
+        gf_logError(fmt::format("downloading {} failed?", archiveName));
+        removeQuietly(archivePath);
+        return false;
+    }
+    bool ok = false;
+    {
+        ZipArchive archive;
+        if (archive.open(archivePath)) {
+            ok = true;
+            for (const auto& entry : archive.entries()) {
+                if (entry.isFolder())
+                    continue;
+                const auto content = archive.read(entry);
+                if (!content) {
+                    ok = false;
+                    break;
+                }
+                if (target.has_parent_path()) {
+                    std::error_code ignored;
+                    std::filesystem::create_directories(target.parent_path(), ignored);
+                }
+                if (!gf_writeFile(*content, target, false)) {
+                    ok = false;
+                    break;
+                }
+            }
+        }
+    }
+    if (!ok) {
+        gf_logError(fmt::format("unzipping {} failed?", archiveName));
+        removeQuietly(target);
+    }
+    removeQuietly(archivePath);
+    return ok;
+}
+
+bool gf_downloadDatabase(const std::filesystem::path& target) { return gf_downloadAndUnzip("dbase.zip", target); }

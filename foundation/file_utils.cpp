@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/status_line.h"
 #include "foundation/log.h"
 #include "foundation/text_utils.h"
 #include "platform/os/os.h"
@@ -127,10 +126,10 @@ bool readUtf16Lines(bool bigEndian, const fs::path& path, std::vector<std::strin
             rest.remove_prefix(end + 1);
         }
     } catch (const win32::Utf8ConversionException& e) {
-        gf_showStatus(fmt::format("conversion from error from utf16 to utf8, code: {}", e.errorCode()), true);
+        gf_noteStatus(fmt::format("conversion from error from utf16 to utf8, code: {}", e.errorCode()), true);
         return false;
     } catch (const std::exception& e) {
-        gf_showStatus(std::string("conversion from error from utf16 to utf8: ") + e.what(), true);
+        gf_noteStatus(std::string("conversion from error from utf16 to utf8: ") + e.what(), true);
         return false;
     }
     return true;
@@ -297,4 +296,27 @@ fs::path gf_getLocalAppDataPath()
         return *folder;
     gf_logError("Could not find the a Local Appdata path");
     return {};
+}
+
+void gf_removeFilesIn(const std::filesystem::path& folder)
+{
+    namespace fs = std::filesystem;
+    try {
+        std::error_code ec;
+        if (!fs::exists(folder, ec))
+            return;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+            std::error_code exists;
+            if (!fs::exists(entry.path(), exists))
+                continue;
+            std::error_code removeError;
+            fs::remove_all(entry.path(), removeError);
+            if (removeError)
+                throw fs::filesystem_error("remove", entry.path(), removeError);
+            if (fs::exists(entry.path(), exists))
+                gf_log(fmt::format("{} could not be removed", folder.string()));
+        }
+    } catch (const std::exception& e) {
+        throw ovk::UserErrorException(5, e.what());
+    }
 }

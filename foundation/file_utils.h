@@ -97,6 +97,9 @@ bool gf_saveXml(const pugi::xml_document& document, const std::filesystem::path&
 // The attribute's value; empty when the node or the attribute is missing.
 std::string gf_attributeString(const pugi::xml_node& node, const char* attributeName);
 
+// Removes every entry of the folder (nothing when it is missing); ovk::UserErrorException 5 on failure.
+void gf_removeFilesIn(const std::filesystem::path& folder);
+
 // The user's roaming and local application-data folders; empty (and logged) when unknown.
 std::filesystem::path gf_getAppDataPath();
 std::filesystem::path gf_getLocalAppDataPath();

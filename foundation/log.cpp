@@ -6,7 +6,6 @@
 #include <fstream>
 #include <mutex>
 
-#include "app/run_flags.h"
 #include "foundation/clock.h"
 #include "foundation/file_utils.h"
 #include "foundation/time_text.h"
@@ -30,15 +29,6 @@ UserErrorException::UserErrorException(std::int32_t number, const std::string& m
 
 } // namespace ovk
 
-namespace win32 {
-
-Utf8ConversionException::Utf8ConversionException(const std::string& message, std::uint32_t errorCode,
-                                                 std::uint32_t kind)
-    : std::runtime_error(message), errorCode_(errorCode), kind_(kind)
-{
-}
-
-} // namespace win32
 
 namespace {
 
@@ -106,11 +96,30 @@ void gf_logError(std::string_view message) { writeLine("===> ", message); }
 
 void gf_logContinuation(std::string_view message) { writeLine("          ", message); }
 
+namespace {
+std::atomic<bool (*)()> stopTest{nullptr};
+std::atomic<void (*)(std::string_view, bool)> statusWriter{nullptr};
+} // namespace
+
 void gf_logLine(std::string_view message)
 {
-    if (stopRequested.load() || userClosed.load())
+    if (auto* test = stopTest.load(); test != nullptr && test())
         return;
     writeLine({}, message);
+}
+
+void gf_setStopTest(bool (*stopUnderWay)()) { stopTest.store(stopUnderWay); }
+
+void gf_setStatusWriter(void (*writer)(std::string_view text, bool log)) { statusWriter.store(writer); }
+
+void gf_noteStatus(std::string_view text, bool log)
+{
+    if (auto* writer = statusWriter.load()) {
+        writer(text, log);
+        return;
+    }
+    if (log && !text.empty())
+        gf_logLine(text);
 }
 
 std::string gf_bannerLine(int width, int extra, bool leadingLineEnd, bool trailingLineEnd, std::string_view title)

@@ -22,21 +22,6 @@ public:
 
 } // namespace ovk
 
-namespace win32 {
-
-// A failed UTF-8/UTF-16 conversion. kind 0: from UTF-8 to UTF-16, kind 1: from UTF-16 to UTF-8.
-class Utf8ConversionException : public std::runtime_error {
-public:
-    Utf8ConversionException(const std::string& message, std::uint32_t errorCode, std::uint32_t kind);
-    std::uint32_t errorCode() const noexcept { return errorCode_; }
-    std::uint32_t kind() const noexcept { return kind_; }
-
-private:
-    std::uint32_t errorCode_;
-    std::uint32_t kind_;
-};
-
-} // namespace win32
 
 // Name of the log file in the program folder.
 inline constexpr std::string_view logFileName = "Log.txt";
@@ -53,8 +38,16 @@ bool gf_logIsOpen();
 void gf_log(std::string_view message);
 void gf_logError(std::string_view message);        // "===> " + message
 void gf_logContinuation(std::string_view message); // ten blanks + message
-// As gf_log, but silent once a stop is under way (stopRequested or userClosed set).
+// As gf_log, but silent once a stop is under way (the stop test registered below answers true).
 void gf_logLine(std::string_view message);
+
+// Hooks that the shell registers at program start (shell/run_flags.cpp, shell/status_line.cpp), so that
+// the foundation reaches the run flags and the status line without depending on them.
+// Whether a stop is under way (stopRequested or userClosed set); none registered: never.
+void gf_setStopTest(bool (*stopUnderWay)());
+// Shows a text in the status line (see gf_showStatus); none registered: the text is logged when log is set.
+void gf_setStatusWriter(void (*writer)(std::string_view text, bool log));
+void gf_noteStatus(std::string_view text, bool log);
 
 // Builds (does not write) a banner: optional leading "\n"; n = width + extra rounded up to even; n '*' for an
 // empty title, else (n/2 - 1) '*', " title ", (n/2 - 1) '*' when n > title length + 2, else the title alone;

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "feed/feed_state.h"
+#include "foundation/feed_time.h"
 #include "foundation/clock.h"
 
 std::atomic<std::uint64_t> weekSlot{WeekSlot{}.packed()};

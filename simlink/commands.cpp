@@ -4,11 +4,10 @@
 #include <cstring>
 #include <fmt/format.h>
 
-#include "app/main_window.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
-#include "engine/aircraft.h"
-#include "engine/notices.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
+#include "shell/engine_inbox.h"
 #include "foundation/log.h"
 #include "foundation/time_text.h"
 #include "simlink/sim_client.h"
@@ -53,16 +52,6 @@ void gf_queueCabinLights(std::uint32_t objectId, std::uint32_t value) {
 void gf_queueCreateRequest(SimConnectCreateRequest request) {
     std::lock_guard lock(simQueueMutex);
     createQueue.push_back(std::move(request));
-}
-
-void gf_queueCreateAircraft(const SpawnOrder& order) {
-    SimConnectCreateRequest request;
-    request.initPosition = vsim::InitPosition{order.latitude, order.longitude, order.altitude, order.pitch,
-                                              order.bank,     order.heading,   order.onGround, order.airspeed};
-    request.callsign = order.callsign;
-    request.title = order.title;
-    request.hexid = order.id;
-    gf_queueCreateRequest(std::move(request));
 }
 
 void gf_releaseAiControl(std::uint32_t objectId) {

@@ -21,8 +21,6 @@
 
 #include "platform/sim/sim_api.h"
 
-struct SpawnOrder;  // engine: one aircraft waiting to be created
-
 // One position sent on a frame: the 64-byte block of definition 402 and the object it moves.
 struct PositionUpdate {
     vsim::PositionBlock position;
@@ -73,8 +71,7 @@ vsim::SimHandle gf_simHandle();
 void gf_queueClientEvent(const ClientEventCommand& command);
 void gf_queueNavLights(std::uint32_t objectId, std::uint32_t value);    // NAV_LIGHTS_SET
 void gf_queueCabinLights(std::uint32_t objectId, std::uint32_t value);  // CABIN_LIGHTS_SET
-void gf_queueCreateAircraft(const SpawnOrder& order);
-void gf_queueCreateRequest(SimConnectCreateRequest request);  // the same from a ready request
+void gf_queueCreateRequest(SimConnectCreateRequest request);  // a creation (engine: gf_queueCreateAircraft)
 // Releases AI control at once (request 103) and queues the three freeze events with data 1.
 void gf_releaseAiControl(std::uint32_t objectId);
 

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <fmt/format.h>
 
-#include "app/main_window.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
-#include "app/window_proc.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
+#include "shell/command_flags.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"

@@ -4,17 +4,16 @@
 #include <fmt/format.h>
 #include <mutex>
 
-#include "app/main_window.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "catalogue/reference_db.h"
-#include "engine/aircraft_category.h"
-#include "engine/notices.h"
-#include "feed/feed_state.h"
+#include "foundation/aircraft_category.h"
+#include "shell/engine_inbox.h"
+#include "foundation/feed_time.h"
 #include "foundation/log.h"
 #include "simlink/sim_client.h"
 #include "airports/parking.h"
-#include "engine/stands.h"
 
 UserState userState{};
 std::atomic<std::uint8_t> userOnGround{0};

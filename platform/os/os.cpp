@@ -15,6 +15,12 @@ namespace fs = std::filesystem;
 
 namespace win32 {
 
+Utf8ConversionException::Utf8ConversionException(const std::string& message, std::uint32_t errorCode,
+                                                 std::uint32_t kind)
+    : std::runtime_error(message), errorCode_(errorCode), kind_(kind)
+{
+}
+
 namespace {
 
 constexpr std::uint32_t kindFromUtf8 = 0;

@@ -4,12 +4,23 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
-#include "foundation/log.h" // win32::Utf8ConversionException
-
 namespace win32 {
+
+// A failed UTF-8/UTF-16 conversion. kind 0: from UTF-8 to UTF-16, kind 1: from UTF-16 to UTF-8.
+class Utf8ConversionException : public std::runtime_error {
+public:
+    Utf8ConversionException(const std::string& message, std::uint32_t errorCode, std::uint32_t kind);
+    std::uint32_t errorCode() const noexcept { return errorCode_; }
+    std::uint32_t kind() const noexcept { return kind_; }
+
+private:
+    std::uint32_t errorCode_;
+    std::uint32_t kind_;
+};
 
 inline constexpr std::uint32_t errorNoUnicodeTranslation = 1113;
 inline constexpr std::uint32_t errorInvalidParameter = 87;

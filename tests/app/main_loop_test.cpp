@@ -2,6 +2,7 @@
 
 #include "airports/parking.h"
 #include "run_fixture.h"
+#include "shell/command_flags.h"
 
 namespace {
 

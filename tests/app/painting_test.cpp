@@ -10,9 +10,11 @@
 #include "airports/airports.h"
 #include "airports/current_airport.h"
 #include "app/main_window.h"
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "tests/app/window_fixture.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 
 namespace {
 

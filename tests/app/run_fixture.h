@@ -16,13 +16,14 @@
 #include <unistd.h>
 
 #include "app/main_loop.h"
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "app/run_life_cycle.h"
 #include "app/run_services.h"
 #include "app/window_proc.h"
 #include "foundation/clock.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "shell/command_flags.h"
 
 struct CallRecorder {
   std::mutex mutex;

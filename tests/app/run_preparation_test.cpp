@@ -3,6 +3,7 @@
 #include "app/entry.h"
 #include "foundation/parameters_file.h"
 #include "run_fixture.h"
+#include "shell/range.h"
 
 #include <fmt/format.h>
 

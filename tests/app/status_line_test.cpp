@@ -1,4 +1,4 @@
-#include "app/status_line.h"
+#include "shell/status_line.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 
 #include "app/main_window.h"
 #include "foundation/log.h"
+#include "shell/display.h"
 
 namespace {
 

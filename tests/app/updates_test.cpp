@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "app/updates.h"
 #include "foundation/log.h"
 #include "foundation/parameters_file.h"
 #include "foundation/settings.h"
 #include "foundation/zip_archive.h"
 #include "tests/foundation/foundation_test_support.h"
+#include "foundation/download.h"
 
 namespace {
 

@@ -16,11 +16,12 @@
 
 #include "airports/parking.h"
 #include "app/main_window.h"
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "app/window_proc.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "platform/ui/ui.h"
+#include "shell/display.h"
 
 class WindowFixture : public ::testing::Test {
  protected:

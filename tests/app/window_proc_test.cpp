@@ -4,14 +4,19 @@
 
 #include "app/main_loop.h"
 #include "app/main_window.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "foundation/log.h"
 #include "foundation/parameters_file.h"
 #include "foundation/settings.h"
 #include "simlink/commands.h"
 #include "tests/app/window_fixture.h"
+#include "foundation/file_utils.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
+#include "shell/fields.h"
+#include "shell/range.h"
 
 namespace {
 

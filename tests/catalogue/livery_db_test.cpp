@@ -3,6 +3,7 @@
 #include "catalogue/livery_scan.h"
 #include "catalogue/similar_models.h"
 #include "catalogue_fixture.h"
+#include "shell/display.h"
 
 using namespace cattest;
 

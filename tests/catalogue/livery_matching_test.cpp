@@ -1,7 +1,8 @@
 #include <set>
 
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "catalogue/livery_matching.h"
+#include "engine/aircraft_liveries.h"
 #include "catalogue_fixture.h"
 #include "airports/parking.h"
 #include "engine/aircraft.h"

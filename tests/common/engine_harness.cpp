@@ -9,11 +9,11 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "app/run_flags.h"
-#include "airports/static_jobs.h"
+#include "shell/run_flags.h"
+#include "engine/static_jobs.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/notices.h"
 #include "engine/static_parking.h"
 #include "foundation/random.h"

@@ -1,6 +1,6 @@
 #include "engine/aircraft.h"
 #include "engine/notices.h"
-#include "engine/stand_option.h"
+#include "airports/stand_option.h"
 
 #include <gtest/gtest.h>
 

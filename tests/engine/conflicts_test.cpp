@@ -5,7 +5,7 @@
 #include "airports/parking.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
-#include "engine/stand_option.h"
+#include "airports/stand_option.h"
 #include "foundation/settings.h"
 #include "tests/common/engine_harness.h"
 

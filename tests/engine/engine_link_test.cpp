@@ -12,6 +12,8 @@
 #include "engine/engine.h"
 #include "foundation/time_text.h"
 #include "tests/simlink/link_fixture.h"
+#include "feed/feed_intake.h"
+#include "shell/range.h"
 
 namespace {
 

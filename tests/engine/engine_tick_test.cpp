@@ -7,7 +7,7 @@
 
 #include "airports/parking.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/upkeep.h"
 #include "foundation/settings.h"
 #include "simlink/commands.h"

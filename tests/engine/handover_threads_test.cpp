@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/notices.h"
 #include "tests/common/engine_harness.h"
 

@@ -4,7 +4,7 @@
 #include "airports/parking.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "foundation/settings.h"
 #include "tests/common/engine_harness.h"
 

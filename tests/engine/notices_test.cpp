@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "airports/parking.h"
-#include "airports/static_jobs.h"
+#include "engine/static_jobs.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/flight_plan.h"
 #include "engine/notices.h"
 #include "engine/static_parking.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_state.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "engine/upkeep.h"
 #include "foundation/settings.h"
 #include "tests/common/engine_harness.h"

@@ -15,8 +15,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/main_window.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "feed/credential.h"
 #include "feed/readers.h"
@@ -25,6 +25,8 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "tools/rtstub/rt_stub.h"
+#include "shell/display.h"
+#include "shell/range.h"
 
 namespace feedtest {
 

@@ -6,11 +6,13 @@
 #include <fmt/format.h>
 
 #include "airports/current_airport.h"
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 #include "feed/record_parser.h"
 #include "simlink/commands.h"
 #include "feed/readers.h"
 #include "tests/feed/feed_fixture.h"
+#include "shell/display.h"
+#include "shell/range.h"
 
 using nlohmann::json;
 
@@ -385,20 +387,20 @@ TEST_F(Readers, QueryBoxFollowsTheUserAircraft)
     rangeNm = 10.0;
     userState.latitude = 0.0005;
     userState.longitude = 0.01;
-    gf_setQueryBox();
+    gf_setQueryBox(LatLon{userState.latitude, userState.longitude});
     EXPECT_DOUBLE_EQ(trafficReader.liveBoxCopy().top, 52.44) << "an unset position changes nothing";
 
     userState.latitude = 50.0;
     userState.longitude = 8.0;
-    gf_setQueryBox();
+    gf_setQueryBox(LatLon{userState.latitude, userState.longitude});
     EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.16655, 1e-5);
     EXPECT_DOUBLE_EQ(trafficReader.lastRange, 10.0);
 
     userState.latitude = 50.0001; // less than 0.00015 degrees: the box stays
-    gf_setQueryBox();
+    gf_setQueryBox(LatLon{userState.latitude, userState.longitude});
     EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.16655, 1e-5);
     rangeNm = 20.0; // a new range recomputes it
-    gf_setQueryBox();
+    gf_setQueryBox(LatLon{userState.latitude, userState.longitude});
     EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.0001 + 0.3331, 1e-4);
     userState = saved;
     rangeNm = 40.0;

@@ -3,6 +3,7 @@
 #include "feed/credential.h"
 #include "feed/web_api.h"
 #include "tests/feed/feed_fixture.h"
+#include "shell/display.h"
 
 using nlohmann::json;
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "app/status_line.h"
+#include "shell/status_line.h"
 #include "foundation/file_utils.h"
 #include "foundation_test_support.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 #include "tests/common/test_folders.h"
 #include "foundation/log.h"
 

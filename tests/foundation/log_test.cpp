@@ -5,6 +5,7 @@
 #include "foundation/clock.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
+#include "platform/os/os.h"
 #include "foundation/time_text.h"
 #include "foundation/version.h"
 #include "foundation_test_support.h"

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "feed/feed_state.h"
+#include "foundation/feed_time.h"
 #include "foundation/clock.h"
 #include "foundation/time_text.h"
 

@@ -2,6 +2,7 @@
 
 #include "engine/aircraft.h"
 #include "simlink/commands.h"
+#include "engine/engine_state.h"
 
 namespace {
 

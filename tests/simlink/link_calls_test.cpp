@@ -1,4 +1,5 @@
 #include "tests/simlink/link_fixture.h"
+#include "shell/display.h"
 
 #include <fmt/format.h>
 

@@ -1,4 +1,6 @@
 #include "tests/simlink/link_fixture.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
 
 #include <fmt/format.h>
 

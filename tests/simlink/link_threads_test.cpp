@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "foundation/clock.h"
+#include "shell/display.h"
 
 namespace {
 

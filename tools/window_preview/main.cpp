@@ -16,11 +16,13 @@
 
 #include "airports/parking.h"
 #include "app/main_window.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "foundation/settings.h"
 #include "foundation/version.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 
 int main(int argc, char** argv) {
   int seconds = 0;

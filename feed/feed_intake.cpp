@@ -1,14 +1,11 @@
 // Hand-over of feed batches from the traffic reader thread to the engine.
-#include "engine/feed_handover.h"
+#include "feed/feed_intake.h"
 
 #include <algorithm>
 #include <deque>
 #include <mutex>
 
-#include "engine/engine_state.h"
 #include "feed/traffic_record.h"
-
-std::atomic<uint32_t> engineTick{0};
 
 namespace {
 std::mutex feedMutex;
@@ -59,16 +56,16 @@ bool gf_feedIntakeOpen() {
     return feedIntakeOpen;
 }
 
-void lf_mergeFeedIntake(int maxRecords) {
+void gf_takeFeedIntake(int maxRecords, const std::function<void(TrafficRecord&)>& merge) {
     std::lock_guard lock(feedMutex);
     // Buffered history first, whole blocks in the order they were read.
     while (!bufferedBlocks.empty()) {
         auto block = std::move(bufferedBlocks.front());
         bufferedBlocks.pop_front();
-        for (auto& record : block) lf_mergeFeedRecord(record);
+        for (auto& record : block) merge(record);
     }
     for (int i = 0; i < maxRecords && !pendingFeed.empty(); ++i) {
-        lf_mergeFeedRecord(pendingFeed.back());
+        merge(pendingFeed.back());
         pendingFeed.pop_back();
     }
 }

@@ -20,3 +20,7 @@ constexpr std::uint32_t categoryIndex(AircraftCategory c) noexcept { return stat
 // throws std::out_of_range ("invalid unordered_map<K, T> key").
 std::string_view categoryName(std::uint32_t category);
 inline std::string_view categoryName(AircraftCategory c) { return categoryName(categoryIndex(c)); }
+
+// Whether aircraft of this category may be shown: Light, HighPerf and Rotorcraft follow their
+// settings, the three airliner categories always, anything else never.
+bool gf_categoryEnabled(std::uint32_t category);

@@ -1,3 +1,3 @@
-#include "airports/static_jobs.h"
+#include "engine/static_jobs.h"
 
 std::vector<StaticJob> staticJobs;

@@ -1,4 +1,4 @@
-#include "engine/stand_option.h"
+#include "airports/stand_option.h"
 
 #include <algorithm>
 #include <bitset>

@@ -1,4 +1,4 @@
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 
 #include <array>
 #include <mutex>
@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+
+#include "foundation/log.h"
 
 std::atomic<std::uint8_t> stopRequested{0};
 std::atomic<std::uint8_t> userClosed{0};
@@ -32,6 +34,10 @@ constexpr std::array<std::pair<std::uint32_t, std::string_view>, 8> exitReasonTe
     {EXIT_READER_ERROR, "READER ERROR"},
     {EXIT_SYSTEM_ERROR, "SYSTEM ERROR"},
 }};
+bool stopUnderWay() { return stopRequested.load() || userClosed.load(); }
+
+// The log's status lines fall silent once a stop is under way.
+const bool stopTestRegistered = (gf_setStopTest(&stopUnderWay), true);
 }  // namespace
 
 bool gf_requestStop(ExitReason reason, std::uint32_t delaySec) {

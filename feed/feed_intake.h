@@ -1,16 +1,13 @@
 #pragma once
-// The engine clock and the hand-over of feed batches from the traffic reader to the engine.
-#include <atomic>
+// The hand-over of feed batches from the traffic reader thread to the engine: the feed owns the
+// intake (under its own mutex), the run thread takes from it once per engine tick.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
+#include "foundation/engine_clock.h"
+
 struct TrafficRecord;
-
-// The engine clock: ticks of 10 ms since program start, +1 per engine tick, never reset.
-extern std::atomic<uint32_t> engineTick;
-
-// The one way to compare ticks: the signed difference a - b, correct across the u32 wrap.
-inline int32_t tickDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b); }
 
 // Traffic reader thread: hands one answer's records to the engine, each timed `delaySec`
 // seconds after now, shifted by its distance from the batch's median time stamp.
@@ -24,3 +21,11 @@ void gf_mergeTrafficRecords(std::vector<TrafficRecord>& records, uint32_t delayS
 // Opens or closes the intake of live batches (run life cycle).
 void gf_setFeedIntakeOpen(bool open);
 bool gf_feedIntakeOpen();
+
+// Run thread: under the intake mutex, gives `merge` every record of the queued buffered blocks,
+// whole blocks in the order they were read, then up to `maxRecords` records of the pending batch.
+void gf_takeFeedIntake(int maxRecords, const std::function<void(TrafficRecord&)>& merge);
+// Whether a live batch is still waiting to be merged (tests and diagnostics).
+size_t gf_pendingFeedSize();
+// Drops the pending batch and the queued buffered blocks.
+void gf_clearPendingFeed();

@@ -1,19 +1,6 @@
-#include "airports/airports.h"
-#include "airports/current_airport.h"
 #include "airports/parking.h"
 
-std::vector<Airport> airportList;
-int addonAirportsFound = 0;
-
-void gf_readAirports() { airportList.clear(); }
-
-std::optional<Airport> gf_findAirport(std::string_view icao) {
-  for (const Airport& a : airportList)
-    if (a.icao == icao) return a;
-  return std::nullopt;
-}
-
-void gf_scanAddonAirports() {}
+#include "airports/current_airport.h"
 
 CurrentAirport currentAirport;
 std::vector<ParkPos> currentStands;
@@ -54,6 +41,7 @@ bool gf_rereadParkAirports(bool, std::string& message) {
 }
 void gf_updateMyParkAirports() {}
 void gf_addParkAirport(const std::string&, double, double) {}
+std::string gf_standNameAt(double, double) { return {}; }
 
 std::string gf_parkAirportText(const CurrentAirport& airport) {
   if (airport.icao.empty()) return "?";

@@ -1,8 +1,8 @@
-#include "app/status_line.h"
+#include "shell/status_line.h"
 
 #include <fmt/format.h>
 
-#include "app/main_window.h"
+#include "shell/display.h"
 #include "foundation/log.h"
 
 void gf_showStatus(std::string_view text, bool log) {
@@ -17,6 +17,11 @@ void gf_showStatus(std::string_view text, bool log) {
   if (log && !text.empty()) gf_logLine(mainWindow.statusText);
   mainWindow.invalidate(panel::message);
 }
+
+namespace {
+// The foundation's status notes come here.
+const bool statusWriterRegistered = (gf_setStatusWriter(&gf_showStatus), true);
+}  // namespace
 
 void gf_clearStatus() { gf_showStatus({}, true); }
 

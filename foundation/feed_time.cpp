@@ -1,4 +1,4 @@
-#include "feed/feed_state.h"
+#include "foundation/feed_time.h"
 
 std::atomic<double> lastFeedTimestamp{0.0};
 std::atomic<bool> professionalAccount{false};
