@@ -8,8 +8,8 @@
 #include <fmt/format.h>
 
 #include "airports/scan_report.h"
-#include "app/run_flags.h"
-#include "app/status_line.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "foundation/tasks.h"
 
 namespace fs = std::filesystem;

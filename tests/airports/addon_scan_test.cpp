@@ -7,7 +7,7 @@
 #include <fmt/format.h>
 
 #include "airports/addon_scan.h"
-#include "app/run_flags.h"
+#include "shell/run_flags.h"
 
 TEST(AddonScanRules, SkippedPathsAndExtensions)
 {
