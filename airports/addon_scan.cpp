@@ -8,9 +8,9 @@
 #include <fmt/format.h>
 
 #include "airports/scan_report.h"
+#include "foundation/tasks.h"
 #include "shell/run_flags.h"
 #include "shell/status_line.h"
-#include "foundation/tasks.h"
 
 namespace fs = std::filesystem;
 
@@ -19,12 +19,10 @@ namespace {
 bool stopping() { return stopRequested.load() != 0 || userClosed.load() != 0; }
 
 // Files in these folders are statics, airport updates of other simulators or heliport collections.
-bool leftOutBgl(std::string_view pathText)
-{
+bool leftOutBgl(std::string_view pathText) {
     static constexpr std::array<std::string_view, 3> words = {"statics", "AFCAD Updates", "_heliports"};
     for (std::string_view w : words)
-        if (pathText.find(w) != std::string_view::npos)
-            return true;
+        if (pathText.find(w) != std::string_view::npos) return true;
     return false;
 }
 
@@ -38,8 +36,7 @@ public:
     std::size_t size() const { return tasks_.size(); }
 
     // The oldest task's result, fetched while the walk goes on.
-    void fetchOldest(const std::string& currentPath)
-    {
+    void fetchOldest(const std::string& currentPath) {
         std::future<void> task = std::move(tasks_.front());
         tasks_.pop_front();
         try {
@@ -49,16 +46,15 @@ public:
                                       tasks_.size(), currentPath));
         }
     }
-    void waitAll()
-    {
+    void waitAll() {
         while (!tasks_.empty()) {
             std::future<void> task = std::move(tasks_.front());
             tasks_.pop_front();
             try {
                 task.get();
             } catch (const std::exception& e) {
-                lf_scanReport(fmt::format("{} airports search in {} aborted, futs outer error: {}", scanAttention, root_,
-                                          e.what()));
+                lf_scanReport(fmt::format("{} airports search in {} aborted, futs outer error: {}", scanAttention,
+                                          root_, e.what()));
             }
         }
     }
@@ -68,25 +64,22 @@ private:
     std::deque<std::future<void>> tasks_;
 };
 
-} // namespace
+}  // namespace
 
-bool lf_skipScanPath(std::string_view pathText)
-{
+bool lf_skipScanPath(std::string_view pathText) {
     static constexpr std::array<std::string_view, 14> words = {
-        "fs-base",       "tutorials",          "aircraft", "bushtrip", "discovery", "point-of-interest", "simobjects",
-        "vcockpits",     "aig-aitraffic",      "justflight-aicraft", "fsltl", "gsx-pro", "gsx-world", "landingchallenge"};
-    if (pathText.size() >= 250)
-        return true;
+        "fs-base",    "tutorials",       "aircraft",      "bushtrip",           "discovery", "point-of-interest",
+        "simobjects", "vcockpits",       "aig-aitraffic", "justflight-aicraft", "fsltl",     "gsx-pro",
+        "gsx-world",  "landingchallenge"};
+    if (pathText.size() >= 250) return true;
     for (std::string_view w : words)
-        if (pathText.find(w) != std::string_view::npos)
-            return true;
+        if (pathText.find(w) != std::string_view::npos) return true;
     return false;
 }
 
 bool lf_isBglExtension(std::string_view extension) { return extension == ".BGL" || extension == ".bgl"; }
 
-void lf_scanFolderForAirports(const fs::path& root, const BglAirportHandlers& handlers)
-{
+void lf_scanFolderForAirports(const fs::path& root, const BglAirportHandlers& handlers) {
     const std::string rootText = root.string();
     lf_scanReport(fmt::format("Scanning for addon airports in {}", rootText));
     PendingTasks pending(rootText);
@@ -98,15 +91,13 @@ void lf_scanFolderForAirports(const fs::path& root, const BglAirportHandlers& ha
         const std::string pathText = entry.path().string();
         try {
             if (lf_skipScanPath(pathText)) {
-                if (entry.is_directory())
-                    it.disable_recursion_pending();
+                if (entry.is_directory()) it.disable_recursion_pending();
                 continue;
             }
-            if (!entry.is_regular_file() || !lf_isBglExtension(entry.path().extension().string()) || leftOutBgl(pathText) ||
-                !lf_isAirportBgl(entry.path()))
+            if (!entry.is_regular_file() || !lf_isBglExtension(entry.path().extension().string()) ||
+                leftOutBgl(pathText) || !lf_isAirportBgl(entry.path()))
                 continue;
-            if (stopping())
-                break;
+            if (stopping()) break;
             gf_waitForTaskSlot();
             pending.add(std::async(std::launch::async,
                                    [path = entry.path(), &handlers] { lf_toParkingPositions(path, handlers); }));
@@ -114,19 +105,18 @@ void lf_scanFolderForAirports(const fs::path& root, const BglAirportHandlers& ha
             if (pending.size() > static_cast<std::size_t>(std::max(1, hwConcurrency.load())))
                 pending.fetchOldest(pathText);
         } catch (const std::exception& e) {
-            lf_scanReport(fmt::format("{} airports search in folder {} aborted, cause: {}", scanAttention, rootText, e.what()));
+            lf_scanReport(
+                fmt::format("{} airports search in folder {} aborted, cause: {}", scanAttention, rootText, e.what()));
         }
     }
     if (ec)
-        lf_scanReport(fmt::format("{} airports search in folder {} aborted because of iterator problem: {}", scanAttention,
-                                  rootText, ec.message()));
+        lf_scanReport(fmt::format("{} airports search in folder {} aborted because of iterator problem: {}",
+                                  scanAttention, rootText, ec.message()));
     pending.waitAll();
 }
 
-void lf_scanRoot(const std::string& root, const BglAirportHandlers& handlers)
-{
-    if (root.empty())
-        return;
+void lf_scanRoot(const std::string& root, const BglAirportHandlers& handlers) {
+    if (root.empty()) return;
     std::error_code ec;
     const fs::file_status status = fs::status(root, ec);
     if (!fs::exists(status)) {

@@ -29,7 +29,7 @@
 
 // Record ids.
 inline constexpr std::uint16_t bglAirportRecord = 0x56;
-inline constexpr std::uint16_t bglUndecodableAirportRecord = 0x113; // a 2024 airport this decoder cannot read
+inline constexpr std::uint16_t bglUndecodableAirportRecord = 0x113;  // a 2024 airport this decoder cannot read
 inline constexpr std::uint16_t bglHelipadRecord = 0x26;
 inline constexpr std::uint16_t bglParkingListRecord = 0xE7;
 inline constexpr std::uint32_t bglAirportSection = 3;
@@ -46,10 +46,8 @@ public:
 
     std::size_t size() const { return words_.size(); }
     // Word i; std::out_of_range when i lies beyond the words read.
-    std::uint32_t operator[](std::size_t i) const
-    {
-        if (i >= words_.size())
-            outOfRange(i);
+    std::uint32_t operator[](std::size_t i) const {
+        if (i >= words_.size()) outOfRange(i);
         return words_[i];
     }
     std::uint16_t recordId(std::size_t i) const { return static_cast<std::uint16_t>((*this)[i] & 0xFFFF); }
@@ -78,7 +76,7 @@ struct BglAirportHandlers {
 // Per-airport state while one airport record is decoded.
 struct BglAirportState {
     std::set<std::string> standNames;
-    std::vector<std::pair<double, double>> helipads; // latitude, longitude of the helipads taken
+    std::vector<std::pair<double, double>> helipads;  // latitude, longitude of the helipads taken
     std::int32_t helipadCounter = 1;                  // helipads found = counter - 1
     bool duplicateNames = false;
 };

@@ -15,64 +15,50 @@ namespace {
 // Package paths come from Windows (backslashes) and from this platform (slashes); both separate folders.
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-std::size_t findSeparator(std::string_view text, std::size_t from)
-{
+std::size_t findSeparator(std::string_view text, std::size_t from) {
     for (std::size_t i = from; i < text.size(); ++i)
-        if (isSeparator(text[i]))
-            return i;
+        if (isSeparator(text[i])) return i;
     return std::string_view::npos;
 }
 
-std::optional<ManifestInfo> readFoundManifest(const fs::path& manifest)
-{
+std::optional<ManifestInfo> readFoundManifest(const fs::path& manifest) {
     lf_scanReport(fmt::format("{} found", manifest.string()));
     return lf_readManifest(manifest);
 }
 
-} // namespace
+}  // namespace
 
-fs::path lf_findManifestFile(const fs::path& folder)
-{
-    if (!fs::is_directory(folder))
-        return {};
+fs::path lf_findManifestFile(const fs::path& folder) {
+    if (!fs::is_directory(folder)) return {};
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
         const fs::path& p = entry.path();
-        if (p.stem() == "manifest" && p.extension() == ".json" && entry.is_regular_file())
-            return p;
+        if (p.stem() == "manifest" && p.extension() == ".json" && entry.is_regular_file()) return p;
     }
     return {};
 }
 
-std::string lf_jsonText(const nlohmann::json& object, const char* key)
-{
+std::string lf_jsonText(const nlohmann::json& object, const char* key) {
     const auto it = object.find(key);
-    if (it == object.end() || it->empty())
-        return {};
+    if (it == object.end() || it->empty()) return {};
     return it->get<std::string>();
 }
 
-std::optional<ManifestInfo> lf_manifestFromText(std::string_view text)
-{
+std::optional<ManifestInfo> lf_manifestFromText(std::string_view text) {
     const nlohmann::json document = nlohmann::json::parse(text);
-    if (!document.is_object())
-        return std::nullopt;
+    if (!document.is_object()) return std::nullopt;
     return ManifestInfo{lf_jsonText(document, "manufacturer"), lf_jsonText(document, "creator"),
                         lf_jsonText(document, "title")};
 }
 
-std::optional<ManifestInfo> lf_readManifest(const fs::path& path)
-{
+std::optional<ManifestInfo> lf_readManifest(const fs::path& path) {
     const auto lines = gf_readFile(path, 64);
-    if (!lines)
-        return std::nullopt;
+    if (!lines) return std::nullopt;
     std::string text;
-    for (const std::string& line : *lines)
-        text += line;
+    for (const std::string& line : *lines) text += line;
     return lf_manifestFromText(text);
 }
 
-std::optional<ManifestInfo> lf_searchManifest(std::string_view pathText)
-{
+std::optional<ManifestInfo> lf_searchManifest(std::string_view pathText) {
     try {
         // Below "Community" the package is the folder one level down, and its manifest is the only one tried.
         if (const std::size_t community = pathText.find("Community"); community != std::string_view::npos) {
@@ -93,11 +79,9 @@ std::optional<ManifestInfo> lf_searchManifest(std::string_view pathText)
         while (end != std::string_view::npos) {
             end = findSeparator(pathText, end + 1);
             const std::string_view prefix = pathText.substr(0, end);
-            if (prefix.empty() || isSeparator(prefix.back()))
-                continue;
+            if (prefix.empty() || isSeparator(prefix.back())) continue;
             if (const fs::path manifest = lf_findManifestFile(fs::path{std::string(prefix)}); !manifest.empty()) {
-                if (auto info = readFoundManifest(manifest))
-                    return info;
+                if (auto info = readFoundManifest(manifest)) return info;
             }
         }
         return std::nullopt;
@@ -107,8 +91,7 @@ std::optional<ManifestInfo> lf_searchManifest(std::string_view pathText)
     }
 }
 
-PublisherResult gf_findPublisher(std::string_view pathText)
-{
+PublisherResult gf_findPublisher(std::string_view pathText) {
     lf_scanReport(fmt::format("\nTry find publisher in: {}", pathText));
     PublisherResult result{"unknown", {}, {}, {}};
     if (gf_containsNoCase(pathText, "microsoft-airport") || gf_containsNoCase(pathText, "asobo-airport")) {
@@ -134,8 +117,8 @@ PublisherResult gf_findPublisher(std::string_view pathText)
     if (!manifest->manufacturer.empty()) {
         if (std::string name = gf_publisherOf(manifest->manufacturer); name != "unknown") {
             result.publisher = std::move(name);
-            lf_scanReport(fmt::format("from manifest.json: manufacturer \"{}\" => publisher \"{}\"", manifest->manufacturer,
-                                      result.publisher));
+            lf_scanReport(fmt::format("from manifest.json: manufacturer \"{}\" => publisher \"{}\"",
+                                      manifest->manufacturer, result.publisher));
             return result;
         }
     }

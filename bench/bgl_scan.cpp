@@ -30,8 +30,7 @@ constexpr int airportCount = 5000;
 constexpr int standsPerAirport = 40;
 constexpr int treeFiles = 2000;
 
-std::vector<std::uint8_t> readBytes(const fs::path& path)
-{
+std::vector<std::uint8_t> readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     in.seekg(0, std::ios::end);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.tellg()));
@@ -41,8 +40,7 @@ std::vector<std::uint8_t> readBytes(const fs::path& path)
 }
 
 // One airport: its parking list and the records of runways, taxiways and aprons that the decoder passes over.
-bgl::Record benchAirport(int index, std::mt19937& rng)
-{
+bgl::Record benchAirport(int index, std::mt19937& rng) {
     std::vector<bgl::Stand> stands;
     const double lat = -60.0 + (index % 120);
     const double lon = -170.0 + (index / 120) * 8.0;
@@ -56,8 +54,7 @@ bgl::Record benchAirport(int index, std::mt19937& rng)
                           .longitude = lon + s * 0.0003,
                           .extraWords = static_cast<std::uint8_t>(rng() % 3)});
     std::vector<bgl::Record> subs;
-    for (int k = 0; k < 4; ++k)
-        subs.push_back(bgl::other(static_cast<std::uint16_t>(0xCE + k), 470));
+    for (int k = 0; k < 4; ++k) subs.push_back(bgl::other(static_cast<std::uint16_t>(0xCE + k), 470));
     subs.push_back(bgl::helipad(lat + 0.01, lon + 0.01, 20.0f));
     subs.push_back(bgl::parkingList(stands));
     const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -67,28 +64,27 @@ bgl::Record benchAirport(int index, std::mt19937& rng)
 
 struct Files {
     fs::path dir;
-    fs::path big;       // the 50 MB airport file
-    fs::path objects;   // a file without airports
-    fs::path tree;      // 2,000 BGL files
+    fs::path big;      // the 50 MB airport file
+    fs::path objects;  // a file without airports
+    fs::path tree;     // 2,000 BGL files
     std::size_t bigBytes = 0;
     std::size_t treeBytes = 0;
     std::vector<fs::path> treePaths;
 
-    Files()
-    {
+    Files() {
         dir = fs::temp_directory_path() / fmt::format("vexa_bench_bgl_{}", std::random_device{}());
         fs::create_directories(dir);
         std::mt19937 rng(7);
         std::vector<bgl::Record> airports;
-        for (int i = 0; i < airportCount; ++i)
-            airports.push_back(benchAirport(i, rng));
+        for (int i = 0; i < airportCount; ++i) airports.push_back(benchAirport(i, rng));
         const auto bytes = bgl::file({bgl::section({bgl::other(0x22, 64)}, 9), bgl::section(airports)});
         big = dir / "big.bgl";
         bgl::write(big, bytes);
         bigBytes = bytes.size();
 
         objects = dir / "objects.bgl";
-        bgl::write(objects, bgl::file({bgl::section({bgl::other(0x22, 20000)}, 37), bgl::section({bgl::other(0x23, 100)}, 9)}));
+        bgl::write(objects,
+                   bgl::file({bgl::section({bgl::other(0x22, 20000)}, 37), bgl::section({bgl::other(0x23, 100)}, 9)}));
 
         tree = dir / "Community";
         for (int i = 0; i < treeFiles; ++i) {
@@ -103,15 +99,13 @@ struct Files {
         }
         MSFS_2020.value = true;
     }
-    ~Files()
-    {
+    ~Files() {
         std::error_code ec;
         fs::remove_all(dir, ec);
     }
 };
 
-Files& files()
-{
+Files& files() {
     static Files f;
     return f;
 }
@@ -119,8 +113,7 @@ Files& files()
 struct Counting {
     std::atomic<std::int64_t> airports{0};
     std::atomic<std::int64_t> stands{0};
-    BglAirportHandlers handlers()
-    {
+    BglAirportHandlers handlers() {
         BglAirportHandlers h;
         h.link = [](AirportPackage&, std::int32_t&, const std::string&) { return false; };
         h.generate = [this](AirportPackage& p, std::int32_t) {
@@ -132,25 +125,20 @@ struct Counting {
 };
 
 template <typename F>
-double secondsOf(F&& f, int repeat)
-{
+double secondsOf(F&& f, int repeat) {
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < repeat; ++i)
-        f();
+    for (int i = 0; i < repeat; ++i) f();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / repeat;
 }
 
-void BM_ReadBigFile(benchmark::State& state)
-{
+void BM_ReadBigFile(benchmark::State& state) {
     auto& f = files();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(readBytes(f.big).data());
+    for (auto _ : state) benchmark::DoNotOptimize(readBytes(f.big).data());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bigBytes));
 }
 BENCHMARK(BM_ReadBigFile)->Unit(benchmark::kMillisecond);
 
-void BM_DecodeBigFile(benchmark::State& state)
-{
+void BM_DecodeBigFile(benchmark::State& state) {
     auto& f = files();
     const double baseline = secondsOf([&] { benchmark::DoNotOptimize(readBytes(f.big).data()); }, 3);
     Counting counting;
@@ -164,17 +152,22 @@ void BM_DecodeBigFile(benchmark::State& state)
         gf_resetScanReport();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bigBytes));
-    state.counters["airports"] = static_cast<double>(counting.airports.load()) / static_cast<double>(state.iterations());
+    state.counters["airports"] =
+        static_cast<double>(counting.airports.load()) / static_cast<double>(state.iterations());
     state.counters["stands"] = static_cast<double>(counting.stands.load()) / static_cast<double>(state.iterations());
     state.counters["MB"] = static_cast<double>(f.bigBytes) / 1e6;
     state.counters["ratio_to_read"] = total / static_cast<double>(state.iterations()) / baseline;
 }
 BENCHMARK(BM_DecodeBigFile)->Unit(benchmark::kMillisecond);
 
-void BM_ProbeNonAirportFile(benchmark::State& state)
-{
+void BM_ProbeNonAirportFile(benchmark::State& state) {
     auto& f = files();
-    const double baseline = secondsOf([&] { std::ifstream in(f.objects, std::ios::binary); benchmark::DoNotOptimize(in.good()); }, 2000);
+    const double baseline = secondsOf(
+        [&] {
+            std::ifstream in(f.objects, std::ios::binary);
+            benchmark::DoNotOptimize(in.good());
+        },
+        2000);
     double total = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -185,13 +178,11 @@ void BM_ProbeNonAirportFile(benchmark::State& state)
 }
 BENCHMARK(BM_ProbeNonAirportFile)->Unit(benchmark::kMicrosecond);
 
-void BM_ScanTree(benchmark::State& state)
-{
+void BM_ScanTree(benchmark::State& state) {
     auto& f = files();
     const double baseline = secondsOf(
         [&] {
-            for (const auto& p : f.treePaths)
-                benchmark::DoNotOptimize(readBytes(p).data());
+            for (const auto& p : f.treePaths) benchmark::DoNotOptimize(readBytes(p).data());
         },
         2);
     const std::int32_t tasks = state.range(0) == 0 ? gf_hardwareThreads() : static_cast<std::int32_t>(state.range(0));
@@ -209,11 +200,12 @@ void BM_ScanTree(benchmark::State& state)
     hwConcurrency = gf_hardwareThreads();
     state.counters["tasks"] = tasks;
     state.counters["files"] = treeFiles;
-    state.counters["airports"] = static_cast<double>(counting.airports.load()) / static_cast<double>(state.iterations());
+    state.counters["airports"] =
+        static_cast<double>(counting.airports.load()) / static_cast<double>(state.iterations());
     state.counters["ratio_to_read_all"] = total / static_cast<double>(state.iterations()) / baseline;
 }
 BENCHMARK(BM_ScanTree)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -9,14 +9,13 @@
 #include "airports/addon_scan.h"
 #include "shell/run_flags.h"
 
-TEST(AddonScanRules, SkippedPathsAndExtensions)
-{
+TEST(AddonScanRules, SkippedPathsAndExtensions) {
     const struct {
         std::string path;
         bool skipped;
     } cases[] = {
         {"/p/Community/author-airport-eddf/scenery/a.bgl", false},
-        {"/p/Community/SimObjects/Aircraft/x", false}, // exact case only
+        {"/p/Community/SimObjects/Aircraft/x", false},  // exact case only
         {"/p/Community/pkg/simobjects/x", true},
         {"/p/Official/OneStore/fs-base/scenery", true},
         {"/p/Community/my-aircraft-pack", true},
@@ -27,8 +26,7 @@ TEST(AddonScanRules, SkippedPathsAndExtensions)
         {"/p/" + std::string(246, 'x'), false},  // 249 characters
         {"/p/" + std::string(247, 'x'), true},   // 250 characters
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(lf_skipScanPath(c.path), c.skipped) << c.path;
+    for (const auto& c : cases) EXPECT_EQ(lf_skipScanPath(c.path), c.skipped) << c.path;
     EXPECT_TRUE(lf_isBglExtension(".bgl"));
     EXPECT_TRUE(lf_isBglExtension(".BGL"));
     EXPECT_FALSE(lf_isBglExtension(".Bgl"));
@@ -39,10 +37,9 @@ TEST(AddonScanRules, SkippedPathsAndExtensions)
 class AddonScanThreads : public ScanTest {
 protected:
     std::mutex mutex;
-    std::vector<std::string> found; // "code stands file"
+    std::vector<std::string> found;  // "code stands file"
 
-    BglAirportHandlers collecting()
-    {
+    BglAirportHandlers collecting() {
         BglAirportHandlers h;
         h.link = [](AirportPackage& p, std::int32_t&, const std::string& path) {
             p.bglPath = path;
@@ -55,38 +52,33 @@ protected:
         };
         return h;
     }
-    static std::vector<std::uint8_t> airportFile(const char* icao, std::uint32_t stands)
-    {
+    static std::vector<std::uint8_t> airportFile(const char* icao, std::uint32_t stands) {
         std::vector<bgl::Stand> list;
-        for (std::uint32_t i = 1; i <= stands; ++i)
-            list.push_back({.number = i});
+        for (std::uint32_t i = 1; i <= stands; ++i) list.push_back({.number = i});
         return bgl::file({bgl::section({bgl::airport(icao, 0, {bgl::parkingList(list)})})});
     }
-    void put(const fs::path& relative, const std::vector<std::uint8_t>& bytes)
-    {
+    void put(const fs::path& relative, const std::vector<std::uint8_t>& bytes) {
         fs::create_directories((dir / relative).parent_path());
         bgl::write(dir / relative, bytes);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         stopRequested = 0;
         hwConcurrency = gf_hardwareThreads();
         ScanTest::TearDown();
     }
 };
 
-TEST_F(AddonScanThreads, OneTaskAndManyTasksFindTheSameAirports)
-{
+TEST_F(AddonScanThreads, OneTaskAndManyTasksFindTheSameAirports) {
     auto damaged = airportFile("LOWW", 1);
-    damaged[56 + 12] = 0xF0; // the subsection table lies far beyond the end
+    damaged[56 + 12] = 0xF0;  // the subsection table lies far beyond the end
     damaged[56 + 13] = 0xF0;
     put("Community/a/scenery/EDDF.bgl", airportFile("EDDF", 3));
     put("Community/b/scenery/EGLL.BGL", airportFile("EGLL", 2));
-    put("Community/b/scenery/KJFK.Bgl", airportFile("KJFK", 2));         // not a BGL extension
-    put("Community/b/statics/EDDM.bgl", airportFile("EDDM", 2));         // statics
-    put("Community/b/AFCAD Updates/EDDH.bgl", airportFile("EDDH", 2));   // other simulators' updates
+    put("Community/b/scenery/KJFK.Bgl", airportFile("KJFK", 2));        // not a BGL extension
+    put("Community/b/statics/EDDM.bgl", airportFile("EDDM", 2));        // statics
+    put("Community/b/AFCAD Updates/EDDH.bgl", airportFile("EDDH", 2));  // other simulators' updates
     put("Community/x_heliports/EDDK.bgl", airportFile("EDDK", 2));
-    put("Community/c-aircraft/scenery/LFPG.bgl", airportFile("LFPG", 2)); // skipped folder
+    put("Community/c-aircraft/scenery/LFPG.bgl", airportFile("LFPG", 2));  // skipped folder
     put("Community/c/scenery/objects.bgl", bgl::file({bgl::section({bgl::other(0x22)}, 9)}));
     put("Community/c/scenery/damaged.bgl", damaged);
     for (int i = 0; i < 12; ++i)
@@ -110,12 +102,12 @@ TEST_F(AddonScanThreads, OneTaskAndManyTasksFindTheSameAirports)
     ASSERT_EQ(results[0].size(), 14u);
     EXPECT_EQ(results[0][0], "EDDF 3 EDDF.bgl");
     EXPECT_EQ(results[0][1], "EGLL 2 EGLL.BGL");
-    EXPECT_NE(logText().find("===> Exception in lf_toParkingPositions: " + (dir / "Community/c/scenery/damaged.bgl").string()),
+    EXPECT_NE(logText().find("===> Exception in lf_toParkingPositions: " +
+                             (dir / "Community/c/scenery/damaged.bgl").string()),
               std::string::npos);
 }
 
-TEST_F(AddonScanThreads, RootsThatCannotBeWalkedAndAStop)
-{
+TEST_F(AddonScanThreads, RootsThatCannotBeWalkedAndAStop) {
     const auto handlers = collecting();
     put("file.bgl", airportFile("EDDF", 1));
     lf_scanRoot("", handlers);

@@ -19,11 +19,9 @@ struct Row {
 };
 
 // A number as the reader takes it, required here to be the whole attribute.
-bool readNumber(const pugi::xml_node& n, const char* name, double& out)
-{
+bool readNumber(const pugi::xml_node& n, const char* name, double& out) {
     const pugi::xml_attribute a = n.attribute(name);
-    if (!a)
-        return false;
+    if (!a) return false;
     const std::string text = a.value();
     std::size_t used = 0;
     try {
@@ -34,10 +32,9 @@ bool readNumber(const pugi::xml_node& n, const char* name, double& out)
     return used == text.size() && std::isfinite(out);
 }
 
-} // namespace
+}  // namespace
 
-TEST(DeliveredAirports, IsWellFormedSortedAndPlacesKnownAirports)
-{
+TEST(DeliveredAirports, IsWellFormedSortedAndPlacesKnownAirports) {
     const std::string path = std::string(VEXA_SOURCE_DIR) + "/demo/downloads/airports_msfs.xml";
     pugi::xml_document doc;
     const pugi::xml_parse_result loaded = doc.load_file(path.c_str());

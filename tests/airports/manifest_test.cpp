@@ -6,19 +6,16 @@
 
 class ManifestTest : public ScanTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ScanTest::SetUp();
         publisherGroups = {{"Aerosoft", "AS-"}, {"FlyTampa"}};
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         publisherGroups.clear();
         ScanTest::TearDown();
     }
     // Writes the file (and its folders) and returns its path as text.
-    std::string put(const fs::path& relative, const std::string& text = "")
-    {
+    std::string put(const fs::path& relative, const std::string& text = "") {
         const fs::path p = dir / relative;
         fs::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << text;
@@ -26,21 +23,22 @@ protected:
     }
 };
 
-TEST_F(ManifestTest, ManifestTexts)
-{
+TEST_F(ManifestTest, ManifestTexts) {
     const struct {
         const char* json;
         std::optional<ManifestInfo> info;
         const char* report;
     } cases[] = {
-        {R"({"title":"EDDF Frankfurt","creator":"Someone","manufacturer":"Maker"})", ManifestInfo{"Maker", "Someone", "EDDF Frankfurt"}, nullptr},
+        {R"({"title":"EDDF Frankfurt","creator":"Someone","manufacturer":"Maker"})",
+         ManifestInfo{"Maker", "Someone", "EDDF Frankfurt"}, nullptr},
         {R"({"title":null,"creator":{},"manufacturer":[]})", ManifestInfo{}, nullptr},
         {R"({"other":1})", ManifestInfo{}, nullptr},
         {R"(["title"])", std::nullopt, nullptr},
         {"\xEF\xBB\xBF{\"title\":\"with byte-order mark\"}", ManifestInfo{"", "", "with byte-order mark"}, nullptr},
-        {R"({"title":12})", std::nullopt, "exception in lf_searchManifest: [json.exception.type_error.302] type must be string, but is number"},
+        {R"({"title":12})", std::nullopt,
+         "exception in lf_searchManifest: [json.exception.type_error.302] type must be string, but is number"},
         {R"({"title":"open)", std::nullopt, "exception in lf_searchManifest: [json.exception.parse_error"},
-        {"", std::nullopt, nullptr}, // no line: no manifest
+        {"", std::nullopt, nullptr},  // no line: no manifest
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -56,8 +54,7 @@ TEST_F(ManifestTest, ManifestTexts)
     }
 }
 
-TEST_F(ManifestTest, WhichFolderHoldsThePackagesManifest)
-{
+TEST_F(ManifestTest, WhichFolderHoldsThePackagesManifest) {
     const std::string good = R"({"title":"good"})";
     // Below Community: only the package folder is tried, even when its manifest is unreadable.
     put("Community/broken/manifest.json", "");
@@ -78,11 +75,11 @@ TEST_F(ManifestTest, WhichFolderHoldsThePackagesManifest)
     put("Official/cases/manifest.JSON", good);
     EXPECT_EQ(lf_findManifestFile(dir / "Official" / "cases"), fs::path());
     EXPECT_EQ(lf_findManifestFile(dir / "Official" / "missing"), fs::path());
-    EXPECT_EQ(lf_findManifestFile(dir / "Official" / "pkg" / "deep"), dir / "Official" / "pkg" / "deep" / "manifest.json");
+    EXPECT_EQ(lf_findManifestFile(dir / "Official" / "pkg" / "deep"),
+              dir / "Official" / "pkg" / "deep" / "manifest.json");
 }
 
-TEST_F(ManifestTest, PublisherOrder)
-{
+TEST_F(ManifestTest, PublisherOrder) {
     put("Community/tampa/manifest.json", R"({"manufacturer":"FlyTampa Simulations","creator":"AS-Team","title":"T"})");
     put("Community/creator/manifest.json", R"({"manufacturer":"","creator":"made by as-team","title":"C"})");
     put("Community/nobody/manifest.json", R"({"manufacturer":"Nobody","creator":"Noone","title":"N"})");
@@ -95,11 +92,14 @@ TEST_F(ManifestTest, PublisherOrder)
         {put("Official/ASOBO-AIRPORT-eddf/a.bgl"), {"simaddon", "", "", ""}, "from filename => publisher simaddon"},
         {put("Official/microsoft-airport-egll/a.bgl"), {"simaddon", "", "", ""}, "from filename => publisher simaddon"},
         {put("Community/aerosoft-eddf/a.bgl"), {"Aerosoft", "", "", ""}, "publisher \"Aerosoft\" found"},
-        {put("Community/tampa/a.bgl"), {"FlyTampa", "FlyTampa Simulations", "AS-Team", "T"},
+        {put("Community/tampa/a.bgl"),
+         {"FlyTampa", "FlyTampa Simulations", "AS-Team", "T"},
          "from manifest.json: manufacturer \"FlyTampa Simulations\" => publisher \"FlyTampa\""},
-        {put("Community/creator/a.bgl"), {"Aerosoft", "", "made by as-team", "C"},
+        {put("Community/creator/a.bgl"),
+         {"Aerosoft", "", "made by as-team", "C"},
          "from manifest.json creator \"made by as-team\" => publisher \"Aerosoft\""},
-        {put("Community/nobody/a.bgl"), {"unknown", "Nobody", "Noone", "N"},
+        {put("Community/nobody/a.bgl"),
+         {"unknown", "Nobody", "Noone", "N"},
          "no valid info found in manifest about publisher, manufacturer:\"Nobody\", creator:\"Noone\" "},
         {put("Community/bare/a.bgl"), {"unknown", "", "", ""}, "===> No publisher found"},
     };

@@ -34,8 +34,7 @@ protected:
     std::int32_t archivedStands = 0;
     std::string publisher = "unknown";
 
-    BglAirportHandlers handlers()
-    {
+    BglAirportHandlers handlers() {
         BglAirportHandlers h;
         h.link = [this](AirportPackage& p, std::int32_t& archived, const std::string& path) {
             p.bglPath = path;
@@ -46,12 +45,13 @@ protected:
         };
         h.generate = [this](AirportPackage& p, std::int32_t helipads) { generated.push_back({p, helipads}); };
         h.unrecognised = [this](const std::string& path) { unrecognised.push_back(path); };
-        h.airportName = [](const std::string& icao) { return icao == "EDDF" ? std::string("Frankfurt") : std::string(); };
+        h.airportName = [](const std::string& icao) {
+            return icao == "EDDF" ? std::string("Frankfurt") : std::string();
+        };
         return h;
     }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         previousDir = fs::current_path();
         fs::current_path(dir.path());
         gf_openLog(dir / "Log.txt");
@@ -59,8 +59,7 @@ protected:
         taskCount = 0;
         gf_resetScanReport();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         gf_closeLog();
         fs::current_path(previousDir);
         MSFS_2020.value = MSFS_2020.defaultValue;
@@ -69,33 +68,27 @@ protected:
     }
 
     // Decodes the bytes as one file.
-    void decode(const std::vector<std::uint8_t>& bytes, const std::string& path = "test.bgl")
-    {
+    void decode(const std::vector<std::uint8_t>& bytes, const std::string& path = "test.bgl") {
         lf_decodeBglWords(BglWords(bytes.data(), bytes.size()), path, handlers());
     }
     // The one airport decoded from one airport record of the given sub-records.
-    const AirportPackage& decodeOne(const std::vector<bgl::Record>& subRecords, std::int32_t altitudeMm = 0)
-    {
+    const AirportPackage& decodeOne(const std::vector<bgl::Record>& subRecords, std::int32_t altitudeMm = 0) {
         decode(bgl::file({bgl::section({bgl::airport("EDDF", altitudeMm, subRecords)})}));
         EXPECT_EQ(generated.size(), 1u);
-        if (generated.empty())
-            generated.push_back({});
+        if (generated.empty()) generated.push_back({});
         return generated.front().package;
     }
-    static std::vector<std::string> names(const AirportPackage& p)
-    {
+    static std::vector<std::string> names(const AirportPackage& p) {
         std::vector<std::string> out;
-        for (const ParkPos& s : p.stands)
-            out.push_back(s.name);
+        for (const ParkPos& s : p.stands) out.push_back(s.name);
         return out;
     }
-    static bool hasLine(const std::vector<std::string>& lines, const std::string& part)
-    {
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+    static bool hasLine(const std::vector<std::string>& lines, const std::string& part) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(part) != std::string::npos; });
     }
     static bool reportHas(const std::string& part) { return hasLine(gf_scanReportLines(), part); }
-    std::string logText() const
-    {
+    std::string logText() const {
         std::ifstream in(dir / "Log.txt");
         std::ostringstream s;
         s << in.rdbuf();

@@ -9,64 +9,53 @@ namespace bgl {
 
 namespace {
 
-void putWord(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
-{
-    if (bytes.size() < at + 4)
-        bytes.resize(at + 4, 0);
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+void putWord(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    if (bytes.size() < at + 4) bytes.resize(at + 4, 0);
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-void putRecords(std::vector<std::uint8_t>& bytes, const std::vector<Record>& records)
-{
+void putRecords(std::vector<std::uint8_t>& bytes, const std::vector<Record>& records) {
     for (const Record& r : records)
-        for (std::uint32_t w : r)
-            putWord(bytes, bytes.size(), w);
+        for (std::uint32_t w : r) putWord(bytes, bytes.size(), w);
 }
 
-std::uint32_t digitOf(char c)
-{
-    if (c == ' ')
-        return 0;
-    if (c >= '0' && c <= '9')
-        return static_cast<std::uint32_t>(c - 46);
-    if (c >= 'A' && c <= 'Z')
-        return static_cast<std::uint32_t>(c - 53);
+std::uint32_t digitOf(char c) {
+    if (c == ' ') return 0;
+    if (c >= '0' && c <= '9') return static_cast<std::uint32_t>(c - 46);
+    if (c >= 'A' && c <= 'Z') return static_cast<std::uint32_t>(c - 53);
     throw std::invalid_argument("bgl::packIcao: no digit for this character");
 }
 
-} // namespace
+}  // namespace
 
-std::uint32_t packIcao(std::string_view code)
-{
+std::uint32_t packIcao(std::string_view code) {
     std::uint32_t value = 0;
-    for (char c : code)
-        value = value * 38 + digitOf(c);
+    for (char c : code) value = value * 38 + digitOf(c);
     return value << 5;
 }
 
-std::uint32_t rawLatitude(double degrees) { return static_cast<std::uint32_t>(std::llround((90.0 - degrees) / 3.3527612686157227e-07)); }
-std::uint32_t rawLongitude(double degrees) { return static_cast<std::uint32_t>(std::llround((degrees + 180.0) / 4.470348358154297e-07)); }
+std::uint32_t rawLatitude(double degrees) {
+    return static_cast<std::uint32_t>(std::llround((90.0 - degrees) / 3.3527612686157227e-07));
+}
+std::uint32_t rawLongitude(double degrees) {
+    return static_cast<std::uint32_t>(std::llround((degrees + 180.0) / 4.470348358154297e-07));
+}
 std::uint32_t floatBits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
-Record withSize(Record r, std::int32_t size)
-{
+Record withSize(Record r, std::int32_t size) {
     const auto s = static_cast<std::uint32_t>(size);
     r[0] = (r[0] & 0xFFFF) | (s << 16);
     r[1] = (r[1] & 0xFFFF0000) | (s >> 16);
     return r;
 }
 
-Record record(std::uint16_t id, std::vector<std::uint32_t> words)
-{
-    if (words.size() < 2)
-        words.resize(2, 0);
+Record record(std::uint16_t id, std::vector<std::uint32_t> words) {
+    if (words.size() < 2) words.resize(2, 0);
     words[0] = (words[0] & 0xFFFF0000) | id;
     return withSize(std::move(words), static_cast<std::int32_t>(4 * words.size()));
 }
 
-Record helipad(double latitude, double longitude, float size)
-{
+Record helipad(double latitude, double longitude, float size) {
     std::vector<std::uint32_t> w(9, 0);
     w[3] = rawLongitude(longitude);
     w[4] = rawLatitude(latitude);
@@ -74,8 +63,7 @@ Record helipad(double latitude, double longitude, float size)
     return record(0x26, std::move(w));
 }
 
-Record parkingList(const std::vector<Stand>& stands)
-{
+Record parkingList(const std::vector<Stand>& stands) {
     std::vector<std::uint32_t> w(2, 0);
     w[1] = static_cast<std::uint32_t>(stands.size()) << 16;
     for (const Stand& s : stands) {
@@ -91,33 +79,28 @@ Record parkingList(const std::vector<Stand>& stands)
     return record(0xE7, std::move(w));
 }
 
-Record airport(std::uint32_t packedIcao, std::int32_t altitudeMm, const std::vector<Record>& subRecords)
-{
+Record airport(std::uint32_t packedIcao, std::int32_t altitudeMm, const std::vector<Record>& subRecords) {
     std::vector<std::uint32_t> w(17, 0);
     w[5] = static_cast<std::uint32_t>(altitudeMm);
     w[10] = packedIcao;
-    for (const Record& r : subRecords)
-        w.insert(w.end(), r.begin(), r.end());
+    for (const Record& r : subRecords) w.insert(w.end(), r.begin(), r.end());
     return record(0x56, std::move(w));
 }
 
-Record airport(std::string_view icao, std::int32_t altitudeMm, const std::vector<Record>& subRecords)
-{
+Record airport(std::string_view icao, std::int32_t altitudeMm, const std::vector<Record>& subRecords) {
     return airport(packIcao(icao), altitudeMm, subRecords);
 }
 
 Record other(std::uint16_t id, std::size_t words) { return record(id, std::vector<std::uint32_t>(words, 0)); }
 
-Section section(std::vector<Record> records, std::uint32_t type)
-{
+Section section(std::vector<Record> records, std::uint32_t type) {
     Section s;
     s.type = type;
     s.records = std::move(records);
     return s;
 }
 
-std::vector<std::uint8_t> file(const std::vector<Section>& sections, const Header& header)
-{
+std::vector<std::uint8_t> file(const std::vector<Section>& sections, const Header& header) {
     std::vector<std::uint8_t> bytes(56, 0);
     putWord(bytes, 0, 0x19920201);
     putWord(bytes, 4, header.headerSize);
@@ -151,12 +134,10 @@ std::vector<std::uint8_t> file(const std::vector<Section>& sections, const Heade
     return bytes;
 }
 
-void write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
-{
+void write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("bgl::write: cannot write " + path.string());
+    if (!out) throw std::runtime_error("bgl::write: cannot write " + path.string());
 }
 
-} // namespace bgl
+}  // namespace bgl

@@ -30,14 +30,14 @@ Record record(std::uint16_t id, std::vector<std::uint32_t> words);
 Record withSize(Record r, std::int32_t size);
 
 struct Stand {
-    std::uint8_t nameCode = 0;   // prefix code 0..63
-    std::uint32_t type = 1;      // 0..15
-    std::uint32_t number = 1;    // 0..4095
-    float radius = 20.0f;        // metres
-    float heading = 90.0f;       // degrees
+    std::uint8_t nameCode = 0;  // prefix code 0..63
+    std::uint32_t type = 1;     // 0..15
+    std::uint32_t number = 1;   // 0..4095
+    float radius = 20.0f;       // metres
+    float heading = 90.0f;      // degrees
     double latitude = 50.03;
     double longitude = 8.57;
-    std::uint8_t extraWords = 0; // words after the 14 of the entry
+    std::uint8_t extraWords = 0;  // words after the 14 of the entry
 };
 
 Record helipad(double latitude, double longitude, float size);
@@ -48,20 +48,20 @@ Record airport(std::string_view icao, std::int32_t altitudeMm, const std::vector
 Record other(std::uint16_t id, std::size_t words = 4);
 
 struct Section {
-    std::uint32_t type = 3;              // 3: airports
-    std::uint32_t sizeCode = 1;          // bit 16 set: 20-byte subsection entries, not read
-    std::vector<Record> records;         // the first subsection
-    std::vector<std::vector<Record>> laterSubsections; // laid out before the first one
+    std::uint32_t type = 3;                             // 3: airports
+    std::uint32_t sizeCode = 1;                         // bit 16 set: 20-byte subsection entries, not read
+    std::vector<Record> records;                        // the first subsection
+    std::vector<std::vector<Record>> laterSubsections;  // laid out before the first one
     // The walk of the first subsection runs on to the end of the file.
 };
 Section section(std::vector<Record> records, std::uint32_t type = 3);
 
 struct Header {
     std::uint32_t headerSize = 56;
-    std::optional<std::uint32_t> sectionCount; // default: the number of sections given
+    std::optional<std::uint32_t> sectionCount;  // default: the number of sections given
 };
 
 std::vector<std::uint8_t> file(const std::vector<Section>& sections, const Header& header = {});
 void write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
-} // namespace bgl
+}  // namespace bgl

@@ -8,11 +8,9 @@
 
 #include "airports/manifest.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
         lf_manifestFromText(std::string_view(reinterpret_cast<const char*>(data), size));
-    } catch (const nlohmann::json::exception&) {
-    }
+    } catch (const nlohmann::json::exception&) {}
     return 0;
 }
