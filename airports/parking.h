@@ -2,51 +2,14 @@
 // What the shell, the feed and the engine read of the park airports and their stands. The list reads no
 // park airport: no current airport, no stands, parking inactive.
 
-#include "airports/stand_option.h"
+#include "airports/stands.h"
 #include "foundation/time_text.h"
 
 #include <atomic>
 #include <cstdint>
 #include <list>
 #include <string>
-#include <unordered_map>
 #include <vector>
-
-// One aircraft that was seen standing on a stand, with the week slot when it was recorded.
-struct StandSighting {
-  WeekSlot slot{};
-  std::uint32_t optionId = 0;
-};
-
-// One parking stand of the current park airport.
-struct ParkPos {
-  ParkPos() { coupledIds.reserve(8); }
-  // Radius in metres; the three flags are inverted (0 means the stand has the property).
-  ParkPos(std::string standName, std::vector<StandOption> planOptions, double lat, double lon, double headingRad,
-          double radiusMetres, std::int32_t notCargo, std::int32_t notRamp, std::int32_t notHeli);
-
-  std::vector<StandOption> options;                           // plan options
-  std::unordered_map<std::uint32_t, StandSighting> realMap;   // hexid -> real sighting
-  std::unordered_map<std::uint32_t, StandSighting> softMap;   // hexid -> soft sighting
-  std::string name;
-  std::vector<std::uint32_t> coupledIds;  // ids of the stands that overlap this one
-  double latitude = 0.0;                  // degrees
-  double longitude = 0.0;                 // degrees
-  double heading = 0.0;                   // radians
-  double radius = 0.0;                    // nautical miles
-  std::uint32_t id = 0;                   // 1, 2, 3 ... in list order; 0 before numbering
-  std::uint8_t manual = 0;
-  std::uint8_t radiusChanged = 0;
-  std::uint8_t cargoChanged = 0;
-  std::uint8_t suffixMark = 0;
-  std::uint8_t taken = 0;            // given to a static or planned aircraft
-  std::uint8_t occupied = 0;         // a live aircraft stands on it
-  std::uint8_t reserved = 0;         // the user's stand
-  std::uint8_t coupledOccupied = 0;  // a coupled stand has been given
-  std::uint8_t cargo = 0;
-  std::uint8_t ramp = 0;
-  std::uint8_t heli = 0;
-};
 
 // The selected park airport; an empty icao means none is selected.
 struct CurrentAirport {
@@ -72,7 +35,6 @@ struct LearnedStand {
 };
 
 extern CurrentAirport currentAirport;
-extern std::vector<ParkPos> currentStands;
 extern std::uint8_t standsLoaded;
 extern std::list<ParkAirportEntry> parkAirports;  // sorted by distance to the user, nearest first
 extern std::vector<LearnedStand> learnedStands;

@@ -1,8 +1,10 @@
 #include "app/entry.h"
 
+#include "app/airport_hooks.h"
 #include "app/main_window.h"
 #include "app/run_life_cycle.h"
 #include "app/run_preparation.h"
+#include "shell/status_line.h"
 #include "feed/parked_traffic.h"
 #include "foundation/log.h"
 #include "foundation/version.h"
@@ -13,6 +15,7 @@
 #include <fmt/format.h>
 
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 namespace {
@@ -25,12 +28,19 @@ int wWinMain() {
   // The lock is held for the life of the process; the system releases it when the process ends.
   if (!os::acquireSingleInstance(singleInstanceName)) return -1;
   programVersion = vexaVersion;
+  lf_openProgramLog();
+  return lf_runApplication();
+}
+
+void lf_openProgramLog() {
   try {
     gf_openLog();
-  } catch (const std::exception&) {
-    // Without a log the program still runs; its writers stay silent.
+  } catch (const std::exception& e) {
+    // Without a log the program still runs and its writers stay silent, but the user is told.
+    const std::string text = fmt::format("No log file: {}", e.what());
+    std::cerr << text << std::endl;
+    gf_showStatus(text, false);
   }
-  return lf_runApplication();
 }
 
 int lf_runApplication() {
@@ -46,6 +56,7 @@ int lf_runApplication() {
   } else {
     gf_log("Failed to create directory: no application-data folder");
   }
+  gf_registerAirportHooks();
   if (mainWindow.window.load() != nullptr) gf_postWindowMessage(kMsgStartRun);
   const int code = gf_runMessageLoop();
   // The last run has closed down: its thread ends at once, and the simulator thread was asked to stop.

@@ -3,6 +3,8 @@
 // baseline measured in the same run (reading the same cache file; the bare airline-and-type map
 // lookup of the same aircraft).
 #include <benchmark/benchmark.h>
+
+#include "bench/bench_support.h"
 #include <fmt/format.h>
 
 #include <chrono>
@@ -138,18 +140,6 @@ World& world() {
     return w;
 }
 
-double secondsOf(auto&& f, int repeat) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < repeat; ++i) f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / repeat;
-}
-
-void perItem(benchmark::State& state, double items) {
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * items));
-    state.counters["time_per_item"] =
-        benchmark::Counter(items, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
 void BM_ReadLiveryCache(benchmark::State& state) {
     world();
     for (auto _ : state) {
@@ -157,13 +147,13 @@ void BM_ReadLiveryCache(benchmark::State& state) {
         benchmark::DoNotOptimize(liveryList.size());
     }
     liveryList.clear();
-    perItem(state, liveryCount);
+    bench::perItem(state, liveryCount);
 }
 BENCHMARK(BM_ReadLiveryCache)->Unit(benchmark::kMillisecond);
 
 void BM_BuildLiveryDatabase(benchmark::State& state) {
     auto& w = world();
-    const double baseline = secondsOf([] { lf_readLiveriesScanned(); }, 3);
+    const double baseline = bench::secondsOf([] { lf_readLiveriesScanned(); }, 3);
     liveryList.clear();
     double total = 0;
     for (auto _ : state) {
@@ -171,7 +161,7 @@ void BM_BuildLiveryDatabase(benchmark::State& state) {
         w.build();
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
-    perItem(state, liveryCount);
+    bench::perItem(state, liveryCount);
     state.counters["ratio_to_cache_read"] = total / static_cast<double>(state.iterations()) / baseline;
 }
 BENCHMARK(BM_BuildLiveryDatabase)->Unit(benchmark::kMillisecond);
@@ -180,7 +170,7 @@ void BM_MatchAircraft(benchmark::State& state) {
     auto& w = world();
     w.build();
     // Baseline: the bare airline-and-type lookup of the same aircraft.
-    const double baseline = secondsOf(
+    const double baseline = bench::secondsOf(
         [&] {
             std::size_t found = 0;
             for (const auto& r : w.aircraft) {
@@ -202,7 +192,7 @@ void BM_MatchAircraft(benchmark::State& state) {
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     benchmark::DoNotOptimize(matched);
-    perItem(state, aircraftCount);
+    bench::perItem(state, aircraftCount);
     state.counters["ratio_to_map_lookup"] = total / static_cast<double>(state.iterations()) / baseline;
     state.counters["matched_share"] =
         static_cast<double>(matched) / static_cast<double>(state.iterations()) / aircraftCount;

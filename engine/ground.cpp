@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/learned.h"
 #include "airports/parking.h"
 #include "shell/display.h"
 #include "shell/fields.h"
@@ -425,7 +426,7 @@ void markCargoStand(LiveAircraft& ac) {
     if (!stand) return;
     stand->cargo = 1;
     stand->cargoChanged = 1;
-    learnedChangeCount += 1;
+    learnedUpdateCount.fetch_add(1);
     gf_logError(fmt::format("{} stand: {}, cargo attribute set to true, {} parked here", currentAirport.icao, stand->name,
                             acLabel(ac)));
     mainWindow.invalidate();
@@ -614,6 +615,8 @@ void extendStream(LiveAircraft& ac, int32_t n) {
 // ---------------------------------------------------------------- livery respawn
 
 void liveryRespawn(LiveAircraft& ac) {
+    // An aircraft on its way out, or already respawning, has its object's removal under way.
+    if (ac.simState == SimState::RemovingFromSim || ac.simState == SimState::LiveryRespawn) return;
     try {
         if (ac.stream.empty()) throw std::runtime_error("empty stream");
         StreamPoint p = ac.stream.front();
@@ -646,7 +649,7 @@ void liveryRespawn(LiveAircraft& ac) {
             gf_showTextField(CALLSIGN_2_OBJECTID);
         }
         if (ac.objectId != 0)
-            removeFifo.push_back(ac.objectId);
+            gf_queueRemoval(ac.objectId);
         else
             gf_logError(fmt::format("{} removing act {} with objectid=0 ?", "liveryRespawn", acLabel(ac)));
     } catch (const std::exception& e) {

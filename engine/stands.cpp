@@ -4,5 +4,4 @@
 ParkPos* gf_nearestFittingStand(double, double, const SimAircraft&, double, bool) { return nullptr; }
 bool lf_addRealStandOption(uint32_t, LiveAircraft&, WeekSlot, bool) { return false; }
 
-uint32_t learnedChangeCount = 0;
 void lf_learnSoftStand(LiveAircraft&, bool) {}

@@ -14,8 +14,6 @@ ParkPos* gf_nearestFittingStand(double latitude, double longitude, const SimAirc
 // Records that the aircraft really used the stand; true when something was recorded.
 bool lf_addRealStandOption(uint32_t standId, LiveAircraft& ac, WeekSlot slot, bool departing);
 
-// Changes to the learned stand data not yet saved (shown in the main window).
-extern uint32_t learnedChangeCount;
 // Leaves a soft record of the stand a live aircraft used, when its positions run out away from a
 // stand or its take-off roll starts. Least behaviour: nothing.
 void lf_learnSoftStand(LiveAircraft& ac, bool force);

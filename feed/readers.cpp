@@ -47,6 +47,11 @@ void lf_handOver(TrafficReader& reader, std::uint32_t delaySec)
     gf_mergeTrafficRecords(reader.records, delaySec, stamp);
     reader.lastFeedTimestamp.store(stamp);
     reader.records.clear();
+    // A crowded answer does not keep its memory for the rest of the run.
+    if (reader.records.capacity() > 1024) {
+        std::vector<TrafficRecord>().swap(reader.records);
+        reader.records.reserve(384);
+    }
 }
 
 // Parses every 48-element member of an object of aircraft arrays.
@@ -249,7 +254,7 @@ bool TrafficReader::buffer(std::int32_t& code)
             result = false;
         }
     }
-    gf_sleepFor(std::chrono::milliseconds(rrl.load()));
+    lf_waitMs(*this, rrl.load());
     if (readerStop.load() != 0)
         code = stopCode;
     return result;
@@ -507,8 +512,6 @@ void gf_resetFeed()
     t.boxCentre = LatLon{};
     t.lastFeedTimestamp = 0.0;
     t.lastRange = -1.0;
-    t.fieldElevationFt = 0.0;
-    t.fieldElevationKnown = 0;
     t.liveCount = 0;
     t.bufferedMode = 0;
     t.blockNoticeArmed = 1;

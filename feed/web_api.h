@@ -81,8 +81,6 @@ public:
     LatLon boxCentre;                          // run thread only
     double lastRange = -1.0;                   // run thread only
     std::atomic<double>& lastFeedTimestamp = ::lastFeedTimestamp; // read by the clock
-    std::atomic<double> fieldElevationFt{0.0};
-    std::atomic<std::uint8_t> fieldElevationKnown{0};
     std::atomic<std::int64_t> liveCount{0};
     std::atomic<std::uint8_t> bufferedMode{0};
     std::uint8_t blockNoticeArmed = 1;

@@ -1,6 +1,7 @@
 // Ground movement: stands, pushback, pull-out, curves, the end of a stream and the respawn.
 #include "tests/engine/motion_fixture.h"
 
+#include "airports/learned.h"
 #include "engine/ground_grid.h"
 #include "foundation/settings.h"
 
@@ -120,14 +121,14 @@ TEST_F(MotionGround, CargoStandIsMarkedOnceWhenACargoAircraftParks) {
     ParkPos& stand = addStand();
     LiveAircraft& ac = parkedOnStand();
     ac.cargoWanted = 1;
-    const uint32_t before = learnedChangeCount;
+    const uint32_t before = learnedUpdateCount.load();
     markCargoStand(ac);
     EXPECT_EQ(stand.cargo, 1);
     EXPECT_EQ(stand.cargoChanged, 1);
-    EXPECT_EQ(learnedChangeCount, before + 1);
+    EXPECT_EQ(learnedUpdateCount.load(), before + 1);
     ac.cargo = 1;
     markCargoStand(ac);
-    EXPECT_EQ(learnedChangeCount, before + 1);
+    EXPECT_EQ(learnedUpdateCount.load(), before + 1);
 }
 
 TEST_F(MotionGround, PushbackGoesStraightBackThenCurvesToHalfAWingspanBeside) {

@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "airports/apf_reader.h"
 #include "app/main_window.h"
 #include "shell/run_flags.h"
 #include "shell/status_line.h"
@@ -97,6 +98,7 @@ protected:
         gf_resetRunFlags();
         sandbox->openLog();
         gf_resetFeed();
+        gf_leaveApf();  // no park airport: the field elevation is unknown
         mainWindow.resetRunFields();
         gf_clearHeldError();
         BLOCK_CALLSIGN.set("");
@@ -115,6 +117,7 @@ protected:
         gf_closeLog();
         gf_setClock(nullptr);
         gf_resetFeed();
+        gf_leaveApf();
         gf_resetRunFlags();
         sandbox.reset();
     }

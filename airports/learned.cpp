@@ -1,0 +1,362 @@
+#include "airports/learned.h"
+
+#include <algorithm>
+#include <exception>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "airports/airport_ui.h"
+#include "airports/apf_lookup.h"
+#include "airports/apf_reader.h"
+#include "airports/apf_writer.h"
+#include "airports/current_airport.h"
+#include "airports/parking_file.h"
+#include "foundation/clock.h"
+#include "foundation/file_utils.h"
+#include "foundation/geodesy.h"
+#include "foundation/log.h"
+#include "foundation/meta_header.h"
+#include "foundation/settings.h"
+#include "foundation/text_utils.h"
+#include "foundation/time_text.h"
+#include "shell/fields.h"
+#include "shell/range.h"
+#include "shell/status_line.h"
+
+namespace fs = std::filesystem;
+
+std::atomic<std::uint8_t> handmadeLearned{0};
+std::atomic<std::uint32_t> learnedUpdateCount{0};
+std::atomic<std::uint8_t> learnedParamsChanged{0};
+std::atomic<std::uint8_t> learnedReadFailed{0};
+
+namespace {
+
+const fs::path learnedRoot = fs::path("airports") / "learned";
+
+// A name that may become one folder or file name below the learned folder.
+bool safeComponent(std::string_view name) {
+    return name != "." && name.find("..") == std::string_view::npos && name.find('/') == std::string_view::npos &&
+           name.find('\\') == std::string_view::npos;
+}
+
+std::vector<std::string> splitPath(std::string_view text, std::string_view separators) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = text.find_first_of(separators, start);
+        const std::string_view part = text.substr(start, end == std::string_view::npos ? text.npos : end - start);
+        if (!part.empty()) parts.emplace_back(part);
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.substr(at, from.size()) == from) {
+            result += to;
+            at += from.size();
+        } else {
+            result += text[at++];
+        }
+    }
+    return result;
+}
+
+// Joins the parts below the folder; empty when a part would leave it.
+fs::path joinBelow(fs::path folder, const std::vector<std::string>& parts, std::size_t first) {
+    if (folder.empty() || first >= parts.size()) return {};
+    for (std::size_t i = first; i < parts.size(); ++i) {
+        if (!safeComponent(parts[i])) return {};
+        folder /= parts[i];
+    }
+    return folder;
+}
+
+void logSetting(std::string_view name, const auto& value) { gf_logContinuation(fmt::format("{:24}: {}", name, value)); }
+
+void applyFlag(const pugi::xml_node& document, BoolParameter& setting) {
+    if (const std::optional<bool> value = lf_readBoolParameter(document, setting.name)) {
+        setting.value.store(*value);
+        gf_setCheck(setting.controlId, *value);
+        logSetting(setting.name, *value);
+    }
+}
+
+void applySettings(const pugi::xml_node& document) {
+    applyFlag(document, LEARN_SOFT);
+    if (const std::optional<std::int32_t> value = lf_readIntParameter(document, MAX_LIVE.name)) {
+        MAX_LIVE.value.store(MAX_LIVE.clamp(*value));
+        logSetting(MAX_LIVE.name, MAX_LIVE.value.load());
+    } else {
+        MAX_LIVE.value.store(-1);
+    }
+    gf_showIntField(MAX_LIVE);
+    if (const std::optional<std::int32_t> value = lf_readIntParameter(document, LATERAL_RANGE.name)) {
+        LATERAL_RANGE.value.store(LATERAL_RANGE.clamp(*value));
+        gf_setRange(LATERAL_RANGE.value.load());
+        gf_showIntField(LATERAL_RANGE);
+        gf_enableControl(LATERAL_RANGE.controlId, true);
+        logSetting(LATERAL_RANGE.name, LATERAL_RANGE.value.load());
+    }
+    if (const std::optional<bool> value = lf_readBoolParameter(document, AUTO_RANGE.name)) {
+        AUTO_RANGE.value.store(*value);
+        gf_setCheck(AUTO_RANGE.controlId, *value);
+        gf_apfApplyAutoRange(*value);
+        logSetting(AUTO_RANGE.name, *value);
+    }
+    applyFlag(document, PARK_FAKE);
+    applyFlag(document, WEEK);
+    applyFlag(document, PARK_SOFT);
+    if (const std::optional<std::int32_t> value = lf_readIntParameter(document, parking_percentage.name)) {
+        // A hand-edited file may hold any number; the planner works with a percentage.
+        parking_percentage.value.store(std::clamp(*value, 0, 100));
+        logSetting(parking_percentage.name, parking_percentage.value.load());
+    } else {
+        parking_percentage.value.store(30);
+    }
+    applyFlag(document, INITIAL_LOAD_ONLY);
+    if (const std::optional<std::int32_t> value = lf_readIntParameter(document, MAX_FIT.name)) {
+        MAX_FIT.value.store(MAX_FIT.clamp(*value));
+        const float hours = gf_maxFitHours(MAX_FIT.value.load());
+        MAX_FIT_FL.value.store(hours);
+        gf_showFloatField(MAX_FIT_FL);
+        gf_logContinuation(fmt::format("{:24}: {} (max number of half hours, is {} hrs decimal)", MAX_FIT.name,
+                                       MAX_FIT.value.load(), gf_floatText(hours)));
+    }
+    applyFlag(document, RT_PARKTRAFFIC_ONLY);
+    gf_showIntField(parking_percentage);
+}
+
+// Index of the first stand of each name, kept while stands are appended.
+class StandIndex {
+public:
+    StandIndex() {
+        for (std::size_t i = 0; i < currentStands.size(); ++i) byName_.try_emplace(currentStands[i].name, i);
+    }
+    ParkPos* find(const std::string& name) {
+        const auto it = byName_.find(name);
+        return it == byName_.end() ? nullptr : &currentStands[it->second];
+    }
+    void addLast() { byName_.try_emplace(currentStands.back().name, currentStands.size() - 1); }
+
+private:
+    std::unordered_map<std::string, std::size_t> byName_;
+};
+
+void mergeEdits(const pugi::xml_node& document, const fs::path& path) {
+    const pugi::xml_node stands = document.child(apf::standsElement);
+    if (!stands) return;
+    StandIndex index;
+    for (const pugi::xml_node& parkpos : stands.children(apf::standElement)) {
+        const std::string id = parkpos.attribute("id").value();
+        if (gf_apfBool(parkpos.attribute("manual"))) {
+            if (index.find(id) != nullptr) {
+                gf_logError(fmt::format("manually created standid {} already exists in {}", id, path.string()));
+                continue;
+            }
+            const LatLon position{gf_apfDouble(parkpos.attribute("latitude")),
+                                  gf_apfDouble(parkpos.attribute("longitude"))};
+            const double radius = gf_apfDouble(parkpos.attribute("radius"));
+            if (gf_positionIsSet(position) && radius != 0.0 && lf_readParkpos(parkpos, id, 0)) {
+                currentStands.back().manual = 1;
+                index.addLast();
+            } else {
+                gf_logError(
+                    fmt::format("manually created standid {} misses correct attributes in {}", id, path.string()));
+            }
+            continue;
+        }
+        ParkPos* stand = index.find(id);
+        if (stand == nullptr || !lf_applyLearnedStand(parkpos, *stand))
+            gf_log(fmt::format("learned stand {} in {} not found?", id, path.string()));
+    }
+}
+
+void readHandmade(const pugi::xml_node& document) {
+    handmadeLearned.store(1);
+    currentStands.clear();
+    for (const pugi::xml_node& stands : document.children(apf::standsElement)) {
+        std::unordered_set<std::string> seen;
+        for (const pugi::xml_node& parkpos : stands.children(apf::standElement)) {
+            std::string id = parkpos.attribute("id").value();
+            if (!seen.insert(id).second)
+                throw ovk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
+            if (lf_readParkpos(parkpos, id, 1)) {
+                // The marks of a handmade stand travel with it, so that the next save writes them again.
+                ParkPos& stand = currentStands.back();
+                stand.manual = gf_apfBool(parkpos.attribute("manual")) ? 1 : 0;
+                stand.radiusChanged = gf_apfBool(parkpos.attribute("radius_change")) ? 1 : 0;
+                stand.cargoChanged = gf_apfBool(parkpos.attribute("cargo_change")) ? 1 : 0;
+            }
+        }
+    }
+}
+
+void moveAside(const fs::path& path, const pugi::xml_parse_result& result) {
+    std::string name = path.string();
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) name.insert(dot, txt::backupInfix);
+    fs::rename(path, name);
+    gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), result.description()));
+}
+
+}  // namespace
+
+fs::path gf_learnedFolderOf(std::string_view publisher) {
+    if (publisher == apf::stockPublisher) return learnedRoot / "stock";
+    if (publisher == apf::simaddonPublisher) return learnedRoot / "simaddon";
+    if (!safeComponent(publisher)) return {};
+    fs::path folder = learnedRoot / "thirdparty";
+    if (!publisher.empty()) folder /= std::string(publisher);
+    return folder;
+}
+
+fs::path gf_learnedPathOf(std::string_view apfPath, std::string_view publisher) {
+    if (apfPath.starts_with(apfFiles::serverPrefix)) {
+        std::vector<std::string> parts = splitPath(apfPath.substr(apfFiles::serverPrefix.size()), "/");
+        for (std::string& part : parts) part = replaceAll(part, "%20", " ");
+        return joinBelow(learnedRoot, parts, 0);
+    }
+    if (apfPath.starts_with(apfFiles::localPrefix)) {
+        const std::vector<std::string> parts = splitPath(apfPath.substr(apfFiles::localPrefix.size()), "/\\");
+        if (parts.empty()) return {};
+        if (parts[0] == "my_thirdparty2024" || parts[0] == "my_thirdparty") {
+            if (!safeComponent(publisher)) return {};
+            fs::path folder = learnedRoot / "thirdparty";
+            if (!publisher.empty()) folder /= std::string(publisher);
+            return joinBelow(folder, parts, 1);
+        }
+        // The add-on's files are saved in their publisher's folder; they are read back from there.
+        if (parts[0] == "ve_zuzuvado") return joinBelow(gf_learnedFolderOf(publisher), parts, 1);
+        return joinBelow(learnedRoot, parts, 0);
+    }
+    return {};
+}
+
+bool lf_sameStandOption(const StandOption& existing, const StandOption& added) {
+    return existing.weekday == added.weekday && existing.real == added.real && existing.key == added.key &&
+           existing.airline == added.airline && existing.icaoType == added.icaoType &&
+           (existing.halfHours & added.halfHours) != 0;
+}
+
+bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
+    if (stand.name != parkpos.attribute("id").value()) return false;
+    if (gf_apfBool(parkpos.attribute("radius_change"))) {
+        stand.radius = gf_apfDouble(parkpos.attribute("radius")) * standUnits::nmPerMetre;
+        stand.radiusChanged = 1;
+    }
+    if (gf_apfBool(parkpos.attribute("cargo_change"))) {
+        stand.cargo = gf_apfBool(parkpos.attribute("cargo")) ? 1 : 0;
+        stand.cargoChanged = 1;
+    }
+    // Ids follow the largest one in use: the last option may have been switched off with id 0.
+    std::int32_t nextId = 1;
+    for (const StandOption& option : stand.options) nextId = std::max(nextId, option.id + 1);
+    for (const pugi::xml_node& opt : parkpos.children(apf::optionElement)) {
+        StandOption added = lf_readOpt(opt, nextId, 0);
+        const bool known = std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& existing) {
+            return lf_sameStandOption(existing, added);
+        });
+        if (!known) {
+            stand.options.push_back(std::move(added));
+            ++nextId;
+        }
+    }
+    return true;
+}
+
+void lf_readLearned(const fs::path& path, const ApfHeader& header) {
+    try {
+        pugi::xml_document document;
+        const pugi::xml_parse_result loaded = document.load_file(path.c_str());
+        if (!loaded) {
+            moveAside(path, loaded);
+            return;
+        }
+        gf_log(fmt::format("Read from learned airport file: \"{}\"", path.string()));
+        if (!gf_checkMetaData(document)) return;
+        const std::string name = lf_readTextParameter(document, apf::airportName).value_or(std::string{});
+        if (name != header.airportName)
+            gf_showStatus(fmt::format("Warning: learned file airport name: \"{}\" differs from archived file airport "
+                                      "name: \"{}\"",
+                                      name, header.airportName),
+                          true);
+        applySettings(document);
+        const std::optional<bool> handmade = lf_readBoolParameter(document, apf::handmade);
+        if (!handmade) {
+            handmadeLearned.store(0);
+            mergeEdits(document, path);
+            return;
+        }
+        readHandmade(document);
+        logSetting(apf::handmade, *handmade);
+    } catch (const std::exception& e) {
+        // The stands in memory are not what the file holds: a save must not write them over it.
+        learnedReadFailed.store(1);
+        gf_log(fmt::format("{}: {}", "lf_readLearned", e.what()));
+    }
+}
+
+void gf_saveLearned() {
+    const std::string code = gf_currentAirportCopy().icao;
+    const bool handmade = handmadeLearned.load() != 0;
+    const std::string now = gf_timeText(gf_unixTime());
+    const std::string timeOfDay = now.size() >= 13 ? now.substr(now.size() - 13, 8) : now;
+    AirportPackage record;
+    record.icao = code;
+    record.name = currentApfHeader.airportName;
+    record.publisher = currentApfHeader.publisher;
+    record.altitude = currentApfHeader.altitude;
+    const fs::path folder = gf_learnedFolderOf(record.publisher);
+    const fs::path file = folder.empty() || code.empty() ? fs::path{} : folder / gf_xmlPath(code);
+
+    bool saved = false;
+    if (learnedReadFailed.load() != 0) {
+        gf_logError(fmt::format("learned file of {} not saved: its stands were not read whole", code));
+    } else if (code.empty()) {
+        gf_logError("learned file not saved: no park airport");
+    } else if (folder.empty()) {
+        gf_logError(fmt::format("learned file of {} not saved: publisher \"{}\" cannot be a folder name", code,
+                                record.publisher));
+    } else {
+        for (ParkPos& stand : currentStands) {
+            if (!handmade) {
+                std::erase_if(stand.options, [](const StandOption& o) { return o.closed == 1; });
+                if (stand.manual == 0 && stand.options.empty() && stand.radiusChanged == 0 && stand.cargoChanged == 0)
+                    continue;
+            }
+            record.stands.push_back(stand);
+        }
+        if (handmade) {
+            const QualityFactors quality = gf_qualityFactor(currentStands);
+            record.qfReal = quality.real;
+            record.qfSoft = quality.soft;
+        }
+        fs::create_directories(folder);
+        simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
+        if (fs::exists(file)) gf_backupFile(file);
+        saved = gf_writeApf(record, file, apfLearned);
+    }
+    const std::uint32_t updates = learnedUpdateCount.load();
+    if (saved)
+        gf_showStatus(fmt::format("{}{} \"{}\" saved with {} update{} {}", timeOfDay, handmade ? " handmade" : "",
+                                  file.string(), updates, updates == 1 ? "" : "s",
+                                  learnedParamsChanged.load() != 0 ? "and one or more parameter changes" : ""),
+                      true);
+    else
+        gf_showStatus(fmt::format("{} saving \"{}\" did not succeed", timeOfDay, file.string()), true);
+    learnedUpdateCount.store(0);
+    learnedParamsChanged.store(0);
+}
+
+void gf_leaveLearned() {
+    handmadeLearned.store(0);
+    learnedReadFailed.store(0);
+}
