@@ -220,9 +220,6 @@ TEST_F(RecordParser, AltitudeAndGroundTable)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         qnhHpa = c.qnh;
-        trafficReader.fieldElevationKnown = c.fieldKnown ? 1 : 0;
-        trafficReader.fieldElevationFt = c.field;
-        qnhHpa = c.qnh;
         fieldElevationKnown = c.fieldKnown ? 1 : 0;
         fieldElevationFt = c.field;
         CurrentAirport airport;
