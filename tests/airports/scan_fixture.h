@@ -15,7 +15,7 @@
 #include "foundation/settings.h"
 #include "foundation/tasks.h"
 #include "tests/common/bgl_builder.h"
-#include "tests/common/test_folders.h"
+#include "tests/common/sandbox.h"
 
 class ScanTest : public ::testing::Test {
 protected:
