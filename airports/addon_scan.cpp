@@ -7,7 +7,14 @@
 
 #include <fmt/format.h>
 
+#include "airports/addon_links.h"
+#include "airports/airports.h"
+#include "airports/apf_lookup.h"
 #include "airports/scan_report.h"
+#include "foundation/file_utils.h"
+#include "foundation/log.h"
+#include "foundation/meta_header.h"
+#include "foundation/settings.h"
 #include "foundation/tasks.h"
 #include "shell/run_flags.h"
 #include "shell/status_line.h"
@@ -15,6 +22,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr std::string_view supportAddress = "airports@vexa-traffic.example";
 
 bool stopping() { return stopRequested.load() != 0 || userClosed.load() != 0; }
 
@@ -128,4 +137,102 @@ void lf_scanRoot(const std::string& root, const BglAirportHandlers& handlers) {
         return;
     }
     lf_scanFolderForAirports(root, handlers);
+}
+
+namespace {
+
+// Outside-publisher files that traffic can teach better stands go to TBLO, for the user to send in.
+void copyForOfflineLearning()
+{
+    const std::vector<std::string> codes = gf_xmlFilesIn();
+    if (codes.empty())
+        return;
+    fs::create_directories(addonFiles::tbloFolder);
+    std::int32_t copied = 0;
+    for (const std::string& code : codes) {
+        const fs::path file = apfFiles::publisherFolder / gf_xmlPath(code);
+        if (code == "KMCI" && gf_readApfPublisher(file) == "TropicalSim") {
+            fs::remove(file);
+            continue;
+        }
+        if (!gf_suitableForOfflineLearning(code) || !gf_checkApfPublisher(file).empty())
+            continue;
+        const fs::path target = addonFiles::tbloFolder / gf_xmlPath(code);
+        if (!fs::copy_file(file, target, fs::copy_options::overwrite_existing)) {
+            gf_logError(fmt::format("\"{}\" failed to copy \"{}\"", file.string(), target.string()));
+            continue;
+        }
+        gf_log(fmt::format("{} copied to {}", code, target.string()));
+        ++copied;
+        if (fs::exists(apfFiles::publisherFolder / gf_txtPath(code)))
+            fs::remove(file);
+    }
+    if (copied == 0) {
+        gf_log("All your third party airports are done, no off line learning needed.");
+        // Entries of unrecognised airports written by this scan stay for the user to send.
+        if (tbloCount.load() == 0)
+            fs::remove_all(addonFiles::tbloFolder);
+        return;
+    }
+    tbloCount.fetch_add(copied);
+    gf_log("");
+    gf_logError(fmt::format("Please zip the folder \"{}\" and mail it to {}, so that these airports get parking files "
+                            "learned from real traffic",
+                            fs::absolute(addonFiles::tbloFolder).string(), supportAddress));
+}
+
+} // namespace
+
+bool lf_scanAirportRoots(const std::vector<std::string>& roots) { return lf_scanAirportRoots(roots, gf_addonAirportHandlers()); }
+
+bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirportHandlers& handlers)
+{
+    std::error_code ec;
+    fs::remove(addonFiles::scanLogFile, ec);
+    if (ec)
+        gf_log("problems with removing previous files (maybe still open?)");
+    tbloCount = 0;
+    gf_resetScanReport(2048);
+    gf_resetGeneratedAirports();
+    // The TBLO folder holds what this scan sends in, nothing of an earlier one.
+    fs::remove_all(addonFiles::tbloFolder);
+    // Set once here: the decoding tasks' generated files all read it.
+    simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
+
+    for (const std::string& root : roots)
+        lf_scanRoot(root, handlers);
+
+    fs::create_directories(addonFiles::scanLogFile.parent_path());
+    gf_writeLinesToFile(gf_scanReportLines(), addonFiles::scanLogFile);
+    gf_log(fmt::format("{} written", addonFiles::scanLogFile.string()));
+    gf_clearStatus();
+    gf_resetScanReport(0);
+
+    copyForOfflineLearning();
+    const bool changed = airportFilesChanged.load();
+    if (changed)
+        gf_log("Airports scan successful");
+    return changed;
+}
+
+void gf_scanAddonAirports(const fs::path& official, const fs::path& community)
+{
+    gf_showStatus("Scanning for addon airports ...", false);
+    gf_log(fmt::format("\n++++++++++++++++++++++++ airports scan {} starts +++++++++++++++++++++++++++++", ""));
+    const bool mode2020 = MSFS_2020.value.load();
+    std::vector<std::string> roots;
+    roots.reserve(10);
+    if (mode2020 && !official.empty())
+        roots.push_back(official.string());
+    if (!community.empty())
+        roots.push_back(community.string());
+    gf_readAirportNames();
+    if (mode2020)
+        gf_removeFilesIn(apfFiles::addonFolder);
+    gf_removeFilesIn(apfFiles::publisherFolder);
+    if (!lf_scanAirportRoots(roots))
+        gf_showStatus("Warning: Scan has not found any add-on airports", true);
+    SCAN_AIRPORTS.save(false);
+    airportNames.clear();
+    gf_log("-------------------------- airports scan ends    ----------------------------\n");
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "airports/bgl_decoder.h"
 
@@ -21,3 +22,12 @@ void lf_scanRoot(const std::string& root, const BglAirportHandlers& handlers);
 // The recursive walk of one root; every failure is reported and the walk goes on (or, when the walk itself
 // fails, ends) and every started task is waited for.
 void lf_scanFolderForAirports(const std::filesystem::path& root, const BglAirportHandlers& handlers);
+
+// The whole scan (run thread, when SCAN_AIRPORTS is on): in 2020 mode the simulator's "Official" folder and
+// "Community", in 2024 mode "Community" alone (an empty path is left out). Removes the files of the previous
+// scan, writes the scan report and the TBLO folder, and switches SCAN_AIRPORTS off and saves it.
+void gf_scanAddonAirports(const std::filesystem::path& official, const std::filesystem::path& community);
+// Scans the roots with the given handlers (the scan's own by default), writes
+// output/info/AirportsScanLog.txt and fills the TBLO folder; returns airportFilesChanged.
+bool lf_scanAirportRoots(const std::vector<std::string>& roots);
+bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirportHandlers& handlers);

@@ -128,6 +128,4 @@ void gf_resetAirports() {
     airportNames.clear();
 }
 
-void gf_scanAddonAirports() {}
-
 void gf_resetAddonAirportScan() { addonAirportsFound = 0; }

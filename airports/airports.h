@@ -73,8 +73,6 @@ private:
 // Test support: no airports, no names, not loaded.
 void gf_resetAirports();
 
-// Scans the installed add-on airports and writes the generated airport files.
-void gf_scanAddonAirports();
 // Number of add-on airports found by the last scan (shown in the status panel).
 extern std::atomic<int> addonAirportsFound;
 

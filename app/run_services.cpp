@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/run_life_cycle.h"
 #include "app/updates.h"
+#include "airports/addon_scan.h"
 #include "airports/airports.h"
 #include "shell/status_line.h"
 #include "app/window_proc.h"
@@ -222,7 +223,11 @@ RunServices gf_defaultRunServices() {
   };
   p.readDatabase = [] { gf_readDatabase(); };
   p.readAirports = [] { gf_readAirports(); };
-  p.scanAddonAirports = [] { gf_scanAddonAirports(); };
+  p.scanAddonAirports = [] {
+    gf_scanAddonAirports(gf_officialPath(gf_officialFolderName()), gf_officialPath("Community"));
+    gf_setCheck(SCAN_AIRPORTS.controlId, SCAN_AIRPORTS.value.load());
+    mainWindow.invalidate();
+  };
   p.readMyParkAirports = [] { return lf_readMyParkAirports(); };
   p.findRtCredential = [] { gf_findRtCredential(); };
   p.createRtCredentialFile = [] { gf_createRtCredentialFile(); };
