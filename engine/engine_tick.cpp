@@ -154,6 +154,7 @@ void gf_cleanupSessionContainers() {
     staticList.clear();
     lf_clearLive();
     currentStands.clear();
+    gf_publishStandPlaces();
     // Ghosts removed in this run must not block their callsigns in the next one.
     removedGhosts.clear();
     standCheckList.clear();

@@ -256,7 +256,7 @@ StandResult lf_placeAtStand(LiveAircraft& ac) {
         return StandResult::Taxi;
     }
     if ((!currentAirport.reservedStand.empty() && stand->name == currentAirport.reservedStand) ||
-        stand->name == gf_standNameAt(userState.latitude, userState.longitude))
+        stand->name == lf_userStandName())
         return StandResult::AtFirstPoint;
     if (!lf_claimStand(ac, stand->id) || lf_blockingCoupledStand(stand->coupledIds, *stand, ac) != nullptr) {
         discard(ac);
