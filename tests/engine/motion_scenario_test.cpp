@@ -3,6 +3,9 @@
 // object, and invariants checked after every tick (no NaN, bank within the category's limit,
 // heading in range), with the sequence of movement phases recorded per aircraft.
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <tuple>
 #include <map>
 #include <set>
 #include <string>
@@ -13,6 +16,8 @@
 #include "tests/common/engine_harness.h"
 #include "tests/engine/motion_fixture.h"
 
+#include "airports/apf_reader.h"
+#include "engine/conflicts.h"
 #include "engine/notices.h"
 #include "foundation/settings.h"
 
@@ -382,4 +387,116 @@ TEST_F(MotionScenario, LiveryRespawnRecreatesTheAircraftWhereItWas) {
     ASSERT_FALSE(liveList.empty());
     EXPECT_EQ(liveList.front().objectId, road.h.created[1].objectId);
     EXPECT_NEAR(liveList.front().position[kPosHeading] / kDeg, 180.0, 1.0);
+}
+
+namespace {
+
+// Writes an airport parking file with the stands {name, position, radius m} into the harness's
+// folder and reads it as the park airport's file.
+void readAirportFile(const std::vector<std::tuple<std::string, LatLon, double>>& stands, double elevation) {
+    std::string text =
+        "<?xml version=\"1.0\"?>\n<meta><info name=\"author\" value=\"Vexa\"/><info name=\"version\" "
+        "value=\"1.0.0\"/><info name=\"date\" value=\"Dec 10, 2026\"/></meta>\n<parameters>\n"
+        + fmt::format("<parameter name=\"altitude\" value=\"{}\"/>\n", elevation) + "</parameters>\n<parkpositions>\n";
+    for (const auto& [name, at, radius] : stands)
+        text += fmt::format("<parkpos id=\"{}\" latitude=\"{:.8f}\" longitude=\"{:.8f}\" heading=\"180.0\" "
+                            "radius=\"{:.1f}\" cargo=\"false\" ramp=\"false\"></parkpos>\n",
+                            name, at.latitude, at.longitude, radius);
+    text += "</parkpositions>\n";
+    std::filesystem::create_directories("airports");
+    std::ofstream("airports/TEST.xml") << text;
+    currentStands.clear();
+    ApfHeader header;
+    QualityFactors quality;
+    ASSERT_EQ(gf_readApf("airports/TEST.xml", header, quality), "");
+}
+
+}  // namespace
+
+// An arrival lands, rolls out, taxis off the runway and stops near a stand of the airport file: it takes
+// the stand, drives in and parks. A new incarnation of the same flight created at that stand later
+// removes the parked one.
+TEST_F(MotionScenario, ArrivalTaxisToAStandOfTheAirportFileAndParks) {
+    constexpr double elevation = 1000.0;
+    const LatLon threshold{47.0, 7.98};
+    Road road(elevation);
+    currentAirport.icao = "TEST";
+    currentAirport.latitude = 47.0;
+    currentAirport.longitude = 7.99;
+    currentAirport.altitude = elevation;
+    constexpr uint32_t hex = 0xA20002;
+    road.h.giveLivery(hex);
+    double time = 1000;
+    auto rec = [&](const LatLon& p, double alt, double gs, double trackDeg, double vs) {
+        auto r = EngineHarness::record(hex, "ARR2", "A320", p.latitude, p.longitude, alt, gs, trackDeg, time);
+        r.verticalSpeed = vs;
+        time += 8;
+        return r;
+    };
+    // The road first, to know where it ends.
+    std::vector<TrafficRecord> road1;
+    const double approachLeg = 140 * 8.0 / 3600.0;
+    for (int k = 0; k < 24; ++k) {
+        const int out = 24 - k;
+        road1.push_back(rec(offset(threshold, 270, out * approachLeg), elevation + out * 93.3, 140, 90, -700));
+    }
+    LatLon p = threshold;
+    double gs = 130;
+    road1.push_back(rec(p, 0, gs, 90, 0));
+    for (double next : {110.0, 85.0, 60.0, 40.0, 25.0, 15.0}) {
+        p = offset(p, 90, (gs + next) / 2 * 8.0 / 3600.0);
+        gs = next;
+        road1.push_back(rec(p, 0, gs, 90, 0));
+    }
+    for (double trackDeg : {135.0, 170.0, 180.0, 180.0, 180.0}) {
+        p = offset(p, trackDeg, 15 * 8.0 / 3600.0);
+        road1.push_back(rec(p, 0, 15, trackDeg, 0));
+    }
+    for (int k = 0; k < 3; ++k) {
+        time += 8;
+        road1.push_back(rec(p, 0, 0, 180, 0));
+    }
+    // Stand G1 12 m beyond the stop, G2 on the runway's other side (too far), H1 a helipad next to G1.
+    const LatLon g1 = offset(p, 180, 12 * kMetre);
+    readAirportFile({{"G1", g1, 25.0}, {"G2", offset(p, 0, 500 * kMetre), 25.0}}, elevation);
+    ASSERT_EQ(currentStands.size(), 2u);
+    ASSERT_EQ(parkingActive.load(), 1);
+    for (const auto& r : road1) road.feed(r);
+    road.run(6000);
+    EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+    EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+    const auto& ph = road.phases[hex];
+    EXPECT_TRUE(hasSequence(ph, {MovementPhase::Flying, MovementPhase::Taxi, MovementPhase::Parking,
+                                 MovementPhase::Parked}))
+        << phaseList(ph);
+    ASSERT_EQ(liveList.size(), 1u);
+    const LiveAircraft& ac = liveList.front();
+    EXPECT_EQ(ac.standId, currentStands[0].id);
+    EXPECT_LT(gf_distanceNm({ac.position[kPosLat], ac.position[kPosLon]}, g1), 3 * kMetre);
+    // It is recorded as really standing there.
+    EXPECT_FALSE(currentStands[0].options.empty());
+    const uint32_t parkedObject = ac.objectId;
+
+    // The same flight shows up again on the stand under a new address (and another type, else the
+    // merge takes it for the parked one): created there, it claims the stand and the parked one goes.
+    constexpr uint32_t hex2 = 0xA20003;
+    road.h.addType("A321", AircraftCategory::Large, 0.0097);
+    road.h.giveLivery(hex2);
+    for (int k = 0; k < 4; ++k) {
+        auto r = EngineHarness::record(hex2, "ARR2", "A321", g1.latitude, g1.longitude, 0, 0, 180, time);
+        time += 20;
+        road.h.handOver({r});
+        road.run(800);
+    }
+    road.run(4000);
+    size_t onG1 = 0;
+    for (const auto& l : liveList)
+        if (l.standId == currentStands[0].id && l.simState != SimState::RemovingFromSim) ++onG1;
+    EXPECT_LE(onG1, 1u);
+    EXPECT_NE(std::find(road.h.removed.begin(), road.h.removed.end(), parkedObject), road.h.removed.end());
+    for (const auto& l : liveList) EXPECT_NE(l.id, hex) << "the parked incarnation is gone";
+    const LiveAircraft* second = gf_liveByHexid(hex2);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->standId, currentStands[0].id);
+    EXPECT_EQ(second->phase, MovementPhase::Parked);
 }
