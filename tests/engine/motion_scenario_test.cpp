@@ -411,14 +411,94 @@ void readAirportFile(const std::vector<std::tuple<std::string, LatLon, double>>&
     ASSERT_EQ(gf_readApf("airports/TEST.xml", header, quality), "");
 }
 
+// The records of an arrival on runway 09 from 8 s apart: approach, touchdown, roll-out, off the runway
+// to the south and a stop; stop is where it ends.
+std::vector<TrafficRecord> arrivalRoad(uint32_t hex, const std::string& callsign, double elevation, double time,
+                                       LatLon& stop) {
+    const LatLon threshold{47.0, 7.98};
+    std::vector<TrafficRecord> out;
+    auto rec = [&](const LatLon& p, double alt, double gs, double trackDeg, double vs) {
+        auto r = EngineHarness::record(hex, callsign, "A320", p.latitude, p.longitude, alt, gs, trackDeg, time);
+        r.verticalSpeed = vs;
+        time += 8;
+        out.push_back(r);
+    };
+    const double approachLeg = 140 * 8.0 / 3600.0;
+    for (int k = 0; k < 24; ++k) {
+        const int outLegs = 24 - k;
+        rec(offset(threshold, 270, outLegs * approachLeg), elevation + outLegs * 93.3, 140, 90, -700);
+    }
+    LatLon p = threshold;
+    double gs = 130;
+    rec(p, 0, gs, 90, 0);
+    for (double next : {110.0, 85.0, 60.0, 40.0, 25.0, 15.0}) {
+        p = offset(p, 90, (gs + next) / 2 * 8.0 / 3600.0);
+        gs = next;
+        rec(p, 0, gs, 90, 0);
+    }
+    for (double trackDeg : {135.0, 170.0, 180.0, 180.0, 180.0}) {
+        p = offset(p, trackDeg, 15 * 8.0 / 3600.0);
+        rec(p, 0, 15, trackDeg, 0);
+    }
+    for (int k = 0; k < 3; ++k) {
+        time += 8;
+        rec(p, 0, 0, 180, 0);
+    }
+    stop = p;
+    return out;
+}
+
 }  // namespace
+
+// Two arrivals on the same road, two minutes apart, both stopping by the one stand: at no tick do two
+// aircraft hold that stand.
+TEST_F(MotionScenario, TwoArrivalsNeverTakeOneStand) {
+    constexpr double elevation = 1000.0;
+    Road road(elevation);
+    currentAirport.icao = "TEST";
+    currentAirport.latitude = 47.0;
+    currentAirport.longitude = 7.99;
+    currentAirport.altitude = elevation;
+    road.h.giveLivery(0xA20011);
+    road.h.giveLivery(0xA20012);
+    LatLon stop;
+    const auto first = arrivalRoad(0xA20011, "ARR11", elevation, 1000, stop);
+    const auto second = arrivalRoad(0xA20012, "ARR12", elevation, 1120, stop);
+    readAirportFile({{"G1", offset(stop, 180, 12 * kMetre), 25.0}}, elevation);
+    size_t worst = 0;
+    std::set<uint32_t> holders;
+    auto step = [&](int ticks) {
+        for (int t = 0; t < ticks; ++t) {
+            road.run(1);
+            size_t onStand = 0;
+            for (const auto& l : liveList) {
+                if (l.standId == 0 || l.simState == SimState::RemovingFromSim) continue;
+                if (l.phase != MovementPhase::Parking && l.phase != MovementPhase::Parked) continue;
+                ++onStand;
+                holders.insert(l.id);
+            }
+            worst = std::max(worst, onStand);
+        }
+    };
+    for (size_t i = 0; i < first.size() + 15; ++i) {
+        std::vector<TrafficRecord> batch;
+        if (i < first.size()) batch.push_back(first[i]);
+        if (i >= 15 && i - 15 < second.size()) batch.push_back(second[i - 15]);
+        road.h.handOver(batch);
+        step(800);
+    }
+    step(6000);
+    EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+    EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+    EXPECT_EQ(worst, 1u);
+    EXPECT_FALSE(holders.empty());
+}
 
 // An arrival lands, rolls out, taxis off the runway and stops near a stand of the airport file: it takes
 // the stand, drives in and parks. A new incarnation of the same flight created at that stand later
 // removes the parked one.
 TEST_F(MotionScenario, ArrivalTaxisToAStandOfTheAirportFileAndParks) {
     constexpr double elevation = 1000.0;
-    const LatLon threshold{47.0, 7.98};
     Road road(elevation);
     currentAirport.icao = "TEST";
     currentAirport.latitude = 47.0;
@@ -426,37 +506,10 @@ TEST_F(MotionScenario, ArrivalTaxisToAStandOfTheAirportFileAndParks) {
     currentAirport.altitude = elevation;
     constexpr uint32_t hex = 0xA20002;
     road.h.giveLivery(hex);
-    double time = 1000;
-    auto rec = [&](const LatLon& p, double alt, double gs, double trackDeg, double vs) {
-        auto r = EngineHarness::record(hex, "ARR2", "A320", p.latitude, p.longitude, alt, gs, trackDeg, time);
-        r.verticalSpeed = vs;
-        time += 8;
-        return r;
-    };
-    // The road first, to know where it ends.
-    std::vector<TrafficRecord> road1;
-    const double approachLeg = 140 * 8.0 / 3600.0;
-    for (int k = 0; k < 24; ++k) {
-        const int out = 24 - k;
-        road1.push_back(rec(offset(threshold, 270, out * approachLeg), elevation + out * 93.3, 140, 90, -700));
-    }
-    LatLon p = threshold;
-    double gs = 130;
-    road1.push_back(rec(p, 0, gs, 90, 0));
-    for (double next : {110.0, 85.0, 60.0, 40.0, 25.0, 15.0}) {
-        p = offset(p, 90, (gs + next) / 2 * 8.0 / 3600.0);
-        gs = next;
-        road1.push_back(rec(p, 0, gs, 90, 0));
-    }
-    for (double trackDeg : {135.0, 170.0, 180.0, 180.0, 180.0}) {
-        p = offset(p, trackDeg, 15 * 8.0 / 3600.0);
-        road1.push_back(rec(p, 0, 15, trackDeg, 0));
-    }
-    for (int k = 0; k < 3; ++k) {
-        time += 8;
-        road1.push_back(rec(p, 0, 0, 180, 0));
-    }
-    // Stand G1 12 m beyond the stop, G2 on the runway's other side (too far), H1 a helipad next to G1.
+    LatLon p;
+    const auto road1 = arrivalRoad(hex, "ARR2", elevation, 1000, p);
+    double time = road1.back().timestamp + 8;
+    // Stand G1 12 m beyond the stop, G2 on the runway's other side (too far).
     const LatLon g1 = offset(p, 180, 12 * kMetre);
     readAirportFile({{"G1", g1, 25.0}, {"G2", offset(p, 0, 500 * kMetre), 25.0}}, elevation);
     ASSERT_EQ(currentStands.size(), 2u);
