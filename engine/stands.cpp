@@ -154,8 +154,12 @@ ParkPos* gf_nearestFittingStand(double latitude, double longitude, const SimAirc
     ParkPos* fallback = nullptr;
     double fallbackR = 900.0;
     bool fallbackOn = allowOptionMatch;
+    // No stand farther north or south than this can count; the latitude difference alone (a degree is a
+    // little over 60 nm) rules most stands out without the full distance.
+    const double reach = std::max(maxNm, allowOptionMatch ? kNm85m : 0.0);
     for (auto& s : currentStands) {
         if (s.occupied) continue;
+        if (std::fabs(s.latitude - latitude) * 60.0 > reach) continue;
         const double r = gf_distanceNm(at, LatLon{s.latitude, s.longitude});
         bool counted = false;
         if (r <= maxNm && r < bestR) {
