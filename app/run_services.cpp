@@ -210,7 +210,10 @@ RunServices gf_defaultRunServices() {
   p.enablePtControls = [] { gf_enablePtControls(); };
   p.autoRange = [] { gf_autoRange(); };
   p.setDestination = [](const std::string&) {};
-  p.scanLiveries = [] { gf_scanLiveries(); };
+  p.scanLiveries = [] {
+    gf_setCommunityFolderSource([] { return gf_officialPath("Community"); });
+    gf_scanLiveries();
+  };
   p.readDatabase = [] { gf_readDatabase(); };
   p.readAirports = [] { gf_readAirports(); };
   p.scanAddonAirports = [] { gf_scanAddonAirports(); };
