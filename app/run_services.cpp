@@ -1,6 +1,7 @@
 #include "app/run_services.h"
 
 #include "airports/parking.h"
+#include "app/edit_fields.h"
 #include "app/install_detection.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
@@ -45,7 +46,6 @@ RtApiConnection& readerObject(FeedReader reader) {
   return trafficReader;
 }
 
-void nothing() {}
 }  // namespace
 
 RunServices& gf_runServices() { return table(); }
@@ -101,7 +101,7 @@ RunServices gf_defaultRunServices() {
   };
   s.statusSecondStep = [] { gf_statusSecondStep(); };
   s.autoRange = [] { gf_autoRange(); };
-  s.setTimeShift = [](std::int32_t, bool) {};
+  s.setTimeShift = [](std::int32_t minutes, bool quiet) { gf_setTimeShift(minutes, quiet); };
 
   // Simulator link.
   s.resetSimConnectQueues = [] { gf_resetSimConnectQueues(); };
@@ -198,8 +198,11 @@ RunServices gf_defaultRunServices() {
   p.showField = [](int controlId) {
     if (controlId == ALL_INSTALL_PATH.controlId) gf_showTextField(ALL_INSTALL_PATH);
   };
-  p.resetTimeShiftFields = nothing;
-  p.splitTimeShift = [](std::int32_t) {};
+  p.resetTimeShiftFields = [] {
+    for (const GuiIntParameter* field : {&TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS})
+      gf_clearField(field->controlId);
+  };
+  p.splitTimeShift = [](std::int32_t minutes) { gf_splitTimeShift(minutes); };
   p.setAddonAirportCounts = [](std::uint64_t simaddon, std::uint64_t thirdParty) {
     mainWindow.simaddonAirportCount.store(simaddon);
     mainWindow.thirdpAirportCount.store(thirdParty);
@@ -209,7 +212,10 @@ RunServices gf_defaultRunServices() {
   };
   p.enablePtControls = [] { gf_enablePtControls(); };
   p.autoRange = [] { gf_autoRange(); };
-  p.setDestination = [](const std::string&) {};
+  p.setDestination = [](const std::string& icao) {
+    if (const std::optional<Airport> airport = gf_findAirport(icao))
+      gf_setDestination(airport->icao, airport->latitude, airport->longitude);
+  };
   p.scanLiveries = [] {
     gf_setCommunityFolderSource([] { return gf_officialPath("Community"); });
     gf_scanLiveries();

@@ -11,10 +11,12 @@
 struct ParkPos;
 
 // Removes the ghost of a callsign (a live aircraft named callsign + "_", not being removed) and
-// records its callsign in removedGhosts.
-void lf_removeGhost(std::string_view callsign);
-// True when a live aircraft, not being removed, carries the callsign without its last character.
-bool lf_hasGhostOwner(std::string_view callsignWithUnderscore);
+// records its callsign in removedGhosts. `self` is the aircraft that takes the callsign: an aircraft
+// whose callsign merely loses its "_" is never its own ghost.
+void lf_removeGhost(std::string_view callsign, const LiveAircraft* self = nullptr);
+// True when another live aircraft than `self`, not being removed, carries the callsign without its
+// last character.
+bool lf_hasGhostOwner(std::string_view callsignWithUnderscore, const LiveAircraft* self = nullptr);
 // The claim of a live aircraft being created at a stand: the first live aircraft on the stand that is
 // active and parked or pushing back decides. Same callsign, a ghost of the new one, or any other
 // aircraft not departing is removed; the new aircraft does not take the stand when it is the ghost
