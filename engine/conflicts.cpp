@@ -210,12 +210,7 @@ void try2Park(LiveAircraft& p, bool wide) {
     for (const uint32_t adjacentId : stand->coupledIds)
         for (auto& l : liveList)
             if (&l != &p) lf_removeAdjacentColliding(adjacentId, p, *stand, l);
-    p.standLatitude = stand->latitude;
-    p.standLongitude = stand->longitude;
-    p.standHeading = stand->heading;
-    p.standId = stand->id;
-    p.cargo = stand->cargo;
-    lf_makeWayAtStand(p, *stand);
+    lf_takeStand(p, *stand);
     // Taken from now on: a second arrival looks for another stand while this one drives in.
     stand->occupied = 1;
     while (p.stream.size() > 1) p.stream.pop_back();

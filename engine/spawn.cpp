@@ -229,6 +229,15 @@ void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
     lf_staticAtAdjacentStandMakesWay(live, stand);
 }
 
+void lf_takeStand(LiveAircraft& ac, const ParkPos& stand) {
+    ac.standLatitude = stand.latitude;
+    ac.standLongitude = stand.longitude;
+    ac.standHeading = stand.heading;
+    ac.standId = stand.id;
+    ac.cargo = stand.cargo;
+    lf_makeWayAtStand(ac, stand);
+}
+
 // ---------------------------------------------------------------- spawning
 
 namespace {
@@ -264,12 +273,7 @@ StandResult lf_placeAtStand(LiveAircraft& ac) {
         discard(ac);
         return StandResult::Discarded;
     }
-    ac.standLatitude = stand->latitude;
-    ac.standLongitude = stand->longitude;
-    ac.standHeading = stand->heading;
-    ac.standId = stand->id;
-    ac.cargo = stand->cargo;
-    lf_makeWayAtStand(ac, *stand);
+    lf_takeStand(ac, *stand);
     StreamPoint head = stream.front();
     head.engineFlag = 1;
     head.groundSpeedKt = 0.0;

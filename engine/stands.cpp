@@ -94,6 +94,27 @@ WeekSlot nextSlot(WeekSlot s) {
     return {s.weekday >= 7 ? 1u : s.weekday + 1, 0};
 }
 
+// What both recorders work on: the aircraft's key, its stand, the slot's bit and weekday, and a builder of
+// new options that notes whether anything was added.
+struct StandRecord {
+    std::string key;
+    ParkPos* stand = nullptr;
+    uint64_t bit = 0;
+    int32_t weekday = 0;
+    bool changed = false;
+
+    // Throws std::out_of_range for a half-hour outside the day.
+    StandRecord(uint32_t standId, const SimAircraft& ac, WeekSlot slot)
+        : key(keyOf(ac)), stand(key.empty() ? nullptr : gf_findStandById(standId)), bit(bitOf(slot.slot)),
+          weekday(static_cast<int32_t>(slot.weekday)) {}
+
+    int32_t makeNew(const SimAircraft& ac, int32_t real, WeekSlot slot) {
+        const int32_t id = gf_makeStandOption(stand->options, ac, real, slot, ac.identity.callsign, key);
+        changed = changed || id > 0;
+        return id;
+    }
+};
+
 void countChange() {
     learnedUpdateCount.fetch_add(1);
     mainWindow.invalidate();
@@ -191,44 +212,33 @@ ParkPos* gf_nearestFittingStand(double latitude, double longitude, const SimAirc
 
 bool lf_addRealStandOption(uint32_t standId, LiveAircraft& ac, WeekSlot slot, bool departing) {
     try {
-        const std::string key = keyOf(ac);
-        if (key.empty()) return false;
-        ParkPos* stand = gf_findStandById(standId);
-        if (!stand) return false;
-        const uint64_t bit = bitOf(slot.slot);
-        const auto weekday = static_cast<int32_t>(slot.weekday);
+        StandRecord r(standId, ac, slot);
+        if (!r.stand) return false;
+        ParkPos& stand = *r.stand;
         StandOption* open = nullptr;
-        for (auto& o : stand->options) {
-            if (o.real == 0 || o.key != key || o.weekday != weekday || (o.halfHours & bit)) continue;
+        for (auto& o : stand.options) {
+            if (o.real == 0 || o.key != r.key || o.weekday != r.weekday || (o.halfHours & r.bit)) continue;
             if (o.closed) return false;
             if (!open) open = &o;
         }
-        auto& options = stand->options;
-        const std::string& callsign = ac.identity.callsign;
-        bool changed = false;
-        auto makeNew = [&] {
-            const int32_t id = gf_makeStandOption(options, ac, 1, slot, callsign, key);
-            changed = changed || id > 0;
-            return id;
-        };
         if (!open) {
-            const int32_t id = makeNew();
-            if (!departing && id > 0) stand->realMap[ac.id] = {slot, static_cast<uint32_t>(id)};
+            const int32_t id = r.makeNew(ac, 1, slot);
+            if (!departing && id > 0) stand.realMap[ac.id] = {slot, static_cast<uint32_t>(id)};
         } else if (!departing) {
-            open->halfHours |= bit;
-            changed = true;
-        } else if (auto it = stand->realMap.find(ac.id); it == stand->realMap.end()) {
-            makeNew();
+            open->halfHours |= r.bit;
+            r.changed = true;
+        } else if (auto it = stand.realMap.find(ac.id); it == stand.realMap.end()) {
+            r.makeNew(ac, 1, slot);
         } else {
             if (!(it->second.slot == slot)) {
-                if (lf_updateStandSlots(slot, options, stand->id, it->second, ac, 1))
-                    changed = true;
+                if (lf_updateStandSlots(slot, stand.options, stand.id, it->second, ac, 1))
+                    r.changed = true;
                 else
-                    makeNew();
+                    r.makeNew(ac, 1, slot);
             }
-            stand->realMap.erase(ac.id);
+            stand.realMap.erase(ac.id);
         }
-        if (changed) countChange();
+        if (r.changed) countChange();
         return true;
     } catch (const std::exception& e) {
         gf_logError(fmt::format("{}: hh_now: {}, {}", "lf_addRealStandOption", slot.slot, e.what()));
@@ -238,50 +248,39 @@ bool lf_addRealStandOption(uint32_t standId, LiveAircraft& ac, WeekSlot slot, bo
 
 bool lf_addSoftStandOption(uint32_t standId, const SimAircraft& ac, bool moved, WeekSlot slot, bool closing) {
     try {
-        const std::string key = keyOf(ac);
-        if (key.empty()) return false;
-        ParkPos* stand = gf_findStandById(standId);
-        if (!stand) return false;
-        const uint64_t bit = bitOf(slot.slot);
-        const auto weekday = static_cast<int32_t>(slot.weekday);
+        StandRecord r(standId, ac, slot);
+        if (!r.stand) return false;
+        ParkPos& stand = *r.stand;
         StandOption* open = nullptr;
-        for (auto& o : stand->options) {
-            if (o.real != 0 || o.key != key || o.weekday != weekday) continue;
+        for (auto& o : stand.options) {
+            if (o.real != 0 || o.key != r.key || o.weekday != r.weekday) continue;
             if (o.closed) {
-                if (!(o.halfHours & bit)) return false;
+                if (!(o.halfHours & r.bit)) return false;
                 continue;
             }
             if (!open) open = &o;
         }
-        auto& options = stand->options;
-        const std::string& callsign = ac.identity.callsign;
-        bool changed = false;
-        auto makeNew = [&] {
-            const int32_t id = gf_makeStandOption(options, ac, 0, slot, callsign, key);
-            changed = changed || id > 0;
-            return id;
-        };
         if (!open) {
-            const int32_t id = makeNew();
-            if (id > 0) stand->softMap[ac.id] = {slot, static_cast<uint32_t>(id)};
-        } else if (open->halfHours & bit) {
+            const int32_t id = r.makeNew(ac, 0, slot);
+            if (id > 0) stand.softMap[ac.id] = {slot, static_cast<uint32_t>(id)};
+        } else if (open->halfHours & r.bit) {
             // Already recorded for this half-hour.
         } else if (!moved && !closing) {
-            open->halfHours |= bit;
-            changed = true;
-        } else if (auto it = stand->softMap.find(ac.id); it == stand->softMap.end()) {
-            const int32_t id = makeNew();
-            if (!closing && id > 0) stand->softMap[ac.id] = {slot, static_cast<uint32_t>(id)};
+            open->halfHours |= r.bit;
+            r.changed = true;
+        } else if (auto it = stand.softMap.find(ac.id); it == stand.softMap.end()) {
+            const int32_t id = r.makeNew(ac, 0, slot);
+            if (!closing && id > 0) stand.softMap[ac.id] = {slot, static_cast<uint32_t>(id)};
         } else {
             if (!(it->second.slot == slot)) {
-                if (lf_updateStandSlots(slot, options, stand->id, it->second, ac, 0))
-                    changed = true;
+                if (lf_updateStandSlots(slot, stand.options, stand.id, it->second, ac, 0))
+                    r.changed = true;
                 else if (closing)
-                    makeNew();
+                    r.makeNew(ac, 0, slot);
             }
-            if (closing) stand->softMap.erase(ac.id);
+            if (closing) stand.softMap.erase(ac.id);
         }
-        if (changed) countChange();
+        if (r.changed) countChange();
         return true;
     } catch (const std::exception& e) {
         gf_logError(fmt::format("{}: hh_now: {}, {}", "lf_addSoftStandOption", slot.slot, e.what()));
