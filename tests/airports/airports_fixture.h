@@ -22,7 +22,7 @@
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
 #include "shell/range.h"
-#include "tests/common/test_folders.h"
+#include "tests/common/sandbox.h"
 
 class AirportsTest : public ::testing::Test {
 public:
