@@ -115,6 +115,10 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
 }  // namespace
 
 std::string gf_readApf(const std::string& path, ApfHeader& header, QualityFactors& quality) {
+    // Whatever the read left in currentStands, the other threads' copy of the names follows it.
+    struct Publish {
+        ~Publish() { gf_publishStandPlaces(); }
+    } publish;
     try {
         return readFile(path, header, quality);
     } catch (const ovk::UserErrorException&) {

@@ -21,6 +21,7 @@ void gf_removeStaticParked() {
   gf_leaveLearned();
   gf_setCurrentAirport(CurrentAirport{});
   currentStands.clear();
+  gf_publishStandPlaces();
   standsLoaded = 0;
   parkingActive.store(0);
 }
@@ -30,7 +31,6 @@ bool gf_rereadParkAirports(bool, std::string& message) {
 }
 void gf_updateMyParkAirports() {}
 void gf_addParkAirport(const std::string&, double, double) {}
-std::string gf_standNameAt(double, double) { return {}; }
 
 std::string gf_parkAirportText(const CurrentAirport& airport) {
   return gf_parkAirportText(Airport{airport.icao, airport.iata, airport.latitude, airport.longitude, airport.altitude});
@@ -43,6 +43,7 @@ void gf_resetParking() {
   gf_leaveLearned();
   gf_setCurrentAirport(CurrentAirport{});
   currentStands.clear();
+  gf_publishStandPlaces();
   standsLoaded = 0;
   parkAirports.clear();
   learnedStands.clear();

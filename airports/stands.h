@@ -74,10 +74,15 @@ struct ParkPos {
     std::uint8_t cargo = 0;
     std::uint8_t ramp = 0;
     std::uint8_t heli = 0;  // helipad
+    std::uint8_t sizeAdjusted = 0;  // the engine lowered the radius to an aircraft that parked on it
 };
 
 // The stands of the current park airport.
 extern std::vector<ParkPos> currentStands;
+
+// The names and positions of currentStands as other threads may read them (gf_standNameAt): whoever
+// fills or empties currentStands publishes it again, which also forgets the last answer.
+void gf_publishStandPlaces();
 
 // "0,1,2,30" -> bits 0, 1, 2, 30. Items that are not a half-hour 0..47 set nothing and are logged as
 // "gf_hours2bitset invalid hour \"{}\" in {}"; the rest of the list is still read.

@@ -186,6 +186,15 @@ void gf_noteArrivalTried(uint32_t id, uint32_t halfHour) {
     arrivalsTried.push_back({id, halfHour});
 }
 
+void gf_forgetArrivalTried(uint32_t id) {
+    for (auto& t : arrivalsTried) {
+        if (t.id != id) continue;
+        t = arrivalsTried.back();
+        arrivalsTried.pop_back();
+        return;
+    }
+}
+
 bool isArrivalDue(uint64_t weekSlot, uint32_t aircraftId, bool force) {
     const auto halfHour = static_cast<uint32_t>(weekSlot >> 32);
     for (auto& t : arrivalsTried) {

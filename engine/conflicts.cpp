@@ -5,7 +5,12 @@
 
 #include <fmt/format.h>
 
+#include "airports/current_airport.h"
 #include "airports/parking.h"
+#include "catalogue/reference_db.h"
+#include "engine/motion.h"
+#include "engine/stands.h"
+#include "foundation/geodesy.h"
 
 #include "engine/engine_state.h"
 #include "foundation/log.h"
@@ -38,7 +43,53 @@ bool lf_hasGhostOwner(std::string_view callsign, const LiveAircraft* self) {
     return false;
 }
 
-bool lf_claimStand(LiveAircraft&, uint32_t) { return true; }
+bool lf_claimStand(LiveAircraft& n, uint32_t standId) {
+    const bool log = LOG.value.load();
+    for (auto& l : liveList) {
+        if (&l == &n || l.standId != standId || l.simState != SimState::Active) continue;
+        if (l.phase != MovementPhase::Parked && l.phase != MovementPhase::PushingBack &&
+            l.phase != MovementPhase::PushedBack)
+            continue;
+        const std::string& lcs = l.identity.callsign;
+        const std::string& ncs = n.identity.callsign;
+        if (lcs == ncs) {
+            if (log)
+                gf_log(fmt::format("{:8}: {:8} ac with same callsign {} wants it, remove existing ... ",
+                                   gf_standNameById(standId), lcs, ncs));
+            removeAircraftFromSim(l);
+            return true;
+        }
+        if (lcs == ncs + "_") {
+            if (log) gf_log(fmt::format("{:8}: {:8} ghost, replace by {}", gf_standNameById(standId), lcs, ncs));
+            removeAircraftFromSim(l);
+            return true;
+        }
+        if (ncs == lcs + "_") return false;
+        if (l.departing) return false;
+        if (log)
+            gf_log(fmt::format("{:8}: {:8} removed because another live {} wants the stand ...",
+                               gf_standNameById(standId), lcs, ncs));
+        removeAircraftFromSim(l);
+        return true;
+    }
+    return true;
+}
+
+void lf_removeAdjacentColliding(uint32_t adjacentId, const LiveAircraft& parking, const ParkPos& stand,
+                                LiveAircraft& l) {
+    if (l.standId != adjacentId || l.simState != SimState::Active ||
+        (l.phase != MovementPhase::Parked && l.phase != MovementPhase::PushingBack))
+        return;
+    const ParkPos* adjacent = gf_findStandById(adjacentId);
+    if (!adjacent) return;
+    const double reach = (gf_wingspan(l.identity.icaoType) + gf_wingspan(parking.identity.icaoType)) * 1.1;
+    if (reach < gf_distanceNm(LatLon{adjacent->latitude, adjacent->longitude}, LatLon{stand.latitude, stand.longitude}))
+        return;
+    if (LOG.value.load())
+        gf_log(fmt::format("{:8}: {:8} removed by parking {} at adjacent and possibly colliding stand {}",
+                           adjacent->name, l.identity.callsign, parking.identity.callsign, stand.name));
+    removeAircraftFromSim(l);
+}
 
 std::vector<ParkedLive> parkedLiveList;
 
@@ -93,8 +144,11 @@ void gf_flushStaticAircraft() {
 }
 
 void gf_clearReservedStand() {
-    const ParkPos* stand = currentAirport.reservedStand.empty() ? nullptr : gf_findStandByName(currentAirport.reservedStand);
-    const uint32_t id = stand ? stand->id : 0;
+    const std::string reserved = gf_currentAirportCopy().reservedStand;
+    // A name not found frees nothing: stand id 0 would hit the first aircraft that has no stand.
+    const ParkPos* stand = reserved.empty() ? nullptr : gf_findStandByName(reserved);
+    if (!stand) return;
+    const uint32_t id = stand->id;
     for (auto& s : staticList) {
         if (s.standId == id && s.simState == SimState::Active) {
             removeAircraftFromSim(s);
@@ -130,4 +184,36 @@ const std::vector<ParkedLive>& gf_listLiveParked() {
     return parkedLiveList;
 }
 
-void try2Park(LiveAircraft&, bool) {}
+void try2Park(LiveAircraft& p, bool wide) {
+    if (p.stream.empty()) {
+        gf_logError(fmt::format("{} empty sz?", "try2Park"));
+        return;
+    }
+    const StreamPoint& newest = p.stream.back();
+    if (newest.latitude == p.lastParkTryPos[0] && newest.longitude == p.lastParkTryPos[1]) return;
+    p.lastParkTryPos = {newest.latitude, newest.longitude};
+    ParkPos* stand = gf_nearestFittingStand(newest.latitude, newest.longitude, p,
+                                            wide ? 0.029697624190064796 : 0.010799136069114472, wide);
+    if (!stand) return;
+    const std::string reserved = gf_currentAirportCopy().reservedStand;
+    if (!reserved.empty() && stand->name == reserved) return;
+    if (stand->name == lf_userStandName()) return;
+    const bool log = LOG.value.load();
+    for (auto& l : liveList) {
+        if (&l == &p || l.standId != stand->id || l.phase != MovementPhase::Parked || l.simState != SimState::Active)
+            continue;
+        if (log)
+            gf_log(fmt::format("{:8}: {:8} removed, {} wants to park there", stand->name, l.identity.callsign,
+                               p.identity.callsign));
+        removeAircraftFromSim(l);
+    }
+    for (const uint32_t adjacentId : stand->coupledIds)
+        for (auto& l : liveList)
+            if (&l != &p) lf_removeAdjacentColliding(adjacentId, p, *stand, l);
+    lf_takeStand(p, *stand);
+    // Taken from now on: a second arrival looks for another stand while this one drives in.
+    stand->occupied = 1;
+    while (p.stream.size() > 1) p.stream.pop_back();
+    p.setPhase(MovementPhase::Parking);
+    drive2Stand(p, StandPoint{stand->latitude, stand->longitude, stand->heading});
+}

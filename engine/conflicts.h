@@ -8,6 +8,8 @@
 
 #include "engine/aircraft.h"
 
+struct ParkPos;
+
 // Removes the ghost of a callsign (a live aircraft named callsign + "_", not being removed) and
 // records its callsign in removedGhosts. `self` is the aircraft that takes the callsign: an aircraft
 // whose callsign merely loses its "_" is never its own ghost.
@@ -15,8 +17,15 @@ void lf_removeGhost(std::string_view callsign, const LiveAircraft* self = nullpt
 // True when another live aircraft than `self`, not being removed, carries the callsign without its
 // last character.
 bool lf_hasGhostOwner(std::string_view callsignWithUnderscore, const LiveAircraft* self = nullptr);
-// Whether the new aircraft may take the stand, after the claim rules removed whoever must go.
+// The claim of a live aircraft being created at a stand: the first live aircraft on the stand that is
+// active and parked or pushing back decides. Same callsign, a ghost of the new one, or any other
+// aircraft not departing is removed; the new aircraft does not take the stand when it is the ghost
+// of the one there or that one is departing. True when the new aircraft may take the stand.
 bool lf_claimStand(LiveAircraft& newAc, uint32_t standId);
+// Removes the live aircraft l when it is parked (or pushing back) at the adjacent stand and its half
+// span and the parking aircraft's, with a tenth to spare, reach across the two stands' distance.
+void lf_removeAdjacentColliding(uint32_t adjacentId, const LiveAircraft& parking, const ParkPos& stand,
+                                LiveAircraft& l);
 
 // True when the static aircraft duplicates the live one (same feed address, same registration
 // or coupled callsigns); only for an active static aircraft. Logs the reason with LOG on.
@@ -38,6 +47,8 @@ extern std::vector<ParkedLive> parkedLiveList;
 // 180 for a Heavy) unless INITIAL_LOAD_ONLY is on.
 const std::vector<ParkedLive>& gf_listLiveParked();
 
-// Gives a taxiing arrival the nearest fitting stand and leads it there (drive2Stand); wide is its
-// landed flag while its stream is extended. Least behaviour: no stand.
+// Gives a taxiing arrival the nearest fitting stand at its newest position (55 m and the option
+// fallback when wide, else 20 m) and leads it there (drive2Stand); wide is its landed flag while its
+// stream is extended. The reserved stand and the user's stand are never taken; whoever stands in the
+// way there or too close at an adjacent stand is removed.
 void try2Park(LiveAircraft& ac, bool wide);

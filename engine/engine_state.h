@@ -92,6 +92,9 @@ std::string gf_standNameById(uint32_t standId);
 ParkPos* gf_findStandById(uint32_t standId);
 ParkPos* gf_findStandByName(std::string_view name);
 void gf_occupyStand(ParkPos& stand);
+// The aircraft takes the stand: its stand position, heading, id and cargo flag come from the stand, and
+// the static aircraft on it and too close at its coupled stands make way.
+void lf_takeStand(LiveAircraft& ac, const ParkPos& stand);
 const uint32_t* lf_blockingCoupledStand(const std::vector<uint32_t>& coupledIds, const ParkPos& stand,
                                         const LiveAircraft& ac);
 

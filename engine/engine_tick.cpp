@@ -163,6 +163,7 @@ void gf_cleanupSessionContainers() {
     staticList.clear();
     lf_clearLive();
     currentStands.clear();
+    gf_publishStandPlaces();
     // Ghosts removed in this run must not block their callsigns in the next one.
     removedGhosts.clear();
     // An aircraft that found no livery in this run may find one in the next (the catalogue may change).

@@ -229,6 +229,15 @@ void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
     lf_staticAtAdjacentStandMakesWay(live, stand);
 }
 
+void lf_takeStand(LiveAircraft& ac, const ParkPos& stand) {
+    ac.standLatitude = stand.latitude;
+    ac.standLongitude = stand.longitude;
+    ac.standHeading = stand.heading;
+    ac.standId = stand.id;
+    ac.cargo = stand.cargo;
+    lf_makeWayAtStand(ac, stand);
+}
+
 // ---------------------------------------------------------------- spawning
 
 namespace {
@@ -258,18 +267,13 @@ StandResult lf_placeAtStand(LiveAircraft& ac) {
         return StandResult::Taxi;
     }
     if ((!currentAirport.reservedStand.empty() && stand->name == currentAirport.reservedStand) ||
-        stand->name == gf_standNameAt(userState.latitude, userState.longitude))
+        stand->name == lf_userStandName())
         return StandResult::AtFirstPoint;
     if (!lf_claimStand(ac, stand->id) || lf_blockingCoupledStand(stand->coupledIds, *stand, ac) != nullptr) {
         discard(ac);
         return StandResult::Discarded;
     }
-    ac.standLatitude = stand->latitude;
-    ac.standLongitude = stand->longitude;
-    ac.standHeading = stand->heading;
-    ac.standId = stand->id;
-    ac.cargo = stand->cargo;
-    lf_makeWayAtStand(ac, *stand);
+    lf_takeStand(ac, *stand);
     StreamPoint head = stream.front();
     head.engineFlag = 1;
     head.groundSpeedKt = 0.0;

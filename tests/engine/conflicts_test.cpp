@@ -34,6 +34,10 @@ TEST(StandOptionRange, TestRange) {
     EXPECT_FALSE(testRange(o, 47, 3, rest));
     EXPECT_EQ(rest, -1);
     EXPECT_FALSE(testRange(o, 48, 3, rest));  // outside the day: logged, false
+    EXPECT_FALSE(testRange(o, -1, 0, rest));
+    o.halfHours = 0;
+    EXPECT_FALSE(testRange(o, 3, 100, rest));
+    EXPECT_EQ(rest, 46);
 }
 
 TEST(Conflicts, DuplicatesFlushAndReservedStand) {

@@ -3,6 +3,9 @@
 // object, and invariants checked after every tick (no NaN, bank within the category's limit,
 // heading in range), with the sequence of movement phases recorded per aircraft.
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <tuple>
 #include <map>
 #include <set>
 #include <string>
@@ -13,6 +16,8 @@
 #include "tests/common/engine_harness.h"
 #include "tests/engine/motion_fixture.h"
 
+#include "airports/apf_reader.h"
+#include "engine/conflicts.h"
 #include "engine/notices.h"
 #include "foundation/settings.h"
 
@@ -382,4 +387,169 @@ TEST_F(MotionScenario, LiveryRespawnRecreatesTheAircraftWhereItWas) {
     ASSERT_FALSE(liveList.empty());
     EXPECT_EQ(liveList.front().objectId, road.h.created[1].objectId);
     EXPECT_NEAR(liveList.front().position[kPosHeading] / kDeg, 180.0, 1.0);
+}
+
+namespace {
+
+// Writes an airport parking file with the stands {name, position, radius m} into the harness's
+// folder and reads it as the park airport's file.
+void readAirportFile(const std::vector<std::tuple<std::string, LatLon, double>>& stands, double elevation) {
+    std::string text =
+        "<?xml version=\"1.0\"?>\n<meta><info name=\"author\" value=\"Vexa\"/><info name=\"version\" "
+        "value=\"1.0.0\"/><info name=\"date\" value=\"Dec 10, 2026\"/></meta>\n<parameters>\n"
+        + fmt::format("<parameter name=\"altitude\" value=\"{}\"/>\n", elevation) + "</parameters>\n<parkpositions>\n";
+    for (const auto& [name, at, radius] : stands)
+        text += fmt::format("<parkpos id=\"{}\" latitude=\"{:.8f}\" longitude=\"{:.8f}\" heading=\"180.0\" "
+                            "radius=\"{:.1f}\" cargo=\"false\" ramp=\"false\"></parkpos>\n",
+                            name, at.latitude, at.longitude, radius);
+    text += "</parkpositions>\n";
+    std::filesystem::create_directories("airports");
+    std::ofstream("airports/TEST.xml") << text;
+    currentStands.clear();
+    ApfHeader header;
+    QualityFactors quality;
+    ASSERT_EQ(gf_readApf("airports/TEST.xml", header, quality), "");
+}
+
+// The records of an arrival on runway 09 from 8 s apart: approach, touchdown, roll-out, off the runway
+// to the south and a stop; stop is where it ends.
+std::vector<TrafficRecord> arrivalRoad(uint32_t hex, const std::string& callsign, double elevation, double time,
+                                       LatLon& stop) {
+    const LatLon threshold{47.0, 7.98};
+    std::vector<TrafficRecord> out;
+    auto rec = [&](const LatLon& p, double alt, double gs, double trackDeg, double vs) {
+        auto r = EngineHarness::record(hex, callsign, "A320", p.latitude, p.longitude, alt, gs, trackDeg, time);
+        r.verticalSpeed = vs;
+        time += 8;
+        out.push_back(r);
+    };
+    const double approachLeg = 140 * 8.0 / 3600.0;
+    for (int k = 0; k < 24; ++k) {
+        const int outLegs = 24 - k;
+        rec(offset(threshold, 270, outLegs * approachLeg), elevation + outLegs * 93.3, 140, 90, -700);
+    }
+    LatLon p = threshold;
+    double gs = 130;
+    rec(p, 0, gs, 90, 0);
+    for (double next : {110.0, 85.0, 60.0, 40.0, 25.0, 15.0}) {
+        p = offset(p, 90, (gs + next) / 2 * 8.0 / 3600.0);
+        gs = next;
+        rec(p, 0, gs, 90, 0);
+    }
+    for (double trackDeg : {135.0, 170.0, 180.0, 180.0, 180.0}) {
+        p = offset(p, trackDeg, 15 * 8.0 / 3600.0);
+        rec(p, 0, 15, trackDeg, 0);
+    }
+    for (int k = 0; k < 3; ++k) {
+        time += 8;
+        rec(p, 0, 0, 180, 0);
+    }
+    stop = p;
+    return out;
+}
+
+}  // namespace
+
+// Two arrivals on the same road, two minutes apart, both stopping by the one stand: at no tick do two
+// aircraft hold that stand.
+TEST_F(MotionScenario, TwoArrivalsNeverTakeOneStand) {
+    constexpr double elevation = 1000.0;
+    Road road(elevation);
+    currentAirport.icao = "TEST";
+    currentAirport.latitude = 47.0;
+    currentAirport.longitude = 7.99;
+    currentAirport.altitude = elevation;
+    road.h.giveLivery(0xA20011);
+    road.h.giveLivery(0xA20012);
+    LatLon stop;
+    const auto first = arrivalRoad(0xA20011, "ARR11", elevation, 1000, stop);
+    const auto second = arrivalRoad(0xA20012, "ARR12", elevation, 1120, stop);
+    readAirportFile({{"G1", offset(stop, 180, 12 * kMetre), 25.0}}, elevation);
+    size_t worst = 0;
+    std::set<uint32_t> holders;
+    auto step = [&](int ticks) {
+        for (int t = 0; t < ticks; ++t) {
+            road.run(1);
+            size_t onStand = 0;
+            for (const auto& l : liveList) {
+                if (l.standId == 0 || l.simState == SimState::RemovingFromSim) continue;
+                if (l.phase != MovementPhase::Parking && l.phase != MovementPhase::Parked) continue;
+                ++onStand;
+                holders.insert(l.id);
+            }
+            worst = std::max(worst, onStand);
+        }
+    };
+    for (size_t i = 0; i < first.size() + 15; ++i) {
+        std::vector<TrafficRecord> batch;
+        if (i < first.size()) batch.push_back(first[i]);
+        if (i >= 15 && i - 15 < second.size()) batch.push_back(second[i - 15]);
+        road.h.handOver(batch);
+        step(800);
+    }
+    step(6000);
+    EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+    EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+    EXPECT_EQ(worst, 1u);
+    EXPECT_FALSE(holders.empty());
+}
+
+// An arrival lands, rolls out, taxis off the runway and stops near a stand of the airport file: it takes
+// the stand, drives in and parks. A new incarnation of the same flight created at that stand later
+// removes the parked one.
+TEST_F(MotionScenario, ArrivalTaxisToAStandOfTheAirportFileAndParks) {
+    constexpr double elevation = 1000.0;
+    Road road(elevation);
+    currentAirport.icao = "TEST";
+    currentAirport.latitude = 47.0;
+    currentAirport.longitude = 7.99;
+    currentAirport.altitude = elevation;
+    constexpr uint32_t hex = 0xA20002;
+    road.h.giveLivery(hex);
+    LatLon p;
+    const auto road1 = arrivalRoad(hex, "ARR2", elevation, 1000, p);
+    double time = road1.back().timestamp + 8;
+    // Stand G1 12 m beyond the stop, G2 on the runway's other side (too far).
+    const LatLon g1 = offset(p, 180, 12 * kMetre);
+    readAirportFile({{"G1", g1, 25.0}, {"G2", offset(p, 0, 500 * kMetre), 25.0}}, elevation);
+    ASSERT_EQ(currentStands.size(), 2u);
+    ASSERT_EQ(parkingActive.load(), 1);
+    for (const auto& r : road1) road.feed(r);
+    road.run(6000);
+    EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+    EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+    const auto& ph = road.phases[hex];
+    EXPECT_TRUE(hasSequence(ph, {MovementPhase::Flying, MovementPhase::Taxi, MovementPhase::Parking,
+                                 MovementPhase::Parked}))
+        << phaseList(ph);
+    ASSERT_EQ(liveList.size(), 1u);
+    const LiveAircraft& ac = liveList.front();
+    EXPECT_EQ(ac.standId, currentStands[0].id);
+    EXPECT_LT(gf_distanceNm({ac.position[kPosLat], ac.position[kPosLon]}, g1), 3 * kMetre);
+    // It is recorded as really standing there.
+    EXPECT_FALSE(currentStands[0].options.empty());
+    const uint32_t parkedObject = ac.objectId;
+
+    // The same flight shows up again on the stand under a new address (and another type, else the
+    // merge takes it for the parked one): created there, it claims the stand and the parked one goes.
+    constexpr uint32_t hex2 = 0xA20003;
+    road.h.addType("A321", AircraftCategory::Large, 0.0097);
+    road.h.giveLivery(hex2);
+    for (int k = 0; k < 4; ++k) {
+        auto r = EngineHarness::record(hex2, "ARR2", "A321", g1.latitude, g1.longitude, 0, 0, 180, time);
+        time += 20;
+        road.h.handOver({r});
+        road.run(800);
+    }
+    road.run(4000);
+    size_t onG1 = 0;
+    for (const auto& l : liveList)
+        if (l.standId == currentStands[0].id && l.simState != SimState::RemovingFromSim) ++onG1;
+    EXPECT_LE(onG1, 1u);
+    EXPECT_NE(std::find(road.h.removed.begin(), road.h.removed.end(), parkedObject), road.h.removed.end());
+    for (const auto& l : liveList) EXPECT_NE(l.id, hex) << "the parked incarnation is gone";
+    const LiveAircraft* second = gf_liveByHexid(hex2);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->standId, currentStands[0].id);
+    EXPECT_EQ(second->phase, MovementPhase::Parked);
 }
