@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/point_track.h"
 #include "foundation/aircraft_category.h"
 #include "feed/traffic_record.h"
 
@@ -147,7 +148,7 @@ enum PositionIndex : size_t { kPosLat = 0, kPosLon, kPosPitch, kPosBank, kPosHea
 // A live aircraft driven along its reported track.
 struct LiveAircraft : SimAircraft {
     std::array<double, 8> position{};  // lat, lon (deg), pitch, bank, heading (rad), alt (ft), vs (ft/s), tas (kt)
-    std::deque<StreamPoint> stream;
+    PointTrack<StreamPoint> stream;
     double lastFeedTime = 0.0;
     int64_t parkedSince = 0;           // system clock ticks (100 ns)
     int32_t extendCount = 0;

@@ -27,6 +27,25 @@ extern std::unordered_map<uint32_t, std::string_view> rememberedLiveries;  // he
 extern uint32_t watchedObjectId;                 // object id of the CALLSIGN_2_OBJECTID callsign
 
 
+// The live list's indexes, hexid -> aircraft and object id -> aircraft. Every change of the list
+// goes through these routines (or lf_reindexLive afterwards), and every change of a live
+// aircraft's object id through lf_setLiveObjectId, so that the indexes always match the list.
+// A pointer returned stays valid until the list changes.
+LiveAircraft* gf_liveByHexid(uint32_t hexid);
+LiveAircraft* gf_liveByObjectId(uint32_t objectId);
+// Appends an aircraft to the list and to the indexes.
+LiveAircraft& lf_appendLive(LiveAircraft&& ac);
+// Gives a live aircraft a new object id (0: none); an aircraft outside the list only gets the field.
+void lf_setLiveObjectId(LiveAircraft& ac, uint32_t objectId);
+// Takes the aircraft at the index out of the list and the indexes (the last one takes its place).
+void lf_eraseLive(size_t index);
+// Rebuilds both indexes from the list (after a compaction).
+void lf_reindexLive();
+// Empties the list and its indexes.
+void lf_clearLive();
+// Empty when the indexes match the list; otherwise what does not match (tests and diagnostics).
+std::string gf_liveIndexMismatch();
+
 // Run set-up and clean-up of the engine's containers.
 void gf_setupSessionContainers();
 void gf_cleanupSessionContainers();
@@ -67,7 +86,6 @@ void lf_onGroundContact(LiveAircraft& ac);
 bool updateLiveAc(LiveAircraft& ac);
 
 // Upkeep.
-void lf_eraseLive(size_t index);
 std::string gf_standNameById(uint32_t standId);
 ParkPos* gf_findStandById(uint32_t standId);
 ParkPos* gf_findStandByName(std::string_view name);

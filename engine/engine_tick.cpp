@@ -13,6 +13,8 @@
 #include "feed/readers.h"
 #include "engine/static_jobs.h"
 #include "engine/engine_state.h"
+#include "engine/flight_plan.h"
+#include "engine/ground_grid.h"
 #include "feed/feed_intake.h"
 #include "engine/notices.h"
 #include "foundation/log.h"
@@ -47,8 +49,8 @@ void lf_orderSpawn() {
     if (spawnIds.empty()) return;
     const uint32_t hexid = spawnIds.back();
     spawnIds.pop_back();
-    auto it = std::find_if(liveList.begin(), liveList.end(), [&](const LiveAircraft& a) { return a.id == hexid; });
-    if (it == liveList.end()) return;
+    const LiveAircraft* it = gf_liveByHexid(hexid);
+    if (!it) return;
     if (it->identity.callsign.empty()) {
         gf_logError(fmt::format("{} {} objectid = 0?", "lf_orderSpawn", acLabel(*it)));
         return;
@@ -73,11 +75,18 @@ void lf_orderSpawn() {
 
 void lf_updateLiveList() {
     bool anyLeaves = false;
-    for (auto& ac : liveList) anyLeaves |= updateLiveAc(ac);
+    {
+        struct Pass {
+            Pass() { lf_beginUpdatePass(); }
+            ~Pass() { lf_endUpdatePass(); }
+        } pass;
+        for (auto& ac : liveList) anyLeaves |= updateLiveAc(ac);
+    }
     if (anyLeaves) {
         liveList.erase(std::remove_if(liveList.begin(), liveList.end(),
                                       [](const LiveAircraft& a) { return a.removeFromBuffer || a.removedFromQueue; }),
                        liveList.end());
+        lf_reindexLive();
     }
     lf_swapPositionBuffers();
 }
@@ -121,6 +130,7 @@ void gf_setupSessionContainers() {
     if (!reserved) {
         reserved = true;
         liveList.reserve(512);
+        lf_reindexLive();
         staticList.reserve(256);
         currentStands.reserve(512);
         spawnIds.reserve(64);
@@ -131,6 +141,7 @@ void gf_setupSessionContainers() {
 }
 
 void gf_cleanupSessionContainers() {
+    gf_stopFlightPlanWriter();
     gf_setCurrentAirport(CurrentAirport{});
     mainWindow.invalidate();
     lf_clearInboxAndLights();
@@ -141,7 +152,7 @@ void gf_cleanupSessionContainers() {
     liveCreateFifo.clear();
     staticCreateFifo.clear();
     staticList.clear();
-    liveList.clear();
+    lf_clearLive();
     currentStands.clear();
     // Ghosts removed in this run must not block their callsigns in the next one.
     removedGhosts.clear();
@@ -158,9 +169,10 @@ void gf_cleanupSessionContainers() {
 }
 
 void gf_resetEngineState() {
+    gf_stopFlightPlanWriter();
     lf_clearInboxAndLights();
     gf_clearPendingFeed();
-    liveList.clear();
+    lf_clearLive();
     staticList.clear();
     spawnIds.clear();
     liveCreateFifo.clear();

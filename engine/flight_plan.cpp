@@ -48,6 +48,8 @@ bool gf_createFlightPlanFolder() {
 }
 
 void gf_removeFlightPlanFolder() {
+    // Files still being written must not land in, or keep, a folder that goes.
+    gf_stopFlightPlanWriter();
     try {
         const auto f = folder();
         if (std::filesystem::exists(f)) std::filesystem::remove_all(f);
@@ -77,10 +79,4 @@ bool gf_writeFlightPlan(const std::filesystem::path& path, const SimAircraft& ac
     file << text;
     file.close();
     return !file.fail();
-}
-
-void gf_deleteFlightPlan(uint32_t objectId) {
-    std::error_code ec;
-    std::filesystem::remove(gf_flightPlanPath(objectId), ec);
-    if (ec) gf_logError(fmt::format("flight plan {} not deleted: {}", objectId, ec.message()));
 }

@@ -16,6 +16,7 @@
 #include "shell/fields.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
+#include "engine/ground_grid.h"
 #include "feed/feed_intake.h"
 #include "engine/motion_detail.h"
 #include "engine/static_parking.h"
@@ -474,15 +475,25 @@ bool endOfStream(LiveAircraft& ac) {
         arriveAtStand(ac);
     } else if (ac.phase == MovementPhase::PushedBack ||
                (ac.phase == MovementPhase::Taxi && !ac.takingOff && !ac.rollingOut)) {
-        for (const auto& other : liveList) {
-            if (&other == &ac || other.objectId == ac.objectId) continue;
-            if (!other.onGround || other.phase != MovementPhase::Taxi || other.simState != SimState::Active) continue;
+        auto inTheWay = [&](const LiveAircraft& other) {
+            if (&other == &ac || other.objectId == ac.objectId) return false;
+            if (!other.onGround || other.phase != MovementPhase::Taxi || other.simState != SimState::Active) return false;
             const double limit = 1.2 * (ac.halfSpanNm + other.halfSpanNm);
-            if (gf_distanceNm(latLonOf(ac), latLonOf(other)) <= limit) {
-                ac.holding = 0;
-                ac.holdStartTick = 0;
-                return false;
-            }
+            return gf_distanceNm(latLonOf(ac), latLonOf(other)) <= limit;
+        };
+        bool blocked = false;
+        if (const auto* near =
+                lf_groundNeighbourCandidates(ac.position[kPosLat], ac.position[kPosLon], 1.2 * ac.halfSpanNm, 1.2)) {
+            for (uint32_t i : *near)
+                if ((blocked = inTheWay(liveList[i]))) break;
+        } else {
+            for (const auto& other : liveList)
+                if ((blocked = inTheWay(other))) break;
+        }
+        if (blocked) {
+            ac.holding = 0;
+            ac.holdStartTick = 0;
+            return false;
         }
         const uint32_t now = nowTick();
         if (ac.holding && tickDiff(now, ac.holdStartTick) / 6000 > MAX_HOLDING_MINUTES.value.load()) return false;

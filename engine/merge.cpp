@@ -536,7 +536,7 @@ void lf_newLiveAircraft(TrafficRecord& rec) {
     head.turnStep = head.groundTurnStep;
     head.maxClimbStep = values.maxClimbStep;
     head.standTaxiSpeedKt = values.standTaxiSpeedKt;
-    liveList.emplace_back(streamPointOf(rec), head, rec.timestamp);
+    lf_appendLive(LiveAircraft(streamPointOf(rec), head, rec.timestamp));
 }
 
 void lf_addLiveAircraft(TrafficRecord& rec) {
@@ -554,8 +554,10 @@ void lf_addLiveAircraft(TrafficRecord& rec) {
 }
 
 void lf_mergeFeedRecord(TrafficRecord& rec) {
-    for (auto& ac : liveList)
-        if (lf_matchFeedRecord(rec, ac)) return;
+    // Only the aircraft with the record's hexid can match it.
+    if (LiveAircraft* ac = gf_liveByHexid(rec.address)) {
+        if (lf_matchFeedRecord(rec, *ac)) return;
+    }
     if (!rec.identity.callsign.empty() && !liveList.empty()) {
         for (const auto& ac : liveList)
             if (ac.identity.callsign == rec.identity.callsign && ac.identity.icaoType == rec.identity.icaoType) return;

@@ -22,18 +22,6 @@ std::vector<SimNotice> lightToggleList;  // under inboxMutex
 
 constexpr double kDeg = 0.017453292519943295;
 
-LiveAircraft* liveByObjectId(uint32_t objectId) {
-    for (auto& ac : liveList)
-        if (ac.objectId == objectId) return &ac;
-    return nullptr;
-}
-
-LiveAircraft* liveByHexid(uint32_t hexid) {
-    for (auto& ac : liveList)
-        if (ac.id == hexid) return &ac;
-    return nullptr;
-}
-
 SimAircraft* staticById(uint32_t id) {
     for (auto& ac : staticList)
         if (ac.id == id) return &ac;
@@ -41,9 +29,8 @@ SimAircraft* staticById(uint32_t id) {
 }
 
 void lf_objectRemoved(const SimNotice& n) {
-    for (size_t i = 0; i < liveList.size(); ++i) {
-        LiveAircraft& ac = liveList[i];
-        if (ac.objectId != n.objectId) continue;
+    if (LiveAircraft* found = gf_liveByObjectId(n.objectId)) {
+        LiveAircraft& ac = *found;
         if (ac.simState == SimState::LiveryRespawn) {
             // The next object gets a plan of its own; this one's file is not left behind.
             if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
@@ -51,11 +38,11 @@ void lf_objectRemoved(const SimNotice& n) {
             ac.simState = SimState::Buffer;
             ac.throttleIndex = kNoThrottleSent;
             ac.flapsIndex = kNoFlapsSent;
-            ac.objectId = 0;
+            lf_setLiveObjectId(ac, 0);
             return;
         }
         if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
-        lf_eraseLive(i);
+        lf_eraseLive(static_cast<size_t>(&ac - liveList.data()));
         return;
     }
     for (size_t i = 0; i < staticList.size(); ++i) {
@@ -67,7 +54,7 @@ void lf_objectRemoved(const SimNotice& n) {
 }
 
 void lf_groundInfo(const SimNotice& n) {
-    LiveAircraft* ac = liveByObjectId(n.objectId);
+    LiveAircraft* ac = gf_liveByObjectId(n.objectId);
     if (!ac) return;
     if (n.id == 1 && !ac->onGround && ac->rotationCountdown < 2) lf_onGroundContact(*ac);
     ac->heightAglFt = n.b;
@@ -75,7 +62,7 @@ void lf_groundInfo(const SimNotice& n) {
 }
 
 void lf_staticCg(const SimNotice& n) {
-    LiveAircraft* ac = liveByObjectId(n.objectId);
+    LiveAircraft* ac = gf_liveByObjectId(n.objectId);
     if (!ac) return;
     if (n.a >= 1.0 && n.a <= 35.0)
         ac->staticCgFt = n.a;
@@ -85,7 +72,7 @@ void lf_staticCg(const SimNotice& n) {
 }
 
 void lf_blocked(const SimNotice& n) {
-    LiveAircraft* ac = liveByHexid(n.id);
+    LiveAircraft* ac = gf_liveByHexid(n.id);
     if (!ac) return;
     if (ac->simState == SimState::Buffer) {
         gf_log(fmt::format("{} will be removed from buffer while blocked", acLabel(*ac)));
@@ -98,14 +85,12 @@ void lf_blocked(const SimNotice& n) {
 
 void lf_createFailed(const SimNotice& n) {
     if (n.id > 10000) {
-        for (size_t i = 0; i < liveList.size(); ++i) {
-            if (liveList[i].id != n.id) continue;
-            gf_liveryNotCreated(liveList[i]);
+        if (LiveAircraft* ac = gf_liveByHexid(n.id)) {
+            gf_liveryNotCreated(*ac);
             // An aircraft placed at a stand never got there: the stand is free again.
-            if (liveList[i].standId != 0)
-                if (ParkPos* stand = gf_findStandById(liveList[i].standId)) stand->occupied = 0;
-            lf_eraseLive(i);
-            return;
+            if (ac->standId != 0)
+                if (ParkPos* stand = gf_findStandById(ac->standId)) stand->occupied = 0;
+            lf_eraseLive(static_cast<size_t>(ac - liveList.data()));
         }
     } else {
         for (size_t i = 0; i < staticList.size(); ++i) {
@@ -126,7 +111,7 @@ void lf_handleNotice(const SimNotice& n) {
         return;
     switch (static_cast<NoticeKind>(n.kind)) {
     case NoticeKind::LiveCreated:
-        if (LiveAircraft* ac = liveByHexid(n.id)) {
+        if (LiveAircraft* ac = gf_liveByHexid(n.id)) {
             if (lf_onLiveCreated(*ac, n)) lightToggleList.push_back(n);
         }
         break;
@@ -157,7 +142,7 @@ void gf_allLightsToggle(SimNotice& entry, bool& finished) {
         if (entry.spare >= 200) {
             entry.spare = -1;
             finished = true;
-            if (LiveAircraft* ac = liveByHexid(entry.id)) {
+            if (LiveAircraft* ac = gf_liveByHexid(entry.id)) {
                 lf_initialLights(*ac);
                 if (ac->removeWhenCreated) {
                     ac->removeWhenCreated = 0;

@@ -365,7 +365,7 @@ void spawnLiveAc(LiveAircraft& ac) {
 
 bool lf_onLiveCreated(LiveAircraft& ac, const SimNotice& notice) {
     if (notice.objectId < 3) return false;
-    ac.objectId = notice.objectId;
+    lf_setLiveObjectId(ac, notice.objectId);
     ac.heightAglFt = notice.b;
     if (!ac.stream.empty() && !ac.stream.front().airborne) {
         ac.onGround = 1;
@@ -396,12 +396,10 @@ bool lf_onLiveCreated(LiveAircraft& ac, const SimNotice& notice) {
 
 void lf_setFlightPlan(LiveAircraft& ac) {
     if (ac.identity.origin.empty() || ac.identity.destination.empty()) return;
-    const auto path = gf_flightPlanPath(ac.objectId);
-    bool ok = gf_writeFlightPlan(path, ac);
-    // The simulator takes the plan's path without its extension.
-    if (ok && MSFS_2020.value.load()) ok = lf_assignFlightPlan(ac.objectId, std::filesystem::path(path).replace_extension().string());
-    ac.hasFlightPlan = ok ? 1 : 0;
-    if (!ok) gf_log(fmt::format("{} creating a flight plan failed", acLabel(ac)));
+    // The writer thread writes (and assigns) the file; once asked for, the plan is the object's, so
+    // the removal of the object deletes it after it was written, or finds nothing to delete.
+    gf_queueFlightPlan(ac, ac.objectId, MSFS_2020.value.load());
+    ac.hasFlightPlan = 1;
 }
 
 void lf_initialLights(LiveAircraft& ac) {

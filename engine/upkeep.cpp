@@ -15,11 +15,6 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 
-void lf_eraseLive(size_t index) {
-    if (index + 1 != liveList.size()) liveList[index] = std::move(liveList.back());
-    liveList.pop_back();
-}
-
 void gf_showCallsignObjectId() {
     const std::string callsign = CALLSIGN_2_OBJECTID.value();
     for (const auto& ac : liveList) {
@@ -73,7 +68,7 @@ void gf_enforceMaxLive() {
     for (int64_t e = n - maxLive; e > 0; --e) removeFarthestLive(-1.0);
 }
 
-std::vector<SimAircraft>::iterator gf_collisionAvoidance(LiveAircraft live) {
+std::vector<SimAircraft>::iterator gf_collisionAvoidance(const LiveAircraft& live) {
     for (auto it = staticList.begin(); it != staticList.end(); ++it) {
         if (it->simState != SimState::Active) continue;
         const double limit = (live.halfSpanNm + it->halfSpanNm) * 1.1;
@@ -118,10 +113,8 @@ std::string gf_standNameById(uint32_t standId) {
 }
 
 void lf_removeMaxParkExceeded(uint32_t hexid) {
-    for (auto& ac : liveList) {
-        if (ac.id != hexid || ac.simState != SimState::Active) continue;
-        gf_log(fmt::format("{:}: {:8} max park exceeded, removed", gf_standNameById(ac.standId), ac.identity.callsign));
-        removeAircraftFromSim(ac);
-        return;
-    }
+    LiveAircraft* ac = gf_liveByHexid(hexid);
+    if (!ac || ac->simState != SimState::Active) return;
+    gf_log(fmt::format("{:}: {:8} max park exceeded, removed", gf_standNameById(ac->standId), ac->identity.callsign));
+    removeAircraftFromSim(*ac);
 }

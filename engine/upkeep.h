@@ -12,6 +12,6 @@ void gf_writeCallsignObjectIds();
 // Removes the live aircraft farthest from the user while more than MAX_LIVE are active.
 void gf_enforceMaxLive();
 // Removes the first active static aircraft too close to the live aircraft; its iterator, or end.
-std::vector<SimAircraft>::iterator gf_collisionAvoidance(LiveAircraft live);
+std::vector<SimAircraft>::iterator gf_collisionAvoidance(const LiveAircraft& live);
 // Removes the active live aircraft with the hexid that stood too long at its stand.
 void lf_removeMaxParkExceeded(uint32_t hexid);

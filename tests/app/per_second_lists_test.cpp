@@ -39,8 +39,8 @@ class PerSecondLists : public RunFixture {
 };
 
 TEST_F(PerSecondLists, StaticTwinOfALiveAircraftOnTheGroundLeaves) {
-  liveList.push_back(live(0x400001, "KLM1", true));
-  liveList.push_back(live(0x400002, "DLH2", false));  // in the air: no twin check
+  lf_appendLive(live(0x400001, "KLM1", true));
+  lf_appendLive(live(0x400002, "DLH2", false));  // in the air: no twin check
   staticList.push_back(stat(1, "KLM1*", SimState::Adding2Sim));  // matching, not active: passed over
   staticList.push_back(stat(2, "KLM1*", SimState::Active));
   staticList.push_back(stat(3, "KLM1*", SimState::Active));      // only the first active one goes
@@ -61,8 +61,8 @@ TEST_F(PerSecondLists, StaticTwinOfALiveAircraftOnTheGroundLeaves) {
 }
 
 TEST_F(PerSecondLists, BlockedCallsignTakesTheFirstActiveAircraftOut) {
-  liveList.push_back(live(0x400001, "KLM1", false));
-  liveList.push_back(live(0x400002, "KLM1", false));
+  lf_appendLive(live(0x400001, "KLM1", false));
+  lf_appendLive(live(0x400002, "KLM1", false));
   BLOCK_CALLSIGN.set("KLM1");
   lf_blockCallsign();
   EXPECT_EQ(liveList[0].simState, SimState::RemovingFromSim);
@@ -71,7 +71,7 @@ TEST_F(PerSecondLists, BlockedCallsignTakesTheFirstActiveAircraftOut) {
 
 TEST_F(PerSecondLists, StandCheckListDropsIdsOfAircraftThatLeft) {
   standCheckList = {0x400009, 0x400001};
-  liveList.push_back(live(0x400001, "KLM1", true));
+  lf_appendLive(live(0x400001, "KLM1", true));
   lf_coupledCallsignCheck();  // 0x400009 is gone: dropped, the next id comes on the next second
   ASSERT_EQ(standCheckList.size(), 1u);
   lf_coupledCallsignCheck();
@@ -91,13 +91,15 @@ TEST_F(PerSecondLists, UserOnTheGroundMakesRoom) {
   LiveAircraft far = near;
   far.id = 0x400002;
   far.position[kPosLat] = 52.4;
-  liveList = {far, near};
+  lf_clearLive();
+  lf_appendLive(LiveAircraft(far));
+  lf_appendLive(LiveAircraft(near));
   lf_userCollisions();
   EXPECT_EQ(liveList[0].simState, SimState::Active);
   EXPECT_EQ(liveList[1].simState, SimState::RemovingFromSim);
 
   // No live aircraft in the way: the first static one on a stand under the user goes.
-  liveList.clear();
+  lf_clearLive();
   SimAircraft st = stat(1, "AAA*", SimState::Active);
   st.standLatitude = 52.3;
   st.standLongitude = 4.76;

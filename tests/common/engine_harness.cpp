@@ -200,6 +200,9 @@ void EngineHarness::checkInvariants() {
     std::sort(ids.begin(), ids.end());
     if (std::adjacent_find(ids.begin(), ids.end()) != ids.end())
         violations.push_back(fmt::format("tick {}: a hexid is twice in the live list", now));
+    // The hexid and object-id indexes hold exactly the aircraft of the list, at their places.
+    if (const std::string mismatch = gf_liveIndexMismatch(); !mismatch.empty())
+        violations.push_back(fmt::format("tick {}: live index: {}", now, mismatch));
 }
 
 void EngineHarness::tick(int n) {

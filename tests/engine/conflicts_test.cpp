@@ -94,7 +94,7 @@ TEST(Conflicts, ParkedTooLong) {
         ac.objectId = id;
         ac.setPhase(MovementPhase::Parked);
         ac.parkedSince = gf_nowTicks100ns() - minutes * minute - minute / 2;
-        liveList.push_back(ac);
+        lf_appendLive(LiveAircraft(ac));
     };
     parked(20001, "B744", 179);
     parked(20002, "A320", 91);

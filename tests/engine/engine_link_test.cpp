@@ -98,6 +98,7 @@ TEST_F(EngineLink, FeedAircraftIsCreatedRecognisedLitMovedAndRemoved) {
     EXPECT_EQ(object->title, kTitleA320);
     EXPECT_TRUE(object->released && object->frozenLatLon);
     EXPECT_EQ(ac->hasFlightPlan, 1);
+    gf_waitFlightPlanWriter();  // the writer thread writes and assigns it
     EXPECT_TRUE(std::filesystem::exists(gf_flightPlanPath(ac->objectId)));
     step(200);
     object = sim->object(ac->objectId);
@@ -113,6 +114,7 @@ TEST_F(EngineLink, FeedAircraftIsCreatedRecognisedLitMovedAndRemoved) {
     const uint32_t objectId = ac->objectId;
     removeAircraftFromSim(*ac);
     step(30);
+    gf_waitFlightPlanWriter();
     EXPECT_EQ(live(hexid), nullptr);
     auto gone = sim->object(objectId);
     EXPECT_TRUE(!gone.has_value() || gone->removed);

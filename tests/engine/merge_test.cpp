@@ -171,7 +171,7 @@ TEST_F(Merge, OverlongStreamAsksForRemovalButKeepsThePoint) {
 TEST_F(Merge, NewOperatorGivesUpTheLiveryOnlyWhenTheAircraftRespawns) {
     registrationTable["GEUPB"] = DbaseReg{"BAW", "A319", "", false};
     for (const bool respawns : {true, false}) {
-        liveList.clear();
+        lf_clearLive();
         GUID_CHANGES.value = respawns;
         merge(rec(100, 200));
         LiveAircraft& ac = only();

@@ -2,6 +2,7 @@
 #include "tests/engine/motion_fixture.h"
 
 #include "airports/learned.h"
+#include "engine/ground_grid.h"
 #include "foundation/settings.h"
 
 using namespace motiontest;
@@ -37,7 +38,7 @@ LiveAircraft& parkedOnStand() {
     ac.standLongitude = 8.0;
     ac.standHeading = 0.0;
     ac.setPhase(MovementPhase::Parked);
-    liveList.push_back(ac);
+    lf_appendLive(LiveAircraft(ac));
     return liveList.back();
 }
 
@@ -148,7 +149,7 @@ TEST_F(MotionGround, PushbackGoesStraightBackThenCurvesToHalfAWingspanBeside) {
         ac.leaveStand = 1;
         run(1, [](const LiveAircraft&) {});
         ASSERT_EQ(liveList.front().phase, MovementPhase::PushingBack);
-        const std::deque<StreamPoint>& s = liveList.front().stream;
+        const auto& s = liveList.front().stream;
         ASSERT_EQ(s.size(), 3u);
         const LatLon behind50 = offset(47.0, 8.0, 180, 50);
         EXPECT_NEAR(metresBetween(at(s[0]), offset(47.0, 8.0, 180, 25)), 0.0, 0.01);
@@ -237,7 +238,7 @@ TEST_F(MotionGround, AirborneStreamEndExtendsNearTheUserAndEndsFarAway) {
 TEST_F(MotionGround, TaxiStreamEndHoldsAloneAndEndsNextToAnotherTaxiingAircraft) {
     MAX_HOLDING_MINUTES.value = 2;
     LiveAircraft& ac = [&]() -> LiveAircraft& {
-        liveList.push_back(makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 0, 0, kStart)));
+        lf_appendLive(makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 0, 0, kStart)));
         return liveList.back();
     }();
     ac.setPhase(MovementPhase::Taxi);
@@ -257,12 +258,63 @@ TEST_F(MotionGround, TaxiStreamEndHoldsAloneAndEndsNextToAnotherTaxiingAircraft)
     LiveAircraft other = makeAircraft(AircraftCategory::Large, point(47.0, 8.0001, 0, 0, kStart));
     other.objectId = 999;
     other.setPhase(MovementPhase::Taxi);
-    liveList.push_back(other);
+    lf_appendLive(LiveAircraft(other));
     LiveAircraft& first = liveList.front();
     first.holding = 0;
     EXPECT_FALSE(endOfStream(first));
     EXPECT_EQ(first.holding, 0);
     MAX_HOLDING_MINUTES.value = MAX_HOLDING_MINUTES.defaultValue;
+}
+
+// The neighbour search of a holding aircraft: inside an update pass the ground grid serves it,
+// outside one the list is walked; both find the same neighbours, across cell edges too.
+TEST_F(MotionGround, HoldingAircraftFindsTheSameTaxiingNeighboursWithAndWithoutTheGrid) {
+    struct Case {
+        const char* what;
+        double lat, lon;          // the holding aircraft (cells are 0.01 degrees)
+        double bearingDeg, metres;  // where the other aircraft stands
+        bool otherOnGround;
+        MovementPhase otherPhase;
+        bool ends;                // the holding aircraft ends (a neighbour is in its way)
+    };
+    // Two half spans of 18 m x 1.2: the limit is about 43 m.
+    const Case cases[] = {
+        {"near", 47.0050, 8.0050, 90, 30, true, MovementPhase::Taxi, true},
+        {"beyond the limit", 47.0050, 8.0050, 90, 50, true, MovementPhase::Taxi, false},
+        {"across a latitude cell edge", 47.00999, 8.0050, 0, 30, true, MovementPhase::Taxi, true},
+        {"across a longitude cell edge", 47.0050, 8.009999, 90, 40, true, MovementPhase::Taxi, true},
+        {"west across the edge", 47.0050, 8.000001, 270, 40, true, MovementPhase::Taxi, true},
+        {"in the air", 47.0050, 8.0050, 90, 30, false, MovementPhase::Taxi, false},
+        {"parked", 47.0050, 8.0050, 90, 30, true, MovementPhase::Parked, false},
+        {"near the date line", 47.0050, 179.99999, 270, 30, true, MovementPhase::Taxi, true},
+        {"near a pole", 86.0, 8.0, 90, 30, true, MovementPhase::Taxi, true},
+    };
+    for (const Case& c : cases) {
+        for (const bool inPass : {false, true}) {
+            gf_resetEngineState();
+            // A few far aircraft on the ground so that the grid holds more than the pair.
+            for (uint32_t i = 0; i < 20; ++i) {
+                LiveAircraft far = makeAircraft(AircraftCategory::Large, point(c.lat + 0.5, c.lon - 0.5 + 0.01 * i, 0, 0, kStart));
+                far.id = 0x500000 + i;
+                far.objectId = 2000 + i;
+                far.setPhase(MovementPhase::Taxi);
+                lf_appendLive(std::move(far));
+            }
+            const LatLon there = offset(c.lat, c.lon, c.bearingDeg, c.metres);
+            LiveAircraft other = makeAircraft(AircraftCategory::Large, point(there.latitude, there.longitude, 0, 0, kStart));
+            other.id = 0x111111;
+            other.objectId = 999;
+            other.onGround = c.otherOnGround ? 1 : 0;
+            other.setPhase(c.otherPhase);
+            lf_appendLive(std::move(other));
+            LiveAircraft& ac = lf_appendLive(makeAircraft(AircraftCategory::Large, point(c.lat, c.lon, 0, 0, kStart)));
+            ac.setPhase(MovementPhase::Taxi);
+            if (inPass) lf_beginUpdatePass();
+            const bool holds = endOfStream(ac);
+            if (inPass) lf_endUpdatePass();
+            EXPECT_EQ(!holds, c.ends) << c.what << (inPass ? " (grid)" : " (list)");
+        }
+    }
 }
 
 TEST_F(MotionGround, ParkedStreamIsExtendedByOneStopAWeekAhead) {
@@ -340,7 +392,7 @@ TEST_F(MotionGround, TaxiTurnOfNinetyDegreesBecomesACurveToThePointAfterTheCorne
 }
 
 TEST_F(MotionGround, StreamEndWithoutExtensionRemovesTheAircraft) {
-    liveList.push_back(makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 5000, 200, kStart)));
+    lf_appendLive(makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 5000, 200, kStart)));
     LiveAircraft& ac = liveList.back();
     ac.setPhase(MovementPhase::Flying);
     ac.extendCount = -1;

@@ -260,7 +260,7 @@ TEST_F(MotionScenario, ParkedAircraftPushedBackTaxisAndTakesOff) {
     parked.setPhase(MovementPhase::Parked);
     parked.position[kPosAlt] = elevation + kStaticCg;
     const uint32_t hex = parked.id;
-    liveList.push_back(parked);
+    lf_appendLive(LiveAircraft(parked));
     road.run(200);
     ASSERT_EQ(liveList.front().phase, MovementPhase::Parked);
 

@@ -35,10 +35,9 @@ protected:
         TrafficRecord r = EngineHarness::record(hexid, callsign, "A320", lat, lon, 5000, 250, 90, 100);
         gf_makeAiRecord(head, r);
         head.id = hexid;
-        liveList.emplace_back(streamPointOf(r), head, 100.0);
-        LiveAircraft& ac = liveList.back();
+        LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
         ac.simState = SimState::Active;
-        ac.objectId = objectId;
+        lf_setLiveObjectId(ac, objectId);
         ac.position[kPosLat] = lat;
         ac.position[kPosLon] = lon;
         ac.setPhase(MovementPhase::Flying);
@@ -220,6 +219,7 @@ TEST_F(Notices, FlightPlanFileAndFolder) {
     live.hasFlightPlan = 1;
     gf_postEngineNotice(makeNotice(1234, 0, NoticeKind::ObjectRemoved));
     gf_drainEngineInbox();
+    gf_waitFlightPlanWriter();  // the writer thread deletes it
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(liveList.empty());
     gf_removeFlightPlanFolder();
@@ -439,7 +439,7 @@ TEST_F(Notices, SpawnGateKeepsTheFeedsTypeAndAirlineWhereTheRegistrationTableHas
     SimAircraft head;
     gf_makeAiRecord(head, r);
     head.id = 0x3c0001;
-    liveList.emplace_back(streamPointOf(r), head, 100.0);
+    lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
     LiveAircraft& ac = liveList.back();
     ac.stream.front().tick = engineTick.load();
     StreamPoint next = ac.stream.front();
@@ -457,7 +457,7 @@ TEST_F(Notices, StandOfAnAircraftThatNeverGotThereIsFreedAndObjectIdZeroMatchesN
     currentStands.emplace_back("B1", std::vector<StandOption>{}, 47.0, 8.0, 0.0, 20.0, 1, 1, 1);
     currentStands.back().id = 9;
     for (const bool refused : {false, true}) {
-        liveList.clear();
+        lf_clearLive();
         liveCreateFifo.clear();
         currentStands.back().occupied = 1;
         LiveAircraft& ac = active(0x3c0002, "PARK1", 0);
@@ -474,7 +474,7 @@ TEST_F(Notices, StandOfAnAircraftThatNeverGotThereIsFreedAndObjectIdZeroMatchesN
         }
         EXPECT_EQ(currentStands.back().occupied, 0) << (refused ? "refused" : "taken out of the queue");
     }
-    liveList.clear();
+    lf_clearLive();
     // A buffered aircraft has object id 0 like a notice without an object: they must not meet.
     LiveAircraft& buffered = active(0x3c0003, "BUF1", 0);
     buffered.simState = SimState::Buffer;
