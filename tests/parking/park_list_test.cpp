@@ -159,7 +159,10 @@ TEST_F(ParkListTest, ReadingAirportFileTakesTheUsersStandAsReserved) {
     EXPECT_EQ(lf_readParkedFile(std::nullopt), "lf_readParkedFile EDDM not found");
 }
 
-TEST_F(ParkListTest, ParkAirportsThreads) {
+// Shared with the GUI and simulator threads: readers take copies while the run thread rewrites the list.
+class ParkAirportsThreads : public ParkListTest {};
+
+TEST_F(ParkAirportsThreads, CopiesWhileTheListIsRewritten) {
     writeText(listFile(), "EDDF\nEDDM\nLSZH\n");
     std::atomic<bool> stop{false};
     std::thread reader([&] {
