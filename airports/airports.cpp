@@ -16,7 +16,7 @@
 std::vector<Airport> airportList;
 bool airportsLoaded = false;
 std::unordered_map<std::string, std::string> airportNames;
-int addonAirportsFound = 0;
+std::atomic<int> addonAirportsFound{0};
 
 namespace {
 
@@ -129,3 +129,5 @@ void gf_resetAirports() {
 }
 
 void gf_scanAddonAirports() {}
+
+void gf_resetAddonAirportScan() { addonAirportsFound = 0; }

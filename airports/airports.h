@@ -6,6 +6,7 @@
 // Threads: gf_readAirports runs on the run thread before any reader of the list starts, and the list is not
 // changed afterwards, so readers take no lock. The names table is filled at the start of the add-on airport
 // scan, before its tasks start.
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -75,4 +76,8 @@ void gf_resetAirports();
 // Scans the installed add-on airports and writes the generated airport files.
 void gf_scanAddonAirports();
 // Number of add-on airports found by the last scan (shown in the status panel).
-extern int addonAirportsFound;
+extern std::atomic<int> addonAirportsFound;
+
+// Forgets what the add-on airport scan found (the simulator was switched): its state flags, its list of
+// scanned airports and the count shown. The next run with SCAN_AIRPORTS on scans again.
+void gf_resetAddonAirportScan();

@@ -11,8 +11,8 @@ std::uint8_t standsLoaded = 0;
 std::list<ParkAirportEntry> parkAirports;
 std::vector<LearnedStand> learnedStands;
 std::atomic<std::uint8_t> parkingActive{0};
-std::uint8_t airportFileChanged = 0;
-std::int32_t generalMaxLive = 0;
+std::atomic<std::uint8_t> airportFileChanged{0};
+std::atomic<std::int32_t> generalMaxLive{0};
 
 std::string gf_standNameAt(double, double) { return {}; }
 

@@ -39,8 +39,10 @@ extern std::uint8_t standsLoaded;
 extern std::list<ParkAirportEntry> parkAirports;  // sorted by distance to the user, nearest first
 extern std::vector<LearnedStand> learnedStands;
 extern std::atomic<std::uint8_t> parkingActive;
-extern std::uint8_t airportFileChanged;
-extern std::int32_t generalMaxLive;
+// Set by the window's commands and fields (GUI thread) and by the parking (run thread).
+extern std::atomic<std::uint8_t> airportFileChanged;
+// The MAX_LIVE that applies away from park airports; the MAX_LIVE field writes it on the GUI thread.
+extern std::atomic<std::int32_t> generalMaxLive;
 
 // Reads the park-airport list and adds the my_thirdparty airports; false when the list names an airport
 // the airport database does not know, or reading failed.

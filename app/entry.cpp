@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/run_life_cycle.h"
 #include "app/run_preparation.h"
+#include "shell/status_line.h"
 #include "feed/parked_traffic.h"
 #include "foundation/log.h"
 #include "foundation/version.h"
@@ -14,6 +15,7 @@
 #include <fmt/format.h>
 
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 namespace {
@@ -26,12 +28,19 @@ int wWinMain() {
   // The lock is held for the life of the process; the system releases it when the process ends.
   if (!os::acquireSingleInstance(singleInstanceName)) return -1;
   programVersion = vexaVersion;
+  lf_openProgramLog();
+  return lf_runApplication();
+}
+
+void lf_openProgramLog() {
   try {
     gf_openLog();
-  } catch (const std::exception&) {
-    // Without a log the program still runs; its writers stay silent.
+  } catch (const std::exception& e) {
+    // Without a log the program still runs and its writers stay silent, but the user is told.
+    const std::string text = fmt::format("No log file: {}", e.what());
+    std::cerr << text << std::endl;
+    gf_showStatus(text, false);
   }
-  return lf_runApplication();
 }
 
 int lf_runApplication() {

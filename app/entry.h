@@ -6,6 +6,9 @@ inline constexpr const char* singleInstanceName = "Local\\$Vexalane$";
 
 // The entry: returns the exit code; -1 at once, without window or log, when another instance runs.
 int wWinMain();
+// Opens Log.txt with its backups; when that fails the program goes on without a log, and says so on
+// the status line and on standard error.
+void lf_openProgramLog();
 // Creates the main window, makes sure the AppData folder exists, starts the first run and runs the message
 // loop; returns the quit code, or 0 when the window could not be made.
 int lf_runApplication();

@@ -12,6 +12,7 @@
 #include "shell/run_flags.h"
 #include "app/run_services.h"
 #include "app/window_proc.h"
+#include "app/window_requests.h"
 #include "foundation/clock.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -86,12 +87,15 @@ void gf_resetMainLoopState() {
   // The clean-up zeroes the time shift: the next run derives it from the simulator's clock again at once.
   lastSimTimeSeen.store(0);
   notRunningCountdown = 100;
+  gf_resetWindowRequests();
   lastUserCheckPosition = LatLon{};
   lastTaxiCheckPosition.clear();
 }
 
 void lf_mainLoop() {
   RunServices& s = svc();
+  // A destination set by the run preparation joins the park airports before the first parking step.
+  gf_serveWindowRequests();
   s.updateParking(true);
   s.setStatusLights();
   secondCounter.store(0);
@@ -112,6 +116,7 @@ void lf_mainLoop() {
 
 bool lf_mainStep() {
   RunServices& s = svc();
+  gf_serveWindowRequests();
   if (simRunning.load() == 0 || simConnectError.load() != 0) {
     lf_flightNotRunning();
     return !stopOrClosed();

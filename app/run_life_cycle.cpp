@@ -191,6 +191,9 @@ void lf_startRun() {
   s.clearFeedLampOff();
   if (stopOrClosed()) return;
 
+  // The readers send the user's position from their first request on (the weather reader's first
+  // pressure corrects the first buffered traffic): it is handed to the feed before either starts.
+  s.setOwnPosition(s.userPosition());
   s.setFeedIntake(false);
   s.setQueryBox();
   s.authenticate();
@@ -208,7 +211,6 @@ void lf_startRun() {
   if (stopOrClosed()) return;
   startReader(FeedReader::traffic);
 
-  s.setOwnPosition(s.userPosition());
   lf_waitForFirstTraffic();
   weekSlot.exchange(gf_weekSlot().packed());
   lf_mainLoop();

@@ -1,6 +1,7 @@
 #include "app/run_services.h"
 
 #include "airports/parking.h"
+#include "app/edit_fields.h"
 #include "parking/park_airport.h"
 #include "parking/planner.h"
 #include "app/install_detection.h"
@@ -47,7 +48,6 @@ RtApiConnection& readerObject(FeedReader reader) {
   return trafficReader;
 }
 
-void nothing() {}
 }  // namespace
 
 RunServices& gf_runServices() { return table(); }
@@ -103,7 +103,7 @@ RunServices gf_defaultRunServices() {
   };
   s.statusSecondStep = [] { gf_statusSecondStep(); };
   s.autoRange = [] { gf_autoRange(); };
-  s.setTimeShift = [](std::int32_t, bool) {};
+  s.setTimeShift = [](std::int32_t minutes, bool quiet) { gf_setTimeShift(minutes, quiet); };
 
   // Simulator link.
   s.resetSimConnectQueues = [] { gf_resetSimConnectQueues(); };
@@ -208,8 +208,11 @@ RunServices gf_defaultRunServices() {
   p.showField = [](int controlId) {
     if (controlId == ALL_INSTALL_PATH.controlId) gf_showTextField(ALL_INSTALL_PATH);
   };
-  p.resetTimeShiftFields = nothing;
-  p.splitTimeShift = [](std::int32_t) {};
+  p.resetTimeShiftFields = [] {
+    for (const GuiIntParameter* field : {&TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS})
+      gf_clearField(field->controlId);
+  };
+  p.splitTimeShift = [](std::int32_t minutes) { gf_splitTimeShift(minutes); };
   p.setAddonAirportCounts = [](std::uint64_t simaddon, std::uint64_t thirdParty) {
     mainWindow.simaddonAirportCount.store(simaddon);
     mainWindow.thirdpAirportCount.store(thirdParty);
@@ -219,8 +222,14 @@ RunServices gf_defaultRunServices() {
   };
   p.enablePtControls = [] { gf_enablePtControls(); };
   p.autoRange = [] { gf_autoRange(); };
-  p.setDestination = [](const std::string&) {};
-  p.scanLiveries = [] { gf_scanLiveries(); };
+  p.setDestination = [](const std::string& icao) {
+    if (const std::optional<Airport> airport = gf_findAirport(icao))
+      gf_setDestination(airport->icao, airport->latitude, airport->longitude);
+  };
+  p.scanLiveries = [] {
+    gf_setCommunityFolderSource([] { return gf_officialPath("Community"); });
+    gf_scanLiveries();
+  };
   p.readDatabase = [] { gf_readDatabase(); };
   p.readAirports = [] { gf_readAirports(); };
   p.scanAddonAirports = [] { gf_scanAddonAirports(); };

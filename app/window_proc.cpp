@@ -15,6 +15,7 @@
 
 #include "airports/park_list.h"
 #include "airports/parking.h"
+#include "app/edit_fields.h"
 #include "app/main_window.h"
 #include "app/main_loop.h"
 #include "shell/run_flags.h"
@@ -81,17 +82,6 @@ void hookShowText(const ParameterControl& c, const std::string& text) {
   invalidateSettings();
 }
 
-// Every check box of the settings panel, for the toggle that all their commands begin with.
-std::vector<BoolParameter*> checkBoxFlags() {
-  return {&MSFS_2020,          &SCAN_LIVERIES,         &LIG_AUTOMATIC,      &LIG_PRIORITIZE,
-          &SUPPRESS_STUB,      &LOG,                   &ALWAYS_ON_TOP,      &SCAN_AIRPORTS,
-          &NAV_LIGHTS_WHILE_PARKED, &LEARN_SOFT,       &LIGHT_AIRCRAFT,     &HELICOPTERS,
-          &HIGH_PERF_AIRCRAFT, &GUID_CHANGES,          &AUTO_RANGE,         &CALLSIGN_OBJECTIDS,
-          &COLLISION_USER_GND, &COLLISION_USER_AIR,    &COLLISION_LIVE_PARKED_GND, &SIM_TIME,
-          &KEEP_SIM_TIME_PAR,  &STRAIGHT_PBS_ONLY,     &PARK_FAKE,          &WEEK,
-          &PARK_SOFT,          &INITIAL_LOAD_ONLY,     &RT_PARKTRAFFIC_ONLY};
-}
-
 // --- window procedure ---------------------------------------------------------------------------
 
 void onQuitMessage() {
@@ -122,6 +112,13 @@ class MainWindowProc final : public ui::WindowHandler {
       lf_HandleWMCOMMAND(controlId);
     } catch (const std::exception& e) {
       gf_logError(fmt::format("{} exception {}", "lf_HandleWMCOMMAND", e.what()));
+    }
+  }
+  void onEditEnter(int controlId) override {
+    try {
+      gf_commitField(controlId);
+    } catch (const std::exception& e) {
+      gf_logError(fmt::format("{} exception {}", "gf_commitField", e.what()));
     }
   }
   // Edit fields and check boxes take the ground of the settings panel.
@@ -217,18 +214,6 @@ bool gf_onParameterCheckBox(int controlId, BoolParameter& flag) {
   flag.value.store(!wasChecked);
   flag.save();
   return true;
-}
-
-bool lf_HandleWMCOMMAND(int controlId) {
-  // The toggle and save that every check-box command starts with; the commands' own follow-ups are
-  // added with the command table.
-  for (BoolParameter* flag : checkBoxFlags()) {
-    if (gf_onParameterCheckBox(controlId, *flag)) {
-      invalidateSettings();
-      return true;
-    }
-  }
-  return false;
 }
 
 // --- parking controls ---------------------------------------------------------------------------

@@ -7,7 +7,7 @@
 #include <tuple>
 
 std::list<LiveryRecord> liveryList;
-std::set<std::string, std::less<>> liveryTitles;
+std::unordered_set<std::string> liveryTitles;
 std::mutex liveryTitlesMutex;
 
 std::list<std::string> noFltsimCfgs;
@@ -23,12 +23,16 @@ std::vector<std::string> excludedTitles;
 
 LiveryRecord::LiveryRecord(std::uint32_t rootIndex_, std::string airline_, std::string type_, bool passenger,
                            std::string title_, std::string atcId_) {
-    bool isNew = false;
+    // The register's entry is made before the lock is taken, so that the many scan tasks hold the lock
+    // only to link it in; an entry not taken is freed after the lock is given back.
+    std::unordered_set<std::string> spare;
+    auto entry = spare.extract(spare.insert(title_).first);
+    decltype(liveryTitles)::insert_return_type inserted;
     {
         std::lock_guard lock(liveryTitlesMutex);
-        isNew = liveryTitles.insert(title_).second;
+        inserted = liveryTitles.insert(std::move(entry));
     }
-    if (!isNew) return;  // the empty record
+    if (!inserted.inserted) return;  // the empty record
     airline = std::move(airline_);
     type = std::move(type_);
     title = std::move(title_);
@@ -114,12 +118,12 @@ void lf_addModelFix(std::string line) {
 namespace {
 
 // The text between the first two double quotes; the whole text without quotes; empty with one.
-std::string betweenQuotes(const std::string& s) {
+std::string betweenQuotes(std::string_view s) {
     auto first = s.find('"');
-    if (first == std::string::npos) return s;
+    if (first == std::string_view::npos) return std::string(s);
     auto second = s.find('"', first + 1);
-    if (second == std::string::npos) return {};
-    return s.substr(first + 1, second - first - 1);
+    if (second == std::string_view::npos) return {};
+    return std::string(s.substr(first + 1, second - first - 1));
 }
 
 bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -143,7 +147,7 @@ bool matchKey(std::string_view key, std::string_view line, std::string& value) {
     if (end == i) return false;
     const std::string_view raw = line.substr(i, end - i);
     if (raw.find_first_of("\n\r") != std::string_view::npos) return false;
-    value = betweenQuotes(std::string(raw));
+    value = betweenQuotes(raw);
     return true;
 }
 
@@ -153,21 +157,23 @@ void upperInPlace(std::string& s) {
 
 }  // namespace
 
-bool lf_readTitle(const std::string& line, std::string& value) {
+bool lf_readKey(std::string_view key, std::string_view line, std::string& value) { return matchKey(key, line, value); }
+
+bool lf_readTitle(std::string_view line, std::string& value) {
     std::string v;
     if (!matchKey("title", line, v)) return false;
     if (!v.empty()) value = std::move(v);
     return true;
 }
 
-bool lf_readTexture(const std::string& line, std::string& value) {
+bool lf_readTexture(std::string_view line, std::string& value) {
     std::string v;
     if (!matchKey("texture", line, v) || v.empty()) return false;
     value = std::move(v);
     return true;
 }
 
-std::string lf_readIcaoType(const std::string& line) {
+std::string lf_readIcaoType(std::string_view line) {
     std::string v;
     if (!matchKey("icao_type_designator", line, v)) return {};
     v = v.substr(0, 4);
@@ -175,14 +181,14 @@ std::string lf_readIcaoType(const std::string& line) {
     return v;
 }
 
-bool lf_readAtcId(const std::string& line, std::string& value) {
+bool lf_readAtcId(std::string_view line, std::string& value) {
     std::string v;
     if (!matchKey("atc_id", line, v) || v.size() < 5) return false;
     value = std::move(v);
     return true;
 }
 
-bool lf_readIcaoAirline(const std::string& line, std::string& value) {
+bool lf_readIcaoAirline(std::string_view line, std::string& value) {
     std::string v;
     if (!matchKey("icao_airline", line, v)) return false;
     if (v.empty() || v == "ZZZZ") {
@@ -194,7 +200,7 @@ bool lf_readIcaoAirline(const std::string& line, std::string& value) {
     return true;
 }
 
-bool lf_readParkingTypes(const std::string& line, std::string& value) {
+bool lf_readParkingTypes(std::string_view line, std::string& value) {
     std::string v;
     if (!matchKey("atc_parking_types", line, v) || v.empty()) return false;
     value = std::move(v);

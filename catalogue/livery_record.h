@@ -6,6 +6,7 @@
 #include <list>
 #include <mutex>
 #include <set>
+#include <unordered_set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,7 +47,7 @@ bool liveryOrderLess(const LiveryRecord& a, const LiveryRecord& b) noexcept;
 extern std::list<LiveryRecord> liveryList;
 
 // Every title for which a record was created during the current scan.
-extern std::set<std::string, std::less<>> liveryTitles;
+extern std::unordered_set<std::string> liveryTitles;
 extern std::mutex liveryTitlesMutex;
 
 // Issue lists of the scan; each append holds the list's own mutex.
@@ -69,13 +70,16 @@ void lf_addInvalidAirline(std::string_view code, std::string_view cfgPath, std::
 void lf_addInvalidAircraft(std::string_view type, std::string_view cfgPath);
 void lf_addModelFix(std::string line);
 
+// One "key = value" line, matched as a whole and case-insensitively; the value (between quotes when it has
+// them) goes to `value`. False when the line is no such key or its value is blank.
+bool lf_readKey(std::string_view key, std::string_view line, std::string& value);
 // Key readers: each matches the whole line (case-insensitive); see the .cpp for what is kept.
-bool lf_readTitle(const std::string& line, std::string& value);
-bool lf_readTexture(const std::string& line, std::string& value);
-std::string lf_readIcaoType(const std::string& line);
-bool lf_readAtcId(const std::string& line, std::string& value);
-bool lf_readIcaoAirline(const std::string& line, std::string& value);
-bool lf_readParkingTypes(const std::string& line, std::string& value);
+bool lf_readTitle(std::string_view line, std::string& value);
+bool lf_readTexture(std::string_view line, std::string& value);
+std::string lf_readIcaoType(std::string_view line);
+bool lf_readAtcId(std::string_view line, std::string& value);
+bool lf_readIcaoAirline(std::string_view line, std::string& value);
+bool lf_readParkingTypes(std::string_view line, std::string& value);
 bool lf_hasAtcIdKey(std::string_view line);
 bool lf_hasParkingTypesKey(std::string_view line);
 

@@ -247,6 +247,9 @@ void removeAircraftFromSim(SimAircraft& ac) {
     if (ac.removeWhenCreated) return;
     // A second request for an aircraft already being removed queues nothing.
     if (ac.simState == SimState::RemovingFromSim) return;
+    // A livery respawn has queued (or sent) the removal of its object already: the notice of that
+    // removal now ends the aircraft instead of bringing it back.
+    const bool removalUnderWay = ac.simState == SimState::LiveryRespawn && ac.objectId != 0;
     if (ac.simState == SimState::Adding2Sim) {
         // Only this aircraft's own order is taken out: another aircraft may fly the same callsign.
         if (takeQueuedCreation(liveCreateFifo, ac.id) || takeQueuedCreation(staticCreateFifo, ac.id)) {
@@ -278,7 +281,7 @@ void removeAircraftFromSim(SimAircraft& ac) {
         }
     }
     if (ac.objectId != 0) {
-        removeFifo.push_back(ac.objectId);
+        if (!removalUnderWay) gf_queueRemoval(ac.objectId);
         return;
     }
     gf_logError(fmt::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim", acLabel(ac)));

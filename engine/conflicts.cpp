@@ -13,10 +13,10 @@
 
 int64_t gf_nowTicks100ns();
 
-void lf_removeGhost(std::string_view callsign) {
+void lf_removeGhost(std::string_view callsign, const LiveAircraft* self) {
     const std::string ghost = std::string(callsign) + "_";
     for (auto& ac : liveList) {
-        if (ac.identity.callsign != ghost || ac.simState == SimState::RemovingFromSim) continue;
+        if (&ac == self || ac.identity.callsign != ghost || ac.simState == SimState::RemovingFromSim) continue;
         if (LOG.value.load()) {
             if (ac.phase != MovementPhase::Parked)
                 gf_log(fmt::format("          {:8} is a ghost and will be removed, continue with {}", ghost, callsign));
@@ -30,11 +30,11 @@ void lf_removeGhost(std::string_view callsign) {
     }
 }
 
-bool lf_hasGhostOwner(std::string_view callsign) {
+bool lf_hasGhostOwner(std::string_view callsign, const LiveAircraft* self) {
     if (callsign.empty()) return false;
     const std::string_view base = callsign.substr(0, callsign.size() - 1);
     for (const auto& ac : liveList)
-        if (ac.simState != SimState::RemovingFromSim && ac.identity.callsign == base) return true;
+        if (&ac != self && ac.simState != SimState::RemovingFromSim && ac.identity.callsign == base) return true;
     return false;
 }
 

@@ -9,10 +9,12 @@
 #include "engine/aircraft.h"
 
 // Removes the ghost of a callsign (a live aircraft named callsign + "_", not being removed) and
-// records its callsign in removedGhosts.
-void lf_removeGhost(std::string_view callsign);
-// True when a live aircraft, not being removed, carries the callsign without its last character.
-bool lf_hasGhostOwner(std::string_view callsignWithUnderscore);
+// records its callsign in removedGhosts. `self` is the aircraft that takes the callsign: an aircraft
+// whose callsign merely loses its "_" is never its own ghost.
+void lf_removeGhost(std::string_view callsign, const LiveAircraft* self = nullptr);
+// True when another live aircraft than `self`, not being removed, carries the callsign without its
+// last character.
+bool lf_hasGhostOwner(std::string_view callsignWithUnderscore, const LiveAircraft* self = nullptr);
 // Whether the new aircraft may take the stand, after the claim rules removed whoever must go.
 bool lf_claimStand(LiveAircraft& newAc, uint32_t standId);
 

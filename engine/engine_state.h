@@ -21,6 +21,8 @@ extern std::vector<uint32_t> spawnIds;           // hexids cleared for creation,
 extern std::deque<SpawnOrder> liveCreateFifo;
 extern std::deque<SpawnOrder> staticCreateFifo;
 extern std::deque<uint32_t> removeFifo;          // object ids waiting for their removal
+// Queues an object's removal; an id already waiting is not queued a second time.
+void gf_queueRemoval(uint32_t objectId);
 extern std::vector<std::string> removedGhosts;   // callsigns (ending in "_") removed as ghosts
 extern std::vector<uint32_t> standCheckList;     // hexids just placed or landed (per-second duplicate check)
 extern std::unordered_map<uint32_t, std::string_view> rememberedLiveries;  // hexid -> title

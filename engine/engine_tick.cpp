@@ -12,6 +12,7 @@
 #include "shell/display.h"
 #include "shell/command_flags.h"
 #include "feed/readers.h"
+#include "catalogue/livery_matching.h"
 #include "engine/static_jobs.h"
 #include "engine/engine_state.h"
 #include "engine/flight_plan.h"
@@ -141,6 +142,14 @@ void gf_setupSessionContainers() {
     deleteObjectIdFile();
 }
 
+void gf_queueRemoval(uint32_t objectId) {
+    if (std::find(removeFifo.begin(), removeFifo.end(), objectId) != removeFifo.end()) {
+        gf_logError(fmt::format("object {} is already waiting for its removal", objectId));
+        return;
+    }
+    removeFifo.push_back(objectId);
+}
+
 void gf_cleanupSessionContainers() {
     gf_stopFlightPlanWriter();
     gf_setCurrentAirport(CurrentAirport{});
@@ -160,6 +169,8 @@ void gf_cleanupSessionContainers() {
     currentStands.clear();
     // Ghosts removed in this run must not block their callsigns in the next one.
     removedGhosts.clear();
+    // An aircraft that found no livery in this run may find one in the next (the catalogue may change).
+    noMatchKeys.clear();
     standCheckList.clear();
     // The remembered titles are views into the livery catalogue, which may be rebuilt before the next
     // run: keeping them would leave views into freed text.

@@ -615,6 +615,8 @@ void extendStream(LiveAircraft& ac, int32_t n) {
 // ---------------------------------------------------------------- livery respawn
 
 void liveryRespawn(LiveAircraft& ac) {
+    // An aircraft on its way out, or already respawning, has its object's removal under way.
+    if (ac.simState == SimState::RemovingFromSim || ac.simState == SimState::LiveryRespawn) return;
     try {
         if (ac.stream.empty()) throw std::runtime_error("empty stream");
         StreamPoint p = ac.stream.front();
@@ -647,7 +649,7 @@ void liveryRespawn(LiveAircraft& ac) {
             gf_showTextField(CALLSIGN_2_OBJECTID);
         }
         if (ac.objectId != 0)
-            removeFifo.push_back(ac.objectId);
+            gf_queueRemoval(ac.objectId);
         else
             gf_logError(fmt::format("{} removing act {} with objectid=0 ?", "liveryRespawn", acLabel(ac)));
     } catch (const std::exception& e) {

@@ -471,9 +471,9 @@ bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& rec) {
     // Callsign.
     if (!r.callsign.empty() && r.callsign != id.callsign && r.callsign != id.registration) {
         if (r.callsign.back() == '_') {
-            if (lf_hasGhostOwner(r.callsign)) return false;
+            if (lf_hasGhostOwner(r.callsign, &ac)) return false;
         } else {
-            lf_removeGhost(r.callsign);
+            lf_removeGhost(r.callsign, &ac);
         }
         id.callsign = r.callsign;
         id.identity6 = r.callsign;

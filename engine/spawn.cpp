@@ -131,6 +131,8 @@ void lf_spawnGate(LiveAircraft& ac) {
     if (!blocked.empty() && blocked == cs) return discard(ac);
 
     AircraftIdentity& id = ac.identity;
+    // The cargo wish belongs to the registration: one the table does not list wishes for none.
+    ac.cargoWanted = 0;
     if (!id.registration.empty()) {
         if (auto entry = gf_findRegcode(id.registration)) {
             if (!entry->airline.empty()) id.airline = entry->airline;
@@ -143,7 +145,7 @@ void lf_spawnGate(LiveAircraft& ac) {
     if (!callsignUsable(id)) return discard(ac);
     if (id.airline.empty() && !airlineFromCallsign(id)) id.airline = "PVT";
     if (noMatchKeys.count(airlineTypeRegKey(id)) != 0) return discard(ac);
-    if (endsWithUnderscore(id.callsign) && lf_hasGhostOwner(id.callsign)) return discard(ac);
+    if (endsWithUnderscore(id.callsign) && lf_hasGhostOwner(id.callsign, &ac)) return discard(ac);
     spawnLiveAc(ac);
 }
 
@@ -358,7 +360,7 @@ void spawnLiveAc(LiveAircraft& ac) {
     ac.simState = SimState::Adding2Sim;
     ac.inUserWay = 0;
     spawnIds.push_back(ac.id);
-    if (!endsWithUnderscore(ac.identity.callsign)) lf_removeGhost(ac.identity.callsign);
+    if (!endsWithUnderscore(ac.identity.callsign)) lf_removeGhost(ac.identity.callsign, &ac);
 }
 
 // ---------------------------------------------------------------- the object exists

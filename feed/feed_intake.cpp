@@ -2,6 +2,7 @@
 #include "feed/feed_intake.h"
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <mutex>
 
@@ -15,16 +16,26 @@ std::vector<TrafficRecord> pendingFeed;
 // before any live batch.
 std::deque<std::vector<TrafficRecord>> bufferedBlocks;
 
+// A reply may carry a time stamp that is not finite or lies absurdly far from the others (the feed
+// drops those it sees, this is the engine's own guard): the median comes from the finite stamps, an
+// unusable stamp is timed at the median, and no offset reaches beyond an hour, so that neither the
+// conversion to an integer nor the tick arithmetic can overflow.
+constexpr double maxOffsetTenths = 36000.0;
+
 void timeBatch(std::vector<TrafficRecord>& records, uint32_t delaySec) {
     std::vector<double> stamps;
     stamps.reserve(std::max<size_t>(256, records.size()));
-    for (const auto& r : records) stamps.push_back(r.timestamp);
+    for (const auto& r : records)
+        if (std::isfinite(r.timestamp)) stamps.push_back(r.timestamp);
     std::sort(stamps.begin(), stamps.end());
-    const double median = stamps[stamps.size() / 2];
+    const double median = stamps.empty() ? 0.0 : stamps[stamps.size() / 2];
     const uint32_t base = engineTick.load() + delaySec * 100u;
     for (auto& r : records) {
-        const auto tenths = static_cast<int64_t>((r.timestamp - median) * 10.0);
-        r.tick = base + static_cast<uint32_t>(10 * tenths);
+        double tenths = (r.timestamp - median) * 10.0;
+        if (!std::isfinite(tenths)) tenths = 0.0;
+        tenths = std::clamp(tenths, -maxOffsetTenths, maxOffsetTenths);
+        const auto ticks = 10 * static_cast<int64_t>(tenths);
+        r.tick = base + static_cast<uint32_t>(ticks);
     }
 }
 } // namespace

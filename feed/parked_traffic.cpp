@@ -175,7 +175,7 @@ bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status)
     const GeoBox& box = reader.parkedBox;
     const std::string body =
         fmt::format("GUID={}&top={:.2F}&bottom={:.2F}&left={:.2F}&right={:.2F}&querytype=parkedtraffic&toffset={}",
-                    gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset);
+                    gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset.load());
     lf_setupRequest(reader.parkedCurl, reader.parkedResponse, "traffic", body);
     const CURLcode rc = curl_easy_perform(reader.parkedCurl);
     if (rc != CURLE_OK) {

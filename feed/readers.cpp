@@ -47,6 +47,11 @@ void lf_handOver(TrafficReader& reader, std::uint32_t delaySec)
     gf_mergeTrafficRecords(reader.records, delaySec, stamp);
     reader.lastFeedTimestamp.store(stamp);
     reader.records.clear();
+    // A crowded answer does not keep its memory for the rest of the run.
+    if (reader.records.capacity() > 1024) {
+        std::vector<TrafficRecord>().swap(reader.records);
+        reader.records.reserve(384);
+    }
 }
 
 // Parses every 48-element member of an object of aircraft arrays.
@@ -67,7 +72,7 @@ std::string lf_liveBody(const TrafficReader& reader)
 {
     const GeoBox box = reader.liveBoxCopy();
     return fmt::format("GUID={}&top={:.2F}&bottom={:.2F}&left={:.2F}&right={:.2F}&querytype=locationtraffic&toffset={}",
-                       gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset);
+                       gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset.load());
 }
 
 std::int32_t lf_statusOf(const nlohmann::json& reply)
@@ -178,7 +183,7 @@ bool WeatherReader::receive(std::int32_t& code)
                     altitude < 1.0 || !std::isfinite(altitude) ? 0 : static_cast<std::int64_t>(altitude);
                 const std::string body = fmt::format(
                     "GUID={}&querytype=locwx&toffset={}&lat={:.4F}&lon={:.4F}&alt={}&airports={}", gf_formEncode(guid),
-                    toffset, position.latitude, position.longitude, altitudeFt, gf_formEncode(metarIcao));
+                    toffset.load(), position.latitude, position.longitude, altitudeFt, gf_formEncode(metarIcao));
                 lf_setupRequest(*this, "weather", body);
                 lf_abortOnStop(*this);
                 const CURLcode rc = curl_easy_perform(curl);
@@ -270,7 +275,7 @@ bool TrafficReader::buffer(std::int32_t& code)
         curl_easy_cleanup(curl);
         curl = nullptr;
     }
-    gf_sleepFor(std::chrono::milliseconds(rrl.load()));
+    lf_waitMs(*this, rrl.load());
     if (readerStop.load() != 0)
         code = stopCode;
     return result;

@@ -14,6 +14,7 @@
 #include "shell/status_line.h"
 #include "shell/engine_inbox.h"
 #include "feed/feed_values.h"
+#include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -23,6 +24,8 @@ namespace {
 constexpr double deg2rad = 0.017453292519943295;
 constexpr double rad2deg = 57.29577951308232;
 constexpr double twoPi = 6.283185307179586;
+// A time stamp further than a day from now is no time of live traffic.
+constexpr double maxStampDistanceSec = 86400.0;
 
 std::mutex blockedMutex;
 std::string blockedCallsignSeen;
@@ -197,6 +200,13 @@ void processLine(TrafficReader& reader)
         TrafficRecord record;
 
         record.timestamp = feedvalues::number(line[10]);
+        // The engine times a whole answer from its time stamps: one far from now (or none) would
+        // throw every record of the answer out of its time.
+        if (!(std::fabs(record.timestamp - static_cast<double>(gf_unixTime())) <= maxStampDistanceSec)) {
+            gf_log(fmt::format("{}: {} dropped, time stamp {} is not near now", "processLine",
+                               feedvalues::text(line[0]), line[10].dump()));
+            return;
+        }
         reader.lastFeedTimestamp.store(record.timestamp);
 
         if (!lf_readRegistration(reader, record))

@@ -1,6 +1,7 @@
 // Connection to the live-traffic web service: request mechanics, login, logout, nearest METAR.
 #include "feed/web_api.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -10,8 +11,9 @@
 #include <fmt/format.h>
 #include <gsl/gsl>
 
-#include "shell/display.h"
 #include "shell/command_flags.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
 #include "shell/status_line.h"
 #include "feed/credential.h"
 #include "feed/feed_values.h"
@@ -31,6 +33,16 @@ constexpr const char* versionText = "10.10.10";
 // A transfer may not hang: closing down waits for the readers, and the readers wait for this.
 constexpr long connectTimeoutSec = 10;
 constexpr long transferTimeoutSec = 60;
+// Every wait of a reader is cut into slices of this length, each followed by a look at the stop flag.
+constexpr auto stopCheckSlice = std::chrono::milliseconds(100);
+// A reply body larger than this is refused: even the buffered reply of a wide range stays far below.
+constexpr std::size_t maxReplyBytes = std::size_t{16} << 20;
+// A reply buffer that grew beyond this is given back before the next request.
+constexpr std::size_t keptReplyCapacity = std::size_t{1} << 20;
+constexpr std::size_t initialReplyCapacity = 16384;
+// The service's request intervals are held within these bounds (ms).
+constexpr std::int32_t minIntervalMs = 500;
+constexpr std::int32_t maxIntervalMs = 60000;
 
 std::string utcText()
 {
@@ -52,6 +64,32 @@ void lf_repaintStatusPanel()
     mainWindow.invalidate(panel::status);
 }
 
+// Waits until the deadline in slices, ending early once `stop` says so.
+template <typename Stop>
+void lf_waitUntil(Clock::SteadyTime deadline, Stop stop)
+{
+    while (!stop()) {
+        const auto now = gf_steadyNow();
+        if (now >= deadline)
+            return;
+        gf_sleepUntil(std::min(deadline, now + stopCheckSlice));
+    }
+}
+
+// The login runs on the run thread: its waits end with the run's stop.
+void lf_waitForRun(std::chrono::milliseconds duration)
+{
+    lf_waitUntil(gf_steadyNow() + duration, [] { return stopRequested.load() != 0 || userClosed.load() != 0; });
+}
+
+void lf_releaseLargeBuffer(std::string& buffer)
+{
+    if (buffer.capacity() > keptReplyCapacity) {
+        std::string().swap(buffer);
+        buffer.reserve(initialReplyCapacity);
+    }
+}
+
 struct HandleGuard {
     CURL*& handle;
     ~HandleGuard()
@@ -67,7 +105,7 @@ struct HandleGuard {
 RtApiConnection::RtApiConnection()
 {
     curl_global_init(CURL_GLOBAL_ALL);
-    response.reserve(16384);
+    response.reserve(initialReplyCapacity);
 }
 
 RtApiConnection::~RtApiConnection()
@@ -150,6 +188,13 @@ std::size_t lf_callbackwriter(char* data, std::size_t size, std::size_t count, s
     if (response == nullptr)
         return 0;
     const std::size_t total = size * count;
+    if (total > maxReplyBytes - std::min(response->size(), maxReplyBytes)) {
+        // Returning less than was given ends the transfer with a write error.
+        gf_logError(fmt::format("Web service reply refused: more than {} MB", maxReplyBytes >> 20));
+        lf_releaseLargeBuffer(*response);
+        response->clear();
+        return 0;
+    }
     response->append(data, total);
     try {
         (void)gsl::narrow<std::int64_t>(total);
@@ -168,6 +213,7 @@ std::size_t lf_curlWrite(char* data, std::size_t size, std::size_t count, void* 
 
 void lf_setupRequest(CURL* handle, std::string& response, std::string_view endpoint, const std::string& body)
 {
+    lf_releaseLargeBuffer(response);
     const std::string url = fmt::format("{}{}", gf_apiBaseUrl(), endpoint);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str()); // libcurl copies the URL
     curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "deflate,gzip");
@@ -202,12 +248,9 @@ void lf_abortOnStop(RtApiConnection& connection)
 
 void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds)
 {
-    const auto half = std::chrono::milliseconds(milliseconds / 2);
-    for (int i = 0; i < 2; ++i) {
-        if (connection.readerStop.load() != 0)
-            return;
-        gf_sleepUntil(gf_steadyNow() + half);
-    }
+    // Two halves as the service's pacing expects, each sliced so that a stop ends the wait at once.
+    const auto half = std::chrono::milliseconds(std::max(milliseconds, 0) / 2);
+    lf_waitUntil(gf_steadyNow() + 2 * half, [&connection] { return connection.readerStop.load() != 0; });
 }
 
 std::int64_t gf_replyNumber(const nlohmann::json& reply, const char* key, std::int64_t fallback)
@@ -237,7 +280,13 @@ std::int32_t gf_replyStatus(const nlohmann::json& reply)
 std::int32_t gf_replyInterval(const nlohmann::json& reply, const char* key)
 {
     const std::int64_t value = gf_replyNumber(reply, key, 2000);
-    return value < 0 || value > INT32_MAX ? 2000 : static_cast<std::int32_t>(value);
+    if (value < INT32_MIN || value > INT32_MAX)
+        return 2000;
+    const std::int32_t interval = std::clamp(static_cast<std::int32_t>(value), minIntervalMs, maxIntervalMs);
+    if (interval != value)
+        gf_logError(fmt::format("{} {} ms of the reply is outside {}..{} ms, {} ms used", key, value, minIntervalMs,
+                                maxIntervalMs, interval));
+    return interval;
 }
 
 std::string gf_replyString(const nlohmann::json& reply, const char* key)
@@ -322,7 +371,7 @@ bool lf_authenticate(std::int32_t& status)
         gf_logError(fmt::format("{}: {}", "authenticate", e.what()));
         success = false;
     }
-    gf_sleepFor(std::chrono::milliseconds(w.wrrl.load()));
+    lf_waitForRun(std::chrono::milliseconds(w.wrrl.load()));
     return success;
 }
 
@@ -348,7 +397,7 @@ void gf_authenticater()
         }
         if (!message.empty()) {
             gf_showStatus(message, true);
-            gf_sleepFor(std::chrono::seconds(10));
+            lf_waitForRun(std::chrono::seconds(10));
             throw ovk::UserErrorException(status, message);
         }
         // Shows "The Authenticater has stopped with an error" and ends the run as a reader error
@@ -405,7 +454,7 @@ bool lf_getNearestMetar(std::int32_t& status)
         } else {
             const LatLon position = trafficReader.ownPositionCopy();
             const std::string body = fmt::format("GUID={}&toffset={}&lat={:.4F}&lon={:.4F}", gf_formEncode(w.guid),
-                                                 w.toffset, position.latitude, position.longitude);
+                                                 w.toffset.load(), position.latitude, position.longitude);
             lf_setupRequest(w, "nearestmetar", body);
             lf_abortOnStop(w);
             const CURLcode rc = curl_easy_perform(w.curl);

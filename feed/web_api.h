@@ -39,7 +39,7 @@ public:
     nlohmann::json currentLine;                // element being parsed
     CURL* curl = nullptr;                      // created per request, cleaned up after it
     std::string response;                      // body of the last reply
-    std::int32_t toffset = 0;                  // time offset in minutes sent as "toffset"
+    std::atomic<std::int32_t> toffset{0};      // time offset in minutes sent as "toffset" (the time shift)
     std::atomic<std::int32_t> rrl{2000};       // traffic request interval, ms
     std::atomic<std::int32_t> wrrl{2000};      // weather request interval, ms
     std::atomic<std::uint8_t> readerStop{0};   // raised by closing down or by the other reader

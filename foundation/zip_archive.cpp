@@ -76,7 +76,9 @@ int ZipArchive::stream(const Entry& entry, std::size_t chunkSize,
 std::optional<std::string> ZipArchive::read(const Entry& entry) const
 {
     std::string content;
-    content.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(entry.size, 1u << 30)));
+    // The size is what the archive claims: a few hostile bytes may claim gigabytes. Room beyond the first
+    // 16 MB is taken only as the data really arrives.
+    content.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(entry.size, 16u << 20)));
     const int result = stream(entry, 1 << 20, [&](const char* data, std::size_t size) {
         content.append(data, size);
         return true;

@@ -3,9 +3,16 @@
 #include <atomic>
 #include <thread>
 
+#include <chrono>
+#include <cstdlib>
+
+#include "shell/display.h"
+#include "feed/credential.h"
+#include "feed/readers.h"
 #include "feed/web_api.h"
 #include "run_fixture.h"
 #include "simlink/commands.h"
+#include "tools/rtstub/rt_stub.h"
 
 namespace {
 
@@ -415,8 +422,8 @@ TEST_F(StartRunThreads, OrderOfTheStart) {
   lf_startRun();
   const std::vector<std::string> order = {"clearRunIndicators", "setupSessionContainers", "reserveLiveryContainers",
                                           "resetSimConnectQueues", "requestUserTitleAndModel", "clearFeedLampOff",
-                                          "feedIntake:0", "setQueryBox", "authenticate", "setLampsStarting",
-                                          "startWeather", "startTraffic", "setOwnPosition", "updateParking:1",
+                                          "setOwnPosition", "feedIntake:0", "setQueryBox", "authenticate",
+                                          "setLampsStarting", "startWeather", "startTraffic", "updateParking:1",
                                           "feedIntake:1", "engineTick"};
   int last = -1;
   for (const std::string& name : order) {
@@ -427,6 +434,85 @@ TEST_F(StartRunThreads, OrderOfTheStart) {
   // No professional account: the time controls are off and the shift is 0.
   EXPECT_TRUE(calls_.has("enableTimeShiftControls:0"));
   EXPECT_TRUE(calls_.has("setTimeShift:0"));
+}
+
+// The real readers, started in the real order against the service stand-in: the first METAR and weather
+// requests already ask for the user's position, not for 0,0 left by the restart clean-up.
+TEST_F(StartRunThreads, FirstWeatherRequestsAskForTheUsersPosition) {
+  rtstub::Server stub;
+  stub.loadScenario(
+      {{"licenses", nlohmann::json::array({{{"license", "LIC-12345678"}, {"type", 1}, {"expiryDays", 30}}})},
+       {"rrl", 2000},
+       {"wrrl", 3000},
+       {"stations", nlohmann::json::array({{{"icao", "EHAM"}, {"lat", 52.31}, {"lon", 4.76}, {"qnh", 1023}},
+                                           {{"icao", "EGLL"}, {"lat", 51.47}, {"lon", -0.45}, {"qnh", 1001}}})},
+       {"tracks", nlohmann::json::array()}});
+  stub.setUnixTime(1700000000.0);
+  stub.start();
+  ::setenv("VEXA_API_URL", stub.baseUrl().c_str(), 1);
+  gf_resetFeed();  // as the restart clean-up leaves it: position 0,0
+  mainWindow.qnh.store(0);
+  rtCredential = "LIC-12345678";
+  userState.latitude = 52.3;
+  userState.longitude = 4.76;
+  userState.altitude = 2500.0;
+
+  const RunServices real = gf_defaultRunServices();
+  RunServices& s = gf_runServices();
+  s.setQueryBox = real.setQueryBox;
+  s.authenticate = real.authenticate;
+  s.loggedIn = real.loggedIn;
+  s.weatherReady = real.weatherReady;
+  s.userPosition = real.userPosition;
+  s.setOwnPosition = real.setOwnPosition;
+  // However fast the run thread goes on, the weather reader's first requests are out before it does.
+  s.startReader = [&](FeedReader r) {
+    real.startReader(r);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (r == FeedReader::weather && stub.requestCount("weather") == 0 && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  };
+  s.engineTick = [] { gf_requestStop(EXIT_USER_CLOSED_SIM, 0); };
+  simRunning.store(1);
+  lf_startRun();
+
+  // The first pressure, from the station near the user.
+  const auto qnhBy = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (qnhHpa.load() == 1013 && std::chrono::steady_clock::now() < qnhBy)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  weatherReader.readerStop.store(1);
+  trafficReader.readerStop.store(1);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while ((weatherReader.readerStopped.load() == 0 || trafficReader.readerStopped.load() == 0) &&
+         std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_EQ(weatherReader.readerStopped.load(), 1);
+  ASSERT_EQ(trafficReader.readerStopped.load(), 1);
+
+  bool sawMetar = false, sawWeather = false;
+  for (const auto& request : stub.requests()) {
+    if (request.endpoint == "nearestmetar" && !sawMetar) {
+      sawMetar = true;
+      EXPECT_EQ(request.form.at("lat"), "52.3000");
+      EXPECT_EQ(request.form.at("lon"), "4.7600");
+    }
+    if (request.endpoint == "weather" && !sawWeather) {
+      sawWeather = true;
+      EXPECT_EQ(request.form.at("lat"), "52.3000");
+      EXPECT_EQ(request.form.at("alt"), "2500");
+      EXPECT_EQ(request.form.at("airports"), "EHAM");
+    }
+  }
+  EXPECT_TRUE(sawMetar);
+  EXPECT_TRUE(sawWeather);
+  EXPECT_EQ(qnhHpa.load(), 1023);
+
+  stub.stop();
+  ::unsetenv("VEXA_API_URL");
+  gf_resetFeed();
+  userState = UserState{};
+  mainWindow.qnh.store(0);
+  simRunning.store(0);
 }
 
 TEST_F(StartRunThreads, FlightWaitEndsOnAStop) {

@@ -33,6 +33,10 @@ class WindowFixture : public ::testing::Test {
     std::filesystem::create_directories(folder / "appdata");
     ::setenv("VEXA_APPDATA", (folder / "appdata").c_str(), 1);
     resetAll();
+    openWindow();
+  }
+  // The headless main window; a fixture for the real window opens its own.
+  virtual void openWindow() {
     ASSERT_TRUE(initInstance("Vexa", ui::Backend::headless));
     window = gf_headlessWindow();
     ASSERT_NE(window, nullptr);

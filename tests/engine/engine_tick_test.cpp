@@ -290,3 +290,25 @@ TEST_F(EngineTick, RecordsDueBeforeTickZeroStillSpawnRightAfterStart) {
     EXPECT_GT(findLive(96001)->stream.front().tick, 0x80000000u) << "before tick 0";
     EXPECT_TRUE(h.tickUntil([] { return findLive(96001) && findLive(96001)->simState == SimState::Active; }, 400));
 }
+
+// A reply may carry time stamps that are not finite or lie absurdly far from the others: the batch is
+// timed around the median of the sound ones and no tick offset can overflow.
+TEST_F(EngineTick, AbsurdTimeStampsLeaveTheTicksOfTheBatchSound) {
+    const uint32_t t0 = engineTick.load();
+    h.handOver({EngineHarness::record(80010, "TS1", "A320", 47, 8, 5000, 250, 90, 1700000000.5),
+                EngineHarness::record(80011, "TS2", "A320", 47, 8.1, 5000, 250, 90, 1700000001.5),
+                EngineHarness::record(80012, "TS3", "A320", 47, 8.2, 5000, 250, 90, 1e300),
+                EngineHarness::record(80013, "TS4", "A320", 47, 8.3, 5000, 250, 90, -1e300),
+                EngineHarness::record(80014, "TS5", "A320", 47, 8.4, 5000, 250, 90, std::nan(""))},
+               0);
+    h.tick();
+    LiveAircraft* a = findLive(80010);
+    LiveAircraft* b = findLive(80011);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(tickDiff(a->stream.front().tick, t0), -100);
+    EXPECT_EQ(tickDiff(b->stream.front().tick, t0), 0);
+    for (uint32_t id : {80012u, 80013u, 80014u})
+        if (LiveAircraft* ac = findLive(id))
+            EXPECT_LE(std::abs(tickDiff(ac->stream.front().tick, t0)), 360000) << id;
+}

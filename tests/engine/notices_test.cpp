@@ -17,6 +17,7 @@
 #include "engine/static_parking.h"
 #include "engine/upkeep.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/livery_matching.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
 #include "tests/common/engine_harness.h"
@@ -41,6 +42,24 @@ protected:
         ac.position[kPosLat] = lat;
         ac.position[kPosLon] = lon;
         ac.setPhase(MovementPhase::Flying);
+        return ac;
+    }
+    // A buffered live aircraft of an airline and registration with two points, ready for the spawn gate.
+    LiveAircraft& atTheGate(uint32_t hexid, const std::string& callsign, const std::string& airline,
+                            const std::string& registration) {
+        TrafficRecord r = EngineHarness::record(hexid, callsign, "A320", 47.0, 8.0, 5000, 250, 90, 100);
+        r.identity.airline = airline;
+        r.identity.registration = registration;
+        SimAircraft head;
+        gf_makeAiRecord(head, r);
+        head.id = hexid;
+        lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
+        LiveAircraft& ac = liveList.back();
+        ac.stream.front().tick = engineTick.load();
+        StreamPoint next = ac.stream.front();
+        next.longitude += 0.01;
+        next.tick += 100;
+        ac.stream.push_back(next);
         return ac;
     }
     static std::string read(const std::filesystem::path& p) {
@@ -433,24 +452,20 @@ TEST_F(Notices, ActiveAircraftWithoutObjectIdLeavesTheListInTheSameTick) {
 
 TEST_F(Notices, SpawnGateKeepsTheFeedsTypeAndAirlineWhereTheRegistrationTableHasNone) {
     registrationTable["DAXYZ"] = DbaseReg{"", "", "", true};
-    TrafficRecord r = EngineHarness::record(0x3c0001, "DLH9", "A320", 47.0, 8.0, 5000, 250, 90, 100);
-    r.identity.airline = "DLH";
-    r.identity.registration = "DAXYZ";
-    SimAircraft head;
-    gf_makeAiRecord(head, r);
-    head.id = 0x3c0001;
-    lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
-    LiveAircraft& ac = liveList.back();
-    ac.stream.front().tick = engineTick.load();
-    StreamPoint next = ac.stream.front();
-    next.longitude += 0.01;
-    next.tick += 100;
-    ac.stream.push_back(next);
+    LiveAircraft& ac = atTheGate(0x3c0001, "DLH9", "DLH", "DAXYZ");
     lf_spawnGate(ac);
     EXPECT_EQ(ac.identity.airline, "DLH");
     EXPECT_EQ(ac.identity.icaoType, "A320");
     EXPECT_EQ(ac.cargoWanted, 1);
     registrationTable.erase(std::string("DAXYZ"));
+}
+
+// A respawn to a registration the table does not list drops the cargo wish of the old one.
+TEST_F(Notices, SpawnGateForgetsTheCargoWishWhenTheTableHasNoEntry) {
+    LiveAircraft& ac = atTheGate(0x3c0002, "DLH8", "DLH", "DNOTLISTED");
+    ac.cargoWanted = 1;  // wished for by the registration it flew before
+    lf_spawnGate(ac);
+    EXPECT_EQ(ac.cargoWanted, 0);
 }
 
 TEST_F(Notices, StandOfAnAircraftThatNeverGotThereIsFreedAndObjectIdZeroMatchesNothing) {
@@ -490,7 +505,9 @@ TEST_F(Notices, RunCleanUpForgetsTheGhostsOfTheRun) {
     removedGhosts.push_back("DLH1_");
     standCheckList.push_back(0x3c0004);
     rememberedLiveries[0x3c0004] = "Test Livery";
+    noMatchKeys.insert("DLH A320 DAIPB");
     gf_cleanupSessionContainers();
+    EXPECT_TRUE(noMatchKeys.empty()) << "an aircraft without a livery in this run may find one in the next";
     EXPECT_TRUE(removedGhosts.empty());
     EXPECT_TRUE(standCheckList.empty());
     EXPECT_TRUE(rememberedLiveries.empty()) << "views into a catalogue that may be rebuilt";

@@ -74,3 +74,37 @@ TEST(EngineScenario, NoObjectIdQueuedTwiceAndNoAircraftStuckWaitingForCreation) 
     for (uint32_t objectId : h.removed)
         EXPECT_TRUE(std::any_of(h.created.begin(), h.created.end(), [&](auto& c) { return c.objectId == objectId; }));
 }
+
+// A flight whose callsign gains or loses the ghost mark "_" is its own flight, not its own ghost: it
+// is neither removed as a ghost nor dropped as one, and its object is queued for removal once.
+TEST(EngineScenario, CallsignGainingOrLosingTheGhostMarkIsNoGhostOfItself) {
+    EngineHarness h;
+    h.addType("A320", AircraftCategory::Large);
+    h.giveLivery(120001);
+    h.giveLivery(120002);
+    GUID_CHANGES.value = true;
+    for (double feedTime = 0; feedTime < 200; feedTime += 8) {
+        const bool later = feedTime >= 96;
+        h.handOver({EngineHarness::record(120001, later ? "GHO1" : "GHO1_", "A320", 47.0, 8.0 + feedTime * 0.002,
+                                          9000, 280, 90, 10000 + feedTime),
+                    EngineHarness::record(120002, later ? "GHO2_" : "GHO2", "A320", 47.2, 8.0 + feedTime * 0.002,
+                                          9000, 280, 90, 10000 + feedTime)});
+        h.tick(800);
+        ASSERT_TRUE(h.violations.empty()) << h.violations.front();
+    }
+    h.tick(3000);
+    GUID_CHANGES.value = GUID_CHANGES.defaultValue;
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+    auto createdAs = [&](uint32_t hexid, const std::string& callsign) {
+        return std::any_of(h.created.begin(), h.created.end(),
+                           [&](const auto& c) { return c.hexid == hexid && c.callsign == callsign; });
+    };
+    EXPECT_TRUE(createdAs(120001, "GHO1_"));
+    EXPECT_TRUE(createdAs(120001, "GHO1")) << "it respawned under its new callsign";
+    EXPECT_TRUE(createdAs(120002, "GHO2"));
+    EXPECT_TRUE(createdAs(120002, "GHO2_")) << "the real flight is not dropped as its own ghost";
+    // Each object was removed at most once.
+    std::vector<uint32_t> removed = h.removed;
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(std::adjacent_find(removed.begin(), removed.end()), removed.end());
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include <fmt/format.h>
@@ -10,6 +11,7 @@
 #include "feed/record_parser.h"
 #include "simlink/commands.h"
 #include "feed/readers.h"
+#include "shell/run_flags.h"
 #include "tests/feed/feed_fixture.h"
 #include "shell/display.h"
 #include "shell/range.h"
@@ -332,6 +334,126 @@ TEST_F(Readers, BufferedSnapshotsAreHandedOverEvenWhenMissing)
     EXPECT_FALSE(trafficReader.buffer(code));
     EXPECT_EQ(code, 406);
     EXPECT_TRUE(logHas(" buffer traffic msg scripted status 406"));
+}
+
+// A clock that runs like the manual one, remembers the longest single sleep since the stop was raised
+// and raises the stop at a given sleep.
+class StoppingClock final : public Clock {
+public:
+    StoppingClock(ManualClock& inner, std::function<void()> stop, int stopAtSleep)
+        : inner_(inner), stop_(std::move(stop)), stopAt_(stopAtSleep)
+    {
+    }
+    SteadyTime steadyNow() override { return inner_.steadyNow(); }
+    UtcTime utcNow() override { return inner_.utcNow(); }
+    void sleepUntil(SteadyTime deadline) override { note(deadline - inner_.steadyNow()); inner_.sleepUntil(deadline); }
+    void sleepFor(std::chrono::nanoseconds d) override { note(d); inner_.sleepFor(d); }
+    std::chrono::nanoseconds sleptAfterStop{0};
+    bool stopped = false;
+
+private:
+    void note(std::chrono::nanoseconds d)
+    {
+        if (++sleeps_ == stopAt_) {
+            stop_();
+            stopped = true;
+        }
+        if (stopped)
+            sleptAfterStop += d;
+    }
+    ManualClock& inner_;
+    std::function<void()> stop_;
+    int stopAt_;
+    int sleeps_ = 0;
+};
+
+// Every wait of a reader, and the login's, ends within 100 ms of a stop, however long the interval the
+// service asked for: closing down never waits on an interval.
+TEST_F(Readers, EveryWaitWakesForAStopWithinATenthOfASecond)
+{
+    const json slow = {{"status", 200}, {"rrl", 2147483647}, {"wrrl", 2147483647}, {"GUID", "g"},
+                       {"data", {{"QNH", 1023}, {"ICAO", "EHAM"}}}};
+    auto raiseReaders = [] {
+        trafficReader.readerStop = 1;
+        weatherReader.readerStop = 1;
+    };
+    auto raiseRun = [] { gf_requestStop(EXIT_USER_CLOSED_SIM, 0); };
+    struct Case {
+        const char* name;
+        const char* endpoint;
+        std::function<void()> stop;
+        std::function<void()> call;
+    };
+    const std::vector<Case> cases = {
+        {"buffered traffic", "traffic", raiseReaders,
+         [] {
+             std::int32_t code = 0;
+             trafficReader.buffer(code);
+         }},
+        {"live traffic", "traffic", raiseReaders,
+         [] {
+             std::int32_t code = 0;
+             trafficReader.receive(code);
+         }},
+        {"weather", "weather", raiseReaders,
+         [] {
+             std::int32_t code = 0;
+             weatherReader.receive(code);
+         }},
+        {"login", "auth", raiseRun,
+         [] {
+             std::int32_t status = 0;
+             lf_authenticate(status);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        stub.clearScripts();
+        scriptBody(c.endpoint, slow.dump());
+        scriptBody(c.endpoint, slow.dump());
+        trafficReader.readerStop = 0;
+        weatherReader.readerStop = 0;
+        gf_resetRunFlags();
+        StoppingClock stopping(clock, c.stop, 3);
+        gf_setClock(&stopping);
+        c.call();
+        gf_setClock(&clock);
+        EXPECT_TRUE(stopping.stopped);
+        EXPECT_LE(stopping.sleptAfterStop, std::chrono::milliseconds(100));
+    }
+    gf_resetRunFlags();
+    trafficReader.readerStop = 0;
+    weatherReader.readerStop = 0;
+}
+
+// A reply above the size limit is refused with a log line, and the reader's buffers give their memory
+// back; a large reply within the limit leaves no large buffer behind either.
+TEST_F(Readers, OversizedReplyIsRefusedAndBuffersShrinkAgain)
+{
+    const json line = feedtest::aircraftLine();
+    auto replyWith = [&](int aircraft) {
+        std::string body = R"({"status":200,"rrl":2000,"data":{)";
+        for (int i = 0; i < aircraft; ++i) {
+            json a = line;
+            a[0] = fmt::format("{:06x}", 0x400000 + i);
+            a[13] = fmt::format("T{}", i);
+            body += fmt::format("{}\"{:x}\":{}", i == 0 ? "" : ",", i, a.dump());
+        }
+        return body + "}}";
+    };
+    scriptStatus("traffic", 200); // buffered
+    const std::string large = replyWith(1500);
+    ASSERT_LT(large.size(), 16u << 20);
+    scriptBody("traffic", large);
+    std::string huge = R"({"status":200,"data":{"x":")" + std::string(17u << 20, 'a') + R"("}})";
+    scriptBody("traffic", huge);
+    scriptStatus("traffic", 401);
+    std::int32_t code = 0;
+    EXPECT_FALSE(trafficReader.receive(code));
+    EXPECT_EQ(code, 401);
+    EXPECT_TRUE(logHas("Web service reply refused: more than 16 MB"));
+    EXPECT_LT(trafficReader.response.capacity(), 1u << 20);
+    EXPECT_LT(trafficReader.records.capacity(), 1024u) << logText();
 }
 
 TEST_F(Readers, TrafficThreadEndsOnServerFaultAndStopsTheOther)

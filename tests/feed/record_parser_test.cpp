@@ -165,6 +165,34 @@ TEST_F(RecordParser, AcceptanceTable)
     EXPECT_FALSE(logHas("processLine")) << "rejections are silent";
 }
 
+// A time stamp that is not a usable number of seconds near now is dropped with a log line: the engine
+// times every record of a reply from them.
+TEST_F(RecordParser, AbsurdTimeStampsAreDroppedWithALogLine)
+{
+    struct StampCase {
+        json stamp;
+        bool kept;
+    };
+    for (const auto& c : std::vector<StampCase>{{1700000000.5, true},
+                                                {1700000000 - 3600, true},
+                                                {1e300, false},
+                                                {-1e300, false},
+                                                {0, false},
+                                                {nullptr, false},
+                                                {1700000000 + 3 * 86400, false},
+                                                {1700000000 - 3 * 86400, false}}) {
+        SCOPED_TRACE(c.stamp.dump());
+        trafficReader.lastFeedTimestamp = 5.0;
+        json line = aircraftLine();
+        line[10] = c.stamp;
+        EXPECT_EQ(parse(line).has_value(), c.kept);
+        if (!c.kept) {
+            EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 5.0) << "not taken as the feed's time";
+        }
+    }
+    EXPECT_TRUE(logHas("processLine: 484a3b dropped, time stamp 1e+300 is not near now"));
+}
+
 TEST_F(RecordParser, AltitudeAndGroundTable)
 {
     struct AltCase {

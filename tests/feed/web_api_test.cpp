@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include "feed/credential.h"
 #include "feed/web_api.h"
 #include "tests/feed/feed_fixture.h"
@@ -251,20 +253,48 @@ TEST_F(WebApi, ReplyKeyDefaults)
     EXPECT_EQ(gf_replyString(reply, "message"), "");
     EXPECT_EQ(gf_replyNumber(json::array(), "status", 100), 100);
 
-    // Numbers beyond 32 bits or negative intervals read as absent: no wrapped success, no busy polling.
+    // Numbers beyond 32 bits read as absent (no wrapped success); intervals are held within 0.5 .. 60 s.
     struct Case {
         json value;
         std::int32_t status;
         std::int32_t interval;
     };
-    for (const auto& c : std::vector<Case>{{200, 200, 200},
+    for (const auto& c : std::vector<Case>{{200, 200, 500},
                                            {4294967496LL, 100, 2000},
                                            {-4294967096LL, 100, 2000},
-                                           {-5, -5, 2000},
+                                           {-5, -5, 500},
                                            {1e12, 100, 2000}}) {
         SCOPED_TRACE(c.value.dump());
         EXPECT_EQ(gf_replyStatus({{"status", c.value}}), c.status);
         EXPECT_EQ(gf_replyInterval({{"rrl", c.value}}, "rrl"), c.interval);
+    }
+}
+
+// An interval from a reply is held between half a second (no flood of requests) and a minute (closing
+// down and the next request never wait longer); a value outside is logged.
+TEST_F(WebApi, IntervalsAreClampedWithALogLine)
+{
+    struct Case {
+        json value;
+        std::int32_t interval;
+        bool logged;
+    };
+    for (const auto& c : std::vector<Case>{{0, 500, true},
+                                           {499, 500, true},
+                                           {500, 500, false},
+                                           {2000, 2000, false},
+                                           {60000, 60000, false},
+                                           {60001, 60000, true},
+                                           {2147483647, 60000, true},
+                                           {"fast", 2000, false}}) {
+        SCOPED_TRACE(c.value.dump());
+        const auto before = logText().size();
+        EXPECT_EQ(gf_replyInterval({{"wrrl", c.value}}, "wrrl"), c.interval);
+        const std::string added = logText().substr(before);
+        EXPECT_EQ(added.find(fmt::format("wrrl {} ms of the reply is outside 500..60000 ms, {} ms used",
+                                         c.value.dump(), c.interval)) != std::string::npos,
+                  c.logged)
+            << added;
     }
 }
 

@@ -15,8 +15,7 @@
 
 namespace fuzz {
 
-inline const std::filesystem::path& sandbox()
-{
+inline const std::filesystem::path& sandbox() {
     static const std::filesystem::path folder = [] {
         const auto f = std::filesystem::temp_directory_path() / ("vexa_fuzz_" + std::to_string(::getpid()));
         std::filesystem::remove_all(f);
@@ -37,8 +36,7 @@ inline const std::filesystem::path& sandbox()
 
 // Writes the bytes to a file below the sandbox (folders created) and returns its path.
 inline std::filesystem::path writeInput(const std::filesystem::path& relative, const std::uint8_t* data,
-                                        std::size_t size)
-{
+                                        std::size_t size) {
     const auto path = sandbox() / relative;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -46,9 +44,8 @@ inline std::filesystem::path writeInput(const std::filesystem::path& relative, c
     return path;
 }
 
-inline std::string_view text(const std::uint8_t* data, std::size_t size)
-{
+inline std::string_view text(const std::uint8_t* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};
 }
 
-} // namespace fuzz
+}  // namespace fuzz

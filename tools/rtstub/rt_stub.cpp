@@ -540,6 +540,12 @@ void Server::clearScripts()
     impl_->scripts.clear();
 }
 
+void Server::clearRequests()
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->received.clear();
+}
+
 std::vector<ReceivedRequest> Server::requests() const
 {
     std::lock_guard lock(impl_->mutex);

@@ -58,6 +58,8 @@ public:
     // Scripting for tests.
     void script(const std::string& endpoint, ScriptedReply reply);
     void clearScripts();
+    // Forgets the requests received so far (a long fuzzing run sends millions).
+    void clearRequests();
     std::vector<ReceivedRequest> requests() const;
     std::size_t requestCount(const std::string& endpoint) const;
 

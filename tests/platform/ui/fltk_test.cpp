@@ -1,10 +1,6 @@
 // The FLTK backend on a virtual X display: the window shows what the paint handler draws, and
 // messages and control changes from another thread reach the GUI thread.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,58 +15,17 @@
 #include <vector>
 
 #include "platform/ui/ui.h"
+#include "tests/common/fltk_events.h"
+#include "tests/common/virtual_display.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
-extern char** environ;
 
 // Font and X libraries keep caches for the life of the process.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\nleak:libX11\nleak:libfltk\n"; }
 
 namespace {
-
-bool onPath(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    int n = 120 + static_cast<int>(::getpid() % 200);
-    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
-           std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-      ++n;
-    name_ = ":" + std::to_string(n);
-    std::vector<std::string> args = {"Xvfb", name_, "-screen", "0", "1000x560x24", "-nolisten", "tcp", "-noreset"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    for (int i = 0; i < 200 && pid_ > 0; ++i) {
-      if (std::filesystem::exists("/tmp/.X11-unix/X" + name_.substr(1))) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-  }
-  ~VirtualDisplay() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-  }
-  bool running() const { return pid_ > 0; }
-  const std::string& name() const { return name_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string name_;
-};
 
 struct Rgb {
   int r, g, b;
@@ -120,29 +75,11 @@ struct Handler : ui::WindowHandler {
   void injectInput() {
     Fl_Window* win = Fl::first_window();
     if (win == nullptr) return;
-    Fl::e_x = 11;
-    Fl::e_y = 127;
-    Fl::e_x_root = win->x() + 11;
-    Fl::e_y_root = win->y() + 127;
-    Fl::e_keysym = FL_Button + 1;
-    Fl::e_state = FL_BUTTON1;
-    Fl::handle(FL_PUSH, win);
-    Fl::e_state = 0;
-    Fl::handle(FL_RELEASE, win);
+    fltkClick(win, 11, 127);
     for (int i = 0; i < win->children(); ++i) {
       Fl_Widget* w = win->child(i);
-      if (w->x() == 217 && w->y() == 231) Fl::focus(w);
+      if (w->x() == 217 && w->y() == 231) fltkTypeAndEnter(win, w, "55");
     }
-    char text[] = "55";
-    Fl::e_keysym = '5';
-    Fl::e_text = text;
-    Fl::e_length = 2;
-    Fl::handle(FL_KEYBOARD, win);
-    char enter[] = "\r";
-    Fl::e_keysym = FL_Enter;
-    Fl::e_text = enter;
-    Fl::e_length = 1;
-    Fl::handle(FL_KEYBOARD, win);
   }
   std::optional<ui::Color> controlBackground() const override { return ui::rgb(200, 100, 50); }
   void onCommand(int id) override { events.push_back("command " + std::to_string(id)); }

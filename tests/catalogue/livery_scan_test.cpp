@@ -1,0 +1,346 @@
+// The livery scan: its roots, the walk, the post-processing, the cache and the reports, the switch that
+// asks for a scan, and a stop in the middle.
+#include <atomic>
+#include <thread>
+
+#include "catalogue/livery_db.h"
+#include "foundation/file_utils.h"
+#include "foundation/meta_header.h"
+#include "scan_fixture.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+
+using namespace cattest;
+
+class LiveryScan : public ScanTest {
+protected:
+    // A package root below the test folder with one aircraft.cfg per entry (relative folder, file text).
+    fs::path makeRoot(const std::string& name, const std::vector<std::pair<std::string, std::string>>& files) {
+        const auto root = dir / name;
+        fs::create_directories(root);
+        for (const auto& [folder, text] : files) writeText(root / folder / "aircraft.cfg", text);
+        return root;
+    }
+    static std::string oneLivery(const std::string& type, const std::string& title, const std::string& airline,
+                                 const std::string& atcId = "") {
+        return cfgText("icao_type_designator = " + type, {livery(title, airline, atcId)});
+    }
+    int scanError() {
+        try {
+            gf_scanLiveries();
+        } catch (const ovk::UserErrorException& e) {
+            return std::stoi(e.what());
+        }
+        return 0;
+    }
+    std::vector<std::string> cacheTitles() const {
+        std::vector<std::string> titles;
+        pugi::xml_document doc;
+        if (!doc.load_file(gf_liveryCachePath().c_str())) return titles;
+        for (auto liv : doc.child("liveries").children("liv")) titles.push_back(liv.attribute("title").value());
+        return titles;
+    }
+    // Many small files in every encoding below one root.
+    fs::path manyFilesRoot(int files) {
+        std::vector<std::pair<std::string, std::string>> entries;
+        const char* types[] = {"A320", "B738", "A319", "B77W"};
+        const char* airlines[] = {"DLH", "KLM", "BAW"};
+        for (int i = 0; i < files; ++i) {
+            std::vector<std::vector<std::string>> sections;
+            for (int s = 0; s < 3; ++s)
+                sections.push_back(livery(fmt::format("Livery {} {} \xC3\xA9", i, s), airlines[(i + s) % 3]));
+            std::string text = cfgText(std::string("icao_type_designator = ") + types[i % 4], sections);
+            switch (i % 5) {
+            case 1: text = toUtf16(text, false); break;
+            case 2: text = toUtf16(withCrlf(text), true); break;
+            case 3: text = toCp1252(withCrlf(text)); break;
+            case 4: text = "\xEF\xBB\xBF" + text; break;
+            default: break;
+            }
+            entries.emplace_back(fmt::format("pkg{}/SimObjects/Airplanes/a{}", i % 7, i), text);
+        }
+        return makeRoot("many", entries);
+    }
+};
+
+TEST_F(LiveryScan, AutomaticRootsFollowThePackageOrder) {
+    const auto community = dir / "Community";
+    for (const char* name : {"user-aitraffic-mine", "justflight-fstraffic-module", "fsltl-traffic-base_CVT_x",
+                             "fsltl-traffic-base", "aig-aitraffic-oci-beta", "other"})
+        fs::create_directories(community / name);
+    const std::string A = (community / "aig-aitraffic-oci-beta").string(),
+                      F = (community / "fsltl-traffic-base").string(),
+                      J = (community / "justflight-fstraffic-module").string(),
+                      U = (community / "user-aitraffic-mine").string();
+    const std::vector<LiveryRoots> expected{{A, F, J, U}, {A, J, F, U}, {F, A, J, U},
+                                            {F, J, A, U}, {J, A, F, U}, {J, F, A, U}};
+    for (int order = 1; order <= 6; ++order) {
+        AI_PACKAGE_ORDER.value = order;
+        EXPECT_EQ(lf_automaticRoots(community), expected[order - 1]) << order;
+    }
+    EXPECT_TRUE(logHas("Automatic FSLTL scan found folder: \"" + F + "\""));
+
+    const auto onlyTwo = dir / "Community2";
+    for (const char* name : {"user-aitraffic", "aig-aitraffic-oci_CVT_", "aig-aitraffic-oci"})
+        fs::create_directories(onlyTwo / name);
+    AI_PACKAGE_ORDER.value = 6;
+    EXPECT_EQ(lf_automaticRoots(onlyTwo),
+              (LiveryRoots{(onlyTwo / "aig-aitraffic-oci").string(), (onlyTwo / "user-aitraffic").string()}));
+    EXPECT_TRUE(lf_automaticRoots(dir / "missing").empty());
+}
+
+TEST_F(LiveryScan, ErrorsWhenNothingCanBeScanned) {
+    EXPECT_EQ(scanError(), 48);
+    writeText(dir / "a-file", "x");
+    useManualRoots({dir / "missing", dir / "a-file", dir / "empty"});
+    fs::create_directories(dir / "empty");
+    EXPECT_EQ(scanError(), 53);
+    EXPECT_TRUE(logHas((dir / "missing").string() + " does not exist, skipped!"));
+    EXPECT_TRUE(logHas((dir / "a-file").string() + " is not a folder name, skipped!"));
+    EXPECT_TRUE(logHas("No liveries found in " + (dir / "empty").string()));
+    EXPECT_TRUE(logHas("liveries scan manual starts"));
+
+    LIG_AUTOMATIC.value = true;
+    EXPECT_EQ(scanError(), 43);
+    gf_setCommunityFolderSource([this] { return dir / "Community"; });
+    fs::create_directories(dir / "Community" / "nothing-here");
+    EXPECT_EQ(scanError(), 43);
+    EXPECT_TRUE(SCAN_LIVERIES.value.load());
+    EXPECT_EQ(mainWindow.liveryCount.load(), 0u);
+}
+
+TEST_F(LiveryScan, TheWalkSkipsExcludedAndLongPathsAndFindsAnyCase) {
+    const auto root = makeRoot("root", {});
+    const auto put = [&](const fs::path& relative, const std::string& title) {
+        writeText(root / relative, oneLivery("A320", title, "DLH"));
+    };
+    put("a/Aircraft.CFG", "upper and lower");
+    put("b/AIRCRAFT.cfg", "upper");
+    put("c/aircraft.cfg.bak", "backup");
+    put("d/aircraft_old.cfg", "old");
+    put("e/simwings-pack/aircraft.cfg", "simwings");
+    put("f/x_CVT_y/aircraft.cfg", "cvt");
+    put("g/inibuilds/deeper/aircraft.cfg", "inibuilds");
+    put(fs::path("h") / std::string(260 - root.string().size(), 'x') / "aircraft.cfg", "long");
+    // A root whose own path holds an excluded name: only the files directly in it.
+    const auto excludedRoot = makeRoot("flytampa-root", {});
+    writeText(excludedRoot / "aircraft.cfg", oneLivery("A320", "directly in it", "DLH"));
+    writeText(excludedRoot / "sub" / "aircraft.cfg", oneLivery("A320", "below it", "DLH"));
+    useManualRoots({root, excludedRoot});
+    gf_scanLiveries();
+    EXPECT_EQ(cacheTitles(), (std::vector<std::string>{"directly in it", "upper", "upper and lower"}));
+    EXPECT_TRUE(logHas("2 liveries found in " + root.string()));
+    EXPECT_TRUE(logHas("1 liverie found in " + excludedRoot.string()));
+    EXPECT_TRUE(logHas("3 in total"));
+}
+
+TEST_F(LiveryScan, ACompleteScanWritesTheCacheSwitchesTheScanOffAndBuilds) {
+    MSFS_2020.value = false;
+    const auto first =
+        makeRoot("first", {{"a", oneLivery("A320", "LH one", "DLH", "D-ABCD")},
+                           {"b", cfgText("icao_type_designator = B738",
+                                         {livery("KLM two", "KLM", "", "CARGO"), livery("KLM one", "KLM")})}});
+    const auto second = makeRoot("second", {{"a", oneLivery("A320", "LH one", "DLH")}});
+    useManualRoots({first, second});
+    gf_scanLiveries();
+    EXPECT_FALSE(SCAN_LIVERIES.value.load());
+    EXPECT_NE(readText(dir / "appdata" / "Vexa" / "parameters.xml").find("name=\"SCAN_LIVERIES\" value=\"false\""),
+              std::string::npos);
+    EXPECT_EQ(simFamilyName.get(), "MSFS2024");
+    EXPECT_NE(readText(gf_liveryCachePath()).find("<info name=\"MSFS\" value=\"2024\""), std::string::npos);
+    EXPECT_EQ(cacheLines(),
+              (std::vector<std::string>{"\t<liv airl=\"DLH\" type=\"A320\" title=\"LH one\" atcid=\"D-ABCD\" />",
+                                        "\t<liv airl=\"KLM\" type=\"B738\" title=\"KLM one\" />",
+                                        "\t<liv airl=\"KLM\" type=\"B738\" cargo=\"true\" title=\"KLM two\" />"}));
+    // The second root's copy of a title is a duplicate, never a second livery.
+    EXPECT_TRUE(logHas("0 liveries found in " + second.string()));
+    EXPECT_TRUE(logHas("3 in total"));
+    EXPECT_TRUE(liveriesProcessed.load());
+    EXPECT_EQ(mainWindow.liveryCount.load(), 3u);
+    EXPECT_TRUE(liveryList.empty());
+    EXPECT_TRUE(liveryTitles.empty());
+    EXPECT_TRUE(logHas("liveries scan ends"));
+    const auto incomplete = readLines(scanReport::incompleteSections());
+    ASSERT_EQ(incomplete.size(), 1u);
+    EXPECT_NE(incomplete[0].find("title \"LH one\" already exists"), std::string::npos);
+}
+
+TEST_F(LiveryScan, PriorityKeepsTheFirstRootOfEachAirlineAndType) {
+    const auto first =
+        makeRoot("first", {{"a", oneLivery("A320", "LH1", "DLH")}, {"b", oneLivery("A319", "BA1", "BAW")}});
+    const auto second =
+        makeRoot("second", {{"a", cfgText("icao_type_designator = A320", {livery("LH2", "DLH"), livery("LH3", "DLH")})},
+                            {"b", oneLivery("B738", "KL2", "KLM")}});
+    useManualRoots({first, second});
+    LIG_PRIORITIZE.value = true;
+    gf_scanLiveries();
+    EXPECT_EQ(cacheTitles(), (std::vector<std::string>{"BA1", "LH1", "KL2"}));
+
+    SCAN_LIVERIES.value = true;
+    LIG_PRIORITIZE.value = false;
+    gf_scanLiveries();
+    EXPECT_EQ(cacheTitles(), (std::vector<std::string>{"BA1", "LH1", "LH2", "LH3", "KL2"}));
+
+    std::list<LiveryRecord> list{LiveryRecord::make("DLH", "A320", "x", "", false, 3),
+                                 LiveryRecord::make("DLH", "A320", "y", "", false, 2),
+                                 LiveryRecord::make("DLH", "A321", "z", "", false, 3)};
+    lf_prioritizeLiveries(list);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.front().title, "y");
+    EXPECT_EQ(list.back().title, "z");
+}
+
+TEST_F(LiveryScan, ReferenceDatabaseFixes) {
+    registrationTable["D-NOAI"] = DbaseReg{"", "A321", "", true};
+    registrationTable["D-NOTY"] = DbaseReg{"DLH", "", "", true};
+    struct Case {
+        LiveryRecord before;
+        LiveryRecord after;
+        std::vector<std::string> lines;
+    };
+    const std::string pad(76, ' ');
+    const std::vector<Case> cases{
+        {LiveryRecord::make("DLH", "B738", "T1", "G-EUPA"),
+         LiveryRecord::make("KLM", "A319", "T1", "G-EUPA"),
+         {"T1" + pad + "   G-EUPA airl DLH => KLM", "T1" + pad + "   G-EUPA model B738 => A319"}},
+        {LiveryRecord::make("GEC", "MD11", "T2", "D-ALCA"),
+         LiveryRecord::make("GEC", "MD11", "T2", "D-ALCA", true),
+         {"T2" + pad + "   D-ALCA cargo false => true"}},
+        {LiveryRecord::make("BAW", "A319", "T3", "D-NOAI"), LiveryRecord::make("BAW", "A319", "T3", "D-NOAI"), {}},
+        {LiveryRecord::make("KLM", "B738", "T4", "D-NOTY"),
+         LiveryRecord::make("DLH", "B738", "T4", "D-NOTY", true),
+         {"T4" + pad + "   D-NOTY cargo false => true", "T4" + pad + "   D-NOTY airl KLM => DLH"}},
+        {LiveryRecord::make("KLM", "B738", "T5", ""), LiveryRecord::make("KLM", "B738", "T5", ""), {}},
+        {LiveryRecord::make("KLM", "B738", "T6", "X-UNKN"), LiveryRecord::make("KLM", "B738", "T6", "X-UNKN"), {}},
+    };
+    for (const auto& c : cases) {
+        dbaseConversions.clear();
+        auto record = c.before;
+        lf_applyDbaseToLivery(record);
+        EXPECT_EQ(record, c.after) << c.before.title;
+        EXPECT_EQ(dbaseConversions, c.lines) << c.before.title;
+    }
+}
+
+TEST_F(LiveryScan, ReportsOfAScan) {
+    // Leftovers of an earlier scan: all go; a folder in the place of Fixes.txt can neither be removed nor
+    // written over, which is reported twice while every other file is handled.
+    writeText(scanReport::invalidCfgs(), "old");
+    writeText(scanReport::noFltsimCfgs(), "old");
+    writeText(scanReport::modelFixes() / "blocker", "x");
+    writeText(scanReport::dbaseConversions(), "kept");
+    const auto root =
+        makeRoot("root", {
+                             {"a", cfgText("icao_type_designator = C172",
+                                           {livery("Bad airline 1", "XYZ"), livery("Bad airline 2", "QQQ", "D-ABCD")})},
+                             {"b", oneLivery("A20N", "Fixed type", "DLH", "G-EUPA")},
+                             {"c", oneLivery("ZZZZ", "Unknown type", "DLH")},
+                             {"d", "[GENERAL]\nicao_type_designator = A320\n"},
+                             {"e", "[fltsim.1]\ntitle = x\n"},
+                             {"f", cfgText("icao_type_designator = A320", {{"icao_airline = DLH"}})},
+                         });
+    useManualRoots({root});
+    gf_scanLiveries();
+    EXPECT_TRUE(logHas("problems with removing previous files: "));
+    EXPECT_TRUE(logHas("\nErrors:\n"));
+    EXPECT_TRUE(logHas("2 invalid airline codes, see " + scanReport::invalidAirlines().string()));
+    EXPECT_TRUE(logHas("1 invalid model code, see " + scanReport::invalidAircraft().string()));
+    EXPECT_TRUE(logHas("1 invalid aircraft.cfg files, see " + scanReport::invalidCfgs().string()));
+    EXPECT_TRUE(logHas("===> could not write " + scanReport::modelFixes().string()));
+    EXPECT_FALSE(logHas("code fixes, see"));
+    EXPECT_TRUE(logHas("1 incomplete [fltsim.x] sections, see " + scanReport::incompleteSections().string()));
+    EXPECT_TRUE(logHas("\nInformation:\n"));
+    EXPECT_TRUE(logHas("1 empty aircraft.cfg files, see " + scanReport::noFltsimCfgs().string()));
+    EXPECT_TRUE(
+        logHas("2 liveries updated with real live data from dbase, see " + scanReport::dbaseConversions().string()));
+    const auto airlines = readLines(scanReport::invalidAirlines());
+    ASSERT_EQ(airlines.size(), 2u);
+    EXPECT_EQ(airlines[0].substr(0, 16), "QQQ          in ");
+    EXPECT_EQ(airlines[1].substr(0, 16), "XYZ          in ");
+    EXPECT_EQ(readLines(scanReport::invalidCfgs()),
+              std::vector<std::string>{(root / "e" / "aircraft.cfg").string() +
+                                       " contains non-consecutive [fltsim.x] numbers at .x=1"});
+    EXPECT_EQ(readLines(scanReport::invalidAircraft()),
+              std::vector<std::string>{"ZZZZ             in " + (root / "c" / "aircraft.cfg").string()});
+    EXPECT_EQ(readLines(scanReport::dbaseConversions()).size(), 2u);
+    EXPECT_EQ(cacheTitles(), (std::vector<std::string>{"Fixed type", "Bad airline 1", "Bad airline 2"}));
+    EXPECT_TRUE(fs::exists(scanReport::modelFixes() / "blocker"));
+    EXPECT_TRUE(logHas("problems with removing previous files: " + scanReport::modelFixes().string()));
+
+    // A clean scan in a new program run: the errors folder goes once it is empty, and the conversions of
+    // the scan before stay.
+    fs::remove_all(scanReport::modelFixes());
+    modelFixes.clear();
+    fs::remove_all(root);
+    makeRoot("root", {{"a", oneLivery("A320", "Clean", "DLH")}});
+    SCAN_LIVERIES.value = true;
+    gf_scanLiveries();
+    EXPECT_TRUE(logHas("\nNo errors\n"));
+    EXPECT_FALSE(fs::exists(dataNames::errorsFolder));
+    EXPECT_FALSE(fs::exists(scanReport::noFltsimCfgs()));
+    EXPECT_EQ(readLines(scanReport::dbaseConversions()).size(), 2u);
+}
+
+TEST_F(LiveryScan, AStopBeforeTheScanLeavesItOnAndBuildsNothing) {
+    const auto root = makeRoot("root", {{"a", oneLivery("A320", "LH1", "DLH")}});
+    useManualRoots({root});
+    writeText(gf_liveryCachePath(), "stale");
+    stopRequested = 1;
+    gf_scanLiveries();
+    stopRequested = 0;
+    EXPECT_TRUE(SCAN_LIVERIES.value.load());
+    EXPECT_FALSE(fs::exists(gf_liveryCachePath()));
+    EXPECT_FALSE(liveriesProcessed.load());
+    EXPECT_TRUE(logHas("liveries scan stopped"));
+    EXPECT_FALSE(logHas("liveries found in"));
+}
+
+class LiveryScanThreads : public LiveryScan {};
+
+TEST_F(LiveryScanThreads, OneTaskAndManyTasksGiveTheSameCache) {
+    useManualRoots({manyFilesRoot(60)});
+    hwConcurrency = 1;
+    gf_scanLiveries();
+    const auto single = cacheLines();
+    EXPECT_EQ(single.size(), 180u);
+
+    SCAN_LIVERIES.value = true;
+    hwConcurrency = 8;
+    gf_scanLiveries();
+    EXPECT_EQ(cacheLines(), single);
+    EXPECT_EQ(gf_liveryTasksRunning(), 0);
+    EXPECT_EQ(taskCount.load(), 0);
+}
+
+TEST_F(LiveryScanThreads, AStopInTheMiddle) {
+    const auto first = manyFilesRoot(300);
+    const auto second = makeRoot("second", {{"a", oneLivery("A320", "LH1", "DLH")}});
+    useManualRoots({first, second});
+    hwConcurrency = 2;
+    std::atomic<bool> done{false};
+    std::thread stopper([&] {
+        for (;;) {
+            {
+                std::lock_guard lock(liveryTitlesMutex);
+                if (liveryTitles.size() >= 6) break;
+            }
+            if (done.load()) return;
+            std::this_thread::yield();
+        }
+        stopRequested = 1;
+    });
+    gf_scanLiveries();
+    done = true;
+    stopper.join();
+    const bool stopped = stopRequested.load() != 0;
+    stopRequested = 0;
+    ASSERT_TRUE(stopped);
+    EXPECT_TRUE(SCAN_LIVERIES.value.load());
+    EXPECT_FALSE(fs::exists(gf_liveryCachePath()));
+    EXPECT_FALSE(liveriesProcessed.load());
+    EXPECT_FALSE(logHas("found in " + second.string()));
+    EXPECT_EQ(gf_liveryTasksRunning(), 0);
+    EXPECT_TRUE(liveryList.empty());
+    std::lock_guard lock(liveryTitlesMutex);
+    EXPECT_TRUE(liveryTitles.empty());
+}
