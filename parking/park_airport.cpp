@@ -217,7 +217,9 @@ void gf_removeStaticParked() {
         live.removeWhenCreated = 1;
     }
   }
-  std::erase_if(liveList, [](const LiveAircraft& l) { return l.removeFromBuffer != 0 || l.removedFromQueue != 0; });
+  // The engine's indexes point into liveList: rebuilt after the erase.
+  if (std::erase_if(liveList, [](const LiveAircraft& l) { return l.removeFromBuffer != 0 || l.removedFromQueue != 0; }) > 0)
+    lf_reindexLive();
   lf_leaveParkAirport();
   if (generalMaxLive != 0 && MAX_LIVE.value.load() != generalMaxLive) {
     MAX_LIVE.value.store(generalMaxLive);
