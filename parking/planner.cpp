@@ -92,22 +92,24 @@ bool staticTooClose(const ParkPos& stand, const std::string& icaoType) {
 bool equalNonEmpty(const std::string& a, const std::string& b) { return !a.empty() && a == b; }
 
 // Whether the option's aircraft is already there (or live): then it is switched off.
-bool optionRejected(const StandOption& opt, const std::vector<StaticJob>& jobs) {
+// A static aircraft on the stand itself does not count: the search prefers the option that agrees with
+// it, and the renewal then keeps it.
+bool optionRejected(const StandOption& opt, std::uint32_t standId, const std::vector<StaticJob>& jobs) {
   const std::string& a = opt.callsignA;
   const std::string& b = opt.callsignB;
   for (const StaticJob& j : jobs)
     if (equalNonEmpty(opt.key, j.registration)) return true;
   if (inLiveCallsigns(a) || inLiveCallsigns(b)) return true;
   for (const SimAircraft& s : staticList)
-    if (equalNonEmpty(s.identity.identity6, a) || equalNonEmpty(s.identity.identity6, b) ||
-        equalNonEmpty(s.identity.identity6, opt.key))
+    if (s.standId != standId && (equalNonEmpty(s.identity.identity6, a) || equalNonEmpty(s.identity.identity6, b) ||
+        equalNonEmpty(s.identity.identity6, opt.key)))
       return true;
   for (const StaticJob& j : jobs)
     if (equalNonEmpty(j.callsignA, a) || equalNonEmpty(j.callsignA, b) || equalNonEmpty(j.callsignA, opt.key)) return true;
   for (const ParkedLive& l : liveStayers)
     if (equalNonEmpty(l.callsign, a) || equalNonEmpty(l.callsign, b)) return true;
   for (const SimAircraft& s : staticList) {
-    if (s.simState != SimState::Active) continue;
+    if (s.simState != SimState::Active || s.standId == standId) continue;
     if ((!a.empty() && s.identity.callsign == a + "*") || (!b.empty() && s.identity.callsign == b + "*") ||
         equalNonEmpty(s.identity.registration, opt.key))
       return true;
@@ -305,7 +307,7 @@ void lf_searchStands(WeekSlot slot, int kind, int fit, std::vector<StaticJob>& l
       }
       auto it = std::find_if(stand.options.begin(), stand.options.end(), [&](const StandOption& o) { return o.id > 0 && o.id == ids.front(); });
       if (it == stand.options.end()) continue;
-      if (optionRejected(*it, jobs)) {
+      if (optionRejected(*it, stand.id, jobs)) {
         it->id = 0;
         continue;
       }
@@ -606,7 +608,8 @@ void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
   markLeaving(now);
   for (const KeptStatic& k : keptStatics)
     if (k.leaving) {
-      staticJobs.push_back(StaticJob{0, 1, k.standId, k.slot.slot, k.airline, k.icaoType, k.callsignA, k.callsignB, k.registration, 0});
+      // Its age is the half-hours since it was placed, as every other entry's.
+      staticJobs.push_back(StaticJob{0, 1, k.standId, std::uint32_t(gf_slotDistance(now, k.slot)), k.airline, k.icaoType, k.callsignA, k.callsignB, k.registration, 0});
       removalList.push_back(RemovalEntry{k.callsign, k.standId});
     }
   std::erase_if(keptStatics, [](const KeptStatic& k) { return k.leaving; });

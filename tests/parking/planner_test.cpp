@@ -191,6 +191,7 @@ TEST_F(PlannerTest, RejectionRulesSwitchTheOptionOff) {
         {"static with the callsign part", [] {
              SimAircraft s;
              s.identity.identity6 = "LH1";
+             s.standId = 42;  // on another stand
              staticList.push_back(s);
          }},
         {"job with the callsign", [] { staticJobs.push_back(StaticJob{0, 1, 99, 0, "DLH", "A320", "DLH1", "", "", 1}); }},
@@ -199,6 +200,7 @@ TEST_F(PlannerTest, RejectionRulesSwitchTheOptionOff) {
              SimAircraft s;
              s.identity.callsign = "DLH1*";
              s.simState = SimState::Active;
+             s.standId = 42;
              staticList.push_back(s);
          }},
     };
@@ -373,5 +375,30 @@ TEST_F(PlannerTest, RenewalWithPtOnlyJustSetRemovesPlanMadeStatics) {
     RT_PARKTRAFFIC_ONLY.value = true;
     gf_adjustParking(1);
     EXPECT_TRUE(logHas("ParkTraffic changes: 1 to be removed, 0 to be added"));
+}
+}  // namespace
+
+namespace {
+TEST_F(PlannerTest, RenewalTurnsALeavingStaticIntoAJobAgedBySlotDistance) {
+    const WeekSlot now = gf_weekSlot();
+    makeStands({{option("DLH1", bit(int(now.slot)), int(now.weekday), 1, "", "LH1")}});
+    parking_percentage.value = 100;
+    SimAircraft s;
+    s.planned = 1;
+    s.standId = currentStands[0].id;
+    s.simState = SimState::Active;
+    s.identity.airline = "DLH";
+    s.identity.icaoType = "A320";
+    s.identity.callsign = "DLH1*";
+    s.identity.identity6 = "DLH1";
+    s.identity.identity7 = "LH1";
+    s.parkedSlot = lf_slotBefore(now, 3).packed();
+    staticList.push_back(s);
+    gf_adjustParking(0);
+    ASSERT_EQ(staticJobs.size(), 1u);
+    EXPECT_EQ(staticJobs[0].ageSlots, 3u);
+    EXPECT_EQ(staticJobs[0].preferA, 0);
+    EXPECT_TRUE(keptStatics.empty());
+    EXPECT_TRUE(logHas("Parking adjustments: 1 to be removed, 1 to be added"));
 }
 }  // namespace
