@@ -2,8 +2,7 @@
 
 #include <fmt/format.h>
 
-void gf_initAircraftIdentity(AircraftIdentity& identity)
-{
+void gf_initAircraftIdentity(AircraftIdentity& identity) {
     identity.airline.clear();
     identity.icaoType.clear();
     identity.origin.clear();

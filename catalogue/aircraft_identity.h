@@ -22,10 +22,10 @@ struct AircraftIdentity {
 // Empties the eight strings and zeroes the number.
 void gf_initAircraftIdentity(AircraftIdentity& identity);
 
-std::string airlineTypeKey(const AircraftIdentity& id);   // "{:3} {:4}"
-std::string callsignText(const AircraftIdentity& id);     // "{:8}"
-std::string routeText(const AircraftIdentity& id);        // "{:3}->{:3}", 8 blanks when both empty
-std::string acShortLabel(const AircraftIdentity& id);     // "{} {:8} {}"
-std::string acLabel(const AircraftIdentity& id);          // "{} {}"
-std::string acRouteLabel(const AircraftIdentity& id);     // "{} {} {}"
+std::string airlineTypeKey(const AircraftIdentity& id);  // "{:3} {:4}"
+std::string callsignText(const AircraftIdentity& id);    // "{:8}"
+std::string routeText(const AircraftIdentity& id);       // "{:3}->{:3}", 8 blanks when both empty
+std::string acShortLabel(const AircraftIdentity& id);    // "{} {:8} {}"
+std::string acLabel(const AircraftIdentity& id);         // "{} {}"
+std::string acRouteLabel(const AircraftIdentity& id);    // "{} {} {}"
 std::string airlineTypeRegKey(const AircraftIdentity& id);

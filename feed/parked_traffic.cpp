@@ -157,27 +157,16 @@ bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status)
         return false;
     reader.parkedResponse.clear();
     reader.parkedRecords.clear();
-    reader.parkedCurl = curl_easy_init();
+    FormPost post("traffic", reader.parkedResponse);
     // A request that did not reach the service is a failure, not an airport without parked aircraft.
-    if (reader.parkedCurl == nullptr) {
-        gf_logError("curl init error ?");
+    if (!post)
         return false;
-    }
-    struct Cleanup {
-        CURL*& handle;
-        ~Cleanup()
-        {
-            curl_easy_cleanup(handle);
-            handle = nullptr;
-        }
-    } cleanup{reader.parkedCurl};
 
     const GeoBox& box = reader.parkedBox;
     const std::string body =
         fmt::format("GUID={}&top={:.2F}&bottom={:.2F}&left={:.2F}&right={:.2F}&querytype=parkedtraffic&toffset={}",
                     gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset.load());
-    lf_setupRequest(reader.parkedCurl, reader.parkedResponse, "traffic", body);
-    const CURLcode rc = curl_easy_perform(reader.parkedCurl);
+    const CURLcode rc = post.perform(body);
     if (rc != CURLE_OK) {
         gf_logError(fmt::format("{} curl parkedtraffic code_pt: {}", gf_timeText(gf_unixTime()), curl_easy_strerror(rc)));
         return false;

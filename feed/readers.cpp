@@ -114,10 +114,7 @@ std::int32_t lf_qnhFrom(const nlohmann::json& reply, const std::string& body)
 
 void lf_storeQnh(std::int32_t q)
 {
-    auto& w = weatherReader;
-    if (q != w.qnhHpa.load() || q == 1013) {
-        w.qnhHpa = q;
-        trafficReader.qnhHpa.exchange(q);
+    if (q != qnhHpa.load() || q == 1013) {
         qnhHpa.exchange(q);
         mainWindow.qnh = q;
         std::uint32_t starting = 2;
@@ -160,23 +157,14 @@ bool WeatherReader::receive(std::int32_t& code)
             }
 
             response.clear();
-            curl = curl_easy_init();
-            if (curl == nullptr) {
-                gf_logError("curl init error ?");
-                weatherOk = 0;
-                lf_waitMs(*this, wrrl.load());
-                continue;
-            }
             bool success = false;
             {
-                struct Cleanup {
-                    CURL*& h;
-                    ~Cleanup()
-                    {
-                        curl_easy_cleanup(h);
-                        h = nullptr;
-                    }
-                } cleanup{curl};
+                FormPost post("weather", response, &readerStop);
+                if (!post) {
+                    weatherOk = 0;
+                    lf_waitMs(*this, wrrl.load());
+                    continue;
+                }
                 const LatLon position = trafficReader.ownPositionCopy();
                 const double altitude = trafficReader.ownAltitudeCopy();
                 const std::int64_t altitudeFt =
@@ -184,9 +172,7 @@ bool WeatherReader::receive(std::int32_t& code)
                 const std::string body = fmt::format(
                     "GUID={}&querytype=locwx&toffset={}&lat={:.4F}&lon={:.4F}&alt={}&airports={}", gf_formEncode(guid),
                     toffset.load(), position.latitude, position.longitude, altitudeFt, gf_formEncode(metarIcao));
-                lf_setupRequest(*this, "weather", body);
-                lf_abortOnStop(*this);
-                const CURLcode rc = curl_easy_perform(curl);
+                const CURLcode rc = post.perform(body);
                 if (rc != CURLE_OK) {
                     if (readerStop.load() == 0)
                         gf_logError(fmt::format("{} weather code_w: {}", utcText(), curl_easy_strerror(rc)));
@@ -234,15 +220,10 @@ bool TrafficReader::buffer(std::int32_t& code)
         return false;
     bool result = false;
     response.clear();
-    curl = curl_easy_init();
-    if (curl == nullptr) {
-        gf_logError("curl init error ?");
-    } else {
+    if (FormPost post("traffic", response, &readerStop); post) {
         try {
             const std::string body = lf_liveBody(*this) + fmt::format("&buffercount={}&buffertime={}", 5, 6);
-            lf_setupRequest(*this, "traffic", body);
-            lf_abortOnStop(*this);
-            const CURLcode rc = curl_easy_perform(curl);
+            const CURLcode rc = post.perform(body);
             if (rc != CURLE_OK) {
                 if (readerStop.load() == 0)
                     gf_logError(fmt::format("{} buffer traffic code_t: {}", utcText(), curl_easy_strerror(rc)));
@@ -272,8 +253,6 @@ bool TrafficReader::buffer(std::int32_t& code)
             gf_logError(fmt::format("{}: {}", "buffer traffic", e.what()));
             result = false;
         }
-        curl_easy_cleanup(curl);
-        curl = nullptr;
     }
     lf_waitMs(*this, rrl.load());
     if (readerStop.load() != 0)
@@ -314,50 +293,47 @@ bool TrafficReader::receive(std::int32_t& code)
 
     while (readerStop.load() == 0) {
         response.clear();
-        curl = curl_easy_init();
-        if (curl == nullptr) {
-            gf_logError("curl init error ?");
-            lf_waitMs(*this, rrl.load());
-            continue;
-        }
         bool handOver = false;
         std::int32_t endCode = 0;
-        try {
-            const std::string body = lf_liveBody(*this);
-            lf_setupRequest(*this, "traffic", body);
-            lf_abortOnStop(*this);
-            const CURLcode rc = curl_easy_perform(curl);
-            if (rc != CURLE_OK) {
-                if (readerStop.load() == 0)
-                    gf_logError(fmt::format("{} curl traffic code_t: {}", utcText(), curl_easy_strerror(rc)));
-            } else if (response.empty()) {
-                gf_logError("traffic receive: empty content");
-            } else {
-                nlohmann::json reply = nlohmann::json::parse(response);
-                if (!reply.is_object() || !reply.contains("status") || !reply["status"].is_number())
-                    throw std::runtime_error("reply without a numeric \"status\"");
-                const std::int32_t status = lf_statusOf(reply);
-                if (status == 200) {
-                    rrl = gf_replyInterval(reply, "rrl");
-                    auto& data = reply["data"];
-                    if (!data.is_null() && !data.is_object())
-                        throw std::runtime_error("\"data\" is not an object");
-                    if (!data.is_null())
-                        lf_parseAircraftObject(*this, data);
-                    handOver = true;
-                } else if (status == 406) {
-                    gf_logError(fmt::format("curl traffic msg {}", gf_replyString(reply, "message")));
-                } else {
-                    endCode = readerStop.load() != 0 ? stopCode : status;
-                }
+        {
+            FormPost post("traffic", response, &readerStop);
+            if (!post) {
+                lf_waitMs(*this, rrl.load());
+                continue;
             }
-        } catch (const std::exception& e) {
-            // A malformed answer costs one interval, not the run.
-            gf_logError(fmt::format("{}: {}", "traffic receive", e.what()));
-            records.clear();
+            try {
+                const std::string body = lf_liveBody(*this);
+                const CURLcode rc = post.perform(body);
+                if (rc != CURLE_OK) {
+                    if (readerStop.load() == 0)
+                        gf_logError(fmt::format("{} curl traffic code_t: {}", utcText(), curl_easy_strerror(rc)));
+                } else if (response.empty()) {
+                    gf_logError("traffic receive: empty content");
+                } else {
+                    nlohmann::json reply = nlohmann::json::parse(response);
+                    if (!reply.is_object() || !reply.contains("status") || !reply["status"].is_number())
+                        throw std::runtime_error("reply without a numeric \"status\"");
+                    const std::int32_t status = lf_statusOf(reply);
+                    if (status == 200) {
+                        rrl = gf_replyInterval(reply, "rrl");
+                        auto& data = reply["data"];
+                        if (!data.is_null() && !data.is_object())
+                            throw std::runtime_error("\"data\" is not an object");
+                        if (!data.is_null())
+                            lf_parseAircraftObject(*this, data);
+                        handOver = true;
+                    } else if (status == 406) {
+                        gf_logError(fmt::format("curl traffic msg {}", gf_replyString(reply, "message")));
+                    } else {
+                        endCode = readerStop.load() != 0 ? stopCode : status;
+                    }
+                }
+            } catch (const std::exception& e) {
+                // A malformed answer costs one interval, not the run.
+                gf_logError(fmt::format("{}: {}", "traffic receive", e.what()));
+                records.clear();
+            }
         }
-        curl_easy_cleanup(curl);
-        curl = nullptr;
         if (endCode != 0) {
             code = endCode;
             records.clear();
@@ -516,7 +492,6 @@ void gf_resetFeed()
     w.wrrl = 2000;
     w.lightShown = 0;
     w.metarIcao.clear();
-    w.qnhHpa = 1013;
     w.weatherOk = 0;
     auto& t = trafficReader;
     t.rrl = 2000;
@@ -526,7 +501,6 @@ void gf_resetFeed()
     t.parkedBox = GeoBox{52.44, 52.17, 4.54, 4.98};
     t.parkedResponse.clear();
     t.parkedLine = nullptr;
-    t.parkedCurl = nullptr;
     t.records.clear();
     {
         std::lock_guard lock(t.bufferedMutex);
@@ -538,7 +512,6 @@ void gf_resetFeed()
     t.boxCentre = LatLon{};
     t.lastFeedTimestamp = 0.0;
     t.lastRange = -1.0;
-    t.qnhHpa = 1013;
     t.liveCount = 0;
     t.bufferedMode = 0;
     t.blockNoticeArmed = 1;

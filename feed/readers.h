@@ -11,7 +11,8 @@
 
 #include "feed/web_api.h"
 
-// Last accepted QNH in hectopascal, for the engine.
+// The pressure (QNH, hPa) that the weather reader last accepted, 1013 until then: the one value that
+// the feed's altitude correction and the engine's motion read.
 extern std::atomic<std::int32_t> qnhHpa;
 
 // The live aircraft seen while buffering, handed over by gf_takeBufferedHistory: callsigns and

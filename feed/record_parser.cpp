@@ -14,6 +14,7 @@
 #include "shell/status_line.h"
 #include "shell/engine_inbox.h"
 #include "feed/feed_values.h"
+#include "feed/readers.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
@@ -82,7 +83,7 @@ void lf_setAltitude(const TrafficReader& reader, TrafficRecord& record)
 
     double altitude = 0.0;
     if (raw > 0.0) {
-        altitude = raw + (reader.qnhHpa.load() - 1013) * 30.0;
+        altitude = raw + (qnhHpa.load() - 1013) * 30.0;
         if (altitude < 0.0)
             altitude = 0.0;
         if (altitude > 0.0 && altitude < 14000.0) {

@@ -90,16 +90,6 @@ void lf_releaseLargeBuffer(std::string& buffer)
     }
 }
 
-struct HandleGuard {
-    CURL*& handle;
-    ~HandleGuard()
-    {
-        if (handle != nullptr)
-            curl_easy_cleanup(handle);
-        handle = nullptr;
-    }
-};
-
 } // namespace
 
 RtApiConnection::RtApiConnection()
@@ -211,39 +201,40 @@ std::size_t lf_curlWrite(char* data, std::size_t size, std::size_t count, void* 
 }
 } // namespace
 
-void lf_setupRequest(CURL* handle, std::string& response, std::string_view endpoint, const std::string& body)
+namespace {
+int lf_stopProgress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    lf_releaseLargeBuffer(response);
-    const std::string url = fmt::format("{}{}", gf_apiBaseUrl(), endpoint);
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str()); // libcurl copies the URL
+    // Non-zero aborts the transfer: a reader asked to stop does not wait for the service.
+    return static_cast<const std::atomic<std::uint8_t>*>(stop)->load() != 0 ? 1 : 0;
+}
+} // namespace
+
+FormPost::FormPost(std::string_view endpoint, std::string& response, const std::atomic<std::uint8_t>* stop)
+    : url_(fmt::format("{}{}", gf_apiBaseUrl(), endpoint)), response_(response), stop_(stop)
+{
+    if (!handle_.valid())
+        gf_logError("curl init error ?");
+}
+
+CURLcode FormPost::perform(const std::string& body)
+{
+    lf_releaseLargeBuffer(response_);
+    CURL* handle = handle_.get();
+    curl_easy_setopt(handle, CURLOPT_URL, url_.c_str()); // libcurl copies the URL
     curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "deflate,gzip");
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str()); // not copied: body outlives the transfer
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response_);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, lf_curlWrite);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSec);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT, transferTimeoutSec);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-}
-
-void lf_setupRequest(RtApiConnection& connection, std::string_view endpoint, const std::string& body)
-{
-    lf_setupRequest(connection.curl, connection.response, endpoint, body);
-}
-
-namespace {
-int lf_stopProgress(void* connection, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
-{
-    // Non-zero aborts the transfer: a reader asked to stop does not wait for the service.
-    return static_cast<RtApiConnection*>(connection)->readerStop.load() != 0 ? 1 : 0;
-}
-} // namespace
-
-void lf_abortOnStop(RtApiConnection& connection)
-{
-    curl_easy_setopt(connection.curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(connection.curl, CURLOPT_XFERINFOFUNCTION, lf_stopProgress);
-    curl_easy_setopt(connection.curl, CURLOPT_XFERINFODATA, &connection);
+    if (stop_ != nullptr) {
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, lf_stopProgress);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, const_cast<std::atomic<std::uint8_t>*>(stop_));
+    }
+    return curl_easy_perform(handle);
 }
 
 void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds)
@@ -315,7 +306,6 @@ void gf_resetReader(RtApiConnection& connection)
         line = false;
     else if (line.is_number())
         line = 0;
-    connection.curl = nullptr;
     connection.toffset = 0;
     connection.readerStop = 0;
     connection.readerStopped = 0;
@@ -327,15 +317,11 @@ bool lf_authenticate(std::int32_t& status)
     bool success = false;
     try {
         w.response.clear();
-        w.curl = curl_easy_init();
-        HandleGuard guard{w.curl};
-        if (w.curl == nullptr) {
-            gf_logError("curl init error ?");
-        } else {
+        FormPost post("auth", w.response);
+        if (post) {
             const std::string body = fmt::format("license={}&software={}_{}", gf_formEncode(rtCredential),
                                                  gf_formEncode(shortName), gf_formEncode(versionText));
-            lf_setupRequest(w, "auth", body);
-            const CURLcode rc = curl_easy_perform(w.curl);
+            const CURLcode rc = post.perform(body);
             lf_storeLastVisit();
             if (rc != CURLE_OK) {
                 gf_logError(fmt::format("{} Authentication code: {}", utcText(), curl_easy_strerror(rc)));
@@ -411,15 +397,11 @@ void gf_deauthenticate(RtApiConnection& connection)
 {
     try {
         connection.response.clear();
-        connection.curl = curl_easy_init();
-        HandleGuard guard{connection.curl};
-        if (connection.curl == nullptr) {
-            gf_logError("curl init error ?");
+        FormPost post("deauth", connection.response);
+        if (!post)
             return;
-        }
         const std::string body = fmt::format("GUID={}", gf_formEncode(connection.guid));
-        lf_setupRequest(connection, "deauth", body);
-        const CURLcode rc = curl_easy_perform(connection.curl);
+        const CURLcode rc = post.perform(body);
         lf_storeLastVisit();
         if (rc != CURLE_OK) {
             gf_logError(fmt::format("{} Deauthentication code: {}", utcText(), curl_easy_strerror(rc)));
@@ -447,17 +429,12 @@ bool lf_getNearestMetar(std::int32_t& status)
     bool result = false;
     try {
         w.response.clear();
-        w.curl = curl_easy_init();
-        HandleGuard guard{w.curl};
-        if (w.curl == nullptr) {
-            gf_logError("curl init error ?");
-        } else {
+        FormPost post("nearestmetar", w.response, &w.readerStop);
+        if (post) {
             const LatLon position = trafficReader.ownPositionCopy();
             const std::string body = fmt::format("GUID={}&toffset={}&lat={:.4F}&lon={:.4F}", gf_formEncode(w.guid),
                                                  w.toffset.load(), position.latitude, position.longitude);
-            lf_setupRequest(w, "nearestmetar", body);
-            lf_abortOnStop(w);
-            const CURLcode rc = curl_easy_perform(w.curl);
+            const CURLcode rc = post.perform(body);
             if (rc != CURLE_OK) {
                 if (w.readerStop.load() == 0)
                     gf_logError(fmt::format("{} nearestmetar code_w: {}", utcText(), curl_easy_strerror(rc)));

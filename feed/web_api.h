@@ -13,6 +13,7 @@
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
 
+#include "foundation/curl_handle.h"
 #include "foundation/feed_time.h"
 #include "feed/traffic_record.h"
 #include "foundation/geodesy.h"
@@ -37,7 +38,6 @@ public:
     std::string guid;                          // session id from "auth"; empty = not logged in
     std::atomic<std::uint8_t> readerStopped{0}; // 1 once the receive loop has ended
     nlohmann::json currentLine;                // element being parsed
-    CURL* curl = nullptr;                      // created per request, cleaned up after it
     std::string response;                      // body of the last reply
     std::atomic<std::int32_t> toffset{0};      // time offset in minutes sent as "toffset" (the time shift)
     std::atomic<std::int32_t> rrl{2000};       // traffic request interval, ms
@@ -52,7 +52,6 @@ public:
 
     std::uint8_t lightShown = 0;               // run thread only
     std::string metarIcao;                     // nearest METAR station
-    std::atomic<std::int32_t> qnhHpa{1013};    // last accepted QNH
     std::atomic<std::uint8_t> weatherOk{0};    // read by the status lights on the run thread
 };
 
@@ -76,14 +75,12 @@ public:
     GeoBox parkedBox{52.44, 52.17, 4.54, 4.98};
     std::string parkedResponse;
     nlohmann::json parkedLine;
-    CURL* parkedCurl = nullptr;
     std::vector<TrafficRecord> records;        // records of the current answer
     std::set<std::string> bufferedCallsigns;
     std::set<std::uint32_t> bufferedAddresses;
     LatLon boxCentre;                          // run thread only
     double lastRange = -1.0;                   // run thread only
     std::atomic<double>& lastFeedTimestamp = ::lastFeedTimestamp; // read by the clock
-    std::atomic<std::int32_t> qnhHpa{1013};
     std::atomic<std::int64_t> liveCount{0};
     std::atomic<std::uint8_t> bufferedMode{0};
     std::uint8_t blockNoticeArmed = 1;
@@ -105,13 +102,26 @@ extern TrafficReader trafficReader;
 // The web service's API base address (path "/v4/"); VEXA_API_URL overrides the host part.
 std::string gf_apiBaseUrl();
 
-// Request mechanics shared by every endpoint.
-void lf_setupRequest(RtApiConnection& connection, std::string_view endpoint, const std::string& body);
-void lf_setupRequest(CURL* handle, std::string& response, std::string_view endpoint, const std::string& body);
+// One form POST to the web service, the request every endpoint sends: a handle of its own (CurlHandle),
+// the body sent to the endpoint under gf_apiBaseUrl(), the reply appended to `response`, the connect and
+// transfer timeouts; with `stop` (a reader's readerStop) the transfer ends as soon as that flag is raised.
+// A handle that libcurl cannot make is logged ("curl init error ?") and leaves the request false.
+class FormPost {
+public:
+    FormPost(std::string_view endpoint, std::string& response, const std::atomic<std::uint8_t>* stop = nullptr);
+    explicit operator bool() const { return handle_.valid(); }
+    // The transfer (only on a request that is true).
+    CURLcode perform(const std::string& body);
+
+private:
+    CurlHandle handle_;
+    std::string url_;
+    std::string& response_;
+    const std::atomic<std::uint8_t>* stop_;
+};
+
 std::size_t lf_callbackwriter(char* data, std::size_t size, std::size_t count, std::string* response);
 void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds);
-// Makes the connection's transfer end as soon as its readerStop flag is raised (reader loops).
-void lf_abortOnStop(RtApiConnection& connection);
 
 // Form value encoding (application/x-www-form-urlencoded).
 std::string gf_formEncode(std::string_view value);

@@ -6,10 +6,8 @@
 class CurlHandle {
 public:
     CurlHandle() : handle_(curl_easy_init()) {}
-    ~CurlHandle()
-    {
-        if (handle_)
-            curl_easy_cleanup(handle_);
+    ~CurlHandle() {
+        if (handle_) curl_easy_cleanup(handle_);
     }
     CurlHandle(const CurlHandle&) = delete;
     CurlHandle& operator=(const CurlHandle&) = delete;

@@ -16,24 +16,24 @@ std::atomic<std::uint8_t> uiBusy{0};
 std::atomic<std::uint8_t> simNotYetOpened{1};
 
 void gf_readerStopped(const std::string& readerName, bool restartable) {
-  gf_showStatus(fmt::format("The {} has stopped with an error", readerName), true);
-  if (restartable)
-    gf_requestStop(EXIT_READER_ERROR, 15);
-  else
-    gf_requestStop(EXIT_SYSTEM_ERROR, 0);
+    gf_showStatus(fmt::format("The {} has stopped with an error", readerName), true);
+    if (restartable)
+        gf_requestStop(EXIT_READER_ERROR, 15);
+    else
+        gf_requestStop(EXIT_SYSTEM_ERROR, 0);
 }
 
 void gf_simDisconnected() {
-  if (stopRequested.load() != 0) return;
-  gf_log(fmt::format("{} Flight Simulator no longer connected, {} will stop ...", gf_nowText(), programShortName));
-  gf_requestStop(EXIT_SIM_WAS_CLOSED, 0);
+    if (stopRequested.load() != 0) return;
+    gf_log(fmt::format("{} Flight Simulator no longer connected, {} will stop ...", gf_nowText(), programShortName));
+    gf_requestStop(EXIT_SIM_WAS_CLOSED, 0);
 }
 
 void gf_resetCommandFlags() {
-  flushStaticRequested.store(0);
-  reReadRequested.store(0);
-  renewalRequested.store(0);
-  renewalPtOnly.store(0);
-  uiBusy.store(0);
-  simNotYetOpened.store(1);
+    flushStaticRequested.store(0);
+    reReadRequested.store(0);
+    renewalRequested.store(0);
+    renewalPtOnly.store(0);
+    uiBusy.store(0);
+    simNotYetOpened.store(1);
 }

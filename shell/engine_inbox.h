@@ -11,10 +11,11 @@ enum class NoticeKind : uint32_t {
     LiveCreated = 0,    // a created object was recognised, id above 10000
     StaticCreated = 1,  // the same for a static id (at most 10000)
     ObjectRemoved = 2,  // the simulator confirmed the removal of objectId
-    GroundInfo = 3,     // ground data of an AI object: id = on-ground flag, a = ground altitude ft, b = height above ground ft
-    StaticCg = 4,       // a = static CG height ft, b = static pitch rad
-    Blocked = 5,        // the feed saw the blocked callsign; id = that aircraft's hexid
-    CreateFailed = 6,   // the simulator refused a creation; id = hexid or static id
+    GroundInfo =
+        3,  // ground data of an AI object: id = on-ground flag, a = ground altitude ft, b = height above ground ft
+    StaticCg = 4,      // a = static CG height ft, b = static pitch rad
+    Blocked = 5,       // the feed saw the blocked callsign; id = that aircraft's hexid
+    CreateFailed = 6,  // the simulator refused a creation; id = hexid or static id
 };
 
 // A plain 32-byte message, copied by value.

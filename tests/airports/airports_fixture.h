@@ -23,7 +23,7 @@
 #include "foundation/settings.h"
 #include "shell/range.h"
 #include "parking/park_airport.h"
-#include "tests/common/test_folders.h"
+#include "tests/common/sandbox.h"
 
 class AirportsTest : public ::testing::Test {
 public:

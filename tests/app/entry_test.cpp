@@ -9,26 +9,19 @@
 #include "shell/status_line.h"
 #include "foundation/log.h"
 #include "platform/os/os.h"
+#include "tests/common/sandbox.h"
 
 namespace {
 
 TEST(Entry, SecondInstanceEndsAtOnceWithoutLog) {
-  const auto root = std::filesystem::temp_directory_path() / ("vexa_entry_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(root / "program");
-  std::filesystem::create_directories(root / "local");
-  const auto oldCwd = std::filesystem::current_path();
-  std::filesystem::current_path(root / "program");
-  ::setenv("VEXA_LOCALAPPDATA", (root / "local").c_str(), 1);
-  ::setenv("VEXA_APPDATA", (root / "appdata").c_str(), 1);
+  Sandbox sandbox(Sandbox::Options{.openLog = false, .resetSettings = false});
   {
     os::InstanceLock first(singleInstanceName);  // the first instance
     ASSERT_TRUE(first.held());
     EXPECT_EQ(wWinMain(), -1);
   }
-  EXPECT_FALSE(std::filesystem::exists(root / "program" / "Log.txt"));
-  EXPECT_FALSE(std::filesystem::exists(root / "appdata"));
-  std::filesystem::current_path(oldCwd);
-  std::filesystem::remove_all(root);
+  EXPECT_FALSE(std::filesystem::exists(sandbox.logPath()));
+  EXPECT_TRUE(std::filesystem::is_empty(sandbox.appData()));
 }
 
 TEST(Entry, LogThatCannotBeOpenedIsReportedAndTheProgramGoesOn) {

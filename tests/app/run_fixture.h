@@ -2,6 +2,7 @@
 // A run with every neighbouring subsystem played by a recorder: the services table records each call by
 // name, a manual clock runs every wait without real time, settings and log live in a temporary folder.
 
+#include <optional>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "tests/common/sandbox.h"
 #include "app/main_loop.h"
 #include "shell/run_flags.h"
 #include "app/run_life_cycle.h"
@@ -192,40 +194,24 @@ inline void resetRunState() {
 class RunFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = std::filesystem::temp_directory_path() /
-            (std::string("vexa_run_") + info->test_suite_name() + "_" + info->name() + "_" +
-             std::to_string(::getpid()));
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_ / "program");
-    std::filesystem::create_directories(root_ / "appdata");
-    std::filesystem::create_directories(root_ / "local");
-    oldCwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(root_ / "program");
-    ::setenv("VEXA_APPDATA", (root_ / "appdata").c_str(), 1);
-    ::setenv("VEXA_LOCALAPPDATA", (root_ / "local").c_str(), 1);
+    sandbox_.emplace(Sandbox::Options{.openLog = false});
+    root_ = sandbox_->root();
     gf_setClock(&clock_);
-    gf_resetSettings();
     resetRunState();
     gf_runServices() = recordingServices(calls_);
-    gf_openLog(root_ / "program" / "Log.txt");
+    sandbox_->openLog();
   }
 
   void TearDown() override {
     gf_closeLog();
     gf_resetRunServices();
     resetRunState();
-    gf_resetSettings();
     gf_setClock(nullptr);
-    std::filesystem::current_path(oldCwd_);
-    std::filesystem::remove_all(root_);
+    sandbox_.reset();
   }
 
   std::string logText() {
-    std::ifstream in(root_ / "program" / "Log.txt");
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return sandbox_->logText();
   }
 
   double elapsedSeconds(Clock::SteadyTime since) {
@@ -235,5 +221,5 @@ class RunFixture : public ::testing::Test {
   ManualClock clock_;
   CallRecorder calls_;
   std::filesystem::path root_;
-  std::filesystem::path oldCwd_;
+  std::optional<Sandbox> sandbox_;
 };

@@ -384,11 +384,11 @@ TEST_F(ClosingDown, CleanUpLeavesNothingOfTheRunBehind) {
   // The program's own feed reset: data time, buffered mode and QNH back to their start.
   trafficReader.lastFeedTimestamp.store(1700000000.0);
   trafficReader.bufferedMode.store(1);
-  trafficReader.qnhHpa.store(990);
+  qnhHpa.store(990);
   gf_defaultRunServices().resetFeedSession();
   EXPECT_EQ(trafficReader.lastFeedTimestamp.load(), 0.0);
   EXPECT_EQ(trafficReader.bufferedMode.load(), 0);
-  EXPECT_EQ(trafficReader.qnhHpa.load(), 1013);
+  EXPECT_EQ(qnhHpa.load(), 1013);
 }
 
 // The start of a run always runs the simulator thread beside it.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/sandbox.h"
 #include "airports/parking.h"
 #include "app/main_window.h"
 #include "shell/run_flags.h"
@@ -26,12 +27,8 @@
 class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = std::filesystem::temp_directory_path() /
-             ("vexa_window_" + std::to_string(::getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder / "appdata");
-    ::setenv("VEXA_APPDATA", (folder / "appdata").c_str(), 1);
+    sandbox.emplace(Sandbox::Options{.openLog = false, .resetSettings = false});
+    folder = sandbox->program();
     resetAll();
     openWindow();
   }
@@ -45,8 +42,7 @@ class WindowFixture : public ::testing::Test {
     gf_closeLog();
     gf_destroyMainWindow();
     resetAll();
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
+    sandbox.reset();
   }
   static void resetAll() {
     gf_destroyMainWindow();
@@ -59,7 +55,7 @@ class WindowFixture : public ::testing::Test {
     airportFileChanged = 0;
     parkAirports.clear();
   }
-  void openLog() { gf_openLog(folder / "Log.txt"); }
+  void openLog() { sandbox->openLog(); }
   std::string logText() {
     gf_closeLog();
     std::ifstream in(folder / "Log.txt");
@@ -90,6 +86,7 @@ class WindowFixture : public ::testing::Test {
     return last;
   }
 
+  std::optional<Sandbox> sandbox;
   std::filesystem::path folder;
   ui::HeadlessWindow* window = nullptr;
 };

@@ -2,6 +2,7 @@
 // A temporary program folder per test (working folder, AppData and the download server as a
 // file:// folder inside it), a fresh catalogue, the log open in that folder and a seeded random
 // engine.
+#include <optional>
 #include <gtest/gtest.h>
 #include <fmt/format.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/sandbox.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/livery_cache.h"
 #include "catalogue/livery_record.h"
@@ -66,23 +68,17 @@ inline const char* plainDatabase = R"(<?xml version="1.0"?>
 class CatalogueTest : public ::testing::Test {
 protected:
     fs::path dir;
-    fs::path previousDir;
+    std::optional<Sandbox> sandbox;
 
     void SetUp() override {
-        previousDir = fs::current_path();
-        dir = fs::temp_directory_path() /
-              fmt::format("vexa_cat_{}_{}", ::testing::UnitTest::GetInstance()->current_test_info()->name(),
-                          std::random_device{}());
-        fs::remove_all(dir);
+        sandbox.emplace(Sandbox::Options{.openLog = false, .resetSettings = false});
+        dir = sandbox->program();
         fs::create_directories(dir / "input");
         fs::create_directories(dir / "output");
         fs::create_directories(dir / "server");
-        fs::create_directories(dir / "appdata");
-        fs::current_path(dir);
-        setenv("VEXA_APPDATA", (dir / "appdata").c_str(), 1);
-        setenv("VEXA_DOWNLOAD_URL", ("file://" + (dir / "server").string() + "/").c_str(), 1);
+        sandbox->setEnv("VEXA_DOWNLOAD_URL", "file://" + (dir / "server").string() + "/");
         gf_resetCatalogue();
-        gf_openLog(dir / "Log.txt");
+        sandbox->openLog();
         gf_seedRandom(12345);
         MATCHING_DEPTH.value = 4;
         LOG.value = true;
@@ -95,11 +91,7 @@ protected:
     void TearDown() override {
         gf_closeLog();
         gf_resetCatalogue();
-        fs::current_path(previousDir);
-        unsetenv("VEXA_DOWNLOAD_URL");
-        unsetenv("VEXA_APPDATA");
-        std::error_code ec;
-        fs::remove_all(dir, ec);
+        sandbox.reset();
         MATCHING_DEPTH.value = MATCHING_DEPTH.defaultValue;
         LOG.value = LOG.defaultValue;
         LIGHT_AIRCRAFT.value = LIGHT_AIRCRAFT.defaultValue;

@@ -50,7 +50,7 @@ TEST_F(LiveryDb, EmptyCategoriesAreSwitchedOffAndStored) {
     EXPECT_TRUE(logHas("HELICOPTERS temporary switched off because you do not have Helicopters installed"));
     EXPECT_FALSE(logHas("HIGH_PERF_AIRCRAFT temporary switched off"));  // already off
     EXPECT_TRUE(LIGHT_AIRCRAFT.value.load());
-    EXPECT_NE(readText(dir / "appdata" / "Vexa" / "parameters.xml").find("HELICOPTERS"), std::string::npos);
+    EXPECT_NE(readText(sandbox->appData() / "Vexa" / "parameters.xml").find("HELICOPTERS"), std::string::npos);
     EXPECT_TRUE(logHas("2 models have a generic livery\n  C172,C25A\n"));
     EXPECT_EQ(installedLightModels, (std::vector<std::string>{"C172"}));
     EXPECT_EQ(installedBuzjetModels, (std::vector<std::string>{"C25A"}));

@@ -144,7 +144,7 @@ TEST_F(LiveryScan, ACompleteScanWritesTheCacheSwitchesTheScanOffAndBuilds) {
     useManualRoots({first, second});
     gf_scanLiveries();
     EXPECT_FALSE(SCAN_LIVERIES.value.load());
-    EXPECT_NE(readText(dir / "appdata" / "Vexa" / "parameters.xml").find("name=\"SCAN_LIVERIES\" value=\"false\""),
+    EXPECT_NE(readText(sandbox->appData() / "Vexa" / "parameters.xml").find("name=\"SCAN_LIVERIES\" value=\"false\""),
               std::string::npos);
     EXPECT_EQ(simFamilyName.get(), "MSFS2024");
     EXPECT_NE(readText(gf_liveryCachePath()).find("<info name=\"MSFS\" value=\"2024\""), std::string::npos);

@@ -36,13 +36,8 @@ void clearCommandArea() {
 
 EngineHarness::EngineHarness() {
     gf_resetRunFlags();
-    previousDir_ = std::filesystem::current_path();
-    folder = std::filesystem::temp_directory_path() /
-             fmt::format("vexa_engine_{}_{}", ::getpid(), reinterpret_cast<uintptr_t>(this));
-    std::filesystem::create_directories(folder / "appdata");
-    std::filesystem::current_path(folder);
-    if (const char* old = std::getenv("VEXA_APPDATA")) previousAppData_ = old;
-    ::setenv("VEXA_APPDATA", (folder / "appdata").c_str(), 1);
+    sandbox_.emplace(Sandbox::Options{.openLog = false, .resetSettings = false});
+    folder = sandbox_->program();
     gf_resetCatalogue();
     gf_resetEngineState();
     gf_resetStaticIdCounter();
@@ -73,13 +68,7 @@ EngineHarness::~EngineHarness() {
     currentStands.clear();
     currentAirport = CurrentAirport{};
     gf_resetCatalogue();
-    std::filesystem::current_path(previousDir_);
-    if (previousAppData_)
-        ::setenv("VEXA_APPDATA", previousAppData_->c_str(), 1);
-    else
-        ::unsetenv("VEXA_APPDATA");
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
+    sandbox_.reset();
 }
 
 void EngineHarness::addType(const std::string& type, AircraftCategory category, double halfSpanNm) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/sandbox.h"
 #include "engine/aircraft.h"
 #include "feed/traffic_record.h"
 #include "simlink/commands.h"
@@ -71,6 +72,5 @@ private:
     uint32_t nextObjectId_ = 100;
     std::vector<SimConnectCreateRequest> pendingCreations_;
     std::map<uint32_t, uint32_t> waitingSince_;  // hexid -> tick it entered adding2sim
-    std::filesystem::path previousDir_;
-    std::optional<std::string> previousAppData_;
+    std::optional<Sandbox> sandbox_;
 };

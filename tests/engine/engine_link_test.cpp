@@ -3,6 +3,7 @@
 // and removed again.
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "catalogue/catalogue.h"
 #include "engine/engine.h"
 #include "foundation/time_text.h"
+#include "tests/common/sandbox.h"
 #include "tests/simlink/link_fixture.h"
 #include "feed/feed_intake.h"
 #include "shell/range.h"
@@ -29,9 +31,7 @@ protected:
         rangeMetres = 60000;
         gf_setFeedIntakeOpen(true);
         weekSlot.store(WeekSlot{3, 20}.packed());
-        appData = std::filesystem::temp_directory_path() / ("vexa_engine_link_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(appData);
-        ::setenv("VEXA_APPDATA", appData.c_str(), 1);
+        sandbox.emplace(Sandbox::Options{.openLog = false, .resetSettings = false});
         ASSERT_TRUE(gf_createFlightPlanFolder());
         connect();
         learnUser();
@@ -40,8 +40,7 @@ protected:
         gf_setFeedIntakeOpen(false);
         gf_resetEngineState();
         gf_removeFlightPlanFolder();
-        ::unsetenv("VEXA_APPDATA");
-        std::filesystem::remove_all(appData);
+        sandbox.reset();
         gf_resetCatalogue();
         LinkTest::TearDown();
     }
@@ -52,7 +51,7 @@ protected:
             ASSERT_TRUE(pump(10));
         }
     }
-    std::filesystem::path appData;
+    std::optional<Sandbox> sandbox;
     LiveAircraft* live(uint32_t hexid) {
         for (auto& a : liveList)
             if (a.id == hexid) return &a;

@@ -9,7 +9,7 @@
 #include "engine/engine_state.h"
 #include "engine/flight_plan.h"
 #include "foundation/log.h"
-#include "tests/common/test_folders.h"
+#include "tests/common/sandbox.h"
 
 namespace {
 

@@ -9,7 +9,7 @@ namespace {
 
 class Credential : public feedtest::FeedTest {
 protected:
-    std::filesystem::path appFile() const { return folder / "appdata" / "InsideSystems" / "RealTraffic.lic"; }
+    std::filesystem::path appFile() const { return sandbox->appData() / "InsideSystems" / "RealTraffic.lic"; }
     static void write(const std::filesystem::path& path, const std::string& text)
     {
         std::filesystem::create_directories(path.parent_path().empty() ? "." : path.parent_path());

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -25,6 +26,7 @@
 #include "foundation/clock.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "tests/common/sandbox.h"
 #include "tools/rtstub/rt_stub.h"
 #include "shell/display.h"
 #include "shell/range.h"
@@ -90,17 +92,11 @@ class FeedTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static std::atomic<int> counter{0};
-        folder = std::filesystem::temp_directory_path() /
-                 ("vexa_feed_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder / "appdata");
-        previousFolder = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
-        ::setenv("VEXA_APPDATA", (folder / "appdata").c_str(), 1);
+        sandbox.emplace(Sandbox::Options{.openLog = false, .resetSettings = false});
+        folder = sandbox->program();
         gf_setClock(&clock);
         gf_resetRunFlags();
-        gf_openLog(folder / "Log.txt");
+        sandbox->openLog();
         gf_resetFeed();
         gf_leaveApf();  // no park airport: the field elevation is unknown
         mainWindow.resetRunFields();
@@ -112,21 +108,18 @@ protected:
         stub.setUnixTime(1700000000.0);
         stub.setPlayTime(600.0);
         stub.start();
-        ::setenv("VEXA_API_URL", stub.baseUrl().c_str(), 1);
+        sandbox->setEnv("VEXA_API_URL", stub.baseUrl());
     }
 
     void TearDown() override
     {
         stub.stop();
-        ::unsetenv("VEXA_API_URL");
         gf_closeLog();
         gf_setClock(nullptr);
         gf_resetFeed();
         gf_leaveApf();
         gf_resetRunFlags();
-        std::filesystem::current_path(previousFolder);
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
+        sandbox.reset();
     }
 
     std::string logText() const
@@ -151,7 +144,7 @@ protected:
     ManualClock clock{1700000000};
     rtstub::Server stub;
     std::filesystem::path folder;
-    std::filesystem::path previousFolder;
+    std::optional<Sandbox> sandbox;
 };
 
 } // namespace feedtest

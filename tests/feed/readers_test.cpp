@@ -51,10 +51,8 @@ protected:
         EXPECT_FALSE(weatherReader.receive(code));
         return code;
     }
-    void setQnhEverywhere(std::int32_t q)
+    void setQnh(std::int32_t q)
     {
-        weatherReader.qnhHpa = q;
-        trafficReader.qnhHpa = q;
         qnhHpa = q;
         mainWindow.qnh = 0;
     }
@@ -93,7 +91,7 @@ TEST_F(Readers, WeatherQnhTable)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        setQnhEverywhere(c.start);
+        setQnh(c.start);
         EXPECT_EQ(weatherCycle(weatherReply(c.qnh)), 401);
         if (c.expected == 0) {
             EXPECT_EQ(mainWindow.qnh.load(), 0);
@@ -101,8 +99,6 @@ TEST_F(Readers, WeatherQnhTable)
         } else {
             EXPECT_EQ(mainWindow.qnh.load(), c.expected);
             EXPECT_EQ(qnhHpa.load(), c.expected);
-            EXPECT_EQ(trafficReader.qnhHpa.load(), c.expected);
-            EXPECT_EQ(weatherReader.qnhHpa.load(), c.expected);
         }
         if (c.logText) {
             EXPECT_TRUE(logHas(c.logText));
@@ -111,7 +107,7 @@ TEST_F(Readers, WeatherQnhTable)
         EXPECT_EQ(weatherReader.readerStopped.load(), 1);
         weatherReader.readerStopped = 0;
     }
-    setQnhEverywhere(1000);
+    setQnh(1000);
     EXPECT_EQ(weatherCycle({{"status", 200}, {"data", nullptr}}), 401);
     EXPECT_EQ(mainWindow.qnh.load(), 0) << "no data stores nothing";
 }
@@ -569,7 +565,6 @@ TEST_F(ReadersThreads, EndToEnd)
     gf_setFeedIntakeOpen(false);
 
     EXPECT_EQ(qnhHpa.load(), 1023);
-    EXPECT_EQ(trafficReader.qnhHpa.load(), 1023);
     EXPECT_EQ(weatherReader.metarIcao, "EHAM");
     EXPECT_EQ(trafficReader.liveCount.load(), 2);
     EXPECT_GE(stub.requestCount("nearestmetar"), 2u);

@@ -219,7 +219,10 @@ TEST_F(RecordParser, AltitudeAndGroundTable)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        trafficReader.qnhHpa = c.qnh;
+        qnhHpa = c.qnh;
+        trafficReader.fieldElevationKnown = c.fieldKnown ? 1 : 0;
+        trafficReader.fieldElevationFt = c.field;
+        qnhHpa = c.qnh;
         fieldElevationKnown = c.fieldKnown ? 1 : 0;
         fieldElevationFt = c.field;
         CurrentAirport airport;

@@ -8,6 +8,7 @@
 
 #include <thread>
 
+#include "foundation/curl_handle.h"
 #include "foundation/download.h"
 #include "foundation/version.h"
 #include "foundation_test_support.h"
@@ -94,9 +95,8 @@ private:
 
 class DownloadTest : public ::testing::Test {
 protected:
-    void SetUp() override { curl_ = curl_easy_init(); }
-    void TearDown() override { curl_easy_cleanup(curl_); }
-    CURL* curl_ = nullptr;
+    CurlHandle handle_;
+    CURL* curl_ = handle_.get();
     TempFolder folder_;
 };
 

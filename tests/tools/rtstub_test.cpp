@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
 
+#include "foundation/curl_handle.h"
 #include "tools/rtstub/rt_stub.h"
 
 using nlohmann::json;
@@ -24,7 +25,8 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* out)
 Reply post(const rtstub::Server& server, const std::string& endpoint, const std::string& form, bool gzip = true)
 {
     Reply reply;
-    CURL* curl = curl_easy_init();
+    CurlHandle handle;
+    CURL* curl = handle.get();
     const std::string url = server.baseUrl() + "/v4/" + endpoint;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, form.c_str());
@@ -36,7 +38,6 @@ Reply post(const rtstub::Server& server, const std::string& endpoint, const std:
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.headers);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
     reply.code = curl_easy_perform(curl);
-    curl_easy_cleanup(curl);
     return reply;
 }
 

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "platform/os/os.h"
-#include "tests/common/test_folders.h"
+#include "tests/common/sandbox.h"
 
 namespace fs = std::filesystem;
 
