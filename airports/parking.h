@@ -1,6 +1,6 @@
 #pragma once
-// What the shell, the feed and the engine read of the park airports and their stands. The list reads no
-// park airport: no current airport, no stands, parking inactive.
+// What the shell, the feed and the engine read of the park airports and their stands. The list itself,
+// its lock and file are in airports/park_list.h; choosing the airport and planning in parking/.
 
 #include "airports/stands.h"
 #include "foundation/time_text.h"
@@ -44,20 +44,15 @@ extern std::atomic<std::uint8_t> airportFileChanged;
 // The MAX_LIVE that applies away from park airports; the MAX_LIVE field writes it on the GUI thread.
 extern std::atomic<std::int32_t> generalMaxLive;
 
-// Reads the park-airport list; true when the list and its stands are valid. Least behaviour: reads nothing, false.
+// Reads the park-airport list and adds the my_thirdparty airports; false when the list names an airport
+// the airport database does not know, or reading failed.
 bool lf_readMyParkAirports();
-// The parking step of the main loop (start: true at loop start). Least behaviour: nothing.
-void gf_updateParking(bool start);
-// The 20-minute renewal of the static parking. Least behaviour: nothing.
-void gf_adjustParking(std::uint32_t renewalMode);
-// Removes every static parked aircraft and leaves the park airport. Leaves the (empty) airport.
-void gf_removeStaticParked();
-// Re-reads the park-airport list on the user's request; true with a status text when something changed.
-bool gf_rereadParkAirports(bool updateCurrent, std::string& message);
+// Writes the first entry of the list into the list file (its line replaced, or added), sorted.
 void gf_updateMyParkAirports();
 // The name of the stand of the current park airport within 55 m of the position, empty when there is
 // none. No stand is ever near: "".
 std::string gf_standNameAt(double latitude, double longitude);
+// Adds the airport to the list and the file when it is new, and puts its entry first.
 void gf_addParkAirport(const std::string& icao, double latitude, double longitude);
 // "?" when no airport is selected, else the ICAO code and " (IATA)" when the IATA code is known.
 std::string gf_parkAirportText(const CurrentAirport& airport);

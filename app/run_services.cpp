@@ -2,6 +2,8 @@
 
 #include "airports/parking.h"
 #include "app/edit_fields.h"
+#include "parking/park_airport.h"
+#include "parking/planner.h"
 #include "app/install_detection.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
@@ -185,6 +187,14 @@ RunServices gf_defaultRunServices() {
   s.logNoMatches = [] { gf_logNoMatches(); };
 
   // Airports and parking.
+  PlannerHooks& planner = gf_plannerHooks();
+  planner.disableParkingControls = [] { gf_disableParkingControls(); };
+  planner.enableParkingControls = [] { gf_enableParkingControls(); };
+  planner.enablePtControls = [] { gf_enablePtControls(); };
+  planner.disableAirportControls = [] {
+    gf_enableControl(parking_percentage.controlId, false);
+    gf_enableControl(kFlushStaticButtonId, false);
+  };
   s.updateParking = [](bool start) { gf_updateParking(start); };
   s.adjustParking = [](std::uint32_t mode) { gf_adjustParking(mode); };
   s.parkAirportCurrent = [] { return !currentAirport.icao.empty(); };
@@ -228,7 +238,10 @@ RunServices gf_defaultRunServices() {
     gf_setCheck(SCAN_AIRPORTS.controlId, SCAN_AIRPORTS.value.load());
     mainWindow.invalidate();
   };
-  p.readMyParkAirports = [] { return lf_readMyParkAirports(); };
+  p.readMyParkAirports = [] {
+    gf_resetParkAirportSight();
+    return lf_readMyParkAirports();
+  };
   p.findRtCredential = [] { gf_findRtCredential(); };
   p.createRtCredentialFile = [] { gf_createRtCredentialFile(); };
   p.checkNewVersion = [] { gf_checkNewVersion(); };

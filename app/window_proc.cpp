@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "airports/park_list.h"
 #include "airports/parking.h"
 #include "app/edit_fields.h"
 #include "app/main_window.h"
@@ -280,10 +281,9 @@ void gf_autoRange() {
       radius = 40;
     } else {
       double d = 10000.0;
-      if (!parkAirports.empty()) {
-        const ParkAirportEntry& first = parkAirports.front();
-        d = gf_distanceNm(LatLon{userState.latitude, userState.longitude}, LatLon{first.latitude, first.longitude});
-      }
+      // The run thread re-sorts the list: measure to a copy of its first entry.
+      if (std::optional<ParkAirportEntry> first = gf_firstParkAirport())
+        d = gf_distanceNm(LatLon{userState.latitude, userState.longitude}, LatLon{first->latitude, first->longitude});
       if (d <= 7.0)
         radius = 10;
       else if (d < 37.0)

@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "airports/current_airport.h"
+#include "airports/park_list.h"
 #include "airports/parking.h"
 #include "shell/display.h"
 #include "shell/command_flags.h"
@@ -156,7 +157,10 @@ void gf_cleanupSessionContainers() {
     lf_clearInboxAndLights();
     staticJobs.clear();
     spawnIds.clear();
-    parkAirports.clear();
+    {
+        std::lock_guard lock(parkAirportsMutex);
+        parkAirports.clear();
+    }
     removeFifo.clear();
     liveCreateFifo.clear();
     staticCreateFifo.clear();

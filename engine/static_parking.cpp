@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_list.h"
 #include "airports/parking.h"
 #include "engine/static_jobs.h"
 #include "shell/display.h"
@@ -246,5 +247,6 @@ bool gf_checkUserWay(LiveAircraft& ac) {
 }
 
 bool gf_isParkAirport(std::string_view code) {
+    std::lock_guard lock(parkAirportsMutex);
     return std::any_of(parkAirports.begin(), parkAirports.end(), [&](const ParkAirportEntry& e) { return e.icao == code; });
 }

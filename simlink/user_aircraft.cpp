@@ -13,6 +13,8 @@
 #include "foundation/feed_time.h"
 #include "foundation/log.h"
 #include "simlink/sim_client.h"
+#include "airports/current_airport.h"
+#include "airports/park_list.h"
 #include "airports/parking.h"
 
 UserState userState{};
@@ -303,11 +305,15 @@ void lf_checkUserStand() {
     // be stored is logged and never takes the thread (and the program) down with it.
     try {
         const std::string stand = gf_standNameAt(s.latitude, s.longitude);
-        if (stand.empty() || parkAirports.empty()) return;
-        auto& first = parkAirports.front();
-        if (first.icao != currentAirport.icao) return;
-        if (first.reservedStand == stand) return;
-        first.reservedStand = stand;
+        if (stand.empty()) return;
+        const std::string current = gf_currentAirportCopy().icao;
+        {
+            std::lock_guard lock(parkAirportsMutex);
+            if (parkAirports.empty()) return;
+            auto& first = parkAirports.front();
+            if (first.icao != current || first.reservedStand == stand) return;
+            first.reservedStand = stand;
+        }
         gf_updateMyParkAirports();
     } catch (const std::exception& e) {
         gf_logError(fmt::format("Storing your stand failed: {}", e.what()));

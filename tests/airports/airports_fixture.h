@@ -22,6 +22,7 @@
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
 #include "shell/range.h"
+#include "parking/park_airport.h"
 #include "tests/common/sandbox.h"
 
 class AirportsTest : public ::testing::Test {

@@ -1,0 +1,184 @@
+// The park-airport list file: reading, the my_thirdparty airports, writing the first entry back.
+#include <thread>
+
+#include "airports/park_list.h"
+#include "foundation/file_utils.h"
+#include "shell/display.h"
+#include "tests/airports/airports_fixture.h"
+
+namespace {
+class ParkListTest : public AirportsTest {
+public:
+    void SetUp() override {
+        AirportsTest::SetUp();
+        airportList = {Airport{"EDDF", "FRA", 50.03, 8.57, 364}, Airport{"EDDM", "MUC", 48.35, 11.79, 1487},
+                       Airport{"LSZH", "ZRH", 47.46, 8.55, 1416}};
+    }
+    fs::path listFile() const { return program() / "airports" / "my_park_airports.txt"; }
+    static std::vector<std::string> codes() {
+        std::vector<std::string> out;
+        for (const auto& e : gf_parkAirportsCopy()) out.push_back(e.icao + "|" + e.reservedStand);
+        return out;
+    }
+};
+
+TEST_F(ParkListTest, ReadsEntriesAndRefusesBadLines) {
+    struct Case {
+        const char* name;
+        std::string text;
+        bool okay;
+        std::vector<std::string> entries;
+        const char* logged;
+    };
+    const std::vector<Case> cases = {
+        {"code alone", "EDDF\n", true, {"EDDF|"}, "1 park airport read from"},
+        {"code and stand", "EDDF,V155\n", true, {"EDDF|V155"}, ""},
+        {"three fields", "EDDF,V1,X\nEDDM\n", true, {"EDDM|"}, "my_park_airports.txt:EDDF,V1,X wrong syntax, skipped"},
+        {"blank lines", "\n  \nEDDF\n\r\nEDDM\n", true, {"EDDF|", "EDDM|"}, ""},
+        {"byte order mark", "\xEF\xBB\xBF" "EDDF,A1\r\n", true, {"EDDF|A1"}, ""},
+        {"double", "EDDF,A1\nEDDF,B2\n", true, {"EDDF|A1"}, "my_park_airports.txt:EDDF double, skipped"},
+        {"unknown", "XXXX\nEDDM\n", false, {"EDDM|"}, "airport XXXX is unknown"},
+    };
+    for (const Case& c : cases) {
+        writeText(listFile(), c.text);
+        EXPECT_EQ(lf_readMyParkAirports(), c.okay) << c.name;
+        EXPECT_EQ(codes(), c.entries) << c.name;
+        if (*c.logged) EXPECT_TRUE(logHas(c.logged)) << c.name;
+    }
+}
+
+TEST_F(ParkListTest, MissingFileGivesThirdPartyAirportsOnly) {
+    writeText(program() / "airports" / "my_thirdparty" / "LSZH.xml", "x");
+    writeText(program() / "airports" / "my_thirdparty" / "ZZZZ.xml", "x");  // not in the database
+    EXPECT_TRUE(lf_readMyParkAirports());
+    EXPECT_EQ(codes(), std::vector<std::string>{"LSZH|"});
+    EXPECT_TRUE(logHas("my_park_airports.txt not found"));
+    EXPECT_TRUE(logHas("1 park airport added from my_thirdparty folder(-s) "));
+
+    writeText(listFile(), "LSZH,B5\n");  // already listed: the folder adds nothing
+    EXPECT_TRUE(lf_readMyParkAirports());
+    EXPECT_EQ(codes(), std::vector<std::string>{"LSZH|B5"});
+}
+
+TEST_F(ParkListTest, WarnsAboveThreeThousandAirports) {
+    for (std::size_t count : {std::size_t(3000), std::size_t(3001)}) {
+        airportList.clear();
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string code = fmt::format("A{:04}", i);
+            airportList.push_back(Airport{code, "", 1.0, 1.0, 0});
+            text += code + "\n";
+        }
+        writeText(listFile(), text);
+        gf_closeLog();
+        gf_openLog(program() / "Log.txt");
+        EXPECT_TRUE(lf_readMyParkAirports());
+        EXPECT_EQ(logHas("Warning: There are a lot of airports"), count == 3001) << count;
+    }
+}
+
+TEST_F(ParkListTest, WritingTheFirstEntry) {
+    // No file yet: created with the entry.
+    lf_putParkAirportFirst(ParkAirportEntry{"EDDM", "", 48.35, 11.79, 0});
+    gf_updateMyParkAirports();
+    EXPECT_EQ(readText(listFile()), "EDDM\n");
+    EXPECT_TRUE(logHas("my_park_airports.txt created with EDDM"));
+
+    // Other lines are kept and sorted; the entry's line is replaced.
+    writeText(listFile(), "LSZH\nEDDM,A1\nEDDF\n");
+    lf_putParkAirportFirst(ParkAirportEntry{"EDDM", "B7", 48.35, 11.79, 0});
+    gf_updateMyParkAirports();
+    EXPECT_EQ(readText(listFile()), "EDDF\nEDDM,B7\nLSZH\n");
+    EXPECT_TRUE(logHas("my_park_airports.txt:EDDM,B7 updated stand"));
+
+    // A new entry is appended; without a stand it is the bare code.
+    writeText(listFile(), "LSZH\n");
+    lf_putParkAirportFirst(ParkAirportEntry{"EDDF", "", 50.03, 8.57, 0});
+    gf_updateMyParkAirports();
+    EXPECT_EQ(readText(listFile()), "EDDF\nLSZH\n");
+    EXPECT_TRUE(logHas("my_park_airports.txt:EDDF new entry"));
+    EXPECT_FALSE(fs::exists(program() / "airports" / "my_park_airports.txt.tmp"));
+}
+
+TEST_F(ParkListTest, AnExistingEntryMovesToTheFrontInsteadOfAddingASecond) {
+    writeText(listFile(), "EDDF\nEDDM\nLSZH\n");
+    ASSERT_TRUE(lf_readMyParkAirports());
+    gf_addParkAirport("LSZH", 47.46, 8.55);
+    EXPECT_EQ(codes(), (std::vector<std::string>{"LSZH|", "EDDF|", "EDDM|"}));
+    EXPECT_EQ(readText(listFile()), "EDDF\nEDDM\nLSZH\n");  // nothing new written
+
+    lf_putParkAirportFirst(ParkAirportEntry{"EDDM", "C3", 48.35, 11.79, 0});
+    EXPECT_EQ(codes(), (std::vector<std::string>{"EDDM|C3", "LSZH|", "EDDF|"}));
+
+    gf_addParkAirport("EDDX", 1.0, 2.0);  // a new destination: added first and written
+    EXPECT_EQ(codes().front(), "EDDX|");
+    EXPECT_EQ(codes().size(), 4u);
+    EXPECT_NE(readText(listFile()).find("EDDX\n"), std::string::npos);
+}
+
+TEST_F(ParkListTest, ReadingAirportFileSwitchesSoftLearningOffForGoodFiles) {
+    struct Case {
+        int quality;
+        int stands;
+        bool learnSoftAfter;
+    };
+    for (const Case& c : {Case{45, 20, false}, Case{44, 20, true}, Case{45, 19, true}}) {
+        std::string stands;
+        for (int i = 0; i < c.stands; ++i) stands += stand(fmt::format("S{}", i), i * 100.0);
+        writeText(program() / "airports" / "my_thirdparty" / "EDDF.xml",
+                  apfText({{"altitude", "364"}, {"publisher", "Vexa test"}, {"Qf_real", std::to_string(c.quality)}}, stands));
+        setParkAirport("EDDF");
+        LEARN_SOFT.value = true;
+        std::string error = lf_readParkedFile(std::nullopt);
+        ASSERT_EQ(error, "") << c.quality;
+        ASSERT_EQ(currentStands.size(), std::size_t(c.stands));
+        EXPECT_EQ(LEARN_SOFT.value.load(), c.learnSoftAfter) << c.quality << " " << c.stands;
+        EXPECT_EQ(softLearningAllowed.load() != 0, c.learnSoftAfter);
+    }
+}
+
+TEST_F(ParkListTest, ReadingAirportFileTakesTheUsersStandAsReserved) {
+    writeText(program() / "airports" / "my_thirdparty" / "EDDF.xml",
+              apfText({{"altitude", "364"}, {"publisher", "Vexa test"}}, stand("A1", 0) + stand("A2", 200)));
+    writeText(listFile(), "EDDM\nEDDF,A2\n");
+    ASSERT_TRUE(lf_readMyParkAirports());
+    setParkAirport("EDDF");
+    // The user stands on A1: the entry moves to the front with that stand, and the file follows.
+    EXPECT_EQ(lf_readParkedFile(std::string("A1")), "");
+    EXPECT_EQ(codes().front(), "EDDF|A1");
+    EXPECT_EQ(userReservedStand, "A1");
+    EXPECT_EQ(gf_currentAirportCopy().reservedStand, "A1");
+    EXPECT_EQ(readText(listFile()), "EDDF,A1\nEDDM\n");
+    // A reserved stand that the file does not hold is not shown.
+    lf_putParkAirportFirst(ParkAirportEntry{"EDDF", "Z9", 0, 0, 0});
+    EXPECT_EQ(lf_readParkedFile(std::nullopt), "");
+    EXPECT_EQ(userReservedStand, "");
+    EXPECT_FALSE(mainWindow.reservedStandValid.load());
+
+    setParkAirport("EDDM");  // no file anywhere
+    EXPECT_EQ(lf_readParkedFile(std::nullopt), "lf_readParkedFile EDDM not found");
+}
+
+// Shared with the GUI and simulator threads: readers take copies while the run thread rewrites the list.
+class ParkAirportsThreads : public ParkListTest {};
+
+TEST_F(ParkAirportsThreads, CopiesWhileTheListIsRewritten) {
+    writeText(listFile(), "EDDF\nEDDM\nLSZH\n");
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop.load()) {
+            auto first = gf_firstParkAirport();
+            auto copy = gf_parkAirportsCopy();
+            (void)first;
+            (void)copy;
+        }
+    });
+    for (int i = 0; i < 50; ++i) {
+        lf_readMyParkAirports();
+        lf_putParkAirportFirst(ParkAirportEntry{"EDDM", "X", 0, 0, 0});
+    }
+    stop.store(true);
+    reader.join();
+    EXPECT_EQ(codes().front(), "EDDM|X");
+}
+}  // namespace
