@@ -20,7 +20,7 @@
 namespace addonFiles {
 inline const std::filesystem::path tbloFolder = "TBLO";
 inline const std::filesystem::path scanLogFile = std::filesystem::path("output") / "info" / "AirportsScanLog.txt";
-} // namespace addonFiles
+}  // namespace addonFiles
 
 // Entries of the TBLO folder written or copied by the current scan.
 extern std::atomic<std::int32_t> tbloCount;

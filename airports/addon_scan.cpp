@@ -142,11 +142,9 @@ void lf_scanRoot(const std::string& root, const BglAirportHandlers& handlers) {
 namespace {
 
 // Outside-publisher files that traffic can teach better stands go to TBLO, for the user to send in.
-void copyForOfflineLearning()
-{
+void copyForOfflineLearning() {
     const std::vector<std::string> codes = gf_xmlFilesIn();
-    if (codes.empty())
-        return;
+    if (codes.empty()) return;
     fs::create_directories(addonFiles::tbloFolder);
     std::int32_t copied = 0;
     for (const std::string& code : codes) {
@@ -155,8 +153,7 @@ void copyForOfflineLearning()
             fs::remove(file);
             continue;
         }
-        if (!gf_suitableForOfflineLearning(code) || !gf_checkApfPublisher(file).empty())
-            continue;
+        if (!gf_suitableForOfflineLearning(code) || !gf_checkApfPublisher(file).empty()) continue;
         const fs::path target = addonFiles::tbloFolder / gf_xmlPath(code);
         if (!fs::copy_file(file, target, fs::copy_options::overwrite_existing)) {
             gf_logError(fmt::format("\"{}\" failed to copy \"{}\"", file.string(), target.string()));
@@ -164,14 +161,12 @@ void copyForOfflineLearning()
         }
         gf_log(fmt::format("{} copied to {}", code, target.string()));
         ++copied;
-        if (fs::exists(apfFiles::publisherFolder / gf_txtPath(code)))
-            fs::remove(file);
+        if (fs::exists(apfFiles::publisherFolder / gf_txtPath(code))) fs::remove(file);
     }
     if (copied == 0) {
         gf_log("All your third party airports are done, no off line learning needed.");
         // Entries of unrecognised airports written by this scan stay for the user to send.
-        if (tbloCount.load() == 0)
-            fs::remove_all(addonFiles::tbloFolder);
+        if (tbloCount.load() == 0) fs::remove_all(addonFiles::tbloFolder);
         return;
     }
     tbloCount.fetch_add(copied);
@@ -181,16 +176,16 @@ void copyForOfflineLearning()
                             fs::absolute(addonFiles::tbloFolder).string(), supportAddress));
 }
 
-} // namespace
+}  // namespace
 
-bool lf_scanAirportRoots(const std::vector<std::string>& roots) { return lf_scanAirportRoots(roots, gf_addonAirportHandlers()); }
+bool lf_scanAirportRoots(const std::vector<std::string>& roots) {
+    return lf_scanAirportRoots(roots, gf_addonAirportHandlers());
+}
 
-bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirportHandlers& handlers)
-{
+bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirportHandlers& handlers) {
     std::error_code ec;
     fs::remove(addonFiles::scanLogFile, ec);
-    if (ec)
-        gf_log("problems with removing previous files (maybe still open?)");
+    if (ec) gf_log("problems with removing previous files (maybe still open?)");
     tbloCount = 0;
     gf_resetScanReport(2048);
     gf_resetGeneratedAirports();
@@ -199,8 +194,7 @@ bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirport
     // Set once here: the decoding tasks' generated files all read it.
     simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
 
-    for (const std::string& root : roots)
-        lf_scanRoot(root, handlers);
+    for (const std::string& root : roots) lf_scanRoot(root, handlers);
 
     fs::create_directories(addonFiles::scanLogFile.parent_path());
     gf_writeLinesToFile(gf_scanReportLines(), addonFiles::scanLogFile);
@@ -210,28 +204,22 @@ bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirport
 
     copyForOfflineLearning();
     const bool changed = airportFilesChanged.load();
-    if (changed)
-        gf_log("Airports scan successful");
+    if (changed) gf_log("Airports scan successful");
     return changed;
 }
 
-void gf_scanAddonAirports(const fs::path& official, const fs::path& community)
-{
+void gf_scanAddonAirports(const fs::path& official, const fs::path& community) {
     gf_showStatus("Scanning for addon airports ...", false);
     gf_log(fmt::format("\n++++++++++++++++++++++++ airports scan {} starts +++++++++++++++++++++++++++++", ""));
     const bool mode2020 = MSFS_2020.value.load();
     std::vector<std::string> roots;
     roots.reserve(10);
-    if (mode2020 && !official.empty())
-        roots.push_back(official.string());
-    if (!community.empty())
-        roots.push_back(community.string());
+    if (mode2020 && !official.empty()) roots.push_back(official.string());
+    if (!community.empty()) roots.push_back(community.string());
     gf_readAirportNames();
-    if (mode2020)
-        gf_removeFilesIn(apfFiles::addonFolder);
+    if (mode2020) gf_removeFilesIn(apfFiles::addonFolder);
     gf_removeFilesIn(apfFiles::publisherFolder);
-    if (!lf_scanAirportRoots(roots))
-        gf_showStatus("Warning: Scan has not found any add-on airports", true);
+    if (!lf_scanAirportRoots(roots)) gf_showStatus("Warning: Scan has not found any add-on airports", true);
     SCAN_AIRPORTS.save(false);
     airportNames.clear();
     gf_log("-------------------------- airports scan ends    ----------------------------\n");

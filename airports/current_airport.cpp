@@ -2,14 +2,12 @@
 
 std::mutex currentAirportMutex;
 
-CurrentAirport gf_currentAirportCopy()
-{
+CurrentAirport gf_currentAirportCopy() {
     std::lock_guard lock(currentAirportMutex);
     return currentAirport;
 }
 
-void gf_setCurrentAirport(const CurrentAirport& airport)
-{
+void gf_setCurrentAirport(const CurrentAirport& airport) {
     std::lock_guard lock(currentAirportMutex);
     currentAirport = airport;
 }

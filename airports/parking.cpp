@@ -14,23 +14,22 @@ std::atomic<std::uint8_t> parkingActive{0};
 std::atomic<std::uint8_t> airportFileChanged{0};
 std::atomic<std::int32_t> generalMaxLive{0};
 
-
 std::string gf_parkAirportText(const CurrentAirport& airport) {
-  return gf_parkAirportText(Airport{airport.icao, airport.iata, airport.latitude, airport.longitude, airport.altitude});
+    return gf_parkAirportText(
+        Airport{airport.icao, airport.iata, airport.latitude, airport.longitude, airport.altitude});
 }
 
-
 void gf_resetParking() {
-  gf_leaveApf();
-  gf_leaveLearned();
-  gf_setCurrentAirport(CurrentAirport{});
-  currentStands.clear();
-  gf_publishStandPlaces();
-  standsLoaded = 0;
-  {
-    std::lock_guard lock(parkAirportsMutex);
-    parkAirports.clear();
-  }
-  learnedStands.clear();
-  parkingActive.store(0);
+    gf_leaveApf();
+    gf_leaveLearned();
+    gf_setCurrentAirport(CurrentAirport{});
+    currentStands.clear();
+    gf_publishStandPlaces();
+    standsLoaded = 0;
+    {
+        std::lock_guard lock(parkAirportsMutex);
+        parkAirports.clear();
+    }
+    learnedStands.clear();
+    parkingActive.store(0);
 }

@@ -13,25 +13,25 @@
 
 // The selected park airport; an empty icao means none is selected.
 struct CurrentAirport {
-  std::string icao;
-  std::string iata;
-  double latitude = 0.0;
-  double longitude = 0.0;
-  double altitude = 0.0;  // feet
-  std::string reservedStand;
+    std::string icao;
+    std::string iata;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double altitude = 0.0;  // feet
+    std::string reservedStand;
 };
 
 struct ParkAirportEntry {
-  std::string icao;
-  std::string reservedStand;
-  double latitude = 0.0;
-  double longitude = 0.0;
-  double distanceNm = 0.0;
+    std::string icao;
+    std::string reservedStand;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double distanceNm = 0.0;
 };
 
 struct LearnedStand {
-  std::uint32_t hexid = 0;
-  WeekSlot slot{};
+    std::uint32_t hexid = 0;
+    WeekSlot slot{};
 };
 
 extern CurrentAirport currentAirport;

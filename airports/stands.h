@@ -73,7 +73,7 @@ struct ParkPos {
     std::uint8_t coupledOccupied = 0;  // a coupled stand has been given
     std::uint8_t cargo = 0;
     std::uint8_t ramp = 0;
-    std::uint8_t heli = 0;  // helipad
+    std::uint8_t heli = 0;          // helipad
     std::uint8_t sizeAdjusted = 0;  // the engine lowered the radius to an aircraft that parked on it
 };
 

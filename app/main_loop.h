@@ -33,8 +33,8 @@ void lf_removeStaticTwinsOfLive();  // the 61-second rule
 void lf_userCollisions();
 void lf_liveParkedCollisions();
 void lf_blockCallsign();
-void lf_coupledCallsignCheck();     // one id of standCheckList a second
-void lf_countLiveAircraft();        // the live count and the park figures of the window
+void lf_coupledCallsignCheck();  // one id of standCheckList a second
+void lf_countLiveAircraft();     // the live count and the park figures of the window
 
 // The loop's state back to its start (restart clean-up, tests).
 void gf_resetMainLoopState();

@@ -6,8 +6,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -15,7 +15,7 @@
 #include "shell/display.h"
 
 struct LineSegment {
-  int x1, y1, x2, y2;
+    int x1, y1, x2, y2;
 };
 
 // Window size on screen (with its frame) and the client area that holds the five panels.
@@ -36,20 +36,20 @@ inline constexpr ui::Color panelBlue = ui::rgb(153, 204, 255);
 
 // What the painter paints with: brushes, pens and the lines of the settings panel (GUI thread).
 struct WindowPaint {
-  WindowPaint();
+    WindowPaint();
 
-  // Brushes and pens.
-  ui::Color redBrush = colour::red;
-  ui::Color panelBrush = colour::panelBlue;
-  ui::Color blackBrush = colour::black;
-  ui::Color greenBrush = colour::limeGreen;
-  ui::Color yellowBrush = colour::yellow;
-  ui::Color blackPen = colour::black;
-  ui::Color whitePen = colour::white;
-  // Horizontal lines of the settings panel.
-  std::array<LineSegment, 7> separatorLines{};
-  // The painter in use during a paint cycle.
-  ui::Painter* painter = nullptr;
+    // Brushes and pens.
+    ui::Color redBrush = colour::red;
+    ui::Color panelBrush = colour::panelBlue;
+    ui::Color blackBrush = colour::black;
+    ui::Color greenBrush = colour::limeGreen;
+    ui::Color yellowBrush = colour::yellow;
+    ui::Color blackPen = colour::black;
+    ui::Color whitePen = colour::white;
+    // Horizontal lines of the settings panel.
+    std::array<LineSegment, 7> separatorLines{};
+    // The painter in use during a paint cycle.
+    ui::Painter* painter = nullptr;
 };
 
 extern WindowPaint windowPaint;

@@ -10,7 +10,6 @@
 #include "airports/current_airport.h"
 #include "airports/parking.h"
 #include "app/main_window.h"
-#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -20,6 +19,7 @@
 #include "shell/command_flags.h"
 #include "shell/display.h"
 #include "shell/fields.h"
+#include "shell/status_line.h"
 
 namespace {
 
@@ -31,277 +31,278 @@ std::set<std::string, std::less<>> loggedBadTexts;
 constexpr std::size_t kBadTextMemory = 64;
 
 void logBadText(std::string_view text, const std::string& line) {
-  {
-    std::lock_guard lock(badTextMutex);
-    if (loggedBadTexts.contains(text)) return;
-    if (loggedBadTexts.size() >= kBadTextMemory) loggedBadTexts.clear();
-    loggedBadTexts.emplace(text);
-  }
-  gf_log(line);
+    {
+        std::lock_guard lock(badTextMutex);
+        if (loggedBadTexts.contains(text)) return;
+        if (loggedBadTexts.size() >= kBadTextMemory) loggedBadTexts.clear();
+        loggedBadTexts.emplace(text);
+    }
+    gf_log(line);
 }
 
 std::int32_t rowOf(const ParameterControl& c) { return static_cast<std::int32_t>(c.rowY); }
 
 void paintStatusPanel() {
-  const bool connected = mainWindow.simConnected.load();
-  const std::string userAircraft = mainWindow.userAircraftText.get();
-  ui::Color lamp = colour::red;
-  if (connected) lamp = mainWindow.flightRunning.load() && !userAircraft.empty() ? colour::limeGreen : colour::yellow;
-  windowPaint.painter->fillRect(ui::Rect{397, 30, 425, 112}, lamp);
-  gf_drawText(398, 63, "Sim", colour::black);
+    const bool connected = mainWindow.simConnected.load();
+    const std::string userAircraft = mainWindow.userAircraftText.get();
+    ui::Color lamp = colour::red;
+    if (connected) lamp = mainWindow.flightRunning.load() && !userAircraft.empty() ? colour::limeGreen : colour::yellow;
+    windowPaint.painter->fillRect(ui::Rect{397, 30, 425, 112}, lamp);
+    gf_drawText(398, 63, "Sim", colour::black);
 
-  if (connected) {
-    std::string line = mainWindow.simulatorText.get();
-    const std::string stand = mainWindow.userStandText.get();
-    if (!stand.empty()) line += ", user stand " + stand;
-    gf_drawText(5, 35, line, lamp);
-    gf_drawText(5, 63, userAircraft, mainWindow.userModelKnown.load() ? lamp : colour::yellow);
-  } else {
-    gf_drawText(5, 35, fmt::format("MSFS 20{} mode", MSFS_2020.value.load() ? "20" : "24"), colour::limeGreen);
-  }
+    if (connected) {
+        std::string line = mainWindow.simulatorText.get();
+        const std::string stand = mainWindow.userStandText.get();
+        if (!stand.empty()) line += ", user stand " + stand;
+        gf_drawText(5, 35, line, lamp);
+        gf_drawText(5, 63, userAircraft, mainWindow.userModelKnown.load() ? lamp : colour::yellow);
+    } else {
+        gf_drawText(5, 35, fmt::format("MSFS 20{} mode", MSFS_2020.value.load() ? "20" : "24"), colour::limeGreen);
+    }
 
-  const std::uint64_t liveries = mainWindow.liveryCount.load();
-  if (liveries == 0)
-    gf_drawText(5, 91, "# liveries: ...", colour::red);
-  else
-    gf_drawText(5, 91, fmt::format("# liveries: {}", liveries), colour::limeGreen);
+    const std::uint64_t liveries = mainWindow.liveryCount.load();
+    if (liveries == 0)
+        gf_drawText(5, 91, "# liveries: ...", colour::red);
+    else
+        gf_drawText(5, 91, fmt::format("# liveries: {}", liveries), colour::limeGreen);
 
-  const std::uint64_t simaddon = mainWindow.simaddonAirportCount.load();
-  if (simaddon == 0)
-    gf_drawText(141, 91, std::string("# ") + "simaddon" + ": ...", colour::yellow);
-  else
-    gf_drawText(141, 91, fmt::format("# {}: {}", "simaddon", simaddon),
-                mainWindow.simaddonCurrent.load() ? colour::limeGreen : colour::yellow);
+    const std::uint64_t simaddon = mainWindow.simaddonAirportCount.load();
+    if (simaddon == 0)
+        gf_drawText(141, 91, std::string("# ") + "simaddon" + ": ...", colour::yellow);
+    else
+        gf_drawText(141, 91, fmt::format("# {}: {}", "simaddon", simaddon),
+                    mainWindow.simaddonCurrent.load() ? colour::limeGreen : colour::yellow);
 
-  const std::uint64_t thirdp = mainWindow.thirdpAirportCount.load();
-  if (thirdp == 0)
-    gf_drawText(278, 91, "# thirdp: ...", colour::yellow);
-  else
-    gf_drawText(278, 91, fmt::format("# thirdp: {}", thirdp), colour::limeGreen);
+    const std::uint64_t thirdp = mainWindow.thirdpAirportCount.load();
+    if (thirdp == 0)
+        gf_drawText(278, 91, "# thirdp: ...", colour::yellow);
+    else
+        gf_drawText(278, 91, fmt::format("# thirdp: {}", thirdp), colour::limeGreen);
 
-  const bool loggedIn = mainWindow.feedLoggedIn.load();
-  ui::Color feedLamp = mainWindow.feedLampOff.load() ? colour::black : (loggedIn ? colour::limeGreen : colour::red);
-  windowPaint.painter->fillRect(ui::Rect{425, 30, 453, 112}, feedLamp);
-  gf_drawText(430, 63, "RT", colour::black);
+    const bool loggedIn = mainWindow.feedLoggedIn.load();
+    ui::Color feedLamp = mainWindow.feedLampOff.load() ? colour::black : (loggedIn ? colour::limeGreen : colour::red);
+    windowPaint.painter->fillRect(ui::Rect{425, 30, 453, 112}, feedLamp);
+    gf_drawText(430, 63, "RT", colour::black);
 
-  if (loggedIn) {
-    gf_drawText(458, 35, mainWindow.feedText.get(), colour::limeGreen);
-    const std::uint32_t weather = mainWindow.weatherLampState.load();
-    if (weather != 3) gf_drawText(458, 63, "Weather", weather == 1 ? colour::limeGreen : colour::yellow);
-    const std::uint32_t traffic = mainWindow.trafficLampState.load();
-    if (traffic != 3) gf_drawText(458, 91, "Traffic", traffic == 1 ? colour::limeGreen : colour::yellow);
-  }
-  windowPaint.painter->line(425, 29, 425, 112, windowPaint.blackPen);
+    if (loggedIn) {
+        gf_drawText(458, 35, mainWindow.feedText.get(), colour::limeGreen);
+        const std::uint32_t weather = mainWindow.weatherLampState.load();
+        if (weather != 3) gf_drawText(458, 63, "Weather", weather == 1 ? colour::limeGreen : colour::yellow);
+        const std::uint32_t traffic = mainWindow.trafficLampState.load();
+        if (traffic != 3) gf_drawText(458, 91, "Traffic", traffic == 1 ? colour::limeGreen : colour::yellow);
+    }
+    windowPaint.painter->line(425, 29, 425, 112, windowPaint.blackPen);
 }
 
 void paintQnh() {
-  const std::uint32_t weather = mainWindow.weatherLampState.load();
-  const std::int32_t qnh = mainWindow.qnh.load();
-  if (mainWindow.feedLoggedIn.load() && (weather == 1 || weather == 2) && qnh >= 1)
-    gf_drawText(642, 63, fmt::format("qnh: {:4}", qnh), colour::limeGreen);
+    const std::uint32_t weather = mainWindow.weatherLampState.load();
+    const std::int32_t qnh = mainWindow.qnh.load();
+    if (mainWindow.feedLoggedIn.load() && (weather == 1 || weather == 2) && qnh >= 1)
+        gf_drawText(642, 63, fmt::format("qnh: {:4}", qnh), colour::limeGreen);
 }
 
 void paintSettingsLabels() {
-  const bool timeShift = mainWindow.timeShiftEnabled.load();
-  const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
-  const ui::Color black = colour::black;
-  const ui::Color yellow = colour::yellow;
-  const ui::Color grey = colour::grey;
+    const bool timeShift = mainWindow.timeShiftEnabled.load();
+    const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
+    const ui::Color black = colour::black;
+    const ui::Color yellow = colour::yellow;
+    const ui::Color grey = colour::grey;
 
-  gf_drawText(25, rowOf(ALL_INSTALL_PATH), "Install path:", black);
+    gf_drawText(25, rowOf(ALL_INSTALL_PATH), "Install path:", black);
 
-  const std::int32_t r147 = rowOf(LIG_AUTOMATIC);
-  gf_drawText(25, r147, "Scan for liveries", SCAN_LIVERIES.value.load() ? yellow : black);
-  gf_drawText(237, r147, "Automatic, selector:", black);
-  gf_drawText(450, rowOf(LIG_PRIORITIZE), "Prioritize", black);
-  gf_drawText(556, rowOf(SUPPRESS_STUB), "Stub", black);
-  gf_drawText(672, rowOf(LOG), "Log", black);
-  gf_drawText(768, rowOf(ALWAYS_ON_TOP), "Stay on top", ALWAYS_ON_TOP.value.load() ? yellow : black);
+    const std::int32_t r147 = rowOf(LIG_AUTOMATIC);
+    gf_drawText(25, r147, "Scan for liveries", SCAN_LIVERIES.value.load() ? yellow : black);
+    gf_drawText(237, r147, "Automatic, selector:", black);
+    gf_drawText(450, rowOf(LIG_PRIORITIZE), "Prioritize", black);
+    gf_drawText(556, rowOf(SUPPRESS_STUB), "Stub", black);
+    gf_drawText(672, rowOf(LOG), "Log", black);
+    gf_drawText(768, rowOf(ALWAYS_ON_TOP), "Stay on top", ALWAYS_ON_TOP.value.load() ? yellow : black);
 
-  const std::int32_t r175 = rowOf(SCAN_AIRPORTS);
-  gf_drawText(25, r175, "Scan for addon airports", SCAN_AIRPORTS.value.load() ? yellow : black);
-  if (addonAirportsFound > 0)
-    gf_drawText(217, r175,
-                gf_formatAirportCount("{} airport{} in {} folder", static_cast<std::uint64_t>(addonAirportsFound)),
-                yellow);
-  gf_drawText(672, rowOf(NAV_LIGHTS_WHILE_PARKED), "Nav lights", black);
-  gf_drawText(768, rowOf(LEARN_SOFT), "Learn Soft", black);
+    const std::int32_t r175 = rowOf(SCAN_AIRPORTS);
+    gf_drawText(25, r175, "Scan for addon airports", SCAN_AIRPORTS.value.load() ? yellow : black);
+    if (addonAirportsFound > 0)
+        gf_drawText(217, r175,
+                    gf_formatAirportCount("{} airport{} in {} folder", static_cast<std::uint64_t>(addonAirportsFound)),
+                    yellow);
+    gf_drawText(672, rowOf(NAV_LIGHTS_WHILE_PARKED), "Nav lights", black);
+    gf_drawText(768, rowOf(LEARN_SOFT), "Learn Soft", black);
 
-  gf_drawText(5, rowOf(MATCHING_DEPTH), "Max aircraft matching depth", black);
-  gf_drawText(253, rowOf(LIGHT_AIRCRAFT), "Optional:", black);
-  gf_drawLabel(343, rowOf(LIGHT_AIRCRAFT), "Light aircraft", gf_controlEnabled(LIGHT_AIRCRAFT.controlId));
-  gf_drawLabel(450, rowOf(HELICOPTERS), "Helicopters", gf_controlEnabled(HELICOPTERS.controlId));
-  gf_drawLabel(556, rowOf(HIGH_PERF_AIRCRAFT), "FighterJets", gf_controlEnabled(HIGH_PERF_AIRCRAFT.controlId));
-  gf_drawLabel(672, rowOf(CALLSIGN_OBJECTIDS), "objectids", MSFS_2020.value.load());
-  gf_drawText(768, rowOf(GUID_CHANGES), "GUID changes", GUID_CHANGES.value.load() ? black : yellow);
+    gf_drawText(5, rowOf(MATCHING_DEPTH), "Max aircraft matching depth", black);
+    gf_drawText(253, rowOf(LIGHT_AIRCRAFT), "Optional:", black);
+    gf_drawLabel(343, rowOf(LIGHT_AIRCRAFT), "Light aircraft", gf_controlEnabled(LIGHT_AIRCRAFT.controlId));
+    gf_drawLabel(450, rowOf(HELICOPTERS), "Helicopters", gf_controlEnabled(HELICOPTERS.controlId));
+    gf_drawLabel(556, rowOf(HIGH_PERF_AIRCRAFT), "FighterJets", gf_controlEnabled(HIGH_PERF_AIRCRAFT.controlId));
+    gf_drawLabel(672, rowOf(CALLSIGN_OBJECTIDS), "objectids", MSFS_2020.value.load());
+    gf_drawText(768, rowOf(GUID_CHANGES), "GUID changes", GUID_CHANGES.value.load() ? black : yellow);
 
-  const std::int32_t r231 = rowOf(LATERAL_RANGE);
-  gf_drawText(5, r231, "Traffic injection", black);
-  gf_drawText(167, r231, "radius:", black);
-  gf_drawText(260, r231, "nm,  or", black);
-  gf_drawText(343, rowOf(AUTO_RANGE), "auto range", black);
-  const bool autoRange = AUTO_RANGE.value.load();
-  gf_drawLabel(430, rowOf(AUTO_RANGE_ABOVE_HEIGHT), "ah:", autoRange);
-  gf_drawLabel(510, rowOf(AUTO_RANGE_ABOVE_HEIGHT), "ft", autoRange);
-  gf_drawLabel(672, rowOf(TIME_SHIFT_HOURS), "Sim Time", timeShift);
-  gf_drawLabel(788, rowOf(TIME_SHIFT_HOURS), fmt::format("hour{}", gf_pluralLetter(TIME_SHIFT_HOURS.value.load())),
-               timeShift);
+    const std::int32_t r231 = rowOf(LATERAL_RANGE);
+    gf_drawText(5, r231, "Traffic injection", black);
+    gf_drawText(167, r231, "radius:", black);
+    gf_drawText(260, r231, "nm,  or", black);
+    gf_drawText(343, rowOf(AUTO_RANGE), "auto range", black);
+    const bool autoRange = AUTO_RANGE.value.load();
+    gf_drawLabel(430, rowOf(AUTO_RANGE_ABOVE_HEIGHT), "ah:", autoRange);
+    gf_drawLabel(510, rowOf(AUTO_RANGE_ABOVE_HEIGHT), "ft", autoRange);
+    gf_drawLabel(672, rowOf(TIME_SHIFT_HOURS), "Sim Time", timeShift);
+    gf_drawLabel(788, rowOf(TIME_SHIFT_HOURS), fmt::format("hour{}", gf_pluralLetter(TIME_SHIFT_HOURS.value.load())),
+                 timeShift);
 
-  const std::int32_t r259 = rowOf(BLOCK_CALLSIGN);
-  gf_drawText(5, r259, "Callsigns", black);
-  gf_drawText(172, r259, "block:", black);
-  gf_drawText(430, rowOf(CALLSIGN_2_OBJECTID), "oid:", black);
-  const std::string objectId = mainWindow.objectIdText.get();
-  if (!CALLSIGN_2_OBJECTID.value().empty() && !objectId.empty())
-    gf_drawText(561, rowOf(CALLSIGN_2_OBJECTID), objectId, black);
-  gf_drawLabel(652, rowOf(TIME_SHIFT_DAYS), "Time shift:", timeShift);
-  gf_drawLabel(788, rowOf(TIME_SHIFT_DAYS), fmt::format("day{}", gf_pluralLetter(TIME_SHIFT_DAYS.value.load())),
-               timeShift);
+    const std::int32_t r259 = rowOf(BLOCK_CALLSIGN);
+    gf_drawText(5, r259, "Callsigns", black);
+    gf_drawText(172, r259, "block:", black);
+    gf_drawText(430, rowOf(CALLSIGN_2_OBJECTID), "oid:", black);
+    const std::string objectId = mainWindow.objectIdText.get();
+    if (!CALLSIGN_2_OBJECTID.value().empty() && !objectId.empty())
+        gf_drawText(561, rowOf(CALLSIGN_2_OBJECTID), objectId, black);
+    gf_drawLabel(652, rowOf(TIME_SHIFT_DAYS), "Time shift:", timeShift);
+    gf_drawLabel(788, rowOf(TIME_SHIFT_DAYS), fmt::format("day{}", gf_pluralLetter(TIME_SHIFT_DAYS.value.load())),
+                 timeShift);
 
-  const std::int32_t r287 = rowOf(COLLISION_USER_GND);
-  gf_drawText(5, r287, "Collision avoidance", black);
-  gf_drawText(237, r287, "User ground", black);
-  gf_drawText(343, rowOf(COLLISION_USER_AIR), "User air", black);
-  gf_drawText(450, rowOf(COLLISION_LIVE_PARKED_GND), "Live X parked", black);
-  gf_drawLabel(672, rowOf(KEEP_SIM_TIME_PAR), "Save", timeShift);
-  gf_drawLabel(788, rowOf(TIME_SHIFT_MINS), fmt::format("minute{}", gf_pluralLetter(TIME_SHIFT_MINS.value.load())),
-               timeShift);
+    const std::int32_t r287 = rowOf(COLLISION_USER_GND);
+    gf_drawText(5, r287, "Collision avoidance", black);
+    gf_drawText(237, r287, "User ground", black);
+    gf_drawText(343, rowOf(COLLISION_USER_AIR), "User air", black);
+    gf_drawText(450, rowOf(COLLISION_LIVE_PARKED_GND), "Live X parked", black);
+    gf_drawLabel(672, rowOf(KEEP_SIM_TIME_PAR), "Save", timeShift);
+    gf_drawLabel(788, rowOf(TIME_SHIFT_MINS), fmt::format("minute{}", gf_pluralLetter(TIME_SHIFT_MINS.value.load())),
+                 timeShift);
 
-  const std::int32_t r315 = rowOf(CUSTOM_MAX_PARK);
-  const bool busy = uiBusy.load() != 0;
-  gf_drawText(5, r315, fmt::format("Airport parking{}", busy ? " active" : ""), busy ? yellow : black);
-  gf_drawText(217, r315, "generic max park:", CUSTOM_MAX_PARK.isDefault() ? grey : yellow);
-  gf_drawText(536, rowOf(MAX_LIVE), "max live:", MAX_LIVE.isDefault() ? grey : yellow);
-  gf_drawLabel(672, rowOf(STRAIGHT_PBS_ONLY), "Straight push backs only", STRAIGHT_PBS_ONLY.value.load());
+    const std::int32_t r315 = rowOf(CUSTOM_MAX_PARK);
+    const bool busy = uiBusy.load() != 0;
+    gf_drawText(5, r315, fmt::format("Airport parking{}", busy ? " active" : ""), busy ? yellow : black);
+    gf_drawText(217, r315, "generic max park:", CUSTOM_MAX_PARK.isDefault() ? grey : yellow);
+    gf_drawText(536, rowOf(MAX_LIVE), "max live:", MAX_LIVE.isDefault() ? grey : yellow);
+    gf_drawLabel(672, rowOf(STRAIGHT_PBS_ONLY), "Straight push backs only", STRAIGHT_PBS_ONLY.value.load());
 
-  const std::int32_t r343 = rowOf(DESTINATION);
-  gf_drawText(139, r343, "destination:", black);
-  gf_drawText(303, rowOf(AIRPORT_RANGE), "range:", black);
-  gf_drawText(393, rowOf(AIRPORT_RANGE), "nm", black);
-  gf_drawText(440, rowOf(AIRPORT_HEIGHT), "height above gnd:", black);
-  gf_drawText(621, rowOf(AIRPORT_HEIGHT), "ft", black);
-  const std::int32_t minutes = mainWindow.minutesToRenewal.load();
-  if (parkingActive.load() != 0 && !busy && (!INITIAL_LOAD_ONLY.value.load() || ptOnly) && minutes >= 1 &&
-      minutes <= 19)
-    gf_drawText(5, rowOf(AIRPORT_RANGE), fmt::format("(next in {} min)", minutes), black);
+    const std::int32_t r343 = rowOf(DESTINATION);
+    gf_drawText(139, r343, "destination:", black);
+    gf_drawText(303, rowOf(AIRPORT_RANGE), "range:", black);
+    gf_drawText(393, rowOf(AIRPORT_RANGE), "nm", black);
+    gf_drawText(440, rowOf(AIRPORT_HEIGHT), "height above gnd:", black);
+    gf_drawText(621, rowOf(AIRPORT_HEIGHT), "ft", black);
+    const std::int32_t minutes = mainWindow.minutesToRenewal.load();
+    if (parkingActive.load() != 0 && !busy && (!INITIAL_LOAD_ONLY.value.load() || ptOnly) && minutes >= 1 &&
+        minutes <= 19)
+        gf_drawText(5, rowOf(AIRPORT_RANGE), fmt::format("(next in {} min)", minutes), black);
 
-  const std::int32_t r371 = rowOf(PARK_FAKE);
-  gf_drawLabel(25, r371, "Fake", !ptOnly);
-  gf_drawLabel(91, rowOf(WEEK), "Week", !ptOnly);
-  gf_drawLabel(171, rowOf(PARK_SOFT), "Soft", !ptOnly);
-  gf_drawLabel(264, rowOf(parking_percentage), "wanted: ", !ptOnly);
-  gf_drawLabel(363, rowOf(parking_percentage), "%", !ptOnly);
-  gf_drawText(450, rowOf(INITIAL_LOAD_ONLY), "ILO", ptOnly ? grey : (INITIAL_LOAD_ONLY.value.load() ? yellow : black));
-  gf_drawLabel(506, rowOf(MAX_FIT_FL), "Max fit:", !ptOnly);
-  gf_drawText(662, rowOf(RT_PARKTRAFFIC_ONLY), "PT only", black);
+    const std::int32_t r371 = rowOf(PARK_FAKE);
+    gf_drawLabel(25, r371, "Fake", !ptOnly);
+    gf_drawLabel(91, rowOf(WEEK), "Week", !ptOnly);
+    gf_drawLabel(171, rowOf(PARK_SOFT), "Soft", !ptOnly);
+    gf_drawLabel(264, rowOf(parking_percentage), "wanted: ", !ptOnly);
+    gf_drawLabel(363, rowOf(parking_percentage), "%", !ptOnly);
+    gf_drawText(450, rowOf(INITIAL_LOAD_ONLY), "ILO",
+                ptOnly ? grey : (INITIAL_LOAD_ONLY.value.load() ? yellow : black));
+    gf_drawLabel(506, rowOf(MAX_FIT_FL), "Max fit:", !ptOnly);
+    gf_drawText(662, rowOf(RT_PARKTRAFFIC_ONLY), "PT only", black);
 }
 
 void paintStatisticsPanel() {
-  // The run thread replaces the current airport while the window paints: read a copy.
-  const CurrentAirport airport = gf_currentAirportCopy();
-  if (airport.icao.empty()) return;
-  const std::int32_t row1 = mainWindow.statisticsRow.load();
-  const std::int32_t row2 = row1 + 28;
-  const ui::Color green = colour::limeGreen;
-  const bool ready = mainWindow.airportReady.load();
-  gf_drawText(5, row1, gf_parkAirportText(airport), ready ? green : colour::yellow);
-  if (!ready) return;
+    // The run thread replaces the current airport while the window paints: read a copy.
+    const CurrentAirport airport = gf_currentAirportCopy();
+    if (airport.icao.empty()) return;
+    const std::int32_t row1 = mainWindow.statisticsRow.load();
+    const std::int32_t row2 = row1 + 28;
+    const ui::Color green = colour::limeGreen;
+    const bool ready = mainWindow.airportReady.load();
+    gf_drawText(5, row1, gf_parkAirportText(airport), ready ? green : colour::yellow);
+    if (!ready) return;
 
-  gf_drawText(85, row1,
-              fmt::format(" {}, {}{}, wk={}", mainWindow.airportSourceText.get(), mainWindow.airportFileText.get(),
-                          mainWindow.airportFileMark.load() ? " (h)" : "", mainWindow.trafficWeek.load()),
-              green);
-  if (mainWindow.staticPlanningMark.load()) gf_drawText(370, row1, "*S*", green);
-  const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
-  if (!ptOnly) gf_drawText(430, row1, fmt::format("qf: {}", mainWindow.qualityText.get()), green);
-  if (!airport.reservedStand.empty())
-    gf_drawText(571, row1, fmt::format("reserved stand: {}", airport.reservedStand),
-                mainWindow.reservedStandValid.load() ? green : colour::red);
-  gf_drawText(748, row1, fmt::format("# updates: {:4}", mainWindow.updateCount.load()), green);
+    gf_drawText(85, row1,
+                fmt::format(" {}, {}{}, wk={}", mainWindow.airportSourceText.get(), mainWindow.airportFileText.get(),
+                            mainWindow.airportFileMark.load() ? " (h)" : "", mainWindow.trafficWeek.load()),
+                green);
+    if (mainWindow.staticPlanningMark.load()) gf_drawText(370, row1, "*S*", green);
+    const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
+    if (!ptOnly) gf_drawText(430, row1, fmt::format("qf: {}", mainWindow.qualityText.get()), green);
+    if (!airport.reservedStand.empty())
+        gf_drawText(571, row1, fmt::format("reserved stand: {}", airport.reservedStand),
+                    mainWindow.reservedStandValid.load() ? green : colour::red);
+    gf_drawText(748, row1, fmt::format("# updates: {:4}", mainWindow.updateCount.load()), green);
 
-  gf_drawText(5, row2, fmt::format("# stands: {:3}", mainWindow.standCount.load()), green);
-  gf_drawText(111, row2, fmt::format("parked live: {:3}", mainWindow.parkedLiveCount.load()), green);
-  const float liveFigure = mainWindow.liveParkFigure.load();
-  if (liveFigure > 0.0f) gf_drawText(249, row2, fmt::format("average fit: {}", gf_floatText(liveFigure)), green);
-  const std::int32_t wanted = mainWindow.wantedParkedCount.load();
-  if (wanted > 0) {
-    gf_drawText(430, row2, fmt::format("parked static: {:3}", mainWindow.parkedStaticCount.load()), green);
-    const float staticFigure = mainWindow.staticParkFigure.load();
-    if (!WEEK.value.load() && staticFigure > 0.0f)
-      gf_drawText(571, row2, fmt::format("average fit: {}", gf_floatText(staticFigure)), green);
-  }
-  if (!ptOnly) {
-    if (wanted != 0)
-      gf_drawText(708, row2, fmt::format("max park: {:3} (={} %)", wanted, mainWindow.parkingPercentageShown.load()),
-                  green);
-    else
-      gf_drawText(708, row2, "no max park live", green);
-  }
+    gf_drawText(5, row2, fmt::format("# stands: {:3}", mainWindow.standCount.load()), green);
+    gf_drawText(111, row2, fmt::format("parked live: {:3}", mainWindow.parkedLiveCount.load()), green);
+    const float liveFigure = mainWindow.liveParkFigure.load();
+    if (liveFigure > 0.0f) gf_drawText(249, row2, fmt::format("average fit: {}", gf_floatText(liveFigure)), green);
+    const std::int32_t wanted = mainWindow.wantedParkedCount.load();
+    if (wanted > 0) {
+        gf_drawText(430, row2, fmt::format("parked static: {:3}", mainWindow.parkedStaticCount.load()), green);
+        const float staticFigure = mainWindow.staticParkFigure.load();
+        if (!WEEK.value.load() && staticFigure > 0.0f)
+            gf_drawText(571, row2, fmt::format("average fit: {}", gf_floatText(staticFigure)), green);
+    }
+    if (!ptOnly) {
+        if (wanted != 0)
+            gf_drawText(708, row2,
+                        fmt::format("max park: {:3} (={} %)", wanted, mainWindow.parkingPercentageShown.load()), green);
+        else
+            gf_drawText(708, row2, "no max park live", green);
+    }
 }
 
 void paintMessageLine() {
-  // A copy taken under the lock: painting never holds up a writer of the status line.
-  StatusLineSnapshot s = gf_statusSnapshot();
-  if (!s.heldErrorText.empty()) {
-    windowPaint.painter->fillRect(panel::message, windowPaint.redBrush);
-    gf_drawText(3, 455, s.heldErrorText, colour::yellow);
-  } else {
-    windowPaint.painter->fillRect(panel::message, windowPaint.greenBrush);
-    if (!s.statusText.empty()) gf_drawText(3, 455, s.statusText, colour::yellow);
-  }
+    // A copy taken under the lock: painting never holds up a writer of the status line.
+    StatusLineSnapshot s = gf_statusSnapshot();
+    if (!s.heldErrorText.empty()) {
+        windowPaint.painter->fillRect(panel::message, windowPaint.redBrush);
+        gf_drawText(3, 455, s.heldErrorText, colour::yellow);
+    } else {
+        windowPaint.painter->fillRect(panel::message, windowPaint.greenBrush);
+        if (!s.statusText.empty()) gf_drawText(3, 455, s.statusText, colour::yellow);
+    }
 }
 
 }  // namespace
 
 void gf_drawText(std::int32_t x, std::int32_t y, std::string_view text, ui::Color colour) {
-  if (windowPaint.painter == nullptr) return;
-  try {
-    // Only valid UTF-8 reaches the screen; the strict converter tells.
-    (void)win32::Utf8ToUtf16(text);
-  } catch (const win32::Utf8ConversionException& e) {
-    logBadText(text, fmt::format("{} conversion exception {}, error code: {}", text, e.what(), e.errorCode()));
-    return;
-  } catch (const std::overflow_error& e) {
-    logBadText(text, fmt::format("{} {}", text, e.what()));
-    return;
-  }
-  windowPaint.painter->text(x, y, text, colour);
+    if (windowPaint.painter == nullptr) return;
+    try {
+        // Only valid UTF-8 reaches the screen; the strict converter tells.
+        (void)win32::Utf8ToUtf16(text);
+    } catch (const win32::Utf8ConversionException& e) {
+        logBadText(text, fmt::format("{} conversion exception {}, error code: {}", text, e.what(), e.errorCode()));
+        return;
+    } catch (const std::overflow_error& e) {
+        logBadText(text, fmt::format("{} {}", text, e.what()));
+        return;
+    }
+    windowPaint.painter->text(x, y, text, colour);
 }
 
 void gf_drawLabel(std::int32_t x, std::int32_t y, std::string_view text, bool enabled) {
-  gf_drawText(x, y, text, enabled ? colour::black : colour::grey);
+    gf_drawText(x, y, text, enabled ? colour::black : colour::grey);
 }
 
 std::string gf_formatAirportCount(std::string_view format, std::uint64_t count) {
-  const auto n = static_cast<std::int32_t>(count > 0x7fffffffu ? 0x7fffffffu : count);
-  return fmt::format(fmt::runtime(format), count, gf_pluralLetter(n), kGeneratedAirportsFolder);
+    const auto n = static_cast<std::int32_t>(count > 0x7fffffffu ? 0x7fffffffu : count);
+    return fmt::format(fmt::runtime(format), count, gf_pluralLetter(n), kGeneratedAirportsFolder);
 }
 
 void lf_paintMainWindow(ui::Painter& painter) {
-  windowPaint.painter = &painter;
-  painter.fillRect(panel::title, windowPaint.blackBrush);
-  painter.fillRect(panel::status, windowPaint.blackBrush);
-  painter.fillRect(panel::settings, windowPaint.panelBrush);
-  painter.fillRect(panel::statistics, windowPaint.blackBrush);
+    windowPaint.painter = &painter;
+    painter.fillRect(panel::title, windowPaint.blackBrush);
+    painter.fillRect(panel::status, windowPaint.blackBrush);
+    painter.fillRect(panel::settings, windowPaint.panelBrush);
+    painter.fillRect(panel::statistics, windowPaint.blackBrush);
 
-  painter.line(0, 28, 880, 28, windowPaint.whitePen);
-  painter.line(0, 113, 880, 113, windowPaint.whitePen);
-  painter.line(0, 449, 880, 449, windowPaint.whitePen);
-  painter.line(0, 392, 880, 392, windowPaint.whitePen);
+    painter.line(0, 28, 880, 28, windowPaint.whitePen);
+    painter.line(0, 113, 880, 113, windowPaint.whitePen);
+    painter.line(0, 449, 880, 449, windowPaint.whitePen);
+    painter.line(0, 392, 880, 392, windowPaint.whitePen);
 
-  gf_drawText(3, 7, fmt::format("Version {}", gf_versionString(programVersion)), colour::limeGreen);
-  gf_drawText(390, 7, programShortName, colour::limeGreen);
+    gf_drawText(3, 7, fmt::format("Version {}", gf_versionString(programVersion)), colour::limeGreen);
+    gf_drawText(390, 7, programShortName, colour::limeGreen);
 
-  for (const LineSegment& s : windowPaint.separatorLines) painter.line(s.x1, s.y1, s.x2, s.y2, windowPaint.blackPen);
-  painter.line(642, 140, 642, 308, windowPaint.blackPen);
+    for (const LineSegment& s : windowPaint.separatorLines) painter.line(s.x1, s.y1, s.x2, s.y2, windowPaint.blackPen);
+    painter.line(642, 140, 642, 308, windowPaint.blackPen);
 
-  paintStatusPanel();
-  paintQnh();
-  const std::uint32_t traffic = mainWindow.trafficLampState.load();
-  if (mainWindow.feedLoggedIn.load() && (traffic == 1 || traffic == 2))
-    gf_drawText(642, 91, fmt::format("live: {:3}", mainWindow.liveCount.load()), colour::limeGreen);
-  paintSettingsLabels();
-  paintStatisticsPanel();
-  paintMessageLine();
-  windowPaint.painter = nullptr;
+    paintStatusPanel();
+    paintQnh();
+    const std::uint32_t traffic = mainWindow.trafficLampState.load();
+    if (mainWindow.feedLoggedIn.load() && (traffic == 1 || traffic == 2))
+        gf_drawText(642, 91, fmt::format("live: {:3}", mainWindow.liveCount.load()), colour::limeGreen);
+    paintSettingsLabels();
+    paintStatisticsPanel();
+    paintMessageLine();
+    windowPaint.painter = nullptr;
 }

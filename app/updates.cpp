@@ -8,7 +8,6 @@
 #include <memory>
 #include <system_error>
 
-#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "foundation/curl_handle.h"
 #include "foundation/download.h"
@@ -16,35 +15,31 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/zip_archive.h"
+#include "shell/status_line.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-void removeQuietly(const fs::path& path)
-{
+void removeQuietly(const fs::path& path) {
     std::error_code ignored;
     fs::remove(path, ignored);
 }
 
-bool download(const std::string& url, const fs::path& target)
-{
+bool download(const std::string& url, const fs::path& target) {
     CurlHandle curl;
     return gf_downloadToFile(curl.get(), url, target, true);
 }
 
-VersionData fetchVersion(const std::string& url)
-{
+VersionData fetchVersion(const std::string& url) {
     CurlHandle curl;
     return gf_downloadText(curl.get(), url);
 }
 
 // Streams one installer entry into install_new_version.exe; true when it was written whole.
-bool lf_extractInstallerEntry(const ZipArchive& archive, const ZipArchive::Entry& entry)
-{
+bool lf_extractInstallerEntry(const ZipArchive& archive, const ZipArchive::Entry& entry) {
     const fs::path target{std::string(installerFile)};
-    if (fs::exists(target))
-        fs::remove(target);
+    if (fs::exists(target)) fs::remove(target);
     int result = 0;
     {
         std::ofstream out(target, std::ios::binary | std::ios::trunc);
@@ -57,12 +52,11 @@ bool lf_extractInstallerEntry(const ZipArchive& archive, const ZipArchive::Entry
             return static_cast<bool>(out);
         });
         out.close();
-        if (result == 0 && !out)
-            result = -1;
+        if (result == 0 && !out) result = -1;
     }
     if (result != 0) {
         gf_logError(fmt::format("unzipping error code : {}", result));
-        removeQuietly(target); // a partial installer must never be run
+        removeQuietly(target);  // a partial installer must never be run
         return false;
     }
     gf_log(fmt::format("{} unzipped to {}", entry.name, target.string()));
@@ -70,10 +64,8 @@ bool lf_extractInstallerEntry(const ZipArchive& archive, const ZipArchive::Entry
 }
 
 // Writes one package entry as a ".txt" airport file; false when it could not be read or written.
-bool lf_unzipAddonEntry(const ZipArchive& archive, const ZipArchive::Entry& entry, int& count)
-{
-    if (entry.isFolder())
-        return true;
+bool lf_unzipAddonEntry(const ZipArchive& archive, const ZipArchive::Entry& entry, int& count) {
+    if (entry.isFolder()) return true;
     const std::string name = ZipArchive::safeFileName(entry.name);
     if (name.empty()) {
         gf_logError(fmt::format("unusable entry name {} skipped?", entry.name));
@@ -94,30 +86,26 @@ bool lf_unzipAddonEntry(const ZipArchive& archive, const ZipArchive::Entry& entr
     return true;
 }
 
-} // namespace
+}  // namespace
 
 fs::path gf_addonPackageFolder() { return fs::path("airports") / "ve_zuzuvado"; }
 
 VersionData lf_fetchProgramVersion() { return fetchVersion(gf_downloadServerUrl() + std::string(programVersionFile)); }
 
-VersionData lf_fetchAddonVersion(std::string_view packageFolder)
-{
+VersionData lf_fetchAddonVersion(std::string_view packageFolder) {
     return fetchVersion(gf_downloadServerUrl() + std::string(packageFolder) + "/version.json");
 }
 
-std::string lf_installerArchiveName(const VersionData& version)
-{
+std::string lf_installerArchiveName(const VersionData& version) {
     return fmt::format("setup_{}_d_v{}.zip", programShortName, version.toString());
 }
 
-bool lf_downloadInstaller(const VersionData& version)
-{
+bool lf_downloadInstaller(const VersionData& version) {
     const std::string name = lf_installerArchiveName(version);
     const fs::path archivePath{name};
     if (!download(gf_downloadServerUrl() + std::string(releaseFolder) + name, archivePath)) {
         gf_showStatus(fmt::format("Downloading program installer file version {} failed", version.toString()), true);
-        if (fs::exists(archivePath))
-            fs::remove(archivePath);
+        if (fs::exists(archivePath)) fs::remove(archivePath);
         return false;
     }
     gf_log(fmt::format("downloaded {}", archivePath.string()));
@@ -128,28 +116,23 @@ bool lf_downloadInstaller(const VersionData& version)
             gf_logError(fmt::format("could not open {}", archivePath.string()));
         } else {
             for (const auto& entry : archive.entries()) {
-                if (entry.isFolder())
-                    continue;
+                if (entry.isFolder()) continue;
                 ok = lf_extractInstallerEntry(archive, entry);
-                if (!ok)
-                    break;
+                if (!ok) break;
             }
         }
     }
-    if (fs::exists(archivePath))
-        fs::remove(archivePath);
+    if (fs::exists(archivePath)) fs::remove(archivePath);
     return ok;
 }
 
-void gf_checkNewVersion()
-{
+void gf_checkNewVersion() {
     const VersionData server = lf_fetchProgramVersion();
     if (server == VersionData{}) {
         gf_logError("Program Version file not found?");
         return;
     }
-    if (!(server > programVersion))
-        return;
+    if (!(server > programVersion)) return;
     if (lf_downloadInstaller(server)) {
         const fs::path installer = fs::path(PROGRAM_INSTALL_PATH.value()) / std::string(installerFile);
         throw ovk::UserErrorException(99, fmt::format("New version {} available, exit {}. Run as administrator: \"{}\"",
@@ -158,8 +141,7 @@ void gf_checkNewVersion()
     gf_showStatus(fmt::format("New version {} could not be installed, this version goes on", server.toString()), true);
 }
 
-bool gf_updateAddonPackage()
-{
+bool gf_updateAddonPackage() {
     const VersionData server = lf_fetchAddonVersion(addonFolder);
     if (server == VersionData{}) {
         gf_logError("No mysimaddon version info found at the Vexa server?");
@@ -167,8 +149,7 @@ bool gf_updateAddonPackage()
     }
     const VersionData installed(REZEVAVEDI24_VERSION.value());
     const fs::path folder = gf_addonPackageFolder();
-    if (!(server > installed) && fs::exists(folder))
-        return true;
+    if (!(server > installed) && fs::exists(folder)) return true;
 
     const fs::path archivePath{std::string(addonArchive)};
     bool ok = false;
@@ -180,8 +161,7 @@ bool gf_updateAddonPackage()
         if (!archive.open(archivePath)) {
             gf_logError(fmt::format("could not open {}", archivePath.string()));
         } else {
-            if (fs::exists(folder))
-                gf_removeFilesIn(folder);
+            if (fs::exists(folder)) gf_removeFilesIn(folder);
             fs::create_directories(folder);
             int count = 0;
             ok = true;
@@ -199,7 +179,6 @@ bool gf_updateAddonPackage()
             }
         }
     }
-    if (fs::exists(archivePath))
-        fs::remove(archivePath);
+    if (fs::exists(archivePath)) fs::remove(archivePath);
     return ok;
 }

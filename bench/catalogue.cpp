@@ -30,7 +30,8 @@ namespace {
 constexpr int liveryCount = 20000;
 constexpr int aircraftCount = 10000;
 
-const std::vector<std::string> largeTypes{"A319", "A320", "A321", "B737", "B738", "B739", "E190", "E195", "CRJ9", "AT76"};
+const std::vector<std::string> largeTypes{"A319", "A320", "A321", "B737", "B738",
+                                          "B739", "E190", "E195", "CRJ9", "AT76"};
 const std::vector<std::string> heavyTypes{"A332", "A333", "A359", "B772", "B77W", "B788", "B789", "B744", "A388"};
 const std::vector<std::string> lightTypes{"C172", "C182", "PA28", "BE58", "DA40", "SR22"};
 const std::vector<std::string> buzjetTypes{"C25A", "C56X", "CL60", "GLF5"};
@@ -44,7 +45,8 @@ std::string join(const std::vector<std::string>& v) {
 }
 
 std::string airlineCode(int i) {
-    return {static_cast<char>('A' + i % 26), static_cast<char>('A' + (i / 26) % 26), static_cast<char>('B' + (i / 676) % 24)};
+    return {static_cast<char>('A' + i % 26), static_cast<char>('A' + (i / 26) % 26),
+            static_cast<char>('B' + (i / 676) % 24)};
 }
 
 struct World {
@@ -79,8 +81,8 @@ struct World {
             "<similar types=\"E190,E195\"/><similar types=\"C172,C182,PA28\"/></similar_types>"
             "<ICAO_airlines><ICAO codes=\"{}\"/></ICAO_airlines><cargo_operators><ICAO codes=\"{}\"/></cargo_operators>"
             "<simaddons20><simaddon20 arpts=\"EDDF\"/></simaddons20><dbase>",
-            join(allTypes), join(highPerfTypes), join(heavyTypes), join(largeTypes), join(buzjetTypes), join(rotorTypes),
-            join(airlines), airlines[5]);
+            join(allTypes), join(highPerfTypes), join(heavyTypes), join(largeTypes), join(buzjetTypes),
+            join(rotorTypes), join(airlines), airlines[5]);
         std::mt19937 rng(11);
         std::vector<std::string> registrations;
         for (int i = 0; i < 5000; ++i) {
@@ -103,9 +105,10 @@ struct World {
         for (int i = 0; i < liveryCount; ++i) {
             const auto& airline = airlines[rng() % airlines.size()];
             const auto& type = allTypes[rng() % allTypes.size()];
-            auto rec = LiveryRecord::make(airline, type, fmt::format("{} {} livery {}", airline, type, i),
-                                          i % 10 == 0 ? registrations[static_cast<std::size_t>(i / 10) % registrations.size()] : "",
-                                          rng() % 10 == 0);
+            auto rec = LiveryRecord::make(
+                airline, type, fmt::format("{} {} livery {}", airline, type, i),
+                i % 10 == 0 ? registrations[static_cast<std::size_t>(i / 10) % registrations.size()] : "",
+                rng() % 10 == 0);
             liveryList.push_back(std::move(rec));
         }
         liveryList.sort(liveryOrderLess);

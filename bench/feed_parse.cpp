@@ -12,13 +12,12 @@
 #include "feed/readers.h"
 #include "feed/record_parser.h"
 #include "feed/web_api.h"
-#include "tools/rtstub/rt_stub.h"
 #include "shell/range.h"
+#include "tools/rtstub/rt_stub.h"
 
 namespace {
 
-const std::string& reply()
-{
+const std::string& reply() {
     static const std::string text = [] {
         rtstub::Server server;
         server.loadScenario(rtstub::syntheticScenario(500, 52.3, 4.76));
@@ -37,8 +36,7 @@ const std::string& reply()
     return text;
 }
 
-void BM_BareJsonParse(benchmark::State& state)
-{
+void BM_BareJsonParse(benchmark::State& state) {
     const std::string& text = reply();
     for (auto _ : state) {
         auto j = nlohmann::json::parse(text);
@@ -46,8 +44,7 @@ void BM_BareJsonParse(benchmark::State& state)
     }
 }
 
-void BM_ProcessReply(benchmark::State& state)
-{
+void BM_ProcessReply(benchmark::State& state) {
     const std::string& text = reply();
     gf_resetFeed();
     rangeNm = 100.0;
@@ -57,8 +54,7 @@ void BM_ProcessReply(benchmark::State& state)
         auto j = nlohmann::json::parse(text);
         for (auto& [key, value] : j["data"].items()) {
             (void)key;
-            if (!value.is_array() || value.size() != 48)
-                continue;
+            if (!value.is_array() || value.size() != 48) continue;
             trafficReader.currentLine = std::move(value);
             processLine(trafficReader);
         }
@@ -74,15 +70,13 @@ BENCHMARK(BM_ProcessReply)->Unit(benchmark::kMicrosecond);
 // Prints the usual table, then the processing time as a ratio to the bare parse.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
+    void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const auto& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
                 perIteration[run.benchmark_name()] = run.GetAdjustedRealTime();
     }
-    void Finalize() override
-    {
+    void Finalize() override {
         ConsoleReporter::Finalize();
         const auto parse = perIteration.find("BM_BareJsonParse");
         const auto process = perIteration.find("BM_ProcessReply");
@@ -95,10 +89,9 @@ private:
     std::map<std::string, double> perIteration;
 };
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -34,8 +34,9 @@ void makeAirport() {
     for (int i = 0; i < kStands; ++i) {
         std::vector<StandOption> options;
         for (int d = 1; d <= 7; ++d)
-            options.push_back(StandOption{"OPR" + std::to_string(i % 40), "A320", "REG" + std::to_string(i), "CS" + std::to_string(i),
-                                          "", (std::uint64_t{1} << (i % 48)) | (std::uint64_t{1} << ((i + 7) % 48)), d, d, 0, 1});
+            options.push_back(
+                StandOption{"OPR" + std::to_string(i % 40), "A320", "REG" + std::to_string(i), "CS" + std::to_string(i),
+                            "", (std::uint64_t{1} << (i % 48)) | (std::uint64_t{1} << ((i + 7) % 48)), d, d, 0, 1});
         currentStands.emplace_back("S" + std::to_string(i), std::move(options), 47.0 + (i / 20) * 60 * kMetreDeg,
                                    8.0 + (i % 20) * 60 * kMetreDeg / std::cos(47.0 * 0.017453292519943295), 0.0,
                                    15.0 + (i % 4) * 8.0, i % 25 == 0 ? 0 : 1, i % 10 == 0 ? 0 : 1, 1);
@@ -61,7 +62,8 @@ double baselineSeconds() {
             double sum = 0.0;
             for (const auto& a : aircraft)
                 for (const auto& s : currentStands)
-                    sum += gf_distanceNm(LatLon{a.position[kPosLat], a.position[kPosLon]}, LatLon{s.latitude, s.longitude});
+                    sum += gf_distanceNm(LatLon{a.position[kPosLat], a.position[kPosLon]},
+                                         LatLon{s.latitude, s.longitude});
             benchmark::DoNotOptimize(sum);
         },
         20);

@@ -28,8 +28,8 @@ inline constexpr std::array<KeyPair, 4> typeKey4{{{3, 11}, {1, 23}, {0, -5}, {2,
 // Any other length: the first two stored characters, each with its own shift.
 inline constexpr std::array<KeyPair, 2> typeKey2{{{0, 19}, {1, -31}}};
 // One shift per registration position 0..23.
-inline constexpr std::array<std::int32_t, 24> registrationKey{
-    7, -13, 22, 3, -41, 18, 9, -2, 35, -17, 14, 26, -8, 40, -29, 5, 11, -36, 31, -4, 16, -23, 44, 1};
+inline constexpr std::array<std::int32_t, 24> registrationKey{7,  -13, 22,  3, -41, 18,  9,  -2, 35, -17, 14, 26,
+                                                              -8, 40,  -29, 5, 11,  -36, 31, -4, 16, -23, 44, 1};
 
 }  // namespace cipher
 

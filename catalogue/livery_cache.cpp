@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "foundation/log.h"
 #include "foundation/file_utils.h"
+#include "foundation/log.h"
 #include "foundation/meta_header.h"
 
 std::string gf_liveryCachePath() { return (std::filesystem::path("output") / "LiveriesScanned.xml").string(); }
@@ -39,8 +39,7 @@ void lf_readLiveriesScanned() {
     if (!doc.load_file(path.c_str())) throw ovk::UserErrorException(51, fmt::format("File {} not found", path));
     gf_checkMetaData(doc);
     auto liveries = doc.child("liveries");
-    if (!liveries)
-        throw ovk::UserErrorException(52, fmt::format("{} does not contain a <liveries> section", path));
+    if (!liveries) throw ovk::UserErrorException(52, fmt::format("{} does not contain a <liveries> section", path));
     for (auto liv : liveries.children("liv")) {
         liveryList.push_back(LiveryRecord::make(liv.attribute("airl").value(), liv.attribute("type").value(),
                                                 liv.attribute("title").value(), liv.attribute("atcid").value(),

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "shell/display.h"
 #include "catalogue/livery_cache.h"
 #include "catalogue/livery_record.h"
 #include "catalogue/reference_db.h"
@@ -14,6 +13,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/text_utils.h"
+#include "shell/display.h"
 
 TextMap<TypeEntries> liveryCatalogue;
 std::array<TextMap<TypeTitles>, 2> airlineLiveries;
@@ -174,7 +174,8 @@ void lf_logDefaultAirlineModels() {
         return;
     }
     auto types = lf_defaultAirlineTypes();
-    gf_log(fmt::format("{} model{} have a generic livery", types.size(), gf_pluralSuffix(static_cast<std::int64_t>(types.size()))));
+    gf_log(fmt::format("{} model{} have a generic livery", types.size(),
+                       gf_pluralSuffix(static_cast<std::int64_t>(types.size()))));
     lf_logModelList(false, false, false, types);
 }
 
@@ -220,10 +221,11 @@ void lf_checkLiveryCategory(AircraftCategory c) {
         if (!setting) return;
         if (setting->value.load()) {
             setting->save(false);
-            const char* format =
-                c == AircraftCategory::Light      ? "{} temporary switched off because you do not have light aircraft installed"
-                : c == AircraftCategory::HighPerf ? "{} temporary switched off because you do not have High Perf aircraft installed"
-                                                  : "{} temporary switched off because you do not have Helicopters installed";
+            const char* format = c == AircraftCategory::Light
+                                     ? "{} temporary switched off because you do not have light aircraft installed"
+                                 : c == AircraftCategory::HighPerf
+                                     ? "{} temporary switched off because you do not have High Perf aircraft installed"
+                                     : "{} temporary switched off because you do not have Helicopters installed";
             gf_log(fmt::format(fmt::runtime(format), setting->name));
         }
         enableCheckBox(*setting, false);
@@ -232,7 +234,8 @@ void lf_checkLiveryCategory(AircraftCategory c) {
     std::string line = fmt::format("Category {}: {} pax liverie{}", categoryName(c), pax.size(),
                                    gf_pluralSuffix(static_cast<std::int64_t>(pax.size())));
     if (!cargo.empty())
-        line += fmt::format(" and {} cargo liverie{}", cargo.size(), gf_pluralSuffix(static_cast<std::int64_t>(cargo.size())));
+        line += fmt::format(" and {} cargo liverie{}", cargo.size(),
+                            gf_pluralSuffix(static_cast<std::int64_t>(cargo.size())));
     gf_log(line);
     lf_installedModelsOfCategory(c, pax, cargo);
     if (setting) enableCheckBox(*setting, true);

@@ -22,7 +22,7 @@ inline constexpr std::string_view defaultAirlineCode = "ZZZ";
 using TypeEntries = TextMap<std::vector<LiveryEntry>>;
 using TypeTitles = TextMap<std::vector<std::string_view>>;
 
-extern TextMap<TypeEntries> liveryCatalogue;               // airline -> type -> entries
+extern TextMap<TypeEntries> liveryCatalogue;                // airline -> type -> entries
 extern std::array<TextMap<TypeTitles>, 2> airlineLiveries;  // [0 pax, 1 cargo] airline -> type -> titles
 extern std::array<TypeTitles, 2> modelLiveries;             // [0 pax, 1 cargo] type -> titles
 extern std::vector<std::string> installedLightModels;

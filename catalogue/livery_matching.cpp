@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include "shell/run_flags.h"
-#include "shell/status_line.h"
 #include "catalogue/aircraft_identity.h"
 #include "catalogue/livery_db.h"
 #include "catalogue/reference_db.h"
@@ -14,6 +12,8 @@
 #include "foundation/log.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 
 std::vector<std::string> notCreatedTitles;
 std::list<std::string> notCreatedModels;

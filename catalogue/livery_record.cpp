@@ -16,8 +16,8 @@ std::list<std::string> incompleteSections;
 std::list<std::string> invalidAirlines;
 std::list<std::string> invalidAircraft;
 std::vector<std::string> modelFixes;
-std::mutex noFltsimCfgsMutex, invalidCfgsMutex, incompleteSectionsMutex, invalidAirlinesMutex,
-    invalidAircraftMutex, modelFixesMutex;
+std::mutex noFltsimCfgsMutex, invalidCfgsMutex, incompleteSectionsMutex, invalidAirlinesMutex, invalidAircraftMutex,
+    modelFixesMutex;
 
 std::vector<std::string> excludedTitles;
 
@@ -42,8 +42,8 @@ LiveryRecord::LiveryRecord(std::uint32_t rootIndex_, std::string airline_, std::
 }
 
 LiveryRecord::LiveryRecord(LiveryRecord&& o) noexcept
-    : airline(std::move(o.airline)), type(std::move(o.type)), title(std::move(o.title)),
-      atcId(std::move(o.atcId)), rootIndex(o.rootIndex), cargo(o.cargo) {
+    : airline(std::move(o.airline)), type(std::move(o.type)), title(std::move(o.title)), atcId(std::move(o.atcId)),
+      rootIndex(o.rootIndex), cargo(o.cargo) {
     o.airline.clear();
     o.type.clear();
     o.title.clear();
@@ -66,8 +66,8 @@ LiveryRecord& LiveryRecord::operator=(LiveryRecord&& o) noexcept {
     return *this;
 }
 
-LiveryRecord LiveryRecord::make(std::string airline, std::string type, std::string title, std::string atcId,
-                                bool cargo, std::uint32_t rootIndex) {
+LiveryRecord LiveryRecord::make(std::string airline, std::string type, std::string title, std::string atcId, bool cargo,
+                                std::uint32_t rootIndex) {
     LiveryRecord r;
     r.airline = std::move(airline);
     r.type = std::move(type);
@@ -79,8 +79,7 @@ LiveryRecord LiveryRecord::make(std::string airline, std::string type, std::stri
 }
 
 bool operator==(const LiveryRecord& a, const LiveryRecord& b) noexcept {
-    return a.title == b.title && a.airline == b.airline && a.type == b.type && a.atcId == b.atcId &&
-           a.cargo == b.cargo;
+    return a.title == b.title && a.airline == b.airline && a.type == b.type && a.atcId == b.atcId && a.cargo == b.cargo;
 }
 
 bool liveryOrderLess(const LiveryRecord& a, const LiveryRecord& b) noexcept {
@@ -209,9 +208,7 @@ bool lf_readParkingTypes(std::string_view line, std::string& value) {
 
 bool lf_hasAtcIdKey(std::string_view line) { return line.find("atc_id=") != std::string_view::npos; }
 
-bool lf_hasParkingTypesKey(std::string_view line) {
-    return line.find("atc_parking_types") != std::string_view::npos;
-}
+bool lf_hasParkingTypesKey(std::string_view line) { return line.find("atc_parking_types") != std::string_view::npos; }
 
 void gf_resetLiveryRecords() {
     liveryList.clear();

@@ -6,9 +6,9 @@
 #include <list>
 #include <mutex>
 #include <set>
-#include <unordered_set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 struct LiveryRecord {
@@ -21,21 +21,19 @@ struct LiveryRecord {
 
     LiveryRecord() = default;
     // Registers the title in liveryTitles; a title already registered gives the empty record.
-    LiveryRecord(std::uint32_t rootIndex, std::string airline, std::string type, bool passenger,
-                 std::string title, std::string atcId);
+    LiveryRecord(std::uint32_t rootIndex, std::string airline, std::string type, bool passenger, std::string title,
+                 std::string atcId);
     LiveryRecord(const LiveryRecord&) = default;
     LiveryRecord& operator=(const LiveryRecord&) = default;
     LiveryRecord(LiveryRecord&& o) noexcept;
     LiveryRecord& operator=(LiveryRecord&& o) noexcept;
 
     // A plain value, without touching the title register (cache reader, tests).
-    static LiveryRecord make(std::string airline, std::string type, std::string title,
-                             std::string atcId = {}, bool cargo = false, std::uint32_t rootIndex = 0);
+    static LiveryRecord make(std::string airline, std::string type, std::string title, std::string atcId = {},
+                             bool cargo = false, std::uint32_t rootIndex = 0);
 
     // "no livery": the four texts empty.
-    bool empty() const noexcept {
-        return airline.empty() && type.empty() && title.empty() && atcId.empty();
-    }
+    bool empty() const noexcept { return airline.empty() && type.empty() && title.empty() && atcId.empty(); }
     // Equal title, airline, type, atc id and cargo flag (the root index is not compared).
     friend bool operator==(const LiveryRecord& a, const LiveryRecord& b) noexcept;
 };

@@ -8,10 +8,10 @@
 
 #include <fmt/format.h>
 
-#include "foundation/download.h"
 #include "catalogue/cipher.h"
-#include "foundation/log.h"
+#include "foundation/download.h"
 #include "foundation/file_utils.h"
+#include "foundation/log.h"
 #include "foundation/meta_header.h"
 #include "foundation/text_utils.h"
 
@@ -40,7 +40,8 @@ std::string gf_databasePath() { return (std::filesystem::path("input") / "temp2.
 namespace {
 
 [[noreturn]] void throwSectionEmpty(const char* section, const char* entry, const char* attribute) {
-    throw ovk::UserErrorException(61, fmt::format("In an xml file section {} {} {} is empty ", section, entry, attribute));
+    throw ovk::UserErrorException(61,
+                                  fmt::format("In an xml file section {} {} {} is empty ", section, entry, attribute));
 }
 
 // Collects the comma-list pieces of attribute `attribute` of every `entry` child of the first
@@ -300,9 +301,7 @@ std::string gf_publisherOf(std::string_view name) {
     return "unknown";
 }
 
-bool gf_containsChar(std::string_view text, char c) {
-    return !text.empty() && text.find(c) != std::string_view::npos;
-}
+bool gf_containsChar(std::string_view text, char c) { return !text.empty() && text.find(c) != std::string_view::npos; }
 
 double gf_attributeDouble(const pugi::xml_node& node, const char* name) {
     if (!node) return 0.0;

@@ -35,22 +35,22 @@ struct PublisherAirports {
 using TextOrderedSet = std::set<std::string, std::less<>>;
 
 // ---- tables (process-wide) ----
-extern TextOrderedSet knownAircraftTypes;   // every known ICAO type ("aircrafts")
-extern TextOrderedSet highPerfTypes;        // "high_performance"
-extern TextOrderedSet heavyTypes;           // "heavy"
-extern TextOrderedSet largeTypes;           // "large"
-extern TextOrderedSet buzjetTypes;          // "buzjet"
-extern TextOrderedSet rotorcraftTypes;      // "rotorcraft"
-extern TextOrderedSet cargoTypes;           // "cargo_types"
-extern std::vector<std::vector<std::string>> similarGroups;  // each group sorted ascending
-extern TextOrderedSet icaoAirlines;         // "ICAO_airlines"
-extern TextOrderedSet cargoOperators;       // "cargo_operators"
-extern std::vector<std::vector<std::string>> publisherGroups;  // first name is the publisher's
-extern std::map<std::string, double, std::less<>> wingspanTable;  // type -> half span, nm
-extern double largestHalfSpanNm;            // largest half span read, nm
+extern TextOrderedSet knownAircraftTypes;                             // every known ICAO type ("aircrafts")
+extern TextOrderedSet highPerfTypes;                                  // "high_performance"
+extern TextOrderedSet heavyTypes;                                     // "heavy"
+extern TextOrderedSet largeTypes;                                     // "large"
+extern TextOrderedSet buzjetTypes;                                    // "buzjet"
+extern TextOrderedSet rotorcraftTypes;                                // "rotorcraft"
+extern TextOrderedSet cargoTypes;                                     // "cargo_types"
+extern std::vector<std::vector<std::string>> similarGroups;           // each group sorted ascending
+extern TextOrderedSet icaoAirlines;                                   // "ICAO_airlines"
+extern TextOrderedSet cargoOperators;                                 // "cargo_operators"
+extern std::vector<std::vector<std::string>> publisherGroups;         // first name is the publisher's
+extern std::map<std::string, double, std::less<>> wingspanTable;      // type -> half span, nm
+extern double largestHalfSpanNm;                                      // largest half span read, nm
 extern std::array<double, aircraftCategoryCount> categoryHalfSpanNm;  // average per category
-extern TextMap<std::string> modelFixTable;  // wrong ICAO type -> correct ICAO type
-extern TextOrderedSet simaddonAirports;     // "simaddons20"
+extern TextMap<std::string> modelFixTable;                            // wrong ICAO type -> correct ICAO type
+extern TextOrderedSet simaddonAirports;                               // "simaddons20"
 extern std::vector<PublisherAirports> publisherAirports2020;
 extern std::vector<PublisherAirports> publisherAirports2024;
 extern TextMap<DbaseReg> registrationTable;  // deciphered registration -> record

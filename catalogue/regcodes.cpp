@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "shell/status_line.h"
-#include "foundation/download.h"
 #include "catalogue/cipher.h"
 #include "catalogue/livery_db.h"
 #include "catalogue/livery_record.h"
+#include "foundation/download.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
 #include "foundation/text_utils.h"
+#include "shell/status_line.h"
 
 TextMap<std::string_view> regcodeTitles;
 std::vector<std::string_view> specialTitles;
@@ -81,7 +81,8 @@ bool gf_readAigRegcodes(const std::string& path, std::list<RegcodeEntry>& entrie
             try {
                 entry.registrations.push_back(gf_decryptString(piece));
             } catch (const std::exception&) {
-                gf_logError(fmt::format("malformed registration \"{}\" of \"{}\" in {} skipped", piece, entry.title, path));
+                gf_logError(
+                    fmt::format("malformed registration \"{}\" of \"{}\" in {} skipped", piece, entry.title, path));
             }
         }
         // An entry whose registrations were all damaged is not a "do not use" entry: drop it.
@@ -90,7 +91,8 @@ bool gf_readAigRegcodes(const std::string& path, std::list<RegcodeEntry>& entrie
         entries.push_back(std::move(entry));
     }
     gf_backupFile(path);
-    gf_log(fmt::format("{} liverie{} read from {}", entries.size(), gf_pluralSuffix(static_cast<std::int64_t>(entries.size())), path));
+    gf_log(fmt::format("{} liverie{} read from {}", entries.size(),
+                       gf_pluralSuffix(static_cast<std::int64_t>(entries.size())), path));
     return true;
 }
 
@@ -149,7 +151,8 @@ bool gf_readRegcodeFiles(const std::string& folder, std::list<RegcodeEntry>& ent
         gf_logError(fmt::format("Error in reading regcode file {}, what: {}", folder, e.what()));
         failed = true;
     }
-    gf_log(fmt::format("{} liverie{} read", entries.size(), gf_pluralSuffix(static_cast<std::int64_t>(entries.size()))));
+    gf_log(
+        fmt::format("{} liverie{} read", entries.size(), gf_pluralSuffix(static_cast<std::int64_t>(entries.size()))));
     return !failed;
 }
 
@@ -169,8 +172,8 @@ void gf_readExcludedTitles() {
         std::list<RegcodeEntry> entries;
         gf_readRegcodeFiles(folder, entries);
         const auto n = appendExcluded(entries);
-        gf_log(fmt::format("{} don't use title{} read from files in {}", n, gf_pluralSuffix(static_cast<std::int64_t>(n)),
-                           folder));
+        gf_log(fmt::format("{} don't use title{} read from files in {}", n,
+                           gf_pluralSuffix(static_cast<std::int64_t>(n)), folder));
     }
 }
 
@@ -232,8 +235,8 @@ void lf_loadRegcodes() {
         regcodeMessages.push_back("Processing file " + aigPath);
         std::list<RegcodeEntry> entries;
         if (!gf_readAigRegcodes(aigPath, entries))
-            regcodeMessages.push_back(fmt::format(
-                "There were errors in processing the AIG-regcode file \"{}\", see the Log.txt", aigPath));
+            regcodeMessages.push_back(
+                fmt::format("There were errors in processing the AIG-regcode file \"{}\", see the Log.txt", aigPath));
         lf_applyRegcodes(entries);
         if (fs::exists(aigPath)) fs::remove(aigPath);
     }
@@ -242,9 +245,10 @@ void lf_loadRegcodes() {
         regcodeMessages.push_back("Processing files in " + folder);
         std::list<RegcodeEntry> entries;
         if (!gf_readRegcodeFiles(folder, entries))
-            gf_showStatus(fmt::format("There were errors in processing the regcode files in folder \"{}\", see the Log.txt",
-                                      folder),
-                          true);
+            gf_showStatus(
+                fmt::format("There were errors in processing the regcode files in folder \"{}\", see the Log.txt",
+                            folder),
+                true);
         lf_applyRegcodes(entries);
     }
     const auto report = gf_offlineRegcodesPath();

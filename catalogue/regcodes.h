@@ -12,7 +12,7 @@
 struct RegcodeEntry {
     std::string title;
     std::vector<std::string> registrations;  // file order; empty: the title must not be used
-    bool special = false;                     // reserved for its registrations, never drawn at random
+    bool special = false;                    // reserved for its registrations, never drawn at random
 };
 
 // Registration (as written in the source) -> title view into the livery catalogue.
@@ -22,10 +22,10 @@ extern std::vector<std::string_view> specialTitles;
 // Lines of output/info/OfflineRegcodes.txt.
 extern std::vector<std::string> regcodeMessages;
 
-std::string gf_aigRegcodesPath();     // input/AIG-regcodes.xml
-std::string gf_myRegcodesFolder();    // input/my_regcodes
-std::string gf_offlineRegcodesPath(); // output/info/OfflineRegcodes.txt
-std::string gf_inlineRegcodesPath();  // output/errors/InlineRegcodes.txt
+std::string gf_aigRegcodesPath();      // input/AIG-regcodes.xml
+std::string gf_myRegcodesFolder();     // input/my_regcodes
+std::string gf_offlineRegcodesPath();  // output/info/OfflineRegcodes.txt
+std::string gf_inlineRegcodesPath();   // output/errors/InlineRegcodes.txt
 
 bool gf_readAigRegcodes(const std::string& path, std::list<RegcodeEntry>& entries);
 bool gf_readRegcodeFiles(const std::string& folder, std::list<RegcodeEntry>& entries);

@@ -12,13 +12,13 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "shell/display.h"
-#include "shell/fields.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
 #include "foundation/log.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 #include "simlink/commands.h"
 
 namespace {
@@ -33,7 +33,7 @@ const typename Map::mapped_type& lookup(const Map& map, const typename Map::key_
     return it->second;
 }
 
-} // namespace
+}  // namespace
 
 std::string_view simStateName(SimState state) {
     static const std::unordered_map<uint32_t, std::string_view> names{
@@ -50,8 +50,8 @@ std::string_view phaseName(MovementPhase phase) {
 
 const CategoryValues& categoryValues(uint32_t category) {
     auto make = [](uint32_t flare, uint32_t rollout, uint32_t rotation, uint32_t climbTicks, double takeOffDeg,
-                   double climbDeg, double turnDeg, double climbStep, double taxiKt, double bankStepDeg,
-                   double bankDeg, double pitchStepDeg, double takeOffKt) {
+                   double climbDeg, double turnDeg, double climbStep, double taxiKt, double bankStepDeg, double bankDeg,
+                   double pitchStepDeg, double takeOffKt) {
         return CategoryValues{flare,
                               rollout,
                               rotation,
@@ -174,7 +174,7 @@ struct ArrivalTry {
     uint32_t halfHour;
 };
 std::vector<ArrivalTry> arrivalsTried;
-} // namespace
+}  // namespace
 
 void gf_noteArrivalTried(uint32_t id, uint32_t halfHour) {
     for (auto& t : arrivalsTried) {

@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "engine/point_track.h"
-#include "foundation/aircraft_category.h"
 #include "feed/traffic_record.h"
+#include "foundation/aircraft_category.h"
 
 // ---------------------------------------------------------------- categories, states, phases
 
@@ -53,9 +53,9 @@ struct CategoryValues {
     double groundTurnStep;  // rad per tick
     double maxClimbStep;    // ft per tick
     double standTaxiSpeedKt;
-    double maxBankStep;     // rad per tick
-    double maxBank;         // rad
-    double maxPitchStep;    // rad per tick
+    double maxBankStep;   // rad per tick
+    double maxBank;       // rad
+    double maxPitchStep;  // rad per tick
     double takeOffSpeedKt;
 };
 // The values of one category; a category outside the table throws std::out_of_range.
@@ -72,15 +72,15 @@ struct StreamPoint {
     uint8_t hasElement23 = 0;
     double trueHeadingRad = 0.0;
     uint8_t hasTrueHeading = 0;
-    double altitudeFt = 0.0;    // 0 on the ground
+    double altitudeFt = 0.0;  // 0 on the ground
     double groundSpeedKt = 0.0;
     double trackDeg = 0.0;
     double verticalSpeed = 0.0;  // ft/min
     double airSpeedKt = 0.0;
-    uint32_t tick = 0;           // engine tick at which the aircraft is to be here (compare with tickDiff)
+    uint32_t tick = 0;  // engine tick at which the aircraft is to be here (compare with tickDiff)
     uint8_t airborne = 0;
-    uint8_t engineFlag = 0;      // 1: the aircraft stands still here
-    uint8_t feedHeading = 0;     // 1: the heading came from the feed
+    uint8_t engineFlag = 0;   // 1: the aircraft stands still here
+    uint8_t feedHeading = 0;  // 1: the heading came from the feed
 };
 
 // Copies the position block of a feed record into a stream point.
@@ -104,8 +104,8 @@ struct SimAircraft {
     double turnStep = 0.0;        // rad per tick
     double maxClimbStep = 0.0;    // ft per tick
     double standTaxiSpeedKt = 0.0;
-    uint32_t id = 0;              // live: 24-bit address (> 10000); static: running number <= 10000
-    uint32_t category = 2;        // AircraftCategory
+    uint32_t id = 0;               // live: 24-bit address (> 10000); static: running number <= 10000
+    uint32_t category = 2;         // AircraftCategory
     std::string_view liveryTitle;  // title held by the livery database (valid for the whole run)
     uint32_t flareTicks = 0;
     uint32_t rolloutTicks = 0;
@@ -114,13 +114,13 @@ struct SimAircraft {
     uint8_t cargoWanted = 0;
     uint8_t titlePrefixFlag = 0;  // title contains "FSLTL_"
     // From here on the values are the constructors'.
-    uint32_t objectId = 0;        // 0 = none yet
+    uint32_t objectId = 0;  // 0 = none yet
     double standLatitude = 0.0;
     double standLongitude = 0.0;
-    double standHeading = 0.0;    // rad
-    uint64_t parkedSlot = 0;      // WeekSlot: low half weekday 1..7, high half half-hour 0..47
+    double standHeading = 0.0;  // rad
+    uint64_t parkedSlot = 0;    // WeekSlot: low half weekday 1..7, high half half-hour 0..47
     uint32_t feedHexid = 0;
-    uint32_t standId = 0;         // 0 = none
+    uint32_t standId = 0;  // 0 = none
     SimState simState = SimState::Buffer;
     uint32_t throttleIndex = kNoThrottleSent;
     uint32_t flapsIndex = kNoFlapsSent;
@@ -143,14 +143,23 @@ struct SimAircraft {
 };
 
 // Indices of the position block (the simulator's position payload).
-enum PositionIndex : size_t { kPosLat = 0, kPosLon, kPosPitch, kPosBank, kPosHeading, kPosAlt, kPosVs, kPosTas };
+enum PositionIndex : size_t {
+    kPosLat = 0,
+    kPosLon,
+    kPosPitch,
+    kPosBank,
+    kPosHeading,
+    kPosAlt,
+    kPosVs,
+    kPosTas
+};
 
 // A live aircraft driven along its reported track.
 struct LiveAircraft : SimAircraft {
     std::array<double, 8> position{};  // lat, lon (deg), pitch, bank, heading (rad), alt (ft), vs (ft/s), tas (kt)
     PointTrack<StreamPoint> stream;
     double lastFeedTime = 0.0;
-    int64_t parkedSince = 0;           // system clock ticks (100 ns)
+    int64_t parkedSince = 0;  // system clock ticks (100 ns)
     int32_t extendCount = 0;
     uint32_t holdStartTick = 0;
     MovementPhase phase = MovementPhase::Birth;
@@ -168,7 +177,13 @@ struct LiveAircraft : SimAircraft {
     double altStep = 0.0;
     double targetVsFpm = 0.0;
     double targetSpeedKt = 0.0;
-    std::array<double, 8> curve{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),
+    std::array<double, 8> curve{0.0,
+                                0.0,
+                                0.0,
+                                0.0,
+                                0.0,
+                                0.0,
+                                std::numeric_limits<double>::quiet_NaN(),
                                 std::numeric_limits<double>::quiet_NaN()};
     double curveT = 0.0;
     double curveTStep = 0.0;
@@ -240,13 +255,13 @@ struct StaticJob {
     uint32_t feedHexid = 0;  // address of the feed's parked record, 0 for plan options
     uint32_t planned = 1;    // 0: from parked traffic (or a static aircraft), 1: from the week plan
     uint32_t standId = 0;
-    uint32_t ageSlots = 0;   // half-hours since it was seen parked; the planner's sort key
-    std::string identity0;   // becomes the airline
+    uint32_t ageSlots = 0;  // half-hours since it was seen parked; the planner's sort key
+    std::string identity0;  // becomes the airline
     std::string icaoType;
-    std::string callsignA;   // first callsign candidate (becomes identity6)
-    std::string callsignB;   // second callsign candidate (becomes identity7)
+    std::string callsignA;  // first callsign candidate (becomes identity6)
+    std::string callsignB;  // second callsign candidate (becomes identity7)
     std::string registration;
-    uint8_t preferA = 0;     // the planner's "stays" flag: 1 tries callsignA first
+    uint8_t preferA = 0;  // the planner's "stays" flag: 1 tries callsignA first
 };
 
 // ---------------------------------------------------------------- construction and identity

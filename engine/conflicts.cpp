@@ -95,7 +95,7 @@ std::vector<ParkedLive> parkedLiveList;
 
 namespace {
 const char* groundText(const LiveAircraft& l) { return l.onGround ? "on ground" : "airborne"; }
-} // namespace
+}  // namespace
 
 bool gf_removeDuplicates(const LiveAircraft& l, const SimAircraft& s) {
     if (s.simState != SimState::Active) return false;
@@ -115,13 +115,15 @@ bool gf_removeDuplicates(const LiveAircraft& l, const SimAircraft& s) {
         return true;
     }
     auto coupled = [&](const std::string& cs) { return !cs.empty() && (cs == si.identity6 || cs == si.identity7); };
-    const std::string base =
-        (!li.callsign.empty() && li.callsign.back() == '_') ? li.callsign.substr(0, li.callsign.size() - 1) : std::string();
+    const std::string base = (!li.callsign.empty() && li.callsign.back() == '_')
+                                 ? li.callsign.substr(0, li.callsign.size() - 1)
+                                 : std::string();
     if (coupled(li.callsign) || coupled(li.identity7) || coupled(base)) {
         if (log)
             gf_log(fmt::format("{:8}: {:8} \"{} {}\" removed, new {} {} \"{} {}\" has {} callsign",
                                gf_standNameById(s.standId), si.callsign, si.identity6, si.identity7, groundText(l),
-                               li.callsign, li.identity6, li.identity7, li.callsign == si.identity6 ? "same" : "coupled"));
+                               li.callsign, li.identity6, li.identity7,
+                               li.callsign == si.identity6 ? "same" : "coupled"));
         return true;
     }
     return false;

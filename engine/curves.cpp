@@ -34,7 +34,7 @@ double metresPerDegEast(double startLatitude) {
 }
 
 LatLon latLonOf(const StreamPoint& p) { return {p.latitude, p.longitude}; }
-} // namespace
+}  // namespace
 
 bool gf_curvePoint(const std::array<double, 8>& c, double t, CurvePoint& out) {
     if (std::isnan(c[kControlEast]) || std::isnan(c[kControlNorth])) return false;
@@ -55,7 +55,9 @@ bool gf_curvePoint(const std::array<double, 8>& c, double t, CurvePoint& out) {
     return std::isfinite(out.latitude) && std::isfinite(out.longitude);
 }
 
-bool curveActive(const LiveAircraft& ac) { return !std::isnan(ac.curve[kControlEast]) && !std::isnan(ac.curve[kControlNorth]); }
+bool curveActive(const LiveAircraft& ac) {
+    return !std::isnan(ac.curve[kControlEast]) && !std::isnan(ac.curve[kControlNorth]);
+}
 
 void clearCurve(LiveAircraft& ac) {
     ac.curve[kStartParam] = kNaN;
@@ -68,7 +70,8 @@ void clearCurve(LiveAircraft& ac) {
 void buildCurve(LiveAircraft& ac) {
     if (ac.stream.size() < 3) return;
     StreamPoint& third = ac.stream[2];
-    if (third.groundSpeedKt == 0.0) third.groundSpeedKt = (ac.stream[0].groundSpeedKt + ac.stream[1].groundSpeedKt) / 2.0;
+    if (third.groundSpeedKt == 0.0)
+        third.groundSpeedKt = (ac.stream[0].groundSpeedKt + ac.stream[1].groundSpeedKt) / 2.0;
     const double lat0 = ac.position[kPosLat];
     const double lon0 = ac.position[kPosLon];
     const double perDegEast = metresPerDegEast(lat0);

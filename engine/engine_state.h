@@ -15,19 +15,18 @@
 struct TrafficRecord;
 struct ParkPos;
 
-extern std::vector<LiveAircraft> liveList;       // reserved for 512
-extern std::vector<SimAircraft> staticList;      // reserved for 256
-extern std::vector<uint32_t> spawnIds;           // hexids cleared for creation, last in first out
+extern std::vector<LiveAircraft> liveList;   // reserved for 512
+extern std::vector<SimAircraft> staticList;  // reserved for 256
+extern std::vector<uint32_t> spawnIds;       // hexids cleared for creation, last in first out
 extern std::deque<SpawnOrder> liveCreateFifo;
 extern std::deque<SpawnOrder> staticCreateFifo;
-extern std::deque<uint32_t> removeFifo;          // object ids waiting for their removal
+extern std::deque<uint32_t> removeFifo;  // object ids waiting for their removal
 // Queues an object's removal; an id already waiting is not queued a second time.
 void gf_queueRemoval(uint32_t objectId);
-extern std::vector<std::string> removedGhosts;   // callsigns (ending in "_") removed as ghosts
-extern std::vector<uint32_t> standCheckList;     // hexids just placed or landed (per-second duplicate check)
+extern std::vector<std::string> removedGhosts;  // callsigns (ending in "_") removed as ghosts
+extern std::vector<uint32_t> standCheckList;    // hexids just placed or landed (per-second duplicate check)
 extern std::unordered_map<uint32_t, std::string_view> rememberedLiveries;  // hexid -> title
-extern uint32_t watchedObjectId;                 // object id of the CALLSIGN_2_OBJECTID callsign
-
+extern uint32_t watchedObjectId;  // object id of the CALLSIGN_2_OBJECTID callsign
 
 // The live list's indexes, hexid -> aircraft and object id -> aircraft. Every change of the list
 // goes through these routines (or lf_reindexLive afterwards), and every change of a live
@@ -100,7 +99,6 @@ const uint32_t* lf_blockingCoupledStand(const std::vector<uint32_t>& coupledIds,
 
 // Distance in nautical miles from the user aircraft to a position.
 double lf_userDistanceNm(double latitude, double longitude);
-
 
 // ---- the engine's side of the simulator link (one file talks to the command area)
 struct EventData {

@@ -9,18 +9,18 @@
 #include "airports/current_airport.h"
 #include "airports/park_list.h"
 #include "airports/parking.h"
-#include "shell/display.h"
-#include "shell/command_flags.h"
-#include "feed/readers.h"
 #include "catalogue/livery_matching.h"
-#include "engine/static_jobs.h"
 #include "engine/engine_state.h"
 #include "engine/flight_plan.h"
 #include "engine/ground_grid.h"
-#include "feed/feed_intake.h"
 #include "engine/notices.h"
+#include "engine/static_jobs.h"
+#include "feed/feed_intake.h"
+#include "feed/readers.h"
 #include "foundation/log.h"
 #include "foundation/time_text.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
 
 std::vector<LiveAircraft> liveList;
 std::vector<SimAircraft> staticList;
@@ -73,7 +73,7 @@ void lf_orderSpawn() {
     liveCreateFifo.push_back(std::move(order));
 }
 
-} // namespace
+}  // namespace
 
 void lf_updateLiveList() {
     bool anyLeaves = false;

@@ -12,9 +12,9 @@
 
 #include "airports/parking.h"
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/motion_detail.h"
 #include "engine/stands.h"
+#include "feed/feed_intake.h"
 #include "feed/readers.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
@@ -42,7 +42,7 @@ double airportDistanceNm(const LiveAircraft& ac) {
 
 bool airportWithin10Nm(const LiveAircraft& ac) { return airportSelected() && airportDistanceNm(ac) <= 10.0; }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- shared numbers
 
@@ -90,7 +90,7 @@ void lowerWindows(LiveAircraft& ac) {
     ac.lateWindowTicks = std::max(ac.lateWindowTicks - 100, 1000);
 }
 
-} // namespace motion
+}  // namespace motion
 
 int32_t motionPressureHpa() { return qnhHpa.load(); }
 
@@ -274,7 +274,8 @@ void airVerticalStep(LiveAircraft& ac) {
             ac.altStep = std::min(ac.maxClimbStep, std::max(s, 0.2));
         return;
     }
-    if (head.altitudeFt == aim.altitudeFt && ac.heightAglFt <= 1000.0 && head.verticalSpeed + aim.verticalSpeed <= 100.0) {
+    if (head.altitudeFt == aim.altitudeFt && ac.heightAglFt <= 1000.0 &&
+        head.verticalSpeed + aim.verticalSpeed <= 100.0) {
         const double v = descentRateFpm(ac);
         aim.verticalSpeed = v;
         ac.targetVsFpm = v;
@@ -476,7 +477,8 @@ void groundAimStep(LiveAircraft& ac) {
     }
     const int32_t dt = ticksToAim(ac);
     if (curveActive(ac)) ac.curveTStep = 1.0 / dt;
-    ac.targetSpeedKt = ac.phase == MovementPhase::PushingBack ? -ac.stream[1].groundSpeedKt : ac.stream[1].groundSpeedKt;
+    ac.targetSpeedKt =
+        ac.phase == MovementPhase::PushingBack ? -ac.stream[1].groundSpeedKt : ac.stream[1].groundSpeedKt;
 
     // Rotation decision.
     if (!ac.takingOff || ac.phase == MovementPhase::TakeOff || ac.stream[0].groundSpeedKt < 43.0) return;

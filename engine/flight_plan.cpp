@@ -37,7 +37,7 @@ std::filesystem::path folder() {
     return planFolder;
 }
 
-} // namespace
+}  // namespace
 
 bool gf_createFlightPlanFolder() {
     planFolder = gf_getAppDataPath() / std::string(programShortName) / "orig_dest";
@@ -66,16 +66,16 @@ bool gf_writeFlightPlan(const std::filesystem::path& path, const SimAircraft& ac
     const auto category = static_cast<AircraftCategory>(ac.category);
     const bool ifr = category == AircraftCategory::Buzjets || category == AircraftCategory::Large ||
                      category == AircraftCategory::Heavy;
-    const std::string text = fmt::format(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
-        "<FlightPlan.FlightPlan>\n"
-        "<FPType>{}</FPType>\n"
-        "<DepartureID>{}</DepartureID>\n"
-        "<DestinationID>{}</DestinationID>\n"
-        "</FlightPlan.FlightPlan>\n"
-        "</SimBase.Document>\n",
-        ifr ? "IFR" : "VFR", xmlEscape(ac.identity.origin), xmlEscape(ac.identity.destination));
+    const std::string text =
+        fmt::format("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
+                    "<FlightPlan.FlightPlan>\n"
+                    "<FPType>{}</FPType>\n"
+                    "<DepartureID>{}</DepartureID>\n"
+                    "<DestinationID>{}</DestinationID>\n"
+                    "</FlightPlan.FlightPlan>\n"
+                    "</SimBase.Document>\n",
+                    ifr ? "IFR" : "VFR", xmlEscape(ac.identity.origin), xmlEscape(ac.identity.destination));
     file << text;
     file.close();
     return !file.fail();

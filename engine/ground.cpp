@@ -12,20 +12,20 @@
 
 #include "airports/learned.h"
 #include "airports/parking.h"
-#include "shell/display.h"
-#include "shell/fields.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
 #include "engine/ground_grid.h"
-#include "feed/feed_intake.h"
 #include "engine/motion_detail.h"
-#include "engine/static_parking.h"
 #include "engine/stands.h"
+#include "engine/static_parking.h"
+#include "feed/feed_intake.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
 #include "platform/sim/sim_api.h"
+#include "shell/display.h"
+#include "shell/fields.h"
 #include "simlink/commands.h"
 
 using namespace motion;
@@ -79,7 +79,7 @@ bool standGivenAway(const LiveAircraft& ac, const ParkPos& stand) {
     return false;
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- the advance
 
@@ -102,8 +102,8 @@ void nextPosMain(LiveAircraft& ac) {
         }
         throw std::runtime_error("no aim point found");
     } catch (const std::exception& e) {
-        gf_logError(fmt::format("{}: {} {}, sz:{}, fs:{}, st:{}", "nextPosMain", e.what(), acLabel(ac), ac.stream.size(),
-                                phaseName(ac.phase), simStateName(ac.simState)));
+        gf_logError(fmt::format("{}: {} {}, sz:{}, fs:{}, st:{}", "nextPosMain", e.what(), acLabel(ac),
+                                ac.stream.size(), phaseName(ac.phase), simStateName(ac.simState)));
         throw;
     }
 }
@@ -215,8 +215,8 @@ void groundAimLogic(LiveAircraft& ac) {
             const double at = std::fabs(t);
             const StreamPoint& head = ac.stream[0];
             const StreamPoint& aim = ac.stream[1];
-            if (at > 45.0 && gf_distanceNm(latLonOf(head), latLonOf(aim)) > kFiftyMetresNm && head.groundSpeedKt <= 43.0 &&
-                tickDiff(aim.tick, head.tick) >= 600) {
+            if (at > 45.0 && gf_distanceNm(latLonOf(head), latLonOf(aim)) > kFiftyMetresNm &&
+                head.groundSpeedKt <= 43.0 && tickDiff(aim.tick, head.tick) >= 600) {
                 insertMidpoint(ac);
             } else if (at > 3.0 && at <= 160.0) {
                 const StreamPoint& third = ac.stream[2];
@@ -329,8 +329,7 @@ void pullOut(LiveAircraft& ac) {
     lf_queueEvent(ac.objectId, vsim::kEvEngineAutoStart, 0);
     if (ac.throttleIndex != 0) sendThrottleStep(ac, 0);
     sendFlapsStep(ac, 1);
-    if (logOn())
-        gf_log(fmt::format("{:8}: {:8} pulling out", gf_standNameById(ac.standId), ac.identity.callsign));
+    if (logOn()) gf_log(fmt::format("{:8}: {:8} pulling out", gf_standNameById(ac.standId), ac.identity.callsign));
 }
 
 void startPushback(LiveAircraft& ac) {
@@ -339,7 +338,9 @@ void startPushback(LiveAircraft& ac) {
     const ParkPos* stand = gf_findStandById(ac.standId);
     if (!stand || ac.stream.empty()) return;
     const double speed = ac.standTaxiSpeedKt;
-    auto ticksOf = [&](double nm) { return static_cast<uint32_t>(speed > 0.0 ? std::round(nm / speed * 360000.0) : 0.0); };
+    auto ticksOf = [&](double nm) {
+        return static_cast<uint32_t>(speed > 0.0 ? std::round(nm / speed * 360000.0) : 0.0);
+    };
     const uint32_t now = nowTick();
 
     StreamPoint head = ac.stream.front();
@@ -427,8 +428,8 @@ void markCargoStand(LiveAircraft& ac) {
     stand->cargo = 1;
     stand->cargoChanged = 1;
     learnedUpdateCount.fetch_add(1);
-    gf_logError(fmt::format("{} stand: {}, cargo attribute set to true, {} parked here", currentAirport.icao, stand->name,
-                            acLabel(ac)));
+    gf_logError(fmt::format("{} stand: {}, cargo attribute set to true, {} parked here", currentAirport.icao,
+                            stand->name, acLabel(ac)));
     mainWindow.invalidate();
 }
 
@@ -456,11 +457,12 @@ void arriveAtStand(LiveAircraft& ac) {
     ac.creepCount = 0;
     markCargoStand(ac);
     parkedLightPattern(ac);
-    if (logOn())
-        gf_log(fmt::format("{:8}: {:8} arrived at stand", gf_standNameById(ac.standId), ac.identity.callsign));
+    if (logOn()) gf_log(fmt::format("{:8}: {:8} arrived at stand", gf_standNameById(ac.standId), ac.identity.callsign));
     standCheckList.push_back(ac.id);
     if (!ac.identity.airline.empty() && ac.cargo == ac.cargoWanted) {
-        if (lf_addRealStandOption(ac.standId, ac, WeekSlot{static_cast<uint32_t>(slot & 0xffffffffu), static_cast<uint32_t>(slot >> 32)}, false)) {
+        if (lf_addRealStandOption(
+                ac.standId, ac, WeekSlot{static_cast<uint32_t>(slot & 0xffffffffu), static_cast<uint32_t>(slot >> 32)},
+                false)) {
             isArrivalDue(slot, ac.id, true);
             gf_keepParkedWithinPlan(0);
         }
@@ -477,7 +479,8 @@ bool endOfStream(LiveAircraft& ac) {
                (ac.phase == MovementPhase::Taxi && !ac.takingOff && !ac.rollingOut)) {
         auto inTheWay = [&](const LiveAircraft& other) {
             if (&other == &ac || other.objectId == ac.objectId) return false;
-            if (!other.onGround || other.phase != MovementPhase::Taxi || other.simState != SimState::Active) return false;
+            if (!other.onGround || other.phase != MovementPhase::Taxi || other.simState != SimState::Active)
+                return false;
             const double limit = 1.2 * (ac.halfSpanNm + other.halfSpanNm);
             return gf_distanceNm(latLonOf(ac), latLonOf(other)) <= limit;
         };
@@ -588,7 +591,8 @@ void extendStream(LiveAircraft& ac, int32_t n) {
     const bool noSpeed = (inAir || ac.rollingOut) && !(p.groundSpeedKt > 0.0);
     if (!p.engineFlag && !noSpeed) {
         const LatLon from = latLonOf(p);
-        const LatLon to = gf_destinationPoint(from, ac.position[kPosHeading], p.groundSpeedKt * s * kFeetPerNm / 3600.0);
+        const LatLon to =
+            gf_destinationPoint(from, ac.position[kPosHeading], p.groundSpeedKt * s * kFeetPerNm / 3600.0);
         p.latitude = to.latitude;
         p.longitude = to.longitude;
         p.engineFlag = (to == from) ? 1 : 0;

@@ -10,9 +10,9 @@
 #include "catalogue/catalogue.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/motion.h"
 #include "engine/stands.h"
+#include "feed/feed_intake.h"
 #include "feed/traffic_record.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
@@ -79,8 +79,7 @@ bool lf_markStop(LiveAircraft& ac, StreamPoint& p) {
         if (p.groundSpeedKt == 0.0 && (ac.takingOff || p.airborne) && last.groundSpeedKt >= 50.0) return false;
         return true;
     }
-    if (p.airborne || (active && !ac.onGround) ||
-        (ac.takingOff && p.groundSpeedKt > 0.0 && last.groundSpeedKt >= 30.0))
+    if (p.airborne || (active && !ac.onGround) || (ac.takingOff && p.groundSpeedKt > 0.0 && last.groundSpeedKt >= 30.0))
         return false;
     p.groundSpeedKt = 0.0;
     return true;
@@ -188,8 +187,7 @@ bool lf_checkParkedPosition(LiveAircraft& ac, StreamPoint& p) {
             ++ac.creepCount;
             ac.lastStandDistNm = d;
             const double moved = d - ac.firstStandDistNm;
-            const bool creepingAway =
-                (ac.creepCount >= 3 && moved >= ac.halfSpanNm / 2.0) || moved > ac.halfSpanNm;
+            const bool creepingAway = (ac.creepCount >= 3 && moved >= ac.halfSpanNm / 2.0) || moved > ac.halfSpanNm;
             if (!creepingAway) return reject();
         } else {
             if (ac.lastStandDistNm - d >= k3m) ac.creepCount = 0;
@@ -243,7 +241,7 @@ void lf_restartTakeOffAfterTouchdown(LiveAircraft& ac) {
     ac.lateWindowTicks = 5000;
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- stand departure
 
@@ -422,8 +420,8 @@ bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& rec) {
         respawn = true;
     }
     if (!r.destination.empty() && !r.origin.empty() && r.destination != id.destination && r.origin != id.origin) {
-        const bool returnLeg = !currentAirport.iata.empty() && id.origin == currentAirport.iata &&
-                               r.destination == id.origin;
+        const bool returnLeg =
+            !currentAirport.iata.empty() && id.origin == currentAirport.iata && r.destination == id.origin;
         if (!returnLeg) {
             id.origin = r.origin;
             id.destination = r.destination;
@@ -436,7 +434,8 @@ bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& rec) {
     }
     // Registration.
     if (!r.registration.empty()) {
-        const bool noReg = id.registration.empty() || (id.registration == id.callsign && r.registration != id.registration);
+        const bool noReg =
+            id.registration.empty() || (id.registration == id.callsign && r.registration != id.registration);
         if (noReg) {
             const std::string_view title = gf_liveryForRegistration(r.registration);
             if (!title.empty() && title != ac.liveryTitle) {
@@ -453,9 +452,10 @@ bool lf_checkRespawn(LiveAircraft& ac, TrafficRecord& rec) {
                 probe.icaoType = entry->type;
                 AircraftIdentity fromCallsign;
                 fromCallsign.callsign = id.callsign;
-                const bool callsignAirline = airlineFromCallsign(fromCallsign) &&
-                                             (fromCallsign.airline == entry->airline ||
-                                              (!entry->operatorCode.empty() && fromCallsign.airline == entry->operatorCode));
+                const bool callsignAirline =
+                    airlineFromCallsign(fromCallsign) &&
+                    (fromCallsign.airline == entry->airline ||
+                     (!entry->operatorCode.empty() && fromCallsign.airline == entry->operatorCode));
                 if (!sameAirlineType(probe, id) && (entry->operatorCode.empty() || entry->operatorCode != id.airline) &&
                     callsignAirline) {
                     const std::string& airline = entry->operatorCode.empty() ? entry->airline : entry->operatorCode;
@@ -565,4 +565,6 @@ void lf_mergeFeedRecord(TrafficRecord& rec) {
     lf_addLiveAircraft(rec);
 }
 
-void lf_mergeFeedIntake(int maxRecords) { gf_takeFeedIntake(maxRecords, [](TrafficRecord& record) { lf_mergeFeedRecord(record); }); }
+void lf_mergeFeedIntake(int maxRecords) {
+    gf_takeFeedIntake(maxRecords, [](TrafficRecord& record) { lf_mergeFeedRecord(record); });
+}

@@ -14,7 +14,7 @@
 // ---------------------------------------------------------------- shared numbers
 
 namespace motion {
-inline constexpr double kDeg = 0.017453292519943295;         // radians per degree
+inline constexpr double kDeg = 0.017453292519943295;  // radians per degree
 inline constexpr double kRad2Deg = 57.29577951308232;
 inline constexpr double kPi = 3.141592653589793;
 inline constexpr double kTwoPi = 6.283185307179586;
@@ -40,7 +40,7 @@ double turnTowards(double heading, double target, double step);
 int32_t ticksToAim(const LiveAircraft& ac);
 // Lowers both tick windows by 100, never below 1000.
 void lowerWindows(LiveAircraft& ac);
-} // namespace motion
+}  // namespace motion
 
 // ---------------------------------------------------------------- commands to the object
 
@@ -53,7 +53,13 @@ void sendGear(LiveAircraft& ac, uint32_t down);
 // SPOILERS_SET; never for a rotorcraft.
 void sendSpoilers(LiveAircraft& ac, uint32_t value);
 
-enum class LightPattern { Cruise, Low, TakeOff, RunwayExit, Taxi };
+enum class LightPattern {
+    Cruise,
+    Low,
+    TakeOff,
+    RunwayExit,
+    Taxi
+};
 // The seven light commands of a pattern in one hold of the command area.
 void sendLightPattern(const LiveAircraft& ac, LightPattern pattern);
 

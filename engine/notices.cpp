@@ -8,13 +8,13 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "shell/run_flags.h"
 #include "catalogue/catalogue.h"
 #include "engine/aircraft_liveries.h"
 #include "engine/engine_state.h"
 #include "engine/flight_plan.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "shell/run_flags.h"
 #include "simlink/commands.h"
 
 namespace {
@@ -125,7 +125,7 @@ void lf_handleNotice(const SimNotice& n) {
     }
 }
 
-} // namespace
+}  // namespace
 
 void gf_allLightsToggle(SimNotice& entry, bool& finished) {
     if (entry.spare < 0) return;
@@ -160,7 +160,8 @@ void gf_allLightsToggle(SimNotice& entry, bool& finished) {
             ac->simState = SimState::Active;
             ac->objectId = entry.objectId;
             parkedLightPattern(*ac);
-            if (LOG.value.load()) gf_log(fmt::format("{:8}: {:8} parked", gf_standNameById(ac->standId), ac->identity.callsign));
+            if (LOG.value.load())
+                gf_log(fmt::format("{:8}: {:8} parked", gf_standNameById(ac->standId), ac->identity.callsign));
             if (ac->removeWhenCreated) {
                 ac->removeWhenCreated = 0;
                 removeAircraftFromSim(*ac);

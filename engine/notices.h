@@ -9,4 +9,3 @@
 // Run thread: handles every waiting notice in arrival order, empties the inbox and steps the
 // light set-up of newly created objects. Defined with the notice handling of the engine.
 void gf_drainEngineInbox();
-

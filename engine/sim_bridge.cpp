@@ -6,11 +6,11 @@
 
 #include <algorithm>
 
-#include "shell/run_flags.h"
-#include "shell/range.h"
 #include "engine/engine_state.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "shell/range.h"
+#include "shell/run_flags.h"
 #include "simlink/commands.h"
 
 void lf_queueEvents(uint32_t objectId, std::initializer_list<EventData> events) {
@@ -83,8 +83,8 @@ bool lf_assignFlightPlan(uint32_t objectId, const std::string& path) {
 
 bool lf_allLightsToggleNow(uint32_t objectId) {
     std::lock_guard lock(simQueueMutex);
-    return !vsim::failed(vsim::transmitClientEvent(gf_simHandle(), objectId, vsim::kEvAllLightsToggle, 0,
-                                                   vsim::kGroupClientEvents, 0));
+    return !vsim::failed(
+        vsim::transmitClientEvent(gf_simHandle(), objectId, vsim::kEvAllLightsToggle, 0, vsim::kGroupClientEvents, 0));
 }
 
 void lf_setSpoilerThrottle(uint32_t objectId, double spoilerPercent, double throttlePercent) {

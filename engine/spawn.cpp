@@ -7,16 +7,16 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "engine/static_jobs.h"
 #include "catalogue/catalogue.h"
 #include "engine/aircraft_liveries.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/flight_plan.h"
 #include "engine/motion.h"
-#include "engine/static_parking.h"
 #include "engine/stands.h"
+#include "engine/static_jobs.h"
+#include "engine/static_parking.h"
+#include "feed/feed_intake.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
@@ -43,7 +43,7 @@ LatLon userPos() { return LatLon{userState.latitude, userState.longitude}; }
 
 bool callsignUsable(const AircraftIdentity& id) { return isValidCallsign(id); }
 
-} // namespace
+}  // namespace
 
 int64_t gf_nowTicks100ns() {
     return std::chrono::duration_cast<std::chrono::duration<int64_t, std::ratio<1, 10000000>>>(
@@ -176,8 +176,9 @@ bool lf_staticAtStandMakesWay(LiveAircraft& live, const ParkPos& stand) {
     const bool log = LOG.value.load();
     for (auto& s : staticList) {
         if (s.standId != stand.id) continue;
-        const bool same = s.identity.callsign == live.identity.callsign ||
-                          (!live.identity.registration.empty() && s.identity.registration == live.identity.registration);
+        const bool same =
+            s.identity.callsign == live.identity.callsign ||
+            (!live.identity.registration.empty() && s.identity.registration == live.identity.registration);
         const char* sameText = same ? " the same live version" : "";
         if (s.simState == SimState::Active) {
             if (log)
@@ -243,7 +244,13 @@ void lf_takeStand(LiveAircraft& ac, const ParkPos& stand) {
 namespace {
 
 // Places a ground aircraft at a stand; false when it was discarded or must wait.
-enum class StandResult { Placed, Taxi, AtFirstPoint, Wait, Discarded };
+enum class StandResult {
+    Placed,
+    Taxi,
+    AtFirstPoint,
+    Wait,
+    Discarded
+};
 
 StandResult lf_placeAtStand(LiveAircraft& ac) {
     auto& stream = ac.stream;
@@ -251,9 +258,8 @@ StandResult lf_placeAtStand(LiveAircraft& ac) {
     double lat = first.latitude, lon = first.longitude;
     if (!first.engineFlag) {
         const StreamPoint& last = stream.back();
-        const bool nearFirst =
-            gf_distanceNm(LatLon{last.latitude, last.longitude}, LatLon{first.latitude, first.longitude}) <=
-            0.018898488120950324;
+        const bool nearFirst = gf_distanceNm(LatLon{last.latitude, last.longitude},
+                                             LatLon{first.latitude, first.longitude}) <= 0.018898488120950324;
         if (!(stream[1].groundSpeedKt <= 5.0 && nearFirst)) return StandResult::Taxi;
         lat = last.latitude;
         lon = last.longitude;
@@ -294,7 +300,7 @@ StandResult lf_placeAtStand(LiveAircraft& ac) {
     return StandResult::Placed;
 }
 
-} // namespace
+}  // namespace
 
 void spawnLiveAc(LiveAircraft& ac) {
     auto& stream = ac.stream;
@@ -353,8 +359,8 @@ void spawnLiveAc(LiveAircraft& ac) {
     else if (stream.size() > 1 && stream[1].engineFlag)
         heading = first.trackDeg * kDeg;
     else if (stream.size() > 1)
-        heading = gf_initialBearing(LatLon{first.latitude, first.longitude},
-                                    LatLon{stream[1].latitude, stream[1].longitude});
+        heading =
+            gf_initialBearing(LatLon{first.latitude, first.longitude}, LatLon{stream[1].latitude, stream[1].longitude});
     else
         heading = first.trackDeg * kDeg;
     heading = std::fmod(heading, 2.0 * M_PI);

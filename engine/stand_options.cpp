@@ -97,8 +97,8 @@ bool updateOptions(std::vector<StandOption>& options, const std::vector<uint32_t
     return true;
 }
 
-bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours,
-                          int32_t earlierId, int32_t laterId) {
+bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t earlierId,
+                          int32_t laterId) {
     StandOption* earlier = findOption(options, earlierId);
     StandOption* later = findOption(options, laterId);
     if (!earlier || !later) return false;

@@ -32,8 +32,8 @@ void lf_halfHoursBack(std::vector<uint32_t>& out, int count, WeekSlot start);
 bool updateOptions(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t id);
 // The same for a backward list that passes midnight: the half-hours up to the wrap go to the later
 // day's option, the rest to the earlier day's. False when either id is not there.
-bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours,
-                          int32_t earlierId, int32_t laterId);
+bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t earlierId,
+                          int32_t laterId);
 // Fills the n half-hours back from now across midnight and records the callsign on both options.
 void lf_extendAcrossMidnight(std::vector<StandOption>& options, WeekSlot now, std::string_view callsign, int n,
                              int32_t earlierId, int32_t laterId);

@@ -10,15 +10,15 @@
 
 #include "airports/park_list.h"
 #include "airports/parking.h"
-#include "engine/static_jobs.h"
-#include "shell/display.h"
 #include "catalogue/catalogue.h"
 #include "engine/aircraft_liveries.h"
 #include "engine/engine_state.h"
+#include "engine/static_jobs.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
+#include "shell/display.h"
 #include "simlink/commands.h"
 
 int64_t gf_nowTicks100ns();
@@ -43,7 +43,8 @@ std::vector<ParkedEntry> lf_parkedLiveList() {
     for (const auto& ac : liveList)
         if (ac.simState == SimState::Active && ac.phase == MovementPhase::Parked)
             list.push_back({ac.id, (now - ac.parkedSince) / 10000000});
-    std::sort(list.begin(), list.end(), [](const ParkedEntry& a, const ParkedEntry& b) { return a.seconds > b.seconds; });
+    std::sort(list.begin(), list.end(),
+              [](const ParkedEntry& a, const ParkedEntry& b) { return a.seconds > b.seconds; });
     return list;
 }
 
@@ -58,7 +59,7 @@ uint32_t slotAge(uint64_t packed, const WeekSlot& now) {
     return static_cast<uint32_t>(((current - at) % kWeek + kWeek) % kWeek);
 }
 
-} // namespace
+}  // namespace
 
 uint32_t lf_nextStaticId() {
     staticIdCounter = staticIdCounter >= 9999 ? 1 : staticIdCounter + 1;
@@ -95,17 +96,18 @@ void gf_placeStaticAircraft() {
                     gf_log(fmt::format("{:8}: no static parking for {}, live aircraft {} standing here", stand->name,
                                        job.identity0, live.identity.callsign));
                 else
-                    gf_log(fmt::format("{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
-                                       stand->name, job.identity0, live.identity.callsign,
-                                       gf_standNameById(live.standId)));
+                    gf_log(fmt::format(
+                        "{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
+                        stand->name, job.identity0, live.identity.callsign, gf_standNameById(live.standId)));
             }
             return;
         }
         for (const auto& s : staticList) {
             if (!onStandOrAdjacent(s.standId, *stand)) continue;
             if (log)
-                gf_log(fmt::format("{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
-                                   stand->name, job.identity0, s.identity.callsign, gf_standNameById(s.standId)));
+                gf_log(fmt::format(
+                    "{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
+                    stand->name, job.identity0, s.identity.callsign, gf_standNameById(s.standId)));
             return;
         }
     }
@@ -114,8 +116,7 @@ void gf_placeStaticAircraft() {
         return;
     }
     const uint32_t id = lf_nextStaticId();
-    const std::string callsign =
-        !job.callsignA.empty() ? lf_detcs(job) : fmt::format("{}{}{}", job.identity0, id, "*");
+    const std::string callsign = !job.callsignA.empty() ? lf_detcs(job) : fmt::format("{}{}{}", job.identity0, id, "*");
     TrafficRecord record;
     record.identity.airline = job.identity0;
     record.identity.icaoType = job.icaoType;
@@ -166,7 +167,8 @@ void gf_keepParkedWithinPlan(int extra) {
     if (!INITIAL_LOAD_ONLY.value.load() && wanted >= 1 && live > wanted && !parked.empty()) {
         for (auto& ac : liveList) {
             if (ac.id != parked.front().hexid || ac.simState != SimState::Active) continue;
-            gf_log(fmt::format("{:}: {:8} max park exceeded, removed", gf_standNameById(ac.standId), ac.identity.callsign));
+            gf_log(fmt::format("{:}: {:8} max park exceeded, removed", gf_standNameById(ac.standId),
+                               ac.identity.callsign));
             removeAircraftFromSim(ac);
             break;
         }
@@ -212,12 +214,13 @@ size_t refreshFigure(const List& list, Pred counts, bool show, std::atomic<float
     }
     return n;
 }
-} // namespace
+}  // namespace
 
 size_t gf_refreshLiveParkFigure(bool show) {
     return refreshFigure(
-        liveList, [](const LiveAircraft& a) { return a.simState == SimState::Active && a.phase == MovementPhase::Parked; },
-        show, mainWindow.liveParkFigure);
+        liveList,
+        [](const LiveAircraft& a) { return a.simState == SimState::Active && a.phase == MovementPhase::Parked; }, show,
+        mainWindow.liveParkFigure);
 }
 
 size_t gf_refreshStaticParkFigure(bool show) {
@@ -235,7 +238,8 @@ bool gf_checkUserWay(LiveAircraft& ac) {
     const double bearing = gf_initialBearing(user, pos);
     bool inWay;
     if (ac.onGround) {
-        const double side = std::sin(std::fabs(std::remainder(bearing - userState.heading, 2.0 * M_PI))) * d * 6076.11549;
+        const double side =
+            std::sin(std::fabs(std::remainder(bearing - userState.heading, 2.0 * M_PI))) * d * 6076.11549;
         inWay = userState.altitudeAboveGround < 500.0 && d <= 1.0 && side <= 50.0;
     } else {
         const double side = std::fabs(std::sin(ac.position[kPosHeading] - bearing)) * d * 6076.11549;
@@ -248,5 +252,6 @@ bool gf_checkUserWay(LiveAircraft& ac) {
 
 bool gf_isParkAirport(std::string_view code) {
     std::lock_guard lock(parkAirportsMutex);
-    return std::any_of(parkAirports.begin(), parkAirports.end(), [&](const ParkAirportEntry& e) { return e.icao == code; });
+    return std::any_of(parkAirports.begin(), parkAirports.end(),
+                       [&](const ParkAirportEntry& e) { return e.icao == code; });
 }

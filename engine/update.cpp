@@ -4,8 +4,8 @@
 #include <fmt/format.h>
 
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/motion.h"
+#include "feed/feed_intake.h"
 #include "foundation/log.h"
 
 bool updateLiveAc(LiveAircraft& ac) {
@@ -30,9 +30,10 @@ bool updateLiveAc(LiveAircraft& ac) {
                         removeAircraftFromSim(ac);
                     }
                 } else {
-                    gf_logError(fmt::format("{} stream empty ? {}, hexid:{}, objectid:{}, alt:{:.0f} ft, lalo:{:.6f},{:.6f}, TAS:{:.0f}",
-                                            "updateLiveAc", acLabel(ac), ac.id, ac.objectId, ac.position[kPosAlt],
-                                            ac.position[kPosLat], ac.position[kPosLon], ac.position[kPosTas]));
+                    gf_logError(fmt::format(
+                        "{} stream empty ? {}, hexid:{}, objectid:{}, alt:{:.0f} ft, lalo:{:.6f},{:.6f}, TAS:{:.0f}",
+                        "updateLiveAc", acLabel(ac), ac.id, ac.objectId, ac.position[kPosAlt], ac.position[kPosLat],
+                        ac.position[kPosLon], ac.position[kPosTas]));
                     removeAircraftFromSim(ac);
                 }
             }

@@ -7,13 +7,13 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "shell/display.h"
-#include "shell/status_line.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "shell/display.h"
+#include "shell/status_line.h"
 
 void gf_showCallsignObjectId() {
     const std::string callsign = CALLSIGN_2_OBJECTID.value();
@@ -100,7 +100,8 @@ const uint32_t* lf_blockingCoupledStand(const std::vector<uint32_t>& coupledIds,
         const ParkPos* coupled = gf_findStandById(id);
         if (!coupled || (coupled->latitude == 0.0 && coupled->longitude == 0.0)) return &id;
         const double limit = (gf_wingspan(ac.identity.icaoType) + gf_wingspan(other->identity.icaoType)) * 1.1;
-        if (gf_distanceNm(LatLon{coupled->latitude, coupled->longitude}, LatLon{stand.latitude, stand.longitude}) <= limit)
+        if (gf_distanceNm(LatLon{coupled->latitude, coupled->longitude}, LatLon{stand.latitude, stand.longitude}) <=
+            limit)
             return &id;
     }
     return nullptr;

@@ -18,51 +18,38 @@ namespace {
 constexpr const char* fileName = "RealTraffic.lic";
 constexpr const char* placeholder = "fill in your license here";
 
-bool lf_exists(const std::filesystem::path& path)
-{
+bool lf_exists(const std::filesystem::path& path) {
     std::error_code ec;
     const bool found = std::filesystem::exists(path, ec);
-    if (ec)
-        throw std::filesystem::filesystem_error("exists", path, ec);
+    if (ec) throw std::filesystem::filesystem_error("exists", path, ec);
     return found;
 }
 
-bool lf_usable(const std::string& credential)
-{
-    return !credential.empty() && credential != placeholder;
-}
+bool lf_usable(const std::string& credential) { return !credential.empty() && credential != placeholder; }
 
-} // namespace
+}  // namespace
 
-std::string gf_maskedCredential(const std::string& credential)
-{
-    if (credential.empty() || credential == placeholder || credential == "?")
-        return credential;
-    if (credential.size() <= 4)
-        return std::string(credential.size(), '*');
+std::string gf_maskedCredential(const std::string& credential) {
+    if (credential.empty() || credential == placeholder || credential == "?") return credential;
+    if (credential.size() <= 4) return std::string(credential.size(), '*');
     return "..." + credential.substr(credential.size() - 4);
 }
 
-std::string lf_readRtCredential(const std::filesystem::path& path)
-{
+std::string lf_readRtCredential(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
+    if (!in) return {};
     try {
         const nlohmann::json file = nlohmann::json::parse(in);
-        if (!file.is_object())
-            throw nlohmann::json::type_error::create(302, "the file is not a JSON object", nullptr);
+        if (!file.is_object()) throw nlohmann::json::type_error::create(302, "the file is not a JSON object", nullptr);
         const auto member = file.find("License");
-        if (member == file.end() || member->is_null())
-            return "?";
+        if (member == file.end() || member->is_null()) return "?";
         return member->get<std::string>();
     } catch (const nlohmann::json::exception& e) {
         throw ovk::UserErrorException(901, fmt::format("no license found in {} {}, problem:", path.string(), e.what()));
     }
 }
 
-void gf_findRtCredential()
-{
+void gf_findRtCredential() {
     rtCredential.clear();
     const std::filesystem::path appFile = gf_getAppDataPath() / "InsideSystems" / fileName;
     const std::filesystem::path localFile = std::filesystem::path(fileName);
@@ -100,8 +87,7 @@ void gf_findRtCredential()
                          "Vexa"));
 }
 
-void gf_createRtCredentialFile()
-{
+void gf_createRtCredentialFile() {
     const nlohmann::json file{{"License", placeholder}, {"Name", "not relevant"}};
     const std::filesystem::path path = std::filesystem::path(fileName);
     // Written aside and renamed, so that a failed write never leaves half a file.

@@ -38,7 +38,7 @@ void timeBatch(std::vector<TrafficRecord>& records, uint32_t delaySec) {
         r.tick = base + static_cast<uint32_t>(ticks);
     }
 }
-} // namespace
+}  // namespace
 
 void gf_mergeTrafficRecords(std::vector<TrafficRecord>& records, uint32_t delaySec, double& lastFeedTimestamp) {
     if (records.empty()) {

@@ -4,9 +4,6 @@
 
 namespace feedvalues {
 
-double lateralRangeNm()
-{
-    return rangeNm.load();
-}
+double lateralRangeNm() { return rangeNm.load(); }
 
-} // namespace feedvalues
+}  // namespace feedvalues

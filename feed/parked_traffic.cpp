@@ -13,9 +13,9 @@
 
 #include "airports/current_airport.h"
 #include "catalogue/reference_db.h"
-#include "foundation/aircraft_category.h"
 #include "feed/feed_values.h"
 #include "feed/record_parser.h"
+#include "foundation/aircraft_category.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
@@ -26,58 +26,48 @@ namespace {
 
 std::atomic<std::string (*)()> userStandSource{nullptr};
 
-std::string userStandName()
-{
+std::string userStandName() {
     auto* source = userStandSource.load();
     return source != nullptr ? source() : std::string();
 }
 
 // Half-hour of the UTC day in which a Unix time lies; the half-hour turns at minute 29 second 30.
-std::int32_t lf_slotOfSeen(std::int64_t unixSeconds)
-{
+std::int32_t lf_slotOfSeen(std::int64_t unixSeconds) {
     const std::time_t t = static_cast<std::time_t>(unixSeconds);
     std::tm utc{};
     gmtime_r(&t, &utc);
     std::int32_t slot = utc.tm_hour * 2;
-    if (utc.tm_min > 29 || (utc.tm_min == 29 && utc.tm_sec > 29))
-        slot += 1;
+    if (utc.tm_min > 29 || (utc.tm_min == 29 && utc.tm_sec > 29)) slot += 1;
     return slot % 48;
 }
 
-std::string lf_readRegistration(const nlohmann::json& line)
-{
+std::string lf_readRegistration(const nlohmann::json& line) {
     std::string registration = feedvalues::text(line[4]);
-    if (registration.size() > 12 || registration == "null")
-        registration.clear();
+    if (registration.size() > 12 || registration == "null") registration.clear();
     return registration;
 }
 
 // Element i of a parked member, or null when the member is shorter.
-const nlohmann::json& lf_element(const nlohmann::json& line, std::size_t i)
-{
+const nlohmann::json& lf_element(const nlohmann::json& line, std::size_t i) {
     static const nlohmann::json null;
     return i < line.size() ? line[i] : null;
 }
 
-} // namespace
+}  // namespace
 
-void processParkedTrafficLine(TrafficReader& reader, const std::string& name)
-{
+void processParkedTrafficLine(TrafficReader& reader, const std::string& name) {
     try {
         const nlohmann::json& line = reader.parkedLine;
         // Members shorter than the elements read are skipped: the service never sends them.
-        if (!line.is_array() || line.size() < 7)
-            return;
+        if (!line.is_array() || line.size() < 7) return;
         ParkedRecord record;
 
         record.address = gf_leadingHex(name);
-        if (record.address <= 10000)
-            return;
+        if (record.address <= 10000) return;
 
         const auto& seen = lf_element(line, 5);
         const double seenSeconds = seen.is_number() ? seen.get<double>() : 0.0;
-        if (!(seenSeconds > -1e12 && seenSeconds < 1e12))
-            return;
+        if (!(seenSeconds > -1e12 && seenSeconds < 1e12)) return;
         record.slot = lf_slotOfSeen(static_cast<std::int64_t>(seenSeconds));
 
         record.identity.registration = lf_readRegistration(line);
@@ -97,8 +87,7 @@ void processParkedTrafficLine(TrafficReader& reader, const std::string& name)
 
         record.latitude = feedvalues::number(line[0]);
         record.longitude = feedvalues::number(line[1]);
-        if (gf_invalidPosition(record.latitude, record.longitude))
-            return;
+        if (gf_invalidPosition(record.latitude, record.longitude)) return;
 
         std::string callsign = feedvalues::text(line[6]);
         if (callsign == "null" || callsign.find('@') != std::string::npos ||
@@ -114,8 +103,7 @@ void processParkedTrafficLine(TrafficReader& reader, const std::string& name)
                 id.airline = entry->airline;
                 id.icaoType = entry->type;
                 id.registration = id.callsign;
-                if (!entry->operatorCode.empty())
-                    id.airline = entry->operatorCode;
+                if (!entry->operatorCode.empty()) id.airline = entry->operatorCode;
             }
         } else if (!id.registration.empty()) {
             for (const auto& spelling : gf_regSpellings(id.registration)) {
@@ -123,10 +111,8 @@ void processParkedTrafficLine(TrafficReader& reader, const std::string& name)
                 if (gf_lookupRegcode(entry, spelling) && entry) {
                     id.airline = entry->airline;
                     id.icaoType = entry->type;
-                    if (!entry->operatorCode.empty())
-                        id.airline = entry->operatorCode;
-                    if (id.callsign.empty())
-                        id.callsign = id.registration;
+                    if (!entry->operatorCode.empty()) id.airline = entry->operatorCode;
+                    if (id.callsign.empty()) id.callsign = id.registration;
                     break;
                 }
             }
@@ -140,10 +126,8 @@ void processParkedTrafficLine(TrafficReader& reader, const std::string& name)
         const CurrentAirport airport = gf_currentAirportCopy();
         // "No stand" on either side is no match: an aircraft without a stand name is not on the
         // reserved stand nor under the user.
-        if (!airport.reservedStand.empty() && record.standName == airport.reservedStand)
-            return;
-        if (const std::string userStand = userStandName(); !userStand.empty() && record.standName == userStand)
-            return;
+        if (!airport.reservedStand.empty() && record.standName == airport.reservedStand) return;
+        if (const std::string userStand = userStandName(); !userStand.empty() && record.standName == userStand) return;
 
         reader.parkedRecords.push_back(std::move(record));
     } catch (const std::exception& e) {
@@ -151,16 +135,13 @@ void processParkedTrafficLine(TrafficReader& reader, const std::string& name)
     }
 }
 
-bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status)
-{
-    if (reader.guid.empty())
-        return false;
+bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status) {
+    if (reader.guid.empty()) return false;
     reader.parkedResponse.clear();
     reader.parkedRecords.clear();
     FormPost post("traffic", reader.parkedResponse);
     // A request that did not reach the service is a failure, not an airport without parked aircraft.
-    if (!post)
-        return false;
+    if (!post) return false;
 
     const GeoBox& box = reader.parkedBox;
     const std::string body =
@@ -168,7 +149,8 @@ bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status)
                     gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset.load());
     const CURLcode rc = post.perform(body);
     if (rc != CURLE_OK) {
-        gf_logError(fmt::format("{} curl parkedtraffic code_pt: {}", gf_timeText(gf_unixTime()), curl_easy_strerror(rc)));
+        gf_logError(
+            fmt::format("{} curl parkedtraffic code_pt: {}", gf_timeText(gf_unixTime()), curl_easy_strerror(rc)));
         return false;
     }
     try {
@@ -196,8 +178,7 @@ bool lf_requestParkedTraffic(TrafficReader& reader, std::int32_t& status)
 
 void gf_setUserStandSource(std::string (*source)()) { userStandSource.store(source); }
 
-bool gf_readParkedTraffic()
-{
+bool gf_readParkedTraffic() {
     auto& reader = trafficReader;
     const CurrentAirport airport = gf_currentAirportCopy();
     const LatLon centre{airport.latitude, airport.longitude};
@@ -209,31 +190,26 @@ bool gf_readParkedTraffic()
     std::int32_t status = 0;
     if (!lf_requestParkedTraffic(reader, status)) {
         switch (status) {
-        case 400:
-            throw std::runtime_error("RT API parameter fault");
-        case 403:
-            throw std::runtime_error("No data for this license type");
+        case 400: throw std::runtime_error("RT API parameter fault");
+        case 403: throw std::runtime_error("No data for this license type");
         case 401:
             gf_logError(fmt::format("RT Parked traffic: re-authentication to RT API is needed {}", "Vexa"));
             return false;
-        default:
-            gf_logError(fmt::format("RT parkedtraffic error status: {}", status));
-            return false;
+        default: gf_logError(fmt::format("RT parkedtraffic error status: {}", status)); return false;
         }
     }
 
     const auto now = static_cast<std::int32_t>(gf_halfHourSlot());
     for (auto& record : reader.parkedRecords) {
         record.slot = now - record.slot;
-        if (record.slot < 0)
-            record.slot += 48;
+        if (record.slot < 0) record.slot += 48;
     }
     auto& records = reader.parkedRecords;
     if (!RT_PARKTRAFFIC_ONLY.value.load()) {
         const std::int32_t maxFit = MAX_FIT.value.load();
-        records.erase(std::remove_if(records.begin(), records.end(),
-                                     [maxFit](const ParkedRecord& r) { return r.slot > maxFit; }),
-                      records.end());
+        records.erase(
+            std::remove_if(records.begin(), records.end(), [maxFit](const ParkedRecord& r) { return r.slot > maxFit; }),
+            records.end());
     }
     std::stable_sort(records.begin(), records.end(),
                      [](const ParkedRecord& a, const ParkedRecord& b) { return a.slot < b.slot; });
@@ -245,8 +221,7 @@ bool gf_readParkedTraffic()
             return k.standName == record.standName ||
                    (!record.identity.callsign.empty() && k.identity.callsign == record.identity.callsign);
         });
-        if (!duplicate)
-            kept.push_back(std::move(record));
+        if (!duplicate) kept.push_back(std::move(record));
     }
     records = std::move(kept);
     return true;

@@ -10,17 +10,17 @@
 #include <fmt/format.h>
 #include <gsl/gsl>
 
-#include "shell/display.h"
-#include "shell/command_flags.h"
-#include "shell/range.h"
+#include "feed/credential.h"
 #include "feed/feed_intake.h"
 #include "feed/feed_values.h"
-#include "feed/credential.h"
 #include "feed/record_parser.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/time_text.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
+#include "shell/range.h"
 
 std::atomic<std::int32_t> qnhHpa{1013};
 std::set<std::string> engineBufferedCallsigns;
@@ -30,19 +30,12 @@ namespace {
 
 constexpr std::int32_t stopCode = 9999;
 
-std::string utcText()
-{
-    return gf_timeText(gf_unixTime());
-}
+std::string utcText() { return gf_timeText(gf_unixTime()); }
 
-void lf_repaintStatusPanel()
-{
-    mainWindow.invalidate(panel::status);
-}
+void lf_repaintStatusPanel() { mainWindow.invalidate(panel::status); }
 
 // Hands the reader's records to the engine; the engine clears the vector.
-void lf_handOver(TrafficReader& reader, std::uint32_t delaySec)
-{
+void lf_handOver(TrafficReader& reader, std::uint32_t delaySec) {
     double stamp = reader.lastFeedTimestamp.load();
     gf_mergeTrafficRecords(reader.records, delaySec, stamp);
     reader.lastFeedTimestamp.store(stamp);
@@ -55,34 +48,26 @@ void lf_handOver(TrafficReader& reader, std::uint32_t delaySec)
 }
 
 // Parses every 48-element member of an object of aircraft arrays.
-void lf_parseAircraftObject(TrafficReader& reader, nlohmann::json& data)
-{
-    if (!data.is_object())
-        return;
+void lf_parseAircraftObject(TrafficReader& reader, nlohmann::json& data) {
+    if (!data.is_object()) return;
     for (auto& [key, value] : data.items()) {
         (void)key;
-        if (!value.is_array() || value.size() != 48)
-            continue;
+        if (!value.is_array() || value.size() != 48) continue;
         reader.currentLine = std::move(value);
         processLine(reader);
     }
 }
 
-std::string lf_liveBody(const TrafficReader& reader)
-{
+std::string lf_liveBody(const TrafficReader& reader) {
     const GeoBox box = reader.liveBoxCopy();
     return fmt::format("GUID={}&top={:.2F}&bottom={:.2F}&left={:.2F}&right={:.2F}&querytype=locationtraffic&toffset={}",
                        gf_formEncode(reader.guid), box.top, box.bottom, box.left, box.right, reader.toffset.load());
 }
 
-std::int32_t lf_statusOf(const nlohmann::json& reply)
-{
-    return gf_replyStatus(reply);
-}
+std::int32_t lf_statusOf(const nlohmann::json& reply) { return gf_replyStatus(reply); }
 
 // QNH candidate from "data"."QNH"; returns 1013 when none can be read.
-std::int32_t lf_qnhFrom(const nlohmann::json& reply, const std::string& body)
-{
+std::int32_t lf_qnhFrom(const nlohmann::json& reply, const std::string& body) {
     const auto& data = reply["data"];
     if (!data.is_object() || !data.contains("QNH")) {
         gf_logError(fmt::format("No QNH found in {}", body));
@@ -112,8 +97,7 @@ std::int32_t lf_qnhFrom(const nlohmann::json& reply, const std::string& body)
     return 1013;
 }
 
-void lf_storeQnh(std::int32_t q)
-{
+void lf_storeQnh(std::int32_t q) {
     if (q != qnhHpa.load() || q == 1013) {
         qnhHpa.exchange(q);
         mainWindow.qnh = q;
@@ -123,27 +107,22 @@ void lf_storeQnh(std::int32_t q)
     }
 }
 
-} // namespace
+}  // namespace
 
-std::int32_t gf_acceptQnh(std::int32_t q, const std::string& body, bool& accepted)
-{
-    if (q > 1080)
-        q = static_cast<std::int32_t>(std::lround(q * 0.33865307));
+std::int32_t gf_acceptQnh(std::int32_t q, const std::string& body, bool& accepted) {
+    if (q > 1080) q = static_cast<std::int32_t>(std::lround(q * 0.33865307));
     accepted = q >= 930 && q <= 1080;
-    if (!accepted)
-        gf_logError(fmt::format("Strange QNH {} found in {}", q, body));
+    if (!accepted) gf_logError(fmt::format("Strange QNH {} found in {}", q, body));
     return q;
 }
 
-bool WeatherReader::receive(std::int32_t& code)
-{
+bool WeatherReader::receive(std::int32_t& code) {
     struct StoppedMark {
         RtApiConnection& reader;
         ~StoppedMark() { reader.readerStopped = 1; }
     } mark{*this};
 
-    if (guid.empty())
-        return false;
+    if (guid.empty()) return false;
     while (readerStop.load() == 0) {
         try {
             std::int32_t status = 0;
@@ -187,8 +166,7 @@ bool WeatherReader::receive(std::int32_t& code)
                         if (reply.contains("data") && !reply["data"].is_null()) {
                             bool accepted = false;
                             const std::int32_t q = gf_acceptQnh(lf_qnhFrom(reply, response), response, accepted);
-                            if (accepted)
-                                lf_storeQnh(q);
+                            if (accepted) lf_storeQnh(q);
                         } else {
                             gf_logError(fmt::format("No QNH found in {}", response));
                         }
@@ -214,10 +192,8 @@ bool WeatherReader::receive(std::int32_t& code)
     return false;
 }
 
-bool TrafficReader::buffer(std::int32_t& code)
-{
-    if (guid.empty())
-        return false;
+bool TrafficReader::buffer(std::int32_t& code) {
+    if (guid.empty()) return false;
     bool result = false;
     response.clear();
     if (FormPost post("traffic", response, &readerStop); post) {
@@ -231,8 +207,7 @@ bool TrafficReader::buffer(std::int32_t& code)
                 gf_logError("buffer traffic: empty content");
             } else {
                 nlohmann::json reply = nlohmann::json::parse(response);
-                if (!reply.is_object())
-                    throw std::runtime_error("reply is not a JSON object");
+                if (!reply.is_object()) throw std::runtime_error("reply is not a JSON object");
                 const std::int32_t status = lf_statusOf(reply);
                 if (status == 200) {
                     rrl = gf_replyInterval(reply, "rrl");
@@ -255,21 +230,18 @@ bool TrafficReader::buffer(std::int32_t& code)
         }
     }
     lf_waitMs(*this, rrl.load());
-    if (readerStop.load() != 0)
-        code = stopCode;
+    if (readerStop.load() != 0) code = stopCode;
     return result;
 }
 
-void lf_processBuffer(const nlohmann::json& answer, std::uint32_t& counter, TrafficReader& reader, const char* key)
-{
+void lf_processBuffer(const nlohmann::json& answer, std::uint32_t& counter, TrafficReader& reader, const char* key) {
     const auto data = answer.find("data");
     if (data != answer.end() && data->is_object()) {
         const auto block = data->find(key);
         if (block != data->end() && block->is_object()) {
             for (const auto& [name, value] : block->items()) {
                 (void)name;
-                if (!value.is_array() || value.size() != 48)
-                    continue;
+                if (!value.is_array() || value.size() != 48) continue;
                 reader.currentLine = value;
                 processLine(reader);
             }
@@ -279,17 +251,14 @@ void lf_processBuffer(const nlohmann::json& answer, std::uint32_t& counter, Traf
     ++counter;
 }
 
-bool TrafficReader::receive(std::int32_t& code)
-{
+bool TrafficReader::receive(std::int32_t& code) {
     struct StoppedMark {
         RtApiConnection& reader;
         ~StoppedMark() { reader.readerStopped = 1; }
     } mark{*this};
 
-    if (guid.empty())
-        return false;
-    if (!buffer(code) && readerStop.load() == 0)
-        gf_logError(fmt::format("buffer failed {}", code));
+    if (guid.empty()) return false;
+    if (!buffer(code) && readerStop.load() == 0) gf_logError(fmt::format("buffer failed {}", code));
 
     while (readerStop.load() == 0) {
         response.clear();
@@ -317,10 +286,8 @@ bool TrafficReader::receive(std::int32_t& code)
                     if (status == 200) {
                         rrl = gf_replyInterval(reply, "rrl");
                         auto& data = reply["data"];
-                        if (!data.is_null() && !data.is_object())
-                            throw std::runtime_error("\"data\" is not an object");
-                        if (!data.is_null())
-                            lf_parseAircraftObject(*this, data);
+                        if (!data.is_null() && !data.is_object()) throw std::runtime_error("\"data\" is not an object");
+                        if (!data.is_null()) lf_parseAircraftObject(*this, data);
                         handOver = true;
                     } else if (status == 406) {
                         gf_logError(fmt::format("curl traffic msg {}", gf_replyString(reply, "message")));
@@ -353,8 +320,7 @@ namespace {
 
 template <typename Reader>
 void lf_readerThread(Reader& own, RtApiConnection& other, std::atomic<std::uint32_t>& lamp, const char* threadName,
-                     const char* shortName, const char* functionName)
-{
+                     const char* shortName, const char* functionName) {
     std::int32_t code = 0;
     try {
         gf_logContinuation(fmt::format("{} connected", threadName));
@@ -364,20 +330,11 @@ void lf_readerThread(Reader& own, RtApiConnection& other, std::atomic<std::uint3
             lamp = 3;
             lf_repaintStatusPanel();
             switch (code) {
-            case stopCode:
-                break;
-            case 401:
-                gf_logError(fmt::format("re-authentication to RT API is needed, restart {}", "Vexa"));
-                break;
-            case 400:
-                gf_logError(fmt::format("{} RT API: parameter fault", shortName));
-                break;
-            case 403:
-                gf_logError(fmt::format("{} RT API: No data for this license type", shortName));
-                break;
-            default:
-                gf_logError(fmt::format("{} RT API error: {}", shortName, code));
-                break;
+            case stopCode: break;
+            case 401: gf_logError(fmt::format("re-authentication to RT API is needed, restart {}", "Vexa")); break;
+            case 400: gf_logError(fmt::format("{} RT API: parameter fault", shortName)); break;
+            case 403: gf_logError(fmt::format("{} RT API: No data for this license type", shortName)); break;
+            default: gf_logError(fmt::format("{} RT API error: {}", shortName, code)); break;
             }
         }
     } catch (const std::exception& e) {
@@ -391,32 +348,23 @@ void lf_readerThread(Reader& own, RtApiConnection& other, std::atomic<std::uint3
     }
 }
 
-} // namespace
+}  // namespace
 
-void gf_weatherReader()
-{
+void gf_weatherReader() {
     lf_readerThread(weatherReader, trafficReader, mainWindow.weatherLampState, "Weather Reader", "Weather",
                     "gf_weatherReader");
 }
 
-void gf_trafficReader()
-{
+void gf_trafficReader() {
     lf_readerThread(trafficReader, weatherReader, mainWindow.trafficLampState, "Traffic Reader", "Traffic",
                     "gf_trafficReader");
 }
 
-void gf_startWeatherReaderThread()
-{
-    std::thread(gf_weatherReader).detach();
-}
+void gf_startWeatherReaderThread() { std::thread(gf_weatherReader).detach(); }
 
-void gf_startTrafficReaderThread()
-{
-    std::thread(gf_trafficReader).detach();
-}
+void gf_startTrafficReaderThread() { std::thread(gf_trafficReader).detach(); }
 
-void gf_takeBufferedHistory()
-{
+void gf_takeBufferedHistory() {
     auto& reader = trafficReader;
     reader.bufferedMode.exchange(0);
     std::lock_guard lock(reader.bufferedMutex);
@@ -426,8 +374,7 @@ void gf_takeBufferedHistory()
     reader.bufferedAddresses.clear();
 }
 
-GeoBox gf_queryBoxAround(LatLon position, double rangeNm)
-{
+GeoBox gf_queryBoxAround(LatLon position, double rangeNm) {
     const double d = rangeNm * 1.852 / 111.2;
     GeoBox box;
     box.top = position.latitude + d;
@@ -438,12 +385,10 @@ GeoBox gf_queryBoxAround(LatLon position, double rangeNm)
     return box;
 }
 
-void gf_setQueryBox(const LatLon& userPosition)
-{
+void gf_setQueryBox(const LatLon& userPosition) {
     auto& reader = trafficReader;
     const LatLon position = userPosition;
-    if (!gf_positionIsSet(position))
-        return;
+    if (!gf_positionIsSet(position)) return;
     const double range = feedvalues::lateralRangeNm();
     if (std::fabs(position.latitude - reader.boxCentre.latitude) < 0.00015 &&
         std::fabs(position.longitude - reader.boxCentre.longitude) < 0.00015 && range == reader.lastRange)
@@ -453,10 +398,8 @@ void gf_setQueryBox(const LatLon& userPosition)
     reader.setLiveBox(gf_queryBoxAround(position, range));
 }
 
-void gf_setStatusLights()
-{
-    if (!mainWindow.feedLoggedIn.load())
-        return;
+void gf_setStatusLights() {
+    if (!mainWindow.feedLoggedIn.load()) return;
     auto& w = weatherReader;
     if (w.weatherOk.load() == 0) {
         if (w.lightShown == 1) {
@@ -483,8 +426,7 @@ void gf_setStatusLights()
     }
 }
 
-void gf_resetFeed()
-{
+void gf_resetFeed() {
     gf_resetReader(weatherReader);
     gf_resetReader(trafficReader);
     auto& w = weatherReader;

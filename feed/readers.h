@@ -34,8 +34,7 @@ void gf_startTrafficReaderThread();
 
 // One snapshot of the buffered answer: parses "data".key and hands it over with 6 x counter
 // seconds of delay; the counter is then incremented.
-void lf_processBuffer(const nlohmann::json& answer, std::uint32_t& counter, TrafficReader& reader,
-                      const char* key);
+void lf_processBuffer(const nlohmann::json& answer, std::uint32_t& counter, TrafficReader& reader, const char* key);
 
 // Ends buffered mode and hands the collected callsigns and addresses to the engine.
 void gf_takeBufferedHistory();

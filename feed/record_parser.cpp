@@ -11,14 +11,14 @@
 
 #include "airports/apf_reader.h"
 #include "airports/current_airport.h"
-#include "shell/status_line.h"
-#include "shell/engine_inbox.h"
 #include "feed/feed_values.h"
 #include "feed/readers.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "shell/engine_inbox.h"
+#include "shell/status_line.h"
 
 namespace {
 
@@ -31,49 +31,38 @@ constexpr double maxStampDistanceSec = 86400.0;
 std::mutex blockedMutex;
 std::string blockedCallsignSeen;
 
-const std::set<std::string, std::less<>>& lf_nonAircraftTypes()
-{
+const std::set<std::string, std::less<>>& lf_nonAircraftTypes() {
     static const std::set<std::string, std::less<>> types{"BALL", "EMER", "GLID", "GND", "GRND",
                                                           "PARA", "SERV", "SHIP", "VENT"};
     return types;
 }
 
-bool lf_isAircraft(const TrafficRecord& record, std::string_view category)
-{
-    if (record.identity.icaoType.empty())
-        return false;
-    if (category.empty() || category == "null")
-        return true;
-    if (category == "B1" || category == "B2" || category == "B4" || category == "C1" || category == "C2")
-        return false;
+bool lf_isAircraft(const TrafficRecord& record, std::string_view category) {
+    if (record.identity.icaoType.empty()) return false;
+    if (category.empty() || category == "null") return true;
+    if (category == "B1" || category == "B2" || category == "B4" || category == "C1" || category == "C2") return false;
     const std::string& type = record.identity.icaoType;
     return type.size() <= 4 && lf_nonAircraftTypes().count(type) == 0;
 }
 
-bool lf_checkCategory(const TrafficReader& reader, const TrafficRecord& record)
-{
+bool lf_checkCategory(const TrafficReader& reader, const TrafficRecord& record) {
     return lf_isAircraft(record, feedvalues::text(reader.currentLine[28]));
 }
 
-bool lf_readRegistration(const TrafficReader& reader, TrafficRecord& record)
-{
+bool lf_readRegistration(const TrafficReader& reader, TrafficRecord& record) {
     std::string registration = feedvalues::text(reader.currentLine[9]);
-    if (registration.size() > 12)
-        return false;
-    if (registration == "null")
-        registration.clear();
+    if (registration.size() > 12) return false;
+    if (registration == "null") registration.clear();
     record.identity.registration = std::move(registration);
     return true;
 }
 
-bool lf_readHexAddress(const TrafficReader& reader, TrafficRecord& record)
-{
+bool lf_readHexAddress(const TrafficReader& reader, TrafficRecord& record) {
     record.address = gf_leadingHex(feedvalues::text(reader.currentLine[0]));
     return record.address > 10000;
 }
 
-void lf_setAltitude(const TrafficReader& reader, TrafficRecord& record)
-{
+void lf_setAltitude(const TrafficReader& reader, TrafficRecord& record) {
     const auto& line = reader.currentLine;
     double raw = 0.0;
     if (line[4].is_number())
@@ -84,25 +73,22 @@ void lf_setAltitude(const TrafficReader& reader, TrafficRecord& record)
     double altitude = 0.0;
     if (raw > 0.0) {
         altitude = raw + (qnhHpa.load() - 1013) * 30.0;
-        if (altitude < 0.0)
-            altitude = 0.0;
+        if (altitude < 0.0) altitude = 0.0;
         if (altitude > 0.0 && altitude < 14000.0) {
-            const double height = fieldElevationKnown.load() != 0 ? altitude - fieldElevationFt.load()
-                                                                           : altitude + 1000.0;
+            const double height =
+                fieldElevationKnown.load() != 0 ? altitude - fieldElevationFt.load() : altitude + 1000.0;
             const double gs = record.groundSpeedKt;
             if (height <= 0.0 || (height <= 45.0 && gs <= 120.0) || (height <= 90.0 && gs <= 80.0) ||
                 (height <= 120.0 && gs <= 43.0))
                 altitude = 0.0;
         }
     }
-    if (record.groundSpeedKt <= 35.0)
-        altitude = 0.0;
+    if (record.groundSpeedKt <= 35.0) altitude = 0.0;
     record.altitudeFt = altitude;
     record.airborne = altitude > 0.0 ? 1 : 0;
 }
 
-bool lf_checkCallsign(TrafficReader& reader, TrafficRecord& record)
-{
+bool lf_checkCallsign(TrafficReader& reader, TrafficRecord& record) {
     std::string callsign = feedvalues::text(reader.currentLine[13]);
     if (callsign == "null") {
         record.identity.callsign.clear();
@@ -112,13 +98,11 @@ bool lf_checkCallsign(TrafficReader& reader, TrafficRecord& record)
         record.identity.callsign.clear();
         return true;
     }
-    if (callsign == "ERARMTR0" || callsign == "AIRPORT1")
-        return false;
+    if (callsign == "ERARMTR0" || callsign == "AIRPORT1") return false;
     record.identity.callsign = callsign;
 
     const std::string blocked = BLOCK_CALLSIGN.value();
-    if (blocked.empty() || blocked != callsign)
-        return true;
+    if (blocked.empty() || blocked != callsign) return true;
 
     std::string message;
     {
@@ -134,25 +118,20 @@ bool lf_checkCallsign(TrafficReader& reader, TrafficRecord& record)
             blockedCallsignSeen.clear();
         }
     }
-    if (!message.empty())
-        gf_showStatus(message, true);
+    if (!message.empty()) gf_showStatus(message, true);
     return false;
 }
 
 // Ground traffic is kept only near the selected park airport.
-bool lf_nearSelectedAirport(const TrafficRecord& record)
-{
+bool lf_nearSelectedAirport(const TrafficRecord& record) {
     const CurrentAirport airport = gf_currentAirportCopy();
-    if (airport.icao.empty())
-        return false;
-    return gf_distanceNm(LatLon{airport.latitude, airport.longitude}, LatLon{record.latitude, record.longitude}) <=
-           5.0;
+    if (airport.icao.empty()) return false;
+    return gf_distanceNm(LatLon{airport.latitude, airport.longitude}, LatLon{record.latitude, record.longitude}) <= 5.0;
 }
 
-} // namespace
+}  // namespace
 
-std::uint32_t gf_leadingHex(const std::string& text)
-{
+std::uint32_t gf_leadingHex(const std::string& text) {
     std::uint64_t value = 0;
     std::size_t digits = 0;
     for (char c : text) {
@@ -166,34 +145,28 @@ std::uint32_t gf_leadingHex(const std::string& text)
         else
             break;
         value = value * 16 + static_cast<std::uint64_t>(d);
-        if (value > 0xFFFFFFFFull)
-            return 0;
+        if (value > 0xFFFFFFFFull) return 0;
         ++digits;
     }
     return digits == 0 ? 0 : static_cast<std::uint32_t>(value);
 }
 
-bool gf_invalidPosition(double latitude, double longitude)
-{
-    if (!(latitude >= -90.0 && latitude <= 90.0) || !(longitude >= -180.0 && longitude <= 180.0))
-        return true;
+bool gf_invalidPosition(double latitude, double longitude) {
+    if (!(latitude >= -90.0 && latitude <= 90.0) || !(longitude >= -180.0 && longitude <= 180.0)) return true;
     return latitude >= 0.0 && latitude <= 0.0009 && longitude >= 0.0 && longitude <= 0.05;
 }
 
-std::string gf_blockedCallsignSeen()
-{
+std::string gf_blockedCallsignSeen() {
     std::lock_guard lock(blockedMutex);
     return blockedCallsignSeen;
 }
 
-void gf_resetRecordParser()
-{
+void gf_resetRecordParser() {
     std::lock_guard lock(blockedMutex);
     blockedCallsignSeen.clear();
 }
 
-void processLine(TrafficReader& reader)
-{
+void processLine(TrafficReader& reader) {
     try {
         const auto& line = reader.currentLine;
         if (!line.is_array() || line.size() != 48)
@@ -210,21 +183,18 @@ void processLine(TrafficReader& reader)
         }
         reader.lastFeedTimestamp.store(record.timestamp);
 
-        if (!lf_readRegistration(reader, record))
-            return;
+        if (!lf_readRegistration(reader, record)) return;
 
         std::string type = feedvalues::text(line[8]);
-        if (type == "0" || type == "ZZZZ")
-            type.clear();
+        if (type == "0" || type == "ZZZZ") type.clear();
         record.identity.icaoType = std::move(type);
 
-        if (!lf_checkCategory(reader, record))
-            return;
+        if (!lf_checkCategory(reader, record)) return;
 
         record.latitude = feedvalues::number(line[1]);
         record.longitude = feedvalues::number(line[2]);
         if (gf_invalidPosition(record.latitude, record.longitude))
-            return; // an impossible or unset position is dropped without a word
+            return;  // an impossible or unset position is dropped without a word
 
         if (gf_distanceNm(reader.ownPositionCopy(), LatLon{record.latitude, record.longitude}) >
             feedvalues::lateralRangeNm())
@@ -232,8 +202,7 @@ void processLine(TrafficReader& reader)
 
         if (feedvalues::text(line[17]) == "adsb_icao") {
             const double heading = feedvalues::number(line[25]);
-            if (heading > 360.0)
-                return; // an impossible heading drops the record without a word
+            if (heading > 360.0) return;  // an impossible heading drops the record without a word
             if (heading >= 0.0) {
                 record.trueHeadingRad = heading == 0.0 ? twoPi : heading * deg2rad;
                 record.hasTrueHeading = 1;
@@ -241,26 +210,21 @@ void processLine(TrafficReader& reader)
             }
         }
 
-        if (!lf_readHexAddress(reader, record))
-            return;
+        if (!lf_readHexAddress(reader, record)) return;
 
         record.groundSpeedKt = feedvalues::number(line[5]);
         lf_setAltitude(reader, record);
 
-        if (!lf_checkCallsign(reader, record))
-            return;
-        if (record.identity.callsign.empty() && record.identity.registration.empty())
-            return;
+        if (!lf_checkCallsign(reader, record)) return;
+        if (record.identity.callsign.empty() && record.identity.registration.empty()) return;
 
         if (reader.bufferedMode.load() != 0) {
             std::lock_guard lock(reader.bufferedMutex);
-            if (!record.identity.callsign.empty())
-                reader.bufferedCallsigns.insert(record.identity.callsign);
+            if (!record.identity.callsign.empty()) reader.bufferedCallsigns.insert(record.identity.callsign);
             reader.bufferedAddresses.insert(record.address);
         }
 
-        if (record.airborne == 0 && !lf_nearSelectedAirport(record))
-            return;
+        if (record.airborne == 0 && !lf_nearSelectedAirport(record)) return;
 
         record.trackDeg = feedvalues::number(line[3]);
         if ((!line[3].is_number() || record.trackDeg == 0.0) && record.hasTrueHeading != 0)
@@ -285,8 +249,11 @@ void processLine(TrafficReader& reader)
             record.airSpeedKt = line[20].get<double>();
         } else {
             const double alt = record.altitudeFt;
-            record.airSpeedKt = alt <= 2000.0 ? 180.0 : alt <= 5000.0 ? 220.0 : alt <= 10000.0 ? 250.0
-                                : alt <= 20000.0 ? 350.0 : 430.0;
+            record.airSpeedKt = alt <= 2000.0    ? 180.0
+                                : alt <= 5000.0  ? 220.0
+                                : alt <= 10000.0 ? 250.0
+                                : alt <= 20000.0 ? 350.0
+                                                 : 430.0;
         }
 
         record.engineFlag = 0;

@@ -11,16 +11,16 @@
 #include <fmt/format.h>
 #include <gsl/gsl>
 
-#include "shell/command_flags.h"
-#include "shell/display.h"
-#include "shell/run_flags.h"
-#include "shell/status_line.h"
 #include "feed/credential.h"
 #include "feed/feed_values.h"
 #include "foundation/clock.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 
 WeatherReader weatherReader;
 TrafficReader trafficReader;
@@ -44,14 +44,10 @@ constexpr std::size_t initialReplyCapacity = 16384;
 constexpr std::int32_t minIntervalMs = 500;
 constexpr std::int32_t maxIntervalMs = 60000;
 
-std::string utcText()
-{
-    return gf_timeText(gf_unixTime());
-}
+std::string utcText() { return gf_timeText(gf_unixTime()); }
 
 // The pause between two logins reads when the service was last visited.
-void lf_storeLastVisit()
-{
+void lf_storeLastVisit() {
     try {
         LAST_EPOCH_TIME.save(gsl::narrow_cast<std::int32_t>(gf_unixTime()));
     } catch (const std::exception& e) {
@@ -59,102 +55,79 @@ void lf_storeLastVisit()
     }
 }
 
-void lf_repaintStatusPanel()
-{
-    mainWindow.invalidate(panel::status);
-}
+void lf_repaintStatusPanel() { mainWindow.invalidate(panel::status); }
 
 // Waits until the deadline in slices, ending early once `stop` says so.
 template <typename Stop>
-void lf_waitUntil(Clock::SteadyTime deadline, Stop stop)
-{
+void lf_waitUntil(Clock::SteadyTime deadline, Stop stop) {
     while (!stop()) {
         const auto now = gf_steadyNow();
-        if (now >= deadline)
-            return;
+        if (now >= deadline) return;
         gf_sleepUntil(std::min(deadline, now + stopCheckSlice));
     }
 }
 
 // The login runs on the run thread: its waits end with the run's stop.
-void lf_waitForRun(std::chrono::milliseconds duration)
-{
+void lf_waitForRun(std::chrono::milliseconds duration) {
     lf_waitUntil(gf_steadyNow() + duration, [] { return stopRequested.load() != 0 || userClosed.load() != 0; });
 }
 
-void lf_releaseLargeBuffer(std::string& buffer)
-{
+void lf_releaseLargeBuffer(std::string& buffer) {
     if (buffer.capacity() > keptReplyCapacity) {
         std::string().swap(buffer);
         buffer.reserve(initialReplyCapacity);
     }
 }
 
-} // namespace
+}  // namespace
 
-RtApiConnection::RtApiConnection()
-{
+RtApiConnection::RtApiConnection() {
     curl_global_init(CURL_GLOBAL_ALL);
     response.reserve(initialReplyCapacity);
 }
 
-RtApiConnection::~RtApiConnection()
-{
-    curl_global_cleanup();
-}
+RtApiConnection::~RtApiConnection() { curl_global_cleanup(); }
 
 WeatherReader::WeatherReader() = default;
 
-TrafficReader::TrafficReader()
-{
-    records.reserve(384);
-}
+TrafficReader::TrafficReader() { records.reserve(384); }
 
-LatLon TrafficReader::ownPositionCopy() const
-{
+LatLon TrafficReader::ownPositionCopy() const {
     std::lock_guard lock(positionMutex);
     return ownPosition;
 }
 
-double TrafficReader::ownAltitudeCopy() const
-{
+double TrafficReader::ownAltitudeCopy() const {
     std::lock_guard lock(positionMutex);
     return ownAltitudeFt;
 }
 
-void TrafficReader::setOwnPosition(LatLon position, double altitudeFt)
-{
+void TrafficReader::setOwnPosition(LatLon position, double altitudeFt) {
     std::lock_guard lock(positionMutex);
     ownPosition = position;
     ownAltitudeFt = altitudeFt;
 }
 
-GeoBox TrafficReader::liveBoxCopy() const
-{
+GeoBox TrafficReader::liveBoxCopy() const {
     std::lock_guard lock(positionMutex);
     return liveBox;
 }
 
-void TrafficReader::setLiveBox(const GeoBox& box)
-{
+void TrafficReader::setLiveBox(const GeoBox& box) {
     std::lock_guard lock(positionMutex);
     liveBox = box;
 }
 
-std::string gf_apiBaseUrl()
-{
+std::string gf_apiBaseUrl() {
     const char* overrideUrl = std::getenv("VEXA_API_URL");
     std::string base = (overrideUrl != nullptr && *overrideUrl != '\0') ? overrideUrl : defaultApiBase;
     // The path is fixed: an override names only scheme, host and port.
-    while (!base.empty() && base.back() == '/')
-        base.pop_back();
-    if (base.size() >= 3 && base.compare(base.size() - 3, 3, "/v4") == 0)
-        base.resize(base.size() - 3);
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    if (base.size() >= 3 && base.compare(base.size() - 3, 3, "/v4") == 0) base.resize(base.size() - 3);
     return base + "/v4/";
 }
 
-std::string gf_formEncode(std::string_view value)
-{
+std::string gf_formEncode(std::string_view value) {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(value.size() * 3);
@@ -173,10 +146,8 @@ std::string gf_formEncode(std::string_view value)
     return out;
 }
 
-std::size_t lf_callbackwriter(char* data, std::size_t size, std::size_t count, std::string* response)
-{
-    if (response == nullptr)
-        return 0;
+std::size_t lf_callbackwriter(char* data, std::size_t size, std::size_t count, std::string* response) {
+    if (response == nullptr) return 0;
     const std::size_t total = size * count;
     if (total > maxReplyBytes - std::min(response->size(), maxReplyBytes)) {
         // Returning less than was given ends the transfer with a write error.
@@ -195,34 +166,29 @@ std::size_t lf_callbackwriter(char* data, std::size_t size, std::size_t count, s
 }
 
 namespace {
-std::size_t lf_curlWrite(char* data, std::size_t size, std::size_t count, void* userdata)
-{
+std::size_t lf_curlWrite(char* data, std::size_t size, std::size_t count, void* userdata) {
     return lf_callbackwriter(data, size, count, static_cast<std::string*>(userdata));
 }
-} // namespace
+}  // namespace
 
 namespace {
-int lf_stopProgress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
-{
+int lf_stopProgress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     // Non-zero aborts the transfer: a reader asked to stop does not wait for the service.
     return static_cast<const std::atomic<std::uint8_t>*>(stop)->load() != 0 ? 1 : 0;
 }
-} // namespace
+}  // namespace
 
 FormPost::FormPost(std::string_view endpoint, std::string& response, const std::atomic<std::uint8_t>* stop)
-    : url_(fmt::format("{}{}", gf_apiBaseUrl(), endpoint)), response_(response), stop_(stop)
-{
-    if (!handle_.valid())
-        gf_logError("curl init error ?");
+    : url_(fmt::format("{}{}", gf_apiBaseUrl(), endpoint)), response_(response), stop_(stop) {
+    if (!handle_.valid()) gf_logError("curl init error ?");
 }
 
-CURLcode FormPost::perform(const std::string& body)
-{
+CURLcode FormPost::perform(const std::string& body) {
     lf_releaseLargeBuffer(response_);
     CURL* handle = handle_.get();
-    curl_easy_setopt(handle, CURLOPT_URL, url_.c_str()); // libcurl copies the URL
+    curl_easy_setopt(handle, CURLOPT_URL, url_.c_str());  // libcurl copies the URL
     curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "deflate,gzip");
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str()); // not copied: body outlives the transfer
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());  // not copied: body outlives the transfer
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response_);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, lf_curlWrite);
@@ -237,42 +203,33 @@ CURLcode FormPost::perform(const std::string& body)
     return curl_easy_perform(handle);
 }
 
-void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds)
-{
+void lf_waitMs(RtApiConnection& connection, std::int32_t milliseconds) {
     // Two halves as the service's pacing expects, each sliced so that a stop ends the wait at once.
     const auto half = std::chrono::milliseconds(std::max(milliseconds, 0) / 2);
     lf_waitUntil(gf_steadyNow() + 2 * half, [&connection] { return connection.readerStop.load() != 0; });
 }
 
-std::int64_t gf_replyNumber(const nlohmann::json& reply, const char* key, std::int64_t fallback)
-{
-    if (!reply.is_object())
-        return fallback;
+std::int64_t gf_replyNumber(const nlohmann::json& reply, const char* key, std::int64_t fallback) {
+    if (!reply.is_object()) return fallback;
     auto it = reply.find(key);
-    if (it == reply.end() || !it->is_number())
-        return fallback;
+    if (it == reply.end() || !it->is_number()) return fallback;
     if (it->is_number_float()) {
         const double v = it->get<double>();
-        if (!std::isfinite(v) || v < -9.2e18 || v > 9.2e18)
-            return fallback;
+        if (!std::isfinite(v) || v < -9.2e18 || v > 9.2e18) return fallback;
         return static_cast<std::int64_t>(v);
     }
-    if (it->is_number_unsigned() && it->get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX))
-        return fallback;
+    if (it->is_number_unsigned() && it->get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)) return fallback;
     return it->get<std::int64_t>();
 }
 
-std::int32_t gf_replyStatus(const nlohmann::json& reply)
-{
+std::int32_t gf_replyStatus(const nlohmann::json& reply) {
     const std::int64_t value = gf_replyNumber(reply, "status", 100);
     return value < INT32_MIN || value > INT32_MAX ? 100 : static_cast<std::int32_t>(value);
 }
 
-std::int32_t gf_replyInterval(const nlohmann::json& reply, const char* key)
-{
+std::int32_t gf_replyInterval(const nlohmann::json& reply, const char* key) {
     const std::int64_t value = gf_replyNumber(reply, key, 2000);
-    if (value < INT32_MIN || value > INT32_MAX)
-        return 2000;
+    if (value < INT32_MIN || value > INT32_MAX) return 2000;
     const std::int32_t interval = std::clamp(static_cast<std::int32_t>(value), minIntervalMs, maxIntervalMs);
     if (interval != value)
         gf_logError(fmt::format("{} {} ms of the reply is outside {}..{} ms, {} ms used", key, value, minIntervalMs,
@@ -280,19 +237,15 @@ std::int32_t gf_replyInterval(const nlohmann::json& reply, const char* key)
     return interval;
 }
 
-std::string gf_replyString(const nlohmann::json& reply, const char* key)
-{
+std::string gf_replyString(const nlohmann::json& reply, const char* key) {
     const std::string fallback = std::string_view(key) == "server" ? "?" : "";
-    if (!reply.is_object())
-        return fallback;
+    if (!reply.is_object()) return fallback;
     auto it = reply.find(key);
-    if (it == reply.end() || !it->is_string())
-        return fallback;
+    if (it == reply.end() || !it->is_string()) return fallback;
     return it->get<std::string>();
 }
 
-void gf_resetReader(RtApiConnection& connection)
-{
+void gf_resetReader(RtApiConnection& connection) {
     connection.guid.clear();
     connection.response.clear();
     auto& line = connection.currentLine;
@@ -311,8 +264,7 @@ void gf_resetReader(RtApiConnection& connection)
     connection.readerStopped = 0;
 }
 
-bool lf_authenticate(std::int32_t& status)
-{
+bool lf_authenticate(std::int32_t& status) {
     auto& w = weatherReader;
     bool success = false;
     try {
@@ -338,7 +290,7 @@ bool lf_authenticate(std::int32_t& status)
                     professionalAccount = professional;
                     auto guidIt = reply.find("GUID");
                     w.guid = (guidIt != reply.end() && guidIt->is_string()) ? guidIt->get<std::string>()
-                                                                             : std::string("empty GUID?");
+                                                                            : std::string("empty GUID?");
                     const std::int64_t expiry = gf_replyNumber(reply, "expiry", 0);
                     const auto days = gsl::narrow_cast<std::int32_t>((expiry - gf_unixTime()) / 86400);
                     mainWindow.feedLoggedIn = true;
@@ -347,8 +299,7 @@ bool lf_authenticate(std::int32_t& status)
                                                         professional ? "professional" : "standard", days,
                                                         gf_pluralLetter(days)));
                     lf_repaintStatusPanel();
-                    if (days < 3)
-                        gf_showStatus("Warning: Your RT license will expire soon", true);
+                    if (days < 3) gf_showStatus("Warning: Your RT license will expire soon", true);
                     success = true;
                 }
             }
@@ -361,25 +312,16 @@ bool lf_authenticate(std::int32_t& status)
     return success;
 }
 
-void gf_authenticater()
-{
+void gf_authenticater() {
     std::int32_t status = 0;
     if (!lf_authenticate(status)) {
         std::string message;
         switch (status) {
-        case 402:
-            message = "Your RT license is expired";
-            break;
-        case 404:
-            message = "RT did not recognize your license";
-            break;
-        case 405:
-            message = "More than one RealTraffic session is not possible, do not run the RealTraffic app";
-            break;
-        case 500:
-            throw std::runtime_error("No RT database connection");
-        default:
-            break;
+        case 402: message = "Your RT license is expired"; break;
+        case 404: message = "RT did not recognize your license"; break;
+        case 405: message = "More than one RealTraffic session is not possible, do not run the RealTraffic app"; break;
+        case 500: throw std::runtime_error("No RT database connection");
+        default: break;
         }
         if (!message.empty()) {
             gf_showStatus(message, true);
@@ -393,13 +335,11 @@ void gf_authenticater()
     trafficReader.guid = weatherReader.guid;
 }
 
-void gf_deauthenticate(RtApiConnection& connection)
-{
+void gf_deauthenticate(RtApiConnection& connection) {
     try {
         connection.response.clear();
         FormPost post("deauth", connection.response);
-        if (!post)
-            return;
+        if (!post) return;
         const std::string body = fmt::format("GUID={}", gf_formEncode(connection.guid));
         const CURLcode rc = post.perform(body);
         lf_storeLastVisit();
@@ -412,7 +352,8 @@ void gf_deauthenticate(RtApiConnection& connection)
         if (status == 200) {
             mainWindow.feedLoggedIn = false;
             lf_repaintStatusPanel();
-            gf_log(fmt::format("{} RT server \"{}\"", gf_replyString(reply, "message"), gf_replyString(reply, "server")));
+            gf_log(
+                fmt::format("{} RT server \"{}\"", gf_replyString(reply, "message"), gf_replyString(reply, "server")));
         } else {
             gf_logError(fmt::format("Deauthentication failed, status: {}", status));
         }
@@ -421,11 +362,9 @@ void gf_deauthenticate(RtApiConnection& connection)
     }
 }
 
-bool lf_getNearestMetar(std::int32_t& status)
-{
+bool lf_getNearestMetar(std::int32_t& status) {
     auto& w = weatherReader;
-    if (w.guid.empty())
-        return false;
+    if (w.guid.empty()) return false;
     bool result = false;
     try {
         w.response.clear();

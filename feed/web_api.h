@@ -13,9 +13,9 @@
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
 
+#include "feed/traffic_record.h"
 #include "foundation/curl_handle.h"
 #include "foundation/feed_time.h"
-#include "feed/traffic_record.h"
 #include "foundation/geodesy.h"
 
 // A box in degrees: the area of a traffic query.
@@ -26,7 +26,6 @@ struct GeoBox {
     double right = 0.0;
 };
 
-
 // Base of both readers. Only the destructor is virtual.
 class RtApiConnection {
 public:
@@ -35,14 +34,14 @@ public:
     RtApiConnection(const RtApiConnection&) = delete;
     RtApiConnection& operator=(const RtApiConnection&) = delete;
 
-    std::string guid;                          // session id from "auth"; empty = not logged in
-    std::atomic<std::uint8_t> readerStopped{0}; // 1 once the receive loop has ended
-    nlohmann::json currentLine;                // element being parsed
-    std::string response;                      // body of the last reply
-    std::atomic<std::int32_t> toffset{0};      // time offset in minutes sent as "toffset" (the time shift)
-    std::atomic<std::int32_t> rrl{2000};       // traffic request interval, ms
-    std::atomic<std::int32_t> wrrl{2000};      // weather request interval, ms
-    std::atomic<std::uint8_t> readerStop{0};   // raised by closing down or by the other reader
+    std::string guid;                            // session id from "auth"; empty = not logged in
+    std::atomic<std::uint8_t> readerStopped{0};  // 1 once the receive loop has ended
+    nlohmann::json currentLine;                  // element being parsed
+    std::string response;                        // body of the last reply
+    std::atomic<std::int32_t> toffset{0};        // time offset in minutes sent as "toffset" (the time shift)
+    std::atomic<std::int32_t> rrl{2000};         // traffic request interval, ms
+    std::atomic<std::int32_t> wrrl{2000};        // weather request interval, ms
+    std::atomic<std::uint8_t> readerStop{0};     // raised by closing down or by the other reader
 };
 
 class WeatherReader final : public RtApiConnection {
@@ -50,9 +49,9 @@ public:
     WeatherReader();
     bool receive(std::int32_t& code);
 
-    std::uint8_t lightShown = 0;               // run thread only
-    std::string metarIcao;                     // nearest METAR station
-    std::atomic<std::uint8_t> weatherOk{0};    // read by the status lights on the run thread
+    std::uint8_t lightShown = 0;             // run thread only
+    std::string metarIcao;                   // nearest METAR station
+    std::atomic<std::uint8_t> weatherOk{0};  // read by the status lights on the run thread
 };
 
 class TrafficReader final : public RtApiConnection {
@@ -70,17 +69,17 @@ public:
     GeoBox liveBoxCopy() const;
     void setLiveBox(const GeoBox& box);
 
-    std::uint8_t lightShown = 0;               // run thread only
-    std::vector<ParkedRecord> parkedRecords;   // result of the last parked request
+    std::uint8_t lightShown = 0;              // run thread only
+    std::vector<ParkedRecord> parkedRecords;  // result of the last parked request
     GeoBox parkedBox{52.44, 52.17, 4.54, 4.98};
     std::string parkedResponse;
     nlohmann::json parkedLine;
-    std::vector<TrafficRecord> records;        // records of the current answer
+    std::vector<TrafficRecord> records;  // records of the current answer
     std::set<std::string> bufferedCallsigns;
     std::set<std::uint32_t> bufferedAddresses;
-    LatLon boxCentre;                          // run thread only
-    double lastRange = -1.0;                   // run thread only
-    std::atomic<double>& lastFeedTimestamp = ::lastFeedTimestamp; // read by the clock
+    LatLon boxCentre;                                              // run thread only
+    double lastRange = -1.0;                                       // run thread only
+    std::atomic<double>& lastFeedTimestamp = ::lastFeedTimestamp;  // read by the clock
     std::atomic<std::int64_t> liveCount{0};
     std::atomic<std::uint8_t> bufferedMode{0};
     std::uint8_t blockNoticeArmed = 1;

@@ -11,25 +11,20 @@ void SystemClock::sleepUntil(SteadyTime deadline) { std::this_thread::sleep_unti
 void SystemClock::sleepFor(std::chrono::nanoseconds duration) { std::this_thread::sleep_for(duration); }
 
 ManualClock::ManualClock(std::int64_t unixSeconds, bool autoAdvance)
-    : utc_(std::chrono::system_clock::time_point(std::chrono::seconds(unixSeconds))), autoAdvance_(autoAdvance)
-{
-}
+    : utc_(std::chrono::system_clock::time_point(std::chrono::seconds(unixSeconds))), autoAdvance_(autoAdvance) {}
 
-Clock::SteadyTime ManualClock::steadyNow()
-{
+Clock::SteadyTime ManualClock::steadyNow() {
     std::lock_guard lock(mutex_);
     // Starts well above the steady clock's epoch so that "now minus a while" stays positive.
     return SteadyTime(std::chrono::hours(1) + steadyOffset_);
 }
 
-Clock::UtcTime ManualClock::utcNow()
-{
+Clock::UtcTime ManualClock::utcNow() {
     std::lock_guard lock(mutex_);
     return utc_;
 }
 
-void ManualClock::sleepUntil(SteadyTime deadline)
-{
+void ManualClock::sleepUntil(SteadyTime deadline) {
     ++sleeps_;
     std::unique_lock lock(mutex_);
     const auto target = deadline.time_since_epoch() - std::chrono::hours(1);
@@ -46,34 +41,26 @@ void ManualClock::sleepUntil(SteadyTime deadline)
     moved_.wait(lock, [&] { return steadyOffset_ >= target || autoAdvance_; });
 }
 
-void ManualClock::sleepFor(std::chrono::nanoseconds duration)
-{
-    if (duration < std::chrono::nanoseconds::zero())
-        duration = std::chrono::nanoseconds::zero();
+void ManualClock::sleepFor(std::chrono::nanoseconds duration) {
+    if (duration < std::chrono::nanoseconds::zero()) duration = std::chrono::nanoseconds::zero();
     sleepUntil(steadyNow() + duration);
 }
 
-void ManualClock::advance(std::chrono::nanoseconds duration)
-{
+void ManualClock::advance(std::chrono::nanoseconds duration) {
     std::lock_guard lock(mutex_);
     steadyOffset_ += duration;
     utc_ += std::chrono::duration_cast<std::chrono::system_clock::duration>(duration);
     moved_.notify_all();
 }
 
-void ManualClock::setUtc(UtcTime time)
-{
+void ManualClock::setUtc(UtcTime time) {
     std::lock_guard lock(mutex_);
     utc_ = time;
 }
 
-void ManualClock::setUnixTime(std::int64_t unixSeconds)
-{
-    setUtc(UtcTime(std::chrono::seconds(unixSeconds)));
-}
+void ManualClock::setUnixTime(std::int64_t unixSeconds) { setUtc(UtcTime(std::chrono::seconds(unixSeconds))); }
 
-void ManualClock::setAutoAdvance(bool on)
-{
+void ManualClock::setAutoAdvance(bool on) {
     std::lock_guard lock(mutex_);
     autoAdvance_ = on;
     moved_.notify_all();
@@ -81,16 +68,14 @@ void ManualClock::setAutoAdvance(bool on)
 
 namespace {
 // Function-local, so that code running during static initialisation of other files finds it built.
-Clock& systemClock()
-{
+Clock& systemClock() {
     static SystemClock instance;
     return instance;
 }
-std::atomic<Clock*> installedClock{nullptr}; // nullptr: the system clock
-} // namespace
+std::atomic<Clock*> installedClock{nullptr};  // nullptr: the system clock
+}  // namespace
 
-Clock& gf_clock()
-{
+Clock& gf_clock() {
     Clock* clock = installedClock.load(std::memory_order_acquire);
     return clock ? *clock : systemClock();
 }
@@ -101,10 +86,7 @@ Clock::SteadyTime gf_steadyNow() { return gf_clock().steadyNow(); }
 
 Clock::UtcTime gf_utcNow() { return gf_clock().utcNow(); }
 
-std::int64_t gf_unixTime()
-{
-    return std::chrono::floor<std::chrono::seconds>(gf_utcNow().time_since_epoch()).count();
-}
+std::int64_t gf_unixTime() { return std::chrono::floor<std::chrono::seconds>(gf_utcNow().time_since_epoch()).count(); }
 
 void gf_sleepUntil(Clock::SteadyTime deadline) { gf_clock().sleepUntil(deadline); }
 

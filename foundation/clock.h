@@ -79,6 +79,6 @@ public:
 // Shorthands for the installed clock.
 Clock::SteadyTime gf_steadyNow();
 Clock::UtcTime gf_utcNow();
-std::int64_t gf_unixTime(); // whole seconds since 1970 (UTC)
+std::int64_t gf_unixTime();  // whole seconds since 1970 (UTC)
 void gf_sleepUntil(Clock::SteadyTime deadline);
 void gf_sleepFor(std::chrono::nanoseconds duration);

@@ -18,38 +18,30 @@
 namespace {
 
 struct FileCloser {
-    void operator()(std::FILE* file) const
-    {
-        if (file)
-            std::fclose(file);
+    void operator()(std::FILE* file) const {
+        if (file) std::fclose(file);
     }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* userData)
-{
+std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* userData) {
     return std::fwrite(data, size, count, static_cast<std::FILE*>(userData));
 }
 
-bool isHttp(std::string_view url)
-{
+bool isHttp(std::string_view url) {
     auto startsWithNoCase = [&](std::string_view prefix) {
-        if (url.size() < prefix.size())
-            return false;
+        if (url.size() < prefix.size()) return false;
         for (std::size_t i = 0; i < prefix.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(url[i])) != prefix[i])
-                return false;
+            if (std::tolower(static_cast<unsigned char>(url[i])) != prefix[i]) return false;
         return true;
     };
     return startsWithNoCase("http://") || startsWithNoCase("https://");
 }
 
-} // namespace
+}  // namespace
 
-bool gf_downloadToFile(CURL* handle, std::string_view url, const std::filesystem::path& target, bool binary)
-{
-    if (!handle)
-        return false;
+bool gf_downloadToFile(CURL* handle, std::string_view url, const std::filesystem::path& target, bool binary) {
+    if (!handle) return false;
     try {
         FileHandle file(std::fopen(target.c_str(), binary ? "wb" : "w"));
         if (!file) {
@@ -85,24 +77,21 @@ bool gf_downloadToFile(CURL* handle, std::string_view url, const std::filesystem
     return false;
 }
 
-VersionData gf_downloadText(CURL* handle, std::string_view url)
-{
+VersionData gf_downloadText(CURL* handle, std::string_view url) {
     const std::filesystem::path file{std::string(versionDownloadFile)};
     if (!gf_downloadToFile(handle, url, file, false)) {
         gf_logError(fmt::format("downloading \"{}\" failed", url));
-        std::error_code ignored; // the temporary file is of no use after a failure
+        std::error_code ignored;  // the temporary file is of no use after a failure
         std::filesystem::remove(file, ignored);
         return VersionData{};
     }
     std::vector<std::string> lines;
     {
         TextFile text;
-        if (text.open(file))
-            text.readLines(lines);
+        if (text.open(file)) text.readLines(lines);
     }
     gf_removeFile(file);
-    if (lines.empty())
-        return VersionData{};
+    if (lines.empty()) return VersionData{};
     return VersionData(lines.front());
 }
 
@@ -110,36 +99,31 @@ namespace {
 
 constexpr const char* defaultServerUrl = "https://downloads.vexalane.net/downloads/";
 
-void removeQuietly(const std::filesystem::path& path)
-{
+void removeQuietly(const std::filesystem::path& path) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
 }
 
-} // namespace
+}  // namespace
 
-std::string gf_downloadServerUrl()
-{
+std::string gf_downloadServerUrl() {
     std::string url = defaultServerUrl;
-    if (const char* value = std::getenv(downloadUrlVariable); value && *value)
-        url = value;
-    if (url.back() != '/')
-        url += '/';
+    if (const char* value = std::getenv(downloadUrlVariable); value && *value) url = value;
+    if (url.back() != '/') url += '/';
     return url;
 }
 
-std::string gf_downloadBaseUrl(bool force2020)
-{
+std::string gf_downloadBaseUrl(bool force2020) {
     return gf_downloadServerUrl() + ((MSFS_2020.value.load() || force2020) ? "MSFS/" : "MSFS2024/");
 }
 
-bool gf_downloadAndUnzip(std::string_view archiveName, const std::filesystem::path& target)
-{
+bool gf_downloadAndUnzip(std::string_view archiveName, const std::filesystem::path& target) {
     const std::filesystem::path archivePath{std::string(archiveName)};
     bool downloaded = false;
     {
         CurlHandle curl;
-        downloaded = gf_downloadToFile(curl.get(), gf_downloadServerUrl() + std::string(archiveName), archivePath, true);
+        downloaded =
+            gf_downloadToFile(curl.get(), gf_downloadServerUrl() + std::string(archiveName), archivePath, true);
     }
     if (!downloaded) {
         gf_logError(fmt::format("downloading {} failed?", archiveName));
@@ -152,8 +136,7 @@ bool gf_downloadAndUnzip(std::string_view archiveName, const std::filesystem::pa
         if (archive.open(archivePath)) {
             ok = true;
             for (const auto& entry : archive.entries()) {
-                if (entry.isFolder())
-                    continue;
+                if (entry.isFolder()) continue;
                 const auto content = archive.read(entry);
                 if (!content) {
                     ok = false;

@@ -17,32 +17,26 @@ namespace fs = std::filesystem;
 namespace {
 
 // Files come from Windows, where text mode drops the carriage return before each line feed.
-void dropCarriageReturn(std::string& line)
-{
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+void dropCarriageReturn(std::string& line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
 }
 
-} // namespace
+}  // namespace
 
-TextFile::~TextFile()
-{
+TextFile::~TextFile() {
     try {
-        if (stream_.is_open())
-            stream_.close();
+        if (stream_.is_open()) stream_.close();
     } catch (...) {
         // A failed close of a file that was only read loses nothing.
     }
 }
 
-bool TextFile::open(const fs::path& path)
-{
+bool TextFile::open(const fs::path& path) {
     stream_.open(path, std::ios::in | std::ios::binary);
     return stream_.is_open();
 }
 
-void TextFile::readLines(std::vector<std::string>& lines)
-{
+void TextFile::readLines(std::vector<std::string>& lines) {
     std::string line;
     while (std::getline(stream_, line, '\n')) {
         dropCarriageReturn(line);
@@ -51,31 +45,24 @@ void TextFile::readLines(std::vector<std::string>& lines)
     stream_.clear();
 }
 
-fs::path gf_backupName(const fs::path& path, int zeros)
-{
+fs::path gf_backupName(const fs::path& path, int zeros) {
     const std::string name = path.filename().string();
     const auto dot = name.rfind('.');
-    if (name.empty() || dot == std::string::npos)
-        return {};
+    if (name.empty() || dot == std::string::npos) return {};
     std::string backup = name;
     backup.insert(dot, static_cast<std::size_t>(zeros), '0');
     return path.parent_path() / backup;
 }
 
-void gf_backupFile(const fs::path& path)
-{
+void gf_backupFile(const fs::path& path) {
     const fs::path name0 = gf_backupName(path, 1);
-    if (name0.empty())
-        return;
+    if (name0.empty()) return;
     const fs::path name00 = gf_backupName(path, 2);
-    if (fs::exists(name0))
-        fs::copy_file(name0, name00, fs::copy_options::overwrite_existing);
-    if (fs::exists(path))
-        fs::copy_file(path, name0, fs::copy_options::overwrite_existing);
+    if (fs::exists(name0)) fs::copy_file(name0, name00, fs::copy_options::overwrite_existing);
+    if (fs::exists(path)) fs::copy_file(path, name0, fs::copy_options::overwrite_existing);
 }
 
-int gf_fileEncoding(const fs::path& path)
-{
+int gf_fileEncoding(const fs::path& path) {
     std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file.is_open() || fs::is_directory(path)) {
         const int error = errno;
@@ -84,24 +71,18 @@ int gf_fileEncoding(const fs::path& path)
     }
     unsigned char bytes[2] = {0, 0};
     file.read(reinterpret_cast<char*>(bytes), 2);
-    if (file.gcount() < 2)
-        return 0;
-    if (bytes[0] == 0xFF && bytes[1] == 0xFE)
-        return 1;
-    if (bytes[0] == 0xFE && bytes[1] == 0xFF)
-        return 2;
-    if (bytes[0] == 0xEF && bytes[1] == 0xBB)
-        return 3;
+    if (file.gcount() < 2) return 0;
+    if (bytes[0] == 0xFF && bytes[1] == 0xFE) return 1;
+    if (bytes[0] == 0xFE && bytes[1] == 0xFF) return 2;
+    if (bytes[0] == 0xEF && bytes[1] == 0xBB) return 3;
     return 0;
 }
 
 namespace {
 
-bool readUtf16Lines(bool bigEndian, const fs::path& path, std::vector<std::string>& lines)
-{
+bool readUtf16Lines(bool bigEndian, const fs::path& path, std::vector<std::string>& lines) {
     std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open())
-        return false;
+    if (!file.is_open()) return false;
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::u16string text;
     text.reserve(bytes.size() / 2);
@@ -112,17 +93,14 @@ bool readUtf16Lines(bool bigEndian, const fs::path& path, std::vector<std::strin
     }
     // The byte-order mark only tells the byte order; it is not part of the first line.
     std::u16string_view rest(text);
-    if (!rest.empty() && rest.front() == u'\xFEFF')
-        rest.remove_prefix(1);
+    if (!rest.empty() && rest.front() == u'\xFEFF') rest.remove_prefix(1);
     try {
         while (!rest.empty()) {
             const auto end = rest.find(u'\n');
             std::u16string_view line = rest.substr(0, end);
-            if (!line.empty() && line.back() == u'\r')
-                line.remove_suffix(1);
+            if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
             lines.push_back(win32::Utf16ToUtf8(line));
-            if (end == std::u16string_view::npos)
-                break;
+            if (end == std::u16string_view::npos) break;
             rest.remove_prefix(end + 1);
         }
     } catch (const win32::Utf8ConversionException& e) {
@@ -135,15 +113,12 @@ bool readUtf16Lines(bool bigEndian, const fs::path& path, std::vector<std::strin
     return true;
 }
 
-} // namespace
+}  // namespace
 
-bool gf_readFileLines(int encoding, const fs::path& path, std::vector<std::string>& lines)
-{
-    if (encoding == 1 || encoding == 2)
-        return readUtf16Lines(encoding == 2, path, lines);
+bool gf_readFileLines(int encoding, const fs::path& path, std::vector<std::string>& lines) {
+    if (encoding == 1 || encoding == 2) return readUtf16Lines(encoding == 2, path, lines);
     TextFile file;
-    if (!file.open(path))
-        return false;
+    if (!file.open(path)) return false;
     const std::size_t first = lines.size();
     file.readLines(lines);
     if (encoding == 3 && lines.size() > first && lines[first].compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -151,50 +126,43 @@ bool gf_readFileLines(int encoding, const fs::path& path, std::vector<std::strin
     return true;
 }
 
-std::optional<std::vector<std::string>> gf_readFile(const fs::path& path, std::size_t reserveCount)
-{
+std::optional<std::vector<std::string>> gf_readFile(const fs::path& path, std::size_t reserveCount) {
     TextFile file;
-    if (!file.open(path))
-        return std::nullopt;
+    if (!file.open(path)) return std::nullopt;
     std::vector<std::string> lines;
     lines.reserve(reserveCount);
     file.readLines(lines);
-    if (lines.empty())
-        return std::nullopt;
+    if (lines.empty()) return std::nullopt;
     return lines;
 }
 
-bool gf_writeFile(std::string_view text, const fs::path& path, bool addLineEnd)
-{
+bool gf_writeFile(std::string_view text, const fs::path& path, bool addLineEnd) {
     std::ofstream file(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!file.is_open())
-        return false;
+    if (!file.is_open()) return false;
     file << text;
-    if (addLineEnd)
-        file << '\n';
+    if (addLineEnd) file << '\n';
     file.flush();
     return file.good();
 }
 
 namespace {
-template <typename Lines> bool writeLines(const Lines& lines, const fs::path& path)
-{
+template <typename Lines>
+bool writeLines(const Lines& lines, const fs::path& path) {
     std::ofstream file(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!file.is_open())
-        return false;
-    for (const auto& line : lines)
-        file << line << '\n';
+    if (!file.is_open()) return false;
+    for (const auto& line : lines) file << line << '\n';
     file.flush();
     return file.good();
 }
-} // namespace
+}  // namespace
 
-bool gf_writeLinesToFile(const std::vector<std::string>& lines, const fs::path& path) { return writeLines(lines, path); }
+bool gf_writeLinesToFile(const std::vector<std::string>& lines, const fs::path& path) {
+    return writeLines(lines, path);
+}
 
 bool gf_writeListToFile(const std::list<std::string>& lines, const fs::path& path) { return writeLines(lines, path); }
 
-std::list<std::string> gf_readStreamLines(std::istream& stream)
-{
+std::list<std::string> gf_readStreamLines(std::istream& stream) {
     std::list<std::string> lines;
     std::string line;
     while (std::getline(stream, line)) {
@@ -204,29 +172,22 @@ std::list<std::string> gf_readStreamLines(std::istream& stream)
     return lines;
 }
 
-bool gf_removeFile(const fs::path& path)
-{
-    if (!fs::exists(path))
-        return true;
+bool gf_removeFile(const fs::path& path) {
+    if (!fs::exists(path)) return true;
     return fs::remove(path);
 }
 
-std::size_t gf_countFolderEntries(const fs::path& folder)
-{
-    if (!fs::exists(folder))
-        return 0;
+std::size_t gf_countFolderEntries(const fs::path& folder) {
+    if (!fs::exists(folder)) return 0;
     std::size_t count = 0;
-    for (auto it = fs::directory_iterator(folder); it != fs::directory_iterator(); ++it)
-        ++count;
+    for (auto it = fs::directory_iterator(folder); it != fs::directory_iterator(); ++it) ++count;
     return count;
 }
 
-std::vector<std::string> gf_xmlFilesIn()
-{
+std::vector<std::string> gf_xmlFilesIn() {
     std::vector<std::string> result;
     const fs::path& folder = dataNames::myThirdpartyFolder;
-    if (!fs::exists(folder))
-        return result;
+    if (!fs::exists(folder)) return result;
     result.reserve(512);
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.is_regular_file() && gf_equalsUpper(".XML", entry.path().extension().string()))
@@ -235,16 +196,14 @@ std::vector<std::string> gf_xmlFilesIn()
     return result;
 }
 
-bool gf_saveXmlReplacing(const pugi::xml_document& document, const fs::path& path)
-{
+bool gf_saveXmlReplacing(const pugi::xml_document& document, const fs::path& path) {
     static std::atomic<unsigned> counter{0};
     std::error_code ec;
     fs::path temporary = path;
     temporary += fmt::format(".{}.tmp", counter.fetch_add(1));
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
+        if (!out) return false;
         document.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
         out.flush();
         if (!out) {
@@ -262,8 +221,7 @@ bool gf_saveXmlReplacing(const pugi::xml_document& document, const fs::path& pat
     return true;
 }
 
-bool gf_saveXml(const pugi::xml_document& document, const fs::path& path)
-{
+bool gf_saveXml(const pugi::xml_document& document, const fs::path& path) {
     if (gf_saveXmlReplacing(document, path)) {
         gf_log(fmt::format("\"{}\" saved", path.string()));
         return true;
@@ -272,49 +230,37 @@ bool gf_saveXml(const pugi::xml_document& document, const fs::path& path)
     return false;
 }
 
-std::string gf_attributeString(const pugi::xml_node& node, const char* attributeName)
-{
-    if (!node)
-        return {};
+std::string gf_attributeString(const pugi::xml_node& node, const char* attributeName) {
+    if (!node) return {};
     const pugi::xml_attribute attribute = node.attribute(attributeName);
-    if (!attribute)
-        return {};
+    if (!attribute) return {};
     return attribute.value();
 }
 
-fs::path gf_getAppDataPath()
-{
-    if (auto folder = win32::GetFolderPathUtf8(win32::csidlAppData))
-        return *folder;
+fs::path gf_getAppDataPath() {
+    if (auto folder = win32::GetFolderPathUtf8(win32::csidlAppData)) return *folder;
     gf_logError("Could not find the AppData path");
     return {};
 }
 
-fs::path gf_getLocalAppDataPath()
-{
-    if (auto folder = win32::GetFolderPathUtf8(win32::csidlLocalAppData))
-        return *folder;
+fs::path gf_getLocalAppDataPath() {
+    if (auto folder = win32::GetFolderPathUtf8(win32::csidlLocalAppData)) return *folder;
     gf_logError("Could not find the a Local Appdata path");
     return {};
 }
 
-void gf_removeFilesIn(const std::filesystem::path& folder)
-{
+void gf_removeFilesIn(const std::filesystem::path& folder) {
     namespace fs = std::filesystem;
     try {
         std::error_code ec;
-        if (!fs::exists(folder, ec))
-            return;
+        if (!fs::exists(folder, ec)) return;
         for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
             std::error_code exists;
-            if (!fs::exists(entry.path(), exists))
-                continue;
+            if (!fs::exists(entry.path(), exists)) continue;
             std::error_code removeError;
             fs::remove_all(entry.path(), removeError);
-            if (removeError)
-                throw fs::filesystem_error("remove", entry.path(), removeError);
-            if (fs::exists(entry.path(), exists))
-                gf_log(fmt::format("{} could not be removed", folder.string()));
+            if (removeError) throw fs::filesystem_error("remove", entry.path(), removeError);
+            if (fs::exists(entry.path(), exists)) gf_log(fmt::format("{} could not be removed", folder.string()));
         }
     } catch (const std::exception& e) {
         throw ovk::UserErrorException(5, e.what());

@@ -44,7 +44,7 @@ inline const std::filesystem::path airportsMsfsFile = "airports_msfs.xml";
 inline const std::string steamFolder = "Steam";
 inline const std::string oneStoreFolder = "OneStore";
 inline const std::string fsBaseFolder = "fs-base";
-} // namespace dataNames
+}  // namespace dataNames
 
 // Reads the lines of one text file. Lines are split at '\n'; a trailing '\r' is removed from each line, as
 // the text mode of the platform the files come from does.
@@ -67,7 +67,7 @@ private:
 // copied over NAME00, then the file over NAME0. Nothing for a file name without an extension. Filesystem
 // failures throw std::filesystem::filesystem_error.
 void gf_backupFile(const std::filesystem::path& path);
-std::filesystem::path gf_backupName(const std::filesystem::path& path, int zeros); // NAME0 / NAME00
+std::filesystem::path gf_backupName(const std::filesystem::path& path, int zeros);  // NAME0 / NAME00
 
 // Character encoding by the first two bytes: 1 UTF-16 LE (FF FE), 2 UTF-16 BE (FE FF), 3 UTF-8 with
 // byte-order mark (EF BB), 0 anything else (also a shorter file); 5 when the file cannot be opened (logged).

@@ -11,14 +11,14 @@ struct LatLon {
 };
 
 namespace geo {
-inline constexpr double earthRadiusNm = 3437.746770784939;   // 10800 / pi
+inline constexpr double earthRadiusNm = 3437.746770784939;  // 10800 / pi
 inline constexpr double earthDiameterNm = 6875.493541569878;
 inline constexpr double radiansPerFoot = 4.787404208238998e-8;
 inline constexpr double deg2rad = 0.017453292519943295;
 inline constexpr double rad2deg = 57.29577951308232;
 inline constexpr double pi = 3.141592653589793;
 inline constexpr double twoPi = 6.283185307179586;
-} // namespace geo
+}  // namespace geo
 
 double gf_distanceNm(const LatLon& a, const LatLon& b);
 // Initial true bearing from a to b, radians in [0, 2 pi).

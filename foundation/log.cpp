@@ -14,21 +14,16 @@
 namespace ovk {
 
 namespace {
-std::string userErrorText(std::int32_t number, const std::string& message)
-{
-    if (number == 99)
-        return message;
+std::string userErrorText(std::int32_t number, const std::string& message) {
+    if (number == 99) return message;
     return fmt::format("{}: ", number) + message;
 }
-} // namespace
+}  // namespace
 
 UserErrorException::UserErrorException(std::int32_t number, const std::string& message)
-    : std::runtime_error(userErrorText(number, message))
-{
-}
+    : std::runtime_error(userErrorText(number, message)) {}
 
-} // namespace ovk
-
+}  // namespace ovk
 
 namespace {
 
@@ -39,27 +34,22 @@ struct LogFile {
     std::atomic<bool> open{false};
 };
 
-LogFile& logFile()
-{
+LogFile& logFile() {
     static LogFile instance;
     return instance;
 }
 
-void writeLine(std::string_view prefix, std::string_view message)
-{
+void writeLine(std::string_view prefix, std::string_view message) {
     LogFile& log = logFile();
-    if (!log.open.load(std::memory_order_acquire))
-        return;
+    if (!log.open.load(std::memory_order_acquire)) return;
     std::lock_guard lock(log.mutex);
-    if (!log.stream.is_open())
-        return;
+    if (!log.stream.is_open()) return;
     log.stream << prefix << message << std::endl;
 }
 
-} // namespace
+}  // namespace
 
-void gf_openLog(const std::filesystem::path& path)
-{
+void gf_openLog(const std::filesystem::path& path) {
     LogFile& log = logFile();
     gf_backupFile(path);
     std::lock_guard lock(log.mutex);
@@ -79,13 +69,11 @@ void gf_openLog(const std::filesystem::path& path)
     log.open.store(true, std::memory_order_release);
 }
 
-void gf_closeLog()
-{
+void gf_closeLog() {
     LogFile& log = logFile();
     std::lock_guard lock(log.mutex);
     log.open.store(false, std::memory_order_release);
-    if (log.stream.is_open())
-        log.stream.close();
+    if (log.stream.is_open()) log.stream.close();
 }
 
 bool gf_logIsOpen() { return logFile().open.load(std::memory_order_acquire); }
@@ -99,12 +87,10 @@ void gf_logContinuation(std::string_view message) { writeLine("          ", mess
 namespace {
 std::atomic<bool (*)()> stopTest{nullptr};
 std::atomic<void (*)(std::string_view, bool)> statusWriter{nullptr};
-} // namespace
+}  // namespace
 
-void gf_logLine(std::string_view message)
-{
-    if (auto* test = stopTest.load(); test != nullptr && test())
-        return;
+void gf_logLine(std::string_view message) {
+    if (auto* test = stopTest.load(); test != nullptr && test()) return;
     writeLine({}, message);
 }
 
@@ -112,26 +98,21 @@ void gf_setStopTest(bool (*stopUnderWay)()) { stopTest.store(stopUnderWay); }
 
 void gf_setStatusWriter(void (*writer)(std::string_view text, bool log)) { statusWriter.store(writer); }
 
-void gf_noteStatus(std::string_view text, bool log)
-{
+void gf_noteStatus(std::string_view text, bool log) {
     if (auto* writer = statusWriter.load()) {
         writer(text, log);
         return;
     }
-    if (log && !text.empty())
-        gf_logLine(text);
+    if (log && !text.empty()) gf_logLine(text);
 }
 
-std::string gf_bannerLine(int width, int extra, bool leadingLineEnd, bool trailingLineEnd, std::string_view title)
-{
+std::string gf_bannerLine(int width, int extra, bool leadingLineEnd, bool trailingLineEnd, std::string_view title) {
     std::string banner = leadingLineEnd ? "\n" : "";
     int n = width + extra;
-    if (n % 2 != 0)
-        ++n;
+    if (n % 2 != 0) ++n;
     const int length = static_cast<int>(title.size());
     if (title.empty()) {
-        if (n > 0)
-            banner.append(static_cast<std::size_t>(n), '*');
+        if (n > 0) banner.append(static_cast<std::size_t>(n), '*');
     } else if (n > length + 2) {
         const auto stars = static_cast<std::size_t>(n / 2 - 1);
         banner.append(stars, '*');
@@ -142,7 +123,6 @@ std::string gf_bannerLine(int width, int extra, bool leadingLineEnd, bool traili
     } else {
         banner += title;
     }
-    if (trailingLineEnd)
-        banner += '\n';
+    if (trailingLineEnd) banner += '\n';
     return banner;
 }

@@ -20,8 +20,7 @@ public:
     UserErrorException(std::int32_t number, const std::string& message);
 };
 
-} // namespace ovk
-
+}  // namespace ovk
 
 // Name of the log file in the program folder.
 inline constexpr std::string_view logFileName = "Log.txt";
@@ -36,8 +35,8 @@ bool gf_logIsOpen();
 
 // Writers: the message whole, a line end, flushed; nothing while the log is closed.
 void gf_log(std::string_view message);
-void gf_logError(std::string_view message);        // "===> " + message
-void gf_logContinuation(std::string_view message); // ten blanks + message
+void gf_logError(std::string_view message);         // "===> " + message
+void gf_logContinuation(std::string_view message);  // ten blanks + message
 // As gf_log, but silent once a stop is under way (the stop test registered below answers true).
 void gf_logLine(std::string_view message);
 

@@ -22,29 +22,20 @@ std::mutex parametersMutex;
 constexpr const char* rootName = "parameters";
 constexpr const char* elementName = "parameter";
 
-const char* lf_flagText(bool flag)
-{
-    return flag ? "true" : "false";
-}
+const char* lf_flagText(bool flag) { return flag ? "true" : "false"; }
 
-bool lf_isFolderKey(std::string_view key)
-{
-    return key.find("lfolder") != std::string_view::npos;
-}
+bool lf_isFolderKey(std::string_view key) { return key.find("lfolder") != std::string_view::npos; }
 
 // A flag is on when its text starts with '1', 'T', 't', 'Y' or 'y'.
-bool lf_flagFromText(std::string_view text)
-{
-    if (text.empty())
-        return false;
+bool lf_flagFromText(std::string_view text) {
+    if (text.empty()) return false;
     const char c = text.front();
     return c == '1' || c == 'T' || c == 't' || c == 'Y' || c == 'y';
 }
 
 // The first "parameter" element of the key under a top-level "parameters" element. The key travels as an
 // XPath variable, so that no key text can break the query.
-pugi::xml_node lf_findParameterNode(const pugi::xml_node& document, std::string_view key)
-{
+pugi::xml_node lf_findParameterNode(const pugi::xml_node& document, std::string_view key) {
     pugi::xpath_variable_set variables;
     variables.set("key", std::string{key}.c_str());
     try {
@@ -54,26 +45,27 @@ pugi::xml_node lf_findParameterNode(const pugi::xml_node& document, std::string_
     }
 }
 
-enum class FileState { loaded, missing, broken };
+enum class FileState {
+    loaded,
+    missing,
+    broken
+};
 
-FileState lf_loadFile(pugi::xml_document& document, const fs::path& path)
-{
+FileState lf_loadFile(pugi::xml_document& document, const fs::path& path) {
     std::error_code ec;
-    if (!fs::exists(path, ec) && !ec)
-        return FileState::missing;
-    if (document.load_file(path.c_str()))
-        return FileState::loaded;
+    if (!fs::exists(path, ec) && !ec) return FileState::missing;
+    if (document.load_file(path.c_str())) return FileState::loaded;
     document.reset();
     return FileState::broken;
 }
 
 // Keeps a copy of a file that cannot be read before anything replaces it. False when the copy failed (the
 // file must then stay as it is).
-bool lf_backUpBrokenFile(const fs::path& path)
-{
+bool lf_backUpBrokenFile(const fs::path& path) {
     try {
         gf_backupFile(path);
-        gf_logError(fmt::format("\"{}\" cannot be read; kept as \"{}\"", path.string(), gf_backupName(path, 1).string()));
+        gf_logError(
+            fmt::format("\"{}\" cannot be read; kept as \"{}\"", path.string(), gf_backupName(path, 1).string()));
         return true;
     } catch (const std::exception& e) {
         gf_logError(fmt::format("could not back up \"{}\": {}", path.string(), e.what()));
@@ -81,11 +73,14 @@ bool lf_backUpBrokenFile(const fs::path& path)
     }
 }
 
-
 // A control to update once the loader has let go of the file lock (the window code may take locks of its
 // own).
 struct ControlUpdate {
-    enum class Kind { check, number, text } kind;
+    enum class Kind {
+        check,
+        number,
+        text
+    } kind;
     const ParameterControl* control;
     bool flag = false;
     std::int32_t number = 0;
@@ -93,66 +88,53 @@ struct ControlUpdate {
 };
 using ControlUpdates = std::vector<ControlUpdate>;
 
-void lf_applyControlUpdates(const ControlUpdates& updates)
-{
+void lf_applyControlUpdates(const ControlUpdates& updates) {
     const SettingsControlHooks hooks = gf_settingsControlHooks();
     for (const ControlUpdate& u : updates) {
         switch (u.kind) {
         case ControlUpdate::Kind::check:
-            if (hooks.setCheck)
-                hooks.setCheck(*u.control, u.flag);
+            if (hooks.setCheck) hooks.setCheck(*u.control, u.flag);
             break;
         case ControlUpdate::Kind::number:
-            if (hooks.showInt)
-                hooks.showInt(*u.control, u.number);
+            if (hooks.showInt) hooks.showInt(*u.control, u.number);
             break;
         case ControlUpdate::Kind::text:
-            if (hooks.showText)
-                hooks.showText(*u.control, u.text);
+            if (hooks.showText) hooks.showText(*u.control, u.text);
             break;
         }
     }
 }
 
-void lf_showCheck(ControlUpdates& updates, const BoolParameter& flag)
-{
+void lf_showCheck(ControlUpdates& updates, const BoolParameter& flag) {
     updates.push_back({ControlUpdate::Kind::check, &flag, flag.value.load(), 0, {}});
 }
 
-void lf_showNumber(ControlUpdates& updates, const GuiIntParameter& number)
-{
+void lf_showNumber(ControlUpdates& updates, const GuiIntParameter& number) {
     updates.push_back({ControlUpdate::Kind::number, &number, false, number.value.load(), {}});
 }
 
-void lf_showText(ControlUpdates& updates, const GuiStringParameter& text)
-{
+void lf_showText(ControlUpdates& updates, const GuiStringParameter& text) {
     updates.push_back({ControlUpdate::Kind::text, &text, false, 0, text.value()});
 }
 
 // The top-level "parameters" element, if the document has one.
-pugi::xml_node lf_rootOf(pugi::xml_document& document)
-{
-    return document.child(rootName);
-}
+pugi::xml_node lf_rootOf(pugi::xml_document& document) { return document.child(rootName); }
 
 // Reads a flag; a missing node gives the default. Logs "{}={}". True when the node exists.
 // The settings folder may not exist yet on a first start.
-bool lf_saveReplacing(const pugi::xml_document& document, const fs::path& path)
-{
+bool lf_saveReplacing(const pugi::xml_document& document, const fs::path& path) {
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     return gf_saveXmlReplacing(document, path);
 }
 
-bool lf_saveLogged(const pugi::xml_document& document, const fs::path& path)
-{
+bool lf_saveLogged(const pugi::xml_document& document, const fs::path& path) {
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     return gf_saveXml(document, path);
 }
 
-bool lf_readBoolValue(BoolParameter& flag, const pugi::xml_node& document)
-{
+bool lf_readBoolValue(BoolParameter& flag, const pugi::xml_node& document) {
     const pugi::xml_node node = lf_findParameterNode(document, flag.name);
     if (!node) {
         flag.value = flag.defaultValue;
@@ -164,8 +146,7 @@ bool lf_readBoolValue(BoolParameter& flag, const pugi::xml_node& document)
     return true;
 }
 
-bool lf_readFolderParameter(StringParameter& text, const pugi::xml_node& document, bool& nodePresent)
-{
+bool lf_readFolderParameter(StringParameter& text, const pugi::xml_node& document, bool& nodePresent) {
     const pugi::xml_node node = lf_findParameterNode(document, text.name);
     nodePresent = static_cast<bool>(node);
     if (!node)
@@ -173,18 +154,15 @@ bool lf_readFolderParameter(StringParameter& text, const pugi::xml_node& documen
     else
         text.set(node.attribute("value").value());
     const std::string value = text.value();
-    if (!value.empty())
-        gf_logLine(fmt::format("{}={}", text.name, value));
+    if (!value.empty()) gf_logLine(fmt::format("{}={}", text.name, value));
     return nodePresent;
 }
 
 // Takes the key out of the file; the caller holds parametersMutex.
-void lf_removeParameterNodeLocked(std::string_view key)
-{
+void lf_removeParameterNodeLocked(std::string_view key) {
     const fs::path path = gf_parametersPath();
     pugi::xml_document document;
-    if (lf_loadFile(document, path) != FileState::loaded)
-        return;
+    if (lf_loadFile(document, path) != FileState::loaded) return;
     if (pugi::xml_node root = lf_rootOf(document)) {
         const pugi::xml_node node = lf_findParameterNode(document, key);
         if (node) {
@@ -192,13 +170,11 @@ void lf_removeParameterNodeLocked(std::string_view key)
             gf_logLine(fmt::format("Parameter {} removed", key));
         }
     }
-    if (!lf_saveReplacing(document, path))
-        gf_logLine("saving xml did not work?");
+    if (!lf_saveReplacing(document, path)) gf_logLine("saving xml did not work?");
 }
 
 // Stores one setting: the file is loaded afresh, the key's node edited or appended, the whole file saved.
-bool lf_storeParameter(std::string_view key, const std::string& text)
-{
+bool lf_storeParameter(std::string_view key, const std::string& text) {
     const fs::path path = gf_parametersPath();
     pugi::xml_document document;
     const FileState state = lf_loadFile(document, path);
@@ -212,8 +188,7 @@ bool lf_storeParameter(std::string_view key, const std::string& text)
         root = document.append_child(rootName);
         gf_appendParameterNode(root, key, text);
     } else if (const pugi::xml_node node = lf_findParameterNode(document, key)) {
-        if (pugi::xml_attribute value = node.attribute("value"))
-            value.set_value(text.c_str());
+        if (pugi::xml_attribute value = node.attribute("value")) value.set_value(text.c_str());
     } else {
         gf_appendParameterNode(root, key, text);
     }
@@ -225,21 +200,18 @@ bool lf_storeParameter(std::string_view key, const std::string& text)
     return true;
 }
 
-void lf_initFailed(std::string_view key, std::string_view text)
-{
+void lf_initFailed(std::string_view key, std::string_view text) {
     gf_log(fmt::format("{}adding init xml parameter {} with {} failed!", "===> ", key, text));
 }
 
-void lf_initBoolParameter(BoolParameter& flag, pugi::xml_node root)
-{
+void lf_initBoolParameter(BoolParameter& flag, pugi::xml_node root) {
     if (!gf_appendBoolParameterNode(root, flag.name, flag.defaultValue))
         lf_initFailed(flag.name, lf_flagText(flag.defaultValue));
     flag.value = flag.defaultValue;
     flag.log();
 }
 
-void lf_initIntParameter(IntParameter& number, pugi::xml_node root)
-{
+void lf_initIntParameter(IntParameter& number, pugi::xml_node root) {
     if (!gf_appendIntParameterNode(root, number.name, number.defaultValue))
         lf_initFailed(number.name, std::to_string(number.defaultValue));
     number.value = number.defaultValue;
@@ -249,65 +221,45 @@ void lf_initIntParameter(IntParameter& number, pugi::xml_node root)
 // The new file records the running version under PROGRAM_VERSION, while the setting itself keeps its empty
 // default: the run preparation still sees a first start with this settings file (and then stores the version
 // itself).
-void lf_initStringParameter(StringParameter& text, pugi::xml_node root)
-{
+void lf_initStringParameter(StringParameter& text, pugi::xml_node root) {
     const std::string fileText = &text == &PROGRAM_VERSION ? programVersion.toString() : text.defaultValue;
-    if (!gf_appendParameterNode(root, text.name, fileText))
-        lf_initFailed(text.name, fileText);
+    if (!gf_appendParameterNode(root, text.name, fileText)) lf_initFailed(text.name, fileText);
     text.set(text.defaultValue);
     text.log();
 }
 
-void lf_appendMissingText(pugi::xml_document& document, const StringParameter& text)
-{
-    if (pugi::xml_node root = lf_rootOf(document))
-        gf_appendParameterNode(root, text.name, text.value());
+void lf_appendMissingText(pugi::xml_document& document, const StringParameter& text) {
+    if (pugi::xml_node root = lf_rootOf(document)) gf_appendParameterNode(root, text.name, text.value());
 }
 
-} // namespace
+}  // namespace
 
-fs::path gf_parametersFolder()
-{
-    return gf_getAppDataPath() / programShortName;
-}
+fs::path gf_parametersFolder() { return gf_getAppDataPath() / programShortName; }
 
-fs::path gf_parametersPath()
-{
-    return gf_parametersFolder() / parametersFileName;
-}
+fs::path gf_parametersPath() { return gf_parametersFolder() / parametersFileName; }
 
-std::string gf_parameterXPath(std::string_view key)
-{
-    return fmt::format("/parameters/parameter[@name='{}']", key);
-}
+std::string gf_parameterXPath(std::string_view key) { return fmt::format("/parameters/parameter[@name='{}']", key); }
 
-bool gf_appendParameterNode(pugi::xml_node parent, std::string_view key, std::string_view text)
-{
-    if (parent.type() != pugi::node_element && parent.type() != pugi::node_document)
-        return false;
+bool gf_appendParameterNode(pugi::xml_node parent, std::string_view key, std::string_view text) {
+    if (parent.type() != pugi::node_element && parent.type() != pugi::node_document) return false;
     pugi::xml_node node = parent.append_child(elementName);
-    if (!node)
-        return false;
+    if (!node) return false;
     node.append_attribute("name").set_value(std::string{key}.c_str());
     node.append_attribute("value").set_value(std::string{text}.c_str());
     return true;
 }
 
-bool gf_appendIntParameterNode(pugi::xml_node parent, std::string_view key, std::int32_t number)
-{
+bool gf_appendIntParameterNode(pugi::xml_node parent, std::string_view key, std::int32_t number) {
     return gf_appendParameterNode(parent, key, std::to_string(number));
 }
 
-bool gf_appendBoolParameterNode(pugi::xml_node parent, std::string_view key, bool flag)
-{
+bool gf_appendBoolParameterNode(pugi::xml_node parent, std::string_view key, bool flag) {
     return gf_appendParameterNode(parent, key, lf_flagText(flag));
 }
 
-bool gf_setIntAttribute(pugi::xml_node node, std::string_view attributeName, std::int32_t number)
-{
+bool gf_setIntAttribute(pugi::xml_node node, std::string_view attributeName, std::int32_t number) {
     pugi::xml_attribute attribute = node.attribute(std::string{attributeName}.c_str());
-    if (!attribute)
-        return false;
+    if (!attribute) return false;
     attribute.set_value(std::to_string(number).c_str());
     return true;
 }
@@ -315,67 +267,50 @@ bool gf_setIntAttribute(pugi::xml_node node, std::string_view attributeName, std
 // ---------------------------------------------------------------------------------------------------------
 // The settings objects' own file operations.
 
-void StringParameter::log() const
-{
-    gf_logLine(fmt::format("{}={}", name, value()));
-}
+void StringParameter::log() const { gf_logLine(fmt::format("{}={}", name, value())); }
 
-bool StringParameter::save()
-{
+bool StringParameter::save() {
     std::lock_guard lock{parametersMutex};
     return lf_storeParameter(name, value());
 }
 
-bool StringParameter::save(std::string text)
-{
+bool StringParameter::save(std::string text) {
     std::lock_guard lock{parametersMutex};
     set(text);
     return lf_storeParameter(name, text);
 }
 
-void IntParameter::log() const
-{
-    gf_logLine(fmt::format("{}={}", name, value.load()));
-}
+void IntParameter::log() const { gf_logLine(fmt::format("{}={}", name, value.load())); }
 
-bool IntParameter::read(const pugi::xml_node& document, bool logIt)
-{
+bool IntParameter::read(const pugi::xml_node& document, bool logIt) {
     const pugi::xml_node node = lf_findParameterNode(document, name);
     if (!node)
         value = defaultValue;
     else
         value = clamp(node.attribute("value").as_int(0));
-    if (logIt)
-        log();
+    if (logIt) log();
     return static_cast<bool>(node);
 }
 
-bool IntParameter::save()
-{
+bool IntParameter::save() {
     std::lock_guard lock{parametersMutex};
     return lf_storeParameter(name, std::to_string(value.load()));
 }
 
-bool IntParameter::save(std::int32_t number)
-{
+bool IntParameter::save(std::int32_t number) {
     std::lock_guard lock{parametersMutex};
     value = number;
     return lf_storeParameter(name, std::to_string(number));
 }
 
-void BoolParameter::log() const
-{
-    gf_logLine(fmt::format("{}={}", name, lf_flagText(value.load())));
-}
+void BoolParameter::log() const { gf_logLine(fmt::format("{}={}", name, lf_flagText(value.load()))); }
 
-bool BoolParameter::save()
-{
+bool BoolParameter::save() {
     std::lock_guard lock{parametersMutex};
     return lf_storeParameter(name, lf_flagText(value.load()));
 }
 
-bool BoolParameter::save(bool flag)
-{
+bool BoolParameter::save(bool flag) {
     std::lock_guard lock{parametersMutex};
     value = flag;
     return lf_storeParameter(name, lf_flagText(flag));
@@ -384,18 +319,15 @@ bool BoolParameter::save(bool flag)
 // ---------------------------------------------------------------------------------------------------------
 // Readers.
 
-bool gf_readBoolParameter(pugi::xml_document& document, BoolParameter& flag)
-{
+bool gf_readBoolParameter(pugi::xml_document& document, BoolParameter& flag) {
     const bool found = lf_readBoolValue(flag, document);
     if (!found) {
-        if (pugi::xml_node root = lf_rootOf(document))
-            gf_appendBoolParameterNode(root, flag.name, flag.value.load());
+        if (pugi::xml_node root = lf_rootOf(document)) gf_appendBoolParameterNode(root, flag.name, flag.value.load());
     }
     return found;
 }
 
-bool gf_readGuiBoolParameter(pugi::xml_document& document, BoolParameter& flag)
-{
+bool gf_readGuiBoolParameter(pugi::xml_document& document, BoolParameter& flag) {
     const bool found = gf_readBoolParameter(document, flag);
     ControlUpdates updates;
     lf_showCheck(updates, flag);
@@ -403,8 +335,7 @@ bool gf_readGuiBoolParameter(pugi::xml_document& document, BoolParameter& flag)
     return found;
 }
 
-bool gf_readIntParameter(pugi::xml_document& document, IntParameter& number)
-{
+bool gf_readIntParameter(pugi::xml_document& document, IntParameter& number) {
     const bool found = number.read(document, true);
     if (!found) {
         if (pugi::xml_node root = lf_rootOf(document))
@@ -413,8 +344,7 @@ bool gf_readIntParameter(pugi::xml_document& document, IntParameter& number)
     return found;
 }
 
-bool gf_readGuiIntParameter(pugi::xml_document& document, GuiIntParameter& number)
-{
+bool gf_readGuiIntParameter(pugi::xml_document& document, GuiIntParameter& number) {
     const bool found = gf_readIntParameter(document, number);
     ControlUpdates updates;
     lf_showNumber(updates, number);
@@ -422,8 +352,7 @@ bool gf_readGuiIntParameter(pugi::xml_document& document, GuiIntParameter& numbe
     return found;
 }
 
-bool gf_readStringParameter(StringParameter& text, const pugi::xml_node& document)
-{
+bool gf_readStringParameter(StringParameter& text, const pugi::xml_node& document) {
     const pugi::xml_node node = lf_findParameterNode(document, text.name);
     if (!node)
         text.set(text.defaultValue);
@@ -433,8 +362,7 @@ bool gf_readStringParameter(StringParameter& text, const pugi::xml_node& documen
     return static_cast<bool>(node);
 }
 
-void gf_removeParameter(std::string_view key)
-{
+void gf_removeParameter(std::string_view key) {
     std::lock_guard lock{parametersMutex};
     lf_removeParameterNodeLocked(key);
 }
@@ -442,13 +370,10 @@ void gf_removeParameter(std::string_view key)
 // ---------------------------------------------------------------------------------------------------------
 // The start-up loader.
 
-void gf_readParameters(const std::vector<BoolParameter*>& plainFlags,
-                       const std::vector<BoolParameter*>& checkBoxFlags,
+void gf_readParameters(const std::vector<BoolParameter*>& plainFlags, const std::vector<BoolParameter*>& checkBoxFlags,
                        const std::vector<IntParameter*>& plainIntegers,
-                       const std::vector<GuiIntParameter*>& fieldIntegers,
-                       const std::vector<StringParameter*>& texts,
-                       const std::vector<GuiStringParameter*>& fieldTexts)
-{
+                       const std::vector<GuiIntParameter*>& fieldIntegers, const std::vector<StringParameter*>& texts,
+                       const std::vector<GuiStringParameter*>& fieldTexts) {
     ControlUpdates updates;
     {
         std::lock_guard lock{parametersMutex};
@@ -464,21 +389,19 @@ void gf_readParameters(const std::vector<BoolParameter*>& plainFlags,
             const bool mayReplace = state == FileState::missing || lf_backUpBrokenFile(path);
             document.reset();
             pugi::xml_node root = document.append_child(rootName);
-            for (BoolParameter* flag : plainFlags)
-                lf_initBoolParameter(*flag, root);
+            for (BoolParameter* flag : plainFlags) lf_initBoolParameter(*flag, root);
             for (BoolParameter* flag : checkBoxFlags) {
                 lf_initBoolParameter(*flag, root);
                 lf_showCheck(updates, *flag);
             }
-            for (IntParameter* number : plainIntegers)
-                lf_initIntParameter(*number, root);
+            for (IntParameter* number : plainIntegers) lf_initIntParameter(*number, root);
             for (GuiIntParameter* number : fieldIntegers) {
                 lf_initIntParameter(*number, root);
                 lf_showNumber(updates, *number);
             }
             for (StringParameter* text : texts) {
                 if (lf_isFolderKey(text->name))
-                    text->set(text->defaultValue); // folder keys get no element
+                    text->set(text->defaultValue);  // folder keys get no element
                 else
                     lf_initStringParameter(*text, root);
             }
@@ -486,18 +409,15 @@ void gf_readParameters(const std::vector<BoolParameter*>& plainFlags,
                 lf_initStringParameter(*text, root);
                 lf_showText(updates, *text);
             }
-            if (mayReplace)
-                lf_saveLogged(document, path);
+            if (mayReplace) lf_saveLogged(document, path);
         } else {
             gf_log(fmt::format("from \"{}\"", path.string()));
-            for (BoolParameter* flag : plainFlags)
-                gf_readBoolParameter(document, *flag);
+            for (BoolParameter* flag : plainFlags) gf_readBoolParameter(document, *flag);
             for (BoolParameter* flag : checkBoxFlags) {
                 gf_readBoolParameter(document, *flag);
                 lf_showCheck(updates, *flag);
             }
-            for (IntParameter* number : plainIntegers)
-                gf_readIntParameter(document, *number);
+            for (IntParameter* number : plainIntegers) gf_readIntParameter(document, *number);
             for (GuiIntParameter* number : fieldIntegers) {
                 gf_readIntParameter(document, *number);
                 lf_showNumber(updates, *number);
@@ -516,8 +436,7 @@ void gf_readParameters(const std::vector<BoolParameter*>& plainFlags,
                 }
             }
             for (GuiStringParameter* text : fieldTexts) {
-                if (!gf_readStringParameter(*text, document))
-                    lf_appendMissingText(document, *text);
+                if (!gf_readStringParameter(*text, document)) lf_appendMissingText(document, *text);
                 lf_showText(updates, *text);
             }
             lf_saveLogged(document, path);
@@ -527,8 +446,7 @@ void gf_readParameters(const std::vector<BoolParameter*>& plainFlags,
     lf_applyControlUpdates(updates);
 }
 
-void gf_readParameters(const SettingsRegistry& registry)
-{
+void gf_readParameters(const SettingsRegistry& registry) {
     gf_readParameters(registry.plainFlags, registry.checkBoxFlags, registry.plainIntegers, registry.fieldIntegers,
                       registry.texts, registry.fieldTexts);
 }

@@ -36,11 +36,9 @@ std::string gf_parameterXPath(std::string_view key);
 // replaced by a complete file of defaults (a broken one backed up first); PROGRAM_VERSION is written to that
 // new file with the running version, while the setting itself keeps its empty default, so that the run
 // preparation still sees a first start.
-void gf_readParameters(const std::vector<BoolParameter*>& plainFlags,
-                       const std::vector<BoolParameter*>& checkBoxFlags,
+void gf_readParameters(const std::vector<BoolParameter*>& plainFlags, const std::vector<BoolParameter*>& checkBoxFlags,
                        const std::vector<IntParameter*>& plainIntegers,
-                       const std::vector<GuiIntParameter*>& fieldIntegers,
-                       const std::vector<StringParameter*>& texts,
+                       const std::vector<GuiIntParameter*>& fieldIntegers, const std::vector<StringParameter*>& texts,
                        const std::vector<GuiStringParameter*>& fieldTexts);
 void gf_readParameters(const SettingsRegistry& registry);
 

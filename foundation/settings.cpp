@@ -2,27 +2,20 @@
 
 #include <cmath>
 
-std::string SharedText::get() const
-{
+std::string SharedText::get() const {
     std::lock_guard lock{mutex_};
     return text_;
 }
 
-void SharedText::set(std::string text)
-{
+void SharedText::set(std::string text) {
     std::lock_guard lock{mutex_};
     text_ = std::move(text);
 }
 
 StringParameter::StringParameter(std::string_view key, std::string_view defaultText)
-    : Parameter{key}, defaultValue{defaultText}, value_{std::string{defaultText}}
-{
-}
+    : Parameter{key}, defaultValue{defaultText}, value_{std::string{defaultText}} {}
 
-void StringParameter::setAndSave(std::string text)
-{
-    save(std::move(text));
-}
+void StringParameter::setAndSave(std::string text) { save(std::move(text)); }
 
 // The settings, in the order of construction (destroyed in reverse order at exit).
 StringParameter PROGRAM_INSTALL_PATH{"PROGRAM_INSTALL_PATH", ""};
@@ -95,18 +88,13 @@ BoolParameter SIM_TIME{"SIM_TIME", false, 32862, 231};
 StringParameter* const lfolders[10] = {&lfolder0, &lfolder1, &lfolder2, &lfolder3, &lfolder4,
                                        &lfolder5, &lfolder6, &lfolder7, &lfolder8, &lfolder9};
 
-std::int32_t gf_maxFitFromHours(float hours)
-{
+std::int32_t gf_maxFitFromHours(float hours) {
     return static_cast<std::int32_t>(std::lround(2.0 * static_cast<double>(hours))) - 1;
 }
 
-float gf_maxFitHours(std::int32_t maxFit)
-{
-    return static_cast<float>(maxFit) * 0.5f + 0.5f;
-}
+float gf_maxFitHours(std::int32_t maxFit) { return static_cast<float>(maxFit) * 0.5f + 0.5f; }
 
-SettingsRegistry gf_buildSettingsRegistry()
-{
+SettingsRegistry gf_buildSettingsRegistry() {
     SettingsRegistry r;
     r.plainFlags = {&COLLISION_LIVE_PARKED_GND};
     r.checkBoxFlags = {&SIM_TIME,
@@ -141,16 +129,27 @@ SettingsRegistry gf_buildSettingsRegistry()
     r.fieldIntegers = {&MATCHING_DEPTH,   &LATERAL_RANGE,   &MAX_FIT,          &AUTO_RANGE_ABOVE_HEIGHT,
                        &MAX_LIVE,         &AIRPORT_RANGE,   &AIRPORT_HEIGHT,   &CUSTOM_MAX_PARK,
                        &AI_PACKAGE_ORDER, &TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS};
-    r.texts = {&PROGRAM_VERSION, &MSFS_INSTALL_PATH, &lfolder0,     &lfolder1,
-               &lfolder2,        &lfolder3,          &lfolder4,     &lfolder5,
-               &lfolder6,        &lfolder7,          &lfolder8,     &lfolder9,
-               &PROGRAM_INSTALL_PATH, &REZEVAVEDI24_VERSION, &MSFS_2024_INSTALL_PATH, &DESTINATION};
+    r.texts = {&PROGRAM_VERSION,
+               &MSFS_INSTALL_PATH,
+               &lfolder0,
+               &lfolder1,
+               &lfolder2,
+               &lfolder3,
+               &lfolder4,
+               &lfolder5,
+               &lfolder6,
+               &lfolder7,
+               &lfolder8,
+               &lfolder9,
+               &PROGRAM_INSTALL_PATH,
+               &REZEVAVEDI24_VERSION,
+               &MSFS_2024_INSTALL_PATH,
+               &DESTINATION};
     r.fieldTexts = {&BLOCK_CALLSIGN};
     return r;
 }
 
-std::vector<Parameter*> gf_allSettings()
-{
+std::vector<Parameter*> gf_allSettings() {
     return {&PROGRAM_INSTALL_PATH,
             &MAIN_WINDOW_X,
             &MAIN_WINDOW_Y,
@@ -219,8 +218,7 @@ std::vector<Parameter*> gf_allSettings()
             &SIM_TIME};
 }
 
-void gf_resetSettings()
-{
+void gf_resetSettings() {
     for (Parameter* p : gf_allSettings()) {
         if (auto* s = dynamic_cast<StringParameter*>(p)) {
             s->set(s->defaultValue);
@@ -238,16 +236,14 @@ namespace {
 std::atomic<void (*)(const ParameterControl&, bool)> hookSetCheck{nullptr};
 std::atomic<void (*)(const ParameterControl&, std::int32_t)> hookShowInt{nullptr};
 std::atomic<void (*)(const ParameterControl&, const std::string&)> hookShowText{nullptr};
-} // namespace
+}  // namespace
 
-void gf_setSettingsControlHooks(const SettingsControlHooks& hooks)
-{
+void gf_setSettingsControlHooks(const SettingsControlHooks& hooks) {
     hookSetCheck = hooks.setCheck;
     hookShowInt = hooks.showInt;
     hookShowText = hooks.showText;
 }
 
-SettingsControlHooks gf_settingsControlHooks()
-{
+SettingsControlHooks gf_settingsControlHooks() {
     return SettingsControlHooks{hookSetCheck.load(), hookShowInt.load(), hookShowText.load()};
 }

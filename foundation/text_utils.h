@@ -21,7 +21,7 @@ inline const std::string value = "value";
 inline const std::string altitude = "altitude";
 inline const std::string backupInfix = "0";
 inline const std::string lineEnd = "\n";
-} // namespace txt
+}  // namespace txt
 
 // Pieces between delimiters, each trimmed; empty pieces are kept; an empty text gives no piece.
 std::vector<std::string> gf_split(std::string_view text, char delimiter);

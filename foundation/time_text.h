@@ -13,8 +13,7 @@ struct WeekSlot {
     std::uint32_t slot = 0;
 
     constexpr std::uint64_t packed() const { return (std::uint64_t{slot} << 32) | weekday; }
-    static constexpr WeekSlot fromPacked(std::uint64_t value)
-    {
+    static constexpr WeekSlot fromPacked(std::uint64_t value) {
         return WeekSlot{static_cast<std::uint32_t>(value & 0xffffffffu), static_cast<std::uint32_t>(value >> 32)};
     }
     friend constexpr bool operator==(const WeekSlot&, const WeekSlot&) = default;
@@ -22,7 +21,7 @@ struct WeekSlot {
 
 // The current week slot, stored by the main loop once a second; everybody else reads this.
 extern std::atomic<std::uint64_t> weekSlot;
-WeekSlot gf_currentWeekSlot(); // weekSlot unpacked
+WeekSlot gf_currentWeekSlot();  // weekSlot unpacked
 
 // Set while a time shift of more than 0 minutes is in force.
 extern std::atomic<std::uint8_t> timeShifted;
@@ -53,7 +52,7 @@ std::string gf_simTimeStamp();
 // Half-hour slot 0..47; the second half of an hour begins at hh:29:30.
 std::uint32_t gf_halfHourSlotOf(std::int64_t unixTime);
 WeekSlot gf_weekSlotOf(std::int64_t unixTime);
-std::uint32_t gf_halfHourSlot(); // of the slot time source
+std::uint32_t gf_halfHourSlot();  // of the slot time source
 WeekSlot gf_weekSlot();           // of the slot time source (read once)
 
 // Half-hours from the earlier to the later of two slots; Monday counts as after Sunday (the week wraps).

@@ -12,27 +12,23 @@ VersionData programVersion{};
 
 namespace {
 
-std::uint32_t parseNumber(const std::string& digits)
-{
+std::uint32_t parseNumber(const std::string& digits) {
     // Only plain decimal digits: a sign or any other character makes the number invalid.
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
         throw std::runtime_error("parse error in version string");
     try {
         const unsigned long value = std::stoul(digits);
-        if (value > 0xffffffffUL)
-            throw std::out_of_range("version number");
+        if (value > 0xffffffffUL) throw std::out_of_range("version number");
         return static_cast<std::uint32_t>(value);
     } catch (const std::logic_error&) {
         throw std::runtime_error("parse error in version string");
     }
 }
 
-} // namespace
+}  // namespace
 
-VersionData::VersionData(std::string_view text)
-{
-    if (text.empty())
-        return;
+VersionData::VersionData(std::string_view text) {
+    if (text.empty()) return;
     try {
         static const std::regex pattern(R"((\d+).(\d+).(\d+))");
         const std::string input(text);

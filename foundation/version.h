@@ -17,7 +17,7 @@ struct VersionData {
     // A text that cannot be parsed is logged ("VersionData exception: ...") and leaves 0.0.0.
     explicit VersionData(std::string_view text);
 
-    std::string toString() const; // "{}.{}.{}"
+    std::string toString() const;  // "{}.{}.{}"
     friend constexpr auto operator<=>(const VersionData&, const VersionData&) = default;
 };
 

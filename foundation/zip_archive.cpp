@@ -7,27 +7,23 @@
 
 ZipArchive::~ZipArchive() { close(); }
 
-bool ZipArchive::open(const std::filesystem::path& path)
-{
+bool ZipArchive::open(const std::filesystem::path& path) {
     close();
     openError_ = 0;
     archive_ = zip_open(path.c_str(), ZIP_RDONLY, &openError_);
     return archive_ != nullptr;
 }
 
-void ZipArchive::close()
-{
+void ZipArchive::close() {
     if (archive_) {
-        zip_discard(archive_); // read-only: nothing to write back
+        zip_discard(archive_);  // read-only: nothing to write back
         archive_ = nullptr;
     }
 }
 
-std::vector<ZipArchive::Entry> ZipArchive::entries() const
-{
+std::vector<ZipArchive::Entry> ZipArchive::entries() const {
     std::vector<Entry> result;
-    if (!archive_)
-        return result;
+    if (!archive_) return result;
     const zip_int64_t count = zip_get_num_entries(archive_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
@@ -44,12 +40,9 @@ std::vector<ZipArchive::Entry> ZipArchive::entries() const
 }
 
 int ZipArchive::stream(const Entry& entry, std::size_t chunkSize,
-                       const std::function<bool(const char*, std::size_t)>& sink) const
-{
-    if (!archive_)
-        return ZIP_ER_INVAL;
-    if (chunkSize == 0)
-        chunkSize = 65536;
+                       const std::function<bool(const char*, std::size_t)>& sink) const {
+    if (!archive_) return ZIP_ER_INVAL;
+    if (chunkSize == 0) chunkSize = 65536;
     zip_file_t* file = zip_fopen_index(archive_, entry.index, 0);
     if (!file) {
         const int code = zip_error_code_zip(zip_get_error(archive_));
@@ -64,17 +57,14 @@ int ZipArchive::stream(const Entry& entry, std::size_t chunkSize,
             const int code = zip_error_code_zip(zip_file_get_error(file));
             return code != 0 ? code : ZIP_ER_READ;
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         total += static_cast<std::uint64_t>(got);
-        if (!sink(buffer.data(), static_cast<std::size_t>(got)))
-            return -1;
+        if (!sink(buffer.data(), static_cast<std::size_t>(got))) return -1;
     }
     return total == entry.size ? 0 : -1;
 }
 
-std::optional<std::string> ZipArchive::read(const Entry& entry) const
-{
+std::optional<std::string> ZipArchive::read(const Entry& entry) const {
     std::string content;
     // The size is what the archive claims: a few hostile bytes may claim gigabytes. Room beyond the first
     // 16 MB is taken only as the data really arrives.
@@ -83,32 +73,26 @@ std::optional<std::string> ZipArchive::read(const Entry& entry) const
         content.append(data, size);
         return true;
     });
-    if (result != 0)
-        return std::nullopt;
+    if (result != 0) return std::nullopt;
     return content;
 }
 
-std::string ZipArchive::safeFileName(std::string_view entryName)
-{
+std::string ZipArchive::safeFileName(std::string_view entryName) {
     // Both separators: archives made on Windows may use backslashes.
     const auto slash = entryName.find_last_of("/\\");
     std::string_view name = slash == std::string_view::npos ? entryName : entryName.substr(slash + 1);
     // A drive prefix such as "C:" cannot stand in a file name either.
-    if (const auto colon = name.find_last_of(':'); colon != std::string_view::npos)
-        name = name.substr(colon + 1);
+    if (const auto colon = name.find_last_of(':'); colon != std::string_view::npos) name = name.substr(colon + 1);
     // Checked after the drive prefix is gone: "C:.." names the parent folder too.
-    if (name == "." || name == "..")
-        return {};
+    if (name == "." || name == "..") return {};
     return std::string(name);
 }
 
 bool ZipArchive::create(const std::filesystem::path& path,
-                        const std::vector<std::pair<std::string, std::string>>& entries)
-{
+                        const std::vector<std::pair<std::string, std::string>>& entries) {
     int error = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive)
-        return false;
+    if (!archive) return false;
     for (const auto& [name, content] : entries) {
         if (!name.empty() && name.back() == '/') {
             if (zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_UTF_8) < 0) {
@@ -119,8 +103,7 @@ bool ZipArchive::create(const std::filesystem::path& path,
         }
         zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
         if (!source || zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
-            if (source)
-                zip_source_free(source);
+            if (source) zip_source_free(source);
             zip_discard(archive);
             return false;
         }

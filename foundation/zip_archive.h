@@ -18,8 +18,8 @@ class ZipArchive {
 public:
     struct Entry {
         std::uint64_t index = 0;
-        std::string name;      // as stored in the archive ("folder/file.txt", "folder/")
-        std::uint64_t size = 0; // uncompressed bytes
+        std::string name;        // as stored in the archive ("folder/file.txt", "folder/")
+        std::uint64_t size = 0;  // uncompressed bytes
         bool isFolder() const { return !name.empty() && name.back() == '/'; }
     };
 

@@ -12,9 +12,9 @@
 #include "airports/stands.h"
 #include "catalogue/reference_db.h"
 #include "engine/engine_state.h"
+#include "engine/stands.h"
 #include "engine/static_jobs.h"
 #include "engine/static_parking.h"
-#include "engine/stands.h"
 #include "feed/parked_traffic.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
@@ -33,60 +33,67 @@ std::vector<ParkedLive> liveStayers;
 PlannerDisplay plannerDisplay;
 
 PlannerHooks& gf_plannerHooks() {
-  static PlannerHooks hooks{
-      [] {}, [] {}, [] {}, [] {}, [] { return gf_readParkedTraffic(); },
-      [](double lat, double lon, const SimAircraft& ac, double maxNm) { return gf_nearestFittingStand(lat, lon, ac, maxNm, false); }};
-  return hooks;
+    static PlannerHooks hooks{[] {},
+                              [] {},
+                              [] {},
+                              [] {},
+                              [] { return gf_readParkedTraffic(); },
+                              [](double lat, double lon, const SimAircraft& ac, double maxNm) {
+                                  return gf_nearestFittingStand(lat, lon, ac, maxNm, false);
+                              }};
+    return hooks;
 }
 
 namespace {
 std::string halfHourHours(std::int64_t halfHour) { return gf_floatText(float(halfHour) * 0.5f + 0.5f); }
 
 std::size_t usedStands() {
-  return std::size_t(std::count_if(currentStands.begin(), currentStands.end(), [](const ParkPos& s) { return s.taken != 0; }));
+    return std::size_t(
+        std::count_if(currentStands.begin(), currentStands.end(), [](const ParkPos& s) { return s.taken != 0; }));
 }
 
 bool inLiveCallsigns(const std::string& callsign) {
-  return !callsign.empty() &&
-         (engineBufferedCallsigns.count(callsign) != 0 || engineBufferedCallsigns.count(callsign + "_") != 0);
+    return !callsign.empty() &&
+           (engineBufferedCallsigns.count(callsign) != 0 || engineBufferedCallsigns.count(callsign + "_") != 0);
 }
 
 std::string withoutLast(const std::string& text) { return text.empty() ? text : text.substr(0, text.size() - 1); }
 
 void sortJobsByAge(bool ascending) {
-  std::sort(staticJobs.begin(), staticJobs.end(), [ascending](const StaticJob& a, const StaticJob& b) {
-    return ascending ? std::int32_t(a.ageSlots) < std::int32_t(b.ageSlots) : std::int32_t(a.ageSlots) > std::int32_t(b.ageSlots);
-  });
+    std::sort(staticJobs.begin(), staticJobs.end(), [ascending](const StaticJob& a, const StaticJob& b) {
+        return ascending ? std::int32_t(a.ageSlots) < std::int32_t(b.ageSlots)
+                         : std::int32_t(a.ageSlots) > std::int32_t(b.ageSlots);
+    });
 }
 
 void markForRemoval(SimAircraft& s) {
-  s.simState = SimState::RemovingFromSim;
-  removalList.push_back(RemovalEntry{s.identity.callsign, s.standId});
+    s.simState = SimState::RemovingFromSim;
+    removalList.push_back(RemovalEntry{s.identity.callsign, s.standId});
 }
 
 void occupy(std::uint32_t standId) {
-  if (ParkPos* stand = gf_findStandById(standId)) gf_occupyStand(*stand);
+    if (ParkPos* stand = gf_findStandById(standId)) gf_occupyStand(*stand);
 }
 
 bool sameAirlineTypeStrings(const std::string& airlineA, const std::string& typeA, const std::string& airlineB,
                             const std::string& typeB) {
-  AircraftIdentity a, b;
-  a.airline = airlineA;
-  a.icaoType = typeA;
-  b.airline = airlineB;
-  b.icaoType = typeB;
-  return sameAirlineType(a, b);
+    AircraftIdentity a, b;
+    a.airline = airlineA;
+    a.icaoType = typeA;
+    b.airline = airlineB;
+    b.icaoType = typeB;
+    return sameAirlineType(a, b);
 }
 
 // An active static aircraft on a coupled stand of the stand, closer than the two half wingspans.
 bool staticTooClose(const ParkPos& stand, const std::string& icaoType) {
-  for (const SimAircraft& s : staticList) {
-    if (s.simState != SimState::Active) continue;
-    if (std::find(stand.coupledIds.begin(), stand.coupledIds.end(), s.standId) == stand.coupledIds.end()) continue;
-    double d = gf_distanceNm(LatLon{stand.latitude, stand.longitude}, LatLon{s.standLatitude, s.standLongitude});
-    if (gf_wingspan(icaoType) + s.halfSpanNm > d) return true;
-  }
-  return false;
+    for (const SimAircraft& s : staticList) {
+        if (s.simState != SimState::Active) continue;
+        if (std::find(stand.coupledIds.begin(), stand.coupledIds.end(), s.standId) == stand.coupledIds.end()) continue;
+        double d = gf_distanceNm(LatLon{stand.latitude, stand.longitude}, LatLon{s.standLatitude, s.standLongitude});
+        if (gf_wingspan(icaoType) + s.halfSpanNm > d) return true;
+    }
+    return false;
 }
 
 bool equalNonEmpty(const std::string& a, const std::string& b) { return !a.empty() && a == b; }
@@ -95,556 +102,591 @@ bool equalNonEmpty(const std::string& a, const std::string& b) { return !a.empty
 // A static aircraft on the stand itself does not count: the search prefers the option that agrees with
 // it, and the renewal then keeps it.
 bool optionRejected(const StandOption& opt, std::uint32_t standId, const std::vector<StaticJob>& jobs) {
-  const std::string& a = opt.callsignA;
-  const std::string& b = opt.callsignB;
-  for (const StaticJob& j : jobs)
-    if (equalNonEmpty(opt.key, j.registration)) return true;
-  if (inLiveCallsigns(a) || inLiveCallsigns(b)) return true;
-  for (const SimAircraft& s : staticList)
-    if (s.standId != standId && (equalNonEmpty(s.identity.identity6, a) || equalNonEmpty(s.identity.identity6, b) ||
-        equalNonEmpty(s.identity.identity6, opt.key)))
-      return true;
-  for (const StaticJob& j : jobs)
-    if (equalNonEmpty(j.callsignA, a) || equalNonEmpty(j.callsignA, b) || equalNonEmpty(j.callsignA, opt.key)) return true;
-  for (const ParkedLive& l : liveStayers)
-    if (equalNonEmpty(l.callsign, a) || equalNonEmpty(l.callsign, b)) return true;
-  for (const SimAircraft& s : staticList) {
-    if (s.simState != SimState::Active || s.standId == standId) continue;
-    if ((!a.empty() && s.identity.callsign == a + "*") || (!b.empty() && s.identity.callsign == b + "*") ||
-        equalNonEmpty(s.identity.registration, opt.key))
-      return true;
-  }
-  return false;
+    const std::string& a = opt.callsignA;
+    const std::string& b = opt.callsignB;
+    for (const StaticJob& j : jobs)
+        if (equalNonEmpty(opt.key, j.registration)) return true;
+    if (inLiveCallsigns(a) || inLiveCallsigns(b)) return true;
+    for (const SimAircraft& s : staticList)
+        if (s.standId != standId && (equalNonEmpty(s.identity.identity6, a) || equalNonEmpty(s.identity.identity6, b) ||
+                                     equalNonEmpty(s.identity.identity6, opt.key)))
+            return true;
+    for (const StaticJob& j : jobs)
+        if (equalNonEmpty(j.callsignA, a) || equalNonEmpty(j.callsignA, b) || equalNonEmpty(j.callsignA, opt.key))
+            return true;
+    for (const ParkedLive& l : liveStayers)
+        if (equalNonEmpty(l.callsign, a) || equalNonEmpty(l.callsign, b)) return true;
+    for (const SimAircraft& s : staticList) {
+        if (s.simState != SimState::Active || s.standId == standId) continue;
+        if ((!a.empty() && s.identity.callsign == a + "*") || (!b.empty() && s.identity.callsign == b + "*") ||
+            equalNonEmpty(s.identity.registration, opt.key))
+            return true;
+    }
+    return false;
 }
 
 // Whether the option's aircraft is still planned in the half-hour after now.
 std::uint8_t nextSlotStays(const ParkPos& stand, const StandOption& opt, WeekSlot now) {
-  if (opt.callsignB.empty()) return 1;
-  WeekSlot next = lf_slotAfter(now);
-  if (next.weekday == now.weekday) return std::uint8_t((opt.halfHours >> next.slot) & 1);
-  for (const StandOption& o : stand.options)
-    if (o.id > 0 && std::uint32_t(o.weekday) == next.weekday &&
-        sameAirlineTypeStrings(o.airline, o.icaoType, opt.airline, opt.icaoType) && (o.halfHours & 1))
-      return 1;
-  return 0;
+    if (opt.callsignB.empty()) return 1;
+    WeekSlot next = lf_slotAfter(now);
+    if (next.weekday == now.weekday) return std::uint8_t((opt.halfHours >> next.slot) & 1);
+    for (const StandOption& o : stand.options)
+        if (o.id > 0 && std::uint32_t(o.weekday) == next.weekday &&
+            sameAirlineTypeStrings(o.airline, o.icaoType, opt.airline, opt.icaoType) && (o.halfHours & 1))
+            return 1;
+    return 0;
 }
 
 bool liveMatchesParked(const LiveAircraft& live, const ParkedRecord& r) {
-  if (live.id == r.address) return true;
-  const std::string& cs = r.identity.callsign;
-  if (live.identity.callsign == cs || live.identity.callsign == cs + "_") return true;
-  return equalNonEmpty(live.identity.registration, r.identity.registration);
+    if (live.id == r.address) return true;
+    const std::string& cs = r.identity.callsign;
+    if (live.identity.callsign == cs || live.identity.callsign == cs + "_") return true;
+    return equalNonEmpty(live.identity.registration, r.identity.registration);
 }
 
 // A static aircraft on the record's stand: removed when it was placed before the record was seen
 // there (the record then takes the stand), else kept and the record dropped.
 bool matchStaticAtStand(SimAircraft& s, const ParkedRecord& r, std::uint32_t standId, WeekSlot now, bool& adjusted) {
-  if (s.planned != 0 || s.standId != standId || s.identity.callsign == r.identity.callsign + "*") return false;
-  WeekSlot slotR = lf_slotBefore(now, r.slot);
-  WeekSlot slotS = WeekSlot::fromPacked(s.parkedSlot);
-  if (lf_sameOrEarlier(slotS, slotR)) {
-    markForRemoval(s);
+    if (s.planned != 0 || s.standId != standId || s.identity.callsign == r.identity.callsign + "*") return false;
+    WeekSlot slotR = lf_slotBefore(now, r.slot);
+    WeekSlot slotS = WeekSlot::fromPacked(s.parkedSlot);
+    if (lf_sameOrEarlier(slotS, slotR)) {
+        markForRemoval(s);
+        return true;
+    }
+    staticJobs.push_back(StaticJob{s.id, 0, standId, std::uint32_t(gf_slotDistance(now, slotS)), s.identity.airline,
+                                   s.identity.icaoType, withoutLast(s.identity.callsign), std::string{},
+                                   s.identity.registration, 1});
+    adjusted = true;
     return true;
-  }
-  staticJobs.push_back(StaticJob{s.id, 0, standId, std::uint32_t(gf_slotDistance(now, slotS)), s.identity.airline,
-                                 s.identity.icaoType, withoutLast(s.identity.callsign), std::string{},
-                                 s.identity.registration, 1});
-  adjusted = true;
-  return true;
 }
 
 void applyRemovals() {
-  while (!removalList.empty()) {
-    RemovalEntry e = removalList.back();
-    removalList.pop_back();
-    for (SimAircraft& s : staticList)
-      if (s.standId == e.standId && (s.simState == SimState::Active || s.simState == SimState::RemovingFromSim)) {
-        removeAircraftFromSim(s);
-        break;
-      }
-  }
-  if (!staticJobs.empty()) gf_plannerHooks().disableParkingControls();
+    while (!removalList.empty()) {
+        RemovalEntry e = removalList.back();
+        removalList.pop_back();
+        for (SimAircraft& s : staticList)
+            if (s.standId == e.standId && (s.simState == SimState::Active || s.simState == SimState::RemovingFromSim)) {
+                removeAircraftFromSim(s);
+                break;
+            }
+    }
+    if (!staticJobs.empty()) gf_plannerHooks().disableParkingControls();
 }
 
 // The parked-traffic request; a refusal of the service is shown and counts as a failed request.
 bool readParkedTraffic() {
-  try {
-    return gf_plannerHooks().readParkedTraffic();
-  } catch (const std::exception& e) {
-    gf_showStatus(e.what(), true);
-    return false;
-  }
+    try {
+        return gf_plannerHooks().readParkedTraffic();
+    } catch (const std::exception& e) {
+        gf_showStatus(e.what(), true);
+        return false;
+    }
 }
 
 WeekSlot currentWeekSlot() {
-  WeekSlot slot = gf_weekSlot();
-  gf_log(fmt::format("\n{} (utc) It is day {} ({}), {} hours", gf_simTimeStamp(), slot.weekday, gf_weekdayName(slot.weekday),
-                     halfHourHours(slot.slot)));
-  return slot;
+    WeekSlot slot = gf_weekSlot();
+    gf_log(fmt::format("\n{} (utc) It is day {} ({}), {} hours", gf_simTimeStamp(), slot.weekday,
+                       gf_weekdayName(slot.weekday), halfHourHours(slot.slot)));
+    return slot;
 }
 
 void clearStandFlags(bool renumber) {
-  for (ParkPos& s : currentStands) {
-    s.taken = 0;
-    s.reserved = 0;
-    s.coupledOccupied = 0;
-    if (renumber) {
-      std::int32_t n = 0;
-      for (StandOption& o : s.options) o.id = ++n;
+    for (ParkPos& s : currentStands) {
+        s.taken = 0;
+        s.reserved = 0;
+        s.coupledOccupied = 0;
+        if (renumber) {
+            std::int32_t n = 0;
+            for (StandOption& o : s.options) o.id = ++n;
+        }
     }
-  }
 }
 }  // namespace
 
 WeekSlot lf_slotBefore(WeekSlot slot, std::int64_t halfHours) {
-  std::int64_t h = std::int64_t(slot.slot) - halfHours;
-  std::uint32_t day = slot.weekday;
-  while (h < 0) {
-    h += 48;
-    day = day <= 1 ? 7 : day - 1;
-  }
-  return WeekSlot{day, std::uint32_t(h)};
+    std::int64_t h = std::int64_t(slot.slot) - halfHours;
+    std::uint32_t day = slot.weekday;
+    while (h < 0) {
+        h += 48;
+        day = day <= 1 ? 7 : day - 1;
+    }
+    return WeekSlot{day, std::uint32_t(h)};
 }
 
 WeekSlot lf_slotAfter(WeekSlot slot) {
-  if (slot.slot < 47) return WeekSlot{slot.weekday, slot.slot + 1};
-  return WeekSlot{slot.weekday >= 7 ? 1u : slot.weekday + 1, 0};
+    if (slot.slot < 47) return WeekSlot{slot.weekday, slot.slot + 1};
+    return WeekSlot{slot.weekday >= 7 ? 1u : slot.weekday + 1, 0};
 }
 
 bool lf_slotEarlier(WeekSlot a, WeekSlot b) {
-  if (a.weekday == 7 && b.weekday == 1) return true;
-  if (a.weekday == 1 && b.weekday == 7) return false;
-  return a.weekday != b.weekday ? a.weekday < b.weekday : a.slot < b.slot;
+    if (a.weekday == 7 && b.weekday == 1) return true;
+    if (a.weekday == 1 && b.weekday == 7) return false;
+    return a.weekday != b.weekday ? a.weekday < b.weekday : a.slot < b.slot;
 }
 
 bool lf_sameOrEarlier(WeekSlot a, WeekSlot b) { return a == b || lf_slotEarlier(a, b); }
 
 void lf_reserveUserStands() {
-  if (!userReservedStand.empty())
-    if (ParkPos* s = gf_findStandByName(userReservedStand)) s->reserved = 1;
-  std::string under = gf_standNameAt(userState.latitude, userState.longitude);
-  if (!under.empty() && under != userReservedStand)
-    if (ParkPos* s = gf_findStandByName(under)) s->reserved = 1;
+    if (!userReservedStand.empty())
+        if (ParkPos* s = gf_findStandByName(userReservedStand)) s->reserved = 1;
+    std::string under = gf_standNameAt(userState.latitude, userState.longitude);
+    if (!under.empty() && under != userReservedStand)
+        if (ParkPos* s = gf_findStandByName(under)) s->reserved = 1;
 }
 
 void lf_standForParkedRecord(const ParkedRecord& record, std::int64_t wanted) {
-  const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
-  if (!ptOnly && std::int64_t(staticJobs.size()) >= wanted) return;
-  if (engineBufferedAddresses.count(record.address) != 0 || inLiveCallsigns(record.identity.callsign)) return;
-  if (record.identity.callsign.empty()) return;
-  for (const LiveAircraft& live : liveList)
-    if (liveMatchesParked(live, record)) return;
-  TrafficRecord t;
-  t.identity = record.identity;
-  t.latitude = record.latitude;
-  t.longitude = record.longitude;
-  if (t.identity.airline.empty() && !airlineFromCallsign(t.identity)) t.identity.airline = "PVT";
-  SimAircraft ac;
-  gf_makeAiRecord(ac, t);
-  ParkPos* stand = gf_plannerHooks().nearestFittingStand(record.latitude, record.longitude, ac, kParkedRecordRangeNm);
-  if (stand == nullptr) {
-    gf_logContinuation(fmt::format("[{:10}: {:8x} {:8} {:12}, hh:{} ===> could not find a stand for PT's {}]", record.standName,
-                                   record.address, record.identity.callsign, record.identity.registration, record.slot,
-                                   fmt::format("{:.6f},{:.6f}", record.latitude, record.longitude)));
-    return;
-  }
-  if (stand->taken || stand->reserved) return;
-  if (stand->coupledOccupied) {
-    for (std::uint32_t coupled : stand->coupledIds) {
-      const ParkPos* other = gf_findStandById(coupled);
-      if (other == nullptr) continue;
-      for (const StaticJob& j : staticJobs) {
-        if (j.standId != coupled) continue;
-        double d = gf_distanceNm(LatLon{stand->latitude, stand->longitude}, LatLon{other->latitude, other->longitude});
-        if (gf_wingspan(t.identity.icaoType) + gf_wingspan(j.icaoType) > d) return;
-      }
+    const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
+    if (!ptOnly && std::int64_t(staticJobs.size()) >= wanted) return;
+    if (engineBufferedAddresses.count(record.address) != 0 || inLiveCallsigns(record.identity.callsign)) return;
+    if (record.identity.callsign.empty()) return;
+    for (const LiveAircraft& live : liveList)
+        if (liveMatchesParked(live, record)) return;
+    TrafficRecord t;
+    t.identity = record.identity;
+    t.latitude = record.latitude;
+    t.longitude = record.longitude;
+    if (t.identity.airline.empty() && !airlineFromCallsign(t.identity)) t.identity.airline = "PVT";
+    SimAircraft ac;
+    gf_makeAiRecord(ac, t);
+    ParkPos* stand = gf_plannerHooks().nearestFittingStand(record.latitude, record.longitude, ac, kParkedRecordRangeNm);
+    if (stand == nullptr) {
+        gf_logContinuation(fmt::format("[{:10}: {:8x} {:8} {:12}, hh:{} ===> could not find a stand for PT's {}]",
+                                       record.standName, record.address, record.identity.callsign,
+                                       record.identity.registration, record.slot,
+                                       fmt::format("{:.6f},{:.6f}", record.latitude, record.longitude)));
+        return;
     }
-  }
-  WeekSlot now = gf_weekSlot();
-  bool adjusted = false;
-  for (SimAircraft& s : staticList)
-    if (matchStaticAtStand(s, record, stand->id, now, adjusted)) break;
-  if (adjusted) return;
-  staticJobs.push_back(StaticJob{record.address, 0, stand->id, std::uint32_t(record.slot), t.identity.airline, t.identity.icaoType,
-                                 record.identity.callsign, std::string{}, record.identity.registration, 1});
-  gf_occupyStand(*stand);
+    if (stand->taken || stand->reserved) return;
+    if (stand->coupledOccupied) {
+        for (std::uint32_t coupled : stand->coupledIds) {
+            const ParkPos* other = gf_findStandById(coupled);
+            if (other == nullptr) continue;
+            for (const StaticJob& j : staticJobs) {
+                if (j.standId != coupled) continue;
+                double d =
+                    gf_distanceNm(LatLon{stand->latitude, stand->longitude}, LatLon{other->latitude, other->longitude});
+                if (gf_wingspan(t.identity.icaoType) + gf_wingspan(j.icaoType) > d) return;
+            }
+        }
+    }
+    WeekSlot now = gf_weekSlot();
+    bool adjusted = false;
+    for (SimAircraft& s : staticList)
+        if (matchStaticAtStand(s, record, stand->id, now, adjusted)) break;
+    if (adjusted) return;
+    staticJobs.push_back(StaticJob{record.address, 0, stand->id, std::uint32_t(record.slot), t.identity.airline,
+                                   t.identity.icaoType, record.identity.callsign, std::string{},
+                                   record.identity.registration, 1});
+    gf_occupyStand(*stand);
 }
 
 void lf_searchStands(WeekSlot slot, int kind, int fit, std::vector<StaticJob>& level, std::vector<StaticJob>& jobs) {
-  const WeekSlot target = lf_slotBefore(slot, fit);
-  try {
-    for (ParkPos& stand : currentStands) {
-      if (stand.taken || stand.reserved || stand.coupledOccupied) continue;
-      if (stand.heli && !HELICOPTERS.value.load()) continue;
-      std::vector<std::int32_t> ids;
-      for (const StandOption& o : stand.options) {
-        if (o.id == 0 || o.real != kind) continue;
-        if (!WEEK.value.load() && std::uint32_t(o.weekday) != target.weekday) continue;
-        if (((o.halfHours >> target.slot) & 1) == 0) continue;
-        if (staticTooClose(stand, o.icaoType)) continue;
-        ids.push_back(o.id);
-      }
-      if (ids.empty()) continue;
-      if (ids.size() > 1) {
-        std::int32_t agreeing = 0;
-        for (const SimAircraft& s : staticList) {
-          if (s.planned != 1 || s.standId != stand.id) continue;
-          for (const StandOption& o : stand.options)
-            if (o.id > 0 && (gf_sameFirst42(o.callsignA, s.identity.callsign) || gf_sameFirst42(o.callsignB, s.identity.callsign)) &&
-                o.airline == s.identity.airline && o.icaoType == s.identity.icaoType) {
-              agreeing = o.id;
-              break;
+    const WeekSlot target = lf_slotBefore(slot, fit);
+    try {
+        for (ParkPos& stand : currentStands) {
+            if (stand.taken || stand.reserved || stand.coupledOccupied) continue;
+            if (stand.heli && !HELICOPTERS.value.load()) continue;
+            std::vector<std::int32_t> ids;
+            for (const StandOption& o : stand.options) {
+                if (o.id == 0 || o.real != kind) continue;
+                if (!WEEK.value.load() && std::uint32_t(o.weekday) != target.weekday) continue;
+                if (((o.halfHours >> target.slot) & 1) == 0) continue;
+                if (staticTooClose(stand, o.icaoType)) continue;
+                ids.push_back(o.id);
             }
-          if (agreeing) break;
+            if (ids.empty()) continue;
+            if (ids.size() > 1) {
+                std::int32_t agreeing = 0;
+                for (const SimAircraft& s : staticList) {
+                    if (s.planned != 1 || s.standId != stand.id) continue;
+                    for (const StandOption& o : stand.options)
+                        if (o.id > 0 &&
+                            (gf_sameFirst42(o.callsignA, s.identity.callsign) ||
+                             gf_sameFirst42(o.callsignB, s.identity.callsign)) &&
+                            o.airline == s.identity.airline && o.icaoType == s.identity.icaoType) {
+                            agreeing = o.id;
+                            break;
+                        }
+                    if (agreeing) break;
+                }
+                auto pos = std::find(ids.begin(), ids.end(), agreeing);
+                if (agreeing && pos != ids.end()) {
+                    std::iter_swap(ids.begin(), pos);
+                } else {
+                    std::mt19937& rng = gf_randomEngine();
+                    for (std::size_t i = ids.size() - 1; i > 0; --i) std::swap(ids[i], ids[rng() % (i + 1)]);
+                }
+            }
+            auto it = std::find_if(stand.options.begin(), stand.options.end(),
+                                   [&](const StandOption& o) { return o.id > 0 && o.id == ids.front(); });
+            if (it == stand.options.end()) continue;
+            if (optionRejected(*it, stand.id, jobs)) {
+                it->id = 0;
+                continue;
+            }
+            level.push_back(StaticJob{0, 1, stand.id, std::uint32_t(fit), it->airline, it->icaoType, it->callsignA,
+                                      it->callsignB, it->key, nextSlotStays(stand, *it, slot)});
+            gf_occupyStand(stand);
         }
-        auto pos = std::find(ids.begin(), ids.end(), agreeing);
-        if (agreeing && pos != ids.end()) {
-          std::iter_swap(ids.begin(), pos);
-        } else {
-          std::mt19937& rng = gf_randomEngine();
-          for (std::size_t i = ids.size() - 1; i > 0; --i) std::swap(ids[i], ids[rng() % (i + 1)]);
-        }
-      }
-      auto it = std::find_if(stand.options.begin(), stand.options.end(), [&](const StandOption& o) { return o.id > 0 && o.id == ids.front(); });
-      if (it == stand.options.end()) continue;
-      if (optionRejected(*it, stand.id, jobs)) {
-        it->id = 0;
-        continue;
-      }
-      level.push_back(StaticJob{0, 1, stand.id, std::uint32_t(fit), it->airline, it->icaoType, it->callsignA, it->callsignB, it->key,
-                                nextSlotStays(stand, *it, slot)});
-      gf_occupyStand(stand);
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{}: day: {}, offset {}: {}", "lf_searchStands",
+                                fmt::format("[{},{}]", target.weekday, target.slot), fit, e.what()));
     }
-  } catch (const std::exception& e) {
-    gf_logError(fmt::format("{}: day: {}, offset {}: {}", "lf_searchStands", fmt::format("[{},{}]", target.weekday, target.slot), fit,
-                            e.what()));
-  }
 }
 
 bool lf_fitStands(WeekSlot slot, int kind, std::int64_t wanted, std::vector<StaticJob>& level) {
-  const std::size_t before = usedStands();
-  const int maxFit = std::clamp(MAX_FIT.value.load(), 0, 47);
-  bool reached = false;
-  int fit = 0;
-  for (;; ++fit) {
-    lf_searchStands(slot, kind, fit, level, staticJobs);
-    if (std::int64_t(usedStands()) >= wanted) {
-      reached = true;
-      break;
+    const std::size_t before = usedStands();
+    const int maxFit = std::clamp(MAX_FIT.value.load(), 0, 47);
+    bool reached = false;
+    int fit = 0;
+    for (;; ++fit) {
+        lf_searchStands(slot, kind, fit, level, staticJobs);
+        if (std::int64_t(usedStands()) >= wanted) {
+            reached = true;
+            break;
+        }
+        staticJobs.insert(staticJobs.end(), level.begin(), level.end());
+        level.clear();
+        if (fit >= maxFit) break;
     }
-    staticJobs.insert(staticJobs.end(), level.begin(), level.end());
-    level.clear();
-    if (fit >= maxFit) break;
-  }
-  if (kind == kRealKind) {
-    plannerDisplay.realFit.store(fit);
-    plannerDisplay.softFit.store(-1);
-  } else {
-    plannerDisplay.softFit.store(fit);
-  }
-  const std::int64_t found = std::int64_t(usedStands()) - std::int64_t(before);
-  if (found > 0)
-    gf_log(fmt::format("{} {} position{} found, Max fit={} hours{}{}", found, kind == kRealKind ? "real" : "soft", gf_plural(found),
-                       halfHourHours(maxFit), WEEK.value.load() ? std::string(", week") : fmt::format(", day {}", slot.weekday),
-                       fmt::format(" fit: {} hour, hh:{} or {} hrs", halfHourHours(fit), slot.slot, halfHourHours(slot.slot))));
-  plannerDisplay.softStandsUsed.store(kind == kSoftKind && found > 0);
-  mainWindow.invalidate();
-  return reached;
+    if (kind == kRealKind) {
+        plannerDisplay.realFit.store(fit);
+        plannerDisplay.softFit.store(-1);
+    } else {
+        plannerDisplay.softFit.store(fit);
+    }
+    const std::int64_t found = std::int64_t(usedStands()) - std::int64_t(before);
+    if (found > 0)
+        gf_log(fmt::format(
+            "{} {} position{} found, Max fit={} hours{}{}", found, kind == kRealKind ? "real" : "soft",
+            gf_plural(found), halfHourHours(maxFit),
+            WEEK.value.load() ? std::string(", week") : fmt::format(", day {}", slot.weekday),
+            fmt::format(" fit: {} hour, hh:{} or {} hrs", halfHourHours(fit), slot.slot, halfHourHours(slot.slot))));
+    plannerDisplay.softStandsUsed.store(kind == kSoftKind && found > 0);
+    mainWindow.invalidate();
+    return reached;
 }
 
 void lf_fillStands(WeekSlot slot, std::int64_t wanted, std::int64_t base, int kind) {
-  const std::size_t jobsBefore = staticJobs.size();
-  std::vector<StaticJob> level;
-  level.reserve(512);
-  if (!lf_fitStands(slot, kind, wanted, level)) return;
-  // Room left for the last level's options: base already counts the occupants placed before this fill.
-  const std::int64_t room = std::max<std::int64_t>(0, wanted - base - std::int64_t(staticJobs.size() - jobsBefore));
-  if (std::int64_t(level.size()) > room) {
-    std::mt19937& rng = gf_randomEngine();
-    for (std::size_t i = level.size() - 1; i > 0; --i) std::swap(level[i], level[rng() % (i + 1)]);
-    for (std::size_t i = std::size_t(room); i < level.size(); ++i)
-      if (ParkPos* s = gf_findStandById(level[i].standId)) s->taken = 0;
-    level.resize(std::size_t(room));
-  }
-  staticJobs.insert(staticJobs.end(), level.begin(), level.end());
+    const std::size_t jobsBefore = staticJobs.size();
+    std::vector<StaticJob> level;
+    level.reserve(512);
+    if (!lf_fitStands(slot, kind, wanted, level)) return;
+    // Room left for the last level's options: base already counts the occupants placed before this fill.
+    const std::int64_t room = std::max<std::int64_t>(0, wanted - base - std::int64_t(staticJobs.size() - jobsBefore));
+    if (std::int64_t(level.size()) > room) {
+        std::mt19937& rng = gf_randomEngine();
+        for (std::size_t i = level.size() - 1; i > 0; --i) std::swap(level[i], level[rng() % (i + 1)]);
+        for (std::size_t i = std::size_t(room); i < level.size(); ++i)
+            if (ParkPos* s = gf_findStandById(level[i].standId)) s->taken = 0;
+        level.resize(std::size_t(room));
+    }
+    staticJobs.insert(staticJobs.end(), level.begin(), level.end());
 }
 
 void lf_fillToWanted(WeekSlot slot, std::int64_t wanted, std::int64_t base) {
-  plannerDisplay.realFit.store(0);
-  plannerDisplay.softFit.store(-1);
-  const std::size_t jobsBefore = staticJobs.size();
-  lf_fillStands(slot, wanted, base, kRealKind);
-  const std::int64_t filled = base + std::int64_t(staticJobs.size() - jobsBefore);
-  if (wanted > filled && (PARK_SOFT.value.load() || PARK_FAKE.value.load())) lf_fillStands(slot, wanted, filled, kSoftKind);
+    plannerDisplay.realFit.store(0);
+    plannerDisplay.softFit.store(-1);
+    const std::size_t jobsBefore = staticJobs.size();
+    lf_fillStands(slot, wanted, base, kRealKind);
+    const std::int64_t filled = base + std::int64_t(staticJobs.size() - jobsBefore);
+    if (wanted > filled && (PARK_SOFT.value.load() || PARK_FAKE.value.load()))
+        lf_fillStands(slot, wanted, filled, kSoftKind);
 }
 
 void lf_parkingPositions() {
-  const WeekSlot slot = currentWeekSlot();
-  gf_showStatus("Making changes to airport parking parameters is disabled while static parking takes place ...", false);
-  staticJobs.clear();
-  keptStatics.clear();
-  liveStayers.clear();
-  removalList.clear();
-  mainWindow.staticParkFigure.store(-1.0f);
-  mainWindow.liveParkFigure.store(-1.0f);
-  plannerDisplay.softStandsUsed.store(false);
-  mainWindow.invalidate();
-  gf_takeBufferedHistory();
-  clearStandFlags(false);
-  lf_reserveUserStands();
-  gf_plannerHooks().enablePtControls();
-  const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
-  if (readParkedTraffic()) {
-    std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
-    if (wanted > 0 || ptOnly)
-      for (const ParkedRecord& r : trafficReader.parkedRecords) lf_standForParkedRecord(r, wanted);
-  }
-  const std::int64_t stands = std::int64_t(currentStands.size());
-  if (!ptOnly) {
-    gf_log(fmt::format("{} parking position{} from PT", staticJobs.size(), gf_plural(std::int64_t(staticJobs.size()))));
-    const std::int64_t base = std::int64_t(staticJobs.size());
-    const std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
-    if (wanted - base > 0) lf_fillToWanted(slot, wanted, base);
-    sortJobsByAge(true);
-    if (std::int64_t(staticJobs.size()) > wanted) staticJobs.resize(std::size_t(wanted));
-  } else {
+    const WeekSlot slot = currentWeekSlot();
+    gf_showStatus("Making changes to airport parking parameters is disabled while static parking takes place ...",
+                  false);
+    staticJobs.clear();
+    keptStatics.clear();
+    liveStayers.clear();
+    removalList.clear();
+    mainWindow.staticParkFigure.store(-1.0f);
+    mainWindow.liveParkFigure.store(-1.0f);
+    plannerDisplay.softStandsUsed.store(false);
+    mainWindow.invalidate();
+    gf_takeBufferedHistory();
+    clearStandFlags(false);
+    lf_reserveUserStands();
+    gf_plannerHooks().enablePtControls();
+    const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
+    if (readParkedTraffic()) {
+        std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
+        if (wanted > 0 || ptOnly)
+            for (const ParkedRecord& r : trafficReader.parkedRecords) lf_standForParkedRecord(r, wanted);
+    }
+    const std::int64_t stands = std::int64_t(currentStands.size());
+    if (!ptOnly) {
+        gf_log(fmt::format("{} parking position{} from PT", staticJobs.size(),
+                           gf_plural(std::int64_t(staticJobs.size()))));
+        const std::int64_t base = std::int64_t(staticJobs.size());
+        const std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
+        if (wanted - base > 0) lf_fillToWanted(slot, wanted, base);
+        sortJobsByAge(true);
+        if (std::int64_t(staticJobs.size()) > wanted) staticJobs.resize(std::size_t(wanted));
+    } else {
+        sortJobsByAge(false);
+    }
+    if (staticJobs.empty()) {
+        gf_log("no parking positions found");
+        gf_plannerHooks().enableParkingControls();
+        return;
+    }
+    const std::int64_t count = std::int64_t(staticJobs.size());
+    if (ptOnly)
+        gf_log(fmt::format("{} positions from RT parktraffic only\n", count));
+    else
+        gf_log(fmt::format("{} positions ({}% vs wanted {}%, with Max fit={} hours)\n", count,
+                           lf_percentOf(count, stands), parking_percentage.value.load(),
+                           halfHourHours(MAX_FIT.value.load())));
     sortJobsByAge(false);
-  }
-  if (staticJobs.empty()) {
-    gf_log("no parking positions found");
-    gf_plannerHooks().enableParkingControls();
-    return;
-  }
-  const std::int64_t count = std::int64_t(staticJobs.size());
-  if (ptOnly)
-    gf_log(fmt::format("{} positions from RT parktraffic only\n", count));
-  else
-    gf_log(fmt::format("{} positions ({}% vs wanted {}%, with Max fit={} hours)\n", count, lf_percentOf(count, stands),
-                       parking_percentage.value.load(), halfHourHours(MAX_FIT.value.load())));
-  sortJobsByAge(false);
-  gf_plannerHooks().disableParkingControls();
+    gf_plannerHooks().disableParkingControls();
 }
 
 namespace {
 KeptStatic keptOf(const SimAircraft& s) {
-  return KeptStatic{s.identity.airline, s.identity.icaoType, s.identity.identity6, s.identity.identity7, s.identity.registration,
-                    s.identity.callsign, WeekSlot::fromPacked(s.parkedSlot), s.standId, 0, false};
+    return KeptStatic{s.identity.airline,
+                      s.identity.icaoType,
+                      s.identity.identity6,
+                      s.identity.identity7,
+                      s.identity.registration,
+                      s.identity.callsign,
+                      WeekSlot::fromPacked(s.parkedSlot),
+                      s.standId,
+                      0,
+                      false};
 }
 
 // Step 7 of the renewal for one static aircraft.
 void staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSlot now) {
-  if (s.simState != SimState::Active) return;
-  if (s.planned == 0) {
-    if (engineBufferedAddresses.count(s.feedHexid) != 0) {
-      markForRemoval(s);
-      return;
+    if (s.simState != SimState::Active) return;
+    if (s.planned == 0) {
+        if (engineBufferedAddresses.count(s.feedHexid) != 0) {
+            markForRemoval(s);
+            return;
+        }
+        auto k = std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) {
+            return j.planned == 0 && j.standId == s.standId &&
+                   (j.feedHexid == s.feedHexid || (!j.callsignA.empty() && s.identity.callsign == j.callsignA + "*") ||
+                    equalNonEmpty(j.registration, s.identity.registration));
+        });
+        if (k == staticJobs.end()) {
+            markForRemoval(s);
+            return;
+        }
+        keptStatics.push_back(keptOf(s));
+        staticJobs.erase(k);
+        return;
     }
+    if (ptOnlyJustSet != 0) return;
     auto k = std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) {
-      return j.planned == 0 && j.standId == s.standId &&
-             (j.feedHexid == s.feedHexid || (!j.callsignA.empty() && s.identity.callsign == j.callsignA + "*") ||
-              equalNonEmpty(j.registration, s.identity.registration));
+        return j.standId == s.standId || gf_sameFirst42(j.callsignA, s.identity.callsign);
     });
-    if (k == staticJobs.end()) {
-      markForRemoval(s);
-      return;
+    if (k == staticJobs.end()) return;
+    const WeekSlot slotK = lf_slotBefore(now, k->ageSlots);
+    if (lf_sameOrEarlier(slotK, WeekSlot::fromPacked(s.parkedSlot))) {
+        staticJobs.erase(k);
+        return;
     }
-    keptStatics.push_back(keptOf(s));
-    staticJobs.erase(k);
-    return;
-  }
-  if (ptOnlyJustSet != 0) return;
-  auto k = std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) {
-    return j.standId == s.standId || gf_sameFirst42(j.callsignA, s.identity.callsign);
-  });
-  if (k == staticJobs.end()) return;
-  const WeekSlot slotK = lf_slotBefore(now, k->ageSlots);
-  if (lf_sameOrEarlier(slotK, WeekSlot::fromPacked(s.parkedSlot))) {
-    staticJobs.erase(k);
-    return;
-  }
-  const bool same = k->callsignA + "*" == s.identity.callsign &&
-                    sameAirlineTypeStrings(k->identity0, k->icaoType, s.identity.airline, s.identity.icaoType);
-  if (same)
-    staticJobs.erase(k);
-  else
-    markForRemoval(s);
+    const bool same = k->callsignA + "*" == s.identity.callsign &&
+                      sameAirlineTypeStrings(k->identity0, k->icaoType, s.identity.airline, s.identity.icaoType);
+    if (same)
+        staticJobs.erase(k);
+    else
+        markForRemoval(s);
 }
 
 // Whether a plan option of the stand allows the aircraft within the look-back up to now.
 bool planHolds(const ParkPos& stand, const SimAircraft& s, WeekSlot now, std::int32_t lookBack) {
-  std::int32_t remainder = -1;
-  for (const StandOption& o : stand.options) {
-    if (o.id <= 0 || std::uint32_t(o.weekday) != now.weekday || o.airline != s.identity.airline || o.icaoType != s.identity.icaoType)
-      continue;
-    std::int32_t rest = -1;
-    if (testRange(o, std::int32_t(now.slot), lookBack, rest)) return true;
-    remainder = std::max(remainder, rest);
-  }
-  if (remainder < 0) {
-    if (std::int32_t(now.slot) - lookBack >= 0) return false;
-    remainder = lookBack - std::int32_t(now.slot) - 1;
-  }
-  const std::uint32_t yesterday = now.weekday <= 1 ? 7 : now.weekday - 1;
-  for (const StandOption& o : stand.options) {
-    if (o.id <= 0 || std::uint32_t(o.weekday) != yesterday || o.airline != s.identity.airline || o.icaoType != s.identity.icaoType)
-      continue;
-    std::int32_t rest = -1;
-    if (testRange(o, 47, remainder, rest)) return true;
-  }
-  return false;
+    std::int32_t remainder = -1;
+    for (const StandOption& o : stand.options) {
+        if (o.id <= 0 || std::uint32_t(o.weekday) != now.weekday || o.airline != s.identity.airline ||
+            o.icaoType != s.identity.icaoType)
+            continue;
+        std::int32_t rest = -1;
+        if (testRange(o, std::int32_t(now.slot), lookBack, rest)) return true;
+        remainder = std::max(remainder, rest);
+    }
+    if (remainder < 0) {
+        if (std::int32_t(now.slot) - lookBack >= 0) return false;
+        remainder = lookBack - std::int32_t(now.slot) - 1;
+    }
+    const std::uint32_t yesterday = now.weekday <= 1 ? 7 : now.weekday - 1;
+    for (const StandOption& o : stand.options) {
+        if (o.id <= 0 || std::uint32_t(o.weekday) != yesterday || o.airline != s.identity.airline ||
+            o.icaoType != s.identity.icaoType)
+            continue;
+        std::int32_t rest = -1;
+        if (testRange(o, 47, remainder, rest)) return true;
+    }
+    return false;
 }
 
 // Step 10: a plan-made static aircraft against the new plan.
 void checkStaticAgainstPlan(SimAircraft& s, WeekSlot now) {
-  if (s.planned != 1 || s.simState != SimState::Active) return;
-  if (inLiveCallsigns(s.identity.identity6) || inLiveCallsigns(s.identity.identity7)) {
-    markForRemoval(s);
-    return;
-  }
-  auto keepOrDrop = [&](std::vector<StaticJob>::iterator k) {
-    const WeekSlot slotK = lf_slotBefore(now, k->ageSlots);
-    if (lf_slotEarlier(WeekSlot::fromPacked(s.parkedSlot), slotK)) {
-      markForRemoval(s);
-    } else {
-      keptStatics.push_back(keptOf(s));
-      staticJobs.erase(k);
-    }
-  };
-  auto k = std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) { return j.standId == s.standId; });
-  if (k != staticJobs.end()) {
-    if (sameAirlineTypeStrings(k->identity0, k->icaoType, s.identity.airline, s.identity.icaoType) &&
-        ((!k->callsignA.empty() && k->callsignA + "*" == s.identity.callsign) ||
-         (!k->callsignB.empty() && k->callsignB + "*" == s.identity.callsign))) {
-      keptStatics.push_back(keptOf(s));
-      staticJobs.erase(k);
-    } else {
-      keepOrDrop(k);
-    }
-    return;
-  }
-  const ParkPos* stand = gf_findStandById(s.standId);
-  if (stand != nullptr)
-    for (std::uint32_t coupled : stand->coupledIds) {
-      auto c = std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) { return j.standId == coupled; });
-      if (c == staticJobs.end()) continue;
-      const ParkPos* other = gf_findStandById(coupled);
-      if (other && gf_distanceNm(LatLon{stand->latitude, stand->longitude}, LatLon{other->latitude, other->longitude}) <
-                       s.halfSpanNm + gf_wingspan(c->icaoType)) {
-        keepOrDrop(c);
+    if (s.planned != 1 || s.simState != SimState::Active) return;
+    if (inLiveCallsigns(s.identity.identity6) || inLiveCallsigns(s.identity.identity7)) {
+        markForRemoval(s);
         return;
-      }
     }
-  if (stand == nullptr) {
-    markForRemoval(s);
-    return;
-  }
-  const std::int32_t lookBack = std::min(47, std::max(plannerDisplay.realFit.load(), plannerDisplay.softFit.load()));
-  if (planHolds(*stand, s, now, lookBack))
-    keptStatics.push_back(keptOf(s));
-  else
-    markForRemoval(s);
+    auto keepOrDrop = [&](std::vector<StaticJob>::iterator k) {
+        const WeekSlot slotK = lf_slotBefore(now, k->ageSlots);
+        if (lf_slotEarlier(WeekSlot::fromPacked(s.parkedSlot), slotK)) {
+            markForRemoval(s);
+        } else {
+            keptStatics.push_back(keptOf(s));
+            staticJobs.erase(k);
+        }
+    };
+    auto k =
+        std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) { return j.standId == s.standId; });
+    if (k != staticJobs.end()) {
+        if (sameAirlineTypeStrings(k->identity0, k->icaoType, s.identity.airline, s.identity.icaoType) &&
+            ((!k->callsignA.empty() && k->callsignA + "*" == s.identity.callsign) ||
+             (!k->callsignB.empty() && k->callsignB + "*" == s.identity.callsign))) {
+            keptStatics.push_back(keptOf(s));
+            staticJobs.erase(k);
+        } else {
+            keepOrDrop(k);
+        }
+        return;
+    }
+    const ParkPos* stand = gf_findStandById(s.standId);
+    if (stand != nullptr)
+        for (std::uint32_t coupled : stand->coupledIds) {
+            auto c = std::find_if(staticJobs.begin(), staticJobs.end(),
+                                  [&](const StaticJob& j) { return j.standId == coupled; });
+            if (c == staticJobs.end()) continue;
+            const ParkPos* other = gf_findStandById(coupled);
+            if (other &&
+                gf_distanceNm(LatLon{stand->latitude, stand->longitude}, LatLon{other->latitude, other->longitude}) <
+                    s.halfSpanNm + gf_wingspan(c->icaoType)) {
+                keepOrDrop(c);
+                return;
+            }
+        }
+    if (stand == nullptr) {
+        markForRemoval(s);
+        return;
+    }
+    const std::int32_t lookBack = std::min(47, std::max(plannerDisplay.realFit.load(), plannerDisplay.softFit.load()));
+    if (planHolds(*stand, s, now, lookBack))
+        keptStatics.push_back(keptOf(s));
+    else
+        markForRemoval(s);
 }
 
 void markLeaving(WeekSlot now) {
-  std::stable_sort(keptStatics.begin(), keptStatics.end(), [](const KeptStatic& a, const KeptStatic& b) { return lf_slotEarlier(b.slot, a.slot); });
-  for (KeptStatic& k : keptStatics) {
-    if (k.callsignB.empty() || k.callsign.find(k.callsignB) == std::string::npos) continue;
-    const ParkPos* stand = gf_findStandById(k.standId);
-    if (stand == nullptr) continue;
-    const std::string bare = withoutLast(k.callsign);
-    auto opt = std::find_if(stand->options.begin(), stand->options.end(), [&](const StandOption& o) {
-      return o.id > 0 && std::uint32_t(o.weekday) == now.weekday && o.callsignA == bare && o.icaoType == k.icaoType && o.airline == k.airline;
-    });
-    if (opt == stand->options.end()) continue;
-    k.leaving = nextSlotStays(*stand, *opt, now) == 0;
-  }
+    std::stable_sort(keptStatics.begin(), keptStatics.end(),
+                     [](const KeptStatic& a, const KeptStatic& b) { return lf_slotEarlier(b.slot, a.slot); });
+    for (KeptStatic& k : keptStatics) {
+        if (k.callsignB.empty() || k.callsign.find(k.callsignB) == std::string::npos) continue;
+        const ParkPos* stand = gf_findStandById(k.standId);
+        if (stand == nullptr) continue;
+        const std::string bare = withoutLast(k.callsign);
+        auto opt = std::find_if(stand->options.begin(), stand->options.end(), [&](const StandOption& o) {
+            return o.id > 0 && std::uint32_t(o.weekday) == now.weekday && o.callsignA == bare &&
+                   o.icaoType == k.icaoType && o.airline == k.airline;
+        });
+        if (opt == stand->options.end()) continue;
+        k.leaving = nextSlotStays(*stand, *opt, now) == 0;
+    }
 }
 }  // namespace
 
 void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
-  const WeekSlot now = currentWeekSlot();
-  gf_takeBufferedHistory();
-  gf_plannerHooks().disableParkingControls();
-  plannerDisplay.softStandsUsed.store(false);
-  removalList.clear();
-  keptStatics.clear();
-  liveStayers.clear();
-  staticJobs.clear();
-  clearStandFlags(true);
-  lf_reserveUserStands();
-  if (ptOnlyJustSet != 0)
-    for (SimAircraft& s : staticList)
-      if (s.planned == 1 && s.simState == SimState::Active) removalList.push_back(RemovalEntry{s.identity.callsign, s.standId});
-  const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
-  const std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
-  liveStayers = gf_listLiveParked();
-  if (!ptOnly && wanted >= 1 && std::int64_t(liveStayers.size()) > wanted) {
-    const std::int64_t more = std::int64_t(liveStayers.size()) - wanted;
-    gf_showStatus(fmt::format("Parking adjustments: {} more live ac than wanted", more), true);
-    gf_removeLiveParked(std::size_t(more));
+    const WeekSlot now = currentWeekSlot();
+    gf_takeBufferedHistory();
+    gf_plannerHooks().disableParkingControls();
+    plannerDisplay.softStandsUsed.store(false);
+    removalList.clear();
+    keptStatics.clear();
+    liveStayers.clear();
+    staticJobs.clear();
+    clearStandFlags(true);
+    lf_reserveUserStands();
+    if (ptOnlyJustSet != 0)
+        for (SimAircraft& s : staticList)
+            if (s.planned == 1 && s.simState == SimState::Active)
+                removalList.push_back(RemovalEntry{s.identity.callsign, s.standId});
+    const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
+    const std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
     liveStayers = gf_listLiveParked();
-  }
-  for (const ParkedLive& l : liveStayers) occupy(l.standId);
-  bool havePt = readParkedTraffic();
-  if (!havePt && ptOnly) {
-    sortJobsByAge(false);
-    return;
-  }
-  if (havePt) {
-    if (wanted >= 1 || ptOnly)
-      for (const ParkedRecord& r : trafficReader.parkedRecords) lf_standForParkedRecord(r, wanted);
-    for (SimAircraft& s : staticList) staticStaysForParked(s, ptOnlyJustSet, now);
-    gf_log(fmt::format("{} new parking position{} from PT", staticJobs.size(), gf_plural(std::int64_t(staticJobs.size()))));
-    if (ptOnly) {
-      gf_showStatus(fmt::format("ParkTraffic changes: {} to be removed, {} to be added", removalList.size(), staticJobs.size()), true);
-      applyRemovals();
-      return;
+    if (!ptOnly && wanted >= 1 && std::int64_t(liveStayers.size()) > wanted) {
+        const std::int64_t more = std::int64_t(liveStayers.size()) - wanted;
+        gf_showStatus(fmt::format("Parking adjustments: {} more live ac than wanted", more), true);
+        gf_removeLiveParked(std::size_t(more));
+        liveStayers = gf_listLiveParked();
     }
-  }
-  for (const KeptStatic& k : keptStatics) occupy(k.standId);
-  const std::int64_t base = std::int64_t(keptStatics.size() + staticJobs.size() + liveStayers.size());
-  if (wanted > base) lf_fillToWanted(now, wanted, base);
-  for (SimAircraft& s : staticList) checkStaticAgainstPlan(s, now);
-  markLeaving(now);
-  for (const KeptStatic& k : keptStatics)
-    if (k.leaving) {
-      // Its age is the half-hours since it was placed, as every other entry's.
-      staticJobs.push_back(StaticJob{0, 1, k.standId, std::uint32_t(gf_slotDistance(now, k.slot)), k.airline, k.icaoType, k.callsignA, k.callsignB, k.registration, 0});
-      removalList.push_back(RemovalEntry{k.callsign, k.standId});
+    for (const ParkedLive& l : liveStayers) occupy(l.standId);
+    bool havePt = readParkedTraffic();
+    if (!havePt && ptOnly) {
+        sortJobsByAge(false);
+        return;
     }
-  std::erase_if(keptStatics, [](const KeptStatic& k) { return k.leaving; });
-  sortJobsByAge(true);
-  std::int64_t surplus = std::int64_t(staticJobs.size() + keptStatics.size() + liveStayers.size()) - wanted;
-  while (surplus > 0 && !(staticJobs.empty() && keptStatics.empty())) {
-    if (!staticJobs.empty()) {
-      staticJobs.pop_back();
-    } else {
-      removalList.push_back(RemovalEntry{keptStatics.back().callsign, keptStatics.back().standId});
-      keptStatics.pop_back();
-    }
-    --surplus;
-  }
-  if (!INITIAL_LOAD_ONLY.value.load())
-    while (surplus > 0 && !liveStayers.empty()) {
-      const ParkedLive l = liveStayers.back();
-      liveStayers.pop_back();
-      for (LiveAircraft& live : liveList)
-        if (live.identity.callsign == l.callsign && live.standId == l.standId) {
-          removeAircraftFromSim(live);
-          break;
+    if (havePt) {
+        if (wanted >= 1 || ptOnly)
+            for (const ParkedRecord& r : trafficReader.parkedRecords) lf_standForParkedRecord(r, wanted);
+        for (SimAircraft& s : staticList) staticStaysForParked(s, ptOnlyJustSet, now);
+        gf_log(fmt::format("{} new parking position{} from PT", staticJobs.size(),
+                           gf_plural(std::int64_t(staticJobs.size()))));
+        if (ptOnly) {
+            gf_showStatus(fmt::format("ParkTraffic changes: {} to be removed, {} to be added", removalList.size(),
+                                      staticJobs.size()),
+                          true);
+            applyRemovals();
+            return;
         }
-      --surplus;
     }
-  sortJobsByAge(false);
-  gf_showStatus(fmt::format("Parking adjustments: {} to be removed, {} to be added\n", removalList.size(), staticJobs.size()), true);
-  applyRemovals();
+    for (const KeptStatic& k : keptStatics) occupy(k.standId);
+    const std::int64_t base = std::int64_t(keptStatics.size() + staticJobs.size() + liveStayers.size());
+    if (wanted > base) lf_fillToWanted(now, wanted, base);
+    for (SimAircraft& s : staticList) checkStaticAgainstPlan(s, now);
+    markLeaving(now);
+    for (const KeptStatic& k : keptStatics)
+        if (k.leaving) {
+            // Its age is the half-hours since it was placed, as every other entry's.
+            staticJobs.push_back(StaticJob{0, 1, k.standId, std::uint32_t(gf_slotDistance(now, k.slot)), k.airline,
+                                           k.icaoType, k.callsignA, k.callsignB, k.registration, 0});
+            removalList.push_back(RemovalEntry{k.callsign, k.standId});
+        }
+    std::erase_if(keptStatics, [](const KeptStatic& k) { return k.leaving; });
+    sortJobsByAge(true);
+    std::int64_t surplus = std::int64_t(staticJobs.size() + keptStatics.size() + liveStayers.size()) - wanted;
+    while (surplus > 0 && !(staticJobs.empty() && keptStatics.empty())) {
+        if (!staticJobs.empty()) {
+            staticJobs.pop_back();
+        } else {
+            removalList.push_back(RemovalEntry{keptStatics.back().callsign, keptStatics.back().standId});
+            keptStatics.pop_back();
+        }
+        --surplus;
+    }
+    if (!INITIAL_LOAD_ONLY.value.load())
+        while (surplus > 0 && !liveStayers.empty()) {
+            const ParkedLive l = liveStayers.back();
+            liveStayers.pop_back();
+            for (LiveAircraft& live : liveList)
+                if (live.identity.callsign == l.callsign && live.standId == l.standId) {
+                    removeAircraftFromSim(live);
+                    break;
+                }
+            --surplus;
+        }
+    sortJobsByAge(false);
+    gf_showStatus(
+        fmt::format("Parking adjustments: {} to be removed, {} to be added\n", removalList.size(), staticJobs.size()),
+        true);
+    applyRemovals();
 }
 
 void gf_resetPlanner() {
-  removalList.clear();
-  keptStatics.clear();
-  liveStayers.clear();
-  plannerDisplay.realFit.store(0);
-  plannerDisplay.softFit.store(-1);
-  plannerDisplay.softStandsUsed.store(false);
+    removalList.clear();
+    keptStatics.clear();
+    liveStayers.clear();
+    plannerDisplay.realFit.store(0);
+    plannerDisplay.softFit.store(-1);
+    plannerDisplay.softStandsUsed.store(false);
 }

@@ -18,29 +18,29 @@ struct ParkPos;
 // What the planner asks of the levels above it (the window's controls) and of the feed. The app
 // registers the controls; readParkedTraffic defaults to the feed's request, and may throw.
 struct PlannerHooks {
-  std::function<void()> disableParkingControls;
-  std::function<void()> enableParkingControls;
-  std::function<void()> enablePtControls;
-  // The controls that need a park airport (the parking percentage, "Flush static"), when it is left.
-  std::function<void()> disableAirportControls;
-  std::function<bool()> readParkedTraffic;
-  // The free stand for a parked record near a position (the engine's fitting-stand search).
-  std::function<ParkPos*(double latitude, double longitude, const SimAircraft& ac, double maxNm)> nearestFittingStand;
+    std::function<void()> disableParkingControls;
+    std::function<void()> enableParkingControls;
+    std::function<void()> enablePtControls;
+    // The controls that need a park airport (the parking percentage, "Flush static"), when it is left.
+    std::function<void()> disableAirportControls;
+    std::function<bool()> readParkedTraffic;
+    // The free stand for a parked record near a position (the engine's fitting-stand search).
+    std::function<ParkPos*(double latitude, double longitude, const SimAircraft& ac, double maxNm)> nearestFittingStand;
 };
 PlannerHooks& gf_plannerHooks();
 
 struct RemovalEntry {
-  std::string callsign;
-  std::uint32_t standId = 0;
+    std::string callsign;
+    std::uint32_t standId = 0;
 };
 // A static aircraft the renewal keeps.
 struct KeptStatic {
-  std::string airline, icaoType, callsignA, callsignB, registration;
-  std::string callsign;
-  WeekSlot slot{};
-  std::uint32_t standId = 0;
-  std::uint8_t stays = 0;
-  bool leaving = false;
+    std::string airline, icaoType, callsignA, callsignB, registration;
+    std::string callsign;
+    WeekSlot slot{};
+    std::uint32_t standId = 0;
+    std::uint8_t stays = 0;
+    bool leaving = false;
 };
 
 extern std::vector<RemovalEntry> removalList;
@@ -49,9 +49,9 @@ extern std::vector<ParkedLive> liveStayers;
 
 // What the window shows of the last plan.
 struct PlannerDisplay {
-  std::atomic<std::int32_t> realFit{0};
-  std::atomic<std::int32_t> softFit{-1};
-  std::atomic<bool> softStandsUsed{false};
+    std::atomic<std::int32_t> realFit{0};
+    std::atomic<std::int32_t> softFit{-1};
+    std::atomic<bool> softStandsUsed{false};
 };
 extern PlannerDisplay plannerDisplay;
 

@@ -41,47 +41,47 @@ const bool stopTestRegistered = (gf_setStopTest(&stopUnderWay), true);
 }  // namespace
 
 bool gf_requestStop(ExitReason reason, std::uint32_t delaySec) {
-  std::lock_guard lock(stopWriterMutex);
-  if (stopRequested.load()) return false;
-  exitReason.store(reason);
-  restartDelaySec.store(delaySec);
-  stopRequested.store(1);
-  return true;
+    std::lock_guard lock(stopWriterMutex);
+    if (stopRequested.load()) return false;
+    exitReason.store(reason);
+    restartDelaySec.store(delaySec);
+    stopRequested.store(1);
+    return true;
 }
 
 void gf_setExitReasonIfUnset(ExitReason reason) {
-  std::lock_guard lock(stopWriterMutex);
-  ExitReason none = EXIT_NOT_YET_SET;
-  exitReason.compare_exchange_strong(none, reason);
+    std::lock_guard lock(stopWriterMutex);
+    ExitReason none = EXIT_NOT_YET_SET;
+    exitReason.compare_exchange_strong(none, reason);
 }
 
 void gf_requestUserClose() {
-  std::lock_guard lock(stopWriterMutex);
-  // Counted before the flag is raised: whoever sees the flag also sees this close counted.
-  userCloseRequests.fetch_add(1);
-  userClosed.store(1);
-  ExitReason none = EXIT_NOT_YET_SET;
-  exitReason.compare_exchange_strong(none, EXIT_USER_CLOSED_SIM);
-  stopRequested.store(1);
+    std::lock_guard lock(stopWriterMutex);
+    // Counted before the flag is raised: whoever sees the flag also sees this close counted.
+    userCloseRequests.fetch_add(1);
+    userClosed.store(1);
+    ExitReason none = EXIT_NOT_YET_SET;
+    exitReason.compare_exchange_strong(none, EXIT_USER_CLOSED_SIM);
+    stopRequested.store(1);
 }
 
 std::string_view gf_exitReasonText(std::uint32_t code) {
-  static const std::unordered_map<std::uint32_t, std::string_view> byCode(exitReasonTexts.begin(),
-                                                                           exitReasonTexts.end());
-  return byCode.at(code);
+    static const std::unordered_map<std::uint32_t, std::string_view> byCode(exitReasonTexts.begin(),
+                                                                            exitReasonTexts.end());
+    return byCode.at(code);
 }
 
 bool gf_exitRestarts(std::uint32_t code) {
-  return code == EXIT_NEW_SETTINGS || code == EXIT_SIMCONNECT_ERROR || code == EXIT_READER_ERROR;
+    return code == EXIT_NEW_SETTINGS || code == EXIT_SIMCONNECT_ERROR || code == EXIT_READER_ERROR;
 }
 
 void gf_resetRunFlags() {
-  std::lock_guard lock(stopWriterMutex);
-  userClosed.store(0);
-  stopRequested.store(0);
-  exitReason.store(EXIT_NOT_YET_SET);
-  secondTick.store(0);
-  userCloseRequests.store(0);
-  simRunning.store(0);
-  simConnectError.store(0);
+    std::lock_guard lock(stopWriterMutex);
+    userClosed.store(0);
+    stopRequested.store(0);
+    exitReason.store(EXIT_NOT_YET_SET);
+    secondTick.store(0);
+    userCloseRequests.store(0);
+    simRunning.store(0);
+    simConnectError.store(0);
 }

@@ -7,14 +7,14 @@
 #include <string_view>
 
 enum ExitReason : std::uint32_t {
-  EXIT_NOT_YET_SET = 0,
-  EXIT_SIM_WAS_CLOSED = 1,
-  EXIT_NEW_FLIGHT = 2,
-  EXIT_NEW_SETTINGS = 3,
-  EXIT_USER_CLOSED_SIM = 4,
-  EXIT_SIMCONNECT_ERROR = 5,
-  EXIT_READER_ERROR = 6,
-  EXIT_SYSTEM_ERROR = 7,
+    EXIT_NOT_YET_SET = 0,
+    EXIT_SIM_WAS_CLOSED = 1,
+    EXIT_NEW_FLIGHT = 2,
+    EXIT_NEW_SETTINGS = 3,
+    EXIT_USER_CLOSED_SIM = 4,
+    EXIT_SIMCONNECT_ERROR = 5,
+    EXIT_READER_ERROR = 6,
+    EXIT_SYSTEM_ERROR = 7,
 };
 
 extern std::atomic<std::uint8_t> stopRequested;    // the run must end; every loop polls it
@@ -24,7 +24,7 @@ extern std::atomic<std::uint8_t> simConnectError;  // a simulator request failed
 extern std::atomic<std::uint8_t> secondTick;       // a once-a-second user-aircraft answer arrived
 extern std::atomic<ExitReason> exitReason;
 extern std::atomic<std::uint32_t> restartDelaySec;  // seconds to count down before a restart
-extern std::atomic<std::uint8_t> restartPending;            // the closing run chose to restart
+extern std::atomic<std::uint8_t> restartPending;    // the closing run chose to restart
 // Number of times the user asked to close the window in this run (a close during the restart countdown
 // is told apart from the one that was already there).
 extern std::atomic<std::uint32_t> userCloseRequests;

@@ -27,10 +27,10 @@ void gf_statusSecondStep();
 
 // Copies of the status line for painting and tests.
 struct StatusLineSnapshot {
-  std::string statusText;
-  std::string heldErrorText;
-  std::uint32_t secondsCounter = 0;
-  std::uint32_t shownAt = 0;
+    std::string statusText;
+    std::string heldErrorText;
+    std::uint32_t secondsCounter = 0;
+    std::uint32_t shownAt = 0;
 };
 StatusLineSnapshot gf_statusSnapshot();
 

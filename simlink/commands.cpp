@@ -4,12 +4,12 @@
 #include <cstring>
 #include <fmt/format.h>
 
-#include "shell/display.h"
-#include "shell/run_flags.h"
-#include "shell/status_line.h"
-#include "shell/engine_inbox.h"
 #include "foundation/log.h"
 #include "foundation/time_text.h"
+#include "shell/display.h"
+#include "shell/engine_inbox.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
 
@@ -89,8 +89,8 @@ void gf_logSimConnectRequestError() {
 
 void lf_createAiAircraft(const SimConnectCreateRequest& request) {
     const auto h = gf_simHandle();
-    if (vsim::failed(vsim::aiCreateNonAtcAircraft(h, request.title, request.callsign, request.initPosition,
-                                                  vsim::kReqCreate))) {
+    if (vsim::failed(
+            vsim::aiCreateNonAtcAircraft(h, request.title, request.callsign, request.initPosition, vsim::kReqCreate))) {
         gf_logError(fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: \"{}\", callsign: {}",
                                 request.hexid, request.title, request.callsign));
         gf_logSimConnectRequestError();
@@ -118,7 +118,8 @@ void lf_onFrameFlushQueues() {
     const std::uint32_t user = userObjectId.load();
     for (const auto& p : *positionFrontBuffer) {
         if (p.objectId <= user) continue;
-        (void)vsim::setDataOnSimObject(h, vsim::kDefPosition, p.objectId, 0, 0, sizeof(vsim::PositionBlock), &p.position);
+        (void)vsim::setDataOnSimObject(h, vsim::kDefPosition, p.objectId, 0, 0, sizeof(vsim::PositionBlock),
+                                       &p.position);
     }
     positionFrontBuffer->clear();
 

@@ -71,7 +71,7 @@ vsim::SimHandle gf_simHandle();
 void gf_queueClientEvent(const ClientEventCommand& command);
 void gf_queueNavLights(std::uint32_t objectId, std::uint32_t value);    // NAV_LIGHTS_SET
 void gf_queueCabinLights(std::uint32_t objectId, std::uint32_t value);  // CABIN_LIGHTS_SET
-void gf_queueCreateRequest(SimConnectCreateRequest request);  // a creation (engine: gf_queueCreateAircraft)
+void gf_queueCreateRequest(SimConnectCreateRequest request);            // a creation (engine: gf_queueCreateAircraft)
 // Releases AI control at once (request 103) and queues the three freeze events with data 1.
 void gf_releaseAiControl(std::uint32_t objectId);
 

@@ -4,16 +4,16 @@
 #include <chrono>
 #include <fmt/format.h>
 
-#include "shell/display.h"
-#include "shell/run_flags.h"
-#include "shell/status_line.h"
-#include "shell/command_flags.h"
 #include "foundation/clock.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/version.h"
 #include "platform/os/os.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "simlink/commands.h"
 #include "simlink/user_aircraft.h"
 
@@ -101,10 +101,10 @@ constexpr SystemEvent kClientEvents[] = {
 
 // ENGINE_AUTO_START is mapped but kept out of the group.
 constexpr std::uint32_t kGroupMembers[] = {
-    vsim::kEvNavLightsSet,      vsim::kEvBeaconLightsSet,    vsim::kEvLandingLightsSet, vsim::kEvTaxiLightsSet,
-    vsim::kEvStrobesSet,        vsim::kEvLogoLightsSet,      vsim::kEvCabinLightsSet,   vsim::kEvAllLightsToggle,
-    vsim::kEvFlapsSet,          vsim::kEvSpoilersSet,        vsim::kEvGearSet,          vsim::kEvEngineAutoShutdown,
-    vsim::kEvThrottleSet,       vsim::kEvFreezeLatLonSet,    vsim::kEvFreezeAltitudeSet, vsim::kEvFreezeAttitudeSet,
+    vsim::kEvNavLightsSet, vsim::kEvBeaconLightsSet, vsim::kEvLandingLightsSet,  vsim::kEvTaxiLightsSet,
+    vsim::kEvStrobesSet,   vsim::kEvLogoLightsSet,   vsim::kEvCabinLightsSet,    vsim::kEvAllLightsToggle,
+    vsim::kEvFlapsSet,     vsim::kEvSpoilersSet,     vsim::kEvGearSet,           vsim::kEvEngineAutoShutdown,
+    vsim::kEvThrottleSet,  vsim::kEvFreezeLatLonSet, vsim::kEvFreezeAltitudeSet, vsim::kEvFreezeAttitudeSet,
 };
 
 void lf_repaintStatusBand() { mainWindow.invalidate(panel::status); }
@@ -159,13 +159,14 @@ void lf_onOpen(const vsim::RecvOpenMsg& message) {
         if (MSFS_2020.value.load()) throw ovk::UserErrorException(71, lf_wrongSimulatorMessage());
         simText = "MSFS 2024";
     } else {
-        throw ovk::UserErrorException(77, fmt::format("\"{}\" not being MSFS 2020 or MSFS 2024 connects ... ? ", filtered));
+        throw ovk::UserErrorException(77,
+                                      fmt::format("\"{}\" not being MSFS 2020 or MSFS 2024 connects ... ? ", filtered));
     }
     std::string description = simText;
     if (filtered == "KittyHawk")
-        description = fmt::format("{} ({}.{}.{}.{})", simText, message.applicationVersionMajor,
-                                  message.applicationVersionMinor, message.applicationBuildMajor,
-                                  message.applicationBuildMinor);
+        description =
+            fmt::format("{} ({}.{}.{}.{})", simText, message.applicationVersionMajor, message.applicationVersionMinor,
+                        message.applicationBuildMajor, message.applicationBuildMinor);
     gf_log(fmt::format("{} connected", description));
     mainWindow.simulatorText.set(description);
     lf_repaintStatusBand();
@@ -174,31 +175,20 @@ void lf_onOpen(const vsim::RecvOpenMsg& message) {
 
 void lf_onException(const vsim::RecvExceptionMsg& message) {
     switch (message.exception) {
-        case vsim::ExceptionUnrecognizedId: {
-            const UserState u = gf_linkUserState();
-            if (!gf_positionIsSet(LatLon{u.latitude, u.longitude}) || stopRequested.load() || userClosed.load()) return;
-            gf_logError("SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID");
-            return;
-        }
-        case vsim::ExceptionVersionMismatch:
-            throw ovk::UserErrorException(95, fmt::format("Simconnect Version Mismatch, dwindex: {} ", message.index));
-        case vsim::ExceptionTooManyObjects:
-            gf_showStatus("SimConnect: too many objects (max 1000)", true);
-            return;
-        case vsim::ExceptionInvalidDataSize:
-            gf_log("SIMCON EXCEP 19");
-            return;
-        case vsim::ExceptionCreateObjectFailed:
-            lf_onCreateRefused(message.sendId);
-            return;
-        case vsim::ExceptionLoadFlightplanFailed:
-            gf_logError("Simconnect exception: load flight plan failed");
-            return;
-        case vsim::ExceptionOperationInvalidForObjectType:
-            gf_log("SIMCON EXCEP 24");
-            return;
-        default:
-            gf_logError(fmt::format("SIMCON EXCEP {}", message.exception));
+    case vsim::ExceptionUnrecognizedId: {
+        const UserState u = gf_linkUserState();
+        if (!gf_positionIsSet(LatLon{u.latitude, u.longitude}) || stopRequested.load() || userClosed.load()) return;
+        gf_logError("SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID");
+        return;
+    }
+    case vsim::ExceptionVersionMismatch:
+        throw ovk::UserErrorException(95, fmt::format("Simconnect Version Mismatch, dwindex: {} ", message.index));
+    case vsim::ExceptionTooManyObjects: gf_showStatus("SimConnect: too many objects (max 1000)", true); return;
+    case vsim::ExceptionInvalidDataSize: gf_log("SIMCON EXCEP 19"); return;
+    case vsim::ExceptionCreateObjectFailed: lf_onCreateRefused(message.sendId); return;
+    case vsim::ExceptionLoadFlightplanFailed: gf_logError("Simconnect exception: load flight plan failed"); return;
+    case vsim::ExceptionOperationInvalidForObjectType: gf_log("SIMCON EXCEP 24"); return;
+    default: gf_logError(fmt::format("SIMCON EXCEP {}", message.exception));
     }
 }
 
@@ -211,64 +201,53 @@ void lf_newFlight() {
 
 void lf_onSystemEvent(const vsim::RecvEventMsg& message) {
     switch (message.eventId) {
-        case vsim::kEventSim: {
-            const bool running = message.data == 1;
-            simRunning.exchange(running ? 1 : 0);
-            mainWindow.flightRunning.store(running);
-            lf_repaintStatusBand();
-            break;
-        }
-        case vsim::kEventFlightLoaded:
-            gf_log("Simconnect: flight loaded event");
-            lf_newFlight();
-            break;
-        default:
-            break;
+    case vsim::kEventSim: {
+        const bool running = message.data == 1;
+        simRunning.exchange(running ? 1 : 0);
+        mainWindow.flightRunning.store(running);
+        lf_repaintStatusBand();
+        break;
+    }
+    case vsim::kEventFlightLoaded:
+        gf_log("Simconnect: flight loaded event");
+        lf_newFlight();
+        break;
+    default: break;
     }
 }
 
 void gf_dispatchProc(const vsim::RecvHeader* message, std::uint32_t size, void*) {
     if (!message) return;
     switch (message->id) {
-        case vsim::RecvException:
-            lf_onException(*reinterpret_cast<const vsim::RecvExceptionMsg*>(message));
-            break;
-        case vsim::RecvOpen:
-            lf_onOpen(*reinterpret_cast<const vsim::RecvOpenMsg*>(message));
-            break;
-        case vsim::RecvQuit:
-            simRunning.exchange(0);
-            break;
-        case vsim::RecvEventId:
-            lf_onSystemEvent(*reinterpret_cast<const vsim::RecvEventMsg*>(message));
-            break;
-        case vsim::RecvEventObjectAddRemove:
-            lf_onObjectAddRemove(*reinterpret_cast<const vsim::RecvEventObjectAddRemoveMsg*>(message));
-            break;
-        case vsim::RecvEventFilename:
-            gf_logError("SimConnect: New file event");
-            lf_newFlight();
-            break;
-        case vsim::RecvEventFrame: {
-            lf_onFrameFlushQueues();
-            if (++frameCounter > 29) {
-                frameCounter = 0;
-                frameRate.store(reinterpret_cast<const vsim::RecvEventFrameMsg*>(message)->frameRate);
-            }
-            break;
+    case vsim::RecvException: lf_onException(*reinterpret_cast<const vsim::RecvExceptionMsg*>(message)); break;
+    case vsim::RecvOpen: lf_onOpen(*reinterpret_cast<const vsim::RecvOpenMsg*>(message)); break;
+    case vsim::RecvQuit: simRunning.exchange(0); break;
+    case vsim::RecvEventId: lf_onSystemEvent(*reinterpret_cast<const vsim::RecvEventMsg*>(message)); break;
+    case vsim::RecvEventObjectAddRemove:
+        lf_onObjectAddRemove(*reinterpret_cast<const vsim::RecvEventObjectAddRemoveMsg*>(message));
+        break;
+    case vsim::RecvEventFilename:
+        gf_logError("SimConnect: New file event");
+        lf_newFlight();
+        break;
+    case vsim::RecvEventFrame: {
+        lf_onFrameFlushQueues();
+        if (++frameCounter > 29) {
+            frameCounter = 0;
+            frameRate.store(reinterpret_cast<const vsim::RecvEventFrameMsg*>(message)->frameRate);
         }
-        case vsim::RecvSimObjectData:
-            lf_onSimObjectData(*reinterpret_cast<const vsim::RecvSimObjectDataMsg*>(message));
-            break;
-        case vsim::RecvSimObjectDataByType:
-            lf_onSimObjectDataByType(*reinterpret_cast<const vsim::RecvSimObjectDataMsg*>(message));
-            break;
-        case 12:
-        case 16:
-        case 27:
-            break;  // among them the direct answer to a creation, which the hand-shake does not use
-        default:
-            gf_log(fmt::format("! Unknown Dispatch dwID {}", message->id));
+        break;
+    }
+    case vsim::RecvSimObjectData:
+        lf_onSimObjectData(*reinterpret_cast<const vsim::RecvSimObjectDataMsg*>(message));
+        break;
+    case vsim::RecvSimObjectDataByType:
+        lf_onSimObjectDataByType(*reinterpret_cast<const vsim::RecvSimObjectDataMsg*>(message));
+        break;
+    case 12:
+    case 16:
+    case 27: break;  // among them the direct answer to a creation, which the hand-shake does not use
+    default: gf_log(fmt::format("! Unknown Dispatch dwID {}", message->id));
     }
 }
 

@@ -4,18 +4,18 @@
 #include <fmt/format.h>
 #include <mutex>
 
-#include "shell/display.h"
-#include "shell/run_flags.h"
-#include "shell/status_line.h"
-#include "catalogue/reference_db.h"
-#include "foundation/aircraft_category.h"
-#include "shell/engine_inbox.h"
-#include "foundation/feed_time.h"
-#include "foundation/log.h"
-#include "simlink/sim_client.h"
 #include "airports/current_airport.h"
 #include "airports/park_list.h"
 #include "airports/parking.h"
+#include "catalogue/reference_db.h"
+#include "foundation/aircraft_category.h"
+#include "foundation/feed_time.h"
+#include "foundation/log.h"
+#include "shell/display.h"
+#include "shell/engine_inbox.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
+#include "simlink/sim_client.h"
 
 UserState userState{};
 std::atomic<std::uint8_t> userOnGround{0};
@@ -110,7 +110,9 @@ void lf_onStaticCg(const vsim::RecvSimObjectDataMsg& message) {
     gf_postEngineNotice(makeNotice(message.objectId, 0, NoticeKind::StaticCg, cg.cgToGround, cg.staticPitch));
 }
 
-bool startsWith(const std::string& s, std::string_view p) { return s.size() >= p.size() && s.compare(0, p.size(), p) == 0; }
+bool startsWith(const std::string& s, std::string_view p) {
+    return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
+}
 
 void lf_deduce(const std::string& raw) {
     if (raw.empty()) {
@@ -236,12 +238,12 @@ std::string gf_standAtUserPosition() {
 
 void lf_onSimObjectData(const vsim::RecvSimObjectDataMsg& message) {
     switch (message.requestId) {
-        case vsim::kReqStaticCg: lf_onStaticCg(message); break;
-        case vsim::kReqUserTitle: lf_onUserTitle(message); break;
-        case vsim::kReqUserModel: lf_deduceUserModel(message); break;
-        case vsim::kReqUserOnGround: lf_onUserOnGround(message); break;
-        case vsim::kReqUserState: lf_onUserState(message); break;
-        default: break;
+    case vsim::kReqStaticCg: lf_onStaticCg(message); break;
+    case vsim::kReqUserTitle: lf_onUserTitle(message); break;
+    case vsim::kReqUserModel: lf_deduceUserModel(message); break;
+    case vsim::kReqUserOnGround: lf_onUserOnGround(message); break;
+    case vsim::kReqUserState: lf_onUserState(message); break;
+    default: break;
     }
 }
 

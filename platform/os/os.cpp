@@ -17,33 +17,27 @@ namespace win32 {
 
 Utf8ConversionException::Utf8ConversionException(const std::string& message, std::uint32_t errorCode,
                                                  std::uint32_t kind)
-    : std::runtime_error(message), errorCode_(errorCode), kind_(kind)
-{
-}
+    : std::runtime_error(message), errorCode_(errorCode), kind_(kind) {}
 
 namespace {
 
 constexpr std::uint32_t kindFromUtf8 = 0;
 constexpr std::uint32_t kindToUtf8 = 1;
 
-[[noreturn]] void invalidUtf8()
-{
+[[noreturn]] void invalidUtf8() {
     throw Utf8ConversionException("Invalid UTF-8 sequence found in input string.", errorNoUnicodeTranslation,
                                   kindFromUtf8);
 }
 
-[[noreturn]] void invalidUtf16()
-{
+[[noreturn]] void invalidUtf16() {
     throw Utf8ConversionException("Invalid UTF-16 sequence found in input string.", errorNoUnicodeTranslation,
                                   kindToUtf8);
 }
 
-} // namespace
+}  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view utf8)
-{
-    if (utf8.empty())
-        return {};
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    if (utf8.empty()) return {};
     if (utf8.size() > static_cast<std::size_t>(INT_MAX))
         throw std::overflow_error("Input string too long: size_t-length doesn't fit into int.");
     std::u16string out;
@@ -73,18 +67,15 @@ std::u16string Utf8ToUtf16(std::string_view utf8)
             more = 3;
             minimum = 0x10000;
         } else {
-            invalidUtf8(); // stray continuation byte, overlong lead byte or beyond U+10FFFF
+            invalidUtf8();  // stray continuation byte, overlong lead byte or beyond U+10FFFF
         }
-        if (end - p <= more)
-            invalidUtf8();
+        if (end - p <= more) invalidUtf8();
         for (int i = 1; i <= more; ++i) {
             const unsigned char next = p[i];
-            if ((next & 0xC0) != 0x80)
-                invalidUtf8();
+            if ((next & 0xC0) != 0x80) invalidUtf8();
             cp = (cp << 6) | (next & 0x3F);
         }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            invalidUtf8();
+        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) invalidUtf8();
         p += more + 1;
         if (cp >= 0x10000) {
             cp -= 0x10000;
@@ -97,10 +88,8 @@ std::u16string Utf8ToUtf16(std::string_view utf8)
     return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view utf16)
-{
-    if (utf16.empty())
-        return {};
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+    if (utf16.empty()) return {};
     if (utf16.size() > static_cast<std::size_t>(INT_MAX))
         throw std::overflow_error("Input string too long: size_t-length doesn't fit into int.");
     std::string out;
@@ -108,11 +97,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16)
     for (std::size_t i = 0; i < utf16.size(); ++i) {
         char32_t cp = utf16[i];
         if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 1 >= utf16.size())
-                invalidUtf16();
+            if (i + 1 >= utf16.size()) invalidUtf16();
             const char32_t low = utf16[i + 1];
-            if (low < 0xDC00 || low > 0xDFFF)
-                invalidUtf16();
+            if (low < 0xDC00 || low > 0xDFFF) invalidUtf16();
             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
             ++i;
         } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
@@ -137,43 +124,34 @@ std::string Utf16ToUtf8(std::u16string_view utf16)
     return out;
 }
 
-std::optional<fs::path> GetFolderPathUtf8(int csidl)
-{
-    if (csidl == csidlAppData)
-        return os::appDataFolder();
-    if (csidl == csidlLocalAppData)
-        return os::localAppDataFolder();
+std::optional<fs::path> GetFolderPathUtf8(int csidl) {
+    if (csidl == csidlAppData) return os::appDataFolder();
+    if (csidl == csidlLocalAppData) return os::localAppDataFolder();
     return std::nullopt;
 }
 
-} // namespace win32
+}  // namespace win32
 
 namespace os {
 
 namespace {
 
-std::optional<fs::path> fromEnvironment(const char* override, const char* xdg, const char* homeRelative)
-{
-    if (const char* value = std::getenv(override); value && *value)
-        return fs::path(value);
-    if (const char* value = std::getenv(xdg); value && *value)
-        return fs::path(value);
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / homeRelative;
+std::optional<fs::path> fromEnvironment(const char* override, const char* xdg, const char* homeRelative) {
+    if (const char* value = std::getenv(override); value && *value) return fs::path(value);
+    if (const char* value = std::getenv(xdg); value && *value) return fs::path(value);
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / homeRelative;
     return std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<fs::path> appDataFolder() { return fromEnvironment("VEXA_APPDATA", "XDG_CONFIG_HOME", ".config"); }
 
-std::optional<fs::path> localAppDataFolder()
-{
+std::optional<fs::path> localAppDataFolder() {
     return fromEnvironment("VEXA_LOCALAPPDATA", "XDG_DATA_HOME", ".local/share");
 }
 
-bool copyFile(const fs::path& from, const fs::path& to, bool overwrite)
-{
+bool copyFile(const fs::path& from, const fs::path& to, bool overwrite) {
     std::error_code error;
     const auto options = overwrite ? fs::copy_options::overwrite_existing : fs::copy_options::none;
     return fs::copy_file(from, to, options, error) && !error;
@@ -183,16 +161,13 @@ void timeBeginPeriod(std::uint32_t) {}
 
 void timeEndPeriod(std::uint32_t) {}
 
-fs::path lockFilePath(std::string_view name)
-{
+fs::path lockFilePath(std::string_view name) {
     std::string file;
     for (char c : name) {
         const auto u = static_cast<unsigned char>(c);
-        if (std::isalnum(u) || c == '-' || c == '_' || c == '.')
-            file += c;
+        if (std::isalnum(u) || c == '-' || c == '_' || c == '.') file += c;
     }
-    if (file.empty())
-        file = "instance";
+    if (file.empty()) file = "instance";
     file += ".lock";
     fs::path folder;
     if (auto local = localAppDataFolder())
@@ -202,14 +177,12 @@ fs::path lockFilePath(std::string_view name)
     return folder / file;
 }
 
-InstanceLock::InstanceLock(std::string_view name)
-{
+InstanceLock::InstanceLock(std::string_view name) {
     const fs::path path = lockFilePath(name);
     std::error_code ignored;
     fs::create_directories(path.parent_path(), ignored);
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return;
@@ -217,25 +190,20 @@ InstanceLock::InstanceLock(std::string_view name)
     fd_ = fd;
 }
 
-InstanceLock::~InstanceLock()
-{
-    if (fd_ >= 0)
-        ::close(fd_); // closing the descriptor releases the lock
+InstanceLock::~InstanceLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
 }
 
-bool acquireSingleInstance(std::string_view name)
-{
+bool acquireSingleInstance(std::string_view name) {
     static std::mutex mutex;
     static bool held = false;
     std::lock_guard lock(mutex);
-    if (held)
-        return true;
+    if (held) return true;
     InstanceLock instance(name);
-    if (!instance.held())
-        return false;
-    instance.keepForProcessLife(); // the descriptor stays open until the process ends
+    if (!instance.held()) return false;
+    instance.keepForProcessLife();  // the descriptor stays open until the process ends
     held = true;
     return true;
 }
 
-} // namespace os
+}  // namespace os

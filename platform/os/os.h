@@ -24,8 +24,8 @@ private:
 
 inline constexpr std::uint32_t errorNoUnicodeTranslation = 1113;
 inline constexpr std::uint32_t errorInvalidParameter = 87;
-inline constexpr int csidlAppData = 26;      // roaming application data
-inline constexpr int csidlLocalAppData = 28; // local application data
+inline constexpr int csidlAppData = 26;       // roaming application data
+inline constexpr int csidlLocalAppData = 28;  // local application data
 
 // Strict conversions: invalid input throws Utf8ConversionException (error 1113, kind 0 / kind 1); an input
 // longer than INT_MAX throws std::overflow_error.
@@ -34,7 +34,7 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // The folder of a CSIDL (26 roaming, 28 local application data) in UTF-8; empty when unknown.
 std::optional<std::filesystem::path> GetFolderPathUtf8(int csidl);
 
-} // namespace win32
+}  // namespace win32
 
 namespace os {
 
@@ -73,4 +73,4 @@ private:
 // Path of the lock file for a guard name (characters that cannot stand in a file name are dropped).
 std::filesystem::path lockFilePath(std::string_view name);
 
-} // namespace os
+}  // namespace os

@@ -37,11 +37,11 @@ inline constexpr SimResult kOk = 0;
 inline constexpr SimResult kFail = static_cast<SimResult>(0x80004005u);  // negative
 [[nodiscard]] constexpr bool failed(SimResult r) noexcept { return r < 0; }
 
-inline constexpr std::uint32_t kUnused = 0xFFFFFFFFu;   // datum id not used
-inline constexpr std::uint32_t kObjectIdUser = 0;       // "the user aircraft" in requests
+inline constexpr std::uint32_t kUnused = 0xFFFFFFFFu;  // datum id not used
+inline constexpr std::uint32_t kObjectIdUser = 0;      // "the user aircraft" in requests
 inline constexpr std::uint32_t kGroupPriorityHighest = 1;
 
-struct Connection;                 // opaque
+struct Connection;  // opaque
 using SimHandle = Connection*;
 
 // ---------------------------------------------------------------------------------------------
@@ -52,24 +52,45 @@ using SimHandle = Connection*;
 // Int32 4, Int64 8, Float32 4, Float64 8, String32 32 (zero padded, at most 31 characters and a
 // terminating zero), StringV variable (the text and its terminating zero, then zero padding to a
 // multiple of 8 bytes).
-enum class DataType : std::uint32_t { Invalid = 0, Int32 = 1, Int64 = 2, Float32 = 3, Float64 = 4, String32 = 6, StringV = 11 };
+enum class DataType : std::uint32_t {
+    Invalid = 0,
+    Int32 = 1,
+    Int64 = 2,
+    Float32 = 3,
+    Float64 = 4,
+    String32 = 6,
+    StringV = 11
+};
 
 // How often a requested definition is sent: once, on every simulator frame, or once a second.
-enum class Period : std::uint32_t { Never = 0, Once = 1, VisualFrame = 2, SimFrame = 3, Second = 4 };
+enum class Period : std::uint32_t {
+    Never = 0,
+    Once = 1,
+    VisualFrame = 2,
+    SimFrame = 3,
+    Second = 4
+};
 
 // Object types of requests by type and of the object add/remove event. A request for Aircraft
 // covers every aircraft, fixed-wing and helicopter; the add/remove event reports an object's own
 // type (Aircraft or Helicopter), so a client treats both as aircraft.
-enum class SimObjectType : std::uint32_t { User = 0, All = 1, Aircraft = 2, Helicopter = 3, Boat = 4, Ground = 5 };
+enum class SimObjectType : std::uint32_t {
+    User = 0,
+    All = 1,
+    Aircraft = 2,
+    Helicopter = 3,
+    Boat = 4,
+    Ground = 5
+};
 
 // Initial position of a created AI object (48 + 8 bytes).
 struct InitPosition {
-    double latitude = 0;   // degrees
-    double longitude = 0;  // degrees
-    double altitude = 0;   // feet
-    double pitch = 0;      // degrees
-    double bank = 0;       // degrees
-    double heading = 0;    // degrees true
+    double latitude = 0;         // degrees
+    double longitude = 0;        // degrees
+    double altitude = 0;         // feet
+    double pitch = 0;            // degrees
+    double bank = 0;             // degrees
+    double heading = 0;          // degrees true
     std::uint32_t onGround = 0;  // 1: placed on the ground
     std::uint32_t airspeed = 0;  // knots
 };
@@ -98,8 +119,8 @@ SimResult callDispatch(SimHandle handle, DispatchProc proc, void* context);
 // order. Unknown variable or unit names are refused by an exception (NameUnrecognized) once the
 // definition is used.
 SimResult addToDataDefinition(SimHandle handle, std::uint32_t defineId, std::string_view datumName,
-                              std::string_view unitsName, DataType type = DataType::Float64,
-                              float epsilon = 0, std::uint32_t datumId = kUnused);
+                              std::string_view unitsName, DataType type = DataType::Float64, float epsilon = 0,
+                              std::uint32_t datumId = kUnused);
 
 // Asks for the definition's block of one object (kObjectIdUser: the user aircraft), once or
 // periodically (Never stops a periodic request with that request id). Answers are SIMOBJECT_DATA
@@ -117,9 +138,8 @@ SimResult requestDataOnSimObjectType(SimHandle handle, std::uint32_t requestId, 
 // Writes the definition's block to an object. `unitSize` is the block's byte size (arrayCount 0
 // means one block). A size that does not match the definition is refused by InvalidDataSize;
 // an unknown object by UnrecognizedId.
-SimResult setDataOnSimObject(SimHandle handle, std::uint32_t defineId, std::uint32_t objectId,
-                             std::uint32_t flags, std::uint32_t arrayCount, std::uint32_t unitSize,
-                             const void* data);
+SimResult setDataOnSimObject(SimHandle handle, std::uint32_t defineId, std::uint32_t objectId, std::uint32_t flags,
+                             std::uint32_t arrayCount, std::uint32_t unitSize, const void* data);
 
 // Gives a client event id the meaning of a simulator event name (e.g. "FLAPS_SET").
 SimResult mapClientEventToSimEvent(SimHandle handle, std::uint32_t eventId, std::string_view eventName);
@@ -129,8 +149,8 @@ SimResult setNotificationGroupPriority(SimHandle handle, std::uint32_t groupId, 
 
 // Sends a mapped client event with its data to an object. An unmapped event or an unknown object
 // is refused by UnrecognizedId.
-SimResult transmitClientEvent(SimHandle handle, std::uint32_t objectId, std::uint32_t eventId,
-                              std::uint32_t data, std::uint32_t groupId, std::uint32_t flags);
+SimResult transmitClientEvent(SimHandle handle, std::uint32_t objectId, std::uint32_t eventId, std::uint32_t data,
+                              std::uint32_t groupId, std::uint32_t flags);
 
 // Subscribes a client event id to a system event: "Sim" (data 1 while a flight runs, 0 in the
 // menu; sent once at subscription and at every change), "ObjectAdded" and "ObjectRemoved"
@@ -235,8 +255,8 @@ struct RecvEventMsg {
 };
 
 struct RecvEventObjectAddRemoveMsg {
-    RecvEventMsg event;          // data = object id
-    std::uint32_t objectType;    // SimObjectType
+    RecvEventMsg event;        // data = object id
+    std::uint32_t objectType;  // SimObjectType
 };
 
 struct RecvEventFilenameMsg {
@@ -308,35 +328,35 @@ inline constexpr std::uint32_t kDefTitle = 407;
 inline constexpr std::uint32_t kDefAtcModel = 408;
 inline constexpr std::uint32_t kDefOnGround = 409;
 
-struct PositionBlock {          // definition 402
-    double latitude = 0;        // degrees
-    double longitude = 0;       // degrees
-    double pitch = 0;           // radians (negative: nose up)
-    double bank = 0;            // radians
-    double heading = 0;         // radians true
-    double altitude = 0;        // feet
-    double verticalSpeed = 0;   // feet per second
-    double airspeed = 0;        // knots true
+struct PositionBlock {         // definition 402
+    double latitude = 0;       // degrees
+    double longitude = 0;      // degrees
+    double pitch = 0;          // radians (negative: nose up)
+    double bank = 0;           // radians
+    double heading = 0;        // radians true
+    double altitude = 0;       // feet
+    double verticalSpeed = 0;  // feet per second
+    double airspeed = 0;       // knots true
 };
 static_assert(sizeof(PositionBlock) == 64);
 
-struct UserStateBlock {         // definition 403
-    double latitude = 0;        // degrees
-    double longitude = 0;       // degrees
-    double pitch = 0;           // radians
-    double bank = 0;            // radians
-    double heading = 0;         // radians true
-    double altitude = 0;        // feet
+struct UserStateBlock {              // definition 403
+    double latitude = 0;             // degrees
+    double longitude = 0;            // degrees
+    double pitch = 0;                // radians
+    double bank = 0;                 // radians
+    double heading = 0;              // radians true
+    double altitude = 0;             // feet
     double altitudeAboveGround = 0;  // feet
-    double groundSpeed = 0;     // knots
+    double groundSpeed = 0;          // knots
     std::int64_t zuluTime = 0;       // seconds of the UTC day
     std::int64_t zuluDayOfYear = 0;  // 1..366
     std::int64_t zuluYear = 0;
-    std::int64_t lightStates = 0;    // bit mask
+    std::int64_t lightStates = 0;  // bit mask
 };
 static_assert(sizeof(UserStateBlock) == 96);
 
-struct GroundBlock {            // definition 404
+struct GroundBlock {                 // definition 404
     double altitudeAboveGround = 0;  // feet
     double groundAltitude = 0;       // feet
     std::int64_t onGround = 0;       // 0 or 1
@@ -344,9 +364,9 @@ struct GroundBlock {            // definition 404
 };
 static_assert(sizeof(GroundBlock) == 56);
 
-struct StaticCgBlock {          // definition 405
-    double cgToGround = 0;      // feet
-    double staticPitch = 0;     // radians
+struct StaticCgBlock {       // definition 405
+    double cgToGround = 0;   // feet
+    double staticPitch = 0;  // radians
 };
 static_assert(sizeof(StaticCgBlock) == 16);
 
@@ -395,10 +415,10 @@ inline constexpr std::uint32_t kReqStaticCg = 102;         // definition 405 of 
 inline constexpr std::uint32_t kReqReleaseControl = 103;
 inline constexpr std::uint32_t kReqCreate = 104;
 inline constexpr std::uint32_t kReqRemove = 105;
-inline constexpr std::uint32_t kReqUserTitle = 106;        // definition 407 of the user, once
-inline constexpr std::uint32_t kReqUserModel = 107;        // definition 408 of the user, once
-inline constexpr std::uint32_t kReqUserOnGround = 108;     // definition 409 of the user, every second
-inline constexpr std::uint32_t kReqUserState = 109;        // definition 403 of the user, once
+inline constexpr std::uint32_t kReqUserTitle = 106;     // definition 407 of the user, once
+inline constexpr std::uint32_t kReqUserModel = 107;     // definition 408 of the user, once
+inline constexpr std::uint32_t kReqUserOnGround = 108;  // definition 409 of the user, every second
+inline constexpr std::uint32_t kReqUserState = 109;     // definition 403 of the user, once
 inline constexpr std::uint32_t kReqFlightPlan = 110;
 
 }  // namespace vsim

@@ -60,11 +60,11 @@ struct TitleInfo {
 };
 
 struct UserWaypoint {
-    double t = 0;            // seconds after the flight started
-    double latitude = 0;     // degrees
+    double t = 0;         // seconds after the flight started
+    double latitude = 0;  // degrees
     double longitude = 0;
     double altitudeFt = 0;
-    double aglFt = -1;       // altitude above ground; below 0: altitude - ground
+    double aglFt = -1;  // altitude above ground; below 0: altitude - ground
     double headingDeg = 0;
     double groundSpeedKt = 0;
 };
@@ -73,7 +73,7 @@ struct UserScript {
     std::string title = "Stand-in User Aircraft";
     std::string atcModel = "A320";
     bool inFlight = true;
-    double menuSeconds = 0;         // real-time scenarios: time in the menu before the flight
+    double menuSeconds = 0;                   // real-time scenarios: time in the menu before the flight
     std::int64_t zuluStartUnix = 1765368000;  // 2025-12-10 12:00:00 UTC
     std::int64_t lightStates = 0;
     std::vector<UserWaypoint> path{UserWaypoint{0, 52.3086, 4.7639, 5, -1, 0, 0}};
@@ -86,7 +86,7 @@ struct ForeignAircraft {
 };
 
 struct StandInConfig {
-    std::string applicationName = "KittyHawk";          // 2020; "SunRise" is 2024
+    std::string applicationName = "KittyHawk";  // 2020; "SunRise" is 2024
     std::array<std::uint32_t, 4> version{11, 0, 282174, 0};
     double frameRate = 30.0;
     std::uint32_t framesToAdd = 3;
@@ -104,17 +104,17 @@ struct StandInConfig {
 struct ObjectInfo {
     std::uint32_t id = 0;
     bool isUser = false;
-    bool visible = false;      // ObjectAdded was sent
-    bool removed = false;      // removal asked for (ObjectRemoved follows on the next frame)
+    bool visible = false;  // ObjectAdded was sent
+    bool removed = false;  // removal asked for (ObjectRemoved follows on the next frame)
     bool helicopter = false;
     std::string title;
     std::string atcId;
-    PositionBlock position;    // lat, lon deg; pitch, bank, heading rad; alt ft; vs ft/s; tas kt
+    PositionBlock position;  // lat, lon deg; pitch, bank, heading rad; alt ft; vs ft/s; tas kt
     double groundSpeedKt = 0;
     double altitudeAboveGroundFt = 0;
     bool onGround = false;
     double cgHeightFt = 0;
-    bool released = false;     // AI control released
+    bool released = false;  // AI control released
     bool frozenLatLon = false, frozenAltitude = false, frozenAttitude = false;
     std::vector<std::pair<std::string, std::uint32_t>> events;  // client events received, in order
     double spoilers = 0, throttle1 = 0, throttle2 = 0;          // percent
@@ -154,12 +154,12 @@ public:
     std::int64_t nowMs() const;
 
     // ---- the simulator's situation ----
-    void setRunning(bool running);     // false: opens fail; true after quit: opens work again
+    void setRunning(bool running);  // false: opens fail; true after quit: opens work again
     void failOpens(int count);
     void failCalls(const std::string& callName, int count = 1);  // e.g. "aiRemoveObject"
     void quit();
-    void loadFlight(const std::string& fileName);  // sends the FlightLoaded file event
-    void setInFlight(bool inFlight);              // the "Sim" event follows a change
+    void loadFlight(const std::string& fileName);      // sends the FlightLoaded file event
+    void setInFlight(bool inFlight);                   // the "Sim" event follows a change
     void setUserPath(std::vector<UserWaypoint> path);  // restarts the path at now
     void placeUser(const UserWaypoint& point);         // the same with one point
     void setUserTitle(const std::string& title);
@@ -170,7 +170,7 @@ public:
     void setFrameRate(double fps);
     void installTitle(const TitleInfo& title);
     std::uint32_t addForeignAircraft(const ForeignAircraft& aircraft);  // visible on the next frame
-    void removeObject(std::uint32_t objectId);                         // as if another client removed it
+    void removeObject(std::uint32_t objectId);                          // as if another client removed it
     void injectException(std::uint32_t code, std::uint32_t sendId = 0, std::uint32_t index = kUnused);
 
     // ---- inspection ----

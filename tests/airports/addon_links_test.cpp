@@ -19,8 +19,7 @@ protected:
     ScopedEnv server{"VEXA_DOWNLOAD_URL", "file://" + (dir / "server").string() + "/"};
     ScopedEnv appdata{"VEXA_APPDATA", (dir / "appdata").string()};
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ScanTest::SetUp();
         fs::create_directories(dir / "server" / "MSFS" / "archive" / "stock");
         fs::create_directories(dir / "appdata" / "Vexa");
@@ -32,14 +31,14 @@ protected:
         simaddonAirports = {"EDDF"};
         publisherAirports2020 = {{"Aerosoft", {"LOWW12"}}, {"Some Pub", {"EDDM40", "EDDM"}}};
         publisherAirports2024 = {{"Some Pub", {"EDDH7"}}};
-        airportList = {{"EDDF", "FRA", 50.03, 8.57, 364}, {"EDDH", "HAM", 53.63, 9.99, 53}, {"EGLL", "LHR", 51.47, -0.46, 83}};
+        airportList = {
+            {"EDDF", "FRA", 50.03, 8.57, 364}, {"EDDH", "HAM", 53.63, 9.99, 53}, {"EGLL", "LHR", 51.47, -0.46, 83}};
         airportFilesChanged = false;
         tbloCount = 0;
         gf_resetGeneratedAirports();
         SCAN_AIRPORTS.value = true;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         gf_resetReferenceDatabase();
         gf_resetAirports();
         airportFilesChanged = false;
@@ -48,57 +47,47 @@ protected:
         ScanTest::TearDown();
     }
 
-    static std::vector<bgl::Stand> stands(std::uint32_t count, std::uint32_t helipadsAtEnd = 0)
-    {
+    static std::vector<bgl::Stand> stands(std::uint32_t count, std::uint32_t helipadsAtEnd = 0) {
         std::vector<bgl::Stand> list;
         for (std::uint32_t i = 1; i <= count - helipadsAtEnd; ++i)
             list.push_back({.nameCode = 10, .number = i, .latitude = 50.0 + i * 0.0001});
         return list;
     }
-    fs::path putBgl(const fs::path& relative, const char* icao, std::uint32_t standCount, std::uint32_t helipads = 0)
-    {
+    fs::path putBgl(const fs::path& relative, const char* icao, std::uint32_t standCount, std::uint32_t helipads = 0) {
         std::vector<bgl::Record> subs;
-        for (std::uint32_t h = 0; h < helipads; ++h)
-            subs.push_back(bgl::helipad(50.1 + h * 0.001, 8.5, 20.0f));
-        if (standCount > helipads)
-            subs.push_back(bgl::parkingList(stands(standCount, helipads)));
+        for (std::uint32_t h = 0; h < helipads; ++h) subs.push_back(bgl::helipad(50.1 + h * 0.001, 8.5, 20.0f));
+        if (standCount > helipads) subs.push_back(bgl::parkingList(stands(standCount, helipads)));
         const fs::path p = dir / relative;
         fs::create_directories(p.parent_path());
         bgl::write(p, bgl::file({bgl::section({bgl::airport(icao, 0, subs)})}));
         return p;
     }
-    void putText(const fs::path& relative, const std::string& text)
-    {
+    void putText(const fs::path& relative, const std::string& text) {
         fs::create_directories((dir / relative).parent_path());
         std::ofstream(dir / relative, std::ios::binary) << text;
     }
-    std::string readText(const fs::path& relative) const
-    {
+    std::string readText(const fs::path& relative) const {
         std::ifstream in(dir / relative, std::ios::binary);
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
     }
     // The stand names of a generated file, and its publisher.
-    std::vector<std::string> generatedStands(const fs::path& relative, std::string* publisherOut = nullptr) const
-    {
+    std::vector<std::string> generatedStands(const fs::path& relative, std::string* publisherOut = nullptr) const {
         pugi::xml_document doc;
         EXPECT_TRUE(doc.load_file((dir / relative).c_str())) << relative;
         std::vector<std::string> ids;
         for (pugi::xml_node n : doc.child("parkpositions").children("parkpos"))
             ids.push_back(n.attribute("id").value());
-        if (publisherOut)
-            *publisherOut = gf_readApfPublisher(dir / relative);
+        if (publisherOut) *publisherOut = gf_readApfPublisher(dir / relative);
         return ids;
     }
-    void scanCommunity(const BglAirportHandlers& h = gf_addonAirportHandlers())
-    {
+    void scanCommunity(const BglAirportHandlers& h = gf_addonAirportHandlers()) {
         lf_scanAirportRoots({(dir / "Community").string()}, h);
     }
 };
 
-TEST_F(AddonLinksTest, ArchivePathsAndPublisherLists)
-{
+TEST_F(AddonLinksTest, ArchivePathsAndPublisherLists) {
     std::int32_t archived = -1;
     EXPECT_EQ(lf_findThirdpartyArchive("Some Pub", "EDDM", archived),
               std::make_pair(std::string("archive/thirdparty/Some%20Pub/EDDM.xml"), true));
@@ -121,15 +110,14 @@ TEST_F(AddonLinksTest, ArchivePathsAndPublisherLists)
     EXPECT_EQ(text, "/sim/Official/a.bgl");
 }
 
-TEST_F(AddonLinksTest, LinksAndGeneratedFilesPerPublisher)
-{
-    putBgl("Community/asobo-airport-eddf/scenery/a.bgl", "EDDF", 3);          // simaddon, archived
-    putBgl("Community/asobo-airport-egll/scenery/a.bgl", "EGLL", 2);          // simaddon, not archived
-    putBgl("Community/somepub-eddm/Some Pub/scenery/a.bgl", "EDDM", 55);      // archived with 40 stands
-    putBgl("Community/aerosoft-loww/scenery/a.bgl", "LOWW", 12);              // archived with as many
-    putBgl("Community/nobody-lfpg/scenery/a.bgl", "LFPG", 1);                 // unknown
+TEST_F(AddonLinksTest, LinksAndGeneratedFilesPerPublisher) {
+    putBgl("Community/asobo-airport-eddf/scenery/a.bgl", "EDDF", 3);      // simaddon, archived
+    putBgl("Community/asobo-airport-egll/scenery/a.bgl", "EGLL", 2);      // simaddon, not archived
+    putBgl("Community/somepub-eddm/Some Pub/scenery/a.bgl", "EDDM", 55);  // archived with 40 stands
+    putBgl("Community/aerosoft-loww/scenery/a.bgl", "LOWW", 12);          // archived with as many
+    putBgl("Community/nobody-lfpg/scenery/a.bgl", "LFPG", 1);             // unknown
     putText("Community/nobody-lfpg/manifest.json", R"({"manufacturer":"Nobody Scenery","creator":"Noone"})");
-    putBgl("Community/helis-ekch/scenery/a.bgl", "EKCH", 12, 2);             // unknown, no manifest
+    putBgl("Community/helis-ekch/scenery/a.bgl", "EKCH", 12, 2);  // unknown, no manifest
     scanCommunity();
 
     EXPECT_EQ(readText("airports/ve_zuzuvado/EDDF.txt"), "archive/simaddon/EDDF.xml\n");
@@ -147,11 +135,12 @@ TEST_F(AddonLinksTest, LinksAndGeneratedFilesPerPublisher)
     EXPECT_TRUE(airportFilesChanged.load());
 
     const auto report = readText("output/info/AirportsScanLog.txt");
-    for (const char* line : {"simaddon airport EDDF linked to archive/simaddon/EDDF.xml\n", "EGLL does not exist as simaddon\n",
-                             "thirdparty airport EDDM linked to archive/thirdparty/Some%20Pub/EDDM.xml\n",
-                             "===> EDDM has 55 parkpos while archived one has 40\n", "Generated EDDM.xml: 55 positions\n",
-                             "Generated LFPG.xml: 1 position\n", "Generated EKCH.xml: 12 positions, of which 2 helipads\n",
-                             "===> No publisher found\n"})
+    for (const char* line :
+         {"simaddon airport EDDF linked to archive/simaddon/EDDF.xml\n", "EGLL does not exist as simaddon\n",
+          "thirdparty airport EDDM linked to archive/thirdparty/Some%20Pub/EDDM.xml\n",
+          "===> EDDM has 55 parkpos while archived one has 40\n", "Generated EDDM.xml: 55 positions\n",
+          "Generated LFPG.xml: 1 position\n", "Generated EKCH.xml: 12 positions, of which 2 helipads\n",
+          "===> No publisher found\n"})
         EXPECT_NE(report.find(line), std::string::npos) << line;
     EXPECT_EQ(report.find("LOWW has"), std::string::npos);
     EXPECT_TRUE(logText().find("Airports scan successful") != std::string::npos);
@@ -161,8 +150,7 @@ TEST_F(AddonLinksTest, LinksAndGeneratedFilesPerPublisher)
 // Run under ThreadSanitizer too: the links, the generated files and the report are shared by the tasks.
 class AddonLinksThreads : public AddonLinksTest {};
 
-TEST_F(AddonLinksThreads, TwoFilesOfOneAirportGiveOneFileWhateverTheOrder)
-{
+TEST_F(AddonLinksThreads, TwoFilesOfOneAirportGiveOneFileWhateverTheOrder) {
     putBgl("Community/a-pack/scenery/a.bgl", "LFPG", 3);
     putBgl("Community/b-pack/scenery/b.bgl", "LFPG", 5);
     putBgl("Community/c-pack/scenery/c.bgl", "LFPG", 5);
@@ -180,35 +168,35 @@ TEST_F(AddonLinksThreads, TwoFilesOfOneAirportGiveOneFileWhateverTheOrder)
     hwConcurrency = gf_hardwareThreads();
 }
 
-TEST_F(AddonLinksTest, UnrecognisedAirportsOfThe2024Simulator)
-{
+TEST_F(AddonLinksTest, UnrecognisedAirportsOfThe2024Simulator) {
     MSFS_2020.value = false;
     const auto undecodable = bgl::file({bgl::section({bgl::other(0x113)})});
     const auto put = [&](const fs::path& relative) {
         fs::create_directories((dir / relative).parent_path());
         bgl::write(dir / relative, undecodable);
     };
-    put("Community/x/scenery/eddh.bgl");                       // stem names a known airport; archived in 2024
-    put("Community/y/scenery/egll.bgl");                       // stem; not archived
-    put("Community/t/scenery/ad_0001.bgl");                    // manifest title
+    put("Community/x/scenery/eddh.bgl");     // stem names a known airport; archived in 2024
+    put("Community/y/scenery/egll.bgl");     // stem; not archived
+    put("Community/t/scenery/ad_0001.bgl");  // manifest title
     putText("Community/t/manifest.json", R"({"title":"EDDF Frankfurt","creator":"Noone","manufacturer":"M"})");
-    put("Community/u-egll-heathrow/scenery/ad_0002.bgl");      // code in the path, manifest without one
+    put("Community/u-egll-heathrow/scenery/ad_0002.bgl");  // code in the path, manifest without one
     putText("Community/u-egll-heathrow/manifest.json", R"({"title":"Heathrow"})");
-    put("Community/v/scenery/ad_0003.bgl");                    // manifest without any code: lost
+    put("Community/v/scenery/ad_0003.bgl");  // manifest without any code: lost
     putText("Community/v/manifest.json", R"({"title":"Somewhere"})");
-    put("Community/w/scenery/ad_0004.bgl");                    // no manifest: nothing more
+    put("Community/w/scenery/ad_0004.bgl");  // no manifest: nothing more
     publisherGroups = {{"Some Pub", "Community/x"}};
     scanCommunity();
 
     const auto report = readText("output/info/AirportsScanLog.txt");
-    for (const char* line : {"Not recognised airport has ICAO code \"EDDH\" as BGL stem",
-                             "thirdparty airport EDDH linked to archive/thirdparty/Some%20Pub/EDDH.xml",
-                             "Not recognised airport has ICAO code \"EGLL\" as BGL stem", "==> TBLO entry EGLL.xml created ",
-                             "Not recognised airport has ICAO \"EDDF\" in title \"EDDF Frankfurt\" of manifest",
-                             "Not recognised airport has ICAO \"EGLL\" in BGL path",
-                             "==================> Not recognised airport lost ... "})
+    for (const char* line :
+         {"Not recognised airport has ICAO code \"EDDH\" as BGL stem",
+          "thirdparty airport EDDH linked to archive/thirdparty/Some%20Pub/EDDH.xml",
+          "Not recognised airport has ICAO code \"EGLL\" as BGL stem", "==> TBLO entry EGLL.xml created ",
+          "Not recognised airport has ICAO \"EDDF\" in title \"EDDF Frankfurt\" of manifest",
+          "Not recognised airport has ICAO \"EGLL\" in BGL path",
+          "==================> Not recognised airport lost ... "})
         EXPECT_NE(report.find(line), std::string::npos) << line;
-    EXPECT_EQ(tbloCount.load(), 3); // EGLL twice (one file) and EDDF
+    EXPECT_EQ(tbloCount.load(), 3);  // EGLL twice (one file) and EDDF
     EXPECT_TRUE(fs::exists(dir / "TBLO/EDDF.xml"));
     EXPECT_EQ(readText("TBLO/EDDF.xml"), (dir / "Community/t/scenery/ad_0001.bgl").string() +
                                              "\nEDDF by unknown, title: EDDF Frankfurt crea: Noone manu: M\n");
@@ -216,8 +204,7 @@ TEST_F(AddonLinksTest, UnrecognisedAirportsOfThe2024Simulator)
     EXPECT_FALSE(fs::exists(dir / "TBLO/EDDH.xml"));
 }
 
-TEST_F(AddonLinksTest, TheScanSwitchesItselfOffAndKeepsTheOtherSimulatorsFiles)
-{
+TEST_F(AddonLinksTest, TheScanSwitchesItselfOffAndKeepsTheOtherSimulatorsFiles) {
     putText("airports/ve_zuzuvado/OLD1.xml", "old");
     putText("airports/my_thirdparty/OLD2.xml", "old");
     putText("TBLO/OLD3.xml", "old");
@@ -241,13 +228,14 @@ TEST_F(AddonLinksTest, TheScanSwitchesItselfOffAndKeepsTheOtherSimulatorsFiles)
     EXPECT_FALSE(fs::exists(dir / "airports/ve_zuzuvado/OLD1.xml"));
     EXPECT_TRUE(fs::exists(dir / "airports/ve_zuzuvado/EGLL.xml"));
     const std::string log = logText();
-    EXPECT_NE(log.find("++++++++++++++++++++++++ airports scan  starts +++++++++++++++++++++++++++++"), std::string::npos);
-    EXPECT_NE(log.find("-------------------------- airports scan ends    ----------------------------"), std::string::npos);
+    EXPECT_NE(log.find("++++++++++++++++++++++++ airports scan  starts +++++++++++++++++++++++++++++"),
+              std::string::npos);
+    EXPECT_NE(log.find("-------------------------- airports scan ends    ----------------------------"),
+              std::string::npos);
     EXPECT_NE(log.find("output/info/AirportsScanLog.txt written"), std::string::npos);
 }
 
-TEST_F(AddonLinksTest, AFirstScanThatFindsNothingWarns)
-{
+TEST_F(AddonLinksTest, AFirstScanThatFindsNothingWarns) {
     fs::create_directories(dir / "Community");
     gf_scanAddonAirports({}, dir / "Community");
     EXPECT_NE(logText().find("Warning: Scan has not found any add-on airports"), std::string::npos);

@@ -21,8 +21,8 @@
 #include "foundation/log.h"
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
-#include "shell/range.h"
 #include "parking/park_airport.h"
+#include "shell/range.h"
 #include "tests/common/sandbox.h"
 
 class AirportsTest : public ::testing::Test {

@@ -18,24 +18,33 @@ const fs::path demoPackage = fs::path(VEXA_SOURCE_DIR) / "demo" / "community" / 
 const fs::path demoBgl = demoPackage / "scenery" / "vexa" / "EDDV_demo.bgl";
 
 // Hannover's southern apron, made up: six gates, two cargo stands and a helipad.
-std::vector<std::uint8_t> demoAirport()
-{
+std::vector<std::uint8_t> demoAirport() {
     using namespace bgl;
     std::vector<Stand> stands;
     for (std::uint32_t i = 1; i <= 6; ++i)
-        stands.push_back({.nameCode = 10, .type = 7, .number = i, .radius = 30.0f, .heading = 0.0f,
-                          .latitude = 52.4590, .longitude = 9.6830 + 0.0008 * i});
+        stands.push_back({.nameCode = 10,
+                          .type = 7,
+                          .number = i,
+                          .radius = 30.0f,
+                          .heading = 0.0f,
+                          .latitude = 52.4590,
+                          .longitude = 9.6830 + 0.0008 * i});
     for (std::uint32_t i = 1; i <= 2; ++i)
-        stands.push_back({.nameCode = 12 + 2, .type = 5, .number = i, .radius = 35.0f, .heading = 180.0f,
-                          .latitude = 52.4578, .longitude = 9.6940 + 0.0009 * i});
-    return file({section({other(0x22, 8)}, 9),
-                 section({airport("EDDV", 54560, {other(0xCE, 12), helipad(52.4600, 9.6790, 24.0f), parkingList(stands)})})});
+        stands.push_back({.nameCode = 12 + 2,
+                          .type = 5,
+                          .number = i,
+                          .radius = 35.0f,
+                          .heading = 180.0f,
+                          .latitude = 52.4578,
+                          .longitude = 9.6940 + 0.0009 * i});
+    return file(
+        {section({other(0x22, 8)}, 9),
+         section({airport("EDDV", 54560, {other(0xCE, 12), helipad(52.4600, 9.6790, 24.0f), parkingList(stands)})})});
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(ScanTest, DemoAddonAirportPackage)
-{
+TEST_F(ScanTest, DemoAddonAirportPackage) {
     const auto bytes = demoAirport();
     if (std::getenv("VEXA_WRITE_DEMO_DATA")) {
         fs::create_directories(demoBgl.parent_path());
@@ -53,8 +62,7 @@ TEST_F(ScanTest, DemoAddonAirportPackage)
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file((dir / "airports" / "my_thirdparty" / "EDDV.xml").c_str()));
     std::vector<std::string> ids;
-    for (pugi::xml_node n : doc.child("parkpositions").children("parkpos"))
-        ids.push_back(n.attribute("id").value());
+    for (pugi::xml_node n : doc.child("parkpositions").children("parkpos")) ids.push_back(n.attribute("id").value());
     EXPECT_EQ(ids, (std::vector<std::string>{"C1", "C2", "g1", "g2", "g3", "g4", "g5", "g6", "helipad1"}));
     EXPECT_EQ(gf_checkApfPublisher(dir / "airports" / "my_thirdparty" / "EDDV.xml"), "");
     airportFilesChanged = false;

@@ -12,20 +12,16 @@ protected:
     void TearDown() override { gf_resetSettings(); }
 
     // A packages folder with the given sub-folders.
-    fs::path packages(const fs::path& path, std::initializer_list<const char*> subFolders)
-    {
+    fs::path packages(const fs::path& path, std::initializer_list<const char*> subFolders) {
         fs::create_directories(path);
-        for (const char* sub : subFolders)
-            fs::create_directories(path / sub);
+        for (const char* sub : subFolders) fs::create_directories(path / sub);
         return path;
     }
-    void userCfg(const fs::path& path, const std::string& text)
-    {
+    void userCfg(const fs::path& path, const std::string& text) {
         fs::create_directories(path.parent_path());
         writeWholeFile(path, text);
     }
-    fs::path storeCfg2020() const
-    {
+    fs::path storeCfg2020() const {
         return local() / "Packages" / "Microsoft.FlightSimulator_8wekyb3d8bbwe" / "LocalCache" / "UserCfg.opt";
     }
     fs::path roaming() const { return root_ / "roaming"; }
@@ -36,8 +32,7 @@ protected:
     ScopedEnv localEnv_{"VEXA_LOCALAPPDATA", (root_ / "local").string()};
 };
 
-TEST_F(InstallDetection, SteamPackagesFolderComesFirst)
-{
+TEST_F(InstallDetection, SteamPackagesFolderComesFirst) {
     CapturedLog log;
     const fs::path steam = packages(roaming() / "Microsoft Flight Simulator" / "Packages", {"Community", "Official"});
     const fs::path other = packages(root_ / "other", {"Community", "Official"});
@@ -46,8 +41,7 @@ TEST_F(InstallDetection, SteamPackagesFolderComesFirst)
     EXPECT_EQ(log.text(), "Steam packages:" + steam.string() + "\n");
 }
 
-TEST_F(InstallDetection, IncompleteSteamFolderIsPassedOverForUserCfg)
-{
+TEST_F(InstallDetection, IncompleteSteamFolderIsPassedOverForUserCfg) {
     packages(roaming() / "Microsoft Flight Simulator" / "Packages", {"Official"});
     const fs::path configured = packages(root_ / "D drive" / "Packages", {"Community", "Official"});
     userCfg(storeCfg2020(), "Version 1\r\nInstalledPackagesPath \"" + configured.string() + "\"\r\n");
@@ -56,8 +50,7 @@ TEST_F(InstallDetection, IncompleteSteamFolderIsPassedOverForUserCfg)
     EXPECT_NE(log.text().find("UserCfg.opt: InstalledPackagesPath=" + configured.string() + "\n"), std::string::npos);
 }
 
-TEST_F(InstallDetection, PathThatDoesNotExistGivesNothing)
-{
+TEST_F(InstallDetection, PathThatDoesNotExistGivesNothing) {
     userCfg(storeCfg2020(), "InstalledPackagesPath \"" + (root_ / "gone").string() + "\"\n");
     CapturedLog log;
     EXPECT_EQ(lf_readInstalledPackagesPath(), fs::path());
@@ -65,16 +58,14 @@ TEST_F(InstallDetection, PathThatDoesNotExistGivesNothing)
     EXPECT_NE(log.text().find("UserCfg.opt: InstalledPackagesPath=???\n"), std::string::npos);
 }
 
-TEST_F(InstallDetection, OnlyTheFirstLineWithTheKeyCounts)
-{
+TEST_F(InstallDetection, OnlyTheFirstLineWithTheKeyCounts) {
     const fs::path good = packages(root_ / "good", {"Community", "Official"});
     userCfg(storeCfg2020(), "InstalledPackagesPath \"" + (root_ / "gone").string() + "\"\nInstalledPackagesPath \"" +
                                 good.string() + "\"\n");
     EXPECT_EQ(gf_detectInstallPath(), fs::path());
 }
 
-TEST_F(InstallDetection, The2024SimulatorNeedsItsOwnOfficialFolder)
-{
+TEST_F(InstallDetection, The2024SimulatorNeedsItsOwnOfficialFolder) {
     MSFS_2020.value = false;
     const fs::path p2020 = packages(root_ / "p2020", {"Community", "Official"});
     const fs::path store2024 =
@@ -85,12 +76,12 @@ TEST_F(InstallDetection, The2024SimulatorNeedsItsOwnOfficialFolder)
     EXPECT_EQ(gf_detectInstallPath(), p2020);
 
     // The 2024 Steam folder has its own application folder name.
-    const fs::path steam = packages(roaming() / "Microsoft Flight Simulator 2024" / "Packages", {"Community", "Official2024"});
+    const fs::path steam =
+        packages(roaming() / "Microsoft Flight Simulator 2024" / "Packages", {"Community", "Official2024"});
     EXPECT_EQ(gf_detectInstallPath(), steam);
 }
 
-TEST_F(InstallDetection, UserCfgPlacesInOrder)
-{
+TEST_F(InstallDetection, UserCfgPlacesInOrder) {
     const fs::path store = storeCfg2020();
     const fs::path steam1 = roaming() / "Microsoft Flight Simulator" / "UserCfg.opt";
     const fs::path steam2 =
@@ -98,7 +89,7 @@ TEST_F(InstallDetection, UserCfgPlacesInOrder)
     const fs::path boxed = local() / "MSFSPackages" / "UserCfg.opt";
     {
         CapturedLog log;
-        EXPECT_EQ(lf_findUserCfgOpt(), boxed); // none exists: the last place tried
+        EXPECT_EQ(lf_findUserCfgOpt(), boxed);  // none exists: the last place tried
         EXPECT_EQ(log.text(), "MSFS detection, no Store:" + store.string() + "\nMSFS detection, no Steam1:" +
                                   steam1.string() + "\nMSFS detection, no Steam2:" + steam2.string() +
                                   "\nMSFS detection, no Boxed:" + boxed.string() + "\n");
@@ -120,8 +111,7 @@ TEST_F(InstallDetection, UserCfgPlacesInOrder)
     EXPECT_EQ(log.text(), "");
 }
 
-TEST_F(InstallDetection, OfficialPathFollowsTheSelectedSimulator)
-{
+TEST_F(InstallDetection, OfficialPathFollowsTheSelectedSimulator) {
     MSFS_INSTALL_PATH.set("/sims/2020");
     MSFS_2024_INSTALL_PATH.set("/sims/2024");
     EXPECT_EQ(gf_officialPath("Community"), fs::path("/sims/2020/Community"));
@@ -132,4 +122,4 @@ TEST_F(InstallDetection, OfficialPathFollowsTheSelectedSimulator)
     EXPECT_EQ(lf_storePackageFamily(), "Microsoft.Limitless_8wekyb3d8bbwe");
 }
 
-} // namespace
+}  // namespace

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "shell/status_line.h"
 #include "app/updates.h"
+#include "foundation/download.h"
 #include "foundation/log.h"
 #include "foundation/parameters_file.h"
 #include "foundation/settings.h"
 #include "foundation/zip_archive.h"
+#include "shell/status_line.h"
 #include "tests/foundation/foundation_test_support.h"
-#include "foundation/download.h"
 
 namespace {
 
@@ -16,8 +16,7 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 // The program folder is the working folder; the download server is a file:// folder built by the test.
 class Updates : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         gf_resetSettings();
         savedVersion_ = programVersion;
         programVersion = VersionData{10, 10, 10};
@@ -26,19 +25,16 @@ protected:
         PROGRAM_INSTALL_PATH.set(working_.path().string());
         gf_clearHeldError();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         programVersion = savedVersion_;
         gf_resetSettings();
         gf_clearHeldError();
     }
-    void serve(const std::string& relative, const std::string& content)
-    {
+    void serve(const std::string& relative, const std::string& content) {
         fs::create_directories((server_.path() / relative).parent_path());
         writeWholeFile(server_.path() / relative, content);
     }
-    void serveZip(const std::string& relative, const Entries& entries)
-    {
+    void serveZip(const std::string& relative, const Entries& entries) {
         fs::create_directories((server_.path() / relative).parent_path());
         ASSERT_TRUE(ZipArchive::create(server_.path() / relative, entries));
     }
@@ -52,8 +48,7 @@ protected:
     VersionData savedVersion_;
 };
 
-TEST_F(Updates, BaseAddresses)
-{
+TEST_F(Updates, BaseAddresses) {
     EXPECT_EQ(gf_downloadServerUrl(), "file://" + server_.path().string() + "/");
     EXPECT_EQ(gf_downloadBaseUrl(false), gf_downloadServerUrl() + "MSFS/");
     MSFS_2020.value = false;
@@ -64,15 +59,13 @@ TEST_F(Updates, BaseAddresses)
     EXPECT_EQ(gf_downloadServerUrl().back(), '/');
 }
 
-TEST_F(Updates, MissingVersionFileLetsTheRunGoOn)
-{
+TEST_F(Updates, MissingVersionFileLetsTheRunGoOn) {
     CapturedLog log;
     EXPECT_NO_THROW(gf_checkNewVersion());
     EXPECT_NE(log.text().find("===> Program Version file not found?\n"), std::string::npos);
 }
 
-TEST_F(Updates, SameOrOlderVersionDoesNothing)
-{
+TEST_F(Updates, SameOrOlderVersionDoesNothing) {
     serveZip("release/setup_Vexa_d_v10.10.10.zip", {{"setup.exe", "exe"}});
     for (const char* version : {"10.10.10\n", "10.9.99\n"}) {
         serve("release/version.json", version);
@@ -81,8 +74,7 @@ TEST_F(Updates, SameOrOlderVersionDoesNothing)
     }
 }
 
-TEST_F(Updates, NewerVersionDownloadsTheInstallerAndEndsTheRun)
-{
+TEST_F(Updates, NewerVersionDownloadsTheInstallerAndEndsTheRun) {
     serve("release/version.json", "10.10.11\r\n");
     serveZip("release/setup_Vexa_d_v10.10.11.zip", {{"setup_Vexa.exe", std::string(600000, 'x') + "end"}});
     EXPECT_EQ(lf_installerArchiveName(VersionData(10, 10, 11)), "setup_Vexa_d_v10.10.11.zip");
@@ -101,8 +93,7 @@ TEST_F(Updates, NewerVersionDownloadsTheInstallerAndEndsTheRun)
     EXPECT_NE(log.text().find("setup_Vexa.exe unzipped to install_new_version.exe\n"), std::string::npos);
 }
 
-TEST_F(Updates, InstallerThatCannotBeHadIsNoNewVersion)
-{
+TEST_F(Updates, InstallerThatCannotBeHadIsNoNewVersion) {
     serve("release/version.json", "11.0.0\n");
     {
         // Not on the server.
@@ -121,8 +112,7 @@ TEST_F(Updates, InstallerThatCannotBeHadIsNoNewVersion)
     }
 }
 
-TEST_F(Updates, AddonPackageIsUnpackedAsTextFiles)
-{
+TEST_F(Updates, AddonPackageIsUnpackedAsTextFiles) {
     serve("rezevavedi24/version.json", "1.0.1\n");
     serveZip("rezevavedi24/ve_zuzuvado2024.zip",
              {{"EDDF.xml", "<eddf/>"}, {"sub/", ""}, {"sub/LSZH", "lszh"}, {"../../evil.xml", "evil"}});
@@ -130,7 +120,7 @@ TEST_F(Updates, AddonPackageIsUnpackedAsTextFiles)
     const fs::path folder = program("airports/ve_zuzuvado");
     EXPECT_EQ(readWholeFile(folder / "EDDF.txt"), "<eddf/>");
     EXPECT_EQ(readWholeFile(folder / "LSZH.txt"), "lszh");
-    EXPECT_EQ(readWholeFile(folder / "evil.txt"), "evil"); // the entry's file-name part only
+    EXPECT_EQ(readWholeFile(folder / "evil.txt"), "evil");  // the entry's file-name part only
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
     EXPECT_FALSE(fs::exists(working_.path().parent_path() / "evil.txt"));
     EXPECT_FALSE(fs::exists(program("ve_zuzuvado2024.zip")));
@@ -139,8 +129,7 @@ TEST_F(Updates, AddonPackageIsUnpackedAsTextFiles)
     EXPECT_EQ(gf_statusSnapshot().statusText, "mysimaddon has been updated to version 1.0.1");
 }
 
-TEST_F(Updates, AddonPackageCountsOnlyFileEntries)
-{
+TEST_F(Updates, AddonPackageCountsOnlyFileEntries) {
     serve("rezevavedi24/version.json", "1.0.1\n");
     serveZip("rezevavedi24/ve_zuzuvado2024.zip", {{"a/", ""}, {"a/EDDF", "x"}, {"b/", ""}});
     CapturedLog log;
@@ -148,8 +137,7 @@ TEST_F(Updates, AddonPackageCountsOnlyFileEntries)
     EXPECT_NE(log.text().find("ve_zuzuvado2024.zip unzipped 1 files"), std::string::npos) << log.text();
 }
 
-TEST_F(Updates, CurrentAddonPackageIsFetchedAgainOnlyWhenItsFolderIsGone)
-{
+TEST_F(Updates, CurrentAddonPackageIsFetchedAgainOnlyWhenItsFolderIsGone) {
     serve("rezevavedi24/version.json", "1.0.1\n");
     serveZip("rezevavedi24/ve_zuzuvado2024.zip", {{"EDDF.xml", "new"}});
     REZEVAVEDI24_VERSION.set("1.0.1");
@@ -163,8 +151,7 @@ TEST_F(Updates, CurrentAddonPackageIsFetchedAgainOnlyWhenItsFolderIsGone)
     EXPECT_EQ(readWholeFile(program("airports/ve_zuzuvado/EDDF.txt")), "new");
 }
 
-TEST_F(Updates, BrokenAddonArchiveLeavesTheInstalledPackageAlone)
-{
+TEST_F(Updates, BrokenAddonArchiveLeavesTheInstalledPackageAlone) {
     serve("rezevavedi24/version.json", "2.0.0\n");
     serve("rezevavedi24/ve_zuzuvado2024.zip", "broken");
     REZEVAVEDI24_VERSION.set("1.0.0");
@@ -178,24 +165,21 @@ TEST_F(Updates, BrokenAddonArchiveLeavesTheInstalledPackageAlone)
     EXPECT_NE(log.text().find("===> could not open ve_zuzuvado2024.zip\n"), std::string::npos);
 }
 
-TEST_F(Updates, AddonWithoutServerVersion)
-{
+TEST_F(Updates, AddonWithoutServerVersion) {
     CapturedLog log;
     EXPECT_FALSE(gf_updateAddonPackage());
     EXPECT_NE(log.text().find("===> No mysimaddon version info found at the Vexa server?\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(program("airports/ve_zuzuvado")));
 }
 
-TEST_F(Updates, DownloadAndUnzipKeepsTheLastFileEntry)
-{
+TEST_F(Updates, DownloadAndUnzipKeepsTheLastFileEntry) {
     serveZip("dbase.zip", {{"first.xml", "one"}, {"dir/", ""}, {"temp2.xml", "two"}});
     EXPECT_TRUE(gf_downloadDatabase(program("input/temp2.xml")));
     EXPECT_EQ(readWholeFile(program("input/temp2.xml")), "two");
     EXPECT_FALSE(fs::exists(program("dbase.zip")));
 }
 
-TEST_F(Updates, DownloadAndUnzipFailures)
-{
+TEST_F(Updates, DownloadAndUnzipFailures) {
     CapturedLog log;
     EXPECT_FALSE(gf_downloadAndUnzip("AIG-regcodes.zip", program("AIG-regcodes.xml")));
     EXPECT_FALSE(fs::exists(program("AIG-regcodes.zip")));
@@ -208,20 +192,23 @@ TEST_F(Updates, DownloadAndUnzipFailures)
     EXPECT_EQ(log.text(), "===> downloading AIG-regcodes.zip failed?\n===> unzipping AIG-regcodes.zip failed?\n");
 }
 
-TEST(ZipArchiveNames, FileNamePartOnly)
-{
+TEST(ZipArchiveNames, FileNamePartOnly) {
     const struct {
         const char* entry;
         const char* name;
-    } cases[] = {{"EDDF.xml", "EDDF.xml"}, {"a/b/EDDF.xml", "EDDF.xml"}, {"../../x", "x"},  {"/etc/passwd", "passwd"},
-                 {"a\\b\\c.txt", "c.txt"},  {"..", ""},                 {"dir/", ""},      {"C:evil", "evil"},
+    } cases[] = {{"EDDF.xml", "EDDF.xml"},
+                 {"a/b/EDDF.xml", "EDDF.xml"},
+                 {"../../x", "x"},
+                 {"/etc/passwd", "passwd"},
+                 {"a\\b\\c.txt", "c.txt"},
+                 {"..", ""},
+                 {"dir/", ""},
+                 {"C:evil", "evil"},
                  {"C:..", ""}};
-    for (const auto& c : cases)
-        EXPECT_EQ(ZipArchive::safeFileName(c.entry), c.name) << c.entry;
+    for (const auto& c : cases) EXPECT_EQ(ZipArchive::safeFileName(c.entry), c.name) << c.entry;
 }
 
-TEST(ZipArchiveTest, ReadsStreamsAndRefusesNonArchives)
-{
+TEST(ZipArchiveTest, ReadsStreamsAndRefusesNonArchives) {
     TempFolder folder;
     const std::string big(300000, 'q');
     ASSERT_TRUE(ZipArchive::create(folder / "a.zip", {{"d/", ""}, {"d/big", big}, {"empty", ""}}));
@@ -234,11 +221,13 @@ TEST(ZipArchiveTest, ReadsStreamsAndRefusesNonArchives)
     EXPECT_EQ(archive.read(entries[1]), big);
     EXPECT_EQ(archive.read(entries[2]), "");
     std::size_t chunks = 0, bytes = 0;
-    EXPECT_EQ(archive.stream(entries[1], 65536, [&](const char*, std::size_t n) {
-        ++chunks;
-        bytes += n;
-        return true;
-    }), 0);
+    EXPECT_EQ(archive.stream(entries[1], 65536,
+                             [&](const char*, std::size_t n) {
+                                 ++chunks;
+                                 bytes += n;
+                                 return true;
+                             }),
+              0);
     EXPECT_EQ(bytes, big.size());
     EXPECT_GE(chunks, 5u);
     EXPECT_NE(archive.stream(entries[1], 1000, [](const char*, std::size_t) { return false; }), 0);
@@ -250,4 +239,4 @@ TEST(ZipArchiveTest, ReadsStreamsAndRefusesNonArchives)
     EXPECT_TRUE(other.entries().empty());
 }
 
-} // namespace
+}  // namespace

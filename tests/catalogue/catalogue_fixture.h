@@ -2,9 +2,9 @@
 // A temporary program folder per test (working folder, AppData and the download server as a
 // file:// folder inside it), a fresh catalogue, the log open in that folder and a seeded random
 // engine.
-#include <optional>
-#include <gtest/gtest.h>
 #include <fmt/format.h>
+#include <gtest/gtest.h>
+#include <optional>
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/common/sandbox.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/livery_cache.h"
 #include "catalogue/livery_record.h"
@@ -24,6 +23,7 @@
 #include "foundation/log.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
+#include "tests/common/sandbox.h"
 #include "tools/dbtool/dbtool.h"
 
 namespace cattest {

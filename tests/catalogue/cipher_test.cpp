@@ -28,8 +28,10 @@ TEST(Cipher, ShiftWrapsOnceAtBothEndsOfTheAlphabet) {
 }
 
 TEST(Cipher, EncipheredCodesComeBackPlain) {
-    for (const char* a : {"DLH", "BAW", "ZZZ", "A1-", "---"}) EXPECT_EQ(gf_decryptAirline(dbtool::encryptAirline(a)), a);
-    for (const char* t : {"A", "B7", "A20", "B738", "ZZZZ", "C-7."}) EXPECT_EQ(gf_decryptModel(dbtool::encryptModel(t)), t);
+    for (const char* a : {"DLH", "BAW", "ZZZ", "A1-", "---"})
+        EXPECT_EQ(gf_decryptAirline(dbtool::encryptAirline(a)), a);
+    for (const char* t : {"A", "B7", "A20", "B738", "ZZZZ", "C-7."})
+        EXPECT_EQ(gf_decryptModel(dbtool::encryptModel(t)), t);
     for (const char* r : {"D-AIPA", "N12345", "ABCDEFGHIJKLMNOPQRSTUVWX", "G+ABC", "++++"})
         EXPECT_EQ(gf_decryptString(dbtool::encryptString(r)), r);
     EXPECT_EQ(dbtool::encryptAirline("DLH").size(), 6u);

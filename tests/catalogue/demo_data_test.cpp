@@ -76,7 +76,8 @@ TEST_F(DemoData, ScanningTheDemoPackagesGivesTheDemoLiveries) {
     gf_scanLiveries();
     LIG_AUTOMATIC.value = LIG_AUTOMATIC.defaultValue;
     gf_setCommunityFolderSource({});
-    EXPECT_EQ(liveries(dir / "output" / "LiveriesScanned.xml"), liveries(source / "demo" / "catalogue" / "LiveriesScanned.xml"));
+    EXPECT_EQ(liveries(dir / "output" / "LiveriesScanned.xml"),
+              liveries(source / "demo" / "catalogue" / "LiveriesScanned.xml"));
     EXPECT_TRUE(logHas("Automatic AIG scan found folder"));
     EXPECT_TRUE(logHas("Automatic user-aitraffic scan found folder"));
     EXPECT_TRUE(logHas("1 incomplete [fltsim.x] sections"));

@@ -10,10 +10,9 @@ using namespace cattest;
 class LiveryCache : public CatalogueTest {
 protected:
     void writeCache(const std::string& liveries) {
-        writeText(gf_liveryCachePath(),
-                  "<meta><info name=\"author\" value=\"Vexa\"/><info name=\"date\" value=\"x\"/>"
-                  "<info name=\"version\" value=\"1\"/></meta>" +
-                      liveries);
+        writeText(gf_liveryCachePath(), "<meta><info name=\"author\" value=\"Vexa\"/><info name=\"date\" value=\"x\"/>"
+                                        "<info name=\"version\" value=\"1\"/></meta>" +
+                                            liveries);
     }
     int errorNumberOfRead() {
         try {
@@ -35,7 +34,8 @@ TEST_F(LiveryCache, RoundTripKeepsEveryFieldAndOmitsEmptyOnes) {
     EXPECT_TRUE(logHas("3 liveries in output/LiveriesScanned.xml"));
 
     const auto text = readText(gf_liveryCachePath());
-    EXPECT_NE(text.find("<liv airl=\"DHL\" type=\"B752\" cargo=\"true\" title=\"DHL 757\" />"), std::string::npos) << text;
+    EXPECT_NE(text.find("<liv airl=\"DHL\" type=\"B752\" cargo=\"true\" title=\"DHL 757\" />"), std::string::npos)
+        << text;
     EXPECT_NE(text.find("<liv airl=\"DLH\" type=\"A320\" title=\"Lufthansa A320 D-AIPA\" atcid=\"D-AIPA\" />"),
               std::string::npos);
     EXPECT_EQ(text.find("atcid=\"\""), std::string::npos);
@@ -155,11 +155,24 @@ TEST(LiveryRecordTest, KeyReaders) {
 // library's regular expressions serve as the reference on short lines.
 TEST(LiveryRecordTest, KeyReadersMatchTheirPatternAndSurviveLongLines) {
     const std::regex pattern(R"(\s*(title)\s*=\s*(.*\S)\s*)", std::regex::ECMAScript | std::regex::icase);
-    const char* lines[] = {"title=A",          " \tTITLE\t=\t B C \t", "title = a = b",   "title=\"q\" x",
-                           "title=",           "title=   ",            "title",           "titles=a",
-                           "xtitle=a",         "title=a\r",             "title=a\rb",       "title=a\nb",
-                           "\r\ntitle=\r\na\r\n", "title:a",               "title=\x80\xA0",  "title=a\v\f",
-                           "tItLe=\"\"",       "title =\"open"};
+    const char* lines[] = {"title=A",
+                           " \tTITLE\t=\t B C \t",
+                           "title = a = b",
+                           "title=\"q\" x",
+                           "title=",
+                           "title=   ",
+                           "title",
+                           "titles=a",
+                           "xtitle=a",
+                           "title=a\r",
+                           "title=a\rb",
+                           "title=a\nb",
+                           "\r\ntitle=\r\na\r\n",
+                           "title:a",
+                           "title=\x80\xA0",
+                           "title=a\v\f",
+                           "tItLe=\"\"",
+                           "title =\"open"};
     for (const char* text : lines) {
         const std::string line = text;
         std::smatch m;

@@ -59,7 +59,8 @@ TEST_F(LiveryDb, EmptyCategoriesAreSwitchedOffAndStored) {
 
 TEST_F(LiveryDb, ModelListsAreLoggedTwentyToALine) {
     std::vector<LiveryRecord> records;
-    for (int i = 0; i < 25; ++i) records.push_back(pax("ZZZ", fmt::format("L{:03}", i).c_str(), fmt::format("t{}", i).c_str()));
+    for (int i = 0; i < 25; ++i)
+        records.push_back(pax("ZZZ", fmt::format("L{:03}", i).c_str(), fmt::format("t{}", i).c_str()));
     buildLiveries(records);
     EXPECT_EQ(installedLightModels.size(), 25u);
     std::string first = "  ";
@@ -136,7 +137,8 @@ TEST_F(LiveryDb, SimilarModelTables) {
 
 TEST_F(LiveryDb, TypeInTwoGroupsKeepsTheSmallestList) {
     std::string plain = plainDatabase;
-    plain.replace(plain.find("<similar types=\"B738,B737\"/>"), 28, "<similar types=\"B738,B737\"/><similar types=\"A321,B738\"/>");
+    plain.replace(plain.find("<similar types=\"B738,B737\"/>"), 28,
+                  "<similar types=\"B738,B737\"/><similar types=\"A321,B738\"/>");
     gf_resetCatalogue();
     loadDatabase(plain);
     buildLiveries({pax("DLH", "A320", "LH 320"), pax("DLH", "B738", "LH 738")});

@@ -1,11 +1,11 @@
 #include <set>
 
-#include "shell/run_flags.h"
-#include "catalogue/livery_matching.h"
-#include "engine/aircraft_liveries.h"
-#include "catalogue_fixture.h"
 #include "airports/parking.h"
+#include "catalogue/livery_matching.h"
+#include "catalogue_fixture.h"
 #include "engine/aircraft.h"
+#include "engine/aircraft_liveries.h"
+#include "shell/run_flags.h"
 
 using namespace cattest;
 
@@ -57,8 +57,15 @@ const LadderCase ladder[] = {
     {"light: ZZZ at depth 3", 3, "XYZ", "C172", "", AC::Light, false, {"Generic 172"}, 4},
     {"light: any livery of the type", 3, "XYZ", "PA28", "", AC::Light, false, {"Club PA28"}, 5},
     {"light: similar model", 3, "XYZ", "C182", "", AC::Light, false, {"Private 182"}, 5},
-    {"light without group: random installed light model", 3, "XYZ", "BE58", "", AC::Light, false,
-     {"Generic 172", "Private 182", "Club PA28"}, 6},
+    {"light without group: random installed light model",
+     3,
+     "XYZ",
+     "BE58",
+     "",
+     AC::Light,
+     false,
+     {"Generic 172", "Private 182", "Club PA28"},
+     6},
     {"rotorcraft: random installed rotorcraft", 3, "XYZ", "EC35", "", AC::Rotorcraft, false, {"Heli 145"}, 6},
     {"empty airline: any livery of the type at step 5", 3, "", "C25A", "", AC::Buzjets, false, {"No airline C25A"}, 5},
     {"high performance never steps 5 and 6", 4, "XYZ", "F18", "", AC::HighPerf, false, {}, 0},

@@ -33,9 +33,9 @@ TEST_F(ReferenceDb, CategoriesFollowTheSetOrder) {
     loadDatabase();
     const std::pair<const char*, AircraftCategory> cases[] = {
         {"MD11", AircraftCategory::Large},  // in "large" and "heavy": large is tested first
-        {"B744", AircraftCategory::Heavy},     {"C25A", AircraftCategory::Buzjets},
+        {"B744", AircraftCategory::Heavy},      {"C25A", AircraftCategory::Buzjets},
         {"H145", AircraftCategory::Rotorcraft}, {"F18", AircraftCategory::HighPerf},
-        {"C172", AircraftCategory::Light},     {"XXXX", AircraftCategory::Light},
+        {"C172", AircraftCategory::Light},      {"XXXX", AircraftCategory::Light},
         {"", AircraftCategory::Light},
     };
     for (const auto& [type, cat] : cases) EXPECT_EQ(gf_aircraftCategory(type), cat) << type;

@@ -12,8 +12,8 @@ protected:
         return entries;
     }
     const std::vector<LiveryRecord> installed{
-        pax("DLH", "A320", "LH A", "D-AIPA"),  pax("DLH", "A320", "LH B", "D-AIPA"), pax("DLH", "A321", "LH C"),
-        pax("BAW", "A319", "BA A"),            pax("BAW", "A319", "BA B"),           freight("DHL", "B752", "DHL A"),
+        pax("DLH", "A320", "LH A", "D-AIPA"), pax("DLH", "A320", "LH B", "D-AIPA"), pax("DLH", "A321", "LH C"),
+        pax("BAW", "A319", "BA A"),           pax("BAW", "A319", "BA B"),           freight("DHL", "B752", "DHL A"),
     };
 };
 
@@ -151,7 +151,8 @@ TEST_F(Regcodes, SourcesAreMergedInOrderAndReported) {
         "2 new regcodes added, 1 regcode replaced, 1 regcode defined as special",
     };
     EXPECT_EQ(report, expected);
-    EXPECT_TRUE(logHas("There were errors in processing the regcode files in folder \"input/my_regcodes\", see the Log.txt"));
+    EXPECT_TRUE(
+        logHas("There were errors in processing the regcode files in folder \"input/my_regcodes\", see the Log.txt"));
     EXPECT_TRUE(logHas("2 special liveries"));
     EXPECT_TRUE(logHas("6 registration codes"));
     EXPECT_FALSE(fs::exists(dir / "input" / "AIG-regcodes.xml"));

@@ -9,16 +9,16 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
-#include "shell/run_flags.h"
-#include "engine/static_jobs.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/notices.h"
+#include "engine/static_jobs.h"
 #include "engine/static_parking.h"
+#include "feed/feed_intake.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
+#include "shell/run_flags.h"
 #include "simlink/commands.h"
 
 namespace {
@@ -32,7 +32,7 @@ void clearCommandArea() {
     createQueue.clear();
     removeQueue.clear();
 }
-} // namespace
+}  // namespace
 
 EngineHarness::EngineHarness() {
     gf_resetRunFlags();
@@ -148,8 +148,9 @@ void EngineHarness::answerSimulator() {
             const uint32_t objectId = nextObjectId_++;
             created.push_back({objectId, c.hexid, c.callsign, std::string(c.title), now, live});
             if (live) objectOfHexid[c.hexid] = objectId;
-            gf_postEngineNotice(makeNotice(objectId, c.hexid, live ? NoticeKind::LiveCreated : NoticeKind::StaticCreated,
-                                           0.0, live ? 3000.0 : 0.0));
+            gf_postEngineNotice(makeNotice(objectId, c.hexid,
+                                           live ? NoticeKind::LiveCreated : NoticeKind::StaticCreated, 0.0,
+                                           live ? 3000.0 : 0.0));
         }
     }
     if (answerRemovals) {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/common/sandbox.h"
 #include "engine/aircraft.h"
 #include "feed/traffic_record.h"
 #include "simlink/commands.h"
+#include "tests/common/sandbox.h"
 
 class EngineHarness {
 public:
@@ -49,10 +49,10 @@ public:
         uint32_t tick;  // engine tick at which the creation reached the simulator
         bool live;
     };
-    std::vector<Created> created;              // accepted creations in order
-    std::vector<uint32_t> refused;             // hexids whose creation was refused
-    std::vector<uint32_t> removed;             // object ids removed, in order
-    std::set<uint32_t> refuseHexids;           // creations of these ids are refused
+    std::vector<Created> created;                // accepted creations in order
+    std::vector<uint32_t> refused;               // hexids whose creation was refused
+    std::vector<uint32_t> removed;               // object ids removed, in order
+    std::set<uint32_t> refuseHexids;             // creations of these ids are refused
     std::map<uint32_t, uint32_t> objectOfHexid;  // live objects in the simulator
     size_t positionsSent = 0;
     size_t eventsSent = 0;

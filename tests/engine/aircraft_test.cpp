@@ -1,6 +1,6 @@
+#include "airports/stand_option.h"
 #include "engine/aircraft.h"
 #include "engine/notices.h"
-#include "airports/stand_option.h"
 
 #include <gtest/gtest.h>
 

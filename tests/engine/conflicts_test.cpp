@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "airports/parking.h"
+#include "airports/stand_option.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
-#include "airports/stand_option.h"
 #include "foundation/settings.h"
 #include "tests/common/engine_harness.h"
 
@@ -21,7 +21,7 @@ SimAircraft staticOn(uint32_t id, uint32_t standId, SimState state) {
     s.identity.callsign = "S" + std::to_string(id) + "*";
     return s;
 }
-} // namespace
+}  // namespace
 
 TEST(StandOptionRange, TestRange) {
     StandOption o;

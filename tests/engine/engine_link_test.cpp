@@ -11,11 +11,11 @@
 #include "app/window_proc.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine.h"
+#include "feed/feed_intake.h"
 #include "foundation/time_text.h"
+#include "shell/range.h"
 #include "tests/common/sandbox.h"
 #include "tests/simlink/link_fixture.h"
-#include "feed/feed_intake.h"
-#include "shell/range.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(EngineLink, FeedAircraftIsCreatedRecognisedLitMovedAndRemoved) {
     constexpr uint32_t hexid = 0x484506;

@@ -7,8 +7,8 @@
 
 #include "airports/parking.h"
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/upkeep.h"
+#include "feed/feed_intake.h"
 #include "foundation/settings.h"
 #include "simlink/commands.h"
 #include "tests/common/engine_harness.h"
@@ -32,8 +32,8 @@ protected:
         for (size_t i = 0; i < ids.size(); ++i) {
             h.giveLivery(ids[i]);
             const double lon = 8.0 + 0.1 * static_cast<double>(i);
-            first.push_back(EngineHarness::record(ids[i], "TST" + std::to_string(100 + i), "A320", lat, lon, 12000, 300,
-                                                  90, ts));
+            first.push_back(
+                EngineHarness::record(ids[i], "TST" + std::to_string(100 + i), "A320", lat, lon, 12000, 300, 90, ts));
             second.push_back(EngineHarness::record(ids[i], "TST" + std::to_string(100 + i), "A320", lat, lon + 0.01,
                                                    12000, 300, 90, ts + 10));
         }
@@ -55,7 +55,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(EngineTick, BatchIsTimedThirtySecondsBehindItsMedian) {
     const uint32_t t0 = engineTick.load();
@@ -69,12 +69,12 @@ TEST_F(EngineTick, BatchIsTimedThirtySecondsBehindItsMedian) {
     const uint32_t base = t0 + 3000;  // median is 500.05 -> index 3 of the sorted stamps
     auto tickOf = [](uint32_t id) { return findLive(id)->stream.front().tick; };
     // Sorted stamps: 498.63, 499.95, 500.0, 500.05, 500.98, 501.03 -> median 500.05.
-    EXPECT_EQ(tickOf(20002), base);       // 500.05
-    EXPECT_EQ(tickOf(20001), base);       // 500.0: less than a tenth before -> 0 tenths
-    EXPECT_EQ(tickOf(20003), base - 10);  // 499.95: -0.1 -> -1 tenth
-    EXPECT_EQ(tickOf(20004), base + 90);  // 500.98: 0.93 -> 9 tenths
-    EXPECT_EQ(tickOf(20005), base + 90);  // 501.03: 0.98 -> 9 tenths
-    EXPECT_EQ(tickOf(20006), base - 140); // 498.63: -1.42 -> -14 tenths
+    EXPECT_EQ(tickOf(20002), base);        // 500.05
+    EXPECT_EQ(tickOf(20001), base);        // 500.0: less than a tenth before -> 0 tenths
+    EXPECT_EQ(tickOf(20003), base - 10);   // 499.95: -0.1 -> -1 tenth
+    EXPECT_EQ(tickOf(20004), base + 90);   // 500.98: 0.93 -> 9 tenths
+    EXPECT_EQ(tickOf(20005), base + 90);   // 501.03: 0.98 -> 9 tenths
+    EXPECT_EQ(tickOf(20006), base - 140);  // 498.63: -1.42 -> -14 tenths
 }
 
 TEST_F(EngineTick, SingleRecordIsDueExactlyThirtySecondsLater) {
@@ -102,9 +102,12 @@ TEST_F(EngineTick, ScriptedAircraftPlaysThirtySecondsBehind) {
 TEST_F(EngineTick, BatchesAreDroppedWholeWhilePendingOrClosed) {
     std::vector<TrafficRecord> a, b, c;
     for (uint32_t i = 0; i < 10; ++i) {
-        a.push_back(EngineHarness::record(50001 + i, "A" + std::to_string(i), "A320", 47, 8 + i * 0.01, 5000, 250, 90, 1));
-        b.push_back(EngineHarness::record(60001 + i, "B" + std::to_string(i), "A320", 47, 9 + i * 0.01, 5000, 250, 90, 1));
-        c.push_back(EngineHarness::record(70001 + i, "C" + std::to_string(i), "A320", 47, 10 + i * 0.01, 5000, 250, 90, 1));
+        a.push_back(
+            EngineHarness::record(50001 + i, "A" + std::to_string(i), "A320", 47, 8 + i * 0.01, 5000, 250, 90, 1));
+        b.push_back(
+            EngineHarness::record(60001 + i, "B" + std::to_string(i), "A320", 47, 9 + i * 0.01, 5000, 250, 90, 1));
+        c.push_back(
+            EngineHarness::record(70001 + i, "C" + std::to_string(i), "A320", 47, 10 + i * 0.01, 5000, 250, 90, 1));
     }
     h.handOver(a);
     h.handOver(b);  // a is still pending: b is lost whole
@@ -309,6 +312,5 @@ TEST_F(EngineTick, AbsurdTimeStampsLeaveTheTicksOfTheBatchSound) {
     EXPECT_EQ(tickDiff(a->stream.front().tick, t0), -100);
     EXPECT_EQ(tickDiff(b->stream.front().tick, t0), 0);
     for (uint32_t id : {80012u, 80013u, 80014u})
-        if (LiveAircraft* ac = findLive(id))
-            EXPECT_LE(std::abs(tickDiff(ac->stream.front().tick, t0)), 360000) << id;
+        if (LiveAircraft* ac = findLive(id)) EXPECT_LE(std::abs(tickDiff(ac->stream.front().tick, t0)), 360000) << id;
 }

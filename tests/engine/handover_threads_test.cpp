@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/notices.h"
+#include "feed/feed_intake.h"
 #include "tests/common/engine_harness.h"
 
 TEST(HandOverThreads, ReaderThreadHandsOverWhileTheRunThreadTicks) {

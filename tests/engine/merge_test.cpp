@@ -24,7 +24,7 @@ protected:
     static LiveAircraft& only() { return liveList.front(); }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Merge, TimeAndSpeedFilters) {
     struct Case {

@@ -10,9 +10,9 @@
 
 #include "airports/parking.h"
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/motion_detail.h"
 #include "engine/stands.h"
+#include "feed/feed_intake.h"
 #include "feed/readers.h"
 #include "foundation/geodesy.h"
 #include "foundation/settings.h"
@@ -127,4 +127,4 @@ protected:
     static uint32_t now() { return engineTick.load(); }
 };
 
-} // namespace motiontest
+}  // namespace motiontest

@@ -14,7 +14,7 @@ LiveAircraft rollingAircraft(double headKt, std::vector<StreamPoint> ahead) {
     return ac;
 }
 
-} // namespace
+}  // namespace
 
 using MotionFlight = MotionTest;
 
@@ -40,29 +40,32 @@ TEST_F(MotionFlight, TakeOffRollThrottleFollowsHeadAndAimSpeeds) {
 
 TEST_F(MotionFlight, RotationNeedsSpeedAndAirborneFastPointsAhead) {
     // 50 kt with airborne points ahead slower than the Large take-off speed: no rotation.
-    LiveAircraft slow = rollingAircraft(50, {point(47.01, 8.0, 600, 130, kStart + 500, 100),
-                                             point(47.02, 8.0, 900, 135, kStart + 1000, 100)});
+    LiveAircraft slow = rollingAircraft(
+        50, {point(47.01, 8.0, 600, 130, kStart + 500, 100), point(47.02, 8.0, 900, 135, kStart + 1000, 100)});
     groundAimStep(slow);
     EXPECT_NE(slow.phase, MovementPhase::TakeOff);
     // The same when every point ahead climbs faster than 256 ft/min: it rotates.
-    LiveAircraft climbing = rollingAircraft(50, {point(47.01, 8.0, 600, 130, kStart + 500, 1200),
-                                                 point(47.02, 8.0, 900, 135, kStart + 1000, 1500)});
+    LiveAircraft climbing = rollingAircraft(
+        50, {point(47.01, 8.0, 600, 130, kStart + 500, 1200), point(47.02, 8.0, 900, 135, kStart + 1000, 1500)});
     groundAimStep(climbing);
     EXPECT_EQ(climbing.phase, MovementPhase::TakeOff);
     EXPECT_EQ(climbing.rotationCountdown, static_cast<int32_t>(climbing.rotationTicks));
     // Fast and airborne points ahead rotate with the largest climb step.
-    LiveAircraft fast = rollingAircraft(50, {point(47.01, 8.0, 600, 145, kStart + 500), point(47.02, 8.0, 900, 150, kStart + 1000)});
+    LiveAircraft fast =
+        rollingAircraft(50, {point(47.01, 8.0, 600, 145, kStart + 500), point(47.02, 8.0, 900, 150, kStart + 1000)});
     groundAimStep(fast);
     EXPECT_EQ(fast.phase, MovementPhase::TakeOff);
     EXPECT_DOUBLE_EQ(fast.altStep, fast.maxClimbStep);
     // Below 43 kt nothing rotates.
-    LiveAircraft early = rollingAircraft(42.9, {point(47.01, 8.0, 600, 145, kStart + 500), point(47.02, 8.0, 900, 150, kStart + 1000)});
+    LiveAircraft early =
+        rollingAircraft(42.9, {point(47.01, 8.0, 600, 145, kStart + 500), point(47.02, 8.0, 900, 150, kStart + 1000)});
     groundAimStep(early);
     EXPECT_NE(early.phase, MovementPhase::TakeOff);
 }
 
 TEST_F(MotionFlight, ClimbOutRaisesGearOnceAtTheEndOfTheRampAndThenFlies) {
-    LiveAircraft ac = rollingAircraft(140, {point(47.01, 8.0, 600, 150, kStart + 5000), point(47.02, 8.0, 900, 150, kStart + 9000)});
+    LiveAircraft ac =
+        rollingAircraft(140, {point(47.01, 8.0, 600, 150, kStart + 5000), point(47.02, 8.0, 900, 150, kStart + 9000)});
     ac.position[kPosPitch] = ac.staticPitch;
     startRotation(ac);
     takeEvents();
@@ -199,7 +202,7 @@ TEST_F(MotionFlight, LowLightsAreSentAgainOnEveryNewDescentBelow10000Ft) {
     EXPECT_FALSE(lowLightsAfter(8000));
     EXPECT_FALSE(lowLightsAfter(11000));  // cruise pattern
     EXPECT_EQ(ac.cruiseConfigSet, 1);
-    EXPECT_TRUE(lowLightsAfter(9500));    // a new descent
+    EXPECT_TRUE(lowLightsAfter(9500));  // a new descent
     EXPECT_FALSE(lowLightsAfter(9000));
 }
 

@@ -53,7 +53,7 @@ void run(int n, Check check) {
     }
 }
 
-} // namespace
+}  // namespace
 
 using MotionGround = MotionTest;
 
@@ -271,11 +271,11 @@ TEST_F(MotionGround, TaxiStreamEndHoldsAloneAndEndsNextToAnotherTaxiingAircraft)
 TEST_F(MotionGround, HoldingAircraftFindsTheSameTaxiingNeighboursWithAndWithoutTheGrid) {
     struct Case {
         const char* what;
-        double lat, lon;          // the holding aircraft (cells are 0.01 degrees)
+        double lat, lon;            // the holding aircraft (cells are 0.01 degrees)
         double bearingDeg, metres;  // where the other aircraft stands
         bool otherOnGround;
         MovementPhase otherPhase;
-        bool ends;                // the holding aircraft ends (a neighbour is in its way)
+        bool ends;  // the holding aircraft ends (a neighbour is in its way)
     };
     // Two half spans of 18 m x 1.2: the limit is about 43 m.
     const Case cases[] = {
@@ -294,14 +294,16 @@ TEST_F(MotionGround, HoldingAircraftFindsTheSameTaxiingNeighboursWithAndWithoutT
             gf_resetEngineState();
             // A few far aircraft on the ground so that the grid holds more than the pair.
             for (uint32_t i = 0; i < 20; ++i) {
-                LiveAircraft far = makeAircraft(AircraftCategory::Large, point(c.lat + 0.5, c.lon - 0.5 + 0.01 * i, 0, 0, kStart));
+                LiveAircraft far =
+                    makeAircraft(AircraftCategory::Large, point(c.lat + 0.5, c.lon - 0.5 + 0.01 * i, 0, 0, kStart));
                 far.id = 0x500000 + i;
                 far.objectId = 2000 + i;
                 far.setPhase(MovementPhase::Taxi);
                 lf_appendLive(std::move(far));
             }
             const LatLon there = offset(c.lat, c.lon, c.bearingDeg, c.metres);
-            LiveAircraft other = makeAircraft(AircraftCategory::Large, point(there.latitude, there.longitude, 0, 0, kStart));
+            LiveAircraft other =
+                makeAircraft(AircraftCategory::Large, point(there.latitude, there.longitude, 0, 0, kStart));
             other.id = 0x111111;
             other.objectId = 999;
             other.onGround = c.otherOnGround ? 1 : 0;
@@ -335,9 +337,9 @@ TEST_F(MotionGround, TakeOffAndRollOutExtensionsFollowTheSpeedTables) {
     struct Case {
         bool takingOff;
         double gs, wantGs, wantVs;
-    } cases[] = {{true, 30, 40, 0},    {true, 60, 80, 0},     {true, 100, 110, 0},  {true, 140, 150, 600},
+    } cases[] = {{true, 30, 40, 0},      {true, 60, 80, 0},      {true, 100, 110, 0},  {true, 140, 150, 600},
                  {true, 160, 170, 1200}, {true, 161, 180, 2400}, {false, 140, 100, 0}, {false, 100, 80, 0},
-                 {false, 80, 60, 0},   {false, 60, 30, 0},    {false, 59, 20, 0}};
+                 {false, 80, 60, 0},     {false, 60, 30, 0},     {false, 59, 20, 0}};
     for (const auto& c : cases) {
         LiveAircraft ac = makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 0, c.gs, kStart));
         ac.setPhase(MovementPhase::Taxi);

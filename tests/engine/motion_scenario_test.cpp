@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <tuple>
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <fmt/format.h>
@@ -73,7 +73,8 @@ private:
                 gf_postEngineNotice(makeNotice(ac.objectId, ac.id, NoticeKind::StaticCg, kStaticCg, 0.012));
             const double agl = ac.position[kPosAlt] - elevation_;
             const uint32_t touching = agl <= kStaticCg + 0.5 ? 1 : 0;
-            gf_postEngineNotice(makeNotice(ac.objectId, touching, NoticeKind::GroundInfo, elevation_, std::max(agl, 0.0)));
+            gf_postEngineNotice(
+                makeNotice(ac.objectId, touching, NoticeKind::GroundInfo, elevation_, std::max(agl, 0.0)));
         }
     }
 
@@ -86,7 +87,8 @@ private:
             if (!finitePosition(ac)) problems.push_back(fmt::format("tick {}: {} position not finite", now, ac.id));
             const double maxBank = categoryValues(ac.category).maxBank;
             if (std::fabs(ac.position[kPosBank]) > maxBank + 1e-9)
-                problems.push_back(fmt::format("tick {}: bank {:.2f} deg beyond the limit", now, ac.position[kPosBank] / kDeg));
+                problems.push_back(
+                    fmt::format("tick {}: bank {:.2f} deg beyond the limit", now, ac.position[kPosBank] / kDeg));
             const double hd = ac.position[kPosHeading];
             if (!(hd >= 0.0 && hd <= motion::kTwoPi))
                 problems.push_back(fmt::format("tick {}: heading {} out of range", now, hd));
@@ -132,7 +134,7 @@ double largestTickMove(const std::map<uint32_t, LatLon>& t) {
     return m;
 }
 
-} // namespace
+}  // namespace
 
 using MotionScenario = MotionTest;
 
@@ -141,11 +143,12 @@ TEST_F(MotionScenario, CruiseFollowsTheFeedThirtySecondsBehindWithCruiseConfigur
     constexpr uint32_t hex = 0xA10001;
     road.h.giveLivery(hex);
     LatLon pos{46.0, 6.0};
-    const double speed = 450;                         // kt, eastwards
+    const double speed = 450;  // kt, eastwards
     const double legNm = speed * 8.0 / 3600.0;
-    std::vector<std::pair<uint32_t, LatLon>> due;     // tick at which each record is due
+    std::vector<std::pair<uint32_t, LatLon>> due;  // tick at which each record is due
     for (int k = 0; k < 40; ++k) {
-        auto r = EngineHarness::record(hex, "CRZ1", "A320", pos.latitude, pos.longitude, 35000, speed, 90, 1000 + 8.0 * k);
+        auto r =
+            EngineHarness::record(hex, "CRZ1", "A320", pos.latitude, pos.longitude, 35000, speed, 90, 1000 + 8.0 * k);
         due.push_back({engineTick.load() + 3000, pos});
         road.feed(r);
         pos = offset(pos, 90, legNm);
@@ -278,11 +281,9 @@ TEST_F(MotionScenario, ParkedAircraftPushedBackTaxisAndTakesOff) {
     };
     // Still at the stand, then creeping backwards: the merge lets it leave.
     road.feed(rec(stand, 0, 0, 0));
-    for (double metres : {6.0, 12.0, 18.0, 24.0})
-        road.feed(rec(offset(stand, 180, metres * kMetre), 0, 3, 0));
+    for (double metres : {6.0, 12.0, 18.0, 24.0}) road.feed(rec(offset(stand, 180, metres * kMetre), 0, 3, 0));
     // While it is pushed back the feed shows the nose turning left: the tail swings right.
-    for (double metres : {30.0, 36.0, 42.0})
-        road.feed(rec(offset(stand, 185, metres * kMetre), 0, 3, 340));
+    for (double metres : {30.0, 36.0, 42.0}) road.feed(rec(offset(stand, 185, metres * kMetre), 0, 3, 340));
     road.run(1000);
     // The feed shows it on the taxiway south of the stand, heading east, then on the runway.
     LatLon p = offset(offset(stand, 180, 60 * kMetre), 90, 150 * kMetre);
@@ -394,10 +395,10 @@ namespace {
 // Writes an airport parking file with the stands {name, position, radius m} into the harness's
 // folder and reads it as the park airport's file.
 void readAirportFile(const std::vector<std::tuple<std::string, LatLon, double>>& stands, double elevation) {
-    std::string text =
-        "<?xml version=\"1.0\"?>\n<meta><info name=\"author\" value=\"Vexa\"/><info name=\"version\" "
-        "value=\"1.0.0\"/><info name=\"date\" value=\"Dec 10, 2026\"/></meta>\n<parameters>\n"
-        + fmt::format("<parameter name=\"altitude\" value=\"{}\"/>\n", elevation) + "</parameters>\n<parkpositions>\n";
+    std::string text = "<?xml version=\"1.0\"?>\n<meta><info name=\"author\" value=\"Vexa\"/><info name=\"version\" "
+                       "value=\"1.0.0\"/><info name=\"date\" value=\"Dec 10, 2026\"/></meta>\n<parameters>\n" +
+                       fmt::format("<parameter name=\"altitude\" value=\"{}\"/>\n", elevation) +
+                       "</parameters>\n<parkpositions>\n";
     for (const auto& [name, at, radius] : stands)
         text += fmt::format("<parkpos id=\"{}\" latitude=\"{:.8f}\" longitude=\"{:.8f}\" heading=\"180.0\" "
                             "radius=\"{:.1f}\" cargo=\"false\" ramp=\"false\"></parkpos>\n",
@@ -519,8 +520,8 @@ TEST_F(MotionScenario, ArrivalTaxisToAStandOfTheAirportFileAndParks) {
     EXPECT_TRUE(road.problems.empty()) << road.problems.front();
     EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
     const auto& ph = road.phases[hex];
-    EXPECT_TRUE(hasSequence(ph, {MovementPhase::Flying, MovementPhase::Taxi, MovementPhase::Parking,
-                                 MovementPhase::Parked}))
+    EXPECT_TRUE(
+        hasSequence(ph, {MovementPhase::Flying, MovementPhase::Taxi, MovementPhase::Parking, MovementPhase::Parked}))
         << phaseList(ph);
     ASSERT_EQ(liveList.size(), 1u);
     const LiveAircraft& ac = liveList.front();

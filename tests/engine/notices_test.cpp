@@ -8,16 +8,16 @@
 #include <gtest/gtest.h>
 
 #include "airports/parking.h"
-#include "engine/static_jobs.h"
-#include "engine/conflicts.h"
-#include "engine/engine_state.h"
-#include "feed/feed_intake.h"
-#include "engine/flight_plan.h"
-#include "engine/notices.h"
-#include "engine/static_parking.h"
-#include "engine/upkeep.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/livery_matching.h"
+#include "engine/conflicts.h"
+#include "engine/engine_state.h"
+#include "engine/flight_plan.h"
+#include "engine/notices.h"
+#include "engine/static_jobs.h"
+#include "engine/static_parking.h"
+#include "engine/upkeep.h"
+#include "feed/feed_intake.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
 #include "tests/common/engine_harness.h"
@@ -70,7 +70,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Notices, StaticCgAndPitchBounds) {
     LiveAircraft& ac = active(20001, "CG1", 300);
@@ -423,8 +423,9 @@ TEST_F(Notices, TooManyParkedRemovesTheStaticParkedEarliestAcrossTheWeekWrap) {
         removeFifo.clear();
         weekSlot.store(c.now.packed());
         uint32_t objectId = 500;
-        for (const auto& [slot, callsign] : {std::pair{c.first, c.first.weekday == c.now.weekday ? "LATE*" : "EARLY*"},
-                                             std::pair{c.second, c.second.weekday == c.now.weekday ? "LATE*" : "EARLY*"}}) {
+        for (const auto& [slot, callsign] :
+             {std::pair{c.first, c.first.weekday == c.now.weekday ? "LATE*" : "EARLY*"},
+              std::pair{c.second, c.second.weekday == c.now.weekday ? "LATE*" : "EARLY*"}}) {
             SimAircraft s;
             s.id = objectId - 499;
             s.objectId = objectId++;
@@ -444,7 +445,7 @@ TEST_F(Notices, TooManyParkedRemovesTheStaticParkedEarliestAcrossTheWeekWrap) {
 TEST_F(Notices, ActiveAircraftWithoutObjectIdLeavesTheListInTheSameTick) {
     LiveAircraft& ac = active(0x4b1234, "NOOBJ", 0);
     ac.stream.front().tick = engineTick.load() + 1000;  // not yet due
-    ac.stream.front().engineFlag = 1;                      // standing: no motion step
+    ac.stream.front().engineFlag = 1;                   // standing: no motion step
     h.tick(1);
     EXPECT_TRUE(liveList.empty());
     EXPECT_TRUE(removeFifo.empty());
@@ -530,7 +531,8 @@ TEST_F(Notices, LiveAircraftAtAStandMakesWayForItselfAndAtCoupledStandsWithinRea
     currentStands.clear();
     const double lons[] = {8.0, 8.0001, 8.01};  // the own stand, a coupled one a few metres off, a coupled one far off
     for (uint32_t i = 0; i < 3; ++i) {
-        currentStands.emplace_back(fmt::format("S{}", i + 1), std::vector<StandOption>{}, 47.0, lons[i], 0.0, 20.0, 1, 1, 1);
+        currentStands.emplace_back(fmt::format("S{}", i + 1), std::vector<StandOption>{}, 47.0, lons[i], 0.0, 20.0, 1,
+                                   1, 1);
         currentStands.back().id = i + 1;
     }
     currentStands[0].coupledIds = {2, 3};

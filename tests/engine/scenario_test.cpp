@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_state.h"
-#include "feed/feed_intake.h"
 #include "engine/upkeep.h"
+#include "feed/feed_intake.h"
 #include "foundation/settings.h"
 #include "tests/common/engine_harness.h"
 
@@ -85,10 +85,10 @@ TEST(EngineScenario, CallsignGainingOrLosingTheGhostMarkIsNoGhostOfItself) {
     GUID_CHANGES.value = true;
     for (double feedTime = 0; feedTime < 200; feedTime += 8) {
         const bool later = feedTime >= 96;
-        h.handOver({EngineHarness::record(120001, later ? "GHO1" : "GHO1_", "A320", 47.0, 8.0 + feedTime * 0.002,
-                                          9000, 280, 90, 10000 + feedTime),
-                    EngineHarness::record(120002, later ? "GHO2_" : "GHO2", "A320", 47.2, 8.0 + feedTime * 0.002,
-                                          9000, 280, 90, 10000 + feedTime)});
+        h.handOver({EngineHarness::record(120001, later ? "GHO1" : "GHO1_", "A320", 47.0, 8.0 + feedTime * 0.002, 9000,
+                                          280, 90, 10000 + feedTime),
+                    EngineHarness::record(120002, later ? "GHO2_" : "GHO2", "A320", 47.2, 8.0 + feedTime * 0.002, 9000,
+                                          280, 90, 10000 + feedTime)});
         h.tick(800);
         ASSERT_TRUE(h.violations.empty()) << h.violations.front();
     }

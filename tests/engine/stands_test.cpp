@@ -25,7 +25,9 @@ constexpr double kFeetPerNm = 6076.11549;
 constexpr double kLat = 47.0;
 constexpr double kLon = 8.0;
 
-LatLon east(double metres) { return gf_destinationPoint({kLat, kLon}, 1.5707963267948966, metres * kMetre * kFeetPerNm); }
+LatLon east(double metres) {
+    return gf_destinationPoint({kLat, kLon}, 1.5707963267948966, metres * kMetre * kFeetPerNm);
+}
 
 uint64_t bits(std::initializer_list<int> hs) {
     uint64_t m = 0;
@@ -95,7 +97,7 @@ TEST(StandOptions, BuildingIdsAndDuplicates) {
     EXPECT_EQ(list[0].halfHours, bits({10}));
     EXPECT_EQ(list[0].airline, "DLH");
     EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 10}, "DLH4", "DAIPA"), 0);  // the same again
-    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 10}, "DLH4", ""), 0);      // no key
+    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 10}, "DLH4", ""), 0);       // no key
     EXPECT_EQ(gf_makeStandOption(list, a, 0, {2, 11}, "DLH4", "DAIPA"), 2);
     // The last option switched off (id 0): the new id still follows the largest one.
     list.back().id = 0;
@@ -175,14 +177,13 @@ TEST(StandOptions, UpdateStandSlotsWeekWrap) {
         uint8_t cargo;
         bool ok;
     } cases[] = {
-        {{1, 10}, {1, 15}, 2, 0, true},   // k = 5 < 6
-        {{1, 10}, {1, 16}, 2, 0, false},  // k = 6: outside the window of 6
-        {{1, 10}, {1, 17}, 3, 0, true},   // Heavy: 8
-        {{1, 10}, {1, 21}, 2, 1, true},   // cargo: 12
-        {{1, 10}, {1, 22}, 2, 1, false},
-        {{7, 46}, {1, 1}, 2, 0, true},    // Sunday to Monday
-        {{1, 46}, {3, 1}, 2, 0, false},   // two days later
-        {{1, 10}, {1, 10}, 2, 0, false},  // k = 0
+        {{1, 10}, {1, 15}, 2, 0, true},                                  // k = 5 < 6
+        {{1, 10}, {1, 16}, 2, 0, false},                                 // k = 6: outside the window of 6
+        {{1, 10}, {1, 17}, 3, 0, true},                                  // Heavy: 8
+        {{1, 10}, {1, 21}, 2, 1, true},                                  // cargo: 12
+        {{1, 10}, {1, 22}, 2, 1, false}, {{7, 46}, {1, 1}, 2, 0, true},  // Sunday to Monday
+        {{1, 46}, {3, 1}, 2, 0, false},                                  // two days later
+        {{1, 10}, {1, 10}, 2, 0, false},                                 // k = 0
     };
     for (const auto& c : cases) {
         std::vector<StandOption> list;
@@ -242,7 +243,8 @@ TEST(StandChoice, SizeRule) {
 TEST(StandChoice, CategoryPasses) {
     EngineHarness h;
     const WeekSlot slot{3, 20};
-    makeStands({{"GATE", 0, 25}, {"RAMP", 10, 25, false, true}, {"CARGO", 20, 25, true}, {"HELI", 30, 25, false, true, true}});
+    makeStands(
+        {{"GATE", 0, 25}, {"RAMP", 10, 25, false, true}, {"CARGO", 20, 25, true}, {"HELI", 30, 25, false, true, true}});
     struct Case {
         AircraftCategory category;
         uint8_t cargo;
@@ -250,10 +252,8 @@ TEST(StandChoice, CategoryPasses) {
         std::string airport;
         std::string stand;
     } cases[] = {
-        {AircraftCategory::Rotorcraft, 0, "DLH", "EDDF", "HELI"},
-        {AircraftCategory::Large, 1, "DLH", "EDDF", "CARGO"},
-        {AircraftCategory::Heavy, 0, "DLH", "KJFK", "GATE"},
-        {AircraftCategory::Large, 0, "PVT", "KJFK", "RAMP"},
+        {AircraftCategory::Rotorcraft, 0, "DLH", "EDDF", "HELI"}, {AircraftCategory::Large, 1, "DLH", "EDDF", "CARGO"},
+        {AircraftCategory::Heavy, 0, "DLH", "KJFK", "GATE"},      {AircraftCategory::Large, 0, "PVT", "KJFK", "RAMP"},
         {AircraftCategory::Light, 0, "DLH", "KJFK", "RAMP"},
     };
     for (const auto& c : cases) {
@@ -285,21 +285,22 @@ TEST(StandChoice, ReservedStandsAndTheRetry) {
     EngineHarness h;
     const SimAircraft a = aircraft(AircraftCategory::Light, 10);
     auto reserveAll = [](WeekSlot slot) {
-        for (auto& s : currentStands) s.options.push_back(StandOption{"X", "Y", "Z", "", "", uint64_t{1} << slot.slot, 1,
-                                                                       static_cast<int32_t>(slot.weekday), 0, 1});
+        for (auto& s : currentStands)
+            s.options.push_back(StandOption{"X", "Y", "Z", "", "", uint64_t{1} << slot.slot, 1,
+                                            static_cast<int32_t>(slot.weekday), 0, 1});
     };
     std::vector<StandSpec> ten;
     for (int i = 0; i < 10; ++i) ten.push_back({"R" + std::to_string(i + 1), i * 50.0, 20, false, true});
     makeStands(ten);
     reserveAll({7, 47});
-    EXPECT_NE(chosen({7, 47}, a), "-");          // the retry takes Monday 0
+    EXPECT_NE(chosen({7, 47}, a), "-");         // the retry takes Monday 0
     EXPECT_EQ(chosen({7, 47}, a, false), "-");  // no retry
     reserveAll({1, 0});
     EXPECT_EQ(chosen({7, 47}, a), "-");
     ten.push_back({"R11", 600, 20, false, true});
     makeStands(ten);
     reserveAll({7, 47});
-    EXPECT_EQ(chosen({7, 47}, a), "-");  // 11 stands: no retry
+    EXPECT_EQ(chosen({7, 47}, a), "-");          // 11 stands: no retry
     currentStands.back().options.back().id = 0;  // an option switched off reserves nothing
     EXPECT_EQ(chosen({7, 47}, a), "R11");
 }

@@ -10,23 +10,21 @@ namespace {
 class Credential : public feedtest::FeedTest {
 protected:
     std::filesystem::path appFile() const { return sandbox->appData() / "InsideSystems" / "RealTraffic.lic"; }
-    static void write(const std::filesystem::path& path, const std::string& text)
-    {
+    static void write(const std::filesystem::path& path, const std::string& text) {
         std::filesystem::create_directories(path.parent_path().empty() ? "." : path.parent_path());
         std::ofstream(path) << text;
     }
     static std::string licence(const std::string& value) { return R"({"License":")" + value + R"(","Name":"x"})"; }
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(Credential, SearchTable)
-{
+TEST_F(Credential, SearchTable) {
     struct Case {
         const char* name;
-        const char* app;   // nullptr: no file
-        const char* local; // nullptr: no file
-        int error;         // 0: found
+        const char* app;    // nullptr: no file
+        const char* local;  // nullptr: no file
+        int error;          // 0: found
         const char* credential;
         const char* logText;
     };
@@ -52,10 +50,8 @@ TEST_F(Credential, SearchTable)
         SCOPED_TRACE(c.name);
         std::filesystem::remove(appFile());
         std::filesystem::remove("RealTraffic.lic");
-        if (c.app)
-            write(appFile(), c.app);
-        if (c.local)
-            write("RealTraffic.lic", c.local);
+        if (c.app) write(appFile(), c.app);
+        if (c.local) write("RealTraffic.lic", c.local);
         int error = 0;
         std::string text;
         try {
@@ -82,8 +78,7 @@ TEST_F(Credential, SearchTable)
     EXPECT_FALSE(logHas("WXYZ-9999-OTHER"));
 }
 
-TEST_F(Credential, CreatedFileHoldsThePlaceholder)
-{
+TEST_F(Credential, CreatedFileHoldsThePlaceholder) {
     gf_createRtCredentialFile();
     EXPECT_EQ(lf_readRtCredential("RealTraffic.lic"), "fill in your license here");
     std::ifstream in("RealTraffic.lic");
@@ -94,8 +89,7 @@ TEST_F(Credential, CreatedFileHoldsThePlaceholder)
     EXPECT_EQ(lf_readRtCredential("missing.lic"), "");
 }
 
-TEST(CredentialMask, ShowsAtMostTheLastFourCharacters)
-{
+TEST(CredentialMask, ShowsAtMostTheLastFourCharacters) {
     EXPECT_EQ(gf_maskedCredential("ABCD-1234-SECRET"), "...CRET");
     EXPECT_EQ(gf_maskedCredential("ABC"), "***");
     EXPECT_EQ(gf_maskedCredential(""), "");

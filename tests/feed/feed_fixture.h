@@ -17,8 +17,6 @@
 
 #include "airports/apf_reader.h"
 #include "app/main_window.h"
-#include "shell/run_flags.h"
-#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "feed/credential.h"
 #include "feed/readers.h"
@@ -26,19 +24,19 @@
 #include "foundation/clock.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
-#include "tests/common/sandbox.h"
-#include "tools/rtstub/rt_stub.h"
 #include "shell/display.h"
 #include "shell/range.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
+#include "tests/common/sandbox.h"
+#include "tools/rtstub/rt_stub.h"
 
 namespace feedtest {
 
 // A valid airborne ADS-B aircraft near 52.3, 4.76 as the service sends it.
-inline nlohmann::json aircraftLine()
-{
+inline nlohmann::json aircraftLine() {
     nlohmann::json a = nlohmann::json::array();
-    for (int i = 0; i < 48; ++i)
-        a.push_back(nullptr);
+    for (int i = 0; i < 48; ++i) a.push_back(nullptr);
     a[0] = "484a3b";
     a[1] = 52.3;
     a[2] = 4.76;
@@ -63,8 +61,7 @@ inline nlohmann::json aircraftLine()
 
 // One track for the stand-in that sits still at a position for an hour.
 inline nlohmann::json steadyTrack(const std::string& hex, const std::string& callsign, double lat, double lon,
-                                  double alt = 3000, double gs = 250)
-{
+                                  double alt = 3000, double gs = 250) {
     return {{"hex", hex},
             {"callsign", callsign},
             {"type", "B738"},
@@ -72,13 +69,12 @@ inline nlohmann::json steadyTrack(const std::string& hex, const std::string& cal
             {"origin", "EHAM"},
             {"destination", "EGLL"},
             {"category", "A3"},
-            {"points",
-             nlohmann::json::array({{{"t", 0}, {"lat", lat}, {"lon", lon}, {"alt", alt}, {"gs", gs}, {"track", 90}},
-                                    {{"t", 3600}, {"lat", lat}, {"lon", lon}, {"alt", alt}, {"gs", gs}, {"track", 90}}})}};
+            {"points", nlohmann::json::array(
+                           {{{"t", 0}, {"lat", lat}, {"lon", lon}, {"alt", alt}, {"gs", gs}, {"track", 90}},
+                            {{"t", 3600}, {"lat", lat}, {"lon", lon}, {"alt", alt}, {"gs", gs}, {"track", 90}}})}};
 }
 
-inline nlohmann::json basicScenario()
-{
+inline nlohmann::json basicScenario() {
     return {{"licenses", nlohmann::json::array({{{"license", "LIC-12345678"}, {"type", 2}, {"expiryDays", 30}}})},
             {"rrl", 2000},
             {"wrrl", 3000},
@@ -90,8 +86,7 @@ inline nlohmann::json basicScenario()
 
 class FeedTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         sandbox.emplace(Sandbox::Options{.openLog = false, .resetSettings = false});
         folder = sandbox->program();
         gf_setClock(&clock);
@@ -111,8 +106,7 @@ protected:
         sandbox->setEnv("VEXA_API_URL", stub.baseUrl());
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         stub.stop();
         gf_closeLog();
         gf_setClock(nullptr);
@@ -122,8 +116,7 @@ protected:
         sandbox.reset();
     }
 
-    std::string logText() const
-    {
+    std::string logText() const {
         std::ifstream in(folder / "Log.txt");
         std::stringstream s;
         s << in.rdbuf();
@@ -133,8 +126,7 @@ protected:
     bool logHas(const std::string& text) const { return logText().find(text) != std::string::npos; }
 
     // Logs in through the stand-in with its licence (the weather reader's session).
-    void login()
-    {
+    void login() {
         rtCredential = "LIC-12345678";
         std::int32_t status = 0;
         ASSERT_TRUE(lf_authenticate(status));
@@ -147,4 +139,4 @@ protected:
     std::optional<Sandbox> sandbox;
 };
 
-} // namespace feedtest
+}  // namespace feedtest

@@ -8,13 +8,13 @@
 
 #include "airports/current_airport.h"
 #include "feed/feed_intake.h"
-#include "feed/record_parser.h"
-#include "simlink/commands.h"
 #include "feed/readers.h"
-#include "shell/run_flags.h"
-#include "tests/feed/feed_fixture.h"
+#include "feed/record_parser.h"
 #include "shell/display.h"
 #include "shell/range.h"
+#include "shell/run_flags.h"
+#include "simlink/commands.h"
+#include "tests/feed/feed_fixture.h"
 
 using nlohmann::json;
 
@@ -22,28 +22,24 @@ namespace {
 
 class Readers : public feedtest::FeedTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FeedTest::SetUp();
         login();
         stub.clearScripts();
     }
-    void scriptBody(const std::string& endpoint, const std::string& body)
-    {
+    void scriptBody(const std::string& endpoint, const std::string& body) {
         rtstub::ScriptedReply r;
         r.body = body;
         stub.script(endpoint, r);
     }
-    void scriptStatus(const std::string& endpoint, int status, int times = 1)
-    {
+    void scriptStatus(const std::string& endpoint, int status, int times = 1) {
         rtstub::ScriptedReply r;
         r.status = status;
         r.times = times;
         stub.script(endpoint, r);
     }
     // Runs one weather cycle whose weather reply is `reply`; the next METAR request ends the loop.
-    std::int32_t weatherCycle(const json& reply)
-    {
+    std::int32_t weatherCycle(const json& reply) {
         scriptStatus("nearestmetar", 200);
         scriptBody("weather", reply.dump());
         scriptStatus("nearestmetar", 401);
@@ -51,27 +47,22 @@ protected:
         EXPECT_FALSE(weatherReader.receive(code));
         return code;
     }
-    void setQnh(std::int32_t q)
-    {
+    void setQnh(std::int32_t q) {
         qnhHpa = q;
         mainWindow.qnh = 0;
     }
 };
 
-json weatherReply(const json& qnh)
-{
-    return {{"status", 200}, {"wrrl", 2500}, {"data", {{"QNH", qnh}}}};
-}
+json weatherReply(const json& qnh) { return {{"status", 200}, {"wrrl", 2500}, {"data", {{"QNH", qnh}}}}; }
 
-} // namespace
+}  // namespace
 
-TEST_F(Readers, WeatherQnhTable)
-{
+TEST_F(Readers, WeatherQnhTable) {
     struct Case {
         const char* name;
         json qnh;
         std::int32_t start;
-        std::int32_t expected; // 0: nothing stored
+        std::int32_t expected;  // 0: nothing stored
         const char* logText;
     };
     const std::vector<Case> cases = {
@@ -112,8 +103,7 @@ TEST_F(Readers, WeatherQnhTable)
     EXPECT_EQ(mainWindow.qnh.load(), 0) << "no data stores nothing";
 }
 
-TEST_F(Readers, WeatherRequestAndLamp)
-{
+TEST_F(Readers, WeatherRequestAndLamp) {
     mainWindow.weatherLampState = 2;
     EXPECT_EQ(weatherCycle(weatherReply(1023)), 401);
     EXPECT_EQ(mainWindow.weatherLampState.load(), 1u);
@@ -128,28 +118,26 @@ TEST_F(Readers, WeatherRequestAndLamp)
     EXPECT_EQ(weather->form.at("lat"), "52.3000");
 }
 
-TEST_F(Readers, WeatherStatusTable)
-{
+TEST_F(Readers, WeatherStatusTable) {
     struct Case {
         const char* endpoint;
         int status;
         bool ends;
     };
     const std::vector<Case> cases = {
-        {"weather", 406, false}, {"weather", 500, false}, {"weather", 400, true}, {"weather", 401, true},
-        {"weather", 403, true},  {"weather", 999, true},  {"nearestmetar", 400, true}, {"nearestmetar", 401, true},
-        {"nearestmetar", 406, false}, {"nearestmetar", 500, false}, {"nearestmetar", 403, false},
+        {"weather", 406, false},      {"weather", 500, false},      {"weather", 400, true},
+        {"weather", 401, true},       {"weather", 403, true},       {"weather", 999, true},
+        {"nearestmetar", 400, true},  {"nearestmetar", 401, true},  {"nearestmetar", 406, false},
+        {"nearestmetar", 500, false}, {"nearestmetar", 403, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.endpoint) + " " + std::to_string(c.status));
         stub.clearScripts();
-        if (std::string(c.endpoint) == "weather")
-            scriptStatus("nearestmetar", 200);
+        if (std::string(c.endpoint) == "weather") scriptStatus("nearestmetar", 200);
         scriptStatus(c.endpoint, c.status);
         if (!c.ends)
-            scriptStatus("nearestmetar", 402); // ends the loop on the next cycle with a code that is not 400/401
-        if (!c.ends)
-            scriptStatus("weather", 402);
+            scriptStatus("nearestmetar", 402);  // ends the loop on the next cycle with a code that is not 400/401
+        if (!c.ends) scriptStatus("weather", 402);
         std::int32_t code = 0;
         EXPECT_FALSE(weatherReader.receive(code));
         EXPECT_EQ(code, c.ends ? c.status : 402);
@@ -159,8 +147,7 @@ TEST_F(Readers, WeatherStatusTable)
     }
 }
 
-TEST_F(Readers, WeatherSurvivesTransferErrorsAndMalformedReplies)
-{
+TEST_F(Readers, WeatherSurvivesTransferErrorsAndMalformedReplies) {
     scriptStatus("nearestmetar", 200);
     rtstub::ScriptedReply drop;
     drop.dropConnection = true;
@@ -179,8 +166,7 @@ TEST_F(Readers, WeatherSurvivesTransferErrorsAndMalformedReplies)
     EXPECT_EQ(weatherReader.weatherOk.load(), 0);
 }
 
-TEST_F(Readers, WeatherStopsOnRequest)
-{
+TEST_F(Readers, WeatherStopsOnRequest) {
     weatherReader.readerStop = 1;
     std::int32_t code = 0;
     EXPECT_FALSE(weatherReader.receive(code));
@@ -193,10 +179,9 @@ TEST_F(Readers, WeatherStopsOnRequest)
     EXPECT_EQ(code, 0);
 }
 
-TEST_F(Readers, BufferedThenLiveTraffic)
-{
-    scriptStatus("traffic", 200, 3); // buffered, two live answers
-    scriptStatus("traffic", 500);    // ends the reader
+TEST_F(Readers, BufferedThenLiveTraffic) {
+    scriptStatus("traffic", 200, 3);  // buffered, two live answers
+    scriptStatus("traffic", 500);     // ends the reader
     std::int32_t code = 0;
     EXPECT_FALSE(trafficReader.receive(code));
     EXPECT_EQ(code, 500);
@@ -205,8 +190,7 @@ TEST_F(Readers, BufferedThenLiveTraffic)
     const auto requests = stub.requests();
     std::vector<rtstub::ReceivedRequest> traffic;
     for (const auto& r : requests)
-        if (r.endpoint == "traffic")
-            traffic.push_back(r);
+        if (r.endpoint == "traffic") traffic.push_back(r);
     ASSERT_EQ(traffic.size(), 4u);
     EXPECT_EQ(traffic[0].form.at("buffercount"), "5");
     EXPECT_EQ(traffic[0].form.at("buffertime"), "6");
@@ -223,20 +207,19 @@ TEST_F(Readers, BufferedThenLiveTraffic)
     EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 1700000000.0);
 }
 
-TEST_F(Readers, TrafficStatusTable)
-{
+TEST_F(Readers, TrafficStatusTable) {
     struct Case {
         int status;
         bool ends;
     };
-    for (const auto& c : std::vector<Case>{{400, true}, {401, true}, {403, true}, {500, true}, {406, false},
-                                           {200, false}}) {
+    for (const auto& c :
+         std::vector<Case>{{400, true}, {401, true}, {403, true}, {500, true}, {406, false}, {200, false}}) {
         SCOPED_TRACE(c.status);
         stub.clearScripts();
         trafficReader.readerStopped = 0;
-        scriptStatus("traffic", 200);          // buffered
-        scriptStatus("traffic", c.status);     // the case
-        scriptStatus("traffic", 402);          // ends the loop when the case did not
+        scriptStatus("traffic", 200);       // buffered
+        scriptStatus("traffic", c.status);  // the case
+        scriptStatus("traffic", 402);       // ends the loop when the case did not
         std::int32_t code = 0;
         EXPECT_FALSE(trafficReader.receive(code));
         EXPECT_EQ(code, c.ends ? c.status : 402);
@@ -245,16 +228,15 @@ TEST_F(Readers, TrafficStatusTable)
 }
 
 // A failed buffered request is only logged: the live polling starts all the same.
-TEST_F(Readers, BufferedStatusTable)
-{
+TEST_F(Readers, BufferedStatusTable) {
     for (int status : {400, 401, 403, 406, 500}) {
         SCOPED_TRACE(status);
         stub.clearScripts();
         trafficReader.readerStopped = 0;
         trafficReader.bufferedMode = 0;
-        scriptStatus("traffic", status); // buffered
-        scriptStatus("traffic", 200);    // live
-        scriptStatus("traffic", 402);    // ends the loop
+        scriptStatus("traffic", status);  // buffered
+        scriptStatus("traffic", 200);     // live
+        scriptStatus("traffic", 402);     // ends the loop
         const auto before = stub.requestCount("traffic");
         std::int32_t code = 0;
         EXPECT_FALSE(trafficReader.receive(code));
@@ -266,9 +248,8 @@ TEST_F(Readers, BufferedStatusTable)
     }
 }
 
-TEST_F(Readers, MalformedTrafficRepliesCostOneInterval)
-{
-    scriptStatus("traffic", 200); // buffered
+TEST_F(Readers, MalformedTrafficRepliesCostOneInterval) {
+    scriptStatus("traffic", 200);  // buffered
     scriptBody("traffic", "<html>busy</html>");
     scriptBody("traffic", R"({"rrl":1000})");
     scriptBody("traffic", R"({"status":200,"data":[1,2,3]})");
@@ -276,7 +257,7 @@ TEST_F(Readers, MalformedTrafficRepliesCostOneInterval)
     rtstub::ScriptedReply drop;
     drop.dropConnection = true;
     stub.script("traffic", drop);
-    scriptStatus("traffic", 200); // a good one after all that
+    scriptStatus("traffic", 200);  // a good one after all that
     scriptStatus("traffic", 401);
     const auto before = clock.steadyNow();
     std::int32_t code = 0;
@@ -290,13 +271,12 @@ TEST_F(Readers, MalformedTrafficRepliesCostOneInterval)
     EXPECT_EQ(clock.steadyNow() - before, std::chrono::milliseconds(7 * 2000));
 }
 
-TEST_F(Readers, TrafficAnswerShapes)
-{
+TEST_F(Readers, TrafficAnswerShapes) {
     json line = feedtest::aircraftLine();
     json shortLine = line;
     shortLine.erase(shortLine.size() - 1);
     json reply = {{"status", 200}, {"rrl", 1500}, {"data", {{"484a3b", line}, {"4ca123", shortLine}, {"x", 5}}}};
-    scriptStatus("traffic", 200); // buffered
+    scriptStatus("traffic", 200);  // buffered
     scriptBody("traffic", reply.dump());
     scriptStatus("traffic", 401);
     std::int32_t code = 0;
@@ -314,11 +294,11 @@ TEST_F(Readers, TrafficAnswerShapes)
     EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 0.0) << "an empty answer zeroes the time stamp";
 }
 
-TEST_F(Readers, BufferedSnapshotsAreHandedOverEvenWhenMissing)
-{
+TEST_F(Readers, BufferedSnapshotsAreHandedOverEvenWhenMissing) {
     json line = feedtest::aircraftLine();
-    json reply = {{"status", 200},
-                  {"data", {{"buffer_4", {{"484a3b", line}}}, {"buffer_2", nullptr}, {"buffer_0", {{"484a3b", line}}}}}};
+    json reply = {
+        {"status", 200},
+        {"data", {{"buffer_4", {{"484a3b", line}}}, {"buffer_2", nullptr}, {"buffer_0", {{"484a3b", line}}}}}};
     scriptBody("traffic", reply.dump());
     std::int32_t code = 0;
     EXPECT_TRUE(trafficReader.buffer(code));
@@ -337,25 +317,27 @@ TEST_F(Readers, BufferedSnapshotsAreHandedOverEvenWhenMissing)
 class StoppingClock final : public Clock {
 public:
     StoppingClock(ManualClock& inner, std::function<void()> stop, int stopAtSleep)
-        : inner_(inner), stop_(std::move(stop)), stopAt_(stopAtSleep)
-    {
-    }
+        : inner_(inner), stop_(std::move(stop)), stopAt_(stopAtSleep) {}
     SteadyTime steadyNow() override { return inner_.steadyNow(); }
     UtcTime utcNow() override { return inner_.utcNow(); }
-    void sleepUntil(SteadyTime deadline) override { note(deadline - inner_.steadyNow()); inner_.sleepUntil(deadline); }
-    void sleepFor(std::chrono::nanoseconds d) override { note(d); inner_.sleepFor(d); }
+    void sleepUntil(SteadyTime deadline) override {
+        note(deadline - inner_.steadyNow());
+        inner_.sleepUntil(deadline);
+    }
+    void sleepFor(std::chrono::nanoseconds d) override {
+        note(d);
+        inner_.sleepFor(d);
+    }
     std::chrono::nanoseconds sleptAfterStop{0};
     bool stopped = false;
 
 private:
-    void note(std::chrono::nanoseconds d)
-    {
+    void note(std::chrono::nanoseconds d) {
         if (++sleeps_ == stopAt_) {
             stop_();
             stopped = true;
         }
-        if (stopped)
-            sleptAfterStop += d;
+        if (stopped) sleptAfterStop += d;
     }
     ManualClock& inner_;
     std::function<void()> stop_;
@@ -365,9 +347,11 @@ private:
 
 // Every wait of a reader, and the login's, ends within 100 ms of a stop, however long the interval the
 // service asked for: closing down never waits on an interval.
-TEST_F(Readers, EveryWaitWakesForAStopWithinATenthOfASecond)
-{
-    const json slow = {{"status", 200}, {"rrl", 2147483647}, {"wrrl", 2147483647}, {"GUID", "g"},
+TEST_F(Readers, EveryWaitWakesForAStopWithinATenthOfASecond) {
+    const json slow = {{"status", 200},
+                       {"rrl", 2147483647},
+                       {"wrrl", 2147483647},
+                       {"GUID", "g"},
                        {"data", {{"QNH", 1023}, {"ICAO", "EHAM"}}}};
     auto raiseReaders = [] {
         trafficReader.readerStop = 1;
@@ -424,8 +408,7 @@ TEST_F(Readers, EveryWaitWakesForAStopWithinATenthOfASecond)
 
 // A reply above the size limit is refused with a log line, and the reader's buffers give their memory
 // back; a large reply within the limit leaves no large buffer behind either.
-TEST_F(Readers, OversizedReplyIsRefusedAndBuffersShrinkAgain)
-{
+TEST_F(Readers, OversizedReplyIsRefusedAndBuffersShrinkAgain) {
     const json line = feedtest::aircraftLine();
     auto replyWith = [&](int aircraft) {
         std::string body = R"({"status":200,"rrl":2000,"data":{)";
@@ -437,7 +420,7 @@ TEST_F(Readers, OversizedReplyIsRefusedAndBuffersShrinkAgain)
         }
         return body + "}}";
     };
-    scriptStatus("traffic", 200); // buffered
+    scriptStatus("traffic", 200);  // buffered
     const std::string large = replyWith(1500);
     ASSERT_LT(large.size(), 16u << 20);
     scriptBody("traffic", large);
@@ -452,11 +435,10 @@ TEST_F(Readers, OversizedReplyIsRefusedAndBuffersShrinkAgain)
     EXPECT_LT(trafficReader.records.capacity(), 1024u) << logText();
 }
 
-TEST_F(Readers, TrafficThreadEndsOnServerFaultAndStopsTheOther)
-{
+TEST_F(Readers, TrafficThreadEndsOnServerFaultAndStopsTheOther) {
     scriptStatus("traffic", 200, 2);
     scriptStatus("traffic", 500);
-    gf_trafficReader(); // runs on this thread until the loop ends
+    gf_trafficReader();  // runs on this thread until the loop ends
     EXPECT_EQ(trafficReader.readerStopped.load(), 1);
     EXPECT_EQ(weatherReader.readerStop.load(), 1);
     EXPECT_EQ(mainWindow.trafficLampState.load(), 3u);
@@ -466,8 +448,7 @@ TEST_F(Readers, TrafficThreadEndsOnServerFaultAndStopsTheOther)
     EXPECT_TRUE(logHas("The Traffic Reader has stopped with an error"));
 }
 
-TEST_F(Readers, ThreadMessagesByCode)
-{
+TEST_F(Readers, ThreadMessagesByCode) {
     struct Case {
         int status;
         const char* text;
@@ -490,8 +471,7 @@ TEST_F(Readers, ThreadMessagesByCode)
     }
 }
 
-TEST_F(Readers, QueryBoxAround)
-{
+TEST_F(Readers, QueryBoxAround) {
     const GeoBox box = gf_queryBoxAround(LatLon{50.0, 8.0}, 10.0);
     EXPECT_NEAR(box.top, 50.16655, 1e-5);
     EXPECT_NEAR(box.bottom, 49.83345, 1e-5);
@@ -499,8 +479,7 @@ TEST_F(Readers, QueryBoxAround)
     EXPECT_NEAR(box.right - 8.0, 10.0 / 60.0 / std::cos(50.0 * 0.017453292519943295), 2e-3);
 }
 
-TEST_F(Readers, QueryBoxFollowsTheUserAircraft)
-{
+TEST_F(Readers, QueryBoxFollowsTheUserAircraft) {
     const UserState saved = userState;
     rangeNm = 10.0;
     userState.latitude = 0.0005;
@@ -514,18 +493,17 @@ TEST_F(Readers, QueryBoxFollowsTheUserAircraft)
     EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.16655, 1e-5);
     EXPECT_DOUBLE_EQ(trafficReader.lastRange, 10.0);
 
-    userState.latitude = 50.0001; // less than 0.00015 degrees: the box stays
+    userState.latitude = 50.0001;  // less than 0.00015 degrees: the box stays
     gf_setQueryBox(LatLon{userState.latitude, userState.longitude});
     EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.16655, 1e-5);
-    rangeNm = 20.0; // a new range recomputes it
+    rangeNm = 20.0;  // a new range recomputes it
     gf_setQueryBox(LatLon{userState.latitude, userState.longitude});
     EXPECT_NEAR(trafficReader.liveBoxCopy().top, 50.0001 + 0.3331, 1e-4);
     userState = saved;
     rangeNm = 40.0;
 }
 
-TEST_F(Readers, StatusLightsFollowTheData)
-{
+TEST_F(Readers, StatusLightsFollowTheData) {
     mainWindow.feedLoggedIn = true;
     weatherReader.weatherOk = 1;
     trafficReader.liveCount = 3;
@@ -546,8 +524,7 @@ TEST_F(Readers, StatusLightsFollowTheData)
 // Both reader threads against the stand-in, then closing down as the run does it.
 class ReadersThreads : public Readers {};
 
-TEST_F(ReadersThreads, EndToEnd)
-{
+TEST_F(ReadersThreads, EndToEnd) {
     gf_setFeedIntakeOpen(true);
     gf_startWeatherReaderThread();
     gf_startTrafficReaderThread();
@@ -576,8 +553,7 @@ TEST_F(ReadersThreads, EndToEnd)
 
 // The run thread changes what the traffic reader reads (blocked callsign, park airport, own
 // position, query box, buffered history) while the reader parses.
-TEST_F(ReadersThreads, SharedInputsChangeWhileTheReaderParses)
-{
+TEST_F(ReadersThreads, SharedInputsChangeWhileTheReaderParses) {
     gf_startTrafficReaderThread();
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (int i = 0; stub.requestCount("traffic") < 30 && std::chrono::steady_clock::now() < until; ++i) {
@@ -604,9 +580,8 @@ TEST_F(ReadersThreads, SharedInputsChangeWhileTheReaderParses)
 }
 
 // Closing down does not wait for a service that hangs: the transfer ends with the stop flag.
-TEST_F(ReadersThreads, StopAbortsAHangingRequest)
-{
-    scriptStatus("traffic", 200); // buffered
+TEST_F(ReadersThreads, StopAbortsAHangingRequest) {
+    scriptStatus("traffic", 200);  // buffered
     rtstub::ScriptedReply hang;
     hang.delayMs = 120000;
     stub.script("traffic", hang);

@@ -16,25 +16,21 @@ namespace {
 
 class RecordParser : public feedtest::FeedTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FeedTest::SetUp();
         gf_setCurrentAirport(CurrentAirport{});
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         gf_setCurrentAirport(CurrentAirport{});
         FeedTest::TearDown();
     }
 
     // Parses one line; returns the record when it was kept.
-    std::optional<TrafficRecord> parse(const json& line)
-    {
+    std::optional<TrafficRecord> parse(const json& line) {
         trafficReader.records.clear();
         trafficReader.currentLine = line;
         processLine(trafficReader);
-        if (trafficReader.records.empty())
-            return std::nullopt;
+        if (trafficReader.records.empty()) return std::nullopt;
         EXPECT_EQ(trafficReader.records.size(), 1u);
         return trafficReader.records.back();
     }
@@ -47,11 +43,9 @@ struct Case {
     std::function<void(const TrafficRecord&)> check = nullptr;
 };
 
+}  // namespace
 
-} // namespace
-
-TEST_F(RecordParser, ReadsEveryFieldOfAValidLine)
-{
+TEST_F(RecordParser, ReadsEveryFieldOfAValidLine) {
     auto r = parse(aircraftLine());
     ASSERT_TRUE(r);
     EXPECT_EQ(r->identity.icaoType, "B738");
@@ -80,14 +74,23 @@ TEST_F(RecordParser, ReadsEveryFieldOfAValidLine)
     EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 1700000000.5);
 }
 
-TEST_F(RecordParser, AcceptanceTable)
-{
+TEST_F(RecordParser, AcceptanceTable) {
     const std::vector<Case> cases = {
         // position
-        {"unset position box", [](json& l) { l[1] = 0.0005; l[2] = 0.01; }, false},
+        {"unset position box",
+         [](json& l) {
+             l[1] = 0.0005;
+             l[2] = 0.01;
+         },
+         false},
         {"latitude above 90", [](json& l) { l[1] = 90.5; }, false},
         {"longitude below -180", [](json& l) { l[2] = -180.5; }, false},
-        {"integer-valued position", [](json& l) { l[1] = 52; l[2] = 5; }, true},
+        {"integer-valued position",
+         [](json& l) {
+             l[1] = 52;
+             l[2] = 5;
+         },
+         true},
         {"position not a number", [](json& l) { l[1] = "52.3"; }, false},
         {"beyond the lateral range", [](json& l) { l[1] = 53.0; }, false},
         // address
@@ -104,9 +107,24 @@ TEST_F(RecordParser, AcceptanceTable)
          [](const TrafficRecord& r) { EXPECT_TRUE(r.identity.registration.empty()); }},
         // category and type
         {"category A3 with type GLID", [](json& l) { l[8] = "GLID"; }, false},
-        {"empty category with type GLID", [](json& l) { l[8] = "GLID"; l[28] = ""; }, true},
-        {"category null with type GLID", [](json& l) { l[8] = "GLID"; l[28] = "null"; }, true},
-        {"empty type", [](json& l) { l[8] = ""; l[28] = ""; }, false},
+        {"empty category with type GLID",
+         [](json& l) {
+             l[8] = "GLID";
+             l[28] = "";
+         },
+         true},
+        {"category null with type GLID",
+         [](json& l) {
+             l[8] = "GLID";
+             l[28] = "null";
+         },
+         true},
+        {"empty type",
+         [](json& l) {
+             l[8] = "";
+             l[28] = "";
+         },
+         false},
         {"type ZZZZ", [](json& l) { l[8] = "ZZZZ"; }, false},
         {"type 0", [](json& l) { l[8] = "0"; }, false},
         {"glider emitter category", [](json& l) { l[28] = "B1"; }, false},
@@ -119,33 +137,65 @@ TEST_F(RecordParser, AcceptanceTable)
          [](const TrafficRecord& r) { EXPECT_TRUE(r.identity.callsign.empty()); }},
         {"callsign ERARMTR0", [](json& l) { l[13] = "ERARMTR0"; }, false},
         {"callsign AIRPORT1", [](json& l) { l[13] = "AIRPORT1"; }, false},
-        {"callsign and registration empty", [](json& l) { l[13] = "null"; l[9] = "null"; }, false},
+        {"callsign and registration empty",
+         [](json& l) {
+             l[13] = "null";
+             l[9] = "null";
+         },
+         false},
         // heading
-        {"true heading exactly 0 and track 0", [](json& l) { l[25] = 0; l[3] = 0; }, true,
+        {"true heading exactly 0 and track 0",
+         [](json& l) {
+             l[25] = 0;
+             l[3] = 0;
+         },
+         true,
          [](const TrafficRecord& r) {
              EXPECT_DOUBLE_EQ(r.trueHeadingRad, 6.283185307179586);
              EXPECT_NEAR(r.trackDeg, 360.0, 1e-9);
          }},
         {"true heading above 360", [](json& l) { l[25] = 360.5; }, false},
         {"true heading 360", [](json& l) { l[25] = 360; }, true},
-        {"negative true heading stores nothing", [](json& l) { l[25] = -3; l[3] = nullptr; }, true,
+        {"negative true heading stores nothing",
+         [](json& l) {
+             l[25] = -3;
+             l[3] = nullptr;
+         },
+         true,
          [](const TrafficRecord& r) {
              EXPECT_EQ(r.hasTrueHeading, 0);
              EXPECT_EQ(r.feedHeading, 0);
              EXPECT_DOUBLE_EQ(r.trackDeg, 0.0);
          }},
-        {"heading ignored for other sources", [](json& l) { l[17] = "mlat"; l[25] = 400; }, true,
-         [](const TrafficRecord& r) { EXPECT_EQ(r.hasTrueHeading, 0); }},
-        {"track falls back to the heading", [](json& l) { l[3] = nullptr; l[25] = 45; }, true,
-         [](const TrafficRecord& r) { EXPECT_NEAR(r.trackDeg, 45.0, 1e-9); }},
+        {"heading ignored for other sources",
+         [](json& l) {
+             l[17] = "mlat";
+             l[25] = 400;
+         },
+         true, [](const TrafficRecord& r) { EXPECT_EQ(r.hasTrueHeading, 0); }},
+        {"track falls back to the heading",
+         [](json& l) {
+             l[3] = nullptr;
+             l[25] = 45;
+         },
+         true, [](const TrafficRecord& r) { EXPECT_NEAR(r.trackDeg, 45.0, 1e-9); }},
         // speeds and bank
         {"air speed -1 at 3000 ft", [](json& l) { l[20] = -1; }, true,
          [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.airSpeedKt, 220.0); }},
-        {"air speed null at 25000 ft", [](json& l) { l[20] = nullptr; l[4] = 25000; }, true,
-         [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.airSpeedKt, 430.0); }},
+        {"air speed null at 25000 ft",
+         [](json& l) {
+             l[20] = nullptr;
+             l[4] = 25000;
+         },
+         true, [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.airSpeedKt, 430.0); }},
         {"bank -1 counts as absent", [](json& l) { l[23] = -1; }, true,
          [](const TrafficRecord& r) { EXPECT_EQ(r.hasElement23, 0); }},
-        {"origin null", [](json& l) { l[11] = "null"; l[12] = 7; }, true,
+        {"origin null",
+         [](json& l) {
+             l[11] = "null";
+             l[12] = 7;
+         },
+         true,
          [](const TrafficRecord& r) {
              EXPECT_TRUE(r.identity.origin.empty());
              EXPECT_TRUE(r.identity.destination.empty());
@@ -159,16 +209,14 @@ TEST_F(RecordParser, AcceptanceTable)
         c.change(line);
         auto r = parse(line);
         EXPECT_EQ(r.has_value(), c.kept);
-        if (r && c.check)
-            c.check(*r);
+        if (r && c.check) c.check(*r);
     }
     EXPECT_FALSE(logHas("processLine")) << "rejections are silent";
 }
 
 // A time stamp that is not a usable number of seconds near now is dropped with a log line: the engine
 // times every record of a reply from them.
-TEST_F(RecordParser, AbsurdTimeStampsAreDroppedWithALogLine)
-{
+TEST_F(RecordParser, AbsurdTimeStampsAreDroppedWithALogLine) {
     struct StampCase {
         json stamp;
         bool kept;
@@ -193,8 +241,7 @@ TEST_F(RecordParser, AbsurdTimeStampsAreDroppedWithALogLine)
     EXPECT_TRUE(logHas("processLine: 484a3b dropped, time stamp 1e+300 is not near now"));
 }
 
-TEST_F(RecordParser, AltitudeAndGroundTable)
-{
+TEST_F(RecordParser, AltitudeAndGroundTable) {
     struct AltCase {
         const char* name;
         double raw;
@@ -202,7 +249,7 @@ TEST_F(RecordParser, AltitudeAndGroundTable)
         int qnh;
         bool fieldKnown;
         double field;
-        double expectedAlt; // 0 = on the ground
+        double expectedAlt;  // 0 = on the ground
     };
     const std::vector<AltCase> cases = {
         {"QNH 1023 adds 300 ft", 1500, 250, 1023, false, 0, 1800},
@@ -240,8 +287,7 @@ TEST_F(RecordParser, AltitudeAndGroundTable)
     }
 }
 
-TEST_F(RecordParser, PointJustOutsideTheUnsetBoxIsKept)
-{
+TEST_F(RecordParser, PointJustOutsideTheUnsetBoxIsKept) {
     trafficReader.setOwnPosition(LatLon{0.0, 0.0});
     json line = aircraftLine();
     line[1] = 0.0005;
@@ -251,8 +297,7 @@ TEST_F(RecordParser, PointJustOutsideTheUnsetBoxIsKept)
     EXPECT_FALSE(parse(line));
 }
 
-TEST_F(RecordParser, AltitudeFallsBackToElement18)
-{
+TEST_F(RecordParser, AltitudeFallsBackToElement18) {
     json line = aircraftLine();
     line[4] = "ground";
     line[18] = 4200;
@@ -261,16 +306,15 @@ TEST_F(RecordParser, AltitudeFallsBackToElement18)
     EXPECT_DOUBLE_EQ(r->altitudeFt, 4200.0);
 }
 
-TEST_F(RecordParser, GroundTrafficOnlyNearTheSelectedAirport)
-{
+TEST_F(RecordParser, GroundTrafficOnlyNearTheSelectedAirport) {
     json line = aircraftLine();
-    line[5] = 20.0; // taxiing
+    line[5] = 20.0;  // taxiing
     EXPECT_FALSE(parse(line)) << "no airport selected";
 
     CurrentAirport airport;
     airport.icao = "EHAM";
     airport.latitude = 52.3;
-    airport.longitude = 4.76 + 4.9 / 60.0 / std::cos(52.3 * 0.017453292519943295); // 4.9 NM east
+    airport.longitude = 4.76 + 4.9 / 60.0 / std::cos(52.3 * 0.017453292519943295);  // 4.9 NM east
     gf_setCurrentAirport(airport);
     EXPECT_TRUE(parse(line));
 
@@ -279,8 +323,7 @@ TEST_F(RecordParser, GroundTrafficOnlyNearTheSelectedAirport)
     EXPECT_FALSE(parse(line));
 }
 
-TEST_F(RecordParser, BufferedModeCollectsAcceptedAircraft)
-{
+TEST_F(RecordParser, BufferedModeCollectsAcceptedAircraft) {
     trafficReader.bufferedMode = 1;
     parse(aircraftLine());
     json second = aircraftLine();
@@ -301,8 +344,7 @@ TEST_F(RecordParser, BufferedModeCollectsAcceptedAircraft)
     EXPECT_EQ(engineBufferedAddresses.size(), 2u);
 }
 
-TEST_F(RecordParser, BlockingPostsOneNoticeAndReleasesOnChange)
-{
+TEST_F(RecordParser, BlockingPostsOneNoticeAndReleasesOnChange) {
     const auto blockedNotices = [] {
         std::size_t n = 0;
         for (const auto& notice : gf_pendingEngineNotices())
@@ -332,18 +374,16 @@ TEST_F(RecordParser, BlockingPostsOneNoticeAndReleasesOnChange)
     EXPECT_TRUE(logHas("Reader: Live aircraft KLM123 no longer blocked"));
 }
 
-TEST_F(RecordParser, ElementOfTheWrongTypeIsLoggedNotFatal)
-{
+TEST_F(RecordParser, ElementOfTheWrongTypeIsLoggedNotFatal) {
     json line = aircraftLine();
-    line[20] = json::object(); // not a number: default speed, no exception
+    line[20] = json::object();  // not a number: default speed, no exception
     EXPECT_TRUE(parse(line));
-    trafficReader.currentLine = json::array({1, 2}); // too short: caught and logged
+    trafficReader.currentLine = json::array({1, 2});  // too short: caught and logged
     processLine(trafficReader);
     EXPECT_TRUE(logHas("processLine: "));
 }
 
-TEST(RecordParserHelpers, LeadingHexAndPositionRule)
-{
+TEST(RecordParserHelpers, LeadingHexAndPositionRule) {
     EXPECT_EQ(gf_leadingHex("ffffffff"), 0xffffffffu);
     EXPECT_EQ(gf_leadingHex("100000000"), 0u);
     EXPECT_EQ(gf_leadingHex(""), 0u);

@@ -7,8 +7,7 @@
 #include "feed/traffic_record.h"
 #include "feed/web_api.h"
 
-TEST(AircraftIdentity, InitEmptiesEveryField)
-{
+TEST(AircraftIdentity, InitEmptiesEveryField) {
     AircraftIdentity identity{"KLM", "B738", "EHAM", "EGLL", "KLM123", "a", "b", "PH-BXA", 7};
     gf_initAircraftIdentity(identity);
     EXPECT_TRUE(identity.airline.empty());

@@ -4,8 +4,8 @@
 
 #include "feed/credential.h"
 #include "feed/web_api.h"
-#include "tests/feed/feed_fixture.h"
 #include "shell/display.h"
+#include "tests/feed/feed_fixture.h"
 
 using nlohmann::json;
 
@@ -13,24 +13,21 @@ namespace {
 
 class WebApi : public feedtest::FeedTest {
 protected:
-    void scriptBody(const std::string& endpoint, const json& body)
-    {
+    void scriptBody(const std::string& endpoint, const json& body) {
         rtstub::ScriptedReply r;
         r.body = body.dump();
         stub.script(endpoint, r);
     }
-    void scriptStatus(const std::string& endpoint, int status)
-    {
+    void scriptStatus(const std::string& endpoint, int status) {
         rtstub::ScriptedReply r;
         r.status = status;
         stub.script(endpoint, r);
     }
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(WebApi, LoginFillsTheSessionAndTheWindow)
-{
+TEST_F(WebApi, LoginFillsTheSessionAndTheWindow) {
     login();
     EXPECT_FALSE(weatherReader.guid.empty());
     EXPECT_EQ(trafficReader.guid, weatherReader.guid);
@@ -48,8 +45,7 @@ TEST_F(WebApi, LoginFillsTheSessionAndTheWindow)
     EXPECT_FALSE(logHas("LIC-12345678")) << "the credential never reaches the log";
 }
 
-TEST_F(WebApi, FormValuesAreUrlEncoded)
-{
+TEST_F(WebApi, FormValuesAreUrlEncoded) {
     EXPECT_EQ(gf_formEncode("a b&c=d+e/é"), "a+b%26c%3Dd%2Be%2F%C3%A9");
     stub.loadScenario({{"licenses", json::array({{{"license", "a b&c=d+e"}}})}});
     rtCredential = "a b&c=d+e";
@@ -58,8 +54,7 @@ TEST_F(WebApi, FormValuesAreUrlEncoded)
     EXPECT_EQ(stub.requests().at(0).form.at("license"), "a b&c=d+e");
 }
 
-TEST_F(WebApi, LoginReplyTable)
-{
+TEST_F(WebApi, LoginReplyTable) {
     struct Case {
         const char* name;
         json reply;
@@ -70,16 +65,36 @@ TEST_F(WebApi, LoginReplyTable)
     };
     const double now = 1700000000.0;
     const std::vector<Case> cases = {
-        {"no GUID", {{"status", 200}, {"expiry", now + 10 * 86400}}, "RT standard license, 10 days left", false, 2000,
+        {"no GUID",
+         {{"status", 200}, {"expiry", now + 10 * 86400}},
+         "RT standard license, 10 days left",
+         false,
+         2000,
          "empty GUID?"},
-        {"2.5 days", {{"status", 200}, {"GUID", "g"}, {"expiry", now + 2.5 * 86400}, {"wrrl", 500}},
-         "RT standard license, 2 days left", true, 500, "g"},
-        {"3.5 days", {{"status", 200}, {"GUID", "g"}, {"type", 2}, {"expiry", now + 3.5 * 86400}},
-         "RT professional license, 3 days left", false, 2000, "g"},
-        {"expired yesterday", {{"status", 200}, {"GUID", "g"}, {"expiry", now - 86400 - 10}},
-         "RT standard license, -1 day left", true, 2000, "g"},
-        {"one day", {{"status", 200}, {"GUID", "g"}, {"expiry", now + 86400 + 10}}, "RT standard license, 1 day left",
-         true, 2000, "g"},
+        {"2.5 days",
+         {{"status", 200}, {"GUID", "g"}, {"expiry", now + 2.5 * 86400}, {"wrrl", 500}},
+         "RT standard license, 2 days left",
+         true,
+         500,
+         "g"},
+        {"3.5 days",
+         {{"status", 200}, {"GUID", "g"}, {"type", 2}, {"expiry", now + 3.5 * 86400}},
+         "RT professional license, 3 days left",
+         false,
+         2000,
+         "g"},
+        {"expired yesterday",
+         {{"status", 200}, {"GUID", "g"}, {"expiry", now - 86400 - 10}},
+         "RT standard license, -1 day left",
+         true,
+         2000,
+         "g"},
+        {"one day",
+         {{"status", 200}, {"GUID", "g"}, {"expiry", now + 86400 + 10}},
+         "RT standard license, 1 day left",
+         true,
+         2000,
+         "g"},
     };
     rtCredential = "LIC-12345678";
     for (const auto& c : cases) {
@@ -96,8 +111,7 @@ TEST_F(WebApi, LoginReplyTable)
     }
 }
 
-TEST_F(WebApi, LoginSucceedsOnlyOnStatus200)
-{
+TEST_F(WebApi, LoginSucceedsOnlyOnStatus200) {
     rtCredential = "LIC-12345678";
     for (int s : {400, 401, 402, 403, 404, 405, 406, 500, 201}) {
         SCOPED_TRACE(s);
@@ -128,12 +142,11 @@ TEST_F(WebApi, LoginSucceedsOnlyOnStatus200)
     EXPECT_TRUE(weatherReader.guid.empty());
 }
 
-TEST_F(WebApi, AuthenticaterTurnsStatusesIntoErrors)
-{
+TEST_F(WebApi, AuthenticaterTurnsStatusesIntoErrors) {
     rtCredential = "LIC-12345678";
     struct Case {
         int status;
-        const char* text; // user error text, or runtime error text
+        const char* text;  // user error text, or runtime error text
         bool userError;
     };
     const std::vector<Case> errors = {
@@ -170,8 +183,7 @@ TEST_F(WebApi, AuthenticaterTurnsStatusesIntoErrors)
     EXPECT_TRUE(logHas("The Authenticater has stopped with an error"));
 }
 
-TEST_F(WebApi, LogoutAndItsFailure)
-{
+TEST_F(WebApi, LogoutAndItsFailure) {
     login();
     mainWindow.feedLoggedIn = true;
     clock.setUnixTime(1700000100);
@@ -181,12 +193,11 @@ TEST_F(WebApi, LogoutAndItsFailure)
     EXPECT_EQ(LAST_EPOCH_TIME.value.load(), 1700000100) << "stored at logout too";
     EXPECT_EQ(stub.requests().back().form.at("GUID"), trafficReader.guid);
 
-    gf_deauthenticate(trafficReader); // the session is gone: 401
+    gf_deauthenticate(trafficReader);  // the session is gone: 401
     EXPECT_TRUE(logHas("Deauthentication failed, status: 401"));
 }
 
-TEST_F(WebApi, NearestMetarStatusTable)
-{
+TEST_F(WebApi, NearestMetarStatusTable) {
     std::int32_t status = 0;
     EXPECT_FALSE(lf_getNearestMetar(status)) << "no session";
     EXPECT_EQ(stub.requestCount("nearestmetar"), 0u);
@@ -221,8 +232,7 @@ TEST_F(WebApi, NearestMetarStatusTable)
     EXPECT_EQ(clock.steadyNow() - before, std::chrono::milliseconds(3000)) << "waits wrrl also after a failure";
 }
 
-TEST_F(WebApi, WaitMsHalvesAndHonoursTheStopFlag)
-{
+TEST_F(WebApi, WaitMsHalvesAndHonoursTheStopFlag) {
     auto before = clock.steadyNow();
     lf_waitMs(trafficReader, 2001);
     EXPECT_EQ(clock.steadyNow() - before, std::chrono::milliseconds(2000));
@@ -232,8 +242,7 @@ TEST_F(WebApi, WaitMsHalvesAndHonoursTheStopFlag)
     EXPECT_EQ(clock.steadyNow() - before, std::chrono::milliseconds(0));
 }
 
-TEST_F(WebApi, BaseAddressOverride)
-{
+TEST_F(WebApi, BaseAddressOverride) {
     ::setenv("VEXA_API_URL", "http://127.0.0.1:1234", 1);
     EXPECT_EQ(gf_apiBaseUrl(), "http://127.0.0.1:1234/v4/");
     ::setenv("VEXA_API_URL", "http://127.0.0.1:1234/v4/", 1);
@@ -243,8 +252,7 @@ TEST_F(WebApi, BaseAddressOverride)
     EXPECT_EQ(gf_apiBaseUrl().substr(gf_apiBaseUrl().size() - 4), "/v4/");
 }
 
-TEST_F(WebApi, ReplyKeyDefaults)
-{
+TEST_F(WebApi, ReplyKeyDefaults) {
     const json reply = {{"status", "200"}, {"rrl", 1500.7}, {"server", 5}};
     EXPECT_EQ(gf_replyNumber(reply, "status", 100), 100);
     EXPECT_EQ(gf_replyNumber(reply, "rrl", 2000), 1500);
@@ -272,8 +280,7 @@ TEST_F(WebApi, ReplyKeyDefaults)
 
 // An interval from a reply is held between half a second (no flood of requests) and a minute (closing
 // down and the next request never wait longer); a value outside is logged.
-TEST_F(WebApi, IntervalsAreClampedWithALogLine)
-{
+TEST_F(WebApi, IntervalsAreClampedWithALogLine) {
     struct Case {
         json value;
         std::int32_t interval;
@@ -291,15 +298,14 @@ TEST_F(WebApi, IntervalsAreClampedWithALogLine)
         const auto before = logText().size();
         EXPECT_EQ(gf_replyInterval({{"wrrl", c.value}}, "wrrl"), c.interval);
         const std::string added = logText().substr(before);
-        EXPECT_EQ(added.find(fmt::format("wrrl {} ms of the reply is outside 500..60000 ms, {} ms used",
-                                         c.value.dump(), c.interval)) != std::string::npos,
+        EXPECT_EQ(added.find(fmt::format("wrrl {} ms of the reply is outside 500..60000 ms, {} ms used", c.value.dump(),
+                                         c.interval)) != std::string::npos,
                   c.logged)
             << added;
     }
 }
 
-TEST_F(WebApi, ResetReaderClearsTheSession)
-{
+TEST_F(WebApi, ResetReaderClearsTheSession) {
     login();
     weatherReader.currentLine = json::array({1, 2});
     weatherReader.toffset = 60;
@@ -313,8 +319,7 @@ TEST_F(WebApi, ResetReaderClearsTheSession)
     EXPECT_EQ(weatherReader.readerStopped.load(), 0);
 }
 
-TEST(WebApiWriter, AppendsAndRefusesAMissingResponse)
-{
+TEST(WebApiWriter, AppendsAndRefusesAMissingResponse) {
     std::string response = "ab";
     char data[] = "cdef";
     EXPECT_EQ(lf_callbackwriter(data, 2, 2, &response), 4u);

@@ -15,8 +15,7 @@
 
 namespace {
 
-TEST(VersionData, ParsesNumbersAndJson)
-{
+TEST(VersionData, ParsesNumbersAndJson) {
     const struct {
         const char* text;
         VersionData version;
@@ -25,15 +24,13 @@ TEST(VersionData, ParsesNumbersAndJson)
                  {"", {0, 0, 0}},
                  {R"({"major": 1, "minor": 4, "patch": 2})", {1, 4, 2}},
                  {"v10.20.30 beta", {10, 20, 30}}};
-    for (const auto& c : cases)
-        EXPECT_EQ(VersionData(c.text), c.version) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(VersionData(c.text), c.version) << c.text;
     EXPECT_EQ(VersionData(2, 0, 1).toString(), "2.0.1");
     EXPECT_EQ(gf_versionString(VersionData("3.1.4")), "3.1.4");
     EXPECT_LT(VersionData(1, 4, 2), VersionData(1, 10, 0));
 }
 
-TEST(VersionData, UnparsableTextLogsOnceAndStaysZero)
-{
+TEST(VersionData, UnparsableTextLogsOnceAndStaysZero) {
     const struct {
         const char* text;
         const char* logged;
@@ -54,17 +51,18 @@ TEST(VersionData, UnparsableTextLogsOnceAndStaysZero)
         EXPECT_EQ(log.text().rfind("VersionData exception: ", 0), 0u);
     }
     CapturedLog log;
-    EXPECT_EQ(VersionData("[1, 2, 3]"), VersionData{}); // JSON, but not an object: nothing to read, no error
+    EXPECT_EQ(VersionData("[1, 2, 3]"), VersionData{});  // JSON, but not an object: nothing to read, no error
     EXPECT_EQ(log.text(), "");
 }
 
 // A download server on a free loopback port.
 class LocalServer {
 public:
-    LocalServer()
-    {
-        server_.Get("/version.txt", [](const httplib::Request&, httplib::Response& r) { r.set_content("1.4.2\n", "text/plain"); });
-        server_.Get("/empty.txt", [](const httplib::Request&, httplib::Response& r) { r.set_content("", "text/plain"); });
+    LocalServer() {
+        server_.Get("/version.txt",
+                    [](const httplib::Request&, httplib::Response& r) { r.set_content("1.4.2\n", "text/plain"); });
+        server_.Get("/empty.txt",
+                    [](const httplib::Request&, httplib::Response& r) { r.set_content("", "text/plain"); });
         server_.Get("/moved", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/version.txt"); });
         server_.Get("/missing", [](const httplib::Request&, httplib::Response& r) {
             r.status = 404;
@@ -74,14 +72,13 @@ public:
         server_.Get("/agent", [](const httplib::Request& q, httplib::Response& r) {
             r.set_content(q.get_header_value("User-Agent"), "text/plain");
         });
-        server_.set_keep_alive_max_count(1); // no idle connection holds up the stop
+        server_.set_keep_alive_max_count(1);  // no idle connection holds up the stop
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         for (int i = 0; i < 5000 && !server_.is_running(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ~LocalServer()
-    {
+    ~LocalServer() {
         server_.stop();
         thread_.join();
     }
@@ -100,8 +97,7 @@ protected:
     TempFolder folder_;
 };
 
-TEST_F(DownloadTest, HttpStatusDecidesAndRedirectsAreFollowed)
-{
+TEST_F(DownloadTest, HttpStatusDecidesAndRedirectsAreFollowed) {
     LocalServer server;
     const fs::path target = folder_ / "out.txt";
     EXPECT_TRUE(gf_downloadToFile(curl_, server.url("/version.txt"), target, true));
@@ -111,12 +107,11 @@ TEST_F(DownloadTest, HttpStatusDecidesAndRedirectsAreFollowed)
     EXPECT_TRUE(gf_downloadToFile(curl_, server.url("/agent"), target, true));
     EXPECT_EQ(readWholeFile(target), "Vexa");
     EXPECT_FALSE(gf_downloadToFile(curl_, server.url("/missing"), target, true));
-    EXPECT_FALSE(gf_downloadToFile(curl_, server.url("/nocontent"), target, true)); // outside 2xx
+    EXPECT_FALSE(gf_downloadToFile(curl_, server.url("/nocontent"), target, true));  // outside 2xx
     EXPECT_FALSE(gf_downloadToFile(nullptr, server.url("/version.txt"), target, true));
 }
 
-TEST_F(DownloadTest, RefusedConnectionIsAFailure)
-{
+TEST_F(DownloadTest, RefusedConnectionIsAFailure) {
     // A port that was free a moment ago and has no listener now.
     const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -130,8 +125,7 @@ TEST_F(DownloadTest, RefusedConnectionIsAFailure)
     EXPECT_FALSE(gf_downloadToFile(curl_, "http://127.0.0.1:" + std::to_string(port) + "/x", folder_ / "x", true));
 }
 
-TEST_F(DownloadTest, FileAddressesAndUnwritableTargets)
-{
+TEST_F(DownloadTest, FileAddressesAndUnwritableTargets) {
     CapturedLog log;
     writeWholeFile(folder_ / "source.bin", std::string("\0\1\2zip", 6));
     const std::string source = "file://" + (folder_ / "source.bin").string();
@@ -145,8 +139,7 @@ TEST_F(DownloadTest, FileAddressesAndUnwritableTargets)
     EXPECT_EQ(log.text(), "could not open output file: " + unwritable.string() + "\n");
 }
 
-TEST_F(DownloadTest, VersionTextReadsTheFirstLineAndRemovesTheFile)
-{
+TEST_F(DownloadTest, VersionTextReadsTheFirstLineAndRemovesTheFile) {
     InTempWorkingFolder working;
     LocalServer server;
     CapturedLog log;
@@ -156,7 +149,8 @@ TEST_F(DownloadTest, VersionTextReadsTheFirstLineAndRemovesTheFile)
     EXPECT_EQ(log.text(), "");
 
     writeWholeFile(working.path() / "v.json", "\n2.0.0\n");
-    EXPECT_EQ(gf_downloadText(curl_, "file://" + (working.path() / "v.json").string()), VersionData{}); // empty first line
+    EXPECT_EQ(gf_downloadText(curl_, "file://" + (working.path() / "v.json").string()),
+              VersionData{});  // empty first line
     EXPECT_EQ(log.text(), "");
 
     const std::string missing = server.url("/missing");
@@ -165,4 +159,4 @@ TEST_F(DownloadTest, VersionTextReadsTheFirstLineAndRemovesTheFile)
     EXPECT_FALSE(fs::exists("version.json"));
 }
 
-} // namespace
+}  // namespace

@@ -2,46 +2,51 @@
 
 #include <sstream>
 
-#include "shell/status_line.h"
 #include "foundation/file_utils.h"
 #include "foundation_test_support.h"
+#include "shell/status_line.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string utf16(const std::u16string& text, bool bigEndian, bool bom)
-{
+std::string utf16(const std::u16string& text, bool bigEndian, bool bom) {
     std::string bytes;
     auto put = [&](char16_t c) {
         const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
         bytes += bigEndian ? hi : lo;
         bytes += bigEndian ? lo : hi;
     };
-    if (bom)
-        put(u'\xFEFF');
-    for (char16_t c : text)
-        put(c);
+    if (bom) put(u'\xFEFF');
+    for (char16_t c : text) put(c);
     return bytes;
 }
 
-TEST(FileEncoding, ByTheFirstTwoBytes)
-{
+TEST(FileEncoding, ByTheFirstTwoBytes) {
     TempFolder folder;
     const struct {
         const char* name;
         std::string bytes;
         int encoding;
-    } cases[] = {{"le.txt", "\xFF\xFE" "a\0", 1},  {"be.txt", "\xFE\xFF\0a", 2}, {"bom.txt", "\xEF\xBB\xBF" "a", 3},
-                 {"plain.txt", "ab", 0},          {"short.txt", "\xFF", 0},      {"empty.txt", "", 0}};
+    } cases[] = {{"le.txt",
+                  "\xFF\xFE"
+                  "a\0",
+                  1},
+                 {"be.txt", "\xFE\xFF\0a", 2},
+                 {"bom.txt",
+                  "\xEF\xBB\xBF"
+                  "a",
+                  3},
+                 {"plain.txt", "ab", 0},
+                 {"short.txt", "\xFF", 0},
+                 {"empty.txt", "", 0}};
     for (const auto& c : cases) {
         writeWholeFile(folder / c.name, c.bytes);
         EXPECT_EQ(gf_fileEncoding(folder / c.name), c.encoding) << c.name;
     }
 }
 
-TEST(FileEncoding, UnreadableFileIsLoggedAndGivesFive)
-{
+TEST(FileEncoding, UnreadableFileIsLoggedAndGivesFive) {
     CapturedLog log;
     TempFolder folder;
     const fs::path missing = folder / "missing.cfg";
@@ -49,8 +54,7 @@ TEST(FileEncoding, UnreadableFileIsLoggedAndGivesFive)
     EXPECT_EQ(log.text(), "cannot open file " + missing.string() + " for character encoding, err: 2\n");
 }
 
-TEST(ReadFileLines, EveryEncodingGivesTheSameUtf8Lines)
-{
+TEST(ReadFileLines, EveryEncodingGivesTheSameUtf8Lines) {
     TempFolder folder;
     const Lines expected{"[fltsim.0]", "title=\xC3\x84rger \xE2\x82\xAC", "", "last"};
     const std::u16string text = u"[fltsim.0]\r\ntitle=\u00C4rger \u20AC\r\n\r\nlast";
@@ -71,8 +75,7 @@ TEST(ReadFileLines, EveryEncodingGivesTheSameUtf8Lines)
     }
 }
 
-TEST(ReadFileLines, ByteOrderMarkIsRemovedOnlyOnce)
-{
+TEST(ReadFileLines, ByteOrderMarkIsRemovedOnlyOnce) {
     TempFolder folder;
     // A plain file read as plain keeps its bytes; a BOM file read as encoding 3 loses exactly three bytes.
     writeWholeFile(folder / "twice.cfg", "\xEF\xBB\xBF\xEF\xBB\xBFx\n");
@@ -81,8 +84,7 @@ TEST(ReadFileLines, ByteOrderMarkIsRemovedOnlyOnce)
     EXPECT_EQ(lines, Lines{"\xEF\xBB\xBFx"});
 }
 
-TEST(ReadFileLines, FailuresReturnFalse)
-{
+TEST(ReadFileLines, FailuresReturnFalse) {
     TempFolder folder;
     Lines lines{"kept"};
     EXPECT_FALSE(gf_readFileLines(0, folder / "missing", lines));
@@ -97,8 +99,7 @@ TEST(ReadFileLines, FailuresReturnFalse)
     gf_clearStatus();
 }
 
-TEST(ReadFile, LinesOrNothing)
-{
+TEST(ReadFile, LinesOrNothing) {
     TempFolder folder;
     writeWholeFile(folder / "a.txt", "one\r\ntwo\n");
     writeWholeFile(folder / "empty.txt", "");
@@ -107,8 +108,7 @@ TEST(ReadFile, LinesOrNothing)
     EXPECT_FALSE(gf_readFile(folder / "missing.txt", 1).has_value());
 }
 
-TEST(WriteFile, ReplacesContent)
-{
+TEST(WriteFile, ReplacesContent) {
     TempFolder folder;
     const fs::path path = folder / "out.txt";
     EXPECT_TRUE(gf_writeFile("first", path, true));
@@ -126,14 +126,12 @@ TEST(WriteFile, ReplacesContent)
     EXPECT_FALSE(gf_writeListToFile({"x"}, nowhere));
 }
 
-TEST(StreamLines, AllLinesWithoutLineEnds)
-{
+TEST(StreamLines, AllLinesWithoutLineEnds) {
     std::istringstream stream("a\r\nb\n\nc");
     EXPECT_EQ(gf_readStreamLines(stream), (std::list<std::string>{"a", "b", "", "c"}));
 }
 
-TEST(FolderUtilities, RemoveAndCount)
-{
+TEST(FolderUtilities, RemoveAndCount) {
     TempFolder folder;
     EXPECT_EQ(gf_countFolderEntries(folder / "missing"), 0u);
     writeWholeFile(folder / "a", "");
@@ -143,11 +141,10 @@ TEST(FolderUtilities, RemoveAndCount)
     EXPECT_TRUE(gf_removeFile(folder / "a"));
     EXPECT_FALSE(fs::exists(folder / "a"));
     writeWholeFile(folder / "sub" / "x", "");
-    EXPECT_THROW(gf_removeFile(folder / "sub"), fs::filesystem_error); // a folder that is not empty
+    EXPECT_THROW(gf_removeFile(folder / "sub"), fs::filesystem_error);  // a folder that is not empty
 }
 
-TEST(FolderUtilities, XmlFilesOfMyThirdparty)
-{
+TEST(FolderUtilities, XmlFilesOfMyThirdparty) {
     InTempWorkingFolder folder;
     EXPECT_TRUE(gf_xmlFilesIn().empty());
     fs::create_directories("airports/my_thirdparty/sub.xml");
@@ -158,8 +155,7 @@ TEST(FolderUtilities, XmlFilesOfMyThirdparty)
     EXPECT_EQ(names, (Lines{"EDDF", "KJFK", "LSZH"}));
 }
 
-TEST(Xml, SaveAndAttribute)
-{
+TEST(Xml, SaveAndAttribute) {
     CapturedLog log;
     TempFolder folder;
     pugi::xml_document document;
@@ -175,8 +171,7 @@ TEST(Xml, SaveAndAttribute)
     EXPECT_EQ(log.text(), "\"" + good.string() + "\" saved\n===> could not save to \"" + bad.string() + "\"\n");
 }
 
-TEST(AppDataPaths, OverridesAndMissingFolders)
-{
+TEST(AppDataPaths, OverridesAndMissingFolders) {
     {
         ScopedEnv roaming("VEXA_APPDATA", "/tmp/roaming");
         ScopedEnv local("VEXA_LOCALAPPDATA", "/tmp/local");
@@ -194,4 +189,4 @@ TEST(AppDataPaths, OverridesAndMissingFolders)
     EXPECT_EQ(log.text(), "===> Could not find the AppData path\n===> Could not find the a Local Appdata path\n");
 }
 
-} // namespace
+}  // namespace

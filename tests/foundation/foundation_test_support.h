@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "foundation/log.h"
 #include "shell/run_flags.h"
 #include "tests/common/sandbox.h"
-#include "foundation/log.h"
 
 namespace fs = std::filesystem;
 
@@ -27,4 +27,3 @@ private:
     TempFolder folder_;
     InWorkingFolder cwd_{folder_.path()};
 };
-

@@ -6,16 +6,14 @@
 
 namespace {
 
-TEST(Geodesy, DistanceOnTheNauticalMileSphere)
-{
+TEST(Geodesy, DistanceOnTheNauticalMileSphere) {
     EXPECT_NEAR(gf_distanceNm({0, 0}, {0, 1}), 60.0, 1e-9);
     EXPECT_NEAR(gf_distanceNm({0, 0}, {1, 0}), 60.0, 1e-9);
     EXPECT_NEAR(gf_distanceNm({50, 8}, {50, 8}), 0.0, 1e-12);
     EXPECT_NEAR(gf_distanceNm({0, 0}, {0, 180}), 10800.0, 1e-6);
 }
 
-TEST(Geodesy, NearAntipodalPointsGiveNoNaN)
-{
+TEST(Geodesy, NearAntipodalPointsGiveNoNaN) {
     // Points whose haversine intermediate rounds to just above 1.
     const LatLon cases[][2] = {{{0, 0}, {0, 180}},
                                {{45, 10}, {-45, -170}},
@@ -28,12 +26,11 @@ TEST(Geodesy, NearAntipodalPointsGiveNoNaN)
     }
 }
 
-TEST(Geodesy, InitialBearingIsInZeroToTwoPi)
-{
+TEST(Geodesy, InitialBearingIsInZeroToTwoPi) {
     EXPECT_NEAR(gf_initialBearing({0, 0}, {1, 0}), 0.0, 1e-12);
     EXPECT_NEAR(gf_initialBearing({0, 0}, {0, 1}), geo::pi / 2, 1e-12);
     EXPECT_NEAR(gf_initialBearing({0, 0}, {-1, 0}), geo::pi, 1e-12);
-    EXPECT_NEAR(gf_initialBearing({0, 0}, {0, -1}), 3 * geo::pi / 2, 1e-12); // west is 3 pi / 2, never -pi / 2
+    EXPECT_NEAR(gf_initialBearing({0, 0}, {0, -1}), 3 * geo::pi / 2, 1e-12);  // west is 3 pi / 2, never -pi / 2
     for (double lon = -179; lon < 180; lon += 37) {
         const double b = gf_initialBearing({10, 20}, {-5, lon});
         EXPECT_GE(b, 0.0);
@@ -41,8 +38,7 @@ TEST(Geodesy, InitialBearingIsInZeroToTwoPi)
     }
 }
 
-TEST(Geodesy, DestinationPointRoundTripsAndCrossesTheDateLine)
-{
+TEST(Geodesy, DestinationPointRoundTripsAndCrossesTheDateLine) {
     const double feetPerNm = 1.0 / (geo::radiansPerFoot * geo::earthRadiusNm);
     const LatLon north = gf_destinationPoint({0, 0}, 0.0, 60.0 * feetPerNm);
     EXPECT_NEAR(north.latitude, 1.0, 1e-9);
@@ -60,8 +56,7 @@ TEST(Geodesy, DestinationPointRoundTripsAndCrossesTheDateLine)
     EXPECT_NEAR(gf_distanceNm(start, end) * feetPerNm, 30000.0, 1e-3);
 }
 
-TEST(Geodesy, AngleDiff)
-{
+TEST(Geodesy, AngleDiff) {
     EXPECT_DOUBLE_EQ(gf_angleDiff(0, geo::pi), geo::pi);
     EXPECT_DOUBLE_EQ(gf_angleDiff(geo::pi, 0), -geo::pi);
     EXPECT_NEAR(gf_angleDiff(0.1, 6.2), 6.1 - geo::twoPi, 1e-12);
@@ -70,18 +65,16 @@ TEST(Geodesy, AngleDiff)
     EXPECT_EQ(gf_angleDiff(1.5, 1.5), 0.0);
 }
 
-TEST(Geodesy, UnsetPosition)
-{
+TEST(Geodesy, UnsetPosition) {
     const struct {
         LatLon position;
         bool set;
-    } cases[] = {{{0, 0}, false},          {{0.0009, 0.05}, false}, {{0.00091, 0}, true},
-                 {{-0.0001, 0}, true},     {{0, 0.0501}, true},     {{0, -0.01}, true},
-                 {{NAN, 0}, true},         {{47.1, 8.2}, true}};
+    } cases[] = {{{0, 0}, false},     {{0.0009, 0.05}, false}, {{0.00091, 0}, true}, {{-0.0001, 0}, true},
+                 {{0, 0.0501}, true}, {{0, -0.01}, true},      {{NAN, 0}, true},     {{47.1, 8.2}, true}};
     for (const auto& c : cases)
         EXPECT_EQ(gf_positionIsSet(c.position), c.set) << c.position.latitude << "," << c.position.longitude;
 }
 
 TEST(Geodesy, LaloText) { EXPECT_EQ(gf_laloText({47.5, -8.25}), "47.500000,-8.250000"); }
 
-} // namespace
+}  // namespace

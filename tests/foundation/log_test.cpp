@@ -5,32 +5,29 @@
 #include "foundation/clock.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
-#include "platform/os/os.h"
 #include "foundation/time_text.h"
 #include "foundation/version.h"
 #include "foundation_test_support.h"
+#include "platform/os/os.h"
 
 namespace {
 
 // 2026-12-10 13:45:07 UTC, a Thursday.
 constexpr std::int64_t kThursday = 1796910307;
 
-std::string headerFor(std::int64_t unixTime, const std::string& version)
-{
+std::string headerFor(std::int64_t unixTime, const std::string& version) {
     return gf_timeText(unixTime) + " (utc) Vexa version " + version + " for MSFS 2020/2024\n";
 }
 
 class LogFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         stopRequested = 0;
         userClosed = 0;
         savedVersion_ = programVersion;
         programVersion = VersionData{1, 4, 2};
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         gf_closeLog();
         programVersion = savedVersion_;
         stopRequested = 0;
@@ -41,19 +38,18 @@ protected:
     VersionData savedVersion_;
 };
 
-TEST_F(LogFileTest, FirstStartInEmptyFolderWritesOnlyTheHeader)
-{
+TEST_F(LogFileTest, FirstStartInEmptyFolderWritesOnlyTheHeader) {
     InTempWorkingFolder folder;
-    gf_openLog(); // Log.txt in the working folder
+    gf_openLog();  // Log.txt in the working folder
     gf_closeLog();
     EXPECT_EQ(readWholeFile(folder.path() / "Log.txt"), headerFor(kThursday, "1.4.2"));
-    EXPECT_EQ(readWholeFile(folder.path() / "Log.txt"), "Thu Dec 10 13:45:07 2026 (utc) Vexa version 1.4.2 for MSFS 2020/2024\n");
+    EXPECT_EQ(readWholeFile(folder.path() / "Log.txt"),
+              "Thu Dec 10 13:45:07 2026 (utc) Vexa version 1.4.2 for MSFS 2020/2024\n");
     EXPECT_FALSE(fs::exists(folder.path() / "Log0.txt"));
     EXPECT_FALSE(fs::exists(folder.path() / "Log00.txt"));
 }
 
-TEST_F(LogFileTest, ThirdStartKeepsTheTwoPreviousLogs)
-{
+TEST_F(LogFileTest, ThirdStartKeepsTheTwoPreviousLogs) {
     InTempWorkingFolder folder;
     for (int run = 1; run <= 3; ++run) {
         gf_openLog();
@@ -66,8 +62,7 @@ TEST_F(LogFileTest, ThirdStartKeepsTheTwoPreviousLogs)
     EXPECT_EQ(readWholeFile(folder.path() / "Log.txt"), headerFor(kThursday + 120, "1.4.2") + "run 3\n");
 }
 
-TEST_F(LogFileTest, WritersMarkTheirLinesAndEachLineIsInTheFileAtOnce)
-{
+TEST_F(LogFileTest, WritersMarkTheirLinesAndEachLineIsInTheFileAtOnce) {
     TempFolder folder;
     gf_openLog(folder / "Log.txt");
     gf_log("plain");
@@ -79,8 +74,7 @@ TEST_F(LogFileTest, WritersMarkTheirLinesAndEachLineIsInTheFileAtOnce)
     EXPECT_EQ(text.substr(text.find('\n') + 1), "plain\n===> bad\n          more\nstatus\n");
 }
 
-TEST_F(LogFileTest, LogLineFallsSilentOnceAStopIsUnderWay)
-{
+TEST_F(LogFileTest, LogLineFallsSilentOnceAStopIsUnderWay) {
     TempFolder folder;
     gf_openLog(folder / "Log.txt");
     stopRequested = 1;
@@ -94,8 +88,7 @@ TEST_F(LogFileTest, LogLineFallsSilentOnceAStopIsUnderWay)
     EXPECT_EQ(text.substr(text.find('\n') + 1), "written\n===> still written\n");
 }
 
-TEST_F(LogFileTest, ClosedLogWritesNothingAndThrowsNothing)
-{
+TEST_F(LogFileTest, ClosedLogWritesNothingAndThrowsNothing) {
     TempFolder folder;
     gf_openLog(folder / "Log.txt");
     gf_closeLog();
@@ -105,8 +98,7 @@ TEST_F(LogFileTest, ClosedLogWritesNothingAndThrowsNothing)
     EXPECT_EQ(readWholeFile(folder / "Log.txt"), headerFor(kThursday, "1.4.2"));
 }
 
-TEST_F(LogFileTest, OpenFailureThrowsAndLeavesTheLogSilent)
-{
+TEST_F(LogFileTest, OpenFailureThrowsAndLeavesTheLogSilent) {
     TempFolder folder;
     const fs::path path = folder / "missing" / "Log.txt";
     try {
@@ -119,8 +111,7 @@ TEST_F(LogFileTest, OpenFailureThrowsAndLeavesTheLogSilent)
     EXPECT_NO_THROW(gf_log("nowhere"));
 }
 
-TEST(UserErrorException, TextCarriesTheNumberExceptForNinetyNine)
-{
+TEST(UserErrorException, TextCarriesTheNumberExceptForNinetyNine) {
     const struct {
         int number;
         const char* text;
@@ -132,8 +123,7 @@ TEST(UserErrorException, TextCarriesTheNumberExceptForNinetyNine)
     EXPECT_THROW(throw ovk::UserErrorException(1, "y"), std::runtime_error);
 }
 
-TEST(Utf8ConversionException, KeepsMessageCodeAndKindAndCopies)
-{
+TEST(Utf8ConversionException, KeepsMessageCodeAndKindAndCopies) {
     const win32::Utf8ConversionException error("m", 1113, 1);
     const win32::Utf8ConversionException copy = error;
     EXPECT_EQ(std::string(copy.what()), "m");
@@ -141,8 +131,7 @@ TEST(Utf8ConversionException, KeepsMessageCodeAndKindAndCopies)
     EXPECT_EQ(copy.kind(), 1u);
 }
 
-TEST(BannerLine, Shapes)
-{
+TEST(BannerLine, Shapes) {
     const std::string stars34(34, '*');
     EXPECT_EQ(gf_bannerLine(70, 0, true, false, "parameters"), "\n" + stars34 + " parameters " + stars34);
     EXPECT_EQ(gf_bannerLine(70, 10, false, true, ""), std::string(80, '*') + "\n");
@@ -153,8 +142,7 @@ TEST(BannerLine, Shapes)
     EXPECT_EQ(gf_bannerLine(8, 0, false, false, "abcde"), "*** abcde ***");
 }
 
-TEST(BackupFile, ZerosGoBeforeTheExtensionOfTheFileName)
-{
+TEST(BackupFile, ZerosGoBeforeTheExtensionOfTheFileName) {
     TempFolder folder;
     const fs::path dotted = folder / "my.folder";
     fs::create_directories(dotted);
@@ -176,4 +164,4 @@ TEST(BackupFile, ZerosGoBeforeTheExtensionOfTheFileName)
     EXPECT_NO_THROW(gf_backupFile(""));
 }
 
-} // namespace
+}  // namespace

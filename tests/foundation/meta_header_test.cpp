@@ -14,8 +14,7 @@ namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
-Entries entriesOf(const pugi::xml_node& meta)
-{
+Entries entriesOf(const pugi::xml_node& meta) {
     Entries entries;
     for (pugi::xml_node info : meta.children("info")) {
         EXPECT_STREQ(info.first_attribute().name(), "name");
@@ -27,29 +26,26 @@ Entries entriesOf(const pugi::xml_node& meta)
 class MetaHeaderTest : public ::testing::Test {
 protected:
     void SetUp() override { simFamilyName.set("MSFS"); }
-    void TearDown() override
-    {
+    void TearDown() override {
         simFamilyName.set("MSFS");
         programVersion = saved;
     }
     VersionData saved = programVersion;
-    ManualClock clock{1796817600}; // Wed Dec 09 12:00:00 2026 UTC
+    ManualClock clock{1796817600};  // Wed Dec 09 12:00:00 2026 UTC
     ScopedClock useClock{clock};
     CapturedLog log;
     TempFolder folder;
 };
 
-pugi::xml_document parse(const char* text)
-{
+pugi::xml_document parse(const char* text) {
     pugi::xml_document document;
     EXPECT_TRUE(document.load_string(text));
     return document;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(MetaHeaderTest, WritesFiveEntriesBeforeTheFilesOwnRoot)
-{
+TEST_F(MetaHeaderTest, WritesFiveEntriesBeforeTheFilesOwnRoot) {
     programVersion = VersionData{1, 4, 2};
     pugi::xml_document document;
     ASSERT_TRUE(gf_writeMetaData(document));
@@ -80,8 +76,7 @@ TEST_F(MetaHeaderTest, WritesFiveEntriesBeforeTheFilesOwnRoot)
     EXPECT_EQ(log.text(), "");
 }
 
-TEST_F(MetaHeaderTest, SimulatorEntryFollowsTheFamilyName)
-{
+TEST_F(MetaHeaderTest, SimulatorEntryFollowsTheFamilyName) {
     for (const auto& [family, year] : std::vector<std::pair<std::string, std::string>>{
              {"MSFS", "2020"}, {"MSFS2024", "2024"}, {"msfs", "2024"}, {"MSFS ", "2024"}, {"", "2024"}}) {
         simFamilyName.set(family);
@@ -92,35 +87,36 @@ TEST_F(MetaHeaderTest, SimulatorEntryFollowsTheFamilyName)
     }
 }
 
-TEST_F(MetaHeaderTest, ANodeThatCannotHoldElementsGetsNoHeader)
-{
+TEST_F(MetaHeaderTest, ANodeThatCannotHoldElementsGetsNoHeader) {
     pugi::xml_document document;
     pugi::xml_node root = document.append_child("root");
     pugi::xml_node text = root.append_child(pugi::node_pcdata);
     EXPECT_FALSE(gf_writeMetaData(text));
     EXPECT_FALSE(gf_writeMetaData(pugi::xml_node{}));
     EXPECT_FALSE(root.child("meta"));
-    EXPECT_TRUE(gf_writeMetaData(root)); // an element can hold it
+    EXPECT_TRUE(gf_writeMetaData(root));  // an element can hold it
     EXPECT_EQ(log.text(), "");
 }
 
-TEST_F(MetaHeaderTest, CheckFailsForMissingOrMisplacedEntries)
-{
+TEST_F(MetaHeaderTest, CheckFailsForMissingOrMisplacedEntries) {
     struct Case {
         const char* name;
         const char* xml;
         bool ok;
     };
     const std::vector<Case> cases = {
-        {"complete", "<meta><info name='author' value='Vexa'/><info name='date' value='d'/>"
-                     "<info name='version' value='1.0.0'/></meta><airport/>",
+        {"complete",
+         "<meta><info name='author' value='Vexa'/><info name='date' value='d'/>"
+         "<info name='version' value='1.0.0'/></meta><airport/>",
          true},
-        {"info without value", "<meta><info name='author'/><info name='date' value='d'/>"
-                               "<info name='version' value=''/></meta>",
+        {"info without value",
+         "<meta><info name='author'/><info name='date' value='d'/>"
+         "<info name='version' value=''/></meta>",
          true},
         {"no header", "<airport/>", false},
-        {"header inside the root", "<airport><meta><info name='author' value='Vexa'/><info name='date' value='d'/>"
-                                   "<info name='version' value='1.0.0'/></meta></airport>",
+        {"header inside the root",
+         "<airport><meta><info name='author' value='Vexa'/><info name='date' value='d'/>"
+         "<info name='version' value='1.0.0'/></meta></airport>",
          false},
         {"no date", "<meta><info name='author' value='Vexa'/><info name='version' value='9.9.9'/></meta>", false},
     };
@@ -132,15 +128,13 @@ TEST_F(MetaHeaderTest, CheckFailsForMissingOrMisplacedEntries)
         EXPECT_EQ(gf_checkMetaData(document), c.ok);
         const std::string added = log.text().substr(before);
         EXPECT_EQ(added, c.ok ? "" : "===> meta data incorrect?\n");
-        if (std::string{c.name} == "no date") // the check stops at "date": "version" is not read
+        if (std::string{c.name} == "no date")  // the check stops at "date": "version" is not read
             EXPECT_EQ(metaHeader.version.value(), "untouched");
-        if (std::string{c.name} == "info without value")
-            EXPECT_EQ(metaHeader.author.value(), "");
+        if (std::string{c.name} == "info without value") EXPECT_EQ(metaHeader.author.value(), "");
     }
 }
 
-TEST_F(MetaHeaderTest, ReadOfOneEntry)
-{
+TEST_F(MetaHeaderTest, ReadOfOneEntry) {
     EXPECT_EQ(gf_metaInfoXPath("date"), "/meta/info[@name='date']");
     pugi::xml_document document = parse("<meta><info name='MSFS' value='2024'/></meta>");
     metaHeader.msfs.set("old");

@@ -14,13 +14,11 @@
 
 class ParametersFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         gf_resetSettings();
         gf_setSettingsControlHooks({});
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         gf_setSettingsControlHooks({});
         gf_resetSettings();
     }
@@ -29,15 +27,13 @@ protected:
 
     fs::path file() const { return gf_parametersPath(); }
 
-    void writeParameters(const std::string& body) const
-    {
+    void writeParameters(const std::string& body) const {
         fs::create_directories(file().parent_path());
         writeWholeFile(file(), "<?xml version=\"1.0\"?>\n<parameters>\n" + body + "</parameters>\n");
     }
 
     // name and value of every "parameter" element of the first top-level "parameters" element.
-    std::vector<std::pair<std::string, std::string>> elements() const
-    {
+    std::vector<std::pair<std::string, std::string>> elements() const {
         pugi::xml_document document;
         EXPECT_TRUE(document.load_file(file().c_str()));
         std::vector<std::pair<std::string, std::string>> result;
@@ -46,26 +42,22 @@ protected:
         return result;
     }
 
-    std::vector<std::string> logLines() const
-    {
+    std::vector<std::string> logLines() const {
         std::vector<std::string> lines;
         std::string text = log.text();
         std::size_t start = 0;
         while (start < text.size()) {
             const std::size_t end = text.find('\n', start);
             lines.push_back(text.substr(start, end - start));
-            if (end == std::string::npos)
-                break;
+            if (end == std::string::npos) break;
             start = end + 1;
         }
         return lines;
     }
 
-    bool logged(const std::string& line) const
-    {
+    bool logged(const std::string& line) const {
         for (const std::string& l : logLines())
-            if (l == line)
-                return true;
+            if (l == line) return true;
         return false;
     }
 

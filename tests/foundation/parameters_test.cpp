@@ -11,43 +11,30 @@
 
 namespace {
 
-std::string flagText(bool flag)
-{
-    return flag ? "true" : "false";
-}
+std::string flagText(bool flag) { return flag ? "true" : "false"; }
 
 // The elements a new file holds: every registered key in list order with its default (COLLISION_LIVE_PARKED_GND
 // and CUSTOM_MAX_PARK twice), no folder keys, PROGRAM_VERSION with the running version.
-std::vector<std::pair<std::string, std::string>> newFileElements()
-{
+std::vector<std::pair<std::string, std::string>> newFileElements() {
     const SettingsRegistry r = gf_buildSettingsRegistry();
     std::vector<std::pair<std::string, std::string>> expected;
     for (const auto* list : {&r.plainFlags, &r.checkBoxFlags})
-        for (const BoolParameter* p : *list)
-            expected.emplace_back(p->name, flagText(p->defaultValue));
-    for (const IntParameter* p : r.plainIntegers)
-        expected.emplace_back(p->name, std::to_string(p->defaultValue));
-    for (const IntParameter* p : r.fieldIntegers)
-        expected.emplace_back(p->name, std::to_string(p->defaultValue));
+        for (const BoolParameter* p : *list) expected.emplace_back(p->name, flagText(p->defaultValue));
+    for (const IntParameter* p : r.plainIntegers) expected.emplace_back(p->name, std::to_string(p->defaultValue));
+    for (const IntParameter* p : r.fieldIntegers) expected.emplace_back(p->name, std::to_string(p->defaultValue));
     for (const StringParameter* p : r.texts) {
-        if (p->name.rfind("lfolder", 0) == 0)
-            continue;
+        if (p->name.rfind("lfolder", 0) == 0) continue;
         expected.emplace_back(p->name, p == &PROGRAM_VERSION ? programVersion.toString() : p->defaultValue);
     }
-    for (const StringParameter* p : r.fieldTexts)
-        expected.emplace_back(p->name, p->defaultValue);
+    for (const StringParameter* p : r.fieldTexts) expected.emplace_back(p->name, p->defaultValue);
     return expected;
 }
 
-std::string stars(int n)
-{
-    return std::string(static_cast<std::size_t>(n), '*');
-}
+std::string stars(int n) { return std::string(static_cast<std::size_t>(n), '*'); }
 
-} // namespace
+}  // namespace
 
-TEST_F(ParametersFile, FirstStartInAnEmptyFolderWritesEveryListInOrder)
-{
+TEST_F(ParametersFile, FirstStartInAnEmptyFolderWritesEveryListInOrder) {
     ASSERT_FALSE(fs::exists(file().parent_path()));
     // Values left over from an earlier run all go back to their defaults.
     LOG.value = false;
@@ -90,10 +77,9 @@ TEST_F(ParametersFile, FirstStartInAnEmptyFolderWritesEveryListInOrder)
         << text;
 }
 
-TEST_F(ParametersFile, LoadOfACompleteFileLogsEveryEntryInListOrder)
-{
+TEST_F(ParametersFile, LoadOfACompleteFileLogsEveryEntryInListOrder) {
     loadAll();
-    lfolder3.save("D:\\liveries"); // a folder key with a value is read and logged
+    lfolder3.save("D:\\liveries");  // a folder key with a value is read and logged
     const std::size_t before = logLines().size();
 
     loadAll();
@@ -104,12 +90,9 @@ TEST_F(ParametersFile, LoadOfACompleteFileLogsEveryEntryInListOrder)
                                          "from \"" + file().string() + "\""};
     const SettingsRegistry r = gf_buildSettingsRegistry();
     for (const auto* list : {&r.plainFlags, &r.checkBoxFlags})
-        for (const BoolParameter* p : *list)
-            expected.push_back(p->name + "=" + flagText(p->defaultValue));
-    for (const auto* p : r.plainIntegers)
-        expected.push_back(p->name + "=" + std::to_string(p->defaultValue));
-    for (const auto* p : r.fieldIntegers)
-        expected.push_back(p->name + "=" + std::to_string(p->defaultValue));
+        for (const BoolParameter* p : *list) expected.push_back(p->name + "=" + flagText(p->defaultValue));
+    for (const auto* p : r.plainIntegers) expected.push_back(p->name + "=" + std::to_string(p->defaultValue));
+    for (const auto* p : r.fieldIntegers) expected.push_back(p->name + "=" + std::to_string(p->defaultValue));
     for (const auto* p : r.texts) {
         if (p == &PROGRAM_VERSION)
             expected.push_back("PROGRAM_VERSION=" + programVersion.toString());
@@ -127,8 +110,7 @@ TEST_F(ParametersFile, LoadOfACompleteFileLogsEveryEntryInListOrder)
     EXPECT_EQ(lfolder3.value(), "D:\\liveries");
 }
 
-TEST_F(ParametersFile, ValuesAreParsedAndClampedAndTheFileKeepsItsText)
-{
+TEST_F(ParametersFile, ValuesAreParsedAndClampedAndTheFileKeepsItsText) {
     struct Case {
         const char* element;
         std::string expectedLine;
@@ -151,9 +133,9 @@ TEST_F(ParametersFile, ValuesAreParsedAndClampedAndTheFileKeepsItsText)
 
     EXPECT_EQ(AIRPORT_RANGE.value.load(), 30);
     EXPECT_EQ(AIRPORT_HEIGHT.value.load(), 2000);
-    EXPECT_EQ(MATCHING_DEPTH.value.load(), 1);   // non-numeric: 0, clamped up to the minimum
-    EXPECT_EQ(MAX_LIVE.value.load(), 0);         // no value attribute: 0
-    EXPECT_EQ(LATERAL_RANGE.value.load(), 16);   // hexadecimal
+    EXPECT_EQ(MATCHING_DEPTH.value.load(), 1);  // non-numeric: 0, clamped up to the minimum
+    EXPECT_EQ(MAX_LIVE.value.load(), 0);        // no value attribute: 0
+    EXPECT_EQ(LATERAL_RANGE.value.load(), 16);  // hexadecimal
     EXPECT_EQ(LAST_EPOCH_TIME.value.load(), 2147483647);
     EXPECT_TRUE(LOG.value.load());
     EXPECT_TRUE(SIM_TIME.value.load());
@@ -162,10 +144,10 @@ TEST_F(ParametersFile, ValuesAreParsedAndClampedAndTheFileKeepsItsText)
     EXPECT_FALSE(SCAN_AIRPORTS.value.load());
     EXPECT_FALSE(SCAN_LIVERIES.value.load());
     EXPECT_TRUE(WEEK.value.load());
-    EXPECT_EQ(DESTINATION.value(), " EDDF "); // texts are taken as they stand
+    EXPECT_EQ(DESTINATION.value(), " EDDF ");  // texts are taken as they stand
 
-    for (const char* line : {"AIRPORT_RANGE=30", "AIRPORT_HEIGHT=2000", "MATCHING_DEPTH=1", "MAX_LIVE=0",
-                             "LOG=true", "SUPPRESS_STUB=false", "DESTINATION= EDDF "})
+    for (const char* line : {"AIRPORT_RANGE=30", "AIRPORT_HEIGHT=2000", "MATCHING_DEPTH=1", "MAX_LIVE=0", "LOG=true",
+                             "SUPPRESS_STUB=false", "DESTINATION= EDDF "})
         EXPECT_TRUE(logged(line)) << line;
 
     // The file keeps the stored texts until a setting is stored again.
@@ -176,8 +158,7 @@ TEST_F(ParametersFile, ValuesAreParsedAndClampedAndTheFileKeepsItsText)
     EXPECT_EQ(elements()[0], (std::pair<std::string, std::string>{"AIRPORT_RANGE", "30"}));
 }
 
-TEST_F(ParametersFile, MissingKeysAreAppendedAndUnknownOnesKept)
-{
+TEST_F(ParametersFile, MissingKeysAreAppendedAndUnknownOnesKept) {
     writeParameters("\t<parameter name=\"SOMETHING_ELSE\" value=\"keep me\" />\n"
                     "\t<parameter name=\"LOG\" value=\"false\" />\n");
     loadAll();
@@ -188,13 +169,13 @@ TEST_F(ParametersFile, MissingKeysAreAppendedAndUnknownOnesKept)
     // Everything else was appended once (the keys of two lists are found the second time), in list order.
     std::vector<std::pair<std::string, std::string>> expected;
     for (const auto& e : newFileElements()) {
-        const bool seen = std::any_of(expected.begin(), expected.end(), [&](const auto& x) { return x.first == e.first; });
-        if (!seen && e.first != "LOG")
-            expected.push_back(e);
+        const bool seen =
+            std::any_of(expected.begin(), expected.end(), [&](const auto& x) { return x.first == e.first; });
+        if (!seen && e.first != "LOG") expected.push_back(e);
     }
     for (auto& e : expected)
         if (e.first == "PROGRAM_VERSION")
-            e.second = ""; // a loaded file lacking the key gains it with the current (empty) value
+            e.second = "";  // a loaded file lacking the key gains it with the current (empty) value
     EXPECT_EQ(std::vector(written.begin() + 2, written.end()), expected);
     EXPECT_FALSE(LOG.value.load());
 
@@ -214,8 +195,7 @@ TEST_F(ParametersFile, MissingKeysAreAppendedAndUnknownOnesKept)
     EXPECT_EQ(elements().front(), (std::pair<std::string, std::string>{"SOMETHING_ELSE", "keep me"}));
 }
 
-TEST_F(ParametersFile, SettingsNotInTheRegistryKeepTheirValues)
-{
+TEST_F(ParametersFile, SettingsNotInTheRegistryKeepTheirValues) {
     writeParameters("\t<parameter name=\"parking_percentage\" value=\"80\" />\n"
                     "\t<parameter name=\"MAX_FIT_FL\" value=\"2.5\" />\n"
                     "\t<parameter name=\"CALLSIGN_2_OBJECTID\" value=\"DLH1\" />\n"
@@ -231,8 +211,7 @@ TEST_F(ParametersFile, SettingsNotInTheRegistryKeepTheirValues)
     EXPECT_EQ(ALL_INSTALL_PATH.value(), "D:\\y");
 }
 
-TEST_F(ParametersFile, EmptyFolderKeysAreTakenOutOfTheFile)
-{
+TEST_F(ParametersFile, EmptyFolderKeysAreTakenOutOfTheFile) {
     writeParameters("\t<parameter name=\"lfolder3\" value=\"\" />\n"
                     "\t<parameter name=\"lfolder5\" value=\"E:\\ai\\liveries\" />\n");
     loadAll();
@@ -244,23 +223,20 @@ TEST_F(ParametersFile, EmptyFolderKeysAreTakenOutOfTheFile)
     EXPECT_FALSE(logged("lfolder4="));
     const auto written = elements();
     EXPECT_EQ(written[0], (std::pair<std::string, std::string>{"lfolder5", "E:\\ai\\liveries"}));
-    for (const auto& e : written)
-        EXPECT_NE(e.first, "lfolder3");
+    for (const auto& e : written) EXPECT_NE(e.first, "lfolder3");
     int folderKeys = 0;
-    for (const auto& e : written)
-        folderKeys += e.first.rfind("lfolder", 0) == 0;
+    for (const auto& e : written) folderKeys += e.first.rfind("lfolder", 0) == 0;
     EXPECT_EQ(folderKeys, 1);
 }
 
-TEST_F(ParametersFile, AFileWithAnotherRootIsLeftAsItIs)
-{
+TEST_F(ParametersFile, AFileWithAnotherRootIsLeftAsItIs) {
     fs::create_directories(file().parent_path());
     const std::string original = "<?xml version=\"1.0\"?>\n<settings>\n\t<parameter name=\"LOG\" value=\"false\" />\n"
                                  "</settings>\n";
     writeWholeFile(file(), original);
     LOG.value = false;
     loadAll();
-    EXPECT_TRUE(LOG.value.load()); // default: the lookup only finds keys under a top-level "parameters"
+    EXPECT_TRUE(LOG.value.load());  // default: the lookup only finds keys under a top-level "parameters"
     EXPECT_EQ(readWholeFile(file()), original);
     EXPECT_FALSE(fs::exists(appData.path() / "Vexa" / "parameters0.xml"));
 
@@ -271,8 +247,7 @@ TEST_F(ParametersFile, AFileWithAnotherRootIsLeftAsItIs)
     EXPECT_EQ(elements(), (std::vector<std::pair<std::string, std::string>>{{"LATERAL_RANGE", "60"}}));
 }
 
-TEST_F(ParametersFile, ABrokenFileIsBackedUpAndRebuilt)
-{
+TEST_F(ParametersFile, ABrokenFileIsBackedUpAndRebuilt) {
     fs::create_directories(file().parent_path());
     const std::string broken = "<?xml version=\"1.0\"?>\n<parameters>\n\t<parameter name=\"LOG\" value=\"fal";
     writeWholeFile(file(), broken);
@@ -307,8 +282,7 @@ TEST_F(ParametersFile, ABrokenFileIsBackedUpAndRebuilt)
     EXPECT_TRUE(logged("saving xml did not work?"));
 }
 
-TEST_F(ParametersFile, StoresAppendOnceThenEditInPlace)
-{
+TEST_F(ParametersFile, StoresAppendOnceThenEditInPlace) {
     writeParameters("\t<parameter name=\"LOG\" value=\"true\" />\n"
                     "\t<parameter name=\"MAX_LIVE\" />\n");
     EXPECT_TRUE(LATERAL_RANGE.save(60));
@@ -316,14 +290,14 @@ TEST_F(ParametersFile, StoresAppendOnceThenEditInPlace)
     EXPECT_TRUE(LATERAL_RANGE.save(70));
     EXPECT_TRUE(LOG.save(false));
     EXPECT_TRUE(DESTINATION.save("KSEA"));
-    EXPECT_TRUE(MAX_LIVE.save(5)); // an element without a value attribute stays as it is
+    EXPECT_TRUE(MAX_LIVE.save(5));  // an element without a value attribute stays as it is
     EXPECT_EQ(elements(), (std::vector<std::pair<std::string, std::string>>{
                               {"LOG", "false"}, {"MAX_LIVE", ""}, {"LATERAL_RANGE", "70"}, {"DESTINATION", "KSEA"}}));
     EXPECT_TRUE(logged("LATERAL_RANGE=60"));
     EXPECT_TRUE(logged("LATERAL_RANGE=70"));
     EXPECT_TRUE(logged("LOG=false"));
     EXPECT_TRUE(logged("DESTINATION=KSEA"));
-    EXPECT_FALSE(logged("\"" + file().string() + "\" saved")); // single stores are quiet about the save
+    EXPECT_FALSE(logged("\"" + file().string() + "\" saved"));  // single stores are quiet about the save
 
     // setAndSave and save() store the current value.
     BLOCK_CALLSIGN.setAndSave("AFR12");
@@ -339,8 +313,7 @@ TEST_F(ParametersFile, StoresAppendOnceThenEditInPlace)
     EXPECT_EQ(elements(), (std::vector<std::pair<std::string, std::string>>{{"SCAN_LIVERIES", "false"}}));
 }
 
-TEST_F(ParametersFile, AFailedStoreIsLoggedAndKeepsTheNewValue)
-{
+TEST_F(ParametersFile, AFailedStoreIsLoggedAndKeepsTheNewValue) {
     // The program's folder is a plain file: nothing can be written below it.
     writeWholeFile(appData.path() / "Vexa", "in the way");
     EXPECT_FALSE(MAX_LIVE.save(9));
@@ -349,24 +322,22 @@ TEST_F(ParametersFile, AFailedStoreIsLoggedAndKeepsTheNewValue)
     EXPECT_TRUE(logged("saving xml did not work?"));
     EXPECT_EQ(readWholeFile(appData.path() / "Vexa"), "in the way");
 
-    loadAll(); // defaults, and the loader says it could not save
+    loadAll();  // defaults, and the loader says it could not save
     EXPECT_EQ(MAX_LIVE.value.load(), -1);
     EXPECT_TRUE(logged("===> could not save to \"" + file().string() + "\""));
 }
 
-TEST_F(ParametersFile, SettingLinesAreSilentOnceAStopIsUnderWay)
-{
+TEST_F(ParametersFile, SettingLinesAreSilentOnceAStopIsUnderWay) {
     stopRequested = 1;
     MAX_LIVE.save(3);
     loadAll();
     stopRequested = 0;
     EXPECT_FALSE(logged("MAX_LIVE=3"));
     EXPECT_FALSE(logged("MAX_LIVE=-1"));
-    EXPECT_TRUE(logged("from \"" + file().string() + "\"")); // gf_log lines still go out
+    EXPECT_TRUE(logged("from \"" + file().string() + "\""));  // gf_log lines still go out
 }
 
-TEST_F(ParametersFile, LoaderShowsValuesInTheBoundControls)
-{
+TEST_F(ParametersFile, LoaderShowsValuesInTheBoundControls) {
     static std::vector<std::string> calls;
     calls.clear();
     SettingsControlHooks hooks;
@@ -385,7 +356,7 @@ TEST_F(ParametersFile, LoaderShowsValuesInTheBoundControls)
                     "\t<parameter name=\"MAX_LIVE\" value=\"33\" />\n"
                     "\t<parameter name=\"BLOCK_CALLSIGN\" value=\"RYR1\" />\n");
     loadAll();
-    EXPECT_EQ(calls.size(), 27u + 12u + 1u); // every check box, every number field, the text field
+    EXPECT_EQ(calls.size(), 27u + 12u + 1u);  // every check box, every number field, the text field
     EXPECT_NE(std::find(calls.begin(), calls.end(), "check 32779 false"), calls.end());
     EXPECT_NE(std::find(calls.begin(), calls.end(), "check 32790 true"), calls.end());
     EXPECT_NE(std::find(calls.begin(), calls.end(), "int 32821 33"), calls.end());
@@ -393,13 +364,12 @@ TEST_F(ParametersFile, LoaderShowsValuesInTheBoundControls)
 
     calls.clear();
     fs::remove(file());
-    loadAll(); // a new file shows the defaults the same way
+    loadAll();  // a new file shows the defaults the same way
     EXPECT_EQ(calls.size(), 40u);
     EXPECT_NE(std::find(calls.begin(), calls.end(), "int 32821 -1"), calls.end());
 }
 
-TEST(ParametersXml, XPathAndNodeHelpers)
-{
+TEST(ParametersXml, XPathAndNodeHelpers) {
     EXPECT_EQ(gf_parameterXPath("LOG"), "/parameters/parameter[@name='LOG']");
 
     pugi::xml_document document;
@@ -415,9 +385,9 @@ TEST(ParametersXml, XPathAndNodeHelpers)
     pugi::xml_node b = document.select_node(gf_parameterXPath("B").c_str()).node();
     ASSERT_TRUE(b);
     EXPECT_STREQ(b.attribute("value").value(), "-1");
-    EXPECT_STREQ(b.first_attribute().name(), "name"); // name first, value second
+    EXPECT_STREQ(b.first_attribute().name(), "name");  // name first, value second
     EXPECT_STREQ(document.select_node(gf_parameterXPath("C").c_str()).node().attribute("value").value(), "true");
-    EXPECT_FALSE(document.select_node(gf_parameterXPath("D").c_str())); // not under "parameters"
+    EXPECT_FALSE(document.select_node(gf_parameterXPath("D").c_str()));  // not under "parameters"
 
     EXPECT_TRUE(gf_setIntAttribute(b, "value", 18000));
     EXPECT_STREQ(b.attribute("value").value(), "18000");

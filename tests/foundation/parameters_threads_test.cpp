@@ -10,8 +10,7 @@
 // file, so without serialisation one thread's change would be lost by the other's save.
 class ParametersThreads : public ParametersFile {};
 
-TEST_F(ParametersThreads, TwoThreadsStoringDifferentSettingsLoseNothing)
-{
+TEST_F(ParametersThreads, TwoThreadsStoringDifferentSettingsLoseNothing) {
     loadAll();
     constexpr int rounds = 150;
     std::thread gui([] {
@@ -46,7 +45,7 @@ TEST_F(ParametersThreads, TwoThreadsStoringDifferentSettingsLoseNothing)
     EXPECT_EQ(valueOf("LOG"), rounds % 2 == 0 ? "true" : "false");
     EXPECT_EQ(valueOf("MAIN_WINDOW_Y"), std::to_string(1000 + rounds));
     EXPECT_EQ(valueOf("DESTINATION"), "K" + std::to_string(rounds));
-    EXPECT_EQ(written.size(), 54u); // nothing duplicated, nothing lost
+    EXPECT_EQ(written.size(), 54u);  // nothing duplicated, nothing lost
 
     // A fresh load finds what the two threads stored last.
     gf_resetSettings();
@@ -56,12 +55,10 @@ TEST_F(ParametersThreads, TwoThreadsStoringDifferentSettingsLoseNothing)
     EXPECT_EQ(DESTINATION.value(), "K" + std::to_string(rounds));
 }
 
-TEST_F(ParametersThreads, NewKeysStoredFromTwoThreadsAllArrive)
-{
+TEST_F(ParametersThreads, NewKeysStoredFromTwoThreadsAllArrive) {
     // No file yet: both threads append their keys to the same new file.
     std::thread a([] {
-        for (int i = 0; i < 10; ++i)
-            lfolders[i]->save("A" + std::to_string(i));
+        for (int i = 0; i < 10; ++i) lfolders[i]->save("A" + std::to_string(i));
     });
     std::thread b([] {
         for (int i = 0; i < 40; ++i) {
@@ -79,11 +76,9 @@ TEST_F(ParametersThreads, NewKeysStoredFromTwoThreadsAllArrive)
     }
 }
 
-TEST_F(ParametersThreads, TextSettingsAreReadWhileAnotherThreadWritesThem)
-{
+TEST_F(ParametersThreads, TextSettingsAreReadWhileAnotherThreadWritesThem) {
     std::thread writer([] {
-        for (int i = 0; i < 2000; ++i)
-            BLOCK_CALLSIGN.set(i % 2 ? std::string(40, 'x') : std::string("DLH4AB"));
+        for (int i = 0; i < 2000; ++i) BLOCK_CALLSIGN.set(i % 2 ? std::string(40, 'x') : std::string("DLH4AB"));
     });
     int whole = 0;
     for (int i = 0; i < 2000; ++i) {
@@ -92,5 +87,5 @@ TEST_F(ParametersThreads, TextSettingsAreReadWhileAnotherThreadWritesThem)
         (void)MAX_LIVE.value.load();
     }
     writer.join();
-    EXPECT_EQ(whole, 2000); // never a torn text
+    EXPECT_EQ(whole, 2000);  // never a torn text
 }

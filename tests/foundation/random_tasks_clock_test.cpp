@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(Random, SeededEngineRepeats)
-{
+TEST(Random, SeededEngineRepeats) {
     gf_seedRandom(42);
     const std::uint32_t a = gf_randomDraw();
     const std::uint32_t b = gf_randomDraw();
@@ -22,8 +21,7 @@ TEST(Random, SeededEngineRepeats)
     EXPECT_EQ(gf_randomDraw(), reference());
 }
 
-TEST(Random, IndexAndShuffleDrawNothingForOneCandidate)
-{
+TEST(Random, IndexAndShuffleDrawNothingForOneCandidate) {
     gf_seedRandom(7);
     std::mt19937 reference(7);
     EXPECT_EQ(gf_randomIndex(1), 0u);
@@ -32,11 +30,10 @@ TEST(Random, IndexAndShuffleDrawNothingForOneCandidate)
     std::vector<std::string> none;
     gf_shuffle(none);
     EXPECT_EQ(one, std::vector<std::string>{"x"});
-    EXPECT_EQ(gf_randomIndex(10), reference() % 10); // the first real draw
+    EXPECT_EQ(gf_randomIndex(10), reference() % 10);  // the first real draw
 }
 
-TEST(Random, ShuffleIsAPermutation)
-{
+TEST(Random, ShuffleIsAPermutation) {
     gf_seedRandom(3);
     std::vector<std::string> items{"a", "b", "c", "d", "e", "f"};
     auto shuffled = items;
@@ -45,8 +42,7 @@ TEST(Random, ShuffleIsAPermutation)
     EXPECT_EQ(shuffled, items);
 }
 
-TEST(Random, VariationIsOneOfTheTwoExtremes)
-{
+TEST(Random, VariationIsOneOfTheTwoExtremes) {
     gf_seedRandom(11);
     std::mt19937 reference(11);
     bool seenUp = false, seenDown = false;
@@ -61,11 +57,10 @@ TEST(Random, VariationIsOneOfTheTwoExtremes)
     gf_seedRandom(11);
     EXPECT_EQ(gf_randomVariation(100.0, 0.0), 100.0);
     EXPECT_EQ(gf_randomVariation(100.0, -5.0), 100.0);
-    EXPECT_EQ(gf_randomDraw(), std::mt19937(11)()); // nothing drawn for percent <= 0
+    EXPECT_EQ(gf_randomDraw(), std::mt19937(11)());  // nothing drawn for percent <= 0
 }
 
-TEST(RandomThreads, EachThreadHasItsOwnEngineSeededAsAsked)
-{
+TEST(RandomThreads, EachThreadHasItsOwnEngineSeededAsAsked) {
     gf_setRandomSeedForNewThreads(99);
     std::uint32_t first[2] = {0, 0};
     std::thread t1([&] { first[0] = gf_randomDraw(); });
@@ -79,8 +74,7 @@ TEST(RandomThreads, EachThreadHasItsOwnEngineSeededAsAsked)
 
 class TaskSlots : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         taskCount = 0;
         hwConcurrency = gf_hardwareThreads();
     }
@@ -88,8 +82,7 @@ protected:
     ScopedClock installed_{clock_};
 };
 
-TEST_F(TaskSlots, ReturnsAtOnceBelowTheLimit)
-{
+TEST_F(TaskSlots, ReturnsAtOnceBelowTheLimit) {
     hwConcurrency = 2;
     taskCount = 1;
     gf_waitForTaskSlot();
@@ -97,33 +90,29 @@ TEST_F(TaskSlots, ReturnsAtOnceBelowTheLimit)
     EXPECT_GE(gf_hardwareThreads(), 1);
 }
 
-TEST_F(TaskSlots, LimitCountsAsAtLeastOne)
-{
+TEST_F(TaskSlots, LimitCountsAsAtLeastOne) {
     for (int limit : {0, -4}) {
         hwConcurrency = limit;
         taskCount = 0;
-        gf_waitForTaskSlot(); // must not wait for ever
+        gf_waitForTaskSlot();  // must not wait for ever
         EXPECT_EQ(clock_.sleepCount(), 0u);
     }
 }
 
-TEST_F(TaskSlots, TaskDoneDecrements)
-{
+TEST_F(TaskSlots, TaskDoneDecrements) {
     taskCount = 3;
     gf_taskDone();
     EXPECT_EQ(taskCount.load(), 2);
 }
 
-TEST(TaskSlotsThreads, WaitsUntilATaskEnds)
-{
+TEST(TaskSlotsThreads, WaitsUntilATaskEnds) {
     ManualClock clock;
     ScopedClock installed(clock);
     hwConcurrency = 2;
     taskCount = 2;
     std::atomic<bool> started{false};
     std::thread finisher([&] {
-        while (clock.sleepCount() < 5)
-            std::this_thread::yield();
+        while (clock.sleepCount() < 5) std::this_thread::yield();
         started = true;
         gf_taskDone();
     });
@@ -137,15 +126,14 @@ TEST(TaskSlotsThreads, WaitsUntilATaskEnds)
     hwConcurrency = gf_hardwareThreads();
 }
 
-TEST(ManualClockTest, SleepsMoveTimeWithoutWaiting)
-{
+TEST(ManualClockTest, SleepsMoveTimeWithoutWaiting) {
     ManualClock clock(1000);
     ScopedClock installed(clock);
     const auto start = gf_steadyNow();
     gf_sleepFor(std::chrono::seconds(30));
     EXPECT_EQ(gf_steadyNow() - start, std::chrono::seconds(30));
     EXPECT_EQ(gf_unixTime(), 1030);
-    gf_sleepUntil(start + std::chrono::seconds(10)); // already past: no change
+    gf_sleepUntil(start + std::chrono::seconds(10));  // already past: no change
     EXPECT_EQ(gf_unixTime(), 1030);
     clock.advance(std::chrono::milliseconds(1500));
     EXPECT_EQ(gf_unixTime(), 1031);
@@ -154,16 +142,14 @@ TEST(ManualClockTest, SleepsMoveTimeWithoutWaiting)
     EXPECT_EQ(clock.sleepCount(), 2u);
 }
 
-TEST(ManualClockThreads, SleeperWaitsForTheTestToAdvance)
-{
+TEST(ManualClockThreads, SleeperWaitsForTheTestToAdvance) {
     ManualClock clock(0, false);
     std::atomic<bool> woke{false};
     std::thread sleeper([&] {
         clock.sleepFor(std::chrono::seconds(5));
         woke = true;
     });
-    while (clock.sleepCount() == 0)
-        std::this_thread::yield();
+    while (clock.sleepCount() == 0) std::this_thread::yield();
     clock.advance(std::chrono::seconds(4));
     EXPECT_FALSE(woke.load());
     clock.advance(std::chrono::seconds(1));
@@ -171,10 +157,9 @@ TEST(ManualClockThreads, SleeperWaitsForTheTestToAdvance)
     EXPECT_TRUE(woke.load());
 }
 
-TEST(SystemClockTest, IsInstalledByDefault)
-{
+TEST(SystemClockTest, IsInstalledByDefault) {
     gf_setClock(nullptr);
     EXPECT_NE(dynamic_cast<SystemClock*>(&gf_clock()), nullptr);
 }
 
-} // namespace
+}  // namespace

@@ -22,14 +22,14 @@ struct IntRow {
     int def;
     int min;
     int max;
-    int controlId; // -1: not shown
+    int controlId;  // -1: not shown
     int row;
 };
 
 struct TextRow {
     StringParameter* object;
     const char* key;
-    int controlId; // -1: not shown
+    int controlId;  // -1: not shown
     int row;
 };
 
@@ -108,19 +108,16 @@ const std::vector<TextRow> textTable = {
 };
 
 template <typename T>
-std::vector<std::string> namesOf(const std::vector<T*>& list)
-{
+std::vector<std::string> namesOf(const std::vector<T*>& list) {
     std::vector<std::string> names;
-    for (const T* p : list)
-        names.push_back(p->name);
+    for (const T* p : list) names.push_back(p->name);
     return names;
 }
 
-} // namespace
+}  // namespace
 
-TEST(SettingsTable, FlagsCarryKeyDefaultAndControl)
-{
-    EXPECT_EQ(flagTable.size(), 27u); // the 27 check boxes
+TEST(SettingsTable, FlagsCarryKeyDefaultAndControl) {
+    EXPECT_EQ(flagTable.size(), 27u);  // the 27 check boxes
     for (const FlagRow& r : flagTable) {
         SCOPED_TRACE(r.key);
         EXPECT_EQ(r.object->name, r.key);
@@ -132,8 +129,7 @@ TEST(SettingsTable, FlagsCarryKeyDefaultAndControl)
     }
 }
 
-TEST(SettingsTable, IntegersCarryKeyDefaultRangeAndControl)
-{
+TEST(SettingsTable, IntegersCarryKeyDefaultRangeAndControl) {
     int shown = 0;
     for (const IntRow& r : intTable) {
         SCOPED_TRACE(r.key);
@@ -152,7 +148,7 @@ TEST(SettingsTable, IntegersCarryKeyDefaultRangeAndControl)
             ++shown;
         }
     }
-    EXPECT_EQ(shown, 13); // with MAX_FIT_FL the 14 number controls; MAX_FIT's is never created
+    EXPECT_EQ(shown, 13);  // with MAX_FIT_FL the 14 number controls; MAX_FIT's is never created
 
     EXPECT_EQ(MAX_FIT_FL.name, "MAX_FIT_FL");
     EXPECT_FLOAT_EQ(MAX_FIT_FL.defaultValue, 24.0f);
@@ -163,8 +159,7 @@ TEST(SettingsTable, IntegersCarryKeyDefaultRangeAndControl)
     EXPECT_EQ(MAX_FIT_FL.rowY, 371u);
 }
 
-TEST(SettingsTable, TextsAreEmptyByDefault)
-{
+TEST(SettingsTable, TextsAreEmptyByDefault) {
     int shown = 0;
     for (const TextRow& r : textTable) {
         SCOPED_TRACE(r.key);
@@ -181,15 +176,13 @@ TEST(SettingsTable, TextsAreEmptyByDefault)
             ++shown;
         }
     }
-    EXPECT_EQ(shown, 4); // the 4 edit-field texts
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(lfolders[i]->name, "lfolder" + std::to_string(i));
+    EXPECT_EQ(shown, 4);  // the 4 edit-field texts
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(lfolders[i]->name, "lfolder" + std::to_string(i));
 }
 
-TEST(SettingsTable, EverySettingIsListedOnceAndRowsAreOnTheGrid)
-{
+TEST(SettingsTable, EverySettingIsListedOnceAndRowsAreOnTheGrid) {
     const std::vector<Parameter*> all = gf_allSettings();
-    EXPECT_EQ(all.size(), flagTable.size() + intTable.size() + textTable.size() + 1); // + MAX_FIT_FL
+    EXPECT_EQ(all.size(), flagTable.size() + intTable.size() + textTable.size() + 1);  // + MAX_FIT_FL
     std::set<std::string> keys;
     std::set<int> controlIds;
     for (Parameter* p : all) {
@@ -202,27 +195,43 @@ TEST(SettingsTable, EverySettingIsListedOnceAndRowsAreOnTheGrid)
     }
 }
 
-TEST(SettingsRegistry, ListsHoldTheKeysInReadingOrder)
-{
+TEST(SettingsRegistry, ListsHoldTheKeysInReadingOrder) {
     const SettingsRegistry r = gf_buildSettingsRegistry();
     EXPECT_EQ(namesOf(r.plainFlags), (std::vector<std::string>{"COLLISION_LIVE_PARKED_GND"}));
-    EXPECT_EQ(namesOf(r.checkBoxFlags),
-              (std::vector<std::string>{"SIM_TIME", "KEEP_SIM_TIME_PAR", "RT_PARKTRAFFIC_ONLY", "MSFS_2020",
-                                        "CALLSIGN_OBJECTIDS", "COLLISION_USER_AIR", "COLLISION_USER_GND",
-                                        "COLLISION_LIVE_PARKED_GND", "SUPPRESS_STUB", "LOG", "ALWAYS_ON_TOP",
-                                        "SCAN_LIVERIES", "LIG_AUTOMATIC", "LIG_PRIORITIZE", "SCAN_AIRPORTS",
-                                        "LIGHT_AIRCRAFT", "HELICOPTERS", "HIGH_PERF_AIRCRAFT",
-                                        "NAV_LIGHTS_WHILE_PARKED", "AUTO_RANGE", "LEARN_SOFT", "STRAIGHT_PBS_ONLY",
-                                        "PARK_SOFT", "PARK_FAKE", "WEEK", "INITIAL_LOAD_ONLY", "GUID_CHANGES"}));
-    EXPECT_EQ(namesOf(r.plainIntegers),
-              (std::vector<std::string>{"CUSTOM_PARKING_PERCENTAGE", "CUSTOM_MAX_PARK", "MAIN_WINDOW_X",
-                                        "MAIN_WINDOW_Y", "LAST_EPOCH_TIME", "HOLDING_THRESHOLD_METERS",
-                                        "MAX_HOLDING_MINUTES"}));
+    EXPECT_EQ(namesOf(r.checkBoxFlags), (std::vector<std::string>{"SIM_TIME",
+                                                                  "KEEP_SIM_TIME_PAR",
+                                                                  "RT_PARKTRAFFIC_ONLY",
+                                                                  "MSFS_2020",
+                                                                  "CALLSIGN_OBJECTIDS",
+                                                                  "COLLISION_USER_AIR",
+                                                                  "COLLISION_USER_GND",
+                                                                  "COLLISION_LIVE_PARKED_GND",
+                                                                  "SUPPRESS_STUB",
+                                                                  "LOG",
+                                                                  "ALWAYS_ON_TOP",
+                                                                  "SCAN_LIVERIES",
+                                                                  "LIG_AUTOMATIC",
+                                                                  "LIG_PRIORITIZE",
+                                                                  "SCAN_AIRPORTS",
+                                                                  "LIGHT_AIRCRAFT",
+                                                                  "HELICOPTERS",
+                                                                  "HIGH_PERF_AIRCRAFT",
+                                                                  "NAV_LIGHTS_WHILE_PARKED",
+                                                                  "AUTO_RANGE",
+                                                                  "LEARN_SOFT",
+                                                                  "STRAIGHT_PBS_ONLY",
+                                                                  "PARK_SOFT",
+                                                                  "PARK_FAKE",
+                                                                  "WEEK",
+                                                                  "INITIAL_LOAD_ONLY",
+                                                                  "GUID_CHANGES"}));
+    EXPECT_EQ(namesOf(r.plainIntegers), (std::vector<std::string>{"CUSTOM_PARKING_PERCENTAGE", "CUSTOM_MAX_PARK",
+                                                                  "MAIN_WINDOW_X", "MAIN_WINDOW_Y", "LAST_EPOCH_TIME",
+                                                                  "HOLDING_THRESHOLD_METERS", "MAX_HOLDING_MINUTES"}));
     EXPECT_EQ(namesOf(r.fieldIntegers),
               (std::vector<std::string>{"MATCHING_DEPTH", "LATERAL_RANGE", "MAX_FIT", "AUTO_RANGE_ABOVE_HEIGHT",
                                         "MAX_LIVE", "AIRPORT_RANGE", "AIRPORT_HEIGHT", "CUSTOM_MAX_PARK",
-                                        "AI_PACKAGE_ORDER", "TIME_SHIFT_DAYS", "TIME_SHIFT_HOURS",
-                                        "TIME_SHIFT_MINS"}));
+                                        "AI_PACKAGE_ORDER", "TIME_SHIFT_DAYS", "TIME_SHIFT_HOURS", "TIME_SHIFT_MINS"}));
     EXPECT_EQ(namesOf(r.texts),
               (std::vector<std::string>{"PROGRAM_VERSION", "MSFS_INSTALL_PATH", "lfolder0", "lfolder1", "lfolder2",
                                         "lfolder3", "lfolder4", "lfolder5", "lfolder6", "lfolder7", "lfolder8",
@@ -240,18 +249,16 @@ TEST(SettingsRegistry, ListsHoldTheKeysInReadingOrder)
     EXPECT_EQ(registered.size(), gf_allSettings().size() - 4);
 }
 
-TEST(SettingsValues, MaxFitFollowsHours)
-{
+TEST(SettingsValues, MaxFitFollowsHours) {
     EXPECT_EQ(gf_maxFitFromHours(24.0f), 47);
     EXPECT_EQ(gf_maxFitFromHours(0.5f), 0);
     EXPECT_EQ(gf_maxFitFromHours(12.0f), 23);
-    EXPECT_EQ(gf_maxFitFromHours(1.2f), 1); // 2.4 rounds to 2
+    EXPECT_EQ(gf_maxFitFromHours(1.2f), 1);  // 2.4 rounds to 2
     EXPECT_FLOAT_EQ(gf_maxFitHours(47), 24.0f);
     EXPECT_FLOAT_EQ(gf_maxFitHours(0), 0.5f);
 }
 
-TEST(SettingsValues, ClampAndResetToDefaults)
-{
+TEST(SettingsValues, ClampAndResetToDefaults) {
     EXPECT_EQ(AIRPORT_RANGE.clamp(50), 30);
     EXPECT_EQ(AIRPORT_RANGE.clamp(3), 8);
     EXPECT_EQ(AIRPORT_RANGE.clamp(0), 8);

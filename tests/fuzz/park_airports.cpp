@@ -9,7 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::sandbox();
-    if (airportList.empty()) airportList = {Airport{"EDDF", "FRA", 50.03, 8.57, 364}, Airport{"LSZH", "ZRH", 47.46, 8.55, 1416}};
+    if (airportList.empty())
+        airportList = {Airport{"EDDF", "FRA", 50.03, 8.57, 364}, Airport{"LSZH", "ZRH", 47.46, 8.55, 1416}};
     fuzz::writeInput(dataNames::myParkAirportsFile, data, size);
     lf_readMyParkAirports();
     gf_updateMyParkAirports();

@@ -35,7 +35,12 @@ TEST_F(ParkListTest, ReadsEntriesAndRefusesBadLines) {
         {"code and stand", "EDDF,V155\n", true, {"EDDF|V155"}, ""},
         {"three fields", "EDDF,V1,X\nEDDM\n", true, {"EDDM|"}, "my_park_airports.txt:EDDF,V1,X wrong syntax, skipped"},
         {"blank lines", "\n  \nEDDF\n\r\nEDDM\n", true, {"EDDF|", "EDDM|"}, ""},
-        {"byte order mark", "\xEF\xBB\xBF" "EDDF,A1\r\n", true, {"EDDF|A1"}, ""},
+        {"byte order mark",
+         "\xEF\xBB\xBF"
+         "EDDF,A1\r\n",
+         true,
+         {"EDDF|A1"},
+         ""},
         {"double", "EDDF,A1\nEDDF,B2\n", true, {"EDDF|A1"}, "my_park_airports.txt:EDDF double, skipped"},
         {"unknown", "XXXX\nEDDM\n", false, {"EDDM|"}, "airport XXXX is unknown"},
     };
@@ -125,8 +130,9 @@ TEST_F(ParkListTest, ReadingAirportFileSwitchesSoftLearningOffForGoodFiles) {
     for (const Case& c : {Case{45, 20, false}, Case{44, 20, true}, Case{45, 19, true}}) {
         std::string stands;
         for (int i = 0; i < c.stands; ++i) stands += stand(fmt::format("S{}", i), i * 100.0);
-        writeText(program() / "airports" / "my_thirdparty" / "EDDF.xml",
-                  apfText({{"altitude", "364"}, {"publisher", "Vexa test"}, {"Qf_real", std::to_string(c.quality)}}, stands));
+        writeText(
+            program() / "airports" / "my_thirdparty" / "EDDF.xml",
+            apfText({{"altitude", "364"}, {"publisher", "Vexa test"}, {"Qf_real", std::to_string(c.quality)}}, stands));
         setParkAirport("EDDF");
         LEARN_SOFT.value = true;
         std::string error = lf_readParkedFile(std::nullopt);

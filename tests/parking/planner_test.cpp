@@ -1,11 +1,11 @@
 // The parking planner: wanted count, slots, fit levels, rejection rules, parked records, renewal.
 #include "airports/apf_reader.h"
 #include "airports/park_list.h"
+#include "catalogue/reference_db.h"
 #include "engine/engine_state.h"
 #include "engine/static_jobs.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
-#include "catalogue/reference_db.h"
 #include "parking/planner.h"
 #include "tests/airports/airports_fixture.h"
 
@@ -26,7 +26,8 @@ public:
         saved = gf_plannerHooks();
         gf_plannerHooks().readParkedTraffic = [] { return true; };
         // The nearest stand to the record within the range, free or not (the planner judges used stands).
-        gf_plannerHooks().nearestFittingStand = [this](double lat, double lon, const SimAircraft&, double maxNm) -> ParkPos* {
+        gf_plannerHooks().nearestFittingStand = [this](double lat, double lon, const SimAircraft&,
+                                                       double maxNm) -> ParkPos* {
             askedRange = maxNm;
             ParkPos* best = nullptr;
             double bestD = maxNm;
@@ -62,12 +63,13 @@ public:
         currentStands.clear();
         for (std::size_t i = 0; i < options.size(); ++i) {
             for (std::size_t k = 0; k < options[i].size(); ++k) options[i][k].id = std::int32_t(k + 1);
-            currentStands.emplace_back(fmt::format("S{}", i + 1), options[i], 47.0 + double(i) * spacingMetres / 1852.0 / 60.0, 8.0, 0.0,
-                                       20.0, 1, 1, 1);
+            currentStands.emplace_back(fmt::format("S{}", i + 1), options[i],
+                                       47.0 + double(i) * spacingMetres / 1852.0 / 60.0, 8.0, 0.0, 20.0, 1, 1, 1);
         }
         gf_numberAndCoupleStands(currentStands);
     }
-    static ParkedRecord record(std::uint32_t address, const std::string& cs, int standIndex, double offsetMetres = 0.0, int age = 0) {
+    static ParkedRecord record(std::uint32_t address, const std::string& cs, int standIndex, double offsetMetres = 0.0,
+                               int age = 0) {
         ParkedRecord r;
         r.address = address;
         r.identity.callsign = cs;
@@ -88,12 +90,14 @@ TEST(PlannerSlots, WantedCount) {
         std::int64_t wanted;
         int shown;
     };
-    for (const Case& c : {Case{30, 0, -1, 1, 30}, Case{30, 1, -1, 1, 30}, Case{100, 1, -1, 1, 100}, Case{49, 2, -1, 1, 49},
-                          Case{49, 3, -1, 1, 49}, Case{50, 3, -1, 2, 50}, Case{50, 2, -1, 1, 50}, Case{30, 5, -1, 2, 30},
-                          Case{30, 4, -1, 1, 30}, Case{25, 10, -1, 3, 25}, Case{0, 10, -1, 0, 0}, Case{30, 100, 0, 0, 0},
-                          Case{30, 100, 10, 10, 10}, Case{30, 100, 50, 30, 30}, Case{30, 0, 5, 1, 0}}) {
+    for (const Case& c :
+         {Case{30, 0, -1, 1, 30}, Case{30, 1, -1, 1, 30}, Case{100, 1, -1, 1, 100}, Case{49, 2, -1, 1, 49},
+          Case{49, 3, -1, 1, 49}, Case{50, 3, -1, 2, 50}, Case{50, 2, -1, 1, 50}, Case{30, 5, -1, 2, 30},
+          Case{30, 4, -1, 1, 30}, Case{25, 10, -1, 3, 25}, Case{0, 10, -1, 0, 0}, Case{30, 100, 0, 0, 0},
+          Case{30, 100, 10, 10, 10}, Case{30, 100, 50, 30, 30}, Case{30, 0, 5, 1, 0}}) {
         std::int32_t shown = -9;
-        EXPECT_EQ(lf_wantedCount(c.pct, c.stands, c.maxPark, shown), c.wanted) << c.pct << "% of " << c.stands << " cap " << c.maxPark;
+        EXPECT_EQ(lf_wantedCount(c.pct, c.stands, c.maxPark, shown), c.wanted)
+            << c.pct << "% of " << c.stands << " cap " << c.maxPark;
         EXPECT_EQ(shown, c.shown) << c.pct << "% of " << c.stands << " cap " << c.maxPark;
     }
 }
@@ -110,7 +114,7 @@ TEST(PlannerSlots, HalfHourWrapAndOrder) {
     EXPECT_EQ(lf_slotAfter(WeekSlot{3, 46}), (WeekSlot{3, 47}));
     EXPECT_EQ(lf_slotAfter(WeekSlot{3, 47}), (WeekSlot{4, 0}));
     EXPECT_EQ(lf_slotAfter(WeekSlot{7, 47}), (WeekSlot{1, 0}));
-    EXPECT_TRUE(lf_slotEarlier(WeekSlot{7, 40}, WeekSlot{1, 0}));   // Sunday before Monday
+    EXPECT_TRUE(lf_slotEarlier(WeekSlot{7, 40}, WeekSlot{1, 0}));  // Sunday before Monday
     EXPECT_FALSE(lf_slotEarlier(WeekSlot{1, 0}, WeekSlot{7, 40}));
     EXPECT_TRUE(lf_slotEarlier(WeekSlot{3, 4}, WeekSlot{3, 5}));
     EXPECT_FALSE(lf_slotEarlier(WeekSlot{3, 5}, WeekSlot{3, 5}));
@@ -126,8 +130,8 @@ TEST_F(PlannerTest, FitLevelsSearchBackUpToMaxFit) {
         std::size_t found;
         int fitReached;
     };
-    for (const Case& c : {Case{0, {3, 2}, 3, 1, 0}, Case{2, {3, 2}, 3, 2, 2}, Case{2, {3, 2}, 1, 1, 0}, Case{47, {3, 2}, 2, 2, 2},
-                          Case{3, {3, 2}, 3, 3, 3}}) {
+    for (const Case& c : {Case{0, {3, 2}, 3, 1, 0}, Case{2, {3, 2}, 3, 2, 2}, Case{2, {3, 2}, 1, 1, 0},
+                          Case{47, {3, 2}, 2, 2, 2}, Case{3, {3, 2}, 3, 3, 3}}) {
         makeStands({{option("DLH1", bit(2), 3)}, {option("DLH2", bit(0), 3)}, {option("DLH3", bit(47), 2)}});
         staticJobs.clear();
         MAX_FIT.value = c.maxFit;
@@ -153,8 +157,12 @@ TEST_F(PlannerTest, FitLevelsSearchBackUpToMaxFit) {
 
 TEST_F(PlannerTest, SearchSkipsUsedReservedWrongKindAndHelipads) {
     const WeekSlot now{4, 20};
-    makeStands({{option("A", bit(20), 4)}, {option("B", bit(20), 4)}, {option("C", bit(20), 4, 0)}, {option("D", bit(20), 4)},
-                {option("E", bit(21), 4)}, {option("F", bit(20), 5)}});
+    makeStands({{option("A", bit(20), 4)},
+                {option("B", bit(20), 4)},
+                {option("C", bit(20), 4, 0)},
+                {option("D", bit(20), 4)},
+                {option("E", bit(21), 4)},
+                {option("F", bit(20), 5)}});
     currentStands[0].taken = 1;
     currentStands[1].reserved = 1;
     currentStands[3].heli = 1;
@@ -185,18 +193,29 @@ TEST_F(PlannerTest, RejectionRulesSwitchTheOptionOff) {
         std::function<void()> arrange;
     };
     const std::vector<Case> cases = {
-        {"registration already a job", [] { staticJobs.push_back(StaticJob{0, 1, 99, 0, "DLH", "A320", "X", "", "D-AIAB", 1}); }},
+        {"registration already a job",
+         [] {
+             staticJobs.push_back(StaticJob{0, 1, 99, 0, "DLH", "A320", "X", "", "D-AIAB", 1});
+         }},
         {"callsign live", [] { engineBufferedCallsigns.insert("DLH1"); }},
         {"second callsign live with _", [] { engineBufferedCallsigns.insert("LH1_"); }},
-        {"static with the callsign part", [] {
+        {"static with the callsign part",
+         [] {
              SimAircraft s;
              s.identity.identity6 = "LH1";
              s.standId = 42;  // on another stand
              staticList.push_back(s);
          }},
-        {"job with the callsign", [] { staticJobs.push_back(StaticJob{0, 1, 99, 0, "DLH", "A320", "DLH1", "", "", 1}); }},
-        {"live stayer", [] { liveStayers.push_back(ParkedLive{"DLH1", 7, 3}); }},
-        {"active static represents it", [] {
+        {"job with the callsign",
+         [] {
+             staticJobs.push_back(StaticJob{0, 1, 99, 0, "DLH", "A320", "DLH1", "", "", 1});
+         }},
+        {"live stayer",
+         [] {
+             liveStayers.push_back(ParkedLive{"DLH1", 7, 3});
+         }},
+        {"active static represents it",
+         [] {
              SimAircraft s;
              s.identity.callsign = "DLH1*";
              s.simState = SimState::Active;
@@ -234,12 +253,13 @@ TEST_F(PlannerTest, StaysFollowsTheNextHalfHour) {
         std::vector<StandOption> options;
         std::uint8_t stays;
     };
-    for (const Case& c : {Case{{4, 20}, {option("A", bit(20) | bit(21), 4, 1, "", "B")}, 1},
-                          Case{{4, 20}, {option("A", bit(20), 4, 1, "", "B")}, 0},
-                          Case{{4, 20}, {option("A", bit(20), 4)}, 1},  // no second part
-                          Case{{4, 47}, {option("A", bit(47), 4, 1, "", "B"), option("A", bit(0), 5, 1, "", "B")}, 1},
-                          Case{{4, 47}, {option("A", bit(47), 4, 1, "", "B"), option("A", bit(1), 5, 1, "", "B")}, 0},
-                          Case{{7, 47}, {option("A", bit(47), 7, 1, "", "B"), option("A", bit(0), 1, 1, "", "B")}, 1}}) {
+    for (const Case& c :
+         {Case{{4, 20}, {option("A", bit(20) | bit(21), 4, 1, "", "B")}, 1},
+          Case{{4, 20}, {option("A", bit(20), 4, 1, "", "B")}, 0},
+          Case{{4, 20}, {option("A", bit(20), 4)}, 1},  // no second part
+          Case{{4, 47}, {option("A", bit(47), 4, 1, "", "B"), option("A", bit(0), 5, 1, "", "B")}, 1},
+          Case{{4, 47}, {option("A", bit(47), 4, 1, "", "B"), option("A", bit(1), 5, 1, "", "B")}, 0},
+          Case{{7, 47}, {option("A", bit(47), 7, 1, "", "B"), option("A", bit(0), 1, 1, "", "B")}, 1}}) {
         clearLists();
         makeStands({c.options});
         std::vector<StaticJob> level;
@@ -259,13 +279,13 @@ TEST_F(PlannerTest, ParkedRecordPlacement) {
     liveList.back().identity.callsign = "LIVE3";
     engineBufferedCallsigns.insert("FEED4");
     const std::vector<ParkedRecord> records = {
-        record(0x3c0001, "DLH1", 0, 5.0),    // placed on stand 1
+        record(0x3c0001, "DLH1", 0, 5.0),     // placed on stand 1
         record(0x3c0002, "DLH2", 0, -200.0),  // 200 m from every stand: no stand
-        record(0x3c0005, "DLH5", 1),         // used stand
-        record(0x3c0006, "DLH6", 2),         // reserved stand
-        record(0x3c0003, "OTHER", 3),        // same address as a live aircraft
-        record(0x3c0004, "FEED4", 3),        // callsign in the feed's live set
-        record(0x3c0007, "", 3),             // no callsign
+        record(0x3c0005, "DLH5", 1),          // used stand
+        record(0x3c0006, "DLH6", 2),          // reserved stand
+        record(0x3c0003, "OTHER", 3),         // same address as a live aircraft
+        record(0x3c0004, "FEED4", 3),         // callsign in the feed's live set
+        record(0x3c0007, "", 3),              // no callsign
     };
     for (const ParkedRecord& r : records) lf_standForParkedRecord(r, 10);
     EXPECT_DOUBLE_EQ(askedRange, kParkedRecordRangeNm);
@@ -333,8 +353,10 @@ TEST_F(PlannerTest, PlanTrimsToWantedAndReportsEmptyPlans) {
 
 TEST_F(PlannerTest, RenewalKeepsMatchingStaticsAndTrimsTheSurplus) {
     const WeekSlot now = gf_weekSlot();
-    makeStands({{option("A", kHalfHourMask, int(now.weekday))}, {option("B", kHalfHourMask, int(now.weekday))},
-                {option("C", kHalfHourMask, int(now.weekday))}, {option("D", kHalfHourMask, int(now.weekday))}});
+    makeStands({{option("A", kHalfHourMask, int(now.weekday))},
+                {option("B", kHalfHourMask, int(now.weekday))},
+                {option("C", kHalfHourMask, int(now.weekday))},
+                {option("D", kHalfHourMask, int(now.weekday))}});
     parking_percentage.value = 50;  // wanted 2
     // A parked-traffic static still reported on its stand is kept; one no longer reported is removed.
     for (auto [hexid, stand] : {std::pair{0x10u, 0}, std::pair{0x20u, 1}}) {

@@ -56,7 +56,8 @@ TEST(SightLimits, PositionAndSight) {
         double nm, ft;
         bool inSight;
     };
-    for (const Sight& s : {Sight{20.0, 18000, true}, Sight{20.01, 100, false}, Sight{5.0, 18001, false}, Sight{0.0, 0.0, true}})
+    for (const Sight& s :
+         {Sight{20.0, 18000, true}, Sight{20.01, 100, false}, Sight{5.0, 18001, false}, Sight{0.0, 0.0, true}})
         EXPECT_EQ(lf_inSight(s.nm, s.ft), s.inSight) << s.nm << " nm " << s.ft << " ft";
 }
 
@@ -110,7 +111,7 @@ TEST_F(SightTest, InTheAirFirstListEntryInSightAndOutOfSight) {
     gf_updateParking(false);
     EXPECT_EQ(gf_currentAirportCopy().icao, "");
     EXPECT_EQ(gf_firstParkAirport()->icao, "BBBB");  // the list was sorted by distance
-    placeUser(3000 - 7 * 1852, 2500, false);          // too high
+    placeUser(3000 - 7 * 1852, 2500, false);         // too high
     gf_updateParking(false);
     EXPECT_EQ(gf_currentAirportCopy().icao, "");
     placeUser(3000 - 7 * 1852, 2000, false);
@@ -124,7 +125,8 @@ TEST_F(SightTest, InTheAirFirstListEntryInSightAndOutOfSight) {
     gf_updateParking(false);
     EXPECT_EQ(learnedUpdateCount.load(), 0u);
     bool saved = false;
-    for (const auto& f : fs::recursive_directory_iterator(program() / "airports" / "learned")) saved |= f.path().filename() == "BBBB.xml";
+    for (const auto& f : fs::recursive_directory_iterator(program() / "airports" / "learned"))
+        saved |= f.path().filename() == "BBBB.xml";
     EXPECT_TRUE(saved);
     EXPECT_TRUE(logHas("is out of sight (9.0 nm), parked aircraft will be removed"));
     EXPECT_EQ(gf_currentAirportCopy().icao, "");

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/aircraft.h"
-#include "simlink/commands.h"
 #include "engine/engine_state.h"
+#include "simlink/commands.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "tests/simlink/link_fixture.h"
 #include "shell/display.h"
+#include "tests/simlink/link_fixture.h"
 
 #include <fmt/format.h>
 
@@ -25,13 +25,23 @@ TEST_F(LinkTest, FailedCallsAreLoggedAndEndTheRunWithSimconnectError) {
     learnUser();
     const std::uint32_t first = createAndRecognise("KLM1", 0x484B01).objectId;
     const FailedCall cases[] = {
-        {"requestDataOnSimObject", 1, [] { gf_requestUserPosition(); },
-         {"===> SimConnect request user ac position fails"}, true},
-        {"requestDataOnSimObject", 2, [] { gf_requestUserTitleAndModel(); },
-         {"===> SimConnect request user ac title fails", "===> SimConnect reques user ac model fails"}, true},
-        {"requestDataOnSimObject", 1, [] { gf_requestUserOnGround(); },
-         {"===> SimConnect request ac gnd/air fails"}, true},
-        {"aiRemoveObject", 1,
+        {"requestDataOnSimObject",
+         1,
+         [] { gf_requestUserPosition(); },
+         {"===> SimConnect request user ac position fails"},
+         true},
+        {"requestDataOnSimObject",
+         2,
+         [] { gf_requestUserTitleAndModel(); },
+         {"===> SimConnect request user ac title fails", "===> SimConnect reques user ac model fails"},
+         true},
+        {"requestDataOnSimObject",
+         1,
+         [] { gf_requestUserOnGround(); },
+         {"===> SimConnect request ac gnd/air fails"},
+         true},
+        {"aiRemoveObject",
+         1,
          [this, first] {
              {
                  std::lock_guard lock(simQueueMutex);
@@ -39,8 +49,10 @@ TEST_F(LinkTest, FailedCallsAreLoggedAndEndTheRunWithSimconnectError) {
              }
              ASSERT_TRUE(pump(50));
          },
-         {fmt::format("!Simconnect call to remove AI ac from sim failed, id {}?", first)}, true},
-        {"getLastSentPacketId", 1,
+         {fmt::format("!Simconnect call to remove AI ac from sim failed, id {}?", first)},
+         true},
+        {"getLastSentPacketId",
+         1,
          [this] {
              // Without its packet id the creation is still recognised by its callsign.
              queueCreate("KLM2", kTitleA320, 0x484B02);
@@ -54,7 +66,8 @@ TEST_F(LinkTest, FailedCallsAreLoggedAndEndTheRunWithSimconnectError) {
              EXPECT_EQ(n[0].kind, 0u);
              EXPECT_EQ(n[0].id, 0x484B02u);
          },
-         {"===> GetLastSentPacketID"}, false},
+         {"===> GetLastSentPacketID"},
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.logLines.front());
@@ -146,7 +159,11 @@ namespace {
 TEST_F(LinkTest, AnUnrecognisedIdIsLoggedOnlyInAFlightThatGoesOn) {
     connect();
     learnUser();
-    struct Case { bool stop; bool closed; bool logged; };
+    struct Case {
+        bool stop;
+        bool closed;
+        bool logged;
+    };
     for (const Case c : {Case{false, false, true}, Case{true, false, false}, Case{false, true, false}}) {
         CapturedLog log;  // clears both flags
         stopRequested = c.stop ? 1 : 0;

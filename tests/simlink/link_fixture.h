@@ -11,20 +11,20 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "shell/run_flags.h"
-#include "shell/status_line.h"
 #include "app/window_proc.h"
 #include "catalogue/reference_db.h"
 #include "engine/notices.h"
 #include "foundation/feed_time.h"
 #include "foundation/settings.h"
 #include "platform/sim/stand_in.h"
+#include "shell/command_flags.h"
+#include "shell/display.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 #include "simlink/commands.h"
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
 #include "tests/foundation/foundation_test_support.h"
-#include "shell/command_flags.h"
-#include "shell/display.h"
 
 inline constexpr const char* kTitleA320 = "Airbus A320neo KLM";
 inline constexpr const char* kTitleHeli = "EC135 Police";

@@ -1,6 +1,6 @@
-#include "tests/simlink/link_fixture.h"
 #include "shell/command_flags.h"
 #include "shell/display.h"
+#include "tests/simlink/link_fixture.h"
 
 #include <fmt/format.h>
 
@@ -69,28 +69,57 @@ TEST_F(LinkTest, DeclarationsFollowTheFixedOrder) {
                                          "subscribeToSystemEvent 203 ObjectRemoved",
                                          "subscribeToSystemEvent 205 FlightLoaded",
                                          "subscribeToSystemEvent 204 Frame"};
-    const char* defs[] = {
-        "407 TITLE||StringV", "408 ATC MODEL||String32", "409 SIM ON GROUND|Bool|Int64",
-        "402 Plane Latitude|degree|Float64", "402 Plane Longitude|degree|Float64",
-        "402 Plane Pitch degrees|radians|Float64", "402 Plane Bank degrees|radians|Float64",
-        "402 Plane Heading degrees true|radians|Float64", "402 Plane Altitude|feet|Float64",
-        "402 Vertical Speed|feet per second|Float64", "402 Airspeed True|knots|Float64",
-        "403 Plane Latitude|degree|Float64", "403 Plane Longitude|degree|Float64",
-        "403 Plane Pitch degrees|radians|Float64", "403 Plane Bank degrees|radians|Float64",
-        "403 Plane Heading degrees true|radians|Float64", "403 Plane Altitude|feet|Float64",
-        "403 Plane Alt Above Ground|feet|Float64", "403 Ground Velocity|knots|Float64", "403 ZULU TIME|Seconds|Int64",
-        "403 ZULU DAY OF YEAR|Number|Int64", "403 ZULU YEAR|Number|Int64", "403 LIGHT STATES|Mask|Int64",
-        "405 Static CG to Ground|feet|Float64", "405 Static Pitch|radians|Float64", "406 Light On States|Mask|Int64",
-        "404 Plane Alt Above Ground|feet|Float64", "404 Ground Altitude|feet|Float64", "404 SIM ON GROUND|Bool|Int64",
-        "404 ATC ID||String32", "401 SPOILERS HANDLE POSITION|percent|Float64",
-        "401 GENERAL ENG THROTTLE LEVER POSITION:1|percent|Float64",
-        "401 GENERAL ENG THROTTLE LEVER POSITION:2|percent|Float64"};
+    const char* defs[] = {"407 TITLE||StringV",
+                          "408 ATC MODEL||String32",
+                          "409 SIM ON GROUND|Bool|Int64",
+                          "402 Plane Latitude|degree|Float64",
+                          "402 Plane Longitude|degree|Float64",
+                          "402 Plane Pitch degrees|radians|Float64",
+                          "402 Plane Bank degrees|radians|Float64",
+                          "402 Plane Heading degrees true|radians|Float64",
+                          "402 Plane Altitude|feet|Float64",
+                          "402 Vertical Speed|feet per second|Float64",
+                          "402 Airspeed True|knots|Float64",
+                          "403 Plane Latitude|degree|Float64",
+                          "403 Plane Longitude|degree|Float64",
+                          "403 Plane Pitch degrees|radians|Float64",
+                          "403 Plane Bank degrees|radians|Float64",
+                          "403 Plane Heading degrees true|radians|Float64",
+                          "403 Plane Altitude|feet|Float64",
+                          "403 Plane Alt Above Ground|feet|Float64",
+                          "403 Ground Velocity|knots|Float64",
+                          "403 ZULU TIME|Seconds|Int64",
+                          "403 ZULU DAY OF YEAR|Number|Int64",
+                          "403 ZULU YEAR|Number|Int64",
+                          "403 LIGHT STATES|Mask|Int64",
+                          "405 Static CG to Ground|feet|Float64",
+                          "405 Static Pitch|radians|Float64",
+                          "406 Light On States|Mask|Int64",
+                          "404 Plane Alt Above Ground|feet|Float64",
+                          "404 Ground Altitude|feet|Float64",
+                          "404 SIM ON GROUND|Bool|Int64",
+                          "404 ATC ID||String32",
+                          "401 SPOILERS HANDLE POSITION|percent|Float64",
+                          "401 GENERAL ENG THROTTLE LEVER POSITION:1|percent|Float64",
+                          "401 GENERAL ENG THROTTLE LEVER POSITION:2|percent|Float64"};
     for (auto d : defs) expected.push_back(std::string("addToDataDefinition ") + d);
-    const char* maps[] = {"219 GEAR_SET", "220 ENGINE_AUTO_START", "221 ENGINE_AUTO_SHUTDOWN", "222 THROTTLE_SET",
-                          "217 FLAPS_SET", "218 SPOILERS_SET", "207 NAV_LIGHTS_SET", "206 BEACON_LIGHTS_SET",
-                          "210 LANDING_LIGHTS_SET", "208 TAXI_LIGHTS_SET", "209 STROBES_SET", "212 LOGO_LIGHTS_SET",
-                          "211 CABIN_LIGHTS_SET", "213 ALL_LIGHTS_TOGGLE", "214 FREEZE_LATITUDE_LONGITUDE_SET",
-                          "215 FREEZE_ALTITUDE_SET", "216 FREEZE_ATTITUDE_SET"};
+    const char* maps[] = {"219 GEAR_SET",
+                          "220 ENGINE_AUTO_START",
+                          "221 ENGINE_AUTO_SHUTDOWN",
+                          "222 THROTTLE_SET",
+                          "217 FLAPS_SET",
+                          "218 SPOILERS_SET",
+                          "207 NAV_LIGHTS_SET",
+                          "206 BEACON_LIGHTS_SET",
+                          "210 LANDING_LIGHTS_SET",
+                          "208 TAXI_LIGHTS_SET",
+                          "209 STROBES_SET",
+                          "212 LOGO_LIGHTS_SET",
+                          "211 CABIN_LIGHTS_SET",
+                          "213 ALL_LIGHTS_TOGGLE",
+                          "214 FREEZE_LATITUDE_LONGITUDE_SET",
+                          "215 FREEZE_ALTITUDE_SET",
+                          "216 FREEZE_ATTITUDE_SET"};
     for (auto m : maps) expected.push_back(std::string("mapClientEventToSimEvent ") + m);
     for (int e : {207, 206, 210, 208, 209, 212, 211, 213, 217, 218, 219, 221, 222, 214, 215, 216})
         expected.push_back(fmt::format("addClientEventToNotificationGroup 301 {} 1", e));
@@ -135,7 +164,12 @@ TEST_F(LinkTest, ACreateRequestBecomesARecognisedReleasedFrozenObject) {
 TEST_F(LinkTest, StaticIdsAndHelicoptersAreRecognisedToo) {
     connect();
     learnUser();
-    struct Case { const char* callsign; const char* title; std::uint32_t hexid; std::uint32_t kind; };
+    struct Case {
+        const char* callsign;
+        const char* title;
+        std::uint32_t hexid;
+        std::uint32_t kind;
+    };
     for (const Case& c : {Case{"KLM1*", kTitleA320, 10000, 1}, Case{"PH-ABC", kTitleA320, 10001, 0},
                           Case{"POLICE1", kTitleHeli, 0xABCDEF, 0}}) {
         queueCreate(c.callsign, c.title, c.hexid);
@@ -207,9 +241,16 @@ TEST_F(LinkTest, RemovalIsConfirmedAsObjectRemovedAndTheUserIsNeverRemoved) {
 TEST_F(LinkTest, KnownObjectsNearTheGroundGiveGroundNotices) {
     connect();
     learnUser();
-    struct Case { const char* atcId; double altFt; bool notice; };
-    const Case cases[] = {{"AT2500", 2500.0, true}, {"AT2500_1", 2500.1, false}, {"STATIC*", 10.0, false},
-                          {"", 10.0, false}, {"LOW", 300.0, true}};
+    struct Case {
+        const char* atcId;
+        double altFt;
+        bool notice;
+    };
+    const Case cases[] = {{"AT2500", 2500.0, true},
+                          {"AT2500_1", 2500.1, false},
+                          {"STATIC*", 10.0, false},
+                          {"", 10.0, false},
+                          {"LOW", 300.0, true}};
     for (const auto& c : cases)
         sim->addForeignAircraft({kTitleA320, c.atcId, vsim::InitPosition{52.31, 4.76, c.altFt, 0, 0, 0, 0, 0}});
     CapturedLog log;
@@ -218,7 +259,8 @@ TEST_F(LinkTest, KnownObjectsNearTheGroundGiveGroundNotices) {
     ASSERT_TRUE(pump());
     EXPECT_TRUE(takeNotices().empty());
     EXPECT_NE(log.text().find("just spawned, but not by Vexa, oid: "), std::string::npos);
-    EXPECT_NE(log.text().find("callsign \"AT2500\", altaboveGnd:2500 ft, onground:0, gnd_alt:0 ft "), std::string::npos);
+    EXPECT_NE(log.text().find("callsign \"AT2500\", altaboveGnd:2500 ft, onground:0, gnd_alt:0 ft "),
+              std::string::npos);
     scan();  // now they are known objects
     ASSERT_TRUE(pump());
     const auto n = takeNotices();
@@ -247,7 +289,8 @@ TEST_F(LinkTest, EventsAndPositionsAreNeverSentToTheUserOrBelow) {
         eventQueue.push_back({userObjectId.load(), vsim::kEvNavLightsSet, 1});
         eventQueue.push_back({id, vsim::kEvBeaconLightsSet, 1});
         positionFrontBuffer->push_back(PositionUpdate{vsim::PositionBlock{52.4, 4.8, 0, 0, 1.0, 3000, 0, 200}, id});
-        positionFrontBuffer->push_back(PositionUpdate{vsim::PositionBlock{1, 1, 0, 0, 0, 0, 0, 0}, userObjectId.load()});
+        positionFrontBuffer->push_back(
+            PositionUpdate{vsim::PositionBlock{1, 1, 0, 0, 0, 0, 0, 0}, userObjectId.load()});
     }
     ASSERT_TRUE(pump(50));
     EXPECT_EQ(countCalls("transmitClientEvent 1 "), 0u);
@@ -284,7 +327,7 @@ TEST_F(LinkTest, FlapsReleaseAiControlBeforeAndAfterUnlessTheEventFails) {
     gf_queueClientEvent({id, vsim::kEvGearSet, 1});
     ASSERT_TRUE(pump(50));
     log = sim->callLog();
-    EXPECT_EQ(log[log.size() - 2], release);  // only before the failed one
+    EXPECT_EQ(log[log.size() - 2], release);                                       // only before the failed one
     EXPECT_EQ(log.back(), fmt::format("transmitClientEvent {} 219 1 301 0", id));  // the queue went on
     EXPECT_EQ(gf_statusSnapshot().statusText, "SimConnect TransmitClientEvent: 217 fails");
     EXPECT_EQ(stopRequested.load(), 0);
@@ -297,9 +340,10 @@ TEST_F(LinkTest, AfterAFailedCallTheQueuesAreDroppedAndTheRunRestarts) {
     CapturedLog log;
     queueCreate("KLM1234", kTitleA320, 0x484B12);
     ASSERT_TRUE(pump(50));
-    EXPECT_NE(log.text().find("===> ! Simcon call to create ac in sim failed, hexid:4737810, liv: \"Airbus A320neo KLM\", "
-                              "callsign: KLM1234"),
-              std::string::npos);
+    EXPECT_NE(
+        log.text().find("===> ! Simcon call to create ac in sim failed, hexid:4737810, liv: \"Airbus A320neo KLM\", "
+                        "callsign: KLM1234"),
+        std::string::npos);
     EXPECT_EQ(simConnectError.load(), 1);
     EXPECT_EQ(stopRequested.load(), 1);
     EXPECT_EQ(exitReason.load(), EXIT_SIMCONNECT_ERROR);
@@ -498,19 +542,29 @@ protected:
 };
 
 TEST_F(UserModel, ModelRules) {
-    struct Case { const char* raw; const char* title; const char* model; };
+    struct Case {
+        const char* raw;
+        const char* title;
+        const char* model;
+    };
     const Case cases[] = {
-        {"A350-900", "", "A359"},          {"N738B", "", "B38M"},
-        {"777", "", "772"},                {"A330-200 (RR)", "", "A332"},
+        {"A350-900", "", "A359"},
+        {"N738B", "", "B38M"},
+        {"777", "", "772"},
+        {"A330-200 (RR)", "", "A332"},
         {"TT:ATCCOM.AC_MODEL_B738.0.text", "", "B738"},
         {"ATCCOM.AC_MODEL A320.0.text", "", "A320"},
-        {"XX.0.text", "", "XX.0.text"},    // nothing known in front
-        {"8.0.text", "", "8.0.text"},      // fewer than two characters in front
+        {"XX.0.text", "", "XX.0.text"},  // nothing known in front
+        {"8.0.text", "", "8.0.text"},    // fewer than two characters in front
         {".0.text", "", ".0.text"},
-        {"$$:A20N", "", "A20N"},           {"$$:AB", "", "AB"},
-        {"$$:A", "", "$$:A"},              {"737", "DG 737-800 KLM", "B738"},
-        {"737", "Boeing DG 737-700", "B737"}, {"737", "DG 737-600", "B736"},
-        {"737", "DG 737-900ER", "B739"},   {"737", "Boeing 737 MAX", "737"},
+        {"$$:A20N", "", "A20N"},
+        {"$$:AB", "", "AB"},
+        {"$$:A", "", "$$:A"},
+        {"737", "DG 737-800 KLM", "B738"},
+        {"737", "Boeing DG 737-700", "B737"},
+        {"737", "DG 737-600", "B736"},
+        {"737", "DG 737-900ER", "B739"},
+        {"737", "Boeing 737 MAX", "737"},
         {"C172", "", "C172"},
     };
     for (const auto& c : cases) EXPECT_EQ(lf_modelFromAtcModel(c.raw, c.title), c.model) << c.raw;
@@ -526,10 +580,11 @@ TEST_F(UserModel, AKnownTypeGivesItsSpanAndCategory) {
     EXPECT_EQ(mainWindow.userAircraftText.get(), "PMDG 737-800 KLM");
     EXPECT_NE(log.text().find("          SimConnect: User aircraft title: PMDG 737-800 KLM\n"), std::string::npos);
     EXPECT_NE(log.text().find("          model raw: TT:ATCCOM.AC_MODEL_B738.0.text \n"), std::string::npos);
-    EXPECT_NE(log.text().find(fmt::format("          SimConnect: User aircraft model: B738, half wing span: {:.1F} meter, "
-                                          "category: Large\n",
-                                          0.0097 * 1852.0)),
-              std::string::npos);
+    EXPECT_NE(
+        log.text().find(fmt::format("          SimConnect: User aircraft model: B738, half wing span: {:.1F} meter, "
+                                    "category: Large\n",
+                                    0.0097 * 1852.0)),
+        std::string::npos);
 }
 
 TEST_F(UserModel, TheLargestTypeIsNoUnknownSpan) {

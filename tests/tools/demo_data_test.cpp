@@ -25,14 +25,12 @@ constexpr double kAirportLat = 50.0333;  // Frankfurt, the demo's airport
 constexpr double kAirportLon = 8.5706;
 constexpr double kFieldElevationFt = 364;
 
-nlohmann::json readJson(const fs::path& path)
-{
+nlohmann::json readJson(const fs::path& path) {
     std::ifstream in(path);
     return nlohmann::json::parse(in);
 }
 
-double distanceNm(double lat1, double lon1, double lat2, double lon2)
-{
+double distanceNm(double lat1, double lon1, double lat2, double lon2) {
     const double r = M_PI / 180.0;
     const double a = std::pow(std::sin((lat2 - lat1) * r / 2), 2) +
                      std::cos(lat1 * r) * std::cos(lat2 * r) * std::pow(std::sin((lon2 - lon1) * r / 2), 2);
@@ -43,8 +41,7 @@ struct CacheLivery {
     std::string title, type;
 };
 
-std::vector<CacheLivery> cacheLiveries()
-{
+std::vector<CacheLivery> cacheLiveries() {
     pugi::xml_document doc;
     EXPECT_TRUE(doc.load_file((demoDir / "catalogue" / "LiveriesScanned.xml").c_str()));
     std::vector<CacheLivery> out;
@@ -53,10 +50,9 @@ std::vector<CacheLivery> cacheLiveries()
     return out;
 }
 
-} // namespace
+}  // namespace
 
-TEST(DemoData, StandInWebServiceAcceptsTheDemoCredential)
-{
+TEST(DemoData, StandInWebServiceAcceptsTheDemoCredential) {
     const auto credential = readJson(demoDir / "RealTraffic.lic");
     ASSERT_TRUE(credential.contains("License") && credential["License"].is_string());
 
@@ -69,17 +65,14 @@ TEST(DemoData, StandInWebServiceAcceptsTheDemoCredential)
     EXPECT_EQ(reply["status"], 404);
 }
 
-TEST(DemoData, StandInSimulatorHasEveryCachedLiveryAndTheUserAtTheAirport)
-{
+TEST(DemoData, StandInSimulatorHasEveryCachedLiveryAndTheUserAtTheAirport) {
     const auto config = vsim::StandIn::configFromScenario((demoDir / "simulator.json").string());
-    EXPECT_EQ(config.applicationName, "KittyHawk"); // the 2020 simulator, as MSFS_2020 in the demo's settings
+    EXPECT_EQ(config.applicationName, "KittyHawk");  // the 2020 simulator, as MSFS_2020 in the demo's settings
     std::set<std::string> installed;
-    for (const auto& t : config.titles)
-        installed.insert(t.title);
+    for (const auto& t : config.titles) installed.insert(t.title);
     const auto liveries = cacheLiveries();
     ASSERT_FALSE(liveries.empty());
-    for (const auto& liv : liveries)
-        EXPECT_TRUE(installed.count(liv.title)) << liv.title;
+    for (const auto& liv : liveries) EXPECT_TRUE(installed.count(liv.title)) << liv.title;
 
     ASSERT_FALSE(config.user.path.empty());
     const auto& user = config.user.path.front();
@@ -88,14 +81,12 @@ TEST(DemoData, StandInSimulatorHasEveryCachedLiveryAndTheUserAtTheAirport)
     EXPECT_LE(user.altitudeFt - config.fieldElevationFt, 10);
 }
 
-TEST(DemoData, TrafficLiesInRangeAndHasLiveriesOfItsTypes)
-{
+TEST(DemoData, TrafficLiesInRangeAndHasLiveriesOfItsTypes) {
     const auto traffic = readJson(demoDir / "traffic.json");
     const auto config = vsim::StandIn::configFromScenario((demoDir / "simulator.json").string());
     const auto& user = config.user.path.front();
     std::set<std::string> typesWithLivery;
-    for (const auto& liv : cacheLiveries())
-        typesWithLivery.insert(liv.type);
+    for (const auto& liv : cacheLiveries()) typesWithLivery.insert(liv.type);
 
     std::set<std::string> hexes;
     int airborne = 0, ground = 0;
@@ -126,13 +117,12 @@ TEST(DemoData, TrafficLiesInRangeAndHasLiveriesOfItsTypes)
     EXPECT_GT(ground, 0);
 }
 
-TEST(DemoData, DownloadFolderHoldsTheVersionAndTheDatabase)
-{
+TEST(DemoData, DownloadFolderHoldsTheVersionAndTheDatabase) {
     std::ifstream in(demoDir / "downloads" / "release" / "version.json");
     std::string line;
     ASSERT_TRUE(std::getline(in, line));
     const VersionData server(line);
     EXPECT_GT(server, VersionData{});
-    EXPECT_LE(server, VersionData(10, 10, 10)); // never asks the demo to install a newer program
+    EXPECT_LE(server, VersionData(10, 10, 10));  // never asks the demo to install a newer program
     EXPECT_TRUE(fs::exists(demoDir / "downloads" / "dbase.zip"));
 }

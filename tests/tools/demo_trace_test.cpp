@@ -12,7 +12,8 @@ using namespace demotrace;
 namespace {
 
 // One second of movement at the latitude of the demo is about 0.0001 degree = 11 m.
-const char* kTrace = R"({"t":0,"ev":"position","id":1,"user":true,"lat":50.0541,"lon":8.5832,"altFt":369,"aglFt":0,"onGround":true}
+const char* kTrace =
+    R"({"t":0,"ev":"position","id":1,"user":true,"lat":50.0541,"lon":8.5832,"altFt":369,"aglFt":0,"onGround":true}
 {"t":100,"ev":"create","id":100,"title":"DLH A320","atcId":"DLH4AP","lat":50.07,"lon":8.70,"altFt":2000,"onGround":0}
 {"t":120,"ev":"added","id":100,"atcId":"DLH4AP","title":"DLH A320"}
 {"t":1000,"ev":"position","id":100,"user":false,"lat":50.0700,"lon":8.7000,"altFt":2000,"aglFt":1636,"onGround":false}
@@ -47,16 +48,14 @@ not json at all
 {"t":700,"id":5}
 )";
 
-Trace read(const std::string& text)
-{
+Trace read(const std::string& text) {
     std::istringstream in(text);
     return readTrace(in);
 }
 
-} // namespace
+}  // namespace
 
-TEST(DemoTrace, CountsTheLifeOfEveryCreatedAircraft)
-{
+TEST(DemoTrace, CountsTheLifeOfEveryCreatedAircraft) {
     const Trace trace = read(kTrace);
     EXPECT_EQ(trace.badLines, 2);
     EXPECT_EQ(trace.refused, 1);
@@ -82,8 +81,7 @@ TEST(DemoTrace, CountsTheLifeOfEveryCreatedAircraft)
                               "(1 aircraft went more than 50 ft below the ground)\n");
 }
 
-TEST(DemoTrace, AGroundAircraftThatNeverFlewHasNotLanded)
-{
+TEST(DemoTrace, AGroundAircraftThatNeverFlewHasNotLanded) {
     const Summary s = summarise(read(
         R"({"t":0,"ev":"create","id":100,"title":"T","atcId":"TAXI1"}
 {"t":1000,"ev":"position","id":100,"lat":50.0,"lon":8.0,"altFt":364,"aglFt":8,"onGround":true}
@@ -96,8 +94,7 @@ TEST(DemoTrace, AGroundAircraftThatNeverFlewHasNotLanded)
     EXPECT_EQ(s.parked, 0);
 }
 
-TEST(DemoTrace, EmptyTraceGivesZerosAndAMap)
-{
+TEST(DemoTrace, EmptyTraceGivesZerosAndAMap) {
     const Trace trace = read("");
     const Summary s = summarise(trace);
     EXPECT_EQ(summaryText(s), "created  0\nmoved    0\nlanded   0\nparked   0\nremoved  0\nrefused  0\n");
@@ -106,8 +103,7 @@ TEST(DemoTrace, EmptyTraceGivesZerosAndAMap)
     EXPECT_STREQ(doc.first_child().name(), "svg");
 }
 
-TEST(DemoTrace, MapDrawsEveryTracedAircraftAroundTheUser)
-{
+TEST(DemoTrace, MapDrawsEveryTracedAircraftAroundTheUser) {
     const Trace trace = read(kTrace);
     const Summary s = summarise(trace);
     const std::string svg = svgMap(trace, s);
@@ -118,8 +114,7 @@ TEST(DemoTrace, MapDrawsEveryTracedAircraftAroundTheUser)
 
     int tracks = 0;
     for (auto path : root.children("path"))
-        if (path.child("title"))
-            ++tracks;
+        if (path.child("title")) ++tracks;
     // The five created aircraft and the other client's one, all within the main map; the user is
     // the centre, not a track.
     EXPECT_EQ(tracks, 6);
@@ -130,13 +125,11 @@ TEST(DemoTrace, MapDrawsEveryTracedAircraftAroundTheUser)
     // The user's square sits in the middle of the 900 pixel map.
     bool centred = false;
     for (auto rect : root.children("rect"))
-        if (rect.attribute("x").as_double() == 446 && rect.attribute("y").as_double() == 446)
-            centred = true;
+        if (rect.attribute("x").as_double() == 446 && rect.attribute("y").as_double() == 446) centred = true;
     EXPECT_TRUE(centred);
 }
 
-TEST(DemoTrace, TitlesAndNamesAreEscapedInTheMap)
-{
+TEST(DemoTrace, TitlesAndNamesAreEscapedInTheMap) {
     const Trace trace = read(R"({"t":0,"ev":"create","id":100,"title":"A<B & \"C\"","atcId":"X&Y"}
 {"t":1000,"ev":"position","id":100,"lat":50.0,"lon":8.0,"altFt":5000,"aglFt":4600,"onGround":false}
 {"t":2000,"ev":"position","id":100,"lat":50.1,"lon":8.0,"altFt":5000,"aglFt":4600,"onGround":false}

@@ -16,22 +16,19 @@ struct Reply {
     std::string headers;
 };
 
-std::size_t collect(char* data, std::size_t size, std::size_t count, void* out)
-{
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* out) {
     static_cast<std::string*>(out)->append(data, size * count);
     return size * count;
 }
 
-Reply post(const rtstub::Server& server, const std::string& endpoint, const std::string& form, bool gzip = true)
-{
+Reply post(const rtstub::Server& server, const std::string& endpoint, const std::string& form, bool gzip = true) {
     Reply reply;
     CurlHandle handle;
     CURL* curl = handle.get();
     const std::string url = server.baseUrl() + "/v4/" + endpoint;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, form.c_str());
-    if (gzip)
-        curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "deflate,gzip");
+    if (gzip) curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "deflate,gzip");
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, collect);
@@ -41,24 +38,28 @@ Reply post(const rtstub::Server& server, const std::string& endpoint, const std:
     return reply;
 }
 
-json track()
-{
+json track() {
     return {{"hex", "484a3b"},
             {"callsign", "KLM1"},
             {"type", "B738"},
-            {"points", json::array({{{"t", 0}, {"lat", 52.0}, {"lon", 4.0}, {"alt", 1000}, {"gs", 200}, {"track", 350}},
-                                    {{"t", 100}, {"lat", 53.0}, {"lon", 5.0}, {"alt", 3000}, {"gs", 300}, {"track", 10}}})}};
+            {"points",
+             json::array({{{"t", 0}, {"lat", 52.0}, {"lon", 4.0}, {"alt", 1000}, {"gs", 200}, {"track", 350}},
+                          {{"t", 100}, {"lat", 53.0}, {"lon", 5.0}, {"alt", 3000}, {"gs", 300}, {"track", 10}}})}};
 }
 
 class RtStub : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        server.loadScenario({{"tracks", json::array({track()})},
-                             {"loop", false},
-                             {"stations", json::array({{{"icao", "EHAM"}, {"lat", 52.3}, {"lon", 4.7}, {"qnh", 1021}}})},
-                             {"parked", json::array({{{"hex", "484001"}, {"lat", 52.3}, {"lon", 4.7}, {"stand", "D1"},
-                                                      {"type", "B738"}, {"seenAgoSec", 60}}})}});
+    void SetUp() override {
+        server.loadScenario(
+            {{"tracks", json::array({track()})},
+             {"loop", false},
+             {"stations", json::array({{{"icao", "EHAM"}, {"lat", 52.3}, {"lon", 4.7}, {"qnh", 1021}}})},
+             {"parked", json::array({{{"hex", "484001"},
+                                      {"lat", 52.3},
+                                      {"lon", 4.7},
+                                      {"stand", "D1"},
+                                      {"type", "B738"},
+                                      {"seenAgoSec", 60}}})}});
         server.setUnixTime(1700000000.0);
         server.setPlayTime(50.0);
         server.start();
@@ -70,10 +71,9 @@ protected:
     const std::string box = "&top=54&bottom=51&left=3&right=6";
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(RtStub, PlaysInterpolatedTracksGzipped)
-{
+TEST_F(RtStub, PlaysInterpolatedTracksGzipped) {
     const Reply r = post(server, "traffic", "GUID=" + guid + box + "&querytype=locationtraffic&toffset=0");
     ASSERT_EQ(r.code, CURLE_OK);
     EXPECT_NE(r.headers.find("Content-Encoding: gzip"), std::string::npos);
@@ -90,8 +90,7 @@ TEST_F(RtStub, PlaysInterpolatedTracksGzipped)
     EXPECT_EQ(a[13], "KLM1");
 }
 
-TEST_F(RtStub, BufferedSnapshotsStepBackInTime)
-{
+TEST_F(RtStub, BufferedSnapshotsStepBackInTime) {
     const Reply r = post(server, "traffic",
                          "GUID=" + guid + box + "&querytype=locationtraffic&toffset=0&buffercount=5&buffertime=6");
     const json j = json::parse(r.body);
@@ -101,8 +100,7 @@ TEST_F(RtStub, BufferedSnapshotsStepBackInTime)
     EXPECT_LT(j["data"]["buffer_4"]["484a3b"][1].get<double>(), j["data"]["buffer_0"]["484a3b"][1].get<double>());
 }
 
-TEST_F(RtStub, StatusesOfTheService)
-{
+TEST_F(RtStub, StatusesOfTheService) {
     struct Case {
         const char* endpoint;
         std::string form;
@@ -132,17 +130,16 @@ TEST_F(RtStub, StatusesOfTheService)
               401);
 }
 
-TEST_F(RtStub, LicencesAndSessions)
-{
-    server.loadScenario({{"singleSession", true},
-                         {"licenses", json::array({{{"license", "good"}, {"type", 2}}, {{"license", "old"}, {"expiryDays", -1}}})}});
+TEST_F(RtStub, LicencesAndSessions) {
+    server.loadScenario(
+        {{"singleSession", true},
+         {"licenses", json::array({{{"license", "good"}, {"type", 2}}, {{"license", "old"}, {"expiryDays", -1}}})}});
     EXPECT_EQ(json::parse(post(server, "auth", "license=bad&software=t").body)["status"], 404);
     EXPECT_EQ(json::parse(post(server, "auth", "license=old&software=t").body)["status"], 402);
     EXPECT_EQ(json::parse(post(server, "auth", "license=good&software=t").body)["status"], 405) << "one is open";
 }
 
-TEST_F(RtStub, ScriptedFaults)
-{
+TEST_F(RtStub, ScriptedFaults) {
     rtstub::ScriptedReply s;
     s.status = 406;
     s.times = 2;
@@ -166,8 +163,7 @@ TEST_F(RtStub, ScriptedFaults)
     EXPECT_EQ(server.requestCount("traffic"), 6u);
 }
 
-TEST(RtStubScenario, RejectsMalformedScenarios)
-{
+TEST(RtStubScenario, RejectsMalformedScenarios) {
     rtstub::Server server;
     EXPECT_THROW(server.loadScenario(json::array()), std::runtime_error);
     EXPECT_THROW(server.loadScenario({{"tracks", json::array({{{"callsign", "x"}}})}}), std::runtime_error);
@@ -176,15 +172,17 @@ TEST(RtStubScenario, RejectsMalformedScenarios)
     EXPECT_THROW(server.loadScenario(bad), std::runtime_error);
 }
 
-TEST(RtStubScenario, ScenarioFileLoadsAndPlays)
-{
+TEST(RtStubScenario, ScenarioFileLoadsAndPlays) {
     rtstub::Server server;
     server.loadScenarioFile(std::string(VEXA_SOURCE_DIR) + "/tests/fixtures/rtstub_scenario.json");
     server.setPlayTime(100.0);
     const auto auth = server.answer("auth", {{"license", "DEMO-LICENSE-0001"}, {"software", "t"}});
     ASSERT_EQ(auth["status"], 200);
-    const auto traffic = server.answer("traffic", {{"GUID", auth["GUID"].get<std::string>()}, {"top", "54"},
-                                                   {"bottom", "51"}, {"left", "3"}, {"right", "7"},
+    const auto traffic = server.answer("traffic", {{"GUID", auth["GUID"].get<std::string>()},
+                                                   {"top", "54"},
+                                                   {"bottom", "51"},
+                                                   {"left", "3"},
+                                                   {"right", "7"},
                                                    {"querytype", "locationtraffic"}});
     EXPECT_GE(traffic["data"].size(), 3u);
 }

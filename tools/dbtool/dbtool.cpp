@@ -115,9 +115,14 @@ std::string encryptString(std::string_view plain) {
 }
 
 void encipherDatabase(pugi::xml_document& doc) {
-    const std::pair<const char*, const char*> typeSections[] = {
-        {"aircrafts", "aircraft"}, {"high_performance", "hpf"}, {"heavy", "hvy"},      {"large", "lar"},
-        {"buzjet", "bzj"},         {"rotorcraft", "rot"},       {"cargo_types", "cargo_type"}, {"similar_types", "similar"}};
+    const std::pair<const char*, const char*> typeSections[] = {{"aircrafts", "aircraft"},
+                                                                {"high_performance", "hpf"},
+                                                                {"heavy", "hvy"},
+                                                                {"large", "lar"},
+                                                                {"buzjet", "bzj"},
+                                                                {"rotorcraft", "rot"},
+                                                                {"cargo_types", "cargo_type"},
+                                                                {"similar_types", "similar"}};
     for (const auto& [section, entry] : typeSections)
         for (auto s : doc.children(section)) encipherList(s, entry, "types", encryptModel);
     for (const char* section : {"ICAO_airlines", "cargo_operators"})

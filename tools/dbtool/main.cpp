@@ -11,10 +11,9 @@
 
 namespace {
 int usage() {
-    fmt::print(stderr,
-               "usage: dbtool dbase <plain.xml> <dbase.zip>\n"
-               "       dbtool regcodes <plain.xml> <AIG-regcodes.zip>\n"
-               "       dbtool encipher airline|type|reg <code>...\n");
+    fmt::print(stderr, "usage: dbtool dbase <plain.xml> <dbase.zip>\n"
+                       "       dbtool regcodes <plain.xml> <AIG-regcodes.zip>\n"
+                       "       dbtool encipher airline|type|reg <code>...\n");
     return 2;
 }
 

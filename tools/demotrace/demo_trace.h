@@ -12,7 +12,7 @@ namespace demotrace {
 
 struct TracePoint {
     double tMs = 0;
-    double latitude = 0, longitude = 0; // degrees
+    double latitude = 0, longitude = 0;  // degrees
     double altitudeFt = 0;
     double aboveGroundFt = 0;
     bool onGround = false;
@@ -21,9 +21,9 @@ struct TracePoint {
 struct TracedObject {
     std::uint32_t id = 0;
     bool user = false;
-    bool foreign = false; // present from another client, not created by the program
-    bool created = false; // the program asked for it
-    bool removed = false; // the program asked for its removal (or the simulator reported it gone)
+    bool foreign = false;  // present from another client, not created by the program
+    bool created = false;  // the program asked for it
+    bool removed = false;  // the program asked for its removal (or the simulator reported it gone)
     bool createdOnGround = false;
     bool parked = false;  // its engines were shut down while it stood on the ground
     std::string atcId, title;
@@ -41,13 +41,13 @@ struct Trace {
 };
 
 struct Summary {
-    int created = 0; // AI objects the program created
-    int moved = 0;   // of those, the ones that moved more than 30 m from where they appeared
-    int landed = 0;  // seen airborne and later on the ground (not below it)
-    int parked = 0;  // engines shut down on the ground, as the program does at a stand
-    int removed = 0; // AI objects removed
-    int refused = 0; // creations refused by the simulator
-    int belowGround = 0; // AI objects seen more than 50 ft below the ground (a fault of the motion)
+    int created = 0;      // AI objects the program created
+    int moved = 0;        // of those, the ones that moved more than 30 m from where they appeared
+    int landed = 0;       // seen airborne and later on the ground (not below it)
+    int parked = 0;       // engines shut down on the ground, as the program does at a stand
+    int removed = 0;      // AI objects removed
+    int refused = 0;      // creations refused by the simulator
+    int belowGround = 0;  // AI objects seen more than 50 ft below the ground (a fault of the motion)
 };
 
 Trace readTrace(std::istream& in);
@@ -58,4 +58,4 @@ std::string summaryText(const Summary& summary);
 // trace has no user position).
 std::string svgMap(const Trace& trace, const Summary& summary);
 
-} // namespace demotrace
+}  // namespace demotrace

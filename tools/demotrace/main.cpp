@@ -10,8 +10,7 @@
 
 #include "tools/demotrace/demo_trace.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string tracePath, svgPath, summaryPath;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--svg") == 0 && i + 1 < argc)

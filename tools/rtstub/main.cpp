@@ -13,10 +13,9 @@
 namespace {
 std::atomic<bool> interrupted{false};
 void onSignal(int) { interrupted = true; }
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     int port = 0;
     std::string scenario;
     for (int i = 1; i < argc; ++i) {
@@ -31,15 +30,13 @@ int main(int argc, char** argv)
     }
     try {
         rtstub::Server server;
-        if (!scenario.empty())
-            server.loadScenarioFile(scenario);
+        if (!scenario.empty()) server.loadScenarioFile(scenario);
         int bound = server.start(port);
         std::printf("rtstub listening on http://127.0.0.1:%d (VEXA_API_URL)\n", bound);
         std::fflush(stdout);
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
-        while (!interrupted)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (!interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         server.stop();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "rtstub: %s\n", e.what());

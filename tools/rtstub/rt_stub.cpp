@@ -40,47 +40,38 @@ struct Session {
     int type = 1;
 };
 
-double num(const nlohmann::json& j, const char* key, double fallback)
-{
+double num(const nlohmann::json& j, const char* key, double fallback) {
     auto it = j.find(key);
     return (it != j.end() && it->is_number()) ? it->get<double>() : fallback;
 }
 
-std::string str(const nlohmann::json& j, const char* key, const std::string& fallback = {})
-{
+std::string str(const nlohmann::json& j, const char* key, const std::string& fallback = {}) {
     auto it = j.find(key);
     return (it != j.end() && it->is_string()) ? it->get<std::string>() : fallback;
 }
 
-double angleLerp(double a, double b, double f)
-{
+double angleLerp(double a, double b, double f) {
     double d = std::fmod(b - a + 540.0, 360.0) - 180.0;
     double r = std::fmod(a + d * f + 360.0, 360.0);
     return r;
 }
 
-std::optional<double> formNumber(const std::map<std::string, std::string>& form, const char* key)
-{
+std::optional<double> formNumber(const std::map<std::string, std::string>& form, const char* key) {
     auto it = form.find(key);
-    if (it == form.end())
-        return std::nullopt;
+    if (it == form.end()) return std::nullopt;
     try {
         std::size_t used = 0;
         double v = std::stod(it->second, &used);
-        if (used != it->second.size())
-            return std::nullopt;
+        if (used != it->second.size()) return std::nullopt;
         return v;
     } catch (...) {
         return std::nullopt;
     }
 }
 
-nlohmann::json failure(int status, const std::string& message)
-{
-    return {{"status", status}, {"message", message}};
-}
+nlohmann::json failure(int status, const std::string& message) { return {{"status", status}, {"message", message}}; }
 
-} // namespace
+}  // namespace
 
 struct Server::Impl {
     mutable std::mutex mutex;
@@ -108,27 +99,19 @@ struct Server::Impl {
     std::thread thread;
     std::atomic<bool> stopping{false};
 
-    double playTime() const
-    {
-        if (pinnedPlay)
-            return *pinnedPlay;
+    double playTime() const {
+        if (pinnedPlay) return *pinnedPlay;
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     }
-    double unixTime() const
-    {
-        if (pinnedUnix)
-            return *pinnedUnix;
+    double unixTime() const {
+        if (pinnedUnix) return *pinnedUnix;
         return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     }
 
-    std::optional<TrackPoint> sample(const Track& track, double t) const
-    {
-        if (track.points.empty())
-            return std::nullopt;
-        if (loop && duration > 0)
-            t = std::fmod(t, duration);
-        if (t < track.points.front().t || t > track.points.back().t)
-            return std::nullopt;
+    std::optional<TrackPoint> sample(const Track& track, double t) const {
+        if (track.points.empty()) return std::nullopt;
+        if (loop && duration > 0) t = std::fmod(t, duration);
+        if (t < track.points.front().t || t > track.points.back().t) return std::nullopt;
         for (std::size_t i = 0; i + 1 < track.points.size(); ++i) {
             const auto& a = track.points[i];
             const auto& b = track.points[i + 1];
@@ -142,10 +125,8 @@ struct Server::Impl {
                 p.gs = a.gs + (b.gs - a.gs) * f;
                 p.vs = a.vs + (b.vs - a.vs) * f;
                 p.track = angleLerp(a.track, b.track, f);
-                if (a.heading >= 0 && b.heading >= 0)
-                    p.heading = angleLerp(a.heading, b.heading, f);
-                if (a.ias >= 0 && b.ias >= 0)
-                    p.ias = a.ias + (b.ias - a.ias) * f;
+                if (a.heading >= 0 && b.heading >= 0) p.heading = angleLerp(a.heading, b.heading, f);
+                if (a.ias >= 0 && b.ias >= 0) p.ias = a.ias + (b.ias - a.ias) * f;
                 p.roll = a.roll + (b.roll - a.roll) * f;
                 return p;
             }
@@ -154,11 +135,9 @@ struct Server::Impl {
     }
 
     // The 48-element array of one aircraft.
-    static nlohmann::json aircraftArray(const Track& tr, const TrackPoint& p, double stamp)
-    {
+    static nlohmann::json aircraftArray(const Track& tr, const TrackPoint& p, double stamp) {
         nlohmann::json a = nlohmann::json::array();
-        for (int i = 0; i < 48; ++i)
-            a.push_back(nullptr);
+        for (int i = 0; i < 48; ++i) a.push_back(nullptr);
         a[0] = tr.hex;
         a[1] = p.lat;
         a[2] = p.lon;
@@ -187,20 +166,17 @@ struct Server::Impl {
         return a;
     }
 
-    nlohmann::json snapshot(double t, double stamp, double top, double bottom, double left, double right) const
-    {
+    nlohmann::json snapshot(double t, double stamp, double top, double bottom, double left, double right) const {
         nlohmann::json data = nlohmann::json::object();
         for (const auto& tr : tracks) {
             auto p = sample(tr, t);
-            if (!p || p->lat > top || p->lat < bottom || p->lon < left || p->lon > right)
-                continue;
+            if (!p || p->lat > top || p->lat < bottom || p->lon < left || p->lon > right) continue;
             data[tr.hex] = aircraftArray(tr, *p, stamp);
         }
         return data;
     }
 
-    const Station* nearestStation(double lat, double lon) const
-    {
+    const Station* nearestStation(double lat, double lon) const {
         const Station* best = nullptr;
         double bestD = 1e300;
         for (const auto& s : stations) {
@@ -215,8 +191,7 @@ struct Server::Impl {
         return best;
     }
 
-    std::string newGuid()
-    {
+    std::string newGuid() {
         std::uniform_int_distribution<std::uint64_t> dist;
         return fmt::format("{:016x}-{:08x}", dist(random), static_cast<std::uint32_t>(dist(random)));
     }
@@ -224,15 +199,10 @@ struct Server::Impl {
 
 Server::Server() : impl_(std::make_unique<Impl>()) {}
 
-Server::~Server()
-{
-    stop();
-}
+Server::~Server() { stop(); }
 
-void Server::loadScenario(const nlohmann::json& s)
-{
-    if (!s.is_object())
-        throw std::runtime_error("scenario: not a JSON object");
+void Server::loadScenario(const nlohmann::json& s) {
+    if (!s.is_object()) throw std::runtime_error("scenario: not a JSON object");
     std::lock_guard lock(impl_->mutex);
     auto& im = *impl_;
     im.serverName = str(s, "server", "rtstub");
@@ -252,8 +222,7 @@ void Server::loadScenario(const nlohmann::json& s)
     for (const auto& t : s.value("tracks", nlohmann::json::array())) {
         Track tr;
         tr.hex = str(t, "hex");
-        if (tr.hex.empty())
-            throw std::runtime_error("scenario: a track without \"hex\"");
+        if (tr.hex.empty()) throw std::runtime_error("scenario: a track without \"hex\"");
         tr.callsign = str(t, "callsign");
         tr.type = str(t, "type");
         tr.registration = str(t, "registration");
@@ -277,18 +246,15 @@ void Server::loadScenario(const nlohmann::json& s)
                 throw std::runtime_error("scenario: track " + tr.hex + " has points out of time order");
             tr.points.push_back(tp);
         }
-        if (!tr.points.empty())
-            im.duration = std::max(im.duration, tr.points.back().t);
+        if (!tr.points.empty()) im.duration = std::max(im.duration, tr.points.back().t);
         im.tracks.push_back(std::move(tr));
     }
     im.parked = s.value("parked", nlohmann::json::array());
 }
 
-void Server::loadScenarioFile(const std::string& path)
-{
+void Server::loadScenarioFile(const std::string& path) {
     std::ifstream in(path);
-    if (!in)
-        throw std::runtime_error("scenario: cannot open " + path);
+    if (!in) throw std::runtime_error("scenario: cannot open " + path);
     nlohmann::json j;
     try {
         j = nlohmann::json::parse(in);
@@ -298,8 +264,7 @@ void Server::loadScenarioFile(const std::string& path)
     loadScenario(j);
 }
 
-nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::string, std::string>& form)
-{
+nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::string, std::string>& form) {
     std::lock_guard lock(impl_->mutex);
     auto& im = *impl_;
     auto get = [&](const char* k) -> std::string {
@@ -310,20 +275,16 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
 
     if (endpoint == "auth") {
         std::string license = get("license");
-        if (license.empty() || get("software").empty())
-            return failure(400, "missing license or software");
+        if (license.empty() || get("software").empty()) return failure(400, "missing license or software");
         License found{license, 1, 365};
         if (!im.licenses.empty()) {
             auto it = std::find_if(im.licenses.begin(), im.licenses.end(),
                                    [&](const License& l) { return l.license == license; });
-            if (it == im.licenses.end())
-                return failure(404, "license not recognised");
+            if (it == im.licenses.end()) return failure(404, "license not recognised");
             found = *it;
         }
-        if (found.expiryDays < 0)
-            return failure(402, "license expired");
-        if (im.singleSession && !im.sessions.empty())
-            return failure(405, "more than one session");
+        if (found.expiryDays < 0) return failure(402, "license expired");
+        if (im.singleSession && !im.sessions.empty()) return failure(405, "more than one session");
         std::string guid = im.newGuid();
         im.sessions[guid] = {license, found.type};
         return {{"status", 200},
@@ -335,10 +296,8 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
     }
 
     const std::string guid = get("GUID");
-    if (guid.empty())
-        return failure(400, "missing GUID");
-    if (im.sessions.find(guid) == im.sessions.end())
-        return failure(401, "session not valid");
+    if (guid.empty()) return failure(400, "missing GUID");
+    if (im.sessions.find(guid) == im.sessions.end()) return failure(401, "session not valid");
 
     if (endpoint == "deauth") {
         im.sessions.erase(guid);
@@ -348,22 +307,17 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
     if (endpoint == "nearestmetar" || endpoint == "weather") {
         auto lat = formNumber(form, "lat");
         auto lon = formNumber(form, "lon");
-        if (!lat || !lon)
-            return failure(400, "missing lat or lon");
-        if (endpoint == "weather" && get("querytype") != "locwx")
-            return failure(400, "unknown querytype");
+        if (!lat || !lon) return failure(400, "missing lat or lon");
+        if (endpoint == "weather" && get("querytype") != "locwx") return failure(400, "unknown querytype");
         const Station* st = nullptr;
         if (endpoint == "weather") {
             std::string wanted = get("airports");
             for (const auto& s : im.stations)
-                if (s.icao == wanted)
-                    st = &s;
+                if (s.icao == wanted) st = &s;
         }
-        if (st == nullptr)
-            st = im.nearestStation(*lat, *lon);
+        if (st == nullptr) st = im.nearestStation(*lat, *lon);
         if (endpoint == "nearestmetar") {
-            if (st == nullptr)
-                return {{"status", 200}, {"data", nullptr}};
+            if (st == nullptr) return {{"status", 200}, {"data", nullptr}};
             return {{"status", 200},
                     {"data", {{"ICAO", st->icao}, {"METAR", st->metar}, {"Lat", st->lat}, {"Lon", st->lon}}}};
         }
@@ -379,8 +333,7 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
         auto bottom = formNumber(form, "bottom");
         auto left = formNumber(form, "left");
         auto right = formNumber(form, "right");
-        if (!top || !bottom || !left || !right)
-            return failure(400, "missing query box");
+        if (!top || !bottom || !left || !right) return failure(400, "missing query box");
         const std::string type = get("querytype");
         const double now = im.unixTime() - offsetSec;
         const double t = im.playTime() - offsetSec;
@@ -388,16 +341,14 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
             nlohmann::json data = nlohmann::json::object();
             for (const auto& p : im.parked) {
                 double lat = num(p, "lat", 0), lon = num(p, "lon", 0);
-                if (lat > *top || lat < *bottom || lon < *left || lon > *right)
-                    continue;
+                if (lat > *top || lat < *bottom || lon < *left || lon > *right) continue;
                 data[str(p, "hex")] = nlohmann::json::array(
                     {lat, lon, str(p, "stand"), str(p, "type"), str(p, "registration", "null"),
                      static_cast<std::int64_t>(now - num(p, "seenAgoSec", 0)), str(p, "callsign", "null")});
             }
             return {{"status", 200}, {"data", data}};
         }
-        if (type != "locationtraffic")
-            return failure(400, "unknown querytype");
+        if (type != "locationtraffic") return failure(400, "unknown querytype");
         auto count = formNumber(form, "buffercount");
         if (count) {
             int n = std::clamp(static_cast<int>(*count), 1, 30);
@@ -413,8 +364,7 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
     return failure(400, "unknown endpoint");
 }
 
-int Server::start(int port)
-{
+int Server::start(int port) {
     auto& im = *impl_;
     im.stopping = false;
     im.started = std::chrono::steady_clock::now();
@@ -422,8 +372,7 @@ int Server::start(int port)
         auto& im = *impl_;
         const std::string endpoint = req.matches[1];
         ReceivedRequest rec{endpoint, {}, req.get_header_value("Accept-Encoding")};
-        for (const auto& [k, v] : req.params)
-            rec.form[k] = v;
+        for (const auto& [k, v] : req.params) rec.form[k] = v;
         std::optional<ScriptedReply> scripted;
         {
             std::lock_guard lock(im.mutex);
@@ -432,8 +381,7 @@ int Server::start(int port)
             if (it != im.scripts.end() && !it->second.empty()) {
                 scripted = it->second.front();
                 auto& front = it->second.front();
-                if (front.times > 0 && --front.times == 0)
-                    it->second.pop_front();
+                if (front.times > 0 && --front.times == 0) it->second.pop_front();
             }
         }
         if (scripted && scripted->delayMs > 0) {
@@ -442,8 +390,8 @@ int Server::start(int port)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         if (scripted && scripted->dropConnection) {
-            res.set_content_provider(
-                1000, "application/json", [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+            res.set_content_provider(1000, "application/json",
+                                     [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
             return;
         }
         std::string body;
@@ -465,10 +413,8 @@ int Server::start(int port)
         try {
             auto j = nlohmann::json::parse(req.body);
             ScriptedReply r;
-            if (j.contains("status"))
-                r.status = j["status"].get<int>();
-            if (j.contains("body"))
-                r.body = j["body"].get<std::string>();
+            if (j.contains("status")) r.status = j["status"].get<int>();
+            if (j.contains("body")) r.body = j["body"].get<std::string>();
             r.delayMs = j.value("delayMs", 0);
             r.dropConnection = j.value("drop", false);
             r.times = j.value("times", 1);
@@ -485,8 +431,7 @@ int Server::start(int port)
     });
     im.http.Get("/control/requests", [this](const httplib::Request&, httplib::Response& res) {
         nlohmann::json list = nlohmann::json::array();
-        for (const auto& r : requests())
-            list.push_back({{"endpoint", r.endpoint}, {"form", r.form}});
+        for (const auto& r : requests()) list.push_back({{"endpoint", r.endpoint}, {"form", r.form}});
         res.set_content(list.dump(), "application/json");
     });
 
@@ -494,8 +439,7 @@ int Server::start(int port)
         port_ = im.http.bind_to_any_port("127.0.0.1");
     else
         port_ = im.http.bind_to_port("127.0.0.1", port) ? port : -1;
-    if (port_ <= 0)
-        throw std::runtime_error("rtstub: cannot listen on 127.0.0.1");
+    if (port_ <= 0) throw std::runtime_error("rtstub: cannot listen on 127.0.0.1");
     im.thread = std::thread([this] { impl_->http.listen_after_bind(); });
     // The server only honours stop() once its accept loop runs: wait for it, also on a busy machine.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -508,13 +452,10 @@ int Server::start(int port)
     return port_;
 }
 
-void Server::stop()
-{
-    if (!impl_)
-        return;
+void Server::stop() {
+    if (!impl_) return;
     impl_->stopping = true;
-    if (!impl_->thread.joinable())
-        return;
+    if (!impl_->thread.joinable()) return;
     // A stop() before the accept loop runs is lost and the join would wait for ever.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!impl_->http.is_running() && std::chrono::steady_clock::now() < until)
@@ -523,68 +464,55 @@ void Server::stop()
     impl_->thread.join();
 }
 
-std::string Server::baseUrl() const
-{
-    return fmt::format("http://127.0.0.1:{}", port_);
-}
+std::string Server::baseUrl() const { return fmt::format("http://127.0.0.1:{}", port_); }
 
-void Server::script(const std::string& endpoint, ScriptedReply reply)
-{
+void Server::script(const std::string& endpoint, ScriptedReply reply) {
     std::lock_guard lock(impl_->mutex);
     impl_->scripts[endpoint].push_back(std::move(reply));
 }
 
-void Server::clearScripts()
-{
+void Server::clearScripts() {
     std::lock_guard lock(impl_->mutex);
     impl_->scripts.clear();
 }
 
-void Server::clearRequests()
-{
+void Server::clearRequests() {
     std::lock_guard lock(impl_->mutex);
     impl_->received.clear();
 }
 
-std::vector<ReceivedRequest> Server::requests() const
-{
+std::vector<ReceivedRequest> Server::requests() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->received;
 }
 
-std::size_t Server::requestCount(const std::string& endpoint) const
-{
+std::size_t Server::requestCount(const std::string& endpoint) const {
     std::lock_guard lock(impl_->mutex);
     return static_cast<std::size_t>(std::count_if(impl_->received.begin(), impl_->received.end(),
                                                   [&](const ReceivedRequest& r) { return r.endpoint == endpoint; }));
 }
 
-void Server::setPlayTime(double seconds)
-{
+void Server::setPlayTime(double seconds) {
     std::lock_guard lock(impl_->mutex);
     impl_->pinnedPlay = seconds;
 }
 
-double Server::playTime() const
-{
+double Server::playTime() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->playTime();
 }
 
-void Server::setUnixTime(double unixSeconds)
-{
+void Server::setUnixTime(double unixSeconds) {
     std::lock_guard lock(impl_->mutex);
     impl_->pinnedUnix = unixSeconds;
 }
 
-double Server::unixTime() const
-{
+double Server::unixTime() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->unixTime();
 }
 
-nlohmann::json syntheticScenario(int count, double latitude, double longitude)
-{
+nlohmann::json syntheticScenario(int count, double latitude, double longitude) {
     nlohmann::json tracks = nlohmann::json::array();
     std::mt19937 rng(42);
     std::uniform_real_distribution<double> offset(-0.4, 0.4);
@@ -597,9 +525,10 @@ nlohmann::json syntheticScenario(int count, double latitude, double longitude)
         double crs = course(rng);
         double alt = altitude(rng);
         double gs = 250 + (i % 200);
-        double dist = gs / 3600.0 * 600.0 / 60.0; // degrees in 10 minutes
+        double dist = gs / 3600.0 * 600.0 / 60.0;  // degrees in 10 minutes
         nlohmann::json points = nlohmann::json::array();
-        points.push_back({{"t", 0}, {"lat", lat}, {"lon", lon}, {"alt", alt}, {"gs", gs}, {"track", crs}, {"heading", crs}});
+        points.push_back(
+            {{"t", 0}, {"lat", lat}, {"lon", lon}, {"alt", alt}, {"gs", gs}, {"track", crs}, {"heading", crs}});
         points.push_back({{"t", 600},
                           {"lat", lat + dist * std::cos(crs * M_PI / 180.0)},
                           {"lon", lon + dist * std::sin(crs * M_PI / 180.0) / std::cos(lat * M_PI / 180.0)},
@@ -620,4 +549,4 @@ nlohmann::json syntheticScenario(int count, double latitude, double longitude)
             {"stations", nlohmann::json::array({{{"icao", "EHAM"}, {"lat", 52.31}, {"lon", 4.76}, {"qnh", 1013}}})}};
 }
 
-} // namespace rtstub
+}  // namespace rtstub

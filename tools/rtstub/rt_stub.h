@@ -23,10 +23,10 @@ namespace rtstub {
 // One scripted answer for one endpoint; it replaces the normal answer `times` times (-1 = until
 // cleared).
 struct ScriptedReply {
-    std::optional<int> status;       // "status" of the JSON reply (the normal body otherwise)
-    std::optional<std::string> body; // raw body sent instead of the JSON reply (may be malformed)
-    int delayMs = 0;                 // wait before answering
-    bool dropConnection = false;     // send the headers, then close without the body
+    std::optional<int> status;        // "status" of the JSON reply (the normal body otherwise)
+    std::optional<std::string> body;  // raw body sent instead of the JSON reply (may be malformed)
+    int delayMs = 0;                  // wait before answering
+    bool dropConnection = false;      // send the headers, then close without the body
     int times = 1;
 };
 
@@ -82,4 +82,4 @@ private:
 // A scenario of `count` aircraft on straight tracks around a centre, for benches and demos.
 nlohmann::json syntheticScenario(int count, double latitude, double longitude);
 
-} // namespace rtstub
+}  // namespace rtstub

@@ -15,8 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(Utf, RoundTripsEveryPlane)
-{
+TEST(Utf, RoundTripsEveryPlane) {
     const std::string utf8 = "Z\xC3\xBCrich \xE2\x82\xAC \xF0\x9F\x9B\xA9 \xEF\xBF\xBF";
     const std::u16string utf16 = u"Z\u00FCrich \u20AC \U0001F6E9 \uFFFF";
     EXPECT_EQ(win32::Utf8ToUtf16(utf8), utf16);
@@ -26,17 +25,16 @@ TEST(Utf, RoundTripsEveryPlane)
     EXPECT_EQ(win32::Utf8ToUtf16(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
 }
 
-TEST(Utf, InvalidUtf8IsRejectedLikeTheStrictConverter)
-{
+TEST(Utf, InvalidUtf8IsRejectedLikeTheStrictConverter) {
     const char* invalid[] = {
-        "\x80",             // stray continuation byte
-        "\xC0\xAF",         // overlong
-        "\xE0\x80\xAF",     // overlong
-        "\xED\xA0\x80",     // surrogate
-        "\xF4\x90\x80\x80", // beyond U+10FFFF
-        "\xF5\x80\x80\x80", // invalid lead byte
-        "abc\xE2\x82",      // truncated
-        "\xC3\x28",         // bad continuation
+        "\x80",              // stray continuation byte
+        "\xC0\xAF",          // overlong
+        "\xE0\x80\xAF",      // overlong
+        "\xED\xA0\x80",      // surrogate
+        "\xF4\x90\x80\x80",  // beyond U+10FFFF
+        "\xF5\x80\x80\x80",  // invalid lead byte
+        "abc\xE2\x82",       // truncated
+        "\xC3\x28",          // bad continuation
         "\xFF",
     };
     for (const char* text : invalid) {
@@ -51,8 +49,7 @@ TEST(Utf, InvalidUtf8IsRejectedLikeTheStrictConverter)
     }
 }
 
-TEST(Utf, InvalidUtf16IsRejected)
-{
+TEST(Utf, InvalidUtf16IsRejected) {
     const std::u16string invalid[] = {std::u16string(1, u'\xD800'), u"a" + std::u16string(1, u'\xDC00'),
                                       std::u16string(1, u'\xD800') + u"x", std::u16string(2, u'\xD800')};
     for (const auto& text : invalid) {
@@ -67,8 +64,7 @@ TEST(Utf, InvalidUtf16IsRejected)
     }
 }
 
-TEST(AppData, OverridesThenXdgThenHome)
-{
+TEST(AppData, OverridesThenXdgThenHome) {
     ScopedEnv roaming("VEXA_APPDATA", std::nullopt);
     ScopedEnv local("VEXA_LOCALAPPDATA", std::nullopt);
     ScopedEnv home("HOME", "/home/pilot");
@@ -91,8 +87,7 @@ TEST(AppData, OverridesThenXdgThenHome)
     EXPECT_EQ(os::localAppDataFolder(), fs::path("/over/local"));
 }
 
-TEST(CopyFile, OverwritesOnlyWhenAsked)
-{
+TEST(CopyFile, OverwritesOnlyWhenAsked) {
     TempFolder folder;
     std::ofstream(folder / "a") << "new";
     std::ofstream(folder / "b") << "old";
@@ -107,8 +102,7 @@ TEST(CopyFile, OverwritesOnlyWhenAsked)
     os::timeEndPeriod(1);
 }
 
-TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstLetsGo)
-{
+TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstLetsGo) {
     TempFolder folder;
     ScopedEnv local("VEXA_LOCALAPPDATA", (folder / "local").string());
     EXPECT_EQ(os::lockFilePath("Local\\$Vexalane$"), folder / "local" / "LocalVexalane.lock");
@@ -123,8 +117,7 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstLetsGo)
     EXPECT_TRUE(third.held());
 }
 
-TEST(SingleInstance, ProcessKeepsItsGuard)
-{
+TEST(SingleInstance, ProcessKeepsItsGuard) {
     TempFolder folder;
     ScopedEnv local("VEXA_LOCALAPPDATA", (folder / "local").string());
     EXPECT_TRUE(os::acquireSingleInstance("guard"));
@@ -144,4 +137,4 @@ TEST(SingleInstance, ProcessKeepsItsGuard)
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-} // namespace
+}  // namespace

@@ -24,7 +24,9 @@ struct Received {
         for (const auto& m : messages) r.push_back(header(m)->id);
         return r;
     }
-    static const RecvHeader* header(const std::vector<std::byte>& m) { return reinterpret_cast<const RecvHeader*>(m.data()); }
+    static const RecvHeader* header(const std::vector<std::byte>& m) {
+        return reinterpret_cast<const RecvHeader*>(m.data());
+    }
     template <class T>
     std::vector<const T*> all(std::uint32_t id) const {
         std::vector<const T*> r;
@@ -121,7 +123,10 @@ TEST_F(StandInTest, CreationIsAssignedAtOnceAndAddedAfterSomeFramesWithTheCutTai
 }
 
 TEST_F(StandInTest, RefusedCallsAreReportedByTheirPacketId) {
-    struct Case { const char* what; std::uint32_t code; };
+    struct Case {
+        const char* what;
+        std::uint32_t code;
+    };
     InitPosition ip{52, 4, 0, 0, 0, 0, 1, 0};
     std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;  // code, packet
     std::uint32_t packet = 0;
@@ -213,10 +218,14 @@ TEST_F(StandInTest, FramesComeAtTheRateAndSecondAnswersOnceASecond) {
 }
 
 TEST_F(StandInTest, UserStateFollowsTheScriptAndTheZuluClock) {
-    std::vector<std::pair<const char*, const char*>> fields = {
-        {"Plane Latitude", "degree"}, {"Plane Longitude", "degree"}, {"Plane Pitch degrees", "radians"},
-        {"Plane Bank degrees", "radians"}, {"Plane Heading degrees true", "radians"}, {"Plane Altitude", "feet"},
-        {"Plane Alt Above Ground", "feet"}, {"Ground Velocity", "knots"}};
+    std::vector<std::pair<const char*, const char*>> fields = {{"Plane Latitude", "degree"},
+                                                               {"Plane Longitude", "degree"},
+                                                               {"Plane Pitch degrees", "radians"},
+                                                               {"Plane Bank degrees", "radians"},
+                                                               {"Plane Heading degrees true", "radians"},
+                                                               {"Plane Altitude", "feet"},
+                                                               {"Plane Alt Above Ground", "feet"},
+                                                               {"Ground Velocity", "knots"}};
     for (auto [n, u] : fields) addToDataDefinition(h, kDefUserState, n, u, DataType::Float64);
     addToDataDefinition(h, kDefUserState, "ZULU TIME", "Seconds", DataType::Int64);
     addToDataDefinition(h, kDefUserState, "ZULU DAY OF YEAR", "Number", DataType::Int64);
@@ -289,7 +298,11 @@ TEST_F(StandInTest, CallsFromInsideTheCallbackAreAllowed) {
     InitPosition ip{52, 4, 0, 0, 0, 0, 1, 0};
     aiCreateNonAtcAircraft(h, "Airliner A", "CB1", ip, kReqCreate);
     sim->advance(150ms);
-    struct Ctx { SimHandle h; std::uint32_t id; int frames = 0; } ctx{h, sim->objectByAtcId("CB1")->id};
+    struct Ctx {
+        SimHandle h;
+        std::uint32_t id;
+        int frames = 0;
+    } ctx{h, sim->objectByAtcId("CB1")->id};
     auto proc = [](const RecvHeader* m, std::uint32_t, void* c) {
         auto* x = static_cast<Ctx*>(c);
         if (m->id != RecvEventFrame) return;
