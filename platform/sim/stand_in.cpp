@@ -234,7 +234,9 @@ void StandIn::Impl::place(Obj& o, const InitPosition& ip) {
     auto& p = o.info.position;
     p.latitude = ip.latitude;
     p.longitude = ip.longitude;
-    p.altitude = ip.onGround ? cfg.fieldElevationFt + o.info.cgHeightFt : ip.altitude;
+    // A creation on the ground, or below it, puts the object on its wheels, as the simulator does.
+    const double onWheels = cfg.fieldElevationFt + o.info.cgHeightFt;
+    p.altitude = ip.onGround || ip.altitude < onWheels ? onWheels : ip.altitude;
     p.pitch = ip.pitch * kDegToRad;
     p.bank = ip.bank * kDegToRad;
     p.heading = ip.heading * kDegToRad;
