@@ -8,11 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
-#include "airports/park_list.h"
-#include "engine/static_jobs.h"
-#include "parking/planner.h"
-#include "simlink/commands.h"
-#include "tests/airports/airports_fixture.h"
+#include "tests/parking/sight_fixture.h"
 
 namespace {
 
@@ -23,26 +19,14 @@ nlohmann::json readJson(const fs::path& path) {
     return nlohmann::json::parse(in);
 }
 
-class DemoParkAirport : public AirportsTest {
+class DemoParkAirport : public SightFixture {
 public:
-    PlannerHooks saved;
     ScopedEnv demoServer{"VEXA_DOWNLOAD_URL", "file://" + (demoDir / "downloads").string() + "/"};
 
     void SetUp() override {
-        AirportsTest::SetUp();
-        saved = gf_plannerHooks();
-        gf_plannerHooks().readParkedTraffic = [] { return false; };
-        gf_resetParkAirportSight();
-        userState = UserState{};
-        DESTINATION.set("");
+        SightFixture::SetUp();
         fs::copy_file(demoDir / "downloads" / "airports_msfs.xml", program() / "input" / "airports_msfs.xml");
         fs::copy_file(demoDir / "airports" / "my_park_airports.txt", program() / "airports" / "my_park_airports.txt");
-    }
-    void TearDown() override {
-        gf_plannerHooks() = saved;
-        staticJobs.clear();
-        userOnGround.store(0);
-        AirportsTest::TearDown();
     }
 
     // The stand within `reach` metres of the position; null when there is none.
