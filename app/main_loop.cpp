@@ -1,5 +1,6 @@
 #include "app/main_loop.h"
 
+#include "airports/learned.h"
 #include "airports/parking.h"
 #include "app/main_window.h"
 #include "app/run_services.h"
@@ -340,6 +341,9 @@ void lf_countLiveAircraft() {
     gf_refreshLiveParkFigure(true);
     if (mainWindow.staticParkFigure.load() != staticShown || mainWindow.liveParkFigure.load() != liveShown)
         mainWindow.invalidate(panel::statistics);
+    // "# updates": the stand changes learned at the park airport since it was entered or last saved.
+    const std::uint32_t updates = learnedUpdateCount.load();
+    if (mainWindow.updateCount.exchange(updates) != updates) mainWindow.invalidate(panel::statistics);
 }
 
 void lf_coupledCallsignCheck() {

@@ -214,20 +214,29 @@ size_t refreshFigure(const List& list, Pred counts, bool show, std::atomic<float
     }
     return n;
 }
+
+// The count shown beside each figure follows it whenever the figure is refreshed for the window.
+void showCount(bool show, size_t n, std::atomic<std::uint64_t>& shown) {
+    if (show && shown.exchange(n) != n) mainWindow.invalidate();
+}
 }  // namespace
 
 size_t gf_refreshLiveParkFigure(bool show) {
-    return refreshFigure(
+    const size_t n = refreshFigure(
         liveList,
         [](const LiveAircraft& a) { return a.simState == SimState::Active && a.phase == MovementPhase::Parked; }, show,
         mainWindow.liveParkFigure);
+    showCount(show, n, mainWindow.parkedLiveCount);
+    return n;
 }
 
 size_t gf_refreshStaticParkFigure(bool show) {
-    return refreshFigure(
+    const size_t n = refreshFigure(
         staticList,
         [](const SimAircraft& a) { return a.simState == SimState::Active || a.simState == SimState::RemovingFromSim; },
         show && !WEEK.value.load(), mainWindow.staticParkFigure);
+    showCount(show, n, mainWindow.parkedStaticCount);
+    return n;
 }
 
 bool gf_checkUserWay(LiveAircraft& ac) {

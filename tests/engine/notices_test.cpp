@@ -20,6 +20,7 @@
 #include "feed/feed_intake.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
+#include "shell/display.h"
 #include "tests/common/engine_harness.h"
 
 namespace {
@@ -572,4 +573,35 @@ TEST_F(Notices, LiveAircraftAtAStandMakesWayForItselfAndAtCoupledStandsWithinRea
         EXPECT_EQ(states[3], SimState::Active) << "coupled but far off";
     }
     currentStands.clear();
+}
+
+// The statistics panel's parked counts follow the figures: the live aircraft parked at stands and the static
+// aircraft in the simulator (also those on their way out), each with its mean parked time in hours.
+TEST_F(Notices, ParkFiguresAndTheirCountsForTheWindow) {
+    weekSlot.store(WeekSlot{3, 10}.packed());
+    LiveAircraft& parked = active(0x3c0101, "PARK1", 0);
+    parked.setPhase(MovementPhase::Parked);
+    parked.parkedSlot = WeekSlot{3, 6}.packed();  // two hours ago
+    active(0x3c0102, "TAXI1", 0).setPhase(MovementPhase::Taxi);
+    for (const auto& [state, slot] :
+         {std::pair{SimState::Active, WeekSlot{3, 9}}, std::pair{SimState::RemovingFromSim, WeekSlot{3, 8}},
+          std::pair{SimState::Adding2Sim, WeekSlot{3, 1}}}) {
+        SimAircraft s;
+        s.simState = state;
+        s.parkedSlot = slot.packed();
+        staticList.push_back(s);
+    }
+    EXPECT_EQ(gf_refreshLiveParkFigure(false), 1u);
+    EXPECT_EQ(mainWindow.parkedLiveCount.load(), 0u);  // counted, not shown
+    EXPECT_EQ(gf_refreshLiveParkFigure(true), 1u);
+    EXPECT_EQ(gf_refreshStaticParkFigure(true), 2u);
+    EXPECT_EQ(mainWindow.parkedLiveCount.load(), 1u);
+    EXPECT_EQ(mainWindow.parkedStaticCount.load(), 2u);
+    EXPECT_FLOAT_EQ(mainWindow.liveParkFigure.load(), 2.5f);     // 4 half-hours / 2 + 0.5
+    EXPECT_FLOAT_EQ(mainWindow.staticParkFigure.load(), 1.25f);  // (1 + 2) half-hours / (2 x 2) + 0.5
+    mainWindow.parkedLiveCount = 0;
+    mainWindow.parkedStaticCount = 0;
+    mainWindow.liveParkFigure = -1.0f;
+    mainWindow.staticParkFigure = -1.0f;
+    weekSlot.store(0);
 }
