@@ -1,34 +1,17 @@
 // The park airport in sight: position and sight limits, the closest airport and its neighbour,
 // entering and leaving, and an airport whose file failed.
-#include "airports/park_list.h"
-#include "engine/static_jobs.h"
-#include "parking/park_airport.h"
-#include "parking/planner.h"
-#include "simlink/commands.h"
-#include "tests/airports/airports_fixture.h"
+#include "tests/parking/sight_fixture.h"
 
 namespace {
 // Metres north of 47.0/8.0 as a latitude.
 double north(double metres) { return 47.0 + metres / 1852.0 / 60.0; }
 
-class SightTest : public AirportsTest {
+class SightTest : public SightFixture {
 public:
-    PlannerHooks saved;
     void SetUp() override {
-        AirportsTest::SetUp();
-        saved = gf_plannerHooks();
-        gf_plannerHooks().readParkedTraffic = [] { return false; };
-        gf_resetParkAirportSight();
-        userState = UserState{};
-        userOnGround.store(0);
-        DESTINATION.set("");
+        SightFixture::SetUp();
         airportList = {Airport{"AAAA", "", north(0), 8.0, 500}, Airport{"BBBB", "", north(3000), 8.0, 500},
                        Airport{"CCCC", "", north(6000), 8.0, 500}};
-    }
-    void TearDown() override {
-        gf_plannerHooks() = saved;
-        staticJobs.clear();
-        AirportsTest::TearDown();
     }
     void writeApf(const std::string& code, double standNorthMetres) {
         writeText(program() / "airports" / "my_thirdparty" / (code + ".xml"),
