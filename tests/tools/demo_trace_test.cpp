@@ -1,7 +1,14 @@
 // The demo's trace summary and map, on small hand-made traces.
+#include <algorithm>
+#include <cmath>
+#include <regex>
+#include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -138,4 +145,246 @@ TEST(DemoTrace, TitlesAndNamesAreEscapedInTheMap) {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string(svg.c_str())) << svg;
     EXPECT_NE(svg.find("X&amp;Y A&lt;B &amp; &quot;C&quot;"), std::string::npos);
+}
+
+namespace {
+
+// A tiny airport at 50 N 8 E: 0.001 degree of latitude is 111 m. S4 is far to the east.
+const char* kStands = R"(<?xml version="1.0"?>
+<meta><info name="author" value="test"/></meta>
+<parameters><parameter name="airport_name" value="Test &amp; Field"/></parameters>
+<parkpositions>
+  <parkpos id="S1" latitude="50.0000" longitude="8.0000" heading="0" radius="20" cargo="false"><opt reg="D-AAAA"/></parkpos>
+  <parkpos id="S2" latitude="50.0010" longitude="8.0000" heading="0" radius="20"/>
+  <parkpos id="S3" latitude="50.0020" longitude="8.0000" heading="0" radius="30"/>
+  <parkpos id="S4" latitude="50.0000" longitude="8.0100" heading="90" radius="20"/>
+</parkpositions>
+)";
+const char* kScenario = R"({"tracks":[],"parked":[{"callsign":"FEED1","stand":"S2"},{"stand":"S3"}]})";
+
+constexpr double kDegPerMetre = 1 / 111320.0;
+
+Apron apron(bool withScenario = true) {
+    Apron a;
+    std::istringstream stands(kStands);
+    readStands(stands, a);
+    if (withScenario) {
+        std::istringstream scenario(kScenario);
+        readFeedParked(scenario, a);
+    }
+    return a;
+}
+
+std::string create(int id, const std::string& atcId, double lat, double lon, bool onGround) {
+    return fmt::format(R"({{"t":0,"ev":"create","id":{},"atcId":"{}","title":"T","lat":{:.7f},"lon":{:.7f},)"
+                       R"("altFt":{},"onGround":{}}})"
+                       "\n",
+                       id, atcId, lat, lon, onGround ? 373 : 3000, onGround ? 1 : 0);
+}
+
+// `steps` one-second positions from (lat, lon), each moving `north` and `east` metres, with the heading
+// (none when NaN) and on the ground or `aglFt` above it.
+std::string positions(int id, double& lat, double& lon, int steps, double north, double east, double heading,
+                      double aglFt = 0) {
+    static double t = 1000;
+    std::string text;
+    for (int i = 0; i < steps; ++i) {
+        const std::string headingField = std::isnan(heading) ? "" : fmt::format(R"("headingDeg":{},)", heading);
+        text += fmt::format(R"({{"t":{},"ev":"position","id":{},"lat":{:.8f},"lon":{:.8f},"altFt":{},"aglFt":{},)"
+                            R"({}"onGround":{}}})"
+                            "\n",
+                            t += 1000, id, lat, lon, 364 + std::max(aglFt, 9.0), std::max(aglFt, 9.0), headingField,
+                            aglFt > 0 ? "false" : "true");
+        lat += north * kDegPerMetre;
+        lon += east * kDegPerMetre / std::cos(50 * M_PI / 180);
+    }
+    return text;
+}
+
+std::string event(int id, const char* name) {
+    return fmt::format(R"({{"t":0,"ev":"event","id":{},"event":"{}","data":0}})"
+                       "\n",
+                       id, name);
+}
+
+}  // namespace
+
+TEST(DemoTraceApron, AircraftCreatedAtStandsAreSplitByWhoPutThemThere) {
+    double lat = 0, lon = 0;
+    std::string text;
+    text += create(100, "STAT1*", 50.0, 8.0, true);                        // on S1
+    text += create(101, "FEED1*", 50.001 + 25 * kDegPerMetre, 8.0, true);  // 25 m from S2: within 20 + 10
+    // A departure created "airborne" at ground height whose first position is on the ground at S3.
+    text += create(102, "DEP1", 50.002, 8.0, false);
+    lat = 50.002, lon = 8.0;
+    text += positions(102, lat, lon, 2, 0, 0, 0);
+    text += create(103, "EDGE1*", 50.0 + 32 * kDegPerMetre, 8.01, true);  // 32 m from S4: outside 20 + 10
+    text += create(104, "FAR1*", 50.01, 8.0, true);
+    text += create(105, "AIR1", 50.0, 8.0, false);  // over S1, in the air
+    lat = 50.0, lon = 8.0;
+    text += positions(105, lat, lon, 2, 100, 0, 0, 2000);
+    const Trace trace = read(text);
+
+    const Summary s = summarise(trace, apron());
+    EXPECT_EQ(s.created, 6);
+    EXPECT_EQ(s.atStands, 3);
+    EXPECT_EQ(s.atStandsStatic, 1);
+    EXPECT_EQ(s.atStandsFeedParked, 1);
+    EXPECT_EQ(s.atStandsDeparting, 1);
+    const std::string summary = summaryText(s);
+    EXPECT_NE(summary.find("created  6\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\nat stands        3 (static 1, feed-parked 1, departing 1)\n"), std::string::npos)
+        << summary;
+    EXPECT_NE(summary.find("\nparked at stand  0\n"), std::string::npos) << summary;
+
+    // Without the scenario every starred aircraft is a static one; without stands no apron lines.
+    const Summary noScenario = summarise(trace, apron(false));
+    EXPECT_EQ(noScenario.atStandsStatic, 2);
+    EXPECT_EQ(noScenario.atStandsFeedParked, 0);
+    EXPECT_EQ(summaryText(summarise(trace)).find("at stands"), std::string::npos);
+}
+
+TEST(DemoTraceApron, PushBackTaxiOutAndTakeOff) {
+    struct Leg {
+        int steps;
+        double north, east, heading, aglFt;
+    };
+    const double none = std::nan("");
+    struct Case {
+        const char* what;
+        std::vector<Leg> legs;  // from S3, one after the other
+        int pushedBack, taxiedOut, tookOff;
+    };
+    const Case cases[] = {
+        {"push back 10 m, turn, taxi 40 m, take off",
+         {{5, -2, 0, 0, 0}, {3, 0, 1.5, 300, 0}, {5, 0, 8, 90, 0}, {3, 0, 60, 90, 200}},
+         1,
+         1,
+         1},
+        {"push back 10 m and stay", {{6, -2, 0, 0, 0}}, 1, 0, 0},
+        {"push back 10 m, then only 20 m forwards", {{6, -2, 0, 0, 0}, {3, 10, 0, 0, 0}}, 1, 0, 0},
+        {"backwards 3 m, then 50 m forwards", {{2, -1.5, 0, 0, 0}, {6, 10, 0, 0, 0}}, 0, 0, 0},
+        {"rolling south without a heading", {{10, -5, 0, none, 0}}, 0, 0, 0},
+        {"sideways is no push-back", {{10, 0, 5, 0, 0}}, 0, 0, 0},
+        {"landing is no take-off", {{3, -60, 0, 180, 300}, {3, -30, 0, 180, 0}}, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        double lat = 50.002, lon = 8.0;
+        std::string text = create(100, "DEP1", lat, lon, true);
+        for (const auto& leg : c.legs)
+            text += positions(100, lat, lon, leg.steps, leg.north, leg.east, leg.heading, leg.aglFt);
+        const Summary s = summarise(read(text), apron());
+        EXPECT_EQ(s.pushedBack, c.pushedBack) << c.what;
+        EXPECT_EQ(s.taxiedOut, c.taxiedOut) << c.what;
+        EXPECT_EQ(s.tookOff, c.tookOff) << c.what;
+    }
+}
+
+TEST(DemoTraceApron, LandedAircraftParkAtAStandOrShutTheirEnginesDown) {
+    struct Case {
+        const char* what;
+        double endNorth;  // where the taxi ends, metres north of S1 (S2 is 111 m north)
+        int stillSteps;   // positions standing still there
+        bool shutdown;
+        int parkedAtStand;
+    };
+    const Case cases[] = {
+        {"stops on S2", 111, 2, false, 1},
+        {"stops 15 m off S1", 15, 2, false, 1},
+        {"stops between the stands", 55, 3, false, 0},
+        {"rolls through S1 without stopping", 0, 0, false, 0},
+        {"shuts its engines down between the stands", 55, 1, true, 1},
+    };
+    for (const auto& c : cases) {
+        double lat = 50.0 - 1000 * kDegPerMetre, lon = 8.0;
+        std::string text = create(100, "ARR1", lat, lon, false);
+        text += positions(100, lat, lon, 3, 100, 0, 0, 300);  // descends from the south
+        lat = 50.0 - 500 * kDegPerMetre;
+        // Taxis north in 10 m steps to the end point (and beyond it when it never stops).
+        const int taxiSteps = static_cast<int>((c.endNorth + 500) / 10);
+        text += positions(100, lat, lon, taxiSteps, 10, 0, 0);
+        lat = 50.0 + c.endNorth * kDegPerMetre;
+        if (c.stillSteps > 0)
+            text += positions(100, lat, lon, c.stillSteps, 0, 0, 0);
+        else
+            text += positions(100, lat, lon, 30, 10, 0, 0);
+        if (c.shutdown) text += event(100, "ENGINE_AUTO_SHUTDOWN");
+        const Summary s = summarise(read(text), apron());
+        EXPECT_EQ(s.landed, 1) << c.what;
+        EXPECT_EQ(s.parkedAtStand, c.parkedAtStand) << c.what;
+    }
+}
+
+TEST(DemoTraceApron, BadStandsAndScenarioFilesAreRefusedWithTheReason) {
+    struct Case {
+        const char* text;
+        bool stands;  // else a scenario
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"<parkpositions><parkpos id=\"S1\"", true, "not XML"},
+        {"<meta/><parkpositions/>", true, "no <parkpos>"},
+        {R"(<parkpositions><parkpos id="S1" latitude="5O.0" longitude="8" radius="20"/></parkpositions>)", true,
+         "stand \"S1\" has no valid latitude"},
+        {R"(<parkpositions><parkpos id="S1" latitude="95" longitude="8" radius="20"/></parkpositions>)", true,
+         "stand \"S1\" has no valid latitude"},
+        {R"(<parkpositions><parkpos id="S2" latitude="50" longitude="8"/></parkpositions>)", true,
+         "stand \"S2\" has no valid radius"},
+        {R"(<parkpositions><parkpos id="S3" latitude="50" longitude="8" radius="nan"/></parkpositions>)", true,
+         "stand \"S3\" has no valid radius"},
+        {"{\"parked\": [", false, "not a JSON object"},
+        {"[1, 2]", false, "not a JSON object"},
+        {R"({"parked": {"callsign": "X"}})", false, "\"parked\" is not a list"},
+    };
+    for (const auto& c : cases) {
+        Apron a;
+        std::istringstream in(c.text);
+        try {
+            if (c.stands)
+                readStands(in, a);
+            else
+                readFeedParked(in, a);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << c.text << ": " << e.what();
+        }
+    }
+    const Apron a = apron();
+    EXPECT_EQ(a.airportName, "Test & Field");
+    ASSERT_EQ(a.stands.size(), 4u);
+    EXPECT_EQ(a.stands[3].name, "S4");
+    EXPECT_EQ(a.stands[3].radiusMetres, 20);
+    EXPECT_EQ(a.stands[3].headingDeg, 90);
+    EXPECT_EQ(a.feedParked, std::set<std::string>{"FEED1"});
+}
+
+TEST(DemoTraceApron, MapGetsAnAirportPanelWithEveryStand) {
+    double lat = 50.0, lon = 8.0;
+    std::string text = create(100, "STAT<1>*", lat, lon, true);
+    text += positions(100, lat, lon, 2, 0, 0, 0);
+    lat = 50.002, lon = 8.0;
+    text += create(101, "DEP1", lat, lon, true);
+    text += positions(101, lat, lon, 3, -25, 0, 0);
+    lat = 50.0, lon = 8.01;
+    text += positions(1, lat, lon, 1, 0, 0, 90);
+    const Trace trace = read(std::regex_replace(text, std::regex(R"("id":1,)"), R"("id":1,"user":true,)"));
+    const Apron a = apron();
+    const std::string svg = svgMap(trace, summarise(trace, a), a);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(svg.c_str())) << svg;
+    auto root = doc.child("svg");
+    EXPECT_EQ(root.attribute("width").as_int(), 1800);
+
+    std::set<std::string> texts;
+    for (auto node : root.select_nodes("//text")) texts.insert(node.node().child_value());
+    for (const char* name : {"S1", "S2", "S3", "S4", "STAT<1>*", "DEP1", "user aircraft"})
+        EXPECT_TRUE(texts.count(name)) << name;
+    EXPECT_TRUE(texts.count("Test & Field: 4 stands, 2 taken at the end"));
+    // The static aircraft still stands on S1 and the user on S4; the departure has left S3.
+    std::set<std::string> taken;
+    for (auto node : root.select_nodes("//circle/title")) {
+        const std::string title = node.node().child_value();
+        if (title.find(", taken") != std::string::npos) taken.insert(title);
+    }
+    EXPECT_EQ(taken, (std::set<std::string>{"stand S1 (20 m), taken", "stand S4 (20 m), taken"}));
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <sstream>
 
 #include <fmt/format.h>
@@ -16,12 +17,60 @@ constexpr double kMetresPerNm = 1852.0;
 constexpr double kMovedMetres = 30.0;
 constexpr double kAirborneFt = 20.0;
 constexpr double kBelowGroundFt = 50.0;
+// An aircraft stands at a stand when it is within the stand's radius and this much more.
+constexpr double kStandMarginMetres = 10.0;
+// Rolling backwards: the course over the ground and the heading this far apart.
+constexpr double kBackwardsDeg = 120.0;
+constexpr double kPushbackMetres = 5.0;
+constexpr double kTaxiOutMetres = 30.0;
+// Steps shorter than this give no reliable course; a step shorter than kStillMetres is standing still.
+constexpr double kStepMetres = 0.3;
+constexpr double kStillMetres = 1.0;
+
+// East and north offsets in metres of (lat, lon) from (lat0, lon0), flat over a few kilometres.
+double eastMetres(double lat0, double lon0, double lat, double lon) {
+    return (lon - lon0) * kMetresPerDegree * std::cos((lat0 + lat) / 2 * M_PI / 180.0);
+}
+double northMetres(double lat0, double lat) { return (lat - lat0) * kMetresPerDegree; }
+
+double metresBetween(double lat0, double lon0, double lat, double lon) {
+    return std::hypot(eastMetres(lat0, lon0, lat, lon), northMetres(lat0, lat));
+}
 
 double metresBetween(const TracePoint& a, const TracePoint& b) {
-    const double midLat = (a.latitude + b.latitude) / 2 * M_PI / 180.0;
-    const double dx = (b.longitude - a.longitude) * kMetresPerDegree * std::cos(midLat);
-    const double dy = (b.latitude - a.latitude) * kMetresPerDegree;
-    return std::hypot(dx, dy);
+    return metresBetween(a.latitude, a.longitude, b.latitude, b.longitude);
+}
+
+// Course over the ground from a to b, degrees true.
+double courseDeg(const TracePoint& a, const TracePoint& b) {
+    const double deg =
+        std::atan2(eastMetres(a.latitude, a.longitude, b.latitude, b.longitude), northMetres(a.latitude, b.latitude)) *
+        180.0 / M_PI;
+    return deg < 0 ? deg + 360 : deg;
+}
+
+double degreesApart(double a, double b) { return std::abs(std::remainder(a - b, 360.0)); }
+
+// The heading over a step: the mean of its ends' headings, or the one that is known.
+std::optional<double> stepHeading(const TracePoint& a, const TracePoint& b) {
+    if (!std::isfinite(a.headingDeg)) return std::isfinite(b.headingDeg) ? std::optional(b.headingDeg) : std::nullopt;
+    if (!std::isfinite(b.headingDeg)) return a.headingDeg;
+    const double ra = a.headingDeg * M_PI / 180.0, rb = b.headingDeg * M_PI / 180.0;
+    return std::atan2(std::sin(ra) + std::sin(rb), std::cos(ra) + std::cos(rb)) * 180.0 / M_PI;
+}
+
+// The stand whose circle (plus the margin) holds the position, the nearest one when several do.
+const Stand* standAt(const Apron& apron, double latitude, double longitude) {
+    const Stand* best = nullptr;
+    double bestMetres = 0;
+    for (const auto& stand : apron.stands) {
+        const double d = metresBetween(stand.latitude, stand.longitude, latitude, longitude);
+        if (d <= stand.radiusMetres + kStandMarginMetres && (!best || d < bestMetres)) {
+            best = &stand;
+            bestMetres = d;
+        }
+    }
+    return best;
 }
 
 double number(const nlohmann::json& j, const char* key, double fallback = 0) {
@@ -59,16 +108,72 @@ bool belowGround(const Trace& trace, const TracePoint& p) {
     return trace.groundFt && p.altitudeFt < *trace.groundFt - kBelowGroundFt;
 }
 
-// Landed: a point clearly airborne followed by one on the ground (not below it).
-bool hasLanded(const Trace& trace, const TracedObject& o) {
-    bool airborne = false;
-    for (const auto& p : o.points) {
-        if (!p.onGround && p.aboveGroundFt > kAirborneFt)
-            airborne = true;
-        else if (airborne && p.onGround && !belowGround(trace, p))
+bool airborne(const TracePoint& p) { return !p.onGround && p.aboveGroundFt > kAirborneFt; }
+bool onTheGround(const Trace& trace, const TracePoint& p) { return p.onGround && !belowGround(trace, p); }
+
+// Landed: a point clearly airborne followed by one on the ground (not below it); the index of that
+// ground point.
+std::optional<std::size_t> landing(const Trace& trace, const TracedObject& o) {
+    bool wasAirborne = false;
+    for (std::size_t i = 0; i < o.points.size(); ++i) {
+        if (airborne(o.points[i]))
+            wasAirborne = true;
+        else if (wasAirborne && onTheGround(trace, o.points[i]))
+            return i;
+    }
+    return std::nullopt;
+}
+
+struct GroundMoves {
+    bool pushedBack = false;
+    bool taxiedOut = false;
+    bool tookOff = false;
+};
+
+// Backwards and forwards on the ground, step by step: a push-back rolls with its course opposite
+// its heading, the taxi out after it rolls forwards, and a take-off leaves the ground.
+GroundMoves groundMoves(const Trace& trace, const TracedObject& o) {
+    GroundMoves moves;
+    double backwards = 0, forwardsAfterPush = 0;
+    bool wasOnGround = false;
+    for (std::size_t i = 0; i < o.points.size(); ++i) {
+        const TracePoint& b = o.points[i];
+        if (airborne(b) && wasOnGround) moves.tookOff = true;
+        if (onTheGround(trace, b)) wasOnGround = true;
+        if (i == 0) continue;
+        const TracePoint& a = o.points[i - 1];
+        if (!onTheGround(trace, a) || !onTheGround(trace, b)) continue;
+        const double step = metresBetween(a, b);
+        const auto heading = stepHeading(a, b);
+        if (step < kStepMetres || !heading) continue;
+        if (degreesApart(courseDeg(a, b), *heading) > kBackwardsDeg) {
+            backwards += step;
+            if (backwards >= kPushbackMetres) moves.pushedBack = true;
+        } else if (moves.pushedBack) {
+            forwardsAfterPush += step;
+        }
+    }
+    moves.taxiedOut = forwardsAfterPush >= kTaxiOutMetres;
+    return moves;
+}
+
+// After landing: stood still on the ground at a stand, or shut its engines down on the ground.
+bool parkedAtStand(const Trace& trace, const TracedObject& o, std::size_t landed, const Apron& apron) {
+    if (std::any_of(o.groundShutdowns.begin(), o.groundShutdowns.end(),
+                    [landed](std::size_t pointsBefore) { return pointsBefore > landed; }))
+        return true;
+    for (std::size_t i = landed + 1; i < o.points.size(); ++i) {
+        const TracePoint& a = o.points[i - 1];
+        const TracePoint& b = o.points[i];
+        if (onTheGround(trace, a) && onTheGround(trace, b) && metresBetween(a, b) < kStillMetres &&
+            standAt(apron, b.latitude, b.longitude))
             return true;
     }
     return false;
+}
+
+bool startedOnGround(const Trace& trace, const TracedObject& o) {
+    return o.createdOnGround || (!o.points.empty() && onTheGround(trace, o.points.front()));
 }
 
 }  // namespace
@@ -101,11 +206,18 @@ Trace readTrace(std::istream& in) {
             else
                 o.created = true;
             o.createdOnGround = flag(j, "onGround");
+            const double lat = number(j, "lat", NAN), lon = number(j, "lon", NAN);
+            if (std::isfinite(lat) && std::isfinite(lon) && std::abs(lat) <= 90 && std::abs(lon) <= 180) {
+                o.createdLatitude = lat;
+                o.createdLongitude = lon;
+            }
         } else if (ev == "event") {
             // The program shuts the engines down when an aircraft reaches its stand or is created there.
             if (text(j, "event") == "ENGINE_AUTO_SHUTDOWN" &&
-                (o.points.empty() ? o.createdOnGround : o.points.back().onGround))
+                (o.points.empty() ? o.createdOnGround : o.points.back().onGround)) {
                 o.parked = true;
+                o.groundShutdowns.push_back(o.points.size());
+            }
         } else if (ev == "remove" || ev == "removed") {
             o.removed = true;
         } else if (ev == "position") {
@@ -117,6 +229,7 @@ Trace readTrace(std::istream& in) {
             p.altitudeFt = number(j, "altFt");
             p.aboveGroundFt = number(j, "aglFt");
             p.onGround = flag(j, "onGround");
+            p.headingDeg = number(j, "headingDeg", NAN);
             if (std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::abs(p.latitude) <= 90 &&
                 std::abs(p.longitude) <= 180) {
                 if (!trace.groundFt && p.aboveGroundFt > 0) trace.groundFt = p.altitudeFt - p.aboveGroundFt;
@@ -127,21 +240,45 @@ Trace readTrace(std::istream& in) {
     return trace;
 }
 
-Summary summarise(const Trace& trace) {
+Summary summarise(const Trace& trace, const Apron& apron) {
     Summary s;
     s.refused = trace.refused;
-    for (const auto& [id, o] : trace.objects) {
+    s.withStands = !apron.stands.empty();
+    for (const auto& entry : trace.objects) {
+        const TracedObject& o = entry.second;
         if (o.user || !o.created) continue;
         ++s.created;
         if (o.removed) ++s.removed;
-        const bool moved = std::any_of(o.points.begin(), o.points.end(), [&](const TracePoint& p) {
+        const bool moved = std::any_of(o.points.begin(), o.points.end(), [&o](const TracePoint& p) {
             return metresBetween(o.points.front(), p) > kMovedMetres;
         });
         if (moved) ++s.moved;
-        if (hasLanded(trace, o)) ++s.landed;
+        const auto landed = landing(trace, o);
+        if (landed) ++s.landed;
         if (o.parked) ++s.parked;
         if (std::any_of(o.points.begin(), o.points.end(), [&](const TracePoint& p) { return belowGround(trace, p); }))
             ++s.belowGround;
+        if (!s.withStands) continue;
+
+        const GroundMoves moves = groundMoves(trace, o);
+        s.pushedBack += moves.pushedBack;
+        s.taxiedOut += moves.taxiedOut;
+        s.tookOff += moves.tookOff;
+        if (landed && parkedAtStand(trace, o, *landed, apron)) ++s.parkedAtStand;
+        if (!startedOnGround(trace, o)) continue;
+        const TracePoint* first = o.points.empty() ? nullptr : &o.points.front();
+        if (!o.createdLatitude && !first) continue;
+        const double lat = o.createdLatitude ? *o.createdLatitude : first->latitude;
+        const double lon = o.createdLongitude ? *o.createdLongitude : first->longitude;
+        if (!standAt(apron, lat, lon)) continue;
+        ++s.atStands;
+        const bool starred = !o.atcId.empty() && o.atcId.back() == '*';
+        if (!starred)
+            ++s.atStandsDeparting;
+        else if (apron.feedParked.count(o.atcId.substr(0, o.atcId.size() - 1)))
+            ++s.atStandsFeedParked;
+        else
+            ++s.atStandsStatic;
     }
     return s;
 }
@@ -149,13 +286,142 @@ Summary summarise(const Trace& trace) {
 std::string summaryText(const Summary& s) {
     std::string text = fmt::format("created  {}\nmoved    {}\nlanded   {}\nparked   {}\nremoved  {}\nrefused  {}\n",
                                    s.created, s.moved, s.landed, s.parked, s.removed, s.refused);
+    if (s.withStands)
+        text += fmt::format("at stands        {} (static {}, feed-parked {}, departing {})\n"
+                            "pushed back      {}\ntaxied out       {}\ntook off         {}\nparked at stand  {}\n",
+                            s.atStands, s.atStandsStatic, s.atStandsFeedParked, s.atStandsDeparting, s.pushedBack,
+                            s.taxiedOut, s.tookOff, s.parkedAtStand);
     if (s.belowGround > 0)
         text += fmt::format("({} aircraft went more than {:.0f} ft below the ground)\n", s.belowGround, kBelowGroundFt);
     return text;
 }
 
-std::string svgMap(const Trace& trace, const Summary& summary) {
+namespace {
+
+// One colour per traced aircraft (not the user), the same in both panels.
+std::map<std::uint32_t, const char*> trackColours(const Trace& trace) {
+    static const char* palette[] = {"#ff6b6b", "#ffd93d", "#6bcb77", "#4d96ff", "#c77dff", "#ff9f1c",
+                                    "#2ec4b6", "#f15bb5", "#9ef01a", "#00bbf9", "#fee440", "#e76f51"};
+    std::map<std::uint32_t, const char*> colours;
+    std::size_t n = 0;
+    for (const auto& entry : trace.objects)
+        if (!entry.second.user && !entry.second.points.empty())
+            colours[entry.first] = palette[n++ % (sizeof palette / sizeof *palette)];
+    return colours;
+}
+
+// The airport at apron scale in the square panel at (left, 0): every stand as a circle of its
+// radius with its name, filled when an aircraft stands on it at the end of the trace; the ground
+// tracks; where every aircraft ended, with its callsign; the user aircraft.
+void drawApron(std::ostringstream& svg, const Trace& trace, const Apron& apron,
+               const std::map<std::uint32_t, const char*>& colours, double left, double size) {
+    double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
+    for (const auto& stand : apron.stands) {
+        minLat = std::min(minLat, stand.latitude);
+        maxLat = std::max(maxLat, stand.latitude);
+        minLon = std::min(minLon, stand.longitude);
+        maxLon = std::max(maxLon, stand.longitude);
+    }
+    const double lat0 = (minLat + maxLat) / 2, lon0 = (minLon + maxLon) / 2;
+    constexpr double marginMetres = 250, leastHalfMetres = 500;
+    const double half =
+        std::max({eastMetres(lat0, lon0, lat0, maxLon), northMetres(lat0, maxLat), leastHalfMetres}) + marginMetres;
+    const double k = size / 2 / half;  // pixels per metre
+    auto px = [&](double lat, double lon) { return left + size / 2 + eastMetres(lat0, lon0, lat, lon) * k; };
+    auto py = [&](double lat) { return size / 2 - northMetres(lat0, lat) * k; };
+    // Far-away points are left out rather than drawn at huge coordinates; the clip does the rest.
+    auto near = [&](const TracePoint& p) {
+        return std::abs(eastMetres(lat0, lon0, p.latitude, p.longitude)) <= 2 * half &&
+               std::abs(northMetres(lat0, p.latitude)) <= 2 * half;
+    };
+
+    svg << fmt::format(R"(<clipPath id="apron"><rect x="{0:.1f}" y="0" width="{1:.1f}" height="{1:.1f}"/></clipPath>)"
+                       R"(<rect x="{0:.1f}" y="0" width="{1:.1f}" height="{1:.1f}" fill="#101c24" stroke="#9fb8d0"/>)"
+                       "\n<g clip-path=\"url(#apron)\">\n",
+                       left, size);
+
+    // Stands taken at the end: by every aircraft still there whose last point is on the ground.
+    std::set<const Stand*> occupied;
+    for (const auto& entry : trace.objects) {
+        const TracedObject& o = entry.second;
+        if (o.removed || o.points.empty() || !o.points.back().onGround) continue;
+        if (const Stand* stand = standAt(apron, o.points.back().latitude, o.points.back().longitude))
+            occupied.insert(stand);
+    }
+    for (const auto& stand : apron.stands) {
+        const double x = px(stand.latitude, stand.longitude), y = py(stand.latitude);
+        const double r = std::max(stand.radiusMetres * k, 1.5);
+        const bool taken = occupied.count(&stand) > 0;
+        svg << fmt::format(R"(<circle cx="{:.1f}" cy="{:.1f}" r="{:.1f}" fill="{}" stroke="{}" stroke-width="1">)"
+                           "<title>stand {} ({:.0f} m){}</title></circle>\n",
+                           x, y, r, taken ? "#6b4a1c" : "none", taken ? "#ffb347" : "#4f7396", escapeXml(stand.name),
+                           stand.radiusMetres, taken ? ", taken" : "");
+        const double h = stand.headingDeg * M_PI / 180.0;
+        svg << fmt::format(R"(<path d="M {:.1f} {:.1f} l {:.1f} {:.1f}" stroke="#4f7396" stroke-width="1"/>)"
+                           "\n",
+                           x, y, std::sin(h) * r, -std::cos(h) * r);
+        svg << fmt::format(R"(<text x="{:.1f}" y="{:.1f}" fill="#7f9bb5" font-size="7" text-anchor="middle">{}</text>)"
+                           "\n",
+                           x, y - r - 2, escapeXml(stand.name));
+    }
+
+    for (const auto& [id, o] : trace.objects) {
+        if (o.user || o.points.empty()) continue;
+        const char* colour = colours.at(id);
+        std::string d;
+        bool drawing = false;
+        for (const auto& p : o.points) {
+            if (!p.onGround || !near(p)) {
+                drawing = false;
+                continue;
+            }
+            d += fmt::format("{}{:.1f} {:.1f} ", drawing ? "L " : "M ", px(p.latitude, p.longitude), py(p.latitude));
+            drawing = true;
+        }
+        if (!d.empty())
+            svg << fmt::format(R"(<path d="{}" fill="none" stroke="{}" stroke-width="1.5" stroke-linejoin="round">)"
+                               "<title>{}</title></path>\n",
+                               d, colour, escapeXml(o.atcId + " " + o.title));
+        const TracePoint& last = o.points.back();
+        if (!near(last)) continue;
+        const double x = px(last.latitude, last.longitude), y = py(last.latitude);
+        svg << fmt::format(R"(<circle cx="{:.1f}" cy="{:.1f}" r="3" fill="{}" stroke="{}"/>)"
+                           "\n",
+                           x, y, o.removed ? "none" : colour, colour);
+        svg << fmt::format(R"(<text x="{:.1f}" y="{:.1f}" fill="{}" font-size="9">{}{}</text>)"
+                           "\n",
+                           x + 5, y + 3, colour, escapeXml(o.atcId.empty() ? std::to_string(id) : o.atcId),
+                           o.removed ? " (removed)" : "");
+    }
+    for (const auto& entry : trace.objects) {
+        const TracedObject& o = entry.second;
+        if (!o.user || o.points.empty() || !near(o.points.back())) continue;
+        const double x = px(o.points.back().latitude, o.points.back().longitude), y = py(o.points.back().latitude);
+        svg << fmt::format(R"(<rect x="{:.1f}" y="{:.1f}" width="8" height="8" fill="#ffffff"/>)"
+                           R"(<text x="{:.1f}" y="{:.1f}" fill="#ffffff" font-size="10">user aircraft</text>)"
+                           "\n",
+                           x - 4, y - 4, x + 7, y + 14);
+        break;
+    }
+    svg << "</g>\n";
+
+    svg << fmt::format(
+        R"(<text x="{:.1f}" y="20" fill="#ffffff" font-size="14">{}: {} stands, {} taken at the end</text>)"
+        "\n",
+        left + 12, escapeXml(apron.airportName.empty() ? std::string("Airport") : apron.airportName),
+        apron.stands.size(), occupied.size());
+    const double barMetres = 500;
+    svg << fmt::format(R"(<path d="M {0:.1f} {1:.1f} h {2:.1f}" stroke="#ffffff" stroke-width="2"/>)"
+                       R"(<text x="{0:.1f}" y="{3:.1f}" fill="#ffffff">{4:.0f} m</text>)"
+                       "\n",
+                       left + 20, size - 20, barMetres * k, size - 26, barMetres);
+}
+
+}  // namespace
+
+std::string svgMap(const Trace& trace, const Summary& summary, const Apron& apron) {
     constexpr double size = 900, margin = 40;
+    const double width = apron.stands.empty() ? size : 2 * size;
     // Centre: the user aircraft's first position, else the middle of every traced point.
     std::optional<TracePoint> centre;
     double minLat = 1e9, maxLat = -1e9, minLon = 1e9, maxLon = -1e9;
@@ -184,10 +450,10 @@ std::string svgMap(const Trace& trace, const Summary& summary) {
     const double scale = (size / 2 - margin) / halfMetres;
 
     std::ostringstream svg;
-    svg << fmt::format(R"(<svg xmlns="http://www.w3.org/2000/svg" width="{0}" height="{0}" viewBox="0 0 {0} {0}" )"
+    svg << fmt::format(R"(<svg xmlns="http://www.w3.org/2000/svg" width="{0}" height="{1}" viewBox="0 0 {0} {1}" )"
                        R"(font-family="sans-serif" font-size="12">)"
                        "\n",
-                       size);
+                       width, size);
     svg << fmt::format(R"(<rect width="{0}" height="{0}" fill="#0b1a2a"/>)"
                        "\n",
                        size);
@@ -208,8 +474,7 @@ std::string svgMap(const Trace& trace, const Summary& summary) {
                        "\n",
                        size - 30);
 
-    static const char* colours[] = {"#ff6b6b", "#ffd93d", "#6bcb77", "#4d96ff", "#c77dff", "#ff9f1c",
-                                    "#2ec4b6", "#f15bb5", "#9ef01a", "#00bbf9", "#fee440", "#e76f51"};
+    const auto colours = trackColours(trace);
     // The tracks drawn into a square viewport at (left, top) of `width` pixels showing `half` metres
     // each way from the centre; aircraft that end within `quiet` metres of the centre get no label
     // (the close-up names them).
@@ -217,10 +482,9 @@ std::string svgMap(const Trace& trace, const Summary& summary) {
         const double k = width / 2 / half;
         auto px = [&](const TracePoint& p) { return left + width / 2 + east(p) * k; };
         auto py = [&](const TracePoint& p) { return top + width / 2 - north(p) * k; };
-        int n = 0;
         for (const auto& [id, o] : trace.objects) {
             if (o.user || o.points.empty()) continue;
-            const char* colour = colours[n++ % (sizeof colours / sizeof *colours)];
+            const char* colour = colours.at(id);
             // Only the parts inside the viewport are drawn (the path is broken where it leaves it).
             auto inside = [&](const TracePoint& p) { return std::abs(east(p)) <= half && std::abs(north(p)) <= half; };
             std::string d;
@@ -287,6 +551,7 @@ std::string svgMap(const Trace& trace, const Summary& summary) {
                        R"(<text x="20" y="{2:.1f}" fill="#ffffff">{3} nm</text>)"
                        "\n",
                        size - 20, bar, size - 26, ringNm);
+    if (!apron.stands.empty()) drawApron(svg, trace, apron, colours, size, size);
     svg << "</svg>\n";
     return svg.str();
 }

@@ -1,12 +1,16 @@
 #pragma once
 // Reading the stand-in simulator's trace (VEXA_SIM_TRACE, one JSON object per line) into the life
 // of every object, the counts that scripts/demo prints, and an SVG map of the traced tracks.
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tools/demotrace/apron.h"
 
 namespace demotrace {
 
@@ -15,6 +19,7 @@ struct TracePoint {
     double latitude = 0, longitude = 0;  // degrees
     double altitudeFt = 0;
     double aboveGroundFt = 0;
+    double headingDeg = NAN;  // true heading; NaN when the line had none
     bool onGround = false;
 };
 
@@ -26,6 +31,10 @@ struct TracedObject {
     bool removed = false;  // the program asked for its removal (or the simulator reported it gone)
     bool createdOnGround = false;
     bool parked = false;  // its engines were shut down while it stood on the ground
+    // Where the program created it (the "create" line's position); none for lines without one.
+    std::optional<double> createdLatitude, createdLongitude;
+    // For every engine shut-down on the ground: the number of points traced before it.
+    std::vector<std::size_t> groundShutdowns;
     std::string atcId, title;
     std::vector<TracePoint> points;
 };
@@ -48,14 +57,25 @@ struct Summary {
     int removed = 0;      // AI objects removed
     int refused = 0;      // creations refused by the simulator
     int belowGround = 0;  // AI objects seen more than 50 ft below the ground (a fault of the motion)
+
+    // The apron counts, only reported when the airport's stands are known.
+    bool withStands = false;
+    int atStands = 0;  // created on the ground at a stand: the sum of the three below
+    int atStandsStatic = 0, atStandsFeedParked = 0, atStandsDeparting = 0;
+    int pushedBack = 0;     // rolled backwards on the ground (course opposite the heading)
+    int taxiedOut = 0;      // pushed back, then rolled forwards on the ground
+    int tookOff = 0;        // on the ground first, airborne later
+    int parkedAtStand = 0;  // landed, then stood still at a stand or shut its engines down
 };
 
 Trace readTrace(std::istream& in);
-Summary summarise(const Trace& trace);
-// One line per count ("created  3"), and a line on aircraft below the ground when there were any.
+Summary summarise(const Trace& trace, const Apron& apron = {});
+// One line per count ("created  3"), a line on aircraft below the ground when there were any, and
+// the apron counts when the summary has them.
 std::string summaryText(const Summary& summary);
 // An SVG picture of every traced track around the user aircraft (or the traffic's middle when the
-// trace has no user position).
-std::string svgMap(const Trace& trace, const Summary& summary);
+// trace has no user position); with stands, a second panel beside it shows the airport's aprons to
+// scale with the stands, the ground tracks and where every aircraft ended.
+std::string svgMap(const Trace& trace, const Summary& summary, const Apron& apron = {});
 
 }  // namespace demotrace

@@ -1,40 +1,75 @@
 // Summary and map of a stand-in simulator trace (VEXA_SIM_TRACE).
-// Usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt]
-// Prints the counts; writes the map and the summary when asked. Exit 0 when the trace was read,
-// 1 when it could not be opened, 2 for bad arguments.
+// Usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt] [--stands AIRPORT.xml] [--scenario TRAFFIC.json]
+// Prints the counts; writes the map and the summary when asked. With the park airport's parking file
+// the counts include the apron (stands, push-backs, take-offs, parking) and the map an airport panel;
+// the feed scenario tells the aircraft it reports parked from the static ones. Exit 0 when the files
+// were read, 1 when one could not be opened, read or written, 2 for bad arguments.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <string>
 
 #include "tools/demotrace/demo_trace.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt] [--stands AIRPORT.xml] [--scenario "
+    "TRAFFIC.json]\n";
+
+// Reads one of the airport files into the apron; false (with a message) when it cannot be read.
+template <typename Reader>
+bool readInto(const std::string& path, const char* what, Reader reader, demotrace::Apron& apron) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "demotrace: cannot open %s %s\n", what, path.c_str());
+        return false;
+    }
+    try {
+        reader(in, apron);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "demotrace: cannot read %s %s: %s\n", what, path.c_str(), e.what());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    std::string tracePath, svgPath, summaryPath;
+    std::string tracePath, svgPath, summaryPath, standsPath, scenarioPath;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--svg") == 0 && i + 1 < argc)
             svgPath = argv[++i];
         else if (std::strcmp(argv[i], "--summary") == 0 && i + 1 < argc)
             summaryPath = argv[++i];
+        else if (std::strcmp(argv[i], "--stands") == 0 && i + 1 < argc)
+            standsPath = argv[++i];
+        else if (std::strcmp(argv[i], "--scenario") == 0 && i + 1 < argc)
+            scenarioPath = argv[++i];
         else if (argv[i][0] != '-' && tracePath.empty())
             tracePath = argv[i];
         else {
-            std::fprintf(stderr, "usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt]\n");
+            std::fputs(kUsage, stderr);
             return 2;
         }
     }
     if (tracePath.empty()) {
-        std::fprintf(stderr, "usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt]\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
+    demotrace::Apron apron;
+    if (!standsPath.empty() && !readInto(standsPath, "stands file", demotrace::readStands, apron)) return 1;
+    if (!scenarioPath.empty() && !readInto(scenarioPath, "scenario", demotrace::readFeedParked, apron)) return 1;
     std::ifstream in(tracePath);
     if (!in) {
         std::fprintf(stderr, "demotrace: cannot open %s\n", tracePath.c_str());
         return 1;
     }
     const auto trace = demotrace::readTrace(in);
-    const auto summary = demotrace::summarise(trace);
+    const auto summary = demotrace::summarise(trace, apron);
     const std::string text = demotrace::summaryText(summary);
     std::cout << text;
     if (trace.badLines > 0)
@@ -49,7 +84,7 @@ int main(int argc, char** argv) {
     }
     if (!svgPath.empty()) {
         std::ofstream out(svgPath);
-        out << demotrace::svgMap(trace, summary);
+        out << demotrace::svgMap(trace, summary, apron);
         if (!out) {
             std::fprintf(stderr, "demotrace: cannot write %s\n", svgPath.c_str());
             return 1;
