@@ -228,6 +228,32 @@ std::string ivaoAirline(const std::string& title, const std::string& type, bool 
     return title.substr(i, 3);
 }
 
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Whether the aircraft's folder holds the texture folder `name`, as the simulator's file system finds it:
+// letter case does not matter, and dots and blanks at the end of the name are dropped (so "texture.", the
+// name of an empty texture key, is the folder "texture"). A failing status query other than "not found"
+// throws and ends the file's task.
+bool isTextureFolder(const std::string& folderText, std::string name) {
+    namespace fs = std::filesystem;
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    const fs::path folder = folderText.empty() ? fs::path(".") : fs::path(folderText);
+    if (fs::is_directory(folder / name)) return true;
+    std::error_code ec;
+    fs::directory_iterator entries(folder, ec);
+    if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) return false;
+    if (ec) throw fs::filesystem_error("cannot list the texture folders", folder, ec);
+    for (const auto& entry : entries)
+        if (equalsIgnoringCase(entry.path().filename().string(), name) && entry.is_directory()) return true;
+    return false;
+}
+
 LiveryRecord ivaoSection(std::uint32_t rootIndex, std::span<const std::string_view> lines, const std::string& type,
                          const std::string& cfgPath, const std::string& folder) {
     const std::string header(lines.front());
@@ -268,7 +294,7 @@ LiveryRecord ivaoSection(std::uint32_t rootIndex, std::span<const std::string_vi
     }
 
     const auto textureFolder = std::filesystem::path(folder) / ("texture." + texture);
-    if (!std::filesystem::is_directory(textureFolder)) {
+    if (!isTextureFolder(folder, "texture." + texture)) {
         lf_addIncompleteSection(textureFolder.string() + " " + header + " does not exist");
         return {};
     }

@@ -325,6 +325,56 @@ TEST_F(CfgReader, IvaoPackages) {
     EXPECT_EQ(invalidAircraft.back(), "                 in " + elsewhere.string());
 }
 
+TEST_F(CfgReader, IvaoTextureFolderIsFoundInAnyLetterCase) {
+    // The simulator's file system ignores letter case and drops the trailing dots of a name, so an empty
+    // texture key ("texture.") names the folder "texture".
+    struct Case {
+        const char* name;
+        std::vector<std::string> folders;  // below the aircraft's folder; "=file" at the end makes a file
+        const char* textureLine;           // "" for a section without a texture key
+        const char* missing;               // the folder named in the report, "" when the livery is kept
+    };
+    const std::vector<Case> cases{
+        {"same case", {"texture.KLM"}, "texture = KLM", ""},
+        {"key in lower case", {"texture.KLM"}, "texture = klm", ""},
+        {"folder in lower case", {"texture.klm"}, "texture = KLM", ""},
+        {"mixed case throughout", {"TEXTURE.kLm"}, "texture = Klm", ""},
+        {"trailing dot of the key", {"texture.KLM"}, "texture = KLM.", ""},
+        {"no key", {"texture"}, "", ""},
+        {"empty key", {"Texture"}, "texture = \"\"", ""},
+        {"no key, only named folders", {"texture.KLM"}, "", "texture."},
+        {"another name", {"texture.KLMX", "texture.KL"}, "texture = klm", "texture.klm"},
+        {"a file of that name", {"texture.klm=file"}, "texture = KLM", "texture.KLM"},
+        {"a file named texture", {"texture=file"}, "", "texture."},
+    };
+    for (const auto& c : cases) {
+        incompleteSections.clear();
+        const auto folder = dir / "IVAO_MTL" / c.name;
+        fs::create_directories(folder);
+        for (std::string entry : c.folders) {
+            if (entry.ends_with("=file")) {
+                writeText(folder / entry.substr(0, entry.size() - 5), "x");
+            } else {
+                fs::create_directories(folder / entry);
+            }
+        }
+        std::vector<std::string> lines{"[fltsim.0]", std::string("title = B738 KLM ") + c.name};
+        if (*c.textureLine) lines.push_back(c.textureLine);
+        const auto record =
+            lf_procesIvaoFltSimSection(1, views(lines), "B738", (folder / "aircraft.cfg").string(), folder.string());
+        if (*c.missing) {
+            EXPECT_TRUE(record.empty()) << c.name;
+            EXPECT_EQ(copy(incompleteSections),
+                      std::vector<std::string>{(folder / c.missing).string() + " [fltsim.0] does not exist"})
+                << c.name;
+        } else {
+            EXPECT_EQ(record, LiveryRecord::make("KLM", "B738", std::string("B738 KLM ") + c.name, "", false, 1))
+                << c.name;
+            EXPECT_TRUE(incompleteSections.empty()) << c.name;
+        }
+    }
+}
+
 TEST_F(CfgReader, IcaoTypeOfAFile) {
     struct Case {
         const char* name;
