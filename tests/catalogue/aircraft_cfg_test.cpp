@@ -375,6 +375,112 @@ TEST_F(CfgReader, IvaoTextureFolderIsFoundInAnyLetterCase) {
     }
 }
 
+TEST_F(CfgReader, IvaoSectionRules) {
+    registrationTable["D-EMPT"] = DbaseReg{"", "B738", "", false};
+    excludedTitles = {"B738 KLM excluded"};
+    lf_indexExcludedTitles();
+    {
+        std::lock_guard lock(liveryTitlesMutex);
+        liveryTitles.insert("B738 KLM taken");
+    }
+    const auto folder = dir / "IVAO_MTL" / "IVAO_B738";
+    fs::create_directories(folder / "texture.KLM");
+    const std::string F = folder.string();
+    struct Case {
+        std::vector<std::string> lines;  // after the header [fltsim.0]; "texture = KLM" follows them
+        const char* airline;             // "" when the section yields nothing
+        const char* atcId;
+        std::string report;  // the one line of incompleteSections or invalidAirlines, or ""
+        const char* logLine;
+    };
+    const std::vector<Case> cases{
+        {{"title = B738 KLM 1", "atc_id = PH-BXA"}, "KLM", "PH-BXA", "", nullptr},
+        {{"title = B738 KLM 2", "atc_id = G-BAFM"}, "KLM", "", "", nullptr},
+        {{"title = B738 KLM 3", "atc_id = PH-BXA,,"}, "KLM", "", "", " empty regcode in: PH-BXA,,"},
+        {{"title = B738 KLM 4", "atc_id = PH-BXAXXXXXXX"},
+         "KLM",
+         "",
+         "",
+         "regcode: 13, has more than 12 chars in title: B738 KLM 4"},
+        {{"atc_id = PH-BXAXXXXXXY", "title = B738 KLM 5"},
+         "KLM",
+         "",
+         "",
+         "regcode: 13, has more than 12 chars in title: \n"},
+        {{"title = B738 KLM 6", "atc_id = PH-B*A"},
+         "KLM",
+         "",
+         "",
+         "===> B738 KLM 6 PH-B*A wild cards no longer supported, atc_id skipped "},
+        {{"title = B738 KLM 7", "atc_id = PH-BXA,PH-BXB"}, "KLM", "", "", nullptr},
+        {{"title = B738 KLM 8", "atc_id = PH-BXA;x"}, "KLM", "PH-BXA;x", "", nullptr},
+        {{"title = B738 KLM 9", "title = B738 KLM 9"}, "", "", F + " [fltsim.0] has more than one title key", nullptr},
+        {{"title = B738 KLM 10", "atc_parking_types = GATE", "atc_parking_types = CARGO"},
+         "",
+         "",
+         F + " [fltsim.0] has more than one atc_parking_types key",
+         nullptr},
+        {{"title = B738 KLM 11", "atc_parking_types = cargo"}, "KLM", "", "", nullptr},
+        {{"title = B738 KLM 12", "atc_id = PH-BXA", "atc_id=PH-BXB"},
+         "",
+         "",
+         F + ", [fltsim.0], has more than one atc_id key",
+         nullptr},
+        {{"title = Boeing 13", "atc_id = D-UNKN"},
+         "",
+         "",
+         F + " [fltsim.0] misses airlinecode in title: Boeing 13, and regcode unknownD-UNKN",
+         nullptr},
+        {{"title = Boeing 14", "atc_id = D-EMPT"},
+         "",
+         "",
+         F + " [fltsim.0] misses airlinecode in title: Boeing 14, and regcode unknownD-EMPT",
+         nullptr},
+        {{"title = Boeing 15", "atc_id = G-EUPA"}, "BAW", "G-EUPA", "", nullptr},
+        {{"title = Boeing 16"},
+         "",
+         "",
+         F + " [fltsim.0] misses airlinecode in title: Boeing 16, and no regcode",
+         nullptr},
+        {{"title = B738 KLM taken"}, "", "", F + " [fltsim.0] title already exists: B738 KLM taken", nullptr},
+        {{"title = B738 ZZZ 18", "atc_id = PH-BXA"}, "ZZZ", "", "", nullptr},
+        {{"title = B738 XYZ 19"}, "", "", "XYZ          in P [fltsim.0]", nullptr},
+        {{"title = B738 KLM excluded"}, "", "", "", nullptr},
+        {{"atc_id = PH-BXA"}, "", "", F + " [fltsim.0] misses title", nullptr},
+        {{"title = \" B738 KLM 22 \""},
+         "KLM",
+         "",
+         "",
+         "removed spaces around title \" B738 KLM 22 \" --> \"B738 KLM 22\""},
+    };
+    for (const auto& c : cases) {
+        incompleteSections.clear();
+        invalidAirlines.clear();
+        std::vector<std::string> lines{"[fltsim.0]"};
+        lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+        lines.push_back("texture = KLM");
+        const auto record = lf_procesIvaoFltSimSection(1, views(lines), "B738", "P", F);
+        const std::string name = c.lines.front();
+        if (*c.airline == '\0') {
+            EXPECT_TRUE(record.empty()) << name;
+        } else {
+            EXPECT_EQ(record.airline, c.airline) << name;
+            EXPECT_EQ(record.type, "B738") << name;
+            EXPECT_EQ(record.atcId, c.atcId) << name;
+            EXPECT_FALSE(record.cargo) << name;
+        }
+        std::vector<std::string> reports = copy(incompleteSections);
+        for (const auto& l : invalidAirlines) reports.push_back(l);
+        EXPECT_EQ(reports, c.report.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.report}) << name;
+        if (c.logLine) {
+            EXPECT_TRUE(logHas(c.logLine)) << name;
+        }
+    }
+    // Only the log lines above: the registration G-BAFM and a second registration are dropped silently.
+    EXPECT_FALSE(logHas("G-BAFM"));
+    EXPECT_FALSE(logHas("PH-BXB"));
+}
+
 TEST_F(CfgReader, IcaoTypeOfAFile) {
     struct Case {
         const char* name;
