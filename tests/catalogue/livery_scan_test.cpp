@@ -1,5 +1,9 @@
 // The livery scan: its roots, the walk, the post-processing, the cache and the reports, the switch that
 // asks for a scan, and a stop in the middle.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 
@@ -293,6 +297,170 @@ TEST_F(LiveryScan, AStopBeforeTheScanLeavesItOnAndBuildsNothing) {
     EXPECT_FALSE(liveriesProcessed.load());
     EXPECT_TRUE(logHas("liveries scan stopped"));
     EXPECT_FALSE(logHas("liveries found in"));
+}
+
+namespace {
+
+// Lowers the limit of open files of the process so that only `free` more can be opened, and puts the
+// old limit back at the end. The walk of a folder holds one open folder per level, so a tree deeper
+// than `free` cannot be walked: a folder that cannot be opened, also for root. Free numbers below the
+// highest open file are taken by placeholders, since a new file gets the lowest free number.
+class OpenFileLimit {
+public:
+    explicit OpenFileLimit(int free) {
+        getrlimit(RLIMIT_NOFILE, &old_);
+        int highest = 0;
+        for (const auto& entry : fs::directory_iterator("/proc/self/fd"))
+            highest = std::max(highest, std::stoi(entry.path().filename().string()));
+        rlimit lowered = old_;
+        lowered.rlim_cur = static_cast<rlim_t>(highest + 1 + free);
+        setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) {
+            if (fd > highest) {
+                ::close(fd);
+                break;
+            }
+            placeholders_.push_back(fd);
+        }
+    }
+    ~OpenFileLimit() {
+        for (const int fd : placeholders_) ::close(fd);
+        setrlimit(RLIMIT_NOFILE, &old_);
+    }
+    OpenFileLimit(const OpenFileLimit&) = delete;
+    OpenFileLimit& operator=(const OpenFileLimit&) = delete;
+
+private:
+    rlimit old_{};
+    std::vector<int> placeholders_;
+};
+
+}  // namespace
+
+TEST_F(LiveryScan, AFolderThatCannotBeOpenedEndsItsRootAndTheNextRootFollows) {
+    // Which of three roots holds the folder that cannot be opened.
+    for (const int blocked : {0, 1, 2}) {
+        SCAN_LIVERIES.value = true;
+        hwConcurrency = 1;
+        const auto base = dir / fmt::format("case{}", blocked);
+        std::vector<fs::path> roots;
+        std::vector<std::string> titles;
+        for (int i = 0; i < 3; ++i) {
+            const auto root = base / fmt::format("root{}", i);
+            if (i == blocked) {
+                fs::create_directories(root);
+            } else {
+                const auto title = fmt::format("LH root {}", i);
+                writeText(root / "a" / "aircraft.cfg", oneLivery("A320", title, "DLH"));
+                titles.push_back(title);
+            }
+            roots.push_back(root);
+        }
+        useManualRoots(roots);
+        {
+            // A chain of folders deeper than the open files allowed, with a livery at its end.
+            constexpr int freeFiles = 16;
+            fs::path deep = roots[blocked];
+            for (int level = 0; level < freeFiles + 8; ++level) deep /= "d";
+            ASSERT_LT(deep.string().size(), 240u) << blocked;
+            writeText(deep / "aircraft.cfg", oneLivery("A320", "LH too deep", "DLH"));
+            OpenFileLimit limit(freeFiles);
+            gf_scanLiveries();
+        }
+        EXPECT_TRUE(
+            logHas("liveries search in folder " + roots[blocked].string() + " aborted because of iterator problem: "))
+            << blocked;
+        EXPECT_EQ(cacheTitles(), titles) << blocked;
+        EXPECT_FALSE(SCAN_LIVERIES.value.load()) << blocked;
+        for (int i = blocked + 1; i < 3; ++i) {
+            EXPECT_TRUE(logHas("1 liverie found in " + roots[i].string())) << blocked;
+        }
+        EXPECT_EQ(gf_liveryTasksRunning(), 0);
+    }
+}
+
+TEST_F(LiveryScan, AFileWhoseReadingFailsLosesNoOtherFilesLiveries) {
+    // The texture folder of an IVAO livery cannot be queried: its name is too long for the file system, or
+    // it is a link to itself. Reading that file fails; the task reads the next files on.
+    struct Case {
+        const char* name;
+        std::function<std::string(const fs::path& aircraftFolder)> badTexture;  // the texture key
+    };
+    const std::vector<Case> cases{
+        {"name too long", [](const fs::path&) { return std::string(300, 'K'); }},
+        {"link to itself",
+         [](const fs::path& folder) {
+             fs::create_directory_symlink("texture.LOOP", folder / "texture.LOOP");
+             return std::string("LOOP");
+         }},
+    };
+    for (const int tasks : {1, 3}) {
+        for (const auto& c : cases) {
+            const std::string label = fmt::format("{}, {} task(s)", c.name, tasks);
+            SCAN_LIVERIES.value = true;
+            hwConcurrency = tasks;
+            const auto base = dir / fmt::format("{} {}", c.name, tasks);
+            const auto aircraft = base / "first" / "IVAO_MTL" / "SimObjects" / "Airplanes" / "IVAO_B738";
+            fs::create_directories(aircraft / "texture.KLM");
+            const auto badTexture = c.badTexture(aircraft);
+            writeText(aircraft / "aircraft.cfg", cfgText("", {{"title = B738 KLM good", "texture = KLM"},
+                                                              {"title = B738 KLM bad", "texture = " + badTexture}}));
+            for (const char* folder : {"a", "m", "z"})
+                writeText(base / "first" / folder / "aircraft.cfg",
+                          oneLivery("A320", fmt::format("LH {}", folder), "DLH"));
+            writeText(base / "second" / "a" / "aircraft.cfg", oneLivery("A319", "BA one", "BAW"));
+            useManualRoots({base / "first", base / "second"});
+            gf_scanLiveries();
+            EXPECT_TRUE(logHas("===> liveries search in " + (aircraft / "aircraft.cfg").string() + " aborted, cause: "))
+                << label;
+            EXPECT_EQ(cacheTitles(), (std::vector<std::string>{"BA one", "LH a", "LH m", "LH z"})) << label;
+            EXPECT_TRUE(logHas("3 liveries found in " + (base / "first").string())) << label;
+            EXPECT_FALSE(SCAN_LIVERIES.value.load()) << label;
+            EXPECT_EQ(gf_liveryTasksRunning(), 0) << label;
+        }
+    }
+}
+
+TEST_F(LiveryScan, FixesOfEveryScanOfTheProgramRun) {
+    struct Case {
+        const char* name;
+        const char* secondType;          // the type of the second scan's file
+        bool newProgram;                 // the program started anew between the scans
+        std::vector<std::string> fixes;  // of the files "one" and "two"
+    };
+    const std::vector<Case> cases{
+        {"fix in both scans", "A20N", false, {"one", "two"}},
+        {"fix in the first scan only", "A320", false, {"one"}},
+        {"a new program", "A20N", true, {"two"}},
+        {"a new program without fixes", "A320", true, {}},
+    };
+    for (const auto& c : cases) {
+        modelFixes.clear();
+        const auto base = dir / c.name;
+        const auto one = base / "one" / "aircraft.cfg", two = base / "two" / "aircraft.cfg";
+        writeText(one, oneLivery("A20N", fmt::format("{} one", c.name), "DLH"));
+        useManualRoots({base / "one"});
+        SCAN_LIVERIES.value = true;
+        gf_scanLiveries();
+        if (c.newProgram) modelFixes.clear();
+        writeText(two, oneLivery(c.secondType, fmt::format("{} two", c.name), "DLH"));
+        useManualRoots({base / "two"});
+        SCAN_LIVERIES.value = true;
+        gf_scanLiveries();
+
+        std::vector<std::string> expected;
+        for (const auto& file : c.fixes)
+            expected.push_back(
+                fmt::format("Model fix: A20N found in {} changed into A320", (file == "one" ? one : two).string()));
+        if (expected.empty()) {
+            EXPECT_FALSE(fs::exists(scanReport::modelFixes())) << c.name;
+        } else {
+            EXPECT_EQ(readLines(scanReport::modelFixes()), expected) << c.name;
+            EXPECT_TRUE(
+                logHas(fmt::format("{} code fixes, see {}", expected.size(), scanReport::modelFixes().string())))
+                << c.name;
+        }
+    }
 }
 
 class LiveryScanThreads : public LiveryScan {};
