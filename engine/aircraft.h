@@ -48,8 +48,8 @@ struct CategoryValues {
     uint32_t rolloutTicks;
     uint32_t rotationTicks;
     uint32_t climbPitchTicks;
-    double takeOffPitch;    // rad, negative nose up (not yet varied)
-    double climbPitch;      // rad (not yet varied)
+    double takeOffPitch;    // rad, negative nose up; an aircraft gets it 2.5 % larger or smaller (gf_makeAiRecord)
+    double climbPitch;      // rad; an aircraft gets it 5 % larger or smaller (gf_makeAiRecord)
     double groundTurnStep;  // rad per tick
     double maxClimbStep;    // ft per tick
     double standTaxiSpeedKt;
