@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -200,11 +201,24 @@ void readHandmade(const pugi::xml_node& document) {
     }
 }
 
+// A free name beside the learned file that neither the save nor the rotation of its copies (NAME0, NAME00)
+// ever writes: EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an earlier one is never replaced.
+fs::path asideName(const fs::path& path) {
+    const std::string stem = path.stem().string();
+    const std::string extension = path.extension().string();
+    for (int n = 1; n <= 9999; ++n) {
+        fs::path name = path.parent_path() / (stem + "-unreadable" + (n == 1 ? "" : fmt::format("-{}", n)) + extension);
+        if (!fs::exists(name)) return name;
+    }
+    throw std::runtime_error(fmt::format("no free name beside {} to move it aside", path.string()));
+}
+
+// The user's file stays whole under its new name; the next save starts a fresh learned file.
 void moveAside(const fs::path& path, const pugi::xml_parse_result& result) {
-    std::string name = path.string();
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) name.insert(dot, txt::backupInfix);
-    fs::rename(path, name);
+    const fs::path aside = asideName(path);
+    fs::rename(path, aside);
     gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), result.description()));
+    gf_logContinuation(fmt::format("moved aside to \"{}\"", aside.string()));
 }
 
 }  // namespace
@@ -281,7 +295,12 @@ void lf_readLearned(const fs::path& path, const ApfHeader& header) {
             return;
         }
         gf_log(fmt::format("Read from learned airport file: \"{}\"", path.string()));
-        if (!gf_checkMetaData(document)) return;
+        if (!gf_checkMetaData(document)) {
+            // Nothing of it is taken, so the stands in memory are not what it holds: it must not be saved over.
+            learnedReadFailed.store(1);
+            gf_logError(fmt::format("{} not applied, and kept as it is", path.string()));
+            return;
+        }
         const std::string name = lf_readTextParameter(document, apf::airportName).value_or(std::string{});
         if (name != header.airportName)
             gf_showStatus(fmt::format("Warning: learned file airport name: \"{}\" differs from archived file airport "
@@ -314,35 +333,44 @@ void gf_saveLearned() {
     record.name = currentApfHeader.airportName;
     record.publisher = currentApfHeader.publisher;
     record.altitude = currentApfHeader.altitude;
-    const fs::path folder = gf_learnedFolderOf(record.publisher);
-    const fs::path file = folder.empty() || code.empty() ? fs::path{} : folder / gf_xmlPath(code);
+    // Where the read looked for it: the next read merges what is saved now.
+    const fs::path file = code.empty() ? fs::path{} : currentApfHeader.learnedPath;
 
     bool saved = false;
     if (learnedReadFailed.load() != 0) {
         gf_logError(fmt::format("learned file of {} not saved: its stands were not read whole", code));
     } else if (code.empty()) {
         gf_logError("learned file not saved: no park airport");
-    } else if (folder.empty()) {
-        gf_logError(fmt::format("learned file of {} not saved: publisher \"{}\" cannot be a folder name", code,
-                                record.publisher));
+    } else if (file.empty()) {
+        if (gf_learnedFolderOf(record.publisher).empty())
+            gf_logError(fmt::format("learned file of {} not saved: publisher \"{}\" cannot be a folder name", code,
+                                    record.publisher));
+        else
+            gf_logError(fmt::format("learned file of {} not saved: no airport file was read for it", code));
     } else {
-        for (ParkPos& stand : currentStands) {
-            if (!handmade) {
-                std::erase_if(stand.options, [](const StandOption& o) { return o.closed == 1; });
-                if (stand.manual == 0 && stand.options.empty() && stand.radiusChanged == 0 && stand.cargoChanged == 0)
-                    continue;
+        try {
+            for (ParkPos& stand : currentStands) {
+                if (!handmade) {
+                    std::erase_if(stand.options, [](const StandOption& o) { return o.closed == 1; });
+                    if (stand.manual == 0 && stand.options.empty() && stand.radiusChanged == 0 &&
+                        stand.cargoChanged == 0)
+                        continue;
+                }
+                record.stands.push_back(stand);
             }
-            record.stands.push_back(stand);
+            if (handmade) {
+                const QualityFactors quality = gf_qualityFactor(currentStands);
+                record.qfReal = quality.real;
+                record.qfSoft = quality.soft;
+            }
+            fs::create_directories(file.parent_path());
+            simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
+            // Without its copies the old file is not replaced: a failed backup leaves it as it is.
+            if (fs::exists(file)) gf_backupFile(file);
+            saved = gf_writeApf(record, file, apfLearned);
+        } catch (const std::exception& e) {
+            gf_logError(fmt::format("{}: {}", "gf_saveLearned", e.what()));
         }
-        if (handmade) {
-            const QualityFactors quality = gf_qualityFactor(currentStands);
-            record.qfReal = quality.real;
-            record.qfSoft = quality.soft;
-        }
-        fs::create_directories(folder);
-        simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
-        if (fs::exists(file)) gf_backupFile(file);
-        saved = gf_writeApf(record, file, apfLearned);
     }
     const std::uint32_t updates = learnedUpdateCount.load();
     if (saved)
