@@ -36,6 +36,10 @@ std::atomic<std::uint8_t> learnedReadFailed{0};
 
 namespace {
 
+// The last learned file read held stands or edits that could not be placed in the stands; the save, which writes
+// only what is in the stands, first keeps a copy of the file.
+bool learnedPartsSkipped = false;
+
 const fs::path learnedRoot = fs::path("airports") / "learned";
 
 // A name that may become one folder or file name below the learned folder.
@@ -160,6 +164,7 @@ void mergeEdits(const pugi::xml_node& document, const fs::path& path) {
         const std::string id = parkpos.attribute("id").value();
         if (gf_apfBool(parkpos.attribute("manual"))) {
             if (index.find(id) != nullptr) {
+                learnedPartsSkipped = true;
                 gf_logError(fmt::format("manually created standid {} already exists in {}", id, path.string()));
                 continue;
             }
@@ -170,14 +175,17 @@ void mergeEdits(const pugi::xml_node& document, const fs::path& path) {
                 currentStands.back().manual = 1;
                 index.addLast();
             } else {
+                learnedPartsSkipped = true;
                 gf_logError(
                     fmt::format("manually created standid {} misses correct attributes in {}", id, path.string()));
             }
             continue;
         }
         ParkPos* stand = index.find(id);
-        if (stand == nullptr || !lf_applyLearnedStand(parkpos, *stand))
+        if (stand == nullptr || !lf_applyLearnedStand(parkpos, *stand)) {
+            learnedPartsSkipped = true;
             gf_log(fmt::format("learned stand {} in {} not found?", id, path.string()));
+        }
     }
 }
 
@@ -190,7 +198,9 @@ void readHandmade(const pugi::xml_node& document) {
             std::string id = parkpos.attribute("id").value();
             if (!seen.insert(id).second)
                 throw ovk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-            if (lf_readParkpos(parkpos, id, 1)) {
+            if (!lf_readParkpos(parkpos, id, 1)) {
+                learnedPartsSkipped = true;
+            } else {
                 // The marks of a handmade stand travel with it, so that the next save writes them again.
                 ParkPos& stand = currentStands.back();
                 stand.manual = gf_apfBool(parkpos.attribute("manual")) ? 1 : 0;
@@ -203,11 +213,12 @@ void readHandmade(const pugi::xml_node& document) {
 
 // A free name beside the learned file that neither the save nor the rotation of its copies (NAME0, NAME00)
 // ever writes: EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an earlier one is never replaced.
-fs::path asideName(const fs::path& path) {
+fs::path asideName(const fs::path& path, std::string_view tag) {
     const std::string stem = path.stem().string();
     const std::string extension = path.extension().string();
     for (int n = 1; n <= 9999; ++n) {
-        fs::path name = path.parent_path() / (stem + "-unreadable" + (n == 1 ? "" : fmt::format("-{}", n)) + extension);
+        fs::path name =
+            path.parent_path() / fmt::format("{}-{}{}{}", stem, tag, n == 1 ? "" : fmt::format("-{}", n), extension);
         if (!fs::exists(name)) return name;
     }
     throw std::runtime_error(fmt::format("no free name beside {} to move it aside", path.string()));
@@ -215,7 +226,7 @@ fs::path asideName(const fs::path& path) {
 
 // The user's file stays whole under its new name; the next save starts a fresh learned file.
 void moveAside(const fs::path& path, const pugi::xml_parse_result& result) {
-    const fs::path aside = asideName(path);
+    const fs::path aside = asideName(path, "unreadable");
     fs::rename(path, aside);
     gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), result.description()));
     gf_logContinuation(fmt::format("moved aside to \"{}\"", aside.string()));
@@ -287,6 +298,7 @@ bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
 }
 
 void lf_readLearned(const fs::path& path, const ApfHeader& header) {
+    learnedPartsSkipped = false;
     try {
         pugi::xml_document document;
         const pugi::xml_parse_result loaded = document.load_file(path.c_str());
@@ -365,6 +377,13 @@ void gf_saveLearned() {
             }
             fs::create_directories(file.parent_path());
             simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
+            if (learnedPartsSkipped && fs::exists(file)) {
+                const fs::path copy = asideName(file, "unplaced");
+                fs::copy_file(file, copy);
+                gf_logError(fmt::format("{} holds stands that could not be placed, kept as \"{}\"", file.string(),
+                                        copy.string()));
+                learnedPartsSkipped = false;
+            }
             // Without its copies the old file is not replaced: a failed backup leaves it as it is.
             if (fs::exists(file)) gf_backupFile(file);
             saved = gf_writeApf(record, file, apfLearned);
@@ -385,6 +404,7 @@ void gf_saveLearned() {
 }
 
 void gf_leaveLearned() {
+    learnedPartsSkipped = false;
     handmadeLearned.store(0);
     learnedReadFailed.store(0);
 }

@@ -508,3 +508,43 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
         }
     }
 }
+
+// What a read of the learned file cannot place (an edit of a stand the airport file lacks, a stand made by hand
+// that already exists or has no position, a handmade stand without a position) is kept in a copy before the
+// first save writes the file without it.
+TEST_F(AirportsTest, LearnedPartsTheReadCannotPlaceAreKeptBeforeTheSave) {
+    const fs::path learned = "airports/learned/thirdparty/Pub/EGLL.xml";
+    struct Case {
+        std::string name;
+        std::string text;
+    } cases[] = {
+        {"edit of a stand not in the airport file",
+         apfText({}, R"(<parkpos id="GONE"><opt reg="U1" day="1" hh="1"/></parkpos>)")},
+        {"stand made by hand that exists", apfText({}, stand("A1", 30, 20, R"(manual="true")"))},
+        {"stand made by hand without a position",
+         apfText({}, R"(<parkpos id="M1" manual="true" latitude="0" longitude="0" radius="20"/>)")},
+        {"handmade stand without a position",
+         apfText({{"handmade", "true"}}, stand("H1", 0) + R"(<parkpos id="H2" latitude="95" longitude="8"/>)")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all("airports/learned");
+        setParkAirport("EGLL");
+        writeText("airports/my_thirdparty/EGLL.xml",
+                  apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
+        writeText(learned, c.text);
+        for (int visit = 0; visit < 4; ++visit) {
+            setParkAirport("EGLL");
+            ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+            learnedUpdateCount = 1;
+            gf_removeStaticParked();
+        }
+        std::vector<std::string> copies;
+        for (const auto& [name, text] : learnedFiles())
+            if (text == c.text) copies.push_back(name);
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_NE(fs::path(copies[0]).filename(), "EGLL0.xml");
+        EXPECT_NE(fs::path(copies[0]).filename(), "EGLL00.xml");
+        EXPECT_TRUE(logHas((fs::path("airports") / "learned" / copies[0]).string()));
+    }
+}
