@@ -212,7 +212,8 @@ void readHandmade(const pugi::xml_node& document) {
 }
 
 // A free name beside the learned file that neither the save nor the rotation of its copies (NAME0, NAME00)
-// ever writes: EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an earlier one is never replaced.
+// ever writes: with the tag "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an
+// earlier file kept aside is never replaced.
 fs::path asideName(const fs::path& path, std::string_view tag) {
     const std::string stem = path.stem().string();
     const std::string extension = path.extension().string();
