@@ -48,6 +48,9 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
         file = apfFiles::parkAirportDownload;
     }
     handmadeLearned.store(0);
+    // A setting changed before this read is no change of this airport: its learned file sets them now. One
+    // changed from here on is saved when the airport is left.
+    airportFileChanged.store(0);
     // Until the read has gone through, the stands in memory must not be saved over a learned file.
     learnedReadFailed.store(1);
 
@@ -75,6 +78,7 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
     quality.soft = lf_readIntParameter(document, apf::qfSoft).value_or(-1);
 
     const fs::path learned = gf_learnedPathOf(path, header.publisher);
+    header.learnedPath = learned;
     if (!learned.empty() && fs::exists(learned)) {
         learnedReadFailed.store(0);
         lf_readLearned(learned, header);

@@ -7,6 +7,7 @@
 // Threads: run thread. The field elevation is read by the feed's reader thread (atomics).
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct ApfHeader {
     std::string airportName;
     std::string publisher;
     std::int32_t altitude = 0;  // feet
+    // The airport's learned file (gf_learnedPathOf): the read merges it from here and the save writes it here.
+    std::filesystem::path learnedPath;
 };
 
 // The header and quality factors of the park airport's file, as the park-airport reader keeps them for the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -34,6 +35,10 @@ std::atomic<std::uint8_t> learnedParamsChanged{0};
 std::atomic<std::uint8_t> learnedReadFailed{0};
 
 namespace {
+
+// The last learned file read held stands or edits that could not be placed in the stands; the save, which writes
+// only what is in the stands, first keeps a copy of the file.
+bool learnedPartsSkipped = false;
 
 const fs::path learnedRoot = fs::path("airports") / "learned";
 
@@ -159,6 +164,7 @@ void mergeEdits(const pugi::xml_node& document, const fs::path& path) {
         const std::string id = parkpos.attribute("id").value();
         if (gf_apfBool(parkpos.attribute("manual"))) {
             if (index.find(id) != nullptr) {
+                learnedPartsSkipped = true;
                 gf_logError(fmt::format("manually created standid {} already exists in {}", id, path.string()));
                 continue;
             }
@@ -169,14 +175,17 @@ void mergeEdits(const pugi::xml_node& document, const fs::path& path) {
                 currentStands.back().manual = 1;
                 index.addLast();
             } else {
+                learnedPartsSkipped = true;
                 gf_logError(
                     fmt::format("manually created standid {} misses correct attributes in {}", id, path.string()));
             }
             continue;
         }
         ParkPos* stand = index.find(id);
-        if (stand == nullptr || !lf_applyLearnedStand(parkpos, *stand))
+        if (stand == nullptr || !lf_applyLearnedStand(parkpos, *stand)) {
+            learnedPartsSkipped = true;
             gf_log(fmt::format("learned stand {} in {} not found?", id, path.string()));
+        }
     }
 }
 
@@ -189,7 +198,9 @@ void readHandmade(const pugi::xml_node& document) {
             std::string id = parkpos.attribute("id").value();
             if (!seen.insert(id).second)
                 throw ovk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-            if (lf_readParkpos(parkpos, id, 1)) {
+            if (!lf_readParkpos(parkpos, id, 1)) {
+                learnedPartsSkipped = true;
+            } else {
                 // The marks of a handmade stand travel with it, so that the next save writes them again.
                 ParkPos& stand = currentStands.back();
                 stand.manual = gf_apfBool(parkpos.attribute("manual")) ? 1 : 0;
@@ -200,11 +211,26 @@ void readHandmade(const pugi::xml_node& document) {
     }
 }
 
+// A free name beside the learned file that neither the save nor the rotation of its copies (NAME0, NAME00)
+// ever writes: with the tag "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an
+// earlier file kept aside is never replaced.
+fs::path asideName(const fs::path& path, std::string_view tag) {
+    const std::string stem = path.stem().string();
+    const std::string extension = path.extension().string();
+    for (int n = 1; n <= 9999; ++n) {
+        fs::path name =
+            path.parent_path() / fmt::format("{}-{}{}{}", stem, tag, n == 1 ? "" : fmt::format("-{}", n), extension);
+        if (!fs::exists(name)) return name;
+    }
+    throw std::runtime_error(fmt::format("no free name beside {} to move it aside", path.string()));
+}
+
+// The user's file stays whole under its new name; the next save starts a fresh learned file.
 void moveAside(const fs::path& path, const pugi::xml_parse_result& result) {
-    std::string name = path.string();
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) name.insert(dot, txt::backupInfix);
-    fs::rename(path, name);
+    const fs::path aside = asideName(path, "unreadable");
+    fs::rename(path, aside);
     gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), result.description()));
+    gf_logContinuation(fmt::format("moved aside to \"{}\"", aside.string()));
 }
 
 }  // namespace
@@ -273,6 +299,7 @@ bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
 }
 
 void lf_readLearned(const fs::path& path, const ApfHeader& header) {
+    learnedPartsSkipped = false;
     try {
         pugi::xml_document document;
         const pugi::xml_parse_result loaded = document.load_file(path.c_str());
@@ -281,7 +308,12 @@ void lf_readLearned(const fs::path& path, const ApfHeader& header) {
             return;
         }
         gf_log(fmt::format("Read from learned airport file: \"{}\"", path.string()));
-        if (!gf_checkMetaData(document)) return;
+        if (!gf_checkMetaData(document)) {
+            // Nothing of it is taken, so the stands in memory are not what it holds: it must not be saved over.
+            learnedReadFailed.store(1);
+            gf_logError(fmt::format("{} not applied, and kept as it is", path.string()));
+            return;
+        }
         const std::string name = lf_readTextParameter(document, apf::airportName).value_or(std::string{});
         if (name != header.airportName)
             gf_showStatus(fmt::format("Warning: learned file airport name: \"{}\" differs from archived file airport "
@@ -314,35 +346,51 @@ void gf_saveLearned() {
     record.name = currentApfHeader.airportName;
     record.publisher = currentApfHeader.publisher;
     record.altitude = currentApfHeader.altitude;
-    const fs::path folder = gf_learnedFolderOf(record.publisher);
-    const fs::path file = folder.empty() || code.empty() ? fs::path{} : folder / gf_xmlPath(code);
+    // Where the read looked for it: the next read merges what is saved now.
+    const fs::path file = code.empty() ? fs::path{} : currentApfHeader.learnedPath;
 
     bool saved = false;
     if (learnedReadFailed.load() != 0) {
         gf_logError(fmt::format("learned file of {} not saved: its stands were not read whole", code));
     } else if (code.empty()) {
         gf_logError("learned file not saved: no park airport");
-    } else if (folder.empty()) {
-        gf_logError(fmt::format("learned file of {} not saved: publisher \"{}\" cannot be a folder name", code,
-                                record.publisher));
+    } else if (file.empty()) {
+        if (gf_learnedFolderOf(record.publisher).empty())
+            gf_logError(fmt::format("learned file of {} not saved: publisher \"{}\" cannot be a folder name", code,
+                                    record.publisher));
+        else
+            gf_logError(fmt::format("learned file of {} not saved: no airport file was read for it", code));
     } else {
-        for (ParkPos& stand : currentStands) {
-            if (!handmade) {
-                std::erase_if(stand.options, [](const StandOption& o) { return o.closed == 1; });
-                if (stand.manual == 0 && stand.options.empty() && stand.radiusChanged == 0 && stand.cargoChanged == 0)
-                    continue;
+        try {
+            for (ParkPos& stand : currentStands) {
+                if (!handmade) {
+                    std::erase_if(stand.options, [](const StandOption& o) { return o.closed == 1; });
+                    if (stand.manual == 0 && stand.options.empty() && stand.radiusChanged == 0 &&
+                        stand.cargoChanged == 0)
+                        continue;
+                }
+                record.stands.push_back(stand);
             }
-            record.stands.push_back(stand);
+            if (handmade) {
+                const QualityFactors quality = gf_qualityFactor(currentStands);
+                record.qfReal = quality.real;
+                record.qfSoft = quality.soft;
+            }
+            fs::create_directories(file.parent_path());
+            simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
+            if (learnedPartsSkipped && fs::exists(file)) {
+                const fs::path copy = asideName(file, "unplaced");
+                fs::copy_file(file, copy);
+                gf_logError(fmt::format("{} holds stands that could not be placed, kept as \"{}\"", file.string(),
+                                        copy.string()));
+                learnedPartsSkipped = false;
+            }
+            // Without its copies the old file is not replaced: a failed backup leaves it as it is.
+            if (fs::exists(file)) gf_backupFile(file);
+            saved = gf_writeApf(record, file, apfLearned);
+        } catch (const std::exception& e) {
+            gf_logError(fmt::format("{}: {}", "gf_saveLearned", e.what()));
         }
-        if (handmade) {
-            const QualityFactors quality = gf_qualityFactor(currentStands);
-            record.qfReal = quality.real;
-            record.qfSoft = quality.soft;
-        }
-        fs::create_directories(folder);
-        simFamilyName.set(MSFS_2020.value.load() ? "MSFS" : "MSFS2024");
-        if (fs::exists(file)) gf_backupFile(file);
-        saved = gf_writeApf(record, file, apfLearned);
     }
     const std::uint32_t updates = learnedUpdateCount.load();
     if (saved)
@@ -357,6 +405,7 @@ void gf_saveLearned() {
 }
 
 void gf_leaveLearned() {
+    learnedPartsSkipped = false;
     handmadeLearned.store(0);
     learnedReadFailed.store(0);
 }

@@ -26,30 +26,35 @@ extern std::atomic<std::uint8_t> handmadeLearned;
 extern std::atomic<std::uint32_t> learnedUpdateCount;
 // A setting kept in the learned file was changed; reset by the save.
 extern std::atomic<std::uint8_t> learnedParamsChanged;
-// Set when the learned file of a handmade airport could not be read whole (duplicate stand id, file-system
-// error): the stands in memory are incomplete and the save refuses to write them over the file.
+// Set while the airport's files have not been read whole: during the read of the airport file, when it failed,
+// and when its learned file could not be taken (an incorrect meta header, a duplicate stand id of a handmade
+// file, a file-system error). The stands in memory are then not what the learned file holds, and the save
+// refuses to write them over it.
 extern std::atomic<std::uint8_t> learnedReadFailed;
 
 // The learned folder of a publisher: airports/learned/stock, airports/learned/simaddon, or
-// airports/learned/thirdparty/<publisher>. Empty for a publisher that cannot be a folder name (empty, ".",
-// "..", or holding a path separator or "..").
+// airports/learned/thirdparty/<publisher> (airports/learned/thirdparty itself for an empty publisher). Empty for
+// a publisher that cannot be a folder name (".", or holding a path separator or "..").
 std::filesystem::path gf_learnedFolderOf(std::string_view publisher);
-// The learned file of an airport file's path (as gf_apfPathOf gives it) and its publisher:
+// The learned file of an airport file's path (as gf_apfPathOf gives it) and its publisher, the one place that
+// the read merges it from and the save writes it to:
 // - "archive/..." (a server path): below the learned folder, each "%20" a blank;
 // - "airports/my_thirdparty/<file>" (also my_thirdparty2024): airports/learned/thirdparty/<publisher>/<file>;
-// - "airports/ve_zuzuvado/<file>": the publisher's learned folder (where the save writes) / <file>;
+// - "airports/ve_zuzuvado/<file>": the publisher's learned folder (gf_learnedFolderOf) / <file>;
 // - any other "airports/..." path: the same path below airports/learned;
 // empty for an empty path, a path that is neither, or a name that would leave the learned folder.
 std::filesystem::path gf_learnedPathOf(std::string_view apfPath, std::string_view publisher);
 
-// Merges the learned file into currentStands and applies its settings.
+// Merges the learned file into currentStands and applies its settings. A file that does not load is moved
+// aside to a name of its own (EGLL-unreadable.xml), which the log names.
 void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header);
 // Applies a learned edit ("parkpos" that is not manual) to the stand when the names match; true then.
 bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand);
 // Same weekday, real flag, key, airline and type, and at least one common half-hour.
 bool lf_sameStandOption(const StandOption& existing, const StandOption& added);
 
-// Writes the learned file of the current park airport (header from the last read); backs up the old file.
+// Writes the learned file of the current park airport to the header's learned path (from the last read), after
+// backing up the old file. Never throws: a failure (also of the backup) is logged and the old file stays.
 void gf_saveLearned();
 // The learned state of the park airport that is left: handmade mark and failed-read mark cleared.
 void gf_leaveLearned();

@@ -32,4 +32,5 @@ void gf_resetParking() {
     }
     learnedStands.clear();
     parkingActive.store(0);
+    airportFileChanged.store(0);
 }

@@ -104,7 +104,8 @@ bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std:
     const double longitude = gf_apfDouble(parkpos.attribute("longitude"));
     if (latitude == 0.0 && longitude == 0.0) return false;
     const double radius = gf_apfDouble(parkpos.attribute("radius"));
-    if (!std::isfinite(latitude) || !std::isfinite(longitude) || !std::isfinite(radius)) {
+    // Also NaN fails the bounds; the coupling of the stands relies on latitudes within the globe.
+    if (!(std::abs(latitude) <= 90.0) || !(std::abs(longitude) <= 180.0) || !std::isfinite(radius)) {
         gf_logError(fmt::format("stand {} has no valid position or radius", name));
         return false;
     }

@@ -69,5 +69,7 @@ OptIdentity lf_readOptIdentity(const pugi::xml_node& opt);
 StandOption lf_readOpt(const pugi::xml_node& opt, std::int32_t id, std::int32_t closed);
 
 // Appends the stand of a "parkpos" element to currentStands, with its options numbered 1, 2, 3 ... and
-// marked `closed`. A stand at exactly 0,0 is dropped. False when nothing was appended.
+// marked `closed`. A stand at exactly 0,0 is dropped; one whose latitude is not within -90..90, whose longitude
+// is not within -180..180 or whose radius is not finite is dropped with the error line "stand {} has no valid
+// position or radius". False when nothing was appended.
 bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std::int32_t closed);

@@ -181,6 +181,9 @@ bool lf_setParkAirport(const std::string& icao) {
 }
 
 void lf_leaveParkAirport() {
+    // A setting that the window marked while parking here belongs in the airport's learned file, also when no
+    // stand changed.
+    if (airportFileChanged.exchange(0) != 0 && parkingActive.load() != 0) learnedParamsChanged.store(1);
     if (parkingActive.load() != 0 && (learnedParamsChanged.load() != 0 || learnedUpdateCount.load() >= 1)) {
         gf_saveLearned();
         learnedUpdateCount.store(0);

@@ -6,6 +6,7 @@
 #include "airports/apf_writer.h"
 #include "foundation/download.h"
 #include "foundation/geodesy.h"
+#include "platform/ui/ui.h"
 #include "shell/display.h"
 
 namespace {
@@ -161,4 +162,93 @@ TEST_F(AirportsTest, GeneratedFileRoundTripsThroughWriterAndReader) {
     EXPECT_EQ(currentStands[1].heli, 1);
     EXPECT_EQ(currentStands[1].cargo, 0);
     EXPECT_EQ(currentStands[1].ramp, 1);
+}
+
+TEST_F(AirportsTest, StandsOffTheGlobeAreDroppedByEveryReader) {
+    auto at = [](const std::string& id, const std::string& lat, const std::string& lon, const std::string& extra = "") {
+        return fmt::format(R"(<parkpos id="{}" latitude="{}" longitude="{}" radius="20" {}/>)", id, lat, lon, extra) +
+               "\n";
+    };
+    const std::string offGlobe = at("N", "90.5", "8") + at("S", "-91", "8") + at("E", "47", "180.01") +
+                                 at("W", "47", "-200") + at("BIG", "1e300", "8");
+    const std::string edges =
+        at("NP", "90", "0.1") + at("SP", "-90", "0.1") + at("DL", "47", "180") + at("DW", "47", "-180");
+    const std::vector<std::string> dropped{"N", "S", "E", "W", "BIG"};
+    const std::vector<std::string> kept{"NP", "SP", "DL", "DW"};
+    auto names = [] {
+        std::vector<std::string> n;
+        for (const ParkPos& s : currentStands) n.push_back(s.name);
+        return n;
+    };
+    auto droppedLogged = [&] {
+        for (const std::string& id : dropped)
+            EXPECT_TRUE(logHas("===> stand " + id + " has no valid position or radius")) << id;
+    };
+    setParkAirport("EGLL");
+
+    // The airport file.
+    writeText("airports/my_thirdparty/EGLL.xml", apfText({{"publisher", "Pub"}, {"altitude", "1"}}, offGlobe + edges));
+    ASSERT_EQ(read("airports/my_thirdparty/EGLL.xml").error, "");
+    EXPECT_EQ(names(), kept);
+    droppedLogged();
+    // 180 and -180 are one meridian: those two stands overlap, the poles overlap nothing.
+    EXPECT_EQ(currentStands[2].coupledIds, (std::vector<std::uint32_t>{4}));
+    EXPECT_EQ(currentStands[3].coupledIds, (std::vector<std::uint32_t>{3}));
+    EXPECT_TRUE(currentStands[0].coupledIds.empty());
+    EXPECT_TRUE(currentStands[1].coupledIds.empty());
+
+    // Stands made by hand in a learned file.
+    writeText("airports/my_thirdparty/EGLL.xml", apfText({{"publisher", "Pub"}, {"altitude", "1"}}, stand("A1", 0)));
+    std::string manual;
+    for (const std::string id : {"N", "S", "E", "W"})
+        manual += at("M" + id, id == "N" ? "95" : "-95", "8", "manual=\"true\"");
+    writeText("airports/learned/thirdparty/Pub/EGLL.xml",
+              apfText({}, manual + at("MOK", "47", "8.1", "manual=\"true\"")));
+    ASSERT_EQ(read("airports/my_thirdparty/EGLL.xml").error, "");
+    EXPECT_EQ(names(), (std::vector<std::string>{"A1", "MOK"}));
+    EXPECT_TRUE(logHas("manually created standid MN misses correct attributes in"));
+
+    // A handmade file.
+    writeText("airports/learned/thirdparty/Pub/EGLL.xml", apfText({{"handmade", "true"}}, offGlobe + edges));
+    ASSERT_EQ(read("airports/my_thirdparty/EGLL.xml").error, "");
+    EXPECT_EQ(names(), kept);
+}
+
+TEST_F(AirportsTest, FileWithoutParkpositionsHasNoStands) {
+    setParkAirport("EGLL");
+    writeText("airports/bare.xml", "<?xml version=\"1.0\"?>\n" + kMeta +
+                                       "<parameters><parameter name=\"altitude\" value=\"7\"/></parameters>\n");
+    const ReadResult r = read("airports/bare.xml");
+    EXPECT_EQ(r.error, "no stands found");
+    EXPECT_TRUE(currentStands.empty());
+    EXPECT_TRUE(logHas("Airport file read from \"airports/bare.xml\" for "));
+    EXPECT_TRUE(logHas("          num_parkpos             : 0"));
+    // A learned file without stands still brings its settings.
+    writeText("airports/learned/bare.xml", "<?xml version=\"1.0\"?>\n" + kMeta +
+                                               "<parameters><parameter name=\"WEEK\" value=\"true\"/></parameters>\n");
+    WEEK.value = false;
+    EXPECT_EQ(read("airports/bare.xml").error, "no stands found");
+    EXPECT_TRUE(WEEK.value.load());
+}
+
+namespace {
+struct NoEvents : ui::WindowHandler {};
+}  // namespace
+
+TEST_F(AirportsTest, WithoutLearnedFileTheParkingPercentageFieldIsDisabledAtThirty) {
+    NoEvents handler;
+    std::unique_ptr<ui::Window> window = ui::createWindow(handler, ui::Backend::headless);
+    ASSERT_TRUE(window->create("test", 0, 0, 400, 300));
+    ASSERT_TRUE(
+        window->addControl(ui::ControlKind::editField, parking_percentage.controlId, ui::Rect{0, 0, 40, 20}, "", true));
+    mainWindow.window.store(window.get());
+    setParkAirport("EGLL");
+    writeText("airports/my_thirdparty/EGLL.xml", apfText({{"publisher", "Pub"}, {"altitude", "1"}}, stand("A1", 0)));
+    parking_percentage.value = 55;
+    const ReadResult r = read("airports/my_thirdparty/EGLL.xml");
+    mainWindow.window.store(nullptr);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(parking_percentage.value.load(), 30);
+    EXPECT_FALSE(window->enabled(parking_percentage.controlId));
+    EXPECT_EQ(window->text(parking_percentage.controlId), "30");
 }

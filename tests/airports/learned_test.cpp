@@ -1,6 +1,9 @@
 // Learned airport files: where they live, how they merge into the stands, and how they are saved.
 #include "tests/airports/airports_fixture.h"
 
+#include <algorithm>
+#include <map>
+
 #include <pugixml.hpp>
 
 #include "airports/airport_ui.h"
@@ -163,8 +166,9 @@ TEST_F(AirportsTest, UnreadableLearnedFileIsMovedAsideAndTheAirportStays) {
     ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
     EXPECT_EQ(currentStands.size(), 1u);
     EXPECT_FALSE(fs::exists("airports/learned/thirdparty/Pub/EGLL.xml"));
-    EXPECT_EQ(readText("airports/learned/thirdparty/Pub/EGLL0.xml"), "<broken");
+    EXPECT_EQ(readText("airports/learned/thirdparty/Pub/EGLL-unreadable.xml"), "<broken");
     EXPECT_TRUE(logHas("airports/learned/thirdparty/Pub/EGLL.xml found, but could not be loaded, saved as *.0.xml: "));
+    EXPECT_TRUE(logHas("          moved aside to \"airports/learned/thirdparty/Pub/EGLL-unreadable.xml\"\n"));
 }
 
 TEST_F(AirportsTest, SaveWritesOnlyLearnedStandsAndBacksUpTheOldFile) {
@@ -259,4 +263,293 @@ TEST_F(AirportsTest, SaveRefusesAPublisherThatIsNoFolderName) {
     EXPECT_TRUE(logHas("publisher \"../evil\" cannot be a folder name"));
     EXPECT_FALSE(fs::exists("airports/evil"));
     EXPECT_FALSE(fs::exists("airports/learned/evil"));
+}
+
+namespace {
+
+// The learned files of the folder, with their contents, names relative to the learned folder.
+std::map<std::string, std::string> learnedFiles() {
+    std::map<std::string, std::string> files;
+    const fs::path folder = fs::path("airports") / "learned";
+    if (!fs::exists(folder)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = AirportsTest::readText(entry.path());
+    return files;
+}
+
+StandOption learnedOption(const std::string& reg, std::int32_t id) {
+    return StandOption{"KLM", "B738", reg, "", "", 0b1, id, 1, 0, 1};
+}
+
+bool holdsOption(const ParkPos& stand, const std::string& reg) {
+    return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& o) { return o.key == reg; });
+}
+
+}  // namespace
+
+TEST_F(AirportsTest, MovedAsideLearnedFileOutlivesEverySave) {
+    setParkAirport("EGLL");
+    writeText("airports/my_thirdparty/EGLL.xml", apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
+    const fs::path learned = "airports/learned/thirdparty/Pub/EGLL.xml";
+    // Two unreadable files in turn: the second must not take the place of the first.
+    for (const std::string broken : {"<broken", "<broken again"}) {
+        SCOPED_TRACE(broken);
+        writeText(learned, broken);
+        ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+        for (int save = 0; save < 3; ++save) {
+            learnedUpdateCount = 1;
+            gf_saveLearned();
+            ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+        }
+    }
+    std::vector<std::string> keptAside;
+    for (const auto& [name, text] : learnedFiles())
+        if (text == "<broken" || text == "<broken again") keptAside.push_back(name);
+    ASSERT_EQ(keptAside.size(), 2u);
+    // Neither is one of the copies that the save rotates, and the log names where each went.
+    for (const std::string& name : keptAside) {
+        EXPECT_NE(fs::path(name).filename(), "EGLL0.xml");
+        EXPECT_NE(fs::path(name).filename(), "EGLL00.xml");
+        EXPECT_TRUE(logHas((fs::path("airports") / "learned" / name).string())) << name;
+    }
+}
+
+TEST_F(AirportsTest, LearnedFileWithAnIncorrectHeaderIsNeverSavedOver) {
+    const std::string noVersion = R"(<meta><info name="author" value="a"/><info name="date" value="d"/></meta>)";
+    struct Case {
+        std::string name;
+        std::string text;
+    } cases[] = {
+        {"no header", apfText({{"WEEK", "true"}}, stand("A1", 0, 20, "", R"(<opt reg="U1" day="1" hh="1"/>)"), "")},
+        {"handmade without version", apfText({{"handmade", "true"}}, stand("H1", 0) + stand("H2", 100), noVersion)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setParkAirport("EGLL");
+        writeText("airports/my_thirdparty/EGLL.xml",
+                  apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
+        const fs::path learned = "airports/learned/thirdparty/Pub/EGLL.xml";
+        writeText(learned, c.text);
+        ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+        EXPECT_TRUE(logHas("===> meta data incorrect?"));
+        learnedUpdateCount = 1;
+        gf_saveLearned();
+        gf_removeStaticParked();
+        EXPECT_EQ(readText(learned), c.text);
+        EXPECT_FALSE(fs::exists(learned.parent_path() / "EGLL0.xml"));
+        EXPECT_TRUE(logHas("saving \"" + learned.string() + "\" did not succeed"));
+    }
+}
+
+TEST_F(AirportsTest, LearnedFileIsSavedWhereItIsRead) {
+    const fs::path learned = fs::path("airports") / "learned";
+    struct Case {
+        std::string path;
+        std::string publisher;  // empty: no "publisher" parameter
+        fs::path where;
+    } cases[] = {
+        {"airports/my_thirdparty/EGLL.xml", "stock", learned / "thirdparty" / "stock" / "EGLL.xml"},
+        {"airports/my_thirdparty/EGLL.xml", "simaddon", learned / "thirdparty" / "simaddon" / "EGLL.xml"},
+        {"airports/my_thirdparty/EGLL.xml", "Pub", learned / "thirdparty" / "Pub" / "EGLL.xml"},
+        {"archive/stock/EGLL.xml", "", learned / "stock" / "EGLL.xml"},
+        {"archive/stock/EGLL.xml", "stock", learned / "stock" / "EGLL.xml"},
+        {"airports/ve_zuzuvado/EGLL.xml", "simaddon", learned / "simaddon" / "EGLL.xml"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " " + c.publisher);
+        fs::remove_all("airports/learned");
+        fs::remove_all("airports/my_thirdparty");
+        fs::remove_all("airports/ve_zuzuvado");
+        setParkAirport("EGLL");
+        std::vector<std::pair<std::string, std::string>> parameters{{"altitude", "83"}};
+        if (!c.publisher.empty()) parameters.emplace_back("publisher", c.publisher);
+        const std::string airportFile = apfText(parameters, stand("A1", 0));
+        writeText(c.path.starts_with("archive") ? server() / "MSFS" / c.path : fs::path(c.path), airportFile);
+        // What was learned at an earlier visit.
+        writeText(c.where, apfText({}, R"(<parkpos id="A1"><opt reg="U1" airl="KLM" type="B738" day="1" hh="1"/>
+                                         </parkpos>)"));
+        ASSERT_EQ(readApf(c.path), "");
+        ASSERT_TRUE(holdsOption(currentStands[0], "U1"));
+        currentStands[0].options.push_back(learnedOption("L1", 2));
+        learnedUpdateCount = 1;
+        gf_saveLearned();
+        EXPECT_TRUE(logHas("\"" + c.where.string() + "\" saved with 1 update"));
+        // The next visit finds both, and no second learned file was started elsewhere.
+        ASSERT_EQ(readApf(c.path), "");
+        EXPECT_TRUE(holdsOption(currentStands[0], "U1"));
+        EXPECT_TRUE(holdsOption(currentStands[0], "L1"));
+        for (const auto& [name, text] : learnedFiles())
+            EXPECT_EQ((learned / name).parent_path(), c.where.parent_path()) << name;
+    }
+}
+
+TEST_F(AirportsTest, FailedBackupRefusesTheSaveAndKeepsTheFile) {
+    setParkAirport("EGLL");
+    writeText("airports/my_thirdparty/EGLL.xml", apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
+    const fs::path learned = "airports/learned/thirdparty/Pub/EGLL.xml";
+    writeText(learned, apfText({}, R"(<parkpos id="A1"><opt reg="U1" airl="KLM" type="B738" day="1" hh="1"/>
+                                     </parkpos>)"));
+    const std::string before = readText(learned);
+    ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+    // The first copy of the rotation cannot be replaced: a folder holds its name.
+    fs::create_directories(learned.parent_path() / "EGLL0.xml" / "x");
+    currentStands[0].options.push_back(learnedOption("L1", 2));
+    learnedUpdateCount = 2;
+    learnedParamsChanged = 1;
+    EXPECT_NO_THROW(gf_saveLearned());
+    EXPECT_EQ(readText(learned), before);
+    EXPECT_TRUE(logHas("saving \"" + learned.string() + "\" did not succeed"));
+    EXPECT_EQ(learnedUpdateCount.load(), 0u);
+    EXPECT_EQ(learnedParamsChanged.load(), 0);
+}
+
+// Any order of visits, failed visits and failed saves, from any state of the learned file, keeps what the user
+// made or learned: a file the program cannot take whole stays byte for byte, a file it can take keeps every
+// option and setting saved into it.
+TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
+    const fs::path learned = "airports/learned/thirdparty/Pub/EGLL.xml";
+    const std::string option = R"(<opt reg="U1" airl="KLM" type="B738" day="1" hh="1"/>)";
+    const std::string noVersion = R"(<meta><info name="author" value="a"/><info name="date" value="d"/></meta>)";
+    const std::string airportFile = apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0));
+    struct Start {
+        std::string name;
+        std::string text;  // empty: no learned file
+        bool readable;     // the program takes it and may save over it
+        bool keptWhole;    // its bytes must stay somewhere, as the program cannot write all of it again
+    } starts[] = {
+        {"none", "", true, false},
+        {"learned", apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos>"), true, false},
+        {"handmade", apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option) + stand("A1", 100)), true, false},
+        {"learned with an edit of a missing stand",
+         apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos><parkpos id=\"GONE\">" + option + "</parkpos>"), true,
+         true},
+        {"unloadable", "<parameters><parameter", false, true},
+        {"no header", apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos>", ""), false, true},
+        {"handmade without version", apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option), noVersion), false,
+         true},
+        {"handmade with a repeated stand",
+         apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option) + stand("H1", 50)), false, true},
+    };
+    enum Step {
+        visit,
+        settingsVisit,
+        failedVisit,
+        failedSave
+    };
+    const char* stepNames[] = {"visit", "settings", "failed read", "failed save"};
+    for (const Start& start : starts) {
+        for (int sequence = 0; sequence < 64; ++sequence) {
+            const Step steps[] = {Step(sequence % 4), Step(sequence / 4 % 4), Step(sequence / 16)};
+            std::string trace = start.name;
+            fs::remove_all("airports/learned");
+            writeText("airports/my_thirdparty/EGLL.xml", airportFile);
+            if (!start.text.empty()) writeText(learned, start.text);
+            resetState();
+            // A file moved aside leaves the place to a fresh one, which keeps what later saves put in it.
+            const bool savesKept = start.readable || start.name == "unloadable";
+            std::vector<std::string> saved;  // options that a successful save has put into the file
+            if (start.readable && !start.text.empty()) saved.push_back("U1");
+            std::optional<bool> savedWeek;
+            int learnedCount = 0;
+            for (Step step : steps) {
+                trace += std::string(", ") + stepNames[step];
+                SCOPED_TRACE(trace);
+                setParkAirport("EGLL");
+                if (step == failedVisit) writeText("airports/my_thirdparty/EGLL.xml", "<parameters");
+                try {
+                    readApf("airports/my_thirdparty/EGLL.xml");
+                } catch (const ovk::UserErrorException&) {}
+                writeText("airports/my_thirdparty/EGLL.xml", airportFile);
+                const std::string reg = "L" + std::to_string(++learnedCount);
+                if (step == settingsVisit) {
+                    WEEK.value = !WEEK.value.load();
+                    airportFileChanged = 1;
+                } else if (!currentStands.empty()) {
+                    currentStands[0].options.push_back(learnedOption(reg, 90 + learnedCount));
+                    learnedUpdateCount = 1;
+                }
+                // A failed save: the first copy of the rotation cannot be replaced, a folder holds its name.
+                const fs::path copy = learned.parent_path() / "EGLL0.xml";
+                const fs::path keptCopy = learned.parent_path() / "copy.keep";
+                if (step == failedSave) {
+                    if (fs::exists(copy)) fs::rename(copy, keptCopy);
+                    fs::create_directories(copy / "x");
+                }
+                EXPECT_NO_THROW(gf_removeStaticParked());
+                if (step == failedSave) {
+                    fs::remove_all(copy);
+                    if (fs::exists(keptCopy)) fs::rename(keptCopy, copy);
+                }
+                if (step == visit && savesKept) saved.push_back(reg);
+                if (step == settingsVisit && savesKept) savedWeek = WEEK.value.load();
+
+                const std::map<std::string, std::string> files = learnedFiles();
+                if (start.keptWhole) {
+                    // Kept byte for byte under a name that the rotation of the save's copies never touches.
+                    bool kept = false;
+                    for (const auto& [name, text] : files)
+                        kept |= text == start.text && fs::path(name).filename() != "EGLL0.xml" &&
+                                fs::path(name).filename() != "EGLL00.xml";
+                    EXPECT_TRUE(kept);
+                }
+                if (savesKept && (!saved.empty() || savedWeek)) {
+                    resetState();
+                    WEEK.value = !savedWeek.value_or(false);
+                    setParkAirport("EGLL");
+                    ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+                    const ParkPos* first = start.name == "handmade" ? standNamed("H1") : standNamed("A1");
+                    ASSERT_NE(first, nullptr);
+                    for (const std::string& s : saved) EXPECT_TRUE(holdsOption(*first, s)) << s;
+                    if (start.name == "handmade") {
+                        EXPECT_EQ(handmadeLearned.load(), 1);
+                    }
+                    if (savedWeek) {
+                        EXPECT_EQ(WEEK.value.load(), *savedWeek);
+                    }
+                    gf_removeStaticParked();
+                }
+            }
+        }
+    }
+}
+
+// What a read of the learned file cannot place (an edit of a stand the airport file lacks, a stand made by hand
+// that already exists or has no position, a handmade stand without a position) is kept in a copy before the
+// first save writes the file without it.
+TEST_F(AirportsTest, LearnedPartsTheReadCannotPlaceAreKeptBeforeTheSave) {
+    const fs::path learned = "airports/learned/thirdparty/Pub/EGLL.xml";
+    struct Case {
+        std::string name;
+        std::string text;
+    } cases[] = {
+        {"edit of a stand not in the airport file",
+         apfText({}, R"(<parkpos id="GONE"><opt reg="U1" day="1" hh="1"/></parkpos>)")},
+        {"stand made by hand that exists", apfText({}, stand("A1", 30, 20, R"(manual="true")"))},
+        {"stand made by hand without a position",
+         apfText({}, R"(<parkpos id="M1" manual="true" latitude="0" longitude="0" radius="20"/>)")},
+        {"handmade stand without a position",
+         apfText({{"handmade", "true"}}, stand("H1", 0) + R"(<parkpos id="H2" latitude="95" longitude="8"/>)")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all("airports/learned");
+        setParkAirport("EGLL");
+        writeText("airports/my_thirdparty/EGLL.xml",
+                  apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
+        writeText(learned, c.text);
+        for (int visit = 0; visit < 4; ++visit) {
+            setParkAirport("EGLL");
+            ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+            learnedUpdateCount = 1;
+            gf_removeStaticParked();
+        }
+        std::vector<std::string> copies;
+        for (const auto& [name, text] : learnedFiles())
+            if (text == c.text) copies.push_back(name);
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_NE(fs::path(copies[0]).filename(), "EGLL0.xml");
+        EXPECT_NE(fs::path(copies[0]).filename(), "EGLL00.xml");
+        EXPECT_TRUE(logHas((fs::path("airports") / "learned" / copies[0]).string()));
+    }
 }
