@@ -258,6 +258,88 @@ TEST_F(StaticRemoval, DisplacedStaticStillBeingCreatedNeverStaysInTheSimulator) 
     }
 }
 
+// A whole renewal at a park airport: statics placed from the week plan and from parked traffic, then a
+// renewal in which the plan drops two of them, a parked aircraft is live again and a parked record seen
+// later displaces a static. Every dropped static is removed from the simulator once and confirmed, none
+// stays removing, and the parked aircraft never outnumber the plan.
+TEST_F(StaticRemoval, RenewalAtAParkAirportRemovesWhatItDropsWithinThePlan) {
+    const int otherDay = int(now.weekday % 7 + 1);
+    std::vector<std::vector<StandOption>> options{{}, {}};  // S1, S2: for the parked traffic
+    for (int i = 3; i <= 8; ++i) options.push_back({planOption(fmt::format("DLH{}", i), int(now.weekday))});
+    makeStands(options);
+    parking_percentage.value = 75;  // 6 of 8 stands
+    const std::int64_t wanted = gf_wantedParkedCount();
+    ASSERT_EQ(wanted, 6);
+    auto parkedCount = [] {
+        std::int64_t n = 0;
+        for (const SimAircraft& s : staticList)
+            n += s.simState == SimState::Active || s.simState == SimState::RemovingFromSim;
+        for (const LiveAircraft& l : liveList) n += l.simState == SimState::Active && l.phase == MovementPhase::Parked;
+        return n;
+    };
+    auto tickWithinPlan = [&](const std::function<bool()>& done, int maxTicks) {
+        for (int i = 0; i < maxTicks && !done(); ++i) {
+            h.tick();
+            if (parkedCount() > wanted) return false;
+        }
+        return done();
+    };
+    auto allActive = [](std::size_t n) {
+        return [n] {
+            return staticList.size() == n && staticJobs.empty() &&
+                   std::all_of(staticList.begin(), staticList.end(),
+                               [](const SimAircraft& s) { return s.simState == SimState::Active; });
+        };
+    };
+
+    // The first plan: two parked aircraft and four plan options.
+    trafficReader.parkedRecords = {record(0x3c0001, "PT1", 0, 2), record(0x3c0002, "PT2", 1, 2)};
+    lf_parkingPositions();
+    ASSERT_EQ(std::int64_t(staticJobs.size()), wanted);
+    ASSERT_TRUE(tickWithinPlan(allActive(6), 3000));
+    ASSERT_TRUE(h.violations.empty()) << h.violations.front();
+
+    // What the renewal must drop: the parked aircraft now live, the one a later record displaces, and two plan
+    // statics whose stands the plan no longer gives today.
+    std::vector<std::uint32_t> dropped;
+    std::vector<std::uint32_t> kept;
+    int planDropped = 0;
+    for (const SimAircraft& s : staticList) {
+        if (s.planned == 0) {
+            dropped.push_back(s.objectId);
+        } else if (planDropped < 2) {
+            ++planDropped;
+            dropped.push_back(s.objectId);
+            for (StandOption& o : gf_findStandById(s.standId)->options) o.weekday = otherDay;
+        } else {
+            kept.push_back(s.objectId);
+        }
+    }
+    ASSERT_EQ(dropped.size(), 4u);
+    {
+        std::lock_guard lock(trafficReader.bufferedMutex);
+        trafficReader.bufferedAddresses.insert(0x3c0001);
+    }
+    trafficReader.parkedRecords = {record(0x3c0003, "PT3", 1, 0)};
+    gf_adjustParking(0);
+
+    const auto settled = [&] {
+        return staticJobs.empty() && std::none_of(staticList.begin(), staticList.end(),
+                                                  [](const SimAircraft& s) { return s.simState != SimState::Active; });
+    };
+    ASSERT_TRUE(tickWithinPlan(settled, 3000)) << "parked " << parkedCount() << " of " << wanted;
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+    for (std::uint32_t objectId : dropped) {
+        EXPECT_EQ(removedCount(objectId), 1u) << objectId;
+        EXPECT_EQ(staticWithObject(objectId), nullptr) << objectId;
+    }
+    for (std::uint32_t objectId : kept) {
+        EXPECT_EQ(removedCount(objectId), 0u) << objectId;
+        EXPECT_NE(staticWithObject(objectId), nullptr) << objectId;
+    }
+    EXPECT_LE(parkedCount(), wanted);
+}
+
 // Leaving the park airport takes out only the creation orders of the aircraft on the ground there: another
 // aircraft flying the same callsign keeps its order and is created.
 TEST_F(StaticRemoval, LeavingTheParkAirportKeepsTheOrderOfAnotherAircraftWithTheSameCallsign) {
