@@ -25,6 +25,8 @@
 #include "simlink/commands.h"
 #include "tests/common/engine_harness.h"
 
+int64_t gf_nowTicks100ns();
+
 namespace {
 
 StandOption planOption(const std::string& cs, int weekday) {
@@ -338,6 +340,52 @@ TEST_F(StaticRemoval, RenewalAtAParkAirportRemovesWhatItDropsWithinThePlan) {
         EXPECT_NE(staticWithObject(objectId), nullptr) << objectId;
     }
     EXPECT_LE(parkedCount(), wanted);
+}
+
+// The live aircraft that the renewal and the leaving of the park airport remove reach the simulator too.
+TEST_F(StaticRemoval, RenewalAndLeavingRemoveLiveAircraftThroughTheSimulator) {
+    auto parkedLive = [](std::uint32_t hexid, std::uint32_t objectId, std::size_t stand, MovementPhase phase) {
+        const ParkPos& s = currentStands[stand];
+        TrafficRecord r =
+            EngineHarness::record(hexid, fmt::format("LV{}", hexid), "A320", s.latitude, s.longitude, 0, 0, 0, 100);
+        SimAircraft head;
+        gf_makeAiRecord(head, r);
+        head.id = hexid;
+        LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
+        ac.stream.front().tick = engineTick.load() + 1000000;  // standing still
+        ac.stream.front().engineFlag = 1;
+        ac.simState = SimState::Active;
+        lf_setLiveObjectId(ac, objectId);
+        ac.onGround = 1;
+        ac.setPhase(phase);
+        ac.standId = s.id;
+        ac.parkedSince = gf_nowTicks100ns();
+    };
+    auto gone = [this](std::uint32_t objectId) {
+        return [this, objectId] {
+            return removedCount(objectId) > 0 &&
+                   std::none_of(liveList.begin(), liveList.end(),
+                                [&](const LiveAircraft& a) { return a.objectId == objectId; }) &&
+                   staticWithObject(objectId) == nullptr;
+        };
+    };
+    // Nothing wanted: the renewal's surplus removes the live aircraft parked on the stand.
+    makeStands({{}, {}});
+    CUSTOM_MAX_PARK.value = 0;
+    parkedLive(0x3c0011, 911, 0, MovementPhase::Parked);
+    gf_adjustParking(0);
+    EXPECT_TRUE(h.tickUntil(gone(911), 200));
+    EXPECT_EQ(removedCount(911), 1u);
+
+    // Leaving the park airport: a taxiing live aircraft and an active static.
+    makeStands({{}, {}});
+    parkedLive(0x3c0012, 921, 0, MovementPhase::Taxi);
+    placed(9001, 922, 1, "ST1*", 1, 0, now);
+    gf_removeStaticParked();
+    EXPECT_TRUE(h.tickUntil([&] { return gone(921)() && gone(922)(); }, 200));
+    EXPECT_EQ(removedCount(921), 1u);
+    EXPECT_EQ(removedCount(922), 1u);
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
 }
 
 // Leaving the park airport takes out only the creation orders of the aircraft on the ground there: another
