@@ -260,6 +260,39 @@ TEST_F(StaticRemoval, DisplacedStaticStillBeingCreatedNeverStaysInTheSimulator) 
     }
 }
 
+// A static already on its way out does not hold its stand against a parked record: the record takes the
+// stand, and no job brings the leaving aircraft back.
+TEST_F(StaticRemoval, StaticOnItsWayOutDoesNotHoldItsStandAgainstAParkedRecord) {
+    struct Case {
+        const char* what;
+        std::function<void(SimAircraft&)> leave;
+    };
+    const Case cases[] = {
+        {"removing", [](SimAircraft& s) { removeAircraftFromSim(s); }},
+        {"to be removed once created",
+         [](SimAircraft& s) {
+             s.simState = SimState::Adding2Sim;
+             s.objectId = 0;
+             removeAircraftFromSim(s);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        staticList.clear();
+        staticJobs.clear();
+        removeFifo.clear();
+        makeStands({{}, {}});
+        // Placed now, after the record was seen there (two half-hours ago).
+        c.leave(placed(9001, 951, 0, "OLD1*", 0, 0x3c0001, now));
+        const auto queued = removeFifo.size();
+        lf_standForParkedRecord(record(0x3c0002, "NEW2", 0, 2), 10);
+        ASSERT_EQ(staticJobs.size(), 1u);
+        EXPECT_EQ(staticJobs[0].feedHexid, 0x3c0002u);
+        EXPECT_TRUE(removalList.empty());
+        EXPECT_EQ(removeFifo.size(), queued);
+    }
+}
+
 // A whole renewal at a park airport: statics placed from the week plan and from parked traffic, then a
 // renewal in which the plan drops two of them, a parked aircraft is live again and a parked record seen
 // later displaces a static. Every dropped static is removed from the simulator once and confirmed, none
