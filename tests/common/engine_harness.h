@@ -37,8 +37,8 @@ public:
 
     // Runs n engine ticks; after each the fake simulator answers and the invariants are checked:
     // no object id queued twice or again after its removal; no live aircraft waiting for its creation
-    // for ever, none twice in the list, the live indexes right; no static aircraft removing without
-    // its removal queued or sent; and no aircraft still in its list a tick after its removal notice.
+    // for ever, none twice in the list, the live indexes right; no aircraft, static or live, removing
+    // without its removal queued or sent; and no aircraft still in its list a tick after its removal notice.
     void tick(int n = 1);
     // Ticks until the predicate holds (at most maxTicks); true when it held.
     bool tickUntil(const std::function<bool()>& done, int maxTicks);
