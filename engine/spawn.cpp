@@ -231,6 +231,16 @@ void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
 }
 
 void lf_takeStand(LiveAircraft& ac, const ParkPos& stand) {
+    // A stand held before (an arrival that went back to taxi and parks elsewhere) is free again, unless
+    // another live aircraft stands on it meanwhile.
+    if (ac.standId != 0 && ac.standId != stand.id)
+        if (ParkPos* held = gf_findStandById(ac.standId)) {
+            const bool heldByOther = std::any_of(liveList.begin(), liveList.end(), [&](const LiveAircraft& other) {
+                return &other != &ac && other.standId == held->id && other.simState != SimState::RemovingFromSim &&
+                       (other.phase == MovementPhase::Parked || other.phase == MovementPhase::Parking);
+            });
+            if (!heldByOther) held->occupied = 0;
+        }
     ac.standLatitude = stand.latitude;
     ac.standLongitude = stand.longitude;
     ac.standHeading = stand.heading;

@@ -216,14 +216,9 @@ void gf_removeStaticParked() {
             p != MovementPhase::TakeOff && p != MovementPhase::Parked)
             continue;
         live.standId = 0;
-        if (live.simState == SimState::Active) {
-            removeAircraftFromSim(live);
-        } else if (live.simState == SimState::Adding2Sim) {
-            if (isQueuedForCreation(liveCreateFifo, live.identity.callsign))
-                live.removedFromQueue = 1;
-            else
-                live.removeWhenCreated = 1;
-        }
+        // One still being added loses its own creation order (taken out by its id: another aircraft may
+        // fly the same callsign), or is removed once created.
+        if (live.simState == SimState::Active || live.simState == SimState::Adding2Sim) removeAircraftFromSim(live);
     }
     // The engine's indexes point into liveList: rebuilt after the erase.
     if (std::erase_if(liveList,

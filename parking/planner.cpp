@@ -66,8 +66,13 @@ void sortJobsByAge(bool ascending) {
     });
 }
 
+// The removal is asked for at once, through the engine's one removal request: an active aircraft is
+// then removing (which also keeps it out of the rest of the renewal's checks) with its object queued
+// for removal; one still being created loses its creation order, or is removed once created. Only
+// marking it removing would leave it in the simulator for good, as the request queues nothing for an
+// aircraft that is already removing.
 void markForRemoval(SimAircraft& s) {
-    s.simState = SimState::RemovingFromSim;
+    removeAircraftFromSim(s);
     removalList.push_back(RemovalEntry{s.identity.callsign, s.standId});
 }
 
@@ -148,6 +153,8 @@ bool liveMatchesParked(const LiveAircraft& live, const ParkedRecord& r) {
 // there (the record then takes the stand), else kept and the record dropped.
 bool matchStaticAtStand(SimAircraft& s, const ParkedRecord& r, std::uint32_t standId, WeekSlot now, bool& adjusted) {
     if (s.planned != 0 || s.standId != standId || s.identity.callsign == r.identity.callsign + "*") return false;
+    // One already on its way out no longer holds the stand.
+    if (s.simState == SimState::RemovingFromSim || s.removeWhenCreated || s.removedFromQueue) return false;
     WeekSlot slotR = lf_slotBefore(now, r.slot);
     WeekSlot slotS = WeekSlot::fromPacked(s.parkedSlot);
     if (lf_sameOrEarlier(slotS, slotR)) {

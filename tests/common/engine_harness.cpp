@@ -153,11 +153,13 @@ void EngineHarness::answerSimulator() {
                                            live ? 3000.0 : 0.0));
         }
     }
+    for (uint32_t objectId : removals) removalsSent.insert(objectId);
     if (answerRemovals) {
         for (uint32_t objectId : removals) {
             if (std::find(removed.begin(), removed.end(), objectId) != removed.end())
                 violations.push_back(fmt::format("tick {}: object {} removed twice", now, objectId));
             removed.push_back(objectId);
+            confirmedAt_.emplace(objectId, now);
             gf_postEngineNotice(makeNotice(objectId, 0, NoticeKind::ObjectRemoved));
         }
     }
@@ -193,6 +195,34 @@ void EngineHarness::checkInvariants() {
     // The hexid and object-id indexes hold exactly the aircraft of the list, at their places.
     if (const std::string mismatch = gf_liveIndexMismatch(); !mismatch.empty())
         violations.push_back(fmt::format("tick {}: live index: {}", now, mismatch));
+    // An aircraft removing from the simulator has its removal queued or sent: nothing else would ever take
+    // it out of its list, and a static one would hold its stand and count as parked for good. (One taken
+    // out of its creation queue, or one without an object, leaves its list without any removal.)
+    auto removalUnderWay = [&](uint32_t objectId) {
+        return objectId != 0 && (std::find(removeFifo.begin(), removeFifo.end(), objectId) != removeFifo.end() ||
+                                 removalsSent.count(objectId) != 0);
+    };
+    for (const auto& s : staticList)
+        if (s.simState == SimState::RemovingFromSim && !s.removedFromQueue && !removalUnderWay(s.objectId))
+            violations.push_back(fmt::format("tick {}: static {} removing without a queued or sent removal (object {})",
+                                             now, s.identity.callsign, s.objectId));
+    for (const auto& ac : liveList)
+        if (ac.simState == SimState::RemovingFromSim && !ac.removeFromBuffer && !removalUnderWay(ac.objectId))
+            violations.push_back(fmt::format("tick {}: {} removing without a queued or sent removal (object {})", now,
+                                             ac.identity.callsign, ac.objectId));
+    // A removal notice is drained on the next tick: an aircraft still in its list after that waits for good.
+    auto confirmedLongAgo = [&](uint32_t objectId) {
+        auto it = confirmedAt_.find(objectId);
+        return objectId != 0 && it != confirmedAt_.end() && tickDiff(now, it->second) >= 1;
+    };
+    for (const auto& s : staticList)
+        if (confirmedLongAgo(s.objectId))
+            violations.push_back(fmt::format("tick {}: static {} still listed after its removal was confirmed", now,
+                                             s.identity.callsign));
+    for (const auto& ac : liveList)
+        if (confirmedLongAgo(ac.objectId))
+            violations.push_back(
+                fmt::format("tick {}: {} still listed after its removal was confirmed", now, ac.identity.callsign));
 }
 
 void EngineHarness::tick(int n) {

@@ -35,7 +35,10 @@ public:
     // Hands a batch to the engine as the traffic reader would (30 s for live answers).
     void handOver(std::vector<TrafficRecord> batch, uint32_t delaySec = 30);
 
-    // Runs n engine ticks; after each the fake simulator answers and the invariants are checked.
+    // Runs n engine ticks; after each the fake simulator answers and the invariants are checked:
+    // no object id queued twice or again after its removal; no live aircraft waiting for its creation
+    // for ever, none twice in the list, the live indexes right; no aircraft, static or live, removing
+    // without its removal queued or sent; and no aircraft still in its list a tick after its removal notice.
     void tick(int n = 1);
     // Ticks until the predicate holds (at most maxTicks); true when it held.
     bool tickUntil(const std::function<bool()>& done, int maxTicks);
@@ -52,6 +55,7 @@ public:
     std::vector<Created> created;                // accepted creations in order
     std::vector<uint32_t> refused;               // hexids whose creation was refused
     std::vector<uint32_t> removed;               // object ids removed, in order
+    std::set<uint32_t> removalsSent;             // object ids whose removal reached the simulator (answered or not)
     std::set<uint32_t> refuseHexids;             // creations of these ids are refused
     std::map<uint32_t, uint32_t> objectOfHexid;  // live objects in the simulator
     size_t positionsSent = 0;
@@ -72,5 +76,6 @@ private:
     uint32_t nextObjectId_ = 100;
     std::vector<SimConnectCreateRequest> pendingCreations_;
     std::map<uint32_t, uint32_t> waitingSince_;  // hexid -> tick it entered adding2sim
+    std::map<uint32_t, uint32_t> confirmedAt_;   // object id -> tick its removal notice was posted
     std::optional<Sandbox> sandbox_;
 };

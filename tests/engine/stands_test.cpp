@@ -615,6 +615,37 @@ TEST(StandClaims, Try2ParkTakesTheStandOnce) {
     EXPECT_EQ(empty.standId, 0u);
 }
 
+// An arrival that dropped back to taxi after taking a stand (a feed point beyond the limit, or not within
+// 2 m of the stand) and parks elsewhere leaves its first stand free for the next arrival.
+TEST(StandClaims, Try2ParkElsewhereFreesTheStandHeldBefore) {
+    EngineHarness h;
+    makeStands({{"A1", 0, 20}, {"A2", 100, 20}});
+    LiveAircraft p = liveOn(0x400020, "DLH4", 0, MovementPhase::Taxi);
+    p.halfSpanNm = 17 * kMetre;
+    StreamPoint head;
+    head.latitude = kLat;
+    head.longitude = kLon;
+    p.stream.push_back(head);
+    LiveAircraft& ac = lf_appendLive(std::move(p));
+    try2Park(ac, false);
+    ASSERT_EQ(ac.standId, 1u);
+    ASSERT_EQ(currentStands[0].occupied, 1);
+    ac.setPhase(MovementPhase::Taxi);
+    const LatLon at = east(100);
+    ac.stream.back().latitude = at.latitude;
+    ac.stream.back().longitude = at.longitude;
+    try2Park(ac, false);
+    ASSERT_EQ(ac.standId, 2u);
+    EXPECT_EQ(currentStands[1].occupied, 1);
+    EXPECT_EQ(currentStands[0].occupied, 0);
+    LiveAircraft q = liveOn(0x400030, "AFR1", 0, MovementPhase::Taxi);
+    q.halfSpanNm = 17 * kMetre;
+    q.stream.push_back(head);
+    LiveAircraft& second = lf_appendLive(std::move(q));
+    try2Park(second, false);
+    EXPECT_EQ(second.standId, 1u);
+}
+
 TEST(StandClaims, Try2ParkSparesReservedAndUserStand) {
     EngineHarness h;
     makeStands({{"A1", 0, 20}});
