@@ -39,13 +39,14 @@ std::pair<std::string, bool> lf_findThirdpartyArchive(const std::string& publish
                                                       std::int32_t& archivedStands);
 bool lf_linkThirdpartyAirport(const std::string& publisher, const std::string& icao, std::int32_t& archivedStands);
 // Writes airports/ve_zuzuvado/CODE.xml (publisher "simaddon") or airports/my_thirdparty/CODE.xml. When two BGL
-// files of one scan hold the same airport, the one with more stands (then the smaller path) keeps the file
-// and the other is reported.
+// files of one scan would write the same file, the one with more stands (then the smaller path) keeps it and
+// the other is reported.
 void lf_generateAirportFile(AirportPackage& package, std::int32_t helipadCount);
 // The text from the first "Community" on; unchanged without one.
 void lf_pathFromCommunity(std::string& pathText);
 // A 2024 BGL file whose airport cannot be decoded: finds its code (file name, manifest title, path) and
-// writes a TBLO entry unless the airport is linked or a simulator airport.
+// writes a TBLO entry unless the airport is linked or a simulator airport. Only an entry written is counted
+// in tbloCount; one that cannot be written is reported.
 void lf_handleUnrecognisedAirport(const std::string& bglPath);
 
 // The decoder's handlers of a real scan: the operations above and the airport names table.

@@ -12,6 +12,7 @@
 #include "airports/apf_lookup.h"
 #include "airports/scan_report.h"
 #include "foundation/file_utils.h"
+#include "foundation/folder_walk.h"
 #include "foundation/log.h"
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
@@ -93,16 +94,19 @@ void lf_scanFolderForAirports(const fs::path& root, const BglAirportHandlers& ha
     lf_scanReport(fmt::format("Scanning for addon airports in {}", rootText));
     PendingTasks pending(rootText);
     std::error_code ec;
-    fs::recursive_directory_iterator it(root, ec);
+    // Packages installed as directory links are walked like folders; each real folder once.
+    fs::recursive_directory_iterator it(root, fs::directory_options::follow_directory_symlink, ec);
     const fs::recursive_directory_iterator end;
+    WalkedFolders walked(root);
     for (; !ec && it != end; it.increment(ec)) {
         const fs::directory_entry& entry = *it;
         const std::string pathText = entry.path().string();
         try {
             if (lf_skipScanPath(pathText)) {
-                if (entry.is_directory()) it.disable_recursion_pending();
+                it.disable_recursion_pending();
                 continue;
             }
+            walked.enterOnce(it);
             if (!entry.is_regular_file() || !lf_isBglExtension(entry.path().extension().string()) ||
                 leftOutBgl(pathText) || !lf_isAirportBgl(entry.path()))
                 continue;
@@ -203,6 +207,7 @@ bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirport
     gf_resetScanReport(0);
 
     copyForOfflineLearning();
+    addonAirportsFound.store(static_cast<int>(gf_countFolderEntries(addonFiles::tbloFolder)));
     const bool changed = airportFilesChanged.load();
     if (changed) gf_log("Airports scan successful");
     return changed;

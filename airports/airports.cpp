@@ -127,5 +127,3 @@ void gf_resetAirports() {
     airportsLoaded = false;
     airportNames.clear();
 }
-
-void gf_resetAddonAirportScan() { addonAirportsFound = 0; }

@@ -73,9 +73,10 @@ private:
 // Test support: no airports, no names, not loaded.
 void gf_resetAirports();
 
-// Number of add-on airports found by the last scan (shown in the status panel).
+// Number of airports that the last add-on airport scan left in the TBLO folder for the user to send in
+// (shown beside the SCAN_AIRPORTS check box); set by the scan at its end.
 extern std::atomic<int> addonAirportsFound;
 
 // Forgets what the add-on airport scan found (the simulator was switched): its state flags, its list of
-// scanned airports and the count shown. The next run with SCAN_AIRPORTS on scans again.
+// generated files and the count shown. The next run with SCAN_AIRPORTS on scans again. (addon_links.cpp)
 void gf_resetAddonAirportScan();

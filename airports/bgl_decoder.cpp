@@ -117,13 +117,24 @@ std::string lf_parkingNamePrefix(std::uint8_t nameCode) {
 
 // ---- probe ----
 
+namespace {
+
+// The section entries that end before the file does: all of them in a sound file. A header that claims more
+// sections than the file holds still has its earlier sections read.
+std::uint64_t sectionEntriesInFile(std::uint64_t count, std::uint64_t fileSize) {
+    if (fileSize <= bglHeaderBytes) return 0;
+    return std::min(count, (fileSize - bglHeaderBytes - 1) / bglSectionEntryBytes);
+}
+
+}  // namespace
+
 bool lf_isAirportBglHead(const std::uint8_t* bytes, std::size_t available, std::uint64_t fileSize) {
     if (fileSize < bglHeaderBytes || available < bglHeaderBytes) return false;
-    const std::uint64_t count = littleEndianWord(bytes + 20);
-    if (count == 0) return false;
-    const std::uint64_t tableEnd = bglHeaderBytes + bglSectionEntryBytes * count;
-    if (fileSize <= tableEnd || available < tableEnd) return false;
-    for (std::uint64_t i = 0; i < count; ++i)
+    const std::uint64_t entries = sectionEntriesInFile(littleEndianWord(bytes + 20), fileSize);
+    if (entries == 0) return false;
+    const std::uint64_t tableEnd = bglHeaderBytes + bglSectionEntryBytes * entries;
+    if (available < tableEnd) return false;
+    for (std::uint64_t i = 0; i < entries; ++i)
         if (littleEndianWord(bytes + bglHeaderBytes + bglSectionEntryBytes * i) == bglAirportSection) return true;
     return false;
 }
@@ -137,9 +148,10 @@ bool lf_isAirportBgl(const std::filesystem::path& path) {
     file.seekg(0, std::ios::beg);
     std::vector<std::uint8_t> head(bglHeaderBytes);
     if (!file.read(reinterpret_cast<char*>(head.data()), bglHeaderBytes)) return false;
-    const std::uint64_t count = littleEndianWord(head.data() + 20);
-    const std::uint64_t tableEnd = bglHeaderBytes + bglSectionEntryBytes * count;
-    if (count == 0 || static_cast<std::uint64_t>(size) <= tableEnd) return false;
+    const std::uint64_t entries =
+        sectionEntriesInFile(littleEndianWord(head.data() + 20), static_cast<std::uint64_t>(size));
+    if (entries == 0) return false;
+    const std::uint64_t tableEnd = bglHeaderBytes + bglSectionEntryBytes * entries;
     head.resize(tableEnd);
     if (!file.read(reinterpret_cast<char*>(head.data() + bglHeaderBytes), tableEnd - bglHeaderBytes)) return false;
     return lf_isAirportBglHead(head.data(), head.size(), static_cast<std::uint64_t>(size));
@@ -308,9 +320,9 @@ void lf_decodeAirport(std::size_t record, const BglWords& words, std::int32_t re
 void lf_decodeBglWords(const BglWords& words, const std::string& bglPath, const BglAirportHandlers& handlers) {
     if (words.size() < 15 || words[1] != bglHeaderBytes) return;
     const std::uint64_t count = words[5];
-    if (14 + 5 * count > words.size())
-        throw std::out_of_range(fmt::format("BGL section table of {} sections lies beyond the end of the file", count));
     const bool mode2020 = is2020Mode();
+    // Sections in file order: the airports of the sections before one that runs past the end of the file are
+    // handed on before its range error ends the file.
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::size_t entry = 14 + 5 * i;
         const std::uint32_t sizeCode = words[entry + 1];

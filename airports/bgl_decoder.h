@@ -81,15 +81,17 @@ struct BglAirportState {
     bool duplicateNames = false;
 };
 
-// Whether the file has an airport section: at least the 56-byte header, at least one section, a section table
-// that ends before the file does, and an entry of type 3.
+// Whether the file has an airport section: at least the 56-byte header and an entry of type 3 among the section
+// entries that end before the file does (a header may claim more sections than the file holds).
 bool lf_isAirportBgl(const std::filesystem::path& path);
 // The same test on the file's first bytes: `bytes` holds at least the header and the table when the file
 // has them; `fileSize` is the length of the whole file.
 bool lf_isAirportBglHead(const std::uint8_t* bytes, std::size_t available, std::uint64_t fileSize);
 
-// Body of one decoding task: reads the file and decodes every airport record. Lowers taskCount on every way
-// out; an exception is logged ("Exception in lf_toParkingPositions: <path>") and passed on to the waiter.
+// Body of one decoding task: reads the file and decodes every airport record, section by section. Lowers
+// taskCount on every way out; an exception (a section that runs past the end of the file) is logged
+// ("Exception in lf_toParkingPositions: <path>") and passed on to the waiter, and the airports of the sections
+// before it stay handed on.
 void lf_toParkingPositions(const std::filesystem::path& path, const BglAirportHandlers& handlers);
 // The decoding of words already read (the task's body without the file and the task count).
 void lf_decodeBglWords(const BglWords& words, const std::string& bglPath, const BglAirportHandlers& handlers);

@@ -17,6 +17,7 @@
 #include "catalogue/regcodes.h"
 #include "catalogue/scan_reports.h"
 #include "foundation/clock.h"
+#include "foundation/folder_walk.h"
 #include "foundation/log.h"
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
@@ -171,7 +172,9 @@ void lf_scanFolderForLiveries(std::uint32_t rootIndex, const std::string& root, 
     auto shared = std::make_shared<RootFiles>();
     shared->rootIndex = rootIndex;
     try {
-        fs::recursive_directory_iterator it(root), end;
+        // Packages installed as directory links are walked like folders; each real folder once.
+        fs::recursive_directory_iterator it(root, fs::directory_options::follow_directory_symlink), end;
+        WalkedFolders walked(root);
         for (; it != end; ++it) {
             if (stopOrClosed()) break;
             try {
@@ -179,7 +182,10 @@ void lf_scanFolderForLiveries(std::uint32_t rootIndex, const std::string& root, 
                 const auto text = entry.path().string();
                 bool excluded = text.size() >= longestPathBytes;
                 for (const auto name : excludedFolderNames) excluded = excluded || contains(text, name);
-                if (excluded) it.disable_recursion_pending();
+                if (excluded)
+                    it.disable_recursion_pending();
+                else
+                    walked.enterOnce(it);
                 if (!entry.is_regular_file() || upper(entry.path().extension().string()) != ".CFG" ||
                     upper(entry.path().stem().string()) != "AIRCRAFT")
                     continue;

@@ -168,6 +168,112 @@ TEST_F(AddonLinksThreads, TwoFilesOfOneAirportGiveOneFileWhateverTheOrder) {
     hwConcurrency = gf_hardwareThreads();
 }
 
+TEST_F(AddonLinksThreads, AnAirportOfTheSimulatorAndOfAPublisherGetsAFileInEachFolder) {
+    putBgl("Official/OneStore/asobo-airport-egll/scenery/a.bgl", "EGLL", 5);  // simaddon, not archived
+    putBgl("Community/nobody-egll/scenery/a.bgl", "EGLL", 3);                 // unknown publisher
+    for (std::int32_t tasks : {1, 8}) {
+        hwConcurrency = tasks;
+        fs::remove_all(dir / "airports/ve_zuzuvado");
+        fs::remove_all(dir / "airports/my_thirdparty");
+        lf_scanAirportRoots({(dir / "Official").string(), (dir / "Community").string()});
+        EXPECT_EQ(generatedStands("airports/ve_zuzuvado/EGLL.xml").size(), 5u) << tasks;
+        EXPECT_EQ(generatedStands("airports/my_thirdparty/EGLL.xml").size(), 3u) << tasks;
+        const auto report = readText("output/info/AirportsScanLog.txt");
+        EXPECT_EQ(report.find("found twice"), std::string::npos) << tasks;
+    }
+    hwConcurrency = gf_hardwareThreads();
+}
+
+TEST_F(AddonLinksTest, AGeneratedFileThatCannotBeWrittenIsReported) {
+    putBgl("Community/nobody-lfpg/scenery/a.bgl", "LFPG", 2);
+    fs::create_directories(dir / "airports/my_thirdparty/LFPG.xml/in-the-way");  // no file can take its place
+    EXPECT_FALSE(lf_scanAirportRoots({(dir / "Community").string()}));
+    const auto report = readText("output/info/AirportsScanLog.txt");
+    EXPECT_NE(report.find("Generated LFPG.xml: 2 positions\n"), std::string::npos);
+    EXPECT_NE(report.find("===> Generating airports/my_thirdparty/LFPG.xml did not succeed\n"), std::string::npos);
+    EXPECT_FALSE(airportFilesChanged.load());
+    EXPECT_TRUE(fs::is_directory(dir / "airports/my_thirdparty/LFPG.xml/in-the-way"));
+    EXPECT_EQ(logText().find("Airports scan successful"), std::string::npos);
+}
+
+TEST_F(AddonLinksTest, OutsidePublisherFilesSuitableForLearningAreCopiedToTblo) {
+    const fs::path stock = fs::path("server") / "MSFS" / "archive" / "stock";
+    const std::string suitable = "<?xml version=\"1.0\"?>\n<parameters><parameter name=\"Qf_soft\" value=\"3\"/>"
+                                 "<parameter name=\"RT_traffic_week\" value=\"30\"/></parameters><parkpositions/>\n";
+    for (const char* code : {"EDDM", "LFPG", "EKCH", "KMCI"}) putText(stock / gf_xmlPath(code), suitable);
+    putText(stock / "EHAM.xml", "<?xml version=\"1.0\"?>\n<parameters/><parkpositions/>\n");
+    publisherGroups.push_back({"TropicalSim"});
+    putBgl("Community/somepub-eddm/Some Pub/scenery/a.bgl", "EDDM", 55);  // linked and generated
+    putBgl("Community/nobody-lfpg/scenery/a.bgl", "LFPG", 1);             // generated, manifest names a maker
+    putText("Community/nobody-lfpg/manifest.json", R"({"manufacturer":"Nobody Scenery","creator":"Noone"})");
+    putBgl("Community/helis-ekch/scenery/a.bgl", "EKCH", 12, 2);  // unknown maker: not sent in
+    putBgl("Community/nobody-eham/scenery/a.bgl", "EHAM", 3);     // its stock file has no quality factor
+    putText("Community/nobody-eham/manifest.json", R"({"manufacturer":"Nobody Scenery"})");
+    putBgl("Community/tropicalsim-kmci/scenery/a.bgl", "KMCI", 4);  // this publisher's KMCI is left out
+    scanCommunity();
+
+    EXPECT_TRUE(fs::exists(dir / "TBLO/EDDM.xml"));
+    EXPECT_TRUE(fs::exists(dir / "TBLO/LFPG.xml"));
+    EXPECT_FALSE(fs::exists(dir / "TBLO/EKCH.xml"));
+    EXPECT_FALSE(fs::exists(dir / "TBLO/EHAM.xml"));
+    EXPECT_FALSE(fs::exists(dir / "TBLO/KMCI.xml"));
+    EXPECT_EQ(readText("TBLO/LFPG.xml"), readText("airports/my_thirdparty/LFPG.xml"));
+    EXPECT_FALSE(fs::exists(dir / "airports/my_thirdparty/EDDM.xml")) << "its link file stays";
+    EXPECT_TRUE(fs::exists(dir / "airports/my_thirdparty/EDDM.txt"));
+    EXPECT_FALSE(fs::exists(dir / "airports/my_thirdparty/KMCI.xml"));
+    for (const char* code : {"EKCH", "EHAM"})
+        EXPECT_TRUE(fs::exists(dir / "airports/my_thirdparty" / gf_xmlPath(code))) << code;
+    const std::string log = logText();
+    EXPECT_NE(log.find("EDDM copied to " + (fs::path("TBLO") / "EDDM.xml").string()), std::string::npos);
+    EXPECT_NE(log.find("LFPG copied to " + (fs::path("TBLO") / "LFPG.xml").string()), std::string::npos);
+    EXPECT_NE(log.find("===> Please zip the folder \""), std::string::npos);
+    EXPECT_EQ(tbloCount.load(), 2);
+    EXPECT_EQ(addonAirportsFound.load(), 2) << "the window shows the airports in the TBLO folder";
+
+    // A later scan that sends nothing in leaves no TBLO folder and shows no count.
+    for (const char* folder : {"Community", "airports/my_thirdparty"}) {
+        fs::remove_all(dir / folder);
+        fs::create_directories(dir / folder);
+    }
+    scanCommunity();
+    EXPECT_FALSE(fs::exists(dir / "TBLO"));
+    EXPECT_EQ(addonAirportsFound.load(), 0);
+}
+
+TEST_F(AddonLinksTest, ATbloEntryThatCannotBeWrittenIsReportedAndNotCounted) {
+    MSFS_2020.value = false;
+    const std::string bglPath = (dir / "Community/y/scenery/egll.bgl").string();
+    fs::create_directories(dir / "TBLO/EGLL.xml/in-the-way");
+    lf_handleUnrecognisedAirport(bglPath);
+    EXPECT_EQ(tbloCount.load(), 0);
+    EXPECT_TRUE(reportHas("===> " + (fs::path("TBLO") / "EGLL.xml").string() + " could not be written"));
+    EXPECT_FALSE(reportHas("TBLO entry EGLL.xml created"));
+
+    fs::remove_all(dir / "TBLO/EGLL.xml");
+    lf_handleUnrecognisedAirport(bglPath);
+    EXPECT_EQ(tbloCount.load(), 1);
+    EXPECT_TRUE(reportHas("==> TBLO entry EGLL.xml created "));
+}
+
+TEST_F(AddonLinksTest, TheResetForgetsWhatTheScanFound) {
+    AirportPackage big;
+    big.icao = "LFPG";
+    big.publisher = "unknown";
+    big.stands.resize(5);
+    for (std::size_t i = 0; i < big.stands.size(); ++i) big.stands[i].name = fmt::format("g{}", i + 1);
+    AirportPackage small = big;
+    small.stands.resize(3);
+    lf_generateAirportFile(big, 0);
+    airportFilesChanged = true;
+    addonAirportsFound = 4;
+
+    gf_resetAddonAirportScan();
+    EXPECT_FALSE(airportFilesChanged.load());
+    EXPECT_EQ(addonAirportsFound.load(), 0);
+    lf_generateAirportFile(small, 0);  // a new scan's first file of the airport
+    EXPECT_EQ(generatedStands("airports/my_thirdparty/LFPG.xml").size(), 3u);
+}
+
 TEST_F(AddonLinksTest, UnrecognisedAirportsOfThe2024Simulator) {
     MSFS_2020.value = false;
     const auto undecodable = bgl::file({bgl::section({bgl::other(0x113)})});

@@ -123,3 +123,26 @@ TEST_F(AddonScanThreads, RootsThatCannotBeWalkedAndAStop) {
     EXPECT_TRUE(found.empty());
     EXPECT_EQ(taskCount.load(), 0);
 }
+
+TEST_F(AddonScanThreads, LinkedPackageFoldersAreWalkedOnceAndALinkLoopEnds) {
+    put("Community/real-pkg/scenery/LFPG.bgl", airportFile("LFPG", 2));
+    put("elsewhere/linked-pkg/scenery/EGLL.bgl", airportFile("EGLL", 3));
+    fs::create_directory_symlink(dir / "elsewhere/linked-pkg", dir / "Community/linked-pkg");
+    fs::create_directory_symlink(dir / "elsewhere/linked-pkg", dir / "Community/linked-again");  // one walk
+    fs::create_directory_symlink(dir / "Community", dir / "Community/real-pkg/scenery/loop");    // a folder above
+    fs::create_symlink(dir / "gone", dir / "Community/dangling");
+    fs::create_directory_symlink(dir / "Community", dir / "community-link");
+    for (const char* root : {"Community", "community-link"}) {
+        for (std::int32_t tasks : {1, 8}) {
+            found.clear();
+            gf_resetScanReport();
+            hwConcurrency = tasks;
+            const auto handlers = collecting();
+            lf_scanRoot((dir / root).string(), handlers);
+            std::sort(found.begin(), found.end());
+            EXPECT_EQ(found, (std::vector<std::string>{"EGLL 3 EGLL.bgl", "LFPG 2 LFPG.bgl"})) << root << tasks;
+            EXPECT_FALSE(reportHas("aborted")) << root << tasks;
+            EXPECT_EQ(taskCount.load(), 0);
+        }
+    }
+}

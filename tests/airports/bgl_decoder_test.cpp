@@ -267,7 +267,7 @@ TEST_F(ScanTest, ProbeNeedsHeaderTableAndAnAirportSection) {
         {"good", good, true},
         {"no airport section", noAirports, false},
         {"table fills the file", headerOnly, false},
-        {"4 billion sections", lyingCount, false},
+        {"4 billion sections", lyingCount, true},  // the entries that lie in the file are read
         {"no sections", noSections, false},
         {"55 bytes", std::vector<std::uint8_t>(good.begin(), good.begin() + 55), false},
         {"empty", {}, false},
@@ -279,6 +279,50 @@ TEST_F(ScanTest, ProbeNeedsHeaderTableAndAnAirportSection) {
         EXPECT_EQ(lf_isAirportBglHead(c.bytes.data(), c.bytes.size(), c.bytes.size()), c.airport) << c.name;
     }
     EXPECT_FALSE(lf_isAirportBgl(dir / "missing.bgl"));
+}
+
+TEST_F(ScanTest, SectionsBeforeTheEndOfTheFileAreDecodedWhenTheHeaderClaimsMore) {
+    using bgl::Stand;
+    const std::vector<bgl::Section> sections = {
+        bgl::section({}, 9), bgl::section({bgl::airport("EDDF", 0, {bgl::parkingList({Stand{.number = 1}})})}),
+        bgl::section({bgl::airport("EGLL", 0, {bgl::parkingList({Stand{.number = 2}})})})};
+    const struct {
+        const char* name;
+        std::uint32_t claimed;
+        bool throws;
+    } cases[] = {
+        {"as many as it holds", 3, false},
+        {"a table longer than the file", 40, true},  // entries beyond the third are read from what follows
+        {"4 billion", 0xFFFFFFFF, true},
+    };
+    for (const auto& c : cases) {
+        linkedCodes.clear();
+        const auto bytes = bgl::file(sections, {.sectionCount = c.claimed});
+        bool threw = false;
+        try {
+            decode(bytes);
+        } catch (const std::out_of_range&) {
+            threw = true;
+        }
+        EXPECT_EQ(threw, c.throws) << c.name;
+        ASSERT_GE(linkedCodes.size(), 2u) << c.name;
+        EXPECT_EQ(linkedCodes[0], "EDDF") << c.name;
+        EXPECT_EQ(linkedCodes[1], "EGLL") << c.name;
+    }
+
+    // Through the probe and the decoding task, as the scan runs them: the airports are handed on, the file's
+    // failure is logged and passed on.
+    const fs::path path = dir / "claims_more.bgl";
+    bgl::write(path, bgl::file(sections, {.sectionCount = 40}));
+    EXPECT_TRUE(lf_isAirportBgl(path));
+    generated.clear();
+    taskCount = 1;
+    EXPECT_THROW(lf_toParkingPositions(path, handlers()), std::out_of_range);
+    EXPECT_EQ(taskCount.load(), 0);
+    ASSERT_GE(generated.size(), 2u);
+    EXPECT_EQ(generated[0].package.icao, "EDDF");
+    EXPECT_EQ(generated[1].package.icao, "EGLL");
+    EXPECT_NE(logText().find("===> Exception in lf_toParkingPositions: " + path.string()), std::string::npos);
 }
 
 TEST_F(ScanTest, EveryTruncationEndsWithoutReadingPastTheEnd) {

@@ -25,6 +25,13 @@ std::map<std::string, std::vector<std::uint8_t>> seeds() {
     out["sections_2024.bgl"] = mode2024;
     out["damaged_subrecord.bgl"] = file(
         {section({airport("KJFK", 3962, {withSize(helipad(40.6, -73.7, 20.0f), 2), parkingList({{.number = 1}})})})});
+    // The header claims more sections than the file holds; and a file cut off inside its second section.
+    const std::vector<Section> two = {section({airport("EDDF", 0, {parkingList({{.number = 1}, {.number = 2}})})}),
+                                      section({airport("EGLL", 25000, {parkingList({{.number = 3}})})})};
+    out["claims_more_sections.bgl"] = file(two, {.sectionCount = 40});
+    auto cut = file(two);
+    cut.resize(cut.size() - 40);
+    out["cut_in_second_section.bgl"] = cut;
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <thread>
 
+#include "airports/addon_links.h"
 #include "airports/airports.h"
 #include "airports/parking.h"
 #include "app/main_window.h"
@@ -168,6 +169,7 @@ TEST_F(SimulatorSwitch, ClearsTheCachesScansAgainAndRestarts) {
     gf_showTextField(ALL_INSTALL_PATH);
     liveriesProcessed.store(true);
     addonAirportsFound.store(4);
+    airportFilesChanged.store(true);
 
     click(MSFS_2020.controlId);  // to 2024
     EXPECT_EQ(saved("MSFS_2020"), "false");
@@ -175,6 +177,7 @@ TEST_F(SimulatorSwitch, ClearsTheCachesScansAgainAndRestarts) {
     EXPECT_FALSE(liveriesProcessed.load());
     EXPECT_TRUE(gf_liveryClearPending());
     EXPECT_EQ(addonAirportsFound.load(), 0);
+    EXPECT_FALSE(airportFilesChanged.load()) << "the next scan tells only what it linked or generated";
     for (BoolParameter* scan : {&SCAN_LIVERIES, &SCAN_AIRPORTS}) {
         EXPECT_EQ(saved(scan->name), "true");
         EXPECT_TRUE(window->checked(scan->controlId));

@@ -512,3 +512,26 @@ TEST_F(LiveryScanThreads, AStopInTheMiddle) {
     std::lock_guard lock(liveryTitlesMutex);
     EXPECT_TRUE(liveryTitles.empty());
 }
+
+TEST_F(LiveryScanThreads, LinkedPackageFoldersAreWalkedOnceAndALinkLoopEnds) {
+    const auto root = makeRoot("Community", {{"real/a", oneLivery("A320", "in a folder", "DLH")}});
+    const auto outside = makeRoot("elsewhere", {{"pkg/b", oneLivery("B738", "in a linked package", "KLM")}});
+    fs::create_directory_symlink(outside / "pkg", root / "linked");
+    fs::create_directory_symlink(outside / "pkg", root / "linked-again");  // one package, two links: one walk
+    fs::create_directory_symlink(root, root / "real" / "loop");            // a link to a folder above
+    fs::create_symlink(dir / "gone", root / "dangling");
+    fs::create_directory_symlink(root, dir / "community-link");
+    for (const fs::path& scanned : {root, dir / "community-link"}) {
+        for (std::int32_t tasks : {1, 8}) {
+            SCAN_LIVERIES.value = true;
+            hwConcurrency = tasks;
+            useManualRoots({scanned});
+            gf_scanLiveries();
+            EXPECT_EQ(cacheTitles(), (std::vector<std::string>{"in a folder", "in a linked package"})) << scanned;
+            EXPECT_TRUE(logHas("2 liveries found in " + scanned.string())) << scanned;
+            for (const auto& line : readLines(scanReport::incompleteSections()))
+                EXPECT_EQ(line.find("already exists"), std::string::npos) << line;
+            EXPECT_EQ(taskCount.load(), 0);
+        }
+    }
+}
