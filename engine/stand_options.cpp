@@ -4,7 +4,10 @@
 #include <bitset>
 #include <stdexcept>
 
+#include <fmt/format.h>
+
 #include "catalogue/reference_db.h"
+#include "foundation/log.h"
 
 namespace {
 
@@ -89,29 +92,39 @@ void lf_halfHoursBack(std::vector<uint32_t>& out, int count, WeekSlot start) {
 }
 
 bool updateOptions(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t id) {
-    StandOption* o = findOption(options, id);
-    if (!o) return false;
-    uint64_t mask = 0;
-    for (uint32_t h : halfHours) mask |= halfHourBit(h);
-    o->halfHours |= mask;
-    return true;
+    try {
+        StandOption* o = findOption(options, id);
+        if (!o) return false;
+        uint64_t mask = 0;
+        for (uint32_t h : halfHours) mask |= halfHourBit(h);
+        o->halfHours |= mask;
+        return true;
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{} exception:{}", "updateOptions", e.what()));
+        return false;
+    }
 }
 
 bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t earlierId,
                           int32_t laterId) {
-    StandOption* earlier = findOption(options, earlierId);
-    StandOption* later = findOption(options, laterId);
-    if (!earlier || !later) return false;
-    uint64_t laterMask = 0;
-    uint64_t earlierMask = 0;
-    bool wrapped = false;
-    for (size_t i = 0; i < halfHours.size(); ++i) {
-        if (i > 0 && halfHours[i] > halfHours[i - 1]) wrapped = true;
-        (wrapped ? earlierMask : laterMask) |= halfHourBit(halfHours[i]);
+    try {
+        StandOption* earlier = findOption(options, earlierId);
+        StandOption* later = findOption(options, laterId);
+        if (!earlier || !later) return false;
+        uint64_t laterMask = 0;
+        uint64_t earlierMask = 0;
+        bool wrapped = false;
+        for (size_t i = 0; i < halfHours.size(); ++i) {
+            if (i > 0 && halfHours[i] > halfHours[i - 1]) wrapped = true;
+            (wrapped ? earlierMask : laterMask) |= halfHourBit(halfHours[i]);
+        }
+        later->halfHours |= laterMask;
+        earlier->halfHours |= earlierMask;
+        return true;
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{} exception:{}", "updateOptionsWrapped", e.what()));
+        return false;
     }
-    later->halfHours |= laterMask;
-    earlier->halfHours |= earlierMask;
-    return true;
 }
 
 void lf_extendAcrossMidnight(std::vector<StandOption>& options, WeekSlot now, std::string_view callsign, int n,
