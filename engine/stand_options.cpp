@@ -16,10 +16,11 @@ std::string withoutGhostMark(std::string_view callsign) {
     return std::string(callsign);
 }
 
+// By the lasting id: a sighting still extends its option while a search has switched it off.
 StandOption* findOption(std::vector<StandOption>& options, int32_t id) {
     if (id == 0) return nullptr;
     for (auto& o : options)
-        if (o.id == id) return &o;
+        if (gf_lastingOptionId(o) == id) return &o;
     return nullptr;
 }
 
@@ -36,9 +37,8 @@ int32_t gf_makeStandOption(std::vector<StandOption>& options, const SimAircraft&
     if (key.empty()) return 0;
     const std::string cs = withoutGhostMark(callsign);
     const uint64_t mask = halfHourBit(slot.slot);
-    // The last option may have been switched off (id 0): the largest id keeps ids unique.
-    int32_t id = 1;
-    for (const auto& o : options) id = std::max(id, o.id + 1);
+    // Also above the ids of switched-off options, which sightings may still hold.
+    const int32_t id = gf_nextOptionId(options);
     StandOption made;
     if (const auto reg = gf_findRegcode(key)) {
         made.airline = reg->operatorCode.empty() ? reg->airline : reg->operatorCode;

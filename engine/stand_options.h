@@ -17,7 +17,7 @@
 #include "foundation/time_text.h"
 
 // Appends a new option for the aircraft (key = registration, or callsign without one) holding the
-// slot's half-hour; its id is the largest id of the list + 1. 0 when nothing was added: empty key,
+// slot's half-hour; its id is gf_nextOptionId of the list. 0 when nothing was added: empty key,
 // or the same key, weekday, mask and callsign are already there.
 int32_t gf_makeStandOption(std::vector<StandOption>& options, const SimAircraft& ac, int32_t real, WeekSlot slot,
                            std::string_view callsign, const std::string& key);

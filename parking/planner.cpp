@@ -196,10 +196,7 @@ void clearStandFlags(bool renumber) {
         s.taken = 0;
         s.reserved = 0;
         s.coupledOccupied = 0;
-        if (renumber) {
-            std::int32_t n = 0;
-            for (StandOption& o : s.options) o.id = ++n;
-        }
+        if (renumber) gf_renumberStandOptions(s);
     }
 }
 }  // namespace
@@ -322,7 +319,7 @@ void lf_searchStands(WeekSlot slot, int kind, int fit, std::vector<StaticJob>& l
                                    [&](const StandOption& o) { return o.id > 0 && o.id == ids.front(); });
             if (it == stand.options.end()) continue;
             if (optionRejected(*it, stand.id, jobs)) {
-                it->id = 0;
+                gf_switchOffOption(*it);
                 continue;
             }
             level.push_back(StaticJob{0, 1, stand.id, std::uint32_t(fit), it->airline, it->icaoType, it->callsignA,

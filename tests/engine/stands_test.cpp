@@ -100,10 +100,10 @@ TEST(StandOptions, BuildingIdsAndDuplicates) {
     EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 10}, "DLH4", "DAIPA"), 0);  // the same again
     EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 10}, "DLH4", ""), 0);       // no key
     EXPECT_EQ(gf_makeStandOption(list, a, 0, {2, 11}, "DLH4", "DAIPA"), 2);
-    // The last option switched off (id 0): the new id still follows the largest one.
-    list.back().id = 0;
-    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 12}, "DLH4", "DAIPA"), 2);
-    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 13}, "DLH4", "DAIPA"), 3);
+    // The last option switched off (id 0): its id stays taken, the new one follows it.
+    gf_switchOffOption(list.back());
+    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 12}, "DLH4", "DAIPA"), 3);
+    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 13}, "DLH4", "DAIPA"), 4);
     EXPECT_THROW(gf_makeStandOption(list, a, 1, {2, 48}, "DLH4", "DAIPA"), std::out_of_range);
     EXPECT_EQ(list.size(), 4u);
 }

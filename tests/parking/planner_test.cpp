@@ -3,6 +3,7 @@
 #include "airports/park_list.h"
 #include "catalogue/reference_db.h"
 #include "engine/engine_state.h"
+#include "engine/stands.h"
 #include "engine/static_jobs.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
@@ -422,5 +423,73 @@ TEST_F(PlannerTest, RenewalTurnsALeavingStaticIntoAJobAgedBySlotDistance) {
     EXPECT_EQ(staticJobs[0].preferA, 0);
     EXPECT_TRUE(keptStatics.empty());
     EXPECT_TRUE(logHas("Parking adjustments: 1 to be removed, 1 to be added"));
+}
+}  // namespace
+
+namespace {
+// A live aircraft that parks on a stand and leaves it: its sighting holds the id of the option it was
+// recorded in.
+LiveAircraft parkingAircraft(std::uint32_t hexid, const std::string& callsign, const std::string& registration) {
+    LiveAircraft a;
+    a.id = hexid;
+    a.identity.callsign = callsign;
+    a.identity.registration = registration;
+    a.identity.airline = "DLH";
+    a.identity.icaoType = "A320";
+    a.category = std::uint32_t(AircraftCategory::Large);
+    return a;
+}
+
+// An option id names the same option as long as a sighting holds it: through the switch-off of a
+// search, a new option learned meanwhile, and the renewal's numbering.
+TEST_F(PlannerTest, OptionIdsStayWithTheirOptions) {
+    const WeekSlot today = gf_weekSlot();
+    // Another weekday than today, so that the renewal's own search leaves these options alone.
+    const std::uint32_t day = today.weekday % 7 + 1;
+    const WeekSlot parked{day, 20};
+    const WeekSlot leaves{day, 22};
+    struct Case {
+        const char* name;
+        bool renewal;      // the renewal runs between the parking and the leaving
+        bool ownerLeaves;  // the aircraft of the switched-off option is the one that leaves
+    };
+    for (const Case& c : {Case{"new option, then renewal", true, false}, Case{"new option, no renewal", false, false},
+                          Case{"the switched-off option's own aircraft", false, true},
+                          Case{"the switched-off option's own aircraft after the renewal", true, true}}) {
+        clearLists();
+        makeStands({{option("DLH1", bit(3), int(day), 1, "D-AAAA")}});
+        ParkPos& stand = currentStands[0];
+        // The aircraft of the second option parks and is recorded in option 2.
+        LiveAircraft owner = parkingAircraft(0x3c0002, "DLH2", "D-BBBB");
+        ASSERT_TRUE(lf_addRealStandOption(stand.id, owner, parked, false)) << c.name;
+        ASSERT_EQ(stand.options.size(), 2u);
+        ASSERT_EQ(stand.realMap.at(owner.id).optionId, 2u);
+        // It is live, so a search switches its option off.
+        engineBufferedCallsigns.insert("DLH2");
+        std::vector<StaticJob> level;
+        lf_searchStands(parked, kRealKind, 0, level, staticJobs);
+        ASSERT_TRUE(level.empty()) << c.name;
+        ASSERT_EQ(stand.options[1].id, 0) << c.name;
+        // Another aircraft parks meanwhile: a new option of its own.
+        LiveAircraft other = parkingAircraft(0x3c0003, "DLH3", "D-CCCC");
+        ASSERT_TRUE(lf_addRealStandOption(stand.id, other, parked, false)) << c.name;
+        ASSERT_EQ(stand.options.size(), 3u);
+        EXPECT_NE(stand.realMap.at(other.id).optionId, 2u) << c.name << ": the switched-off option keeps its id";
+        if (c.renewal) gf_adjustParking(0);
+        LiveAircraft& leaving = c.ownerLeaves ? owner : other;
+        ASSERT_TRUE(lf_addRealStandOption(stand.id, leaving, leaves, true)) << c.name;
+        const StandOption& ownerOption = stand.options[1];
+        const StandOption& otherOption = stand.options[2];
+        const StandOption& extended = c.ownerLeaves ? ownerOption : otherOption;
+        const StandOption& untouched = c.ownerLeaves ? otherOption : ownerOption;
+        EXPECT_EQ(extended.halfHours, bit(20) | bit(21) | bit(22)) << c.name;
+        EXPECT_EQ(untouched.halfHours, bit(20)) << c.name;
+        EXPECT_EQ(ownerOption.callsignA, "DLH2") << c.name;
+        EXPECT_EQ(ownerOption.callsignB, "") << c.name;
+        EXPECT_EQ(otherOption.callsignA, "DLH3") << c.name;
+        EXPECT_EQ(otherOption.key, "D-CCCC") << c.name;
+        EXPECT_EQ(stand.options.size(), 3u) << c.name << ": the extension needs no new option";
+        EXPECT_EQ(stand.options[0].halfHours, bit(3)) << c.name;
+    }
 }
 }  // namespace
