@@ -98,22 +98,28 @@ bool staticTooClose(const ParkPos& stand, const std::string& icaoType) {
 
 bool equalNonEmpty(const std::string& a, const std::string& b) { return !a.empty() && a == b; }
 
-// Whether the option's aircraft is already there (or live): then it is switched off.
+// Whether the option's aircraft is already there (or live): then it is switched off. The entries
+// planned count with those of the level being built, so that one aircraft gets one stand.
 // A static aircraft on the stand itself does not count: the search prefers the option that agrees with
 // it, and the renewal then keeps it.
-bool optionRejected(const StandOption& opt, std::uint32_t standId, const std::vector<StaticJob>& jobs) {
+bool optionRejected(const StandOption& opt, std::uint32_t standId, const std::vector<StaticJob>& jobs,
+                    const std::vector<StaticJob>& level) {
     const std::string& a = opt.callsignA;
     const std::string& b = opt.callsignB;
-    for (const StaticJob& j : jobs)
-        if (equalNonEmpty(opt.key, j.registration)) return true;
+    auto anyPlanned = [&](auto&& same) {
+        return std::any_of(jobs.begin(), jobs.end(), same) || std::any_of(level.begin(), level.end(), same);
+    };
+    if (anyPlanned([&](const StaticJob& j) { return equalNonEmpty(opt.key, j.registration); })) return true;
     if (inLiveCallsigns(a) || inLiveCallsigns(b)) return true;
     for (const SimAircraft& s : staticList)
         if (s.standId != standId && (equalNonEmpty(s.identity.identity6, a) || equalNonEmpty(s.identity.identity6, b) ||
                                      equalNonEmpty(s.identity.identity6, opt.key)))
             return true;
-    for (const StaticJob& j : jobs)
-        if (equalNonEmpty(j.callsignA, a) || equalNonEmpty(j.callsignA, b) || equalNonEmpty(j.callsignA, opt.key))
-            return true;
+    if (anyPlanned([&](const StaticJob& j) {
+            return equalNonEmpty(j.callsignA, a) || equalNonEmpty(j.callsignA, b) ||
+                   equalNonEmpty(j.callsignA, opt.key);
+        }))
+        return true;
     for (const ParkedLive& l : liveStayers)
         if (equalNonEmpty(l.callsign, a) || equalNonEmpty(l.callsign, b)) return true;
     for (const SimAircraft& s : staticList) {
@@ -318,7 +324,7 @@ void lf_searchStands(WeekSlot slot, int kind, int fit, std::vector<StaticJob>& l
             auto it = std::find_if(stand.options.begin(), stand.options.end(),
                                    [&](const StandOption& o) { return o.id > 0 && o.id == ids.front(); });
             if (it == stand.options.end()) continue;
-            if (optionRejected(*it, stand.id, jobs)) {
+            if (optionRejected(*it, stand.id, jobs, level)) {
                 gf_switchOffOption(*it);
                 continue;
             }

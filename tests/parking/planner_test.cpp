@@ -493,3 +493,33 @@ TEST_F(PlannerTest, OptionIdsStayWithTheirOptions) {
     }
 }
 }  // namespace
+
+namespace {
+// One aircraft is planned on one stand only, also within the fit level being built.
+TEST_F(PlannerTest, OneAircraftOnOneStandWithinALevel) {
+    const WeekSlot now{4, 20};
+    struct Case {
+        const char* name;
+        StandOption second;  // the option of the second stand; the first holds DLH1 / LH1, D-AIAB
+    };
+    for (const Case& c : {Case{"same registration", option("DLH9", bit(20), 4, 1, "D-AIAB")},
+                          Case{"same callsign", option("DLH1", bit(20), 4, 1, "D-AIZZ")},
+                          Case{"its callsign as second callsign", option("DLH7", bit(20), 4, 1, "", "DLH1")},
+                          Case{"its callsign as registration", option("XYZ9", bit(20), 4, 1, "DLH1")}}) {
+        clearLists();
+        makeStands({{option("DLH1", bit(20), 4, 1, "D-AIAB", "LH1")}, {c.second}});
+        std::vector<StaticJob> level;
+        lf_searchStands(now, kRealKind, 0, level, staticJobs);
+        EXPECT_EQ(level.size(), 1u) << c.name;
+        EXPECT_EQ(level.at(0).standId, currentStands[0].id) << c.name;
+        EXPECT_EQ(currentStands[1].options[0].id, 0) << c.name << ": switched off";
+        EXPECT_EQ(currentStands[1].taken, 0) << c.name;
+    }
+    // Different aircraft on both stands: both planned.
+    clearLists();
+    makeStands({{option("DLH1", bit(20), 4, 1, "D-AIAB", "LH1")}, {option("DLH2", bit(20), 4, 1, "D-AIAC")}});
+    std::vector<StaticJob> level;
+    lf_searchStands(now, kRealKind, 0, level, staticJobs);
+    EXPECT_EQ(level.size(), 2u);
+}
+}  // namespace
