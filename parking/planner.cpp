@@ -501,30 +501,24 @@ void staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSlot 
         markForRemoval(s);
 }
 
-// Whether a plan option of the stand allows the aircraft within the look-back up to now.
+// Whether a plan option of the stand allows the aircraft within the look-back up to now: the
+// half-hours from now back to now - lookBack, those before midnight on the previous weekday.
 bool planHolds(const ParkPos& stand, const SimAircraft& s, WeekSlot now, std::int32_t lookBack) {
-    std::int32_t remainder = -1;
-    for (const StandOption& o : stand.options) {
-        if (o.id <= 0 || std::uint32_t(o.weekday) != now.weekday || o.airline != s.identity.airline ||
-            o.icaoType != s.identity.icaoType)
-            continue;
-        std::int32_t rest = -1;
-        if (testRange(o, std::int32_t(now.slot), lookBack, rest)) return true;
-        remainder = std::max(remainder, rest);
-    }
-    if (remainder < 0) {
-        if (std::int32_t(now.slot) - lookBack >= 0) return false;
-        remainder = lookBack - std::int32_t(now.slot) - 1;
-    }
-    const std::uint32_t yesterday = now.weekday <= 1 ? 7 : now.weekday - 1;
-    for (const StandOption& o : stand.options) {
-        if (o.id <= 0 || std::uint32_t(o.weekday) != yesterday || o.airline != s.identity.airline ||
-            o.icaoType != s.identity.icaoType)
-            continue;
-        std::int32_t rest = -1;
-        if (testRange(o, 47, remainder, rest)) return true;
-    }
-    return false;
+    auto holds = [&](std::uint32_t weekday, std::int32_t start, std::int32_t offset) {
+        for (const StandOption& o : stand.options) {
+            if (o.id <= 0 || std::uint32_t(o.weekday) != weekday || o.airline != s.identity.airline ||
+                o.icaoType != s.identity.icaoType)
+                continue;
+            std::int32_t remainder = -1;
+            if (testRange(o, start, offset, remainder)) return true;
+        }
+        return false;
+    };
+    if (holds(now.weekday, std::int32_t(now.slot), lookBack)) return true;
+    // The same count of half-hours before midnight whether or not today has options of the aircraft.
+    const std::int32_t beforeMidnight = lookBack - std::int32_t(now.slot);
+    if (beforeMidnight <= 0) return false;
+    return holds(now.weekday <= 1 ? 7 : now.weekday - 1, 47, beforeMidnight - 1);
 }
 
 // Step 10: a plan-made static aircraft against the new plan.

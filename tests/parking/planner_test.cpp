@@ -7,6 +7,7 @@
 #include "engine/static_jobs.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
+#include "foundation/clock.h"
 #include "parking/planner.h"
 #include "tests/airports/airports_fixture.h"
 
@@ -521,5 +522,157 @@ TEST_F(PlannerTest, OneAircraftOnOneStandWithinALevel) {
     std::vector<StaticJob> level;
     lf_searchStands(now, kRealKind, 0, level, staticJobs);
     EXPECT_EQ(level.size(), 2u);
+}
+}  // namespace
+
+namespace {
+// A moment of the given week slot: 2023-11-13 was a Monday.
+std::int64_t unixTimeOf(WeekSlot slot) {
+    return 1699833600 + std::int64_t(slot.weekday - 1) * 86400 + std::int64_t(slot.slot) * 1800 + 60;
+}
+
+// A plan-made static aircraft in the simulator, placed the given half-hours before now.
+SimAircraft planMadeStatic(std::uint32_t standId, WeekSlot now, int placedBack) {
+    SimAircraft s;
+    s.id = 7;
+    s.planned = 1;
+    s.standId = standId;
+    s.simState = SimState::Active;
+    s.identity.airline = "DLH";
+    s.identity.icaoType = "A320";
+    s.identity.callsign = "DLH1*";
+    s.identity.identity6 = "DLH1";
+    s.halfSpanNm = 17.9 / 1852.0;
+    s.parkedSlot = lf_slotBefore(now, placedBack).packed();
+    return s;
+}
+
+// The renewal's check of a plan-made static aircraft against the new plan.
+TEST_F(PlannerTest, RenewalChecksPlanMadeStaticsAgainstThePlan) {
+    wingspanTable["A320"] = 17.9 / 1852.0;
+    PARK_SOFT.value = false;
+    PARK_FAKE.value = false;
+    parking_percentage.value = 100;
+    struct Case {
+        const char* name;
+        WeekSlot now;
+        std::vector<StandOption> own;    // options of the aircraft's stand
+        std::vector<StandOption> other;  // a second stand, when not empty or with a parked record
+        double spacingMetres = 100.0;
+        bool coupled = false;     // the two stands are coupled by hand
+        bool reserveOwn = false;  // the aircraft's stand is the user's: the fill leaves it alone
+        int maxFit = 0;           // the look-back when the fill finds nothing
+        int parkedAge = -1;       // a parked record on the second stand, with this age
+        int placedBack = 0;       // the aircraft was placed so many half-hours ago
+        bool live = false;        // its callsign is live
+        bool kept = true;
+        std::size_t jobs = 0;
+    };
+    const WeekSlot tue2{2, 2};
+    const std::vector<Case> cases = {
+        {.name = "live callsign", .now = tue2, .own = {option("DLH1", kHalfHourMask, 2)}, .live = true, .kept = false},
+        {.name = "candidate on the stand for the same aircraft", .now = tue2, .own = {option("DLH1", bit(2), 2)}},
+        {.name = "candidate on the stand, aircraft placed earlier",
+         .now = tue2,
+         .own = {option("AFR5", bit(2), 2)},
+         .placedBack = 3,
+         .kept = false,
+         .jobs = 1},
+        {.name = "candidate on the stand, aircraft placed now", .now = tue2, .own = {option("AFR5", bit(2), 2)}},
+        {.name = "coupled candidate close, aircraft placed earlier",
+         .now = tue2,
+         .spacingMetres = 20.0,
+         .parkedAge = 0,
+         .placedBack = 3,
+         .kept = false,
+         .jobs = 1},
+        {.name = "coupled candidate close, aircraft placed after it was seen",
+         .now = tue2,
+         .spacingMetres = 20.0,
+         .parkedAge = 4,
+         .placedBack = 3},
+        {.name = "coupled candidate too far: the plan decides",
+         .now = tue2,
+         .own = {option("DLH1", bit(2), 2)},
+         .spacingMetres = 60.0,
+         .coupled = true,
+         .parkedAge = 0,
+         .placedBack = 3,
+         .jobs = 1},
+        {.name = "plan holds now", .now = tue2, .own = {option("X", bit(2), 2)}, .reserveOwn = true},
+        {.name = "plan of another airline",
+         .now = tue2,
+         .own = {StandOption{"AFR", "A320", "", "X", "", bit(2), 0, 2, 1, 1}},
+         .reserveOwn = true,
+         .kept = false},
+        {.name = "look-back before midnight, last half-hour in",
+         .now = tue2,
+         .own = {option("X", bit(45), 1)},
+         .reserveOwn = true,
+         .maxFit = 5},
+        {.name = "look-back before midnight, one beyond",
+         .now = tue2,
+         .own = {option("X", bit(44), 1)},
+         .reserveOwn = true,
+         .maxFit = 5,
+         .kept = false},
+        {.name = "look-back with today's options, last half-hour in",
+         .now = tue2,
+         .own = {option("X", bit(30), 2), option("X", bit(45), 1)},
+         .reserveOwn = true,
+         .maxFit = 5},
+        {.name = "look-back with today's options, one beyond",
+         .now = tue2,
+         .own = {option("X", bit(30), 2), option("X", bit(44), 1)},
+         .reserveOwn = true,
+         .maxFit = 5,
+         .kept = false},
+        {.name = "whole look-back from half-hour 0",
+         .now = {2, 0},
+         .own = {option("X", bit(30), 2), option("X", bit(1), 1)},
+         .reserveOwn = true,
+         .maxFit = 47},
+        {.name = "whole look-back from half-hour 0, one beyond",
+         .now = {2, 0},
+         .own = {option("X", bit(0), 1)},
+         .reserveOwn = true,
+         .maxFit = 47,
+         .kept = false},
+        {.name = "Monday looks back to Sunday",
+         .now = {1, 1},
+         .own = {option("X", bit(46), 7)},
+         .reserveOwn = true,
+         .maxFit = 3},
+        {.name = "Monday looks back to Sunday, one beyond",
+         .now = {1, 1},
+         .own = {option("X", bit(45), 7), option("X", bit(30), 1)},
+         .reserveOwn = true,
+         .maxFit = 3,
+         .kept = false},
+    };
+    for (const Case& c : cases) {
+        clearLists();
+        ManualClock clock(unixTimeOf(c.now));
+        ScopedClock scoped(clock);
+        ASSERT_EQ(gf_weekSlot(), c.now) << c.name;
+        std::vector<std::vector<StandOption>> stands{c.own};
+        if (!c.other.empty() || c.parkedAge >= 0) stands.push_back(c.other);
+        makeStands(stands, c.spacingMetres);
+        if (c.coupled) {
+            currentStands[0].coupledIds = {currentStands[1].id};
+            currentStands[1].coupledIds = {currentStands[0].id};
+        }
+        if (c.reserveOwn) userReservedStand = "S1";
+        MAX_FIT.value = c.maxFit;
+        trafficReader.bufferedCallsigns.clear();
+        if (c.live) trafficReader.bufferedCallsigns.insert("DLH1");  // the renewal takes the feed's live set
+        if (c.parkedAge >= 0) trafficReader.parkedRecords = {record(0x10, "PT16", 1, 0.0, c.parkedAge)};
+        staticList.push_back(planMadeStatic(currentStands[0].id, c.now, c.placedBack));
+        gf_adjustParking(0);
+        EXPECT_EQ(staticList[0].simState, c.kept ? SimState::Active : SimState::RemovingFromSim) << c.name;
+        EXPECT_EQ(keptStatics.size(), c.kept ? 1u : 0u) << c.name;
+        EXPECT_EQ(staticJobs.size(), c.jobs) << c.name;
+    }
+    wingspanTable.erase("A320");
 }
 }  // namespace
