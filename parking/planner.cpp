@@ -75,6 +75,19 @@ void occupy(std::uint32_t standId) {
     if (ParkPos* stand = gf_findStandById(standId)) gf_occupyStand(*stand);
 }
 
+// Gives a stand back that a level entry had taken: its coupled stands stay neighbour-taken only while
+// another taken stand is coupled to them.
+void releaseStand(ParkPos& stand) {
+    stand.taken = 0;
+    for (std::uint32_t coupled : stand.coupledIds) {
+        ParkPos* other = gf_findStandById(coupled);
+        if (other == nullptr) continue;
+        other->coupledOccupied = std::any_of(currentStands.begin(), currentStands.end(), [&](const ParkPos& s) {
+            return s.taken != 0 && std::find(s.coupledIds.begin(), s.coupledIds.end(), coupled) != s.coupledIds.end();
+        });
+    }
+}
+
 bool sameAirlineTypeStrings(const std::string& airlineA, const std::string& typeA, const std::string& airlineB,
                             const std::string& typeB) {
     AircraftIdentity a, b;
@@ -382,7 +395,7 @@ void lf_fillStands(WeekSlot slot, std::int64_t wanted, std::int64_t base, int ki
         std::mt19937& rng = gf_randomEngine();
         for (std::size_t i = level.size() - 1; i > 0; --i) std::swap(level[i], level[rng() % (i + 1)]);
         for (std::size_t i = std::size_t(room); i < level.size(); ++i)
-            if (ParkPos* s = gf_findStandById(level[i].standId)) s->taken = 0;
+            if (ParkPos* s = gf_findStandById(level[i].standId)) releaseStand(*s);
         level.resize(std::size_t(room));
     }
     staticJobs.insert(staticJobs.end(), level.begin(), level.end());

@@ -1,4 +1,6 @@
 // The parking planner: wanted count, slots, fit levels, rejection rules, parked records, renewal.
+#include <set>
+
 #include "airports/apf_reader.h"
 #include "airports/park_list.h"
 #include "catalogue/reference_db.h"
@@ -8,6 +10,7 @@
 #include "feed/readers.h"
 #include "feed/web_api.h"
 #include "foundation/clock.h"
+#include "foundation/random.h"
 #include "parking/planner.h"
 #include "tests/airports/airports_fixture.h"
 
@@ -674,5 +677,45 @@ TEST_F(PlannerTest, RenewalChecksPlanMadeStaticsAgainstThePlan) {
         EXPECT_EQ(staticJobs.size(), c.jobs) << c.name;
     }
     wingspanTable.erase("A320");
+}
+}  // namespace
+
+namespace {
+// A level entry trimmed from the fill gives its stand back whole: the stands coupled to it are free
+// again for a later pass unless another stand that is still taken is coupled to them.
+TEST_F(PlannerTest, TrimmedLevelEntryFreesItsNeighbours) {
+    const WeekSlot now{4, 20};
+    WEEK.value = false;
+    bool trimmedTheCoupledOne = false;
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        clearLists();
+        gf_seedRandom(seed);
+        // S1 and S2 are 20 m apart and coupled; S3 and S4 stand far away.
+        makeStands({{option("R1", bit(20), 4)}, {option("F2", bit(20), 4, 0)}}, 20.0);
+        currentStands.emplace_back("S3", std::vector<StandOption>{option("R3", bit(20), 4)}, 47.1, 8.0, 0.0, 20.0, 1, 1,
+                                   1);
+        currentStands.emplace_back("S4", std::vector<StandOption>{option("F4", bit(20), 4, 0)}, 47.2, 8.0, 0.0, 20.0, 1,
+                                   1, 1);
+        for (std::size_t i = 2; i < 4; ++i) {
+            currentStands[i].id = std::uint32_t(i + 1);
+            currentStands[i].options[0].id = 1;
+        }
+        ASSERT_EQ(currentStands[0].coupledIds, std::vector<std::uint32_t>{currentStands[1].id});
+        // Both real options are found at fit 0; one of them is trimmed.
+        lf_fillStands(now, 1, 0, kRealKind);
+        ASSERT_EQ(staticJobs.size(), 1u) << seed;
+        const bool s1Kept = currentStands[0].taken != 0;
+        EXPECT_NE(s1Kept, currentStands[2].taken != 0) << seed;
+        EXPECT_EQ(currentStands[1].coupledOccupied, s1Kept ? 1 : 0) << seed;
+        trimmedTheCoupledOne = trimmedTheCoupledOne || !s1Kept;
+        // A soft pass then finds the soft stands that no taken stand blocks.
+        lf_fillStands(now, 3, 1, kSoftKind);
+        std::set<std::string> soft;
+        for (const StaticJob& j : staticJobs)
+            if (j.callsignA.front() == 'F') soft.insert(j.callsignA);
+        const std::set<std::string> expected = s1Kept ? std::set<std::string>{"F4"} : std::set<std::string>{"F2", "F4"};
+        EXPECT_EQ(soft, expected) << seed;
+    }
+    EXPECT_TRUE(trimmedTheCoupledOne) << "some seed trims the coupled stand's entry";
 }
 }  // namespace
