@@ -719,3 +719,151 @@ TEST_F(PlannerTest, TrimmedLevelEntryFreesItsNeighbours) {
     EXPECT_TRUE(trimmedTheCoupledOne) << "some seed trims the coupled stand's entry";
 }
 }  // namespace
+
+namespace {
+// The soft pass after the real one: only with PARK_SOFT or PARK_FAKE, and only while the real options
+// leave the wanted count unreached.
+TEST_F(PlannerTest, SoftPassFillsWhatTheRealOptionsLeave) {
+    const WeekSlot now{4, 20};
+    WEEK.value = false;
+    MAX_FIT.value = 47;
+    struct Case {
+        const char* name;
+        bool parkSoft, parkFake;
+        std::int64_t wanted;
+        std::set<std::string> planned;
+        int softFit;
+        bool softUsed;
+    };
+    for (const Case& c : {
+             Case{"neither", false, false, 3, {"R1"}, -1, false},
+             Case{"PARK_SOFT", true, false, 3, {"R1", "F2", "F3"}, 2, true},
+             Case{"PARK_FAKE", false, true, 3, {"R1", "F2", "F3"}, 2, true},
+             Case{"both", true, true, 3, {"R1", "F2", "F3"}, 2, true},
+             Case{"soft up to wanted", true, false, 2, {"R1", "F2"}, 0, true},
+             Case{"real reaches wanted", true, true, 1, {"R1"}, -1, false},
+         }) {
+        clearLists();
+        PARK_SOFT.value = c.parkSoft;
+        PARK_FAKE.value = c.parkFake;
+        makeStands({{option("R1", bit(20), 4)},
+                    {option("F2", bit(20), 4, 0)},
+                    {option("F3", bit(18), 4, 0)},
+                    {option("F4", bit(10), 3, 0)}});
+        lf_fillToWanted(now, c.wanted, 0);
+        std::set<std::string> planned;
+        for (const StaticJob& j : staticJobs) planned.insert(j.callsignA);
+        EXPECT_EQ(planned, c.planned) << c.name;
+        EXPECT_EQ(plannerDisplay.softFit.load(), c.softFit) << c.name;
+        EXPECT_EQ(plannerDisplay.softStandsUsed.load(), c.softUsed) << c.name;
+    }
+    EXPECT_TRUE(logHas("2 soft positions found"));
+    PARK_SOFT.value = PARK_SOFT.defaultValue;
+    PARK_FAKE.value = PARK_FAKE.defaultValue;
+}
+}  // namespace
+
+namespace {
+// The renewal's limits on what stays: live aircraft parked beyond the wanted count, and the surplus of
+// kept static aircraft and live stayers once the candidates are gone.
+TEST_F(PlannerTest, RenewalTrimsLiveStayersAndKeptStatics) {
+    const WeekSlot now{3, 20};
+    ManualClock clock(unixTimeOf(now));
+    ScopedClock scoped(clock);
+    MAX_FIT.value = 0;
+    PARK_SOFT.value = false;
+    PARK_FAKE.value = false;
+    struct Live {
+        int stand;
+        int minutes;
+    };
+    struct Static {
+        int stand;
+        int placedBack;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Live> live;
+        std::vector<Static> statics;  // plan-made, each with its plan option on its stand now
+        int maxPark = -1;
+        bool ptOnly = false;
+        bool initialLoadOnly = false;
+        std::vector<bool> liveRemoved;
+        std::vector<bool> staticRemoved;
+        const char* note = nullptr;  // shown in the status line and logged
+    };
+    const std::vector<Case> cases = {
+        {.name = "more live ac than wanted",
+         .live = {{0, 30}, {1, 20}, {2, 10}},
+         .liveRemoved = {true, true, false},
+         .note = "Parking adjustments: 2 more live ac than wanted"},
+        {.name = "as many live ac as wanted", .live = {{0, 30}}, .liveRemoved = {false}},
+        {.name = "parked traffic only keeps live ac",
+         .live = {{0, 30}, {1, 20}, {2, 10}},
+         .ptOnly = true,
+         .liveRemoved = {false, false, false}},
+        {.name = "nothing wanted: live stayers leave",
+         .live = {{0, 30}, {1, 20}},
+         .maxPark = 0,
+         .liveRemoved = {true, true},
+         .note = "Parking adjustments: 0 to be removed, 0 to be added"},
+        {.name = "nothing wanted, initial load only: live stayers stay",
+         .live = {{0, 30}, {1, 20}},
+         .maxPark = 0,
+         .initialLoadOnly = true,
+         .liveRemoved = {false, false}},
+        {.name = "kept statics beyond wanted: the earliest placed leaves",
+         .statics = {{0, 4}, {1, 1}},
+         .staticRemoved = {true, false},
+         .note = "Parking adjustments: 1 to be removed, 0 to be added"},
+        {.name = "kept static before a live stayer",
+         .live = {{2, 10}},
+         .statics = {{0, 1}},
+         .liveRemoved = {false},
+         .staticRemoved = {true}},
+    };
+    for (const Case& c : cases) {
+        clearLists();
+        lf_clearLive();
+        parking_percentage.value = 25;  // four stands: wanted 1
+        CUSTOM_MAX_PARK.value = c.maxPark;
+        RT_PARKTRAFFIC_ONLY.value = c.ptOnly;
+        INITIAL_LOAD_ONLY.value = c.initialLoadOnly;
+        std::vector<std::vector<StandOption>> options(4);
+        for (const Static& st : c.statics)
+            options[std::size_t(st.stand)] = {option(fmt::format("DLH{}", st.stand), bit(20), 3)};
+        makeStands(options);
+        const std::int64_t nowTicks = gf_utcNow().time_since_epoch() / std::chrono::nanoseconds(100);
+        for (std::size_t i = 0; i < c.live.size(); ++i) {
+            LiveAircraft l;
+            l.id = 0x3c1000 + std::uint32_t(i);
+            l.identity.callsign = fmt::format("LIVE{}", i);
+            l.simState = SimState::Active;
+            l.phase = MovementPhase::Parked;
+            l.standId = currentStands[std::size_t(c.live[i].stand)].id;
+            l.parkedSince = nowTicks - std::int64_t(c.live[i].minutes) * 600000000;
+            lf_setLiveObjectId(lf_appendLive(std::move(l)), 500 + std::uint32_t(i));
+        }
+        for (const Static& st : c.statics) {
+            SimAircraft s = planMadeStatic(currentStands[std::size_t(st.stand)].id, now, st.placedBack);
+            s.identity.callsign = fmt::format("DLH{}*", st.stand);
+            s.identity.identity6 = fmt::format("DLH{}", st.stand);
+            s.objectId = 600 + std::uint32_t(staticList.size());
+            staticList.push_back(s);
+        }
+        gf_adjustParking(0);
+        for (std::size_t i = 0; i < c.live.size(); ++i)
+            EXPECT_EQ(liveList[i].simState, c.liveRemoved[i] ? SimState::RemovingFromSim : SimState::Active)
+                << c.name << ": live " << i;
+        for (std::size_t i = 0; i < c.statics.size(); ++i)
+            EXPECT_EQ(staticList[i].simState, c.staticRemoved[i] ? SimState::RemovingFromSim : SimState::Active)
+                << c.name << ": static " << i;
+        if (c.note != nullptr) EXPECT_TRUE(logHas(c.note)) << c.name;
+    }
+    lf_clearLive();
+    RT_PARKTRAFFIC_ONLY.value = false;
+    INITIAL_LOAD_ONLY.value = INITIAL_LOAD_ONLY.defaultValue;
+    PARK_SOFT.value = PARK_SOFT.defaultValue;
+    PARK_FAKE.value = PARK_FAKE.defaultValue;
+}
+}  // namespace
