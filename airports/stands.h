@@ -23,7 +23,7 @@ struct StandOption {
     std::string callsignA;        // callsign the option was recorded under; "cs" before ':'
     std::string callsignB;        // second callsign of the same aircraft; "cs" after ':'; empty for run-time options
     std::uint64_t halfHours = 0;  // bit h (0..47): used in half-hour h of the weekday; bits 48..63 stay 0
-    std::int32_t id = 0;          // 1, 2, 3 ... within the stand's list; 0 = switched off (never written)
+    std::int32_t id = 0;          // 1, 2, 3 ... within the stand's list; 0 = switched off (see heldId), or no option
     std::int32_t weekday = 0;     // 1 Monday .. 7 Sunday; 0 when the file gave none
     // 1 for options read with the stands of an airport file: never extended while running and left out of
     // a learned file that does not replace the airport's stands; 0 for learned and run-time options.
