@@ -82,7 +82,8 @@ bool lf_appendApfParameters(pugi::xml_node document, const AirportPackage& recor
 }
 
 void lf_writeOpt(pugi::xml_node parkpos, const StandOption& option) {
-    if (option.id == 0) return;
+    // An option that a search switched off until the renewal is still the user's learned data.
+    if (gf_lastingOptionId(option) == 0) return;
     pugi::xml_node opt = parkpos.append_child(apf::optionElement);
     setAttribute(opt, "reg", option.key);
     if (!gf_findRegcode(option.key)) {

@@ -282,9 +282,8 @@ bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
         stand.cargo = gf_apfBool(parkpos.attribute("cargo")) ? 1 : 0;
         stand.cargoChanged = 1;
     }
-    // Ids follow the largest one in use: the last option may have been switched off with id 0.
-    std::int32_t nextId = 1;
-    for (const StandOption& option : stand.options) nextId = std::max(nextId, option.id + 1);
+    // Ids follow the largest one in use, also a switched-off option's.
+    std::int32_t nextId = gf_nextOptionId(stand.options);
     for (const pugi::xml_node& opt : parkpos.children(apf::optionElement)) {
         StandOption added = lf_readOpt(opt, nextId, 0);
         const bool known = std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& existing) {

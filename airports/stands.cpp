@@ -1,5 +1,6 @@
 #include "airports/stands.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 
@@ -15,6 +16,39 @@ ParkPos::ParkPos(std::string standName, std::vector<StandOption> planOptions, do
       radius(radiusMetres * standUnits::nmPerMetre), cargo(notCargo == 0 ? 1 : 0), ramp(notRamp == 0 ? 1 : 0),
       heli(notHeli == 0 ? 1 : 0) {
     coupledIds.reserve(8);
+}
+
+void gf_switchOffOption(StandOption& option) {
+    if (option.id == 0) return;
+    option.heldId = option.id;
+    option.id = 0;
+}
+
+std::int32_t gf_nextOptionId(const std::vector<StandOption>& options) {
+    std::int32_t next = 1;
+    for (const StandOption& o : options) next = std::max(next, gf_lastingOptionId(o) + 1);
+    return next;
+}
+
+void gf_renumberStandOptions(ParkPos& stand) {
+    std::unordered_map<std::int32_t, std::int32_t> renamed;  // lasting id -> new id
+    std::int32_t n = 0;
+    for (StandOption& o : stand.options) {
+        const std::int32_t lasting = gf_lastingOptionId(o);
+        o.id = ++n;
+        o.heldId = 0;
+        if (lasting != 0) renamed.emplace(lasting, o.id);
+    }
+    for (auto* sightings : {&stand.realMap, &stand.softMap})
+        for (auto entry = sightings->begin(); entry != sightings->end();) {
+            const auto it = renamed.find(static_cast<std::int32_t>(entry->second.optionId));
+            if (it == renamed.end()) {
+                entry = sightings->erase(entry);
+            } else {
+                entry->second.optionId = static_cast<std::uint32_t>(it->second);
+                ++entry;
+            }
+        }
 }
 
 namespace {

@@ -23,15 +23,25 @@ struct StandOption {
     std::string callsignA;        // callsign the option was recorded under; "cs" before ':'
     std::string callsignB;        // second callsign of the same aircraft; "cs" after ':'; empty for run-time options
     std::uint64_t halfHours = 0;  // bit h (0..47): used in half-hour h of the weekday; bits 48..63 stay 0
-    std::int32_t id = 0;          // 1, 2, 3 ... within the stand's list; 0 = switched off (never written)
+    std::int32_t id = 0;          // 1, 2, 3 ... within the stand's list; 0 = switched off (see heldId), or no option
     std::int32_t weekday = 0;     // 1 Monday .. 7 Sunday; 0 when the file gave none
     // 1 for options read with the stands of an airport file: never extended while running and left out of
     // a learned file that does not replace the airport's stands; 0 for learned and run-time options.
     std::int32_t closed = 0;
     std::int32_t real = 0;  // 1 real (an aircraft stood there), 0 soft (the stand was guessed)
+    // The id of an option that the planner's search switched off (id 0), until the renewal's numbering
+    // gives it back: the sightings that hold the id still name this option, and no new option takes it.
+    std::int32_t heldId = 0;
 
     bool operator==(const StandOption&) const = default;
 };
+
+// The id that names the option as long as anything holds it: its id, or the one it held when it was switched off.
+inline std::int32_t gf_lastingOptionId(const StandOption& option) { return option.id != 0 ? option.id : option.heldId; }
+// Switches the option off for the planner's searches (id 0) until the next numbering of its stand.
+void gf_switchOffOption(StandOption& option);
+// The id of a new option of the list: one above every lasting id in it (1 for an empty list).
+std::int32_t gf_nextOptionId(const std::vector<StandOption>& options);
 
 inline constexpr std::uint64_t kHalfHourMask = (std::uint64_t{1} << 48) - 1;
 namespace standUnits {
@@ -76,6 +86,11 @@ struct ParkPos {
     std::uint8_t heli = 0;          // helipad
     std::uint8_t sizeAdjusted = 0;  // the engine lowered the radius to an aircraft that parked on it
 };
+
+// Numbers the stand's options 1, 2, 3 ... in list order, switched-off ones included (which are switched on
+// again), and moves the sightings of realMap and softMap to their options' new ids; a sighting whose option
+// is no longer in the list is forgotten.
+void gf_renumberStandOptions(ParkPos& stand);
 
 // The stands of the current park airport.
 extern std::vector<ParkPos> currentStands;

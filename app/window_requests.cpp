@@ -48,9 +48,7 @@ void removeEveryLiveAircraft() {
         const bool creating = ac.simState == SimState::Adding2Sim && ac.removeWhenCreated == 0;
         if (isActive(ac) || creating) removeAircraftFromSim(ac);
     }
-    liveList.erase(std::remove_if(liveList.begin(), liveList.end(),
-                                  [](const LiveAircraft& ac) { return ac.removedFromQueue != 0; }),
-                   liveList.end());
+    lf_eraseLiveIf([](const LiveAircraft& ac) { return ac.removedFromQueue != 0; });
     gf_flushStaticAircraft();
     // Raised only now, so the renewal never plans before the static aircraft have been taken out.
     renewalRequested.exchange(1);

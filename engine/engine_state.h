@@ -3,6 +3,7 @@
 // Everything here belongs to the run thread unless a lock is named.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,6 +41,9 @@ LiveAircraft& lf_appendLive(LiveAircraft&& ac);
 void lf_setLiveObjectId(LiveAircraft& ac, uint32_t objectId);
 // Takes the aircraft at the index out of the list and the indexes (the last one takes its place).
 void lf_eraseLive(size_t index);
+// Takes every aircraft that the predicate names out of the list and the indexes; the others keep
+// their order. Returns how many left.
+size_t lf_eraseLiveIf(const std::function<bool(const LiveAircraft&)>& leaves);
 // Rebuilds both indexes from the list (after a compaction).
 void lf_reindexLive();
 // Empties the list and its indexes.

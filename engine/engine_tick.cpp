@@ -84,12 +84,7 @@ void lf_updateLiveList() {
         } pass;
         for (auto& ac : liveList) anyLeaves |= updateLiveAc(ac);
     }
-    if (anyLeaves) {
-        liveList.erase(std::remove_if(liveList.begin(), liveList.end(),
-                                      [](const LiveAircraft& a) { return a.removeFromBuffer || a.removedFromQueue; }),
-                       liveList.end());
-        lf_reindexLive();
-    }
+    if (anyLeaves) lf_eraseLiveIf([](const LiveAircraft& a) { return a.removeFromBuffer || a.removedFromQueue; });
     lf_swapPositionBuffers();
 }
 

@@ -3,6 +3,8 @@
 // in step here, so that the merge and the notices find an aircraft without walking the list.
 #include <fmt/format.h>
 
+#include <vector>
+
 #include "engine/engine_state.h"
 #include "engine/id_index.h"
 
@@ -61,6 +63,13 @@ void lf_eraseLive(size_t index) {
         enter(static_cast<uint32_t>(index));
     }
     liveList.pop_back();
+}
+
+size_t lf_eraseLiveIf(const std::function<bool(const LiveAircraft&)>& leaves) {
+    const size_t n = std::erase_if(liveList, leaves);
+    // Every aircraft behind the first one that left has moved forward: the indexes are built anew.
+    if (n > 0) lf_reindexLive();
+    return n;
 }
 
 void lf_reindexLive() {

@@ -4,7 +4,10 @@
 #include <bitset>
 #include <stdexcept>
 
+#include <fmt/format.h>
+
 #include "catalogue/reference_db.h"
+#include "foundation/log.h"
 
 namespace {
 
@@ -13,10 +16,11 @@ std::string withoutGhostMark(std::string_view callsign) {
     return std::string(callsign);
 }
 
+// By the lasting id: a sighting still extends its option while a search has switched it off.
 StandOption* findOption(std::vector<StandOption>& options, int32_t id) {
     if (id == 0) return nullptr;
     for (auto& o : options)
-        if (o.id == id) return &o;
+        if (gf_lastingOptionId(o) == id) return &o;
     return nullptr;
 }
 
@@ -33,9 +37,8 @@ int32_t gf_makeStandOption(std::vector<StandOption>& options, const SimAircraft&
     if (key.empty()) return 0;
     const std::string cs = withoutGhostMark(callsign);
     const uint64_t mask = halfHourBit(slot.slot);
-    // The last option may have been switched off (id 0): the largest id keeps ids unique.
-    int32_t id = 1;
-    for (const auto& o : options) id = std::max(id, o.id + 1);
+    // Also above the ids of switched-off options, which sightings may still hold.
+    const int32_t id = gf_nextOptionId(options);
     StandOption made;
     if (const auto reg = gf_findRegcode(key)) {
         made.airline = reg->operatorCode.empty() ? reg->airline : reg->operatorCode;
@@ -89,29 +92,39 @@ void lf_halfHoursBack(std::vector<uint32_t>& out, int count, WeekSlot start) {
 }
 
 bool updateOptions(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t id) {
-    StandOption* o = findOption(options, id);
-    if (!o) return false;
-    uint64_t mask = 0;
-    for (uint32_t h : halfHours) mask |= halfHourBit(h);
-    o->halfHours |= mask;
-    return true;
+    try {
+        StandOption* o = findOption(options, id);
+        if (!o) return false;
+        uint64_t mask = 0;
+        for (uint32_t h : halfHours) mask |= halfHourBit(h);
+        o->halfHours |= mask;
+        return true;
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{} exception:{}", "updateOptions", e.what()));
+        return false;
+    }
 }
 
 bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t earlierId,
                           int32_t laterId) {
-    StandOption* earlier = findOption(options, earlierId);
-    StandOption* later = findOption(options, laterId);
-    if (!earlier || !later) return false;
-    uint64_t laterMask = 0;
-    uint64_t earlierMask = 0;
-    bool wrapped = false;
-    for (size_t i = 0; i < halfHours.size(); ++i) {
-        if (i > 0 && halfHours[i] > halfHours[i - 1]) wrapped = true;
-        (wrapped ? earlierMask : laterMask) |= halfHourBit(halfHours[i]);
+    try {
+        StandOption* earlier = findOption(options, earlierId);
+        StandOption* later = findOption(options, laterId);
+        if (!earlier || !later) return false;
+        uint64_t laterMask = 0;
+        uint64_t earlierMask = 0;
+        bool wrapped = false;
+        for (size_t i = 0; i < halfHours.size(); ++i) {
+            if (i > 0 && halfHours[i] > halfHours[i - 1]) wrapped = true;
+            (wrapped ? earlierMask : laterMask) |= halfHourBit(halfHours[i]);
+        }
+        later->halfHours |= laterMask;
+        earlier->halfHours |= earlierMask;
+        return true;
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{} exception:{}", "updateOptionsWrapped", e.what()));
+        return false;
     }
-    later->halfHours |= laterMask;
-    earlier->halfHours |= earlierMask;
-    return true;
 }
 
 void lf_extendAcrossMidnight(std::vector<StandOption>& options, WeekSlot now, std::string_view callsign, int n,

@@ -4,8 +4,9 @@
 // half-hours, also across midnight.
 //
 // Threads: run thread (the options belong to currentStands).
-// Half-hours are 0..47 of a weekday 1..7; an index outside the day raises std::out_of_range, and the
-// id of every option touched is looked up before any bit is set, so a failed call changes nothing.
+// Half-hours are 0..47 of a weekday 1..7; an index outside the day raises std::out_of_range, which
+// updateOptions and updateOptionsWrapped catch, log ("{} exception:{}") and answer with false. The id
+// of every option touched is looked up before any bit is set, so a failed call changes nothing.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,7 +17,7 @@
 #include "foundation/time_text.h"
 
 // Appends a new option for the aircraft (key = registration, or callsign without one) holding the
-// slot's half-hour; its id is the largest id of the list + 1. 0 when nothing was added: empty key,
+// slot's half-hour; its id is gf_nextOptionId of the list. 0 when nothing was added: empty key,
 // or the same key, weekday, mask and callsign are already there.
 int32_t gf_makeStandOption(std::vector<StandOption>& options, const SimAircraft& ac, int32_t real, WeekSlot slot,
                            std::string_view callsign, const std::string& key);
@@ -28,10 +29,12 @@ bool lf_optionMatchesAircraft(std::string_view callsign, const SimAircraft& ac, 
 void lf_setCoupledCallsign(std::vector<StandOption>& options, int32_t id, std::string_view callsign);
 // Appends count half-hours walking back from start: start first, the earliest last.
 void lf_halfHoursBack(std::vector<uint32_t>& out, int count, WeekSlot start);
-// Sets the listed half-hours on the option with that id; false when the id is not there.
+// Sets the listed half-hours on the option with that id; false when the id is not there or a
+// half-hour lies outside the day.
 bool updateOptions(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t id);
 // The same for a backward list that passes midnight: the half-hours up to the wrap go to the later
-// day's option, the rest to the earlier day's. False when either id is not there.
+// day's option, the rest to the earlier day's. False when either id is not there or a half-hour lies
+// outside the day.
 bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<uint32_t>& halfHours, int32_t earlierId,
                           int32_t laterId);
 // Fills the n half-hours back from now across midnight and records the callsign on both options.

@@ -80,6 +80,19 @@ void occupy(std::uint32_t standId) {
     if (ParkPos* stand = gf_findStandById(standId)) gf_occupyStand(*stand);
 }
 
+// Gives a stand back that a level entry had taken: its coupled stands stay neighbour-taken only while
+// another taken stand is coupled to them.
+void releaseStand(ParkPos& stand) {
+    stand.taken = 0;
+    for (std::uint32_t coupled : stand.coupledIds) {
+        ParkPos* other = gf_findStandById(coupled);
+        if (other == nullptr) continue;
+        other->coupledOccupied = std::any_of(currentStands.begin(), currentStands.end(), [&](const ParkPos& s) {
+            return s.taken != 0 && std::find(s.coupledIds.begin(), s.coupledIds.end(), coupled) != s.coupledIds.end();
+        });
+    }
+}
+
 bool sameAirlineTypeStrings(const std::string& airlineA, const std::string& typeA, const std::string& airlineB,
                             const std::string& typeB) {
     AircraftIdentity a, b;
@@ -103,22 +116,28 @@ bool staticTooClose(const ParkPos& stand, const std::string& icaoType) {
 
 bool equalNonEmpty(const std::string& a, const std::string& b) { return !a.empty() && a == b; }
 
-// Whether the option's aircraft is already there (or live): then it is switched off.
+// Whether the option's aircraft is already there (or live): then it is switched off. The entries
+// planned count with those of the level being built, so that one aircraft gets one stand.
 // A static aircraft on the stand itself does not count: the search prefers the option that agrees with
 // it, and the renewal then keeps it.
-bool optionRejected(const StandOption& opt, std::uint32_t standId, const std::vector<StaticJob>& jobs) {
+bool optionRejected(const StandOption& opt, std::uint32_t standId, const std::vector<StaticJob>& jobs,
+                    const std::vector<StaticJob>& level) {
     const std::string& a = opt.callsignA;
     const std::string& b = opt.callsignB;
-    for (const StaticJob& j : jobs)
-        if (equalNonEmpty(opt.key, j.registration)) return true;
+    auto anyPlanned = [&](auto&& same) {
+        return std::any_of(jobs.begin(), jobs.end(), same) || std::any_of(level.begin(), level.end(), same);
+    };
+    if (anyPlanned([&](const StaticJob& j) { return equalNonEmpty(opt.key, j.registration); })) return true;
     if (inLiveCallsigns(a) || inLiveCallsigns(b)) return true;
     for (const SimAircraft& s : staticList)
         if (s.standId != standId && (equalNonEmpty(s.identity.identity6, a) || equalNonEmpty(s.identity.identity6, b) ||
                                      equalNonEmpty(s.identity.identity6, opt.key)))
             return true;
-    for (const StaticJob& j : jobs)
-        if (equalNonEmpty(j.callsignA, a) || equalNonEmpty(j.callsignA, b) || equalNonEmpty(j.callsignA, opt.key))
-            return true;
+    if (anyPlanned([&](const StaticJob& j) {
+            return equalNonEmpty(j.callsignA, a) || equalNonEmpty(j.callsignA, b) ||
+                   equalNonEmpty(j.callsignA, opt.key);
+        }))
+        return true;
     for (const ParkedLive& l : liveStayers)
         if (equalNonEmpty(l.callsign, a) || equalNonEmpty(l.callsign, b)) return true;
     for (const SimAircraft& s : staticList) {
@@ -203,10 +222,7 @@ void clearStandFlags(bool renumber) {
         s.taken = 0;
         s.reserved = 0;
         s.coupledOccupied = 0;
-        if (renumber) {
-            std::int32_t n = 0;
-            for (StandOption& o : s.options) o.id = ++n;
-        }
+        if (renumber) gf_renumberStandOptions(s);
     }
 }
 }  // namespace
@@ -328,8 +344,8 @@ void lf_searchStands(WeekSlot slot, int kind, int fit, std::vector<StaticJob>& l
             auto it = std::find_if(stand.options.begin(), stand.options.end(),
                                    [&](const StandOption& o) { return o.id > 0 && o.id == ids.front(); });
             if (it == stand.options.end()) continue;
-            if (optionRejected(*it, stand.id, jobs)) {
-                it->id = 0;
+            if (optionRejected(*it, stand.id, jobs, level)) {
+                gf_switchOffOption(*it);
                 continue;
             }
             level.push_back(StaticJob{0, 1, stand.id, std::uint32_t(fit), it->airline, it->icaoType, it->callsignA,
@@ -386,7 +402,7 @@ void lf_fillStands(WeekSlot slot, std::int64_t wanted, std::int64_t base, int ki
         std::mt19937& rng = gf_randomEngine();
         for (std::size_t i = level.size() - 1; i > 0; --i) std::swap(level[i], level[rng() % (i + 1)]);
         for (std::size_t i = std::size_t(room); i < level.size(); ++i)
-            if (ParkPos* s = gf_findStandById(level[i].standId)) s->taken = 0;
+            if (ParkPos* s = gf_findStandById(level[i].standId)) releaseStand(*s);
         level.resize(std::size_t(room));
     }
     staticJobs.insert(staticJobs.end(), level.begin(), level.end());
@@ -505,30 +521,24 @@ void staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSlot 
         markForRemoval(s);
 }
 
-// Whether a plan option of the stand allows the aircraft within the look-back up to now.
+// Whether a plan option of the stand allows the aircraft within the look-back up to now: the
+// half-hours from now back to now - lookBack, those before midnight on the previous weekday.
 bool planHolds(const ParkPos& stand, const SimAircraft& s, WeekSlot now, std::int32_t lookBack) {
-    std::int32_t remainder = -1;
-    for (const StandOption& o : stand.options) {
-        if (o.id <= 0 || std::uint32_t(o.weekday) != now.weekday || o.airline != s.identity.airline ||
-            o.icaoType != s.identity.icaoType)
-            continue;
-        std::int32_t rest = -1;
-        if (testRange(o, std::int32_t(now.slot), lookBack, rest)) return true;
-        remainder = std::max(remainder, rest);
-    }
-    if (remainder < 0) {
-        if (std::int32_t(now.slot) - lookBack >= 0) return false;
-        remainder = lookBack - std::int32_t(now.slot) - 1;
-    }
-    const std::uint32_t yesterday = now.weekday <= 1 ? 7 : now.weekday - 1;
-    for (const StandOption& o : stand.options) {
-        if (o.id <= 0 || std::uint32_t(o.weekday) != yesterday || o.airline != s.identity.airline ||
-            o.icaoType != s.identity.icaoType)
-            continue;
-        std::int32_t rest = -1;
-        if (testRange(o, 47, remainder, rest)) return true;
-    }
-    return false;
+    auto holds = [&](std::uint32_t weekday, std::int32_t start, std::int32_t offset) {
+        for (const StandOption& o : stand.options) {
+            if (o.id <= 0 || std::uint32_t(o.weekday) != weekday || o.airline != s.identity.airline ||
+                o.icaoType != s.identity.icaoType)
+                continue;
+            std::int32_t remainder = -1;
+            if (testRange(o, start, offset, remainder)) return true;
+        }
+        return false;
+    };
+    if (holds(now.weekday, std::int32_t(now.slot), lookBack)) return true;
+    // The same count of half-hours before midnight whether or not today has options of the aircraft.
+    const std::int32_t beforeMidnight = lookBack - std::int32_t(now.slot);
+    if (beforeMidnight <= 0) return false;
+    return holds(now.weekday <= 1 ? 7 : now.weekday - 1, 47, beforeMidnight - 1);
 }
 
 // Step 10: a plan-made static aircraft against the new plan.

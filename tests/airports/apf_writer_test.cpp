@@ -83,7 +83,9 @@ TEST_F(AirportsTest, LearnedFileWritesSettingsAndOnlyWhatWasLearned) {
     record.altitude = 100;
     ParkPos plain = makeStand("P1");
     plain.options.push_back(option(1, 2, 6));
-    plain.options.push_back(option(0, 2, 6));  // switched off: not written
+    plain.options.push_back(option(0, 2, 6));  // no option: not written
+    plain.options.push_back(option(2, 4, 8));
+    gf_switchOffOption(plain.options.back());  // switched off by a search until the renewal: still saved
     ParkPos changed = makeStand("R1", 25.0);
     changed.radiusChanged = 1;
     changed.cargoChanged = 1;
@@ -100,7 +102,8 @@ TEST_F(AirportsTest, LearnedFileWritesSettingsAndOnlyWhatWasLearned) {
     EXPECT_EQ(*lf_readTextParameter(doc, "WEEK"), "true");
     const pugi::xml_node p1 = doc.child("parkpositions").child("parkpos");
     EXPECT_EQ(attributeNames(p1), Names{"id"});
-    EXPECT_EQ(std::distance(p1.children("opt").begin(), p1.children("opt").end()), 1);
+    EXPECT_EQ(std::distance(p1.children("opt").begin(), p1.children("opt").end()), 2);
+    EXPECT_STREQ(p1.child("opt").next_sibling("opt").attribute("hh").value(), "3");
     const pugi::xml_node r1 = p1.next_sibling();
     EXPECT_EQ(attributeNames(r1), (Names{"id", "radius_change", "radius", "cargo_change", "cargo"}));
     EXPECT_STREQ(r1.attribute("radius").value(), "25.0");

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "airports/parking.h"
+#include "app/window_requests.h"
 #include "catalogue/catalogue.h"
 #include "engine/engine_state.h"
 #include "engine/notices.h"
@@ -231,6 +232,11 @@ void EngineHarness::tick(int n) {
         answerSimulator();
         checkInvariants();
     }
+}
+
+void EngineHarness::serveWindowRequests() {
+    gf_serveWindowRequests();
+    checkInvariants();
 }
 
 bool EngineHarness::tickUntil(const std::function<bool()>& done, int maxTicks) {

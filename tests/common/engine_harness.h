@@ -42,6 +42,9 @@ public:
     void tick(int n = 1);
     // Ticks until the predicate holds (at most maxTicks); true when it held.
     bool tickUntil(const std::function<bool()>& done, int maxTicks);
+    // Serves the window's requests as the main loop does before a tick; the invariants are checked
+    // after them as after a tick.
+    void serveWindowRequests();
 
     // Fake simulator.
     struct Created {

@@ -2,6 +2,7 @@
 // claims on a stand and try2Park.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include "airports/current_airport.h"
@@ -99,10 +100,10 @@ TEST(StandOptions, BuildingIdsAndDuplicates) {
     EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 10}, "DLH4", "DAIPA"), 0);  // the same again
     EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 10}, "DLH4", ""), 0);       // no key
     EXPECT_EQ(gf_makeStandOption(list, a, 0, {2, 11}, "DLH4", "DAIPA"), 2);
-    // The last option switched off (id 0): the new id still follows the largest one.
-    list.back().id = 0;
-    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 12}, "DLH4", "DAIPA"), 2);
-    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 13}, "DLH4", "DAIPA"), 3);
+    // The last option switched off (id 0): its id stays taken, the new one follows it.
+    gf_switchOffOption(list.back());
+    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 12}, "DLH4", "DAIPA"), 3);
+    EXPECT_EQ(gf_makeStandOption(list, a, 1, {2, 13}, "DLH4", "DAIPA"), 4);
     EXPECT_THROW(gf_makeStandOption(list, a, 1, {2, 48}, "DLH4", "DAIPA"), std::out_of_range);
     EXPECT_EQ(list.size(), 4u);
 }
@@ -161,10 +162,44 @@ TEST(StandOptions, HalfHoursBackAndRanges) {
     EXPECT_FALSE(updateOptionsWrapped(list, {5, 4}, 0, 2));
     EXPECT_EQ(list[1].halfHours, bits({0, 1}));
     EXPECT_FALSE(updateOptions(list, {5}, 0));
-    EXPECT_THROW(updateOptions(list, {5, 48}, 1), std::out_of_range);
-    EXPECT_EQ(list[0].halfHours, bits({46, 47}));  // a failed call changes nothing
     EXPECT_TRUE(updateOptions(list, {5, 6}, 1));
     EXPECT_EQ(list[0].halfHours, bits({5, 6, 46, 47}));
+}
+
+// A half-hour outside the day is logged with the routine's name and refused; nothing is set and
+// nothing is thrown at the caller.
+TEST(StandOptions, HalfHourOutsideTheDayIsLoggedAndRefused) {
+    struct Case {
+        const char* name;
+        std::function<bool(std::vector<StandOption>&)> call;
+    };
+    const Case cases[] = {
+        {"updateOptions",
+         [](std::vector<StandOption>& l) {
+             return updateOptions(l, {5, 48}, 1);
+         }},
+        {"updateOptions", [](std::vector<StandOption>& l) { return updateOptions(l, {48}, 2); }},
+        {"updateOptionsWrapped",
+         [](std::vector<StandOption>& l) {
+             return updateOptionsWrapped(l, {1, 0, 48}, 1, 2);
+         }},
+        {"updateOptionsWrapped",
+         [](std::vector<StandOption>& l) {
+             return updateOptionsWrapped(l, {60, 59}, 1, 2);
+         }},
+    };
+    for (const Case& c : cases) {
+        CapturedLog log;
+        std::vector<StandOption> list(2);
+        list[0].id = 1;
+        list[1].id = 2;
+        bool result = true;
+        EXPECT_NO_THROW(result = c.call(list)) << c.name;
+        EXPECT_FALSE(result) << c.name;
+        EXPECT_EQ(list[0].halfHours, 0u) << c.name;
+        EXPECT_EQ(list[1].halfHours, 0u) << c.name;
+        EXPECT_NE(log.text().find(std::string(c.name) + " exception:"), std::string::npos) << c.name << log.text();
+    }
 }
 
 // The week wrap: slots k half-hours later on the same day or across midnight, within the window.
