@@ -209,7 +209,11 @@ std::string lf_readParkedFile(const std::optional<std::string>& userStand) {
     } else {
         currentApfHeader = ApfHeader{};
         currentQualityFactors = QualityFactors{};
+        // The window's airport name and publisher are those of the file being read, or none.
+        mainWindow.airportFileText.clear();
+        mainWindow.airportSourceText.clear();
         error = gf_readApf(path, currentApfHeader, currentQualityFactors);
+        mainWindow.airportFileText.set(currentApfHeader.airportName);
         if (error.empty()) {
             if (currentQualityFactors.real >= 45 && currentStands.size() >= 20) {
                 softLearningAllowed.store(0);

@@ -3,6 +3,7 @@
 #include "airports/airport_ui.h"
 #include "app/window_proc.h"
 #include "foundation/settings.h"
+#include "parking/planner.h"
 #include "shell/fields.h"
 #include "shell/range.h"
 #include "shell/status_line.h"
@@ -23,4 +24,15 @@ void gf_registerAirportHooks() {
     };
     hooks.enableFlushStatic = [] { gf_enableControl(kFlushStaticButtonId, true); };
     gf_setAirportUiHooks(std::move(hooks));
+}
+
+void gf_registerPlannerHooks() {
+    PlannerHooks& planner = gf_plannerHooks();
+    planner.disableParkingControls = [] { gf_disableParkingControls(); };
+    planner.enableParkingControls = [] { gf_enableParkingControls(); };
+    planner.enablePtControls = [] { gf_enablePtControls(); };
+    planner.disableAirportControls = [] {
+        gf_enableControl(parking_percentage.controlId, false);
+        gf_enableControl(kFlushStaticButtonId, false);
+    };
 }

@@ -92,6 +92,8 @@ void autoRange(bool on) {
         gf_requestAutoRange();
         return;
     }
+    // A computation still waiting for the run thread would overwrite the range restored here.
+    gf_cancelAutoRange();
     const std::int32_t manual = LATERAL_RANGE.clamp(manualLateralRange.load());
     LATERAL_RANGE.value.store(manual);
     rangeNm.store(manual);
@@ -113,12 +115,7 @@ void switchSimulator(bool on2020) {
         scan->save(true);
         gf_setCheck(scan->controlId, true);
     }
-    if (on2020)
-        gf_showStatus(fmt::format("Switching Simulator to {}", "MSFS 2020"), true);
-    else
-        gf_showStatus(fmt::format("Switching Simulator to {}, its add-on package is installed at the next start of {}",
-                                  "MSFS 2024", programShortName),
-                      true);
+    gf_showStatus(fmt::format("Switching Simulator to {}", on2020 ? "MSFS 2020" : "MSFS 2024"), true);
     ALL_INSTALL_PATH.set(std::string());
     gf_clearField(ALL_INSTALL_PATH.controlId);
     // An empty version makes the next program start install the 2024 add-on package anew.

@@ -1,9 +1,11 @@
 #include "app/entry.h"
 
 #include "app/airport_hooks.h"
+#include "app/install_detection.h"
 #include "app/main_window.h"
 #include "app/run_life_cycle.h"
 #include "app/run_preparation.h"
+#include "catalogue/livery_scan.h"
 #include "feed/parked_traffic.h"
 #include "foundation/log.h"
 #include "foundation/version.h"
@@ -18,10 +20,17 @@
 #include <iostream>
 #include <system_error>
 
-namespace {
-// The hooks through which lower subsystems reach higher ones.
-void lf_connectSubsystems() { gf_setUserStandSource(&gf_standAtUserPosition); }
-}  // namespace
+void lf_connectSubsystems() {
+    // Parked traffic leaves the stand under the user aircraft free.
+    gf_setUserStandSource(&gf_standAtUserPosition);
+    // A learned AUTO_RANGE takes over the traffic range; "Flush static" once a park airport's file is read.
+    gf_registerAirportHooks();
+    // The parking controls are locked while static aircraft are planned and placed.
+    gf_registerPlannerHooks();
+    // The livery scan's automatic roots lie in the Community folder of the simulator in use (read at each scan,
+    // so that a new install path or simulator applies to the next run).
+    gf_setCommunityFolderSource([] { return gf_officialPath("Community"); });
+}
 
 int wWinMain() {
     lf_connectSubsystems();
@@ -56,7 +65,6 @@ int lf_runApplication() {
     } else {
         gf_log("Failed to create directory: no application-data folder");
     }
-    gf_registerAirportHooks();
     if (mainWindow.window.load() != nullptr) gf_postWindowMessage(kMsgStartRun);
     const int code = gf_runMessageLoop();
     // The last run has closed down: its thread ends at once, and the simulator thread was asked to stop.

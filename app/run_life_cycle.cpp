@@ -363,6 +363,9 @@ void lf_restartCleanup() {
     guarded([&] { s.resetFeedSession(); });
     guarded([&] { s.resetSimLink(); });
     guarded([&] { s.cleanupSessionContainers(); });
+    // The engine's clean-up has cleared the planning lock (uiBusy); the controls it locked follow, so that a
+    // restart during planning leaves no parking control greyed out.
+    guarded([&] { s.releaseParkingControls(); });
     guarded([&] { s.resetWindowState(); });
     guarded([] {
         gf_resetRunFlags();

@@ -98,6 +98,7 @@ RunServices gf_defaultRunServices() {
     };
     s.setCheck = [](int controlId, bool checked) { gf_setCheck(controlId, checked); };
     s.disableParkingControls = [] { gf_disableParkingControls(); };
+    s.releaseParkingControls = [] { gf_releaseParkingControls(); };
     s.showMinutesToRenewal = [](std::uint32_t minutes) {
         mainWindow.minutesToRenewal.store(static_cast<std::int32_t>(minutes));
         mainWindow.invalidate(panel::statistics);
@@ -187,14 +188,6 @@ RunServices gf_defaultRunServices() {
     s.logNoMatches = [] { gf_logNoMatches(); };
 
     // Airports and parking.
-    PlannerHooks& planner = gf_plannerHooks();
-    planner.disableParkingControls = [] { gf_disableParkingControls(); };
-    planner.enableParkingControls = [] { gf_enableParkingControls(); };
-    planner.enablePtControls = [] { gf_enablePtControls(); };
-    planner.disableAirportControls = [] {
-        gf_enableControl(parking_percentage.controlId, false);
-        gf_enableControl(kFlushStaticButtonId, false);
-    };
     s.updateParking = [](bool start) { gf_updateParking(start); };
     s.adjustParking = [](std::uint32_t mode) { gf_adjustParking(mode); };
     s.parkAirportCurrent = [] { return !currentAirport.icao.empty(); };
@@ -227,10 +220,7 @@ RunServices gf_defaultRunServices() {
         if (const std::optional<Airport> airport = gf_findAirport(icao))
             gf_setDestination(airport->icao, airport->latitude, airport->longitude);
     };
-    p.scanLiveries = [] {
-        gf_setCommunityFolderSource([] { return gf_officialPath("Community"); });
-        gf_scanLiveries();
-    };
+    p.scanLiveries = [] { gf_scanLiveries(); };
     p.readDatabase = [] { gf_readDatabase(); };
     p.readAirports = [] { gf_readAirports(); };
     p.scanAddonAirports = [] {

@@ -61,6 +61,7 @@ struct RunServices {
     std::function<void(bool enabled)> enableTimeShiftControls;  // the five time controls
     std::function<void(int controlId, bool checked)> setCheck;  // a check box of a setting
     std::function<void()> disableParkingControls;
+    std::function<void()> releaseParkingControls;  // the clean-up released the planning lock
     std::function<void(std::uint32_t minutes)> showMinutesToRenewal;
     std::function<void()> statusSecondStep;  // counts the status line's second; clears an old text
     std::function<void()> autoRange;

@@ -253,6 +253,11 @@ void gf_enableParkingControls() {
     invalidateSettings();
 }
 
+void gf_releaseParkingControls() {
+    gf_enableParkingControls();
+    gf_enableControl(kFlushStaticButtonId, false);
+}
+
 void gf_requestParkingRenewal() {
     if (parkingActive.load() == 0) return;
     airportFileChanged = 1;

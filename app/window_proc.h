@@ -37,6 +37,9 @@ bool lf_HandleWMCOMMAND(int controlId);
 void gf_disableParkingControls();
 void gf_enableParkingControls();
 void gf_enablePtControls();
+// After the restart's clean-up released the planning lock (uiBusy) with the engine's lists: the controls the
+// lock disabled are enabled again, all but "Flush static", which waits for the next park airport's file.
+void gf_releaseParkingControls();
 // Asks for a renewal of the static parked aircraft after a parking setting changed.
 void gf_requestParkingRenewal();
 // Recomputes the traffic radius from the user aircraft's height and the nearest park airport.

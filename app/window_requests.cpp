@@ -12,6 +12,7 @@
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
 #include "engine/upkeep.h"
+#include "foundation/settings.h"
 #include "shell/command_flags.h"
 #include "simlink/commands.h"
 
@@ -62,6 +63,8 @@ void gf_requestEnforceMaxLive() { enforceMaxLiveRequested.exchange(1); }
 
 void gf_requestAutoRange() { autoRangeRequested.exchange(1); }
 
+void gf_cancelAutoRange() { autoRangeRequested.exchange(0); }
+
 void gf_requestParkAirport(const std::string& icao, double latitude, double longitude) {
     std::lock_guard lock(parkAirportMutex);
     parkAirportRequests.push_back(ParkAirportRequest{icao, latitude, longitude});
@@ -80,7 +83,7 @@ void gf_serveWindowRequests() {
         airports.swap(parkAirportRequests);
     }
     for (const ParkAirportRequest& a : airports) gf_addParkAirport(a.icao, a.latitude, a.longitude);
-    if (autoRangeRequested.exchange(0) != 0) gf_autoRange();
+    if (autoRangeRequested.exchange(0) != 0 && AUTO_RANGE.value.load()) gf_autoRange();
 }
 
 bool gf_windowRequestsPending() {

@@ -15,7 +15,9 @@ void gf_requestNavLights(bool on);
 // MAX_LIVE changed: the live aircraft beyond the new maximum leave the simulator.
 void gf_requestEnforceMaxLive();
 // AUTO_RANGE switched on: the traffic radius is computed from the user aircraft and the park airports.
+// The run thread computes it only while AUTO_RANGE is still on; switching it off cancels a waiting request.
 void gf_requestAutoRange();
+void gf_cancelAutoRange();
 // A new destination: the airport joins the park-airport list and file (when it is not in them yet).
 void gf_requestParkAirport(const std::string& icao, double latitude, double longitude);
 // A new time shift: every live aircraft leaves the simulator, then the static ones, and the static

@@ -27,6 +27,9 @@ namespace {
 
 std::atomic<bool> clearRequested{false};
 bool containersReserved = false;
+// The number of installed liveries the kept database was built from: a later run, whose build is skipped,
+// shows it again after the run reset emptied the window's count.
+std::uint64_t builtLiveryCount = 0;
 // Title text -> the catalogue's own copy, first found in container order; built on first use.
 TextMap<std::string_view> titleIndex;
 
@@ -248,12 +251,15 @@ void lf_processLiveries() {
     if (liveriesProcessed.load()) {
         gf_log("Processing scanned liveries skipped; already done in previous start-up");
         liveryList.clear();
+        mainWindow.liveryCount.store(builtLiveryCount);
+        mainWindow.invalidate();
         return;
     }
     // A build always starts from empty containers, whoever cleared the processed flag.
     emptyContainers();
     lf_readLiveriesScanned();
-    mainWindow.liveryCount.store(liveryList.size());
+    builtLiveryCount = liveryList.size();
+    mainWindow.liveryCount.store(builtLiveryCount);
     mainWindow.invalidate();
     lf_groupLiveries();
     lf_buildAirlineMaps();
@@ -317,6 +323,7 @@ std::vector<std::string> gf_catalogueAirlinePrefixes() {
 
 void gf_resetLiveryDatabase() {
     emptyContainers();
+    builtLiveryCount = 0;
     clearRequested.store(false);
     liveriesProcessed.store(false);
     containersReserved = false;

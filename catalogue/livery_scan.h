@@ -25,7 +25,8 @@
 void gf_scanLiveries();
 
 // Where the automatic roots are looked for: the simulator's Community folder of the version in use, or an
-// empty path when none is known. The shell registers the source at start; without one there is no folder.
+// empty path when none is known. The application registers the source once at start-up (lf_connectSubsystems,
+// app/entry.h) and it is asked at each automatic scan; without one there is no folder.
 void gf_setCommunityFolderSource(std::function<std::filesystem::path()> source);
 
 using LiveryRoots = std::vector<std::string>;

@@ -386,7 +386,7 @@ bool lf_fitStands(WeekSlot slot, int kind, std::int64_t wanted, std::vector<Stat
             gf_plural(found), halfHourHours(maxFit),
             WEEK.value.load() ? std::string(", week") : fmt::format(", day {}", slot.weekday),
             fmt::format(" fit: {} hour, hh:{} or {} hrs", halfHourHours(fit), slot.slot, halfHourHours(slot.slot))));
-    plannerDisplay.softStandsUsed.store(kind == kSoftKind && found > 0);
+    mainWindow.staticPlanningMark.store(kind == kSoftKind && found > 0);
     mainWindow.invalidate();
     return reached;
 }
@@ -428,7 +428,7 @@ void lf_parkingPositions() {
     removalList.clear();
     mainWindow.staticParkFigure.store(-1.0f);
     mainWindow.liveParkFigure.store(-1.0f);
-    plannerDisplay.softStandsUsed.store(false);
+    mainWindow.staticPlanningMark.store(false);
     mainWindow.invalidate();
     gf_takeBufferedHistory();
     clearStandFlags(false);
@@ -617,7 +617,7 @@ void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
     const WeekSlot now = currentWeekSlot();
     gf_takeBufferedHistory();
     gf_plannerHooks().disableParkingControls();
-    plannerDisplay.softStandsUsed.store(false);
+    mainWindow.staticPlanningMark.store(false);
     removalList.clear();
     keptStatics.clear();
     liveStayers.clear();
@@ -705,5 +705,5 @@ void gf_resetPlanner() {
     liveStayers.clear();
     plannerDisplay.realFit.store(0);
     plannerDisplay.softFit.store(-1);
-    plannerDisplay.softStandsUsed.store(false);
+    mainWindow.staticPlanningMark.store(false);
 }

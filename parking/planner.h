@@ -47,11 +47,11 @@ extern std::vector<RemovalEntry> removalList;
 extern std::vector<KeptStatic> keptStatics;
 extern std::vector<ParkedLive> liveStayers;
 
-// What the window shows of the last plan.
+// The fit levels that the last plan reached. Whether its soft search placed aircraft is the window's static
+// planning mark, "*S*" (mainWindow.staticPlanningMark).
 struct PlannerDisplay {
     std::atomic<std::int32_t> realFit{0};
     std::atomic<std::int32_t> softFit{-1};
-    std::atomic<bool> softStandsUsed{false};
 };
 extern PlannerDisplay plannerDisplay;
 

@@ -182,7 +182,7 @@ TEST_F(SimulatorSwitch, ClearsTheCachesScansAgainAndRestarts) {
         EXPECT_EQ(saved(scan->name), "true");
         EXPECT_TRUE(window->checked(scan->controlId));
     }
-    EXPECT_EQ(status(), "Switching Simulator to MSFS 2024, its add-on package is installed at the next start of Vexa");
+    EXPECT_EQ(status(), "Switching Simulator to MSFS 2024");
     EXPECT_EQ(ALL_INSTALL_PATH.value(), "");
     EXPECT_EQ(window->text(ALL_INSTALL_PATH.controlId), "");
     EXPECT_EQ(saved("ALL_INSTALL_PATH"), std::nullopt) << "not saved";
@@ -202,7 +202,7 @@ TEST_F(SimulatorSwitch, ClearsTheCachesScansAgainAndRestarts) {
     EXPECT_EQ(exitReason.load(), EXIT_NEW_FLIGHT);
     EXPECT_EQ(restartDelaySec.load(), 0u);
     const std::string log = logText();
-    EXPECT_NE(log.find("Switching Simulator to MSFS 2024"), std::string::npos);
+    EXPECT_NE(log.find("Switching Simulator to MSFS 2024\n"), std::string::npos) << log;
 }
 
 TEST_F(SimulatorSwitch, ACacheThatCannotBeRemovedEndsTheCommandBeforeAnythingElseChanged) {
@@ -393,6 +393,32 @@ TEST_F(Commands, AutoRangeOnComputesOnTheRunThreadAndOffRestoresTheManualRange) 
     EXPECT_TRUE(window->enabled(LATERAL_RANGE.controlId));
     EXPECT_FALSE(window->enabled(AUTO_RANGE_ABOVE_HEIGHT.controlId));
     EXPECT_EQ(status(), "");
+    userOnGround.store(0);
+}
+
+// A range request that no longer applies does nothing: AUTO_RANGE ticked on and off again before the run
+// thread serves it keeps the hand-set range, and so does AUTO_RANGE switched off another way meanwhile.
+TEST_F(Commands, AutoRangeSwitchedOffBeforeTheRunThreadServesItKeepsTheManualRange) {
+    AUTO_RANGE.value.store(false);
+    gf_setCheck(AUTO_RANGE.controlId, false);
+    gf_setRange(25);
+    userOnGround.store(1);
+
+    click(AUTO_RANGE.controlId);
+    click(AUTO_RANGE.controlId);
+    EXPECT_FALSE(AUTO_RANGE.value.load());
+    gf_serveWindowRequests();
+    EXPECT_FALSE(gf_windowRequestsPending());
+    EXPECT_EQ(LATERAL_RANGE.value.load(), 25);
+    EXPECT_DOUBLE_EQ(rangeNm.load(), 25.0);
+    EXPECT_EQ(rangeMetres.load(), 25 * 1852 + 10000);
+    EXPECT_EQ(window->text(LATERAL_RANGE.controlId), "25");
+
+    click(AUTO_RANGE.controlId);
+    AUTO_RANGE.value.store(false);
+    gf_serveWindowRequests();
+    EXPECT_EQ(LATERAL_RANGE.value.load(), 25);
+    EXPECT_DOUBLE_EQ(rangeNm.load(), 25.0);
     userOnGround.store(0);
 }
 

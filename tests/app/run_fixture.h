@@ -82,6 +82,7 @@ inline RunServices recordingServices(CallRecorder& r) {
     };
     s.setCheck = [](int, bool) {};
     s.disableParkingControls = rec("disableParkingControls");
+    s.releaseParkingControls = rec("releaseParkingControls");
     s.showMinutesToRenewal = [&r](std::uint32_t m) { r.add("showMinutesToRenewal:" + std::to_string(m)); };
     s.statusSecondStep = rec("statusSecondStep");
     s.autoRange = rec("autoRange");

@@ -6,11 +6,15 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "app/main_window.h"
+#include "app/window_proc.h"
 #include "feed/credential.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
 #include "run_fixture.h"
+#include "shell/command_flags.h"
 #include "shell/display.h"
+#include "shell/fields.h"
 #include "simlink/commands.h"
 #include "tools/rtstub/rt_stub.h"
 
@@ -393,6 +397,29 @@ TEST_F(ClosingDown, CleanUpLeavesNothingOfTheRunBehind) {
     EXPECT_EQ(trafficReader.lastFeedTimestamp.load(), 0.0);
     EXPECT_EQ(trafficReader.bufferedMode.load(), 0);
     EXPECT_EQ(qnhHpa.load(), 1013);
+}
+
+// A restart while static aircraft are being planned: the clean-up releases the planning lock with the
+// engine's lists, and the controls that the lock disabled are enabled with it (the program's own services).
+TEST_F(ClosingDown, RestartDuringPlanningReleasesTheParkingControls) {
+    ASSERT_TRUE(initInstance("Vexa", ui::Backend::headless));
+    ui::HeadlessWindow* window = gf_headlessWindow();
+    ASSERT_NE(window, nullptr);
+    gf_resetRunServices();
+    gf_enableParkingControls();
+    gf_enableControl(kFlushStaticButtonId, false);
+    gf_disableParkingControls();
+    ASSERT_EQ(uiBusy.load(), 1);
+    ASSERT_FALSE(window->enabled(RT_PARKTRAFFIC_ONLY.controlId));
+
+    lf_restartCleanup();
+    EXPECT_EQ(uiBusy.load(), 0);
+    for (int id :
+         {RT_PARKTRAFFIC_ONLY.controlId, CUSTOM_MAX_PARK.controlId, INITIAL_LOAD_ONLY.controlId, PARK_FAKE.controlId,
+          PARK_SOFT.controlId, WEEK.controlId, parking_percentage.controlId, MAX_FIT_FL.controlId})
+        EXPECT_TRUE(window->enabled(id)) << id;
+    EXPECT_FALSE(window->enabled(kFlushStaticButtonId)) << "no park airport after a restart";
+    gf_destroyMainWindow();
 }
 
 // The start of a run always runs the simulator thread beside it.

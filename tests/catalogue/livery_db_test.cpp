@@ -94,6 +94,32 @@ TEST_F(LiveryDb, SecondBuildIsSkippedAndClearIsDeferredToTheNextRun) {
     EXPECT_TRUE(liveriesProcessed.load());
 }
 
+// The run reset between two runs zeroes the window's livery count; the next run's build, skipped because the
+// database is kept, shows the count of the database it keeps.
+TEST_F(LiveryDb, SkippedBuildShowsTheCountAgainAfterTheRunReset) {
+    buildLiveries({pax("DLH", "A320", "LH pax"), pax("BAW", "A320", "BA pax"), freight("DLH", "A320", "LH cargo")});
+    EXPECT_EQ(mainWindow.liveryCount.load(), 3u);
+    mainWindow.resetRunFields();
+    EXPECT_EQ(mainWindow.liveryCount.load(), 0u);
+    gf_scanLiveries();  // SCAN_LIVERIES off: the build from the cache, skipped
+    EXPECT_TRUE(logHas("Processing scanned liveries skipped; already done in previous start-up"));
+    EXPECT_EQ(mainWindow.liveryCount.load(), 3u);
+
+    // A database asked to be cleared is built anew from the cache, and the count is that of the new build.
+    gf_clearLiveryDatabase();
+    liveriesProcessed = false;
+    liveryList = {pax("BAW", "A319", "BA 319")};
+    lf_writeLiveriesScanned();
+    liveryList.clear();
+    mainWindow.resetRunFields();
+    gf_reserveLiveryContainers();
+    gf_scanLiveries();
+    EXPECT_EQ(mainWindow.liveryCount.load(), 1u);
+    mainWindow.resetRunFields();
+    gf_scanLiveries();
+    EXPECT_EQ(mainWindow.liveryCount.load(), 1u);
+}
+
 TEST_F(LiveryDb, ScanSwitchOffReadsTheCache) {
     liveryList = {pax("DLH", "A320", "LH pax")};
     lf_writeLiveriesScanned();

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
+#include "shell/display.h"
 #include "tests/parking/sight_fixture.h"
 
 namespace {
@@ -65,6 +66,11 @@ TEST_F(DemoParkAirport, UserAtItsStandAndTheFeedOnTheStands) {
     EXPECT_EQ(gf_standNameAt(userState.latitude, userState.longitude), "E3");
     EXPECT_EQ(userReservedStand, "E3");
     EXPECT_EQ(softLearningAllowed.load(), 0);  // a good stock file: nothing is guessed at Frankfurt
+    // The statistics panel's first row: the file's publisher and airport name.
+    EXPECT_EQ(mainWindow.airportSourceText.get(), "stock");
+    EXPECT_EQ(mainWindow.airportFileText.get(), "Frankfurt am Main (demo, synthetic stands)");
+    EXPECT_EQ(mainWindow.trafficWeek.load(), 24);
+    EXPECT_TRUE(mainWindow.airportReady.load());
 
     // Feed-parked aircraft stand on distinct stands that fit them; departures start and arrivals end on one.
     const nlohmann::json traffic = readJson(demoDir / "traffic.json");

@@ -12,6 +12,7 @@
 #include "foundation/clock.h"
 #include "foundation/random.h"
 #include "parking/planner.h"
+#include "shell/display.h"
 #include "tests/airports/airports_fixture.h"
 
 namespace {
@@ -354,6 +355,33 @@ TEST_F(PlannerTest, PlanTrimsToWantedAndReportsEmptyPlans) {
     lf_parkingPositions();
     EXPECT_TRUE(staticJobs.empty());
     EXPECT_TRUE(logHas("no parking positions found"));
+}
+
+// The window's "*S*": set when the plan's soft search placed aircraft; cleared by a plan without them and by
+// the renewal's start.
+TEST_F(PlannerTest, SoftStandsUsedShowTheStaticPlanningMark) {
+    const int today = int(gf_weekSlot().weekday);
+    makeStands({{option("R", kHalfHourMask, today)},
+                {option("S1", kHalfHourMask, today, 0)},
+                {option("S2", kHalfHourMask, today, 0)}});
+    parking_percentage.value = 100;
+    PARK_SOFT.value = true;
+    lf_parkingPositions();
+    EXPECT_EQ(staticJobs.size(), 3u);
+    EXPECT_TRUE(mainWindow.staticPlanningMark.load());
+
+    PARK_SOFT.value = false;
+    lf_parkingPositions();
+    EXPECT_EQ(staticJobs.size(), 1u);
+    EXPECT_FALSE(mainWindow.staticPlanningMark.load());
+
+    PARK_SOFT.value = true;
+    lf_parkingPositions();
+    ASSERT_TRUE(mainWindow.staticPlanningMark.load());
+    PARK_SOFT.value = false;
+    gf_adjustParking(0);
+    EXPECT_FALSE(mainWindow.staticPlanningMark.load());
+    gf_resetPlanner();
 }
 
 TEST_F(PlannerTest, RenewalKeepsMatchingStaticsAndTrimsTheSurplus) {
