@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include <fmt/format.h>
 
@@ -31,16 +32,44 @@ std::mutex generationMutex;
 // the file: a simulator airport and an outside publisher's airport of one code go to different folders.
 std::map<fs::path, std::pair<std::size_t, std::string>> generatedAirports;
 
+// Every file the current scan wrote for an airport: link files, generated files and TBLO entries. The count
+// of add-on airports is taken from it at the end of the scan, when the files that were replaced or left
+// out are gone.
+std::mutex writtenMutex;
+std::set<fs::path> writtenAirportFiles;
+
+void lf_noteWritten(const fs::path& file) {
+    std::lock_guard lock(writtenMutex);
+    writtenAirportFiles.insert(file);
+}
+
 bool writeLinkFile(const fs::path& folder, const std::string& icao, const std::string& archivePath) {
     fs::create_directories(folder);
-    return gf_writeFile(archivePath, folder / gf_txtPath(icao), true);
+    const fs::path file = folder / gf_txtPath(icao);
+    if (!gf_writeFile(archivePath, file, true)) return false;
+    lf_noteWritten(file);
+    return true;
 }
 
 }  // namespace
 
 void gf_resetGeneratedAirports() {
-    std::lock_guard lock(generationMutex);
-    generatedAirports.clear();
+    {
+        std::lock_guard lock(generationMutex);
+        generatedAirports.clear();
+    }
+    std::lock_guard lock(writtenMutex);
+    writtenAirportFiles.clear();
+}
+
+std::int32_t gf_countAddonAirportsFound() {
+    std::set<fs::path> airports;  // folder and code: a link file and a generated file of one airport count once
+    std::lock_guard lock(writtenMutex);
+    for (const fs::path& file : writtenAirportFiles) {
+        std::error_code ec;
+        if (fs::exists(file, ec)) airports.insert(file.parent_path() / file.stem());
+    }
+    return static_cast<std::int32_t>(airports.size());
 }
 
 std::pair<std::string, bool> lf_findSimaddonArchive(std::string_view icao) {
@@ -149,6 +178,7 @@ void lf_generateAirportFile(AirportPackage& package, std::int32_t helipadCount) 
         return;
     }
     generatedAirports[target] = {count, package.bglPath};
+    lf_noteWritten(target);
     airportFilesChanged.exchange(true);
 }
 
@@ -200,6 +230,7 @@ void lf_handleUnrecognisedAirport(const std::string& bglPath) {
         return;
     }
     lf_scanReport(fmt::format("==> TBLO entry {} created ", gf_xmlName(code)));
+    lf_noteWritten(entry);
     tbloCount.fetch_add(1);
 }
 

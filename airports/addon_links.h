@@ -53,3 +53,6 @@ void lf_handleUnrecognisedAirport(const std::string& bglPath);
 BglAirportHandlers gf_addonAirportHandlers();
 // Forgets the files generated so far (start of a scan).
 void gf_resetGeneratedAirports();
+// The add-on airports that the current scan gave a file: a link file, a generated file or a TBLO entry
+// that is still there, each folder and airport code once.
+std::int32_t gf_countAddonAirportsFound();

@@ -207,7 +207,7 @@ bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirport
     gf_resetScanReport(0);
 
     copyForOfflineLearning();
-    addonAirportsFound.store(static_cast<int>(gf_countFolderEntries(addonFiles::tbloFolder)));
+    addonAirportsFound.store(gf_countAddonAirportsFound());
     const bool changed = airportFilesChanged.load();
     if (changed) gf_log("Airports scan successful");
     return changed;

@@ -28,7 +28,7 @@ void lf_scanFolderForAirports(const std::filesystem::path& root, const BglAirpor
 // scan, writes the scan report and the TBLO folder, and switches SCAN_AIRPORTS off and saves it.
 void gf_scanAddonAirports(const std::filesystem::path& official, const std::filesystem::path& community);
 // Scans the roots with the given handlers (the scan's own by default), writes
-// output/info/AirportsScanLog.txt, fills the TBLO folder and sets addonAirportsFound to the airports in it;
-// returns airportFilesChanged.
+// output/info/AirportsScanLog.txt, fills the TBLO folder and sets addonAirportsFound to the add-on airports
+// that got a file; returns airportFilesChanged.
 bool lf_scanAirportRoots(const std::vector<std::string>& roots);
 bool lf_scanAirportRoots(const std::vector<std::string>& roots, const BglAirportHandlers& handlers);

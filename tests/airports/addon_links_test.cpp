@@ -228,7 +228,7 @@ TEST_F(AddonLinksTest, OutsidePublisherFilesSuitableForLearningAreCopiedToTblo) 
     EXPECT_NE(log.find("LFPG copied to " + (fs::path("TBLO") / "LFPG.xml").string()), std::string::npos);
     EXPECT_NE(log.find("===> Please zip the folder \""), std::string::npos);
     EXPECT_EQ(tbloCount.load(), 2);
-    EXPECT_EQ(addonAirportsFound.load(), 2) << "the window shows the airports in the TBLO folder";
+    EXPECT_EQ(addonAirportsFound.load(), 4) << "EDDM (linked), LFPG, EKCH and EHAM; KMCI's file was taken out";
 
     // A later scan that sends nothing in leaves no TBLO folder and shows no count.
     for (const char* folder : {"Community", "airports/my_thirdparty"}) {

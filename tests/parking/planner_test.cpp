@@ -783,7 +783,7 @@ TEST_F(PlannerTest, SoftPassFillsWhatTheRealOptionsLeave) {
         for (const StaticJob& j : staticJobs) planned.insert(j.callsignA);
         EXPECT_EQ(planned, c.planned) << c.name;
         EXPECT_EQ(plannerDisplay.softFit.load(), c.softFit) << c.name;
-        EXPECT_EQ(plannerDisplay.softStandsUsed.load(), c.softUsed) << c.name;
+        EXPECT_EQ(mainWindow.staticPlanningMark.load(), c.softUsed) << c.name;
     }
     EXPECT_TRUE(logHas("2 soft positions found"));
     PARK_SOFT.value = PARK_SOFT.defaultValue;
