@@ -7,6 +7,7 @@
 #include "feed/readers.h"
 #include "feed/web_api.h"
 #include "parking/planner.h"
+#include "simlink/commands.h"
 #include "tests/airports/airports_fixture.h"
 
 namespace {
@@ -422,5 +423,35 @@ TEST_F(PlannerTest, RenewalTurnsALeavingStaticIntoAJobAgedBySlotDistance) {
     EXPECT_EQ(staticJobs[0].preferA, 0);
     EXPECT_TRUE(keptStatics.empty());
     EXPECT_TRUE(logHas("Parking adjustments: 1 to be removed, 1 to be added"));
+}
+}  // namespace
+
+namespace {
+TEST_F(PlannerTest, TheUsersStandIsReservedOnlyOnTheGround) {
+    makeStands({{option("A", bit(20), 4)}, {option("B", bit(20), 4)}, {option("C", bit(20), 4)}});
+    gf_publishStandPlaces();
+    userReservedStand = "S3";
+    struct Case {
+        const char* name;
+        bool onGround;
+        std::vector<int> reserved;  // stand flags S1..S3
+    };
+    const std::vector<Case> cases = {
+        {"on the ground over S1: S1 and the reserved stand", true, {1, 0, 1}},
+        {"airborne over S1: only the reserved stand", false, {0, 0, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (ParkPos& s : currentStands) s.reserved = 0;
+        userState.latitude = currentStands[0].latitude;
+        userState.longitude = currentStands[0].longitude;
+        userOnGround.store(c.onGround ? 1 : 0);
+        lf_reserveUserStands();
+        std::vector<int> flags;
+        for (const ParkPos& s : currentStands) flags.push_back(s.reserved);
+        EXPECT_EQ(flags, c.reserved);
+    }
+    userOnGround.store(0);
+    userState = UserState{};
 }
 }  // namespace
