@@ -342,6 +342,9 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
             for (const auto& p : im.parked) {
                 double lat = num(p, "lat", 0), lon = num(p, "lon", 0);
                 if (lat > *top || lat < *bottom || lon < *left || lon > *right) continue;
+                // An aircraft that has left its stand is no longer reported parked; the loop of the
+                // tracks does not bring it back.
+                if (p.contains("leftAtSec") && t >= num(p, "leftAtSec", 0)) continue;
                 data[str(p, "hex")] = nlohmann::json::array(
                     {lat, lon, str(p, "stand"), str(p, "type"), str(p, "registration", "null"),
                      static_cast<std::int64_t>(now - num(p, "seenAgoSec", 0)), str(p, "callsign", "null")});
