@@ -214,3 +214,22 @@ TEST_F(RtStub, ParkedAircraftLeaveTheirStandsOnce) {
         EXPECT_EQ(parked["data"].contains("484002"), c.stillParked);
     }
 }
+
+TEST_F(RtStub, TheReplayPeriodIsTheLongestTrackOrLonger) {
+    struct Case {
+        double loopSec;
+        double play;
+        bool reported;
+    };
+    // The track runs from 0 to 100 s.
+    const std::vector<Case> cases = {
+        {0, 150, true}, {50, 150, true}, {300, 150, false}, {300, 250, false}, {300, 350, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fmt::format("loop every {} s, play {} s", c.loopSec, c.play));
+        server.loadScenario({{"tracks", json::array({track()})}, {"loop", true}, {"loopSec", c.loopSec}});
+        server.setPlayTime(c.play);
+        const json j =
+            json::parse(post(server, "traffic", "GUID=" + guid + box + "&querytype=locationtraffic&toffset=0").body);
+        EXPECT_EQ(j["data"].contains("484a3b"), c.reported);
+    }
+}

@@ -250,6 +250,8 @@ void Server::loadScenario(const nlohmann::json& s) {
         im.tracks.push_back(std::move(tr));
     }
     im.parked = s.value("parked", nlohmann::json::array());
+    // A longer replay period leaves a quiet stretch after the last track; a shorter one never cuts a track.
+    im.duration = std::max(im.duration, num(s, "loopSec", 0));
 }
 
 void Server::loadScenarioFile(const std::string& path) {
