@@ -29,6 +29,10 @@ std::string userReservedStand;
 
 namespace {
 constexpr const char* kListName = "my_park_airports.txt";
+// The run thread and the simulator thread both rewrite the list file; each read, change and write of it
+// holds this lock, so that no update is lost and the temporary file has one writer. Taken before
+// parkAirportsMutex.
+std::mutex listFileMutex;
 constexpr std::size_t kManyAirports = 3000;
 
 bool hasCode(const std::list<ParkAirportEntry>& list, std::string_view code) {
@@ -138,12 +142,14 @@ bool lf_readMyParkAirports() {
 bool lf_updateParkAirportLine(std::string& line, const ParkAirportEntry& first) {
     std::vector<std::string> fields = gf_split(line, ',');
     if (fields.empty() || gf_trim(fields[0]) != first.icao) return false;
-    line = fmt::format("{},{}", first.icao, first.reservedStand);
+    line = entryLine(first);
     gf_log(fmt::format("{}:{},{} updated stand", kListName, first.icao, first.reservedStand));
     return true;
 }
 
 void gf_updateMyParkAirports() {
+    std::lock_guard fileLock(listFileMutex);
+    // Taken under the file lock: of two writers, the later one writes the latest entry.
     std::optional<ParkAirportEntry> first = gf_firstParkAirport();
     if (!first) return;
     std::ifstream file(dataNames::myParkAirportsFile, std::ios::binary);
@@ -174,7 +180,8 @@ void lf_putParkAirportFirst(const ParkAirportEntry& entry) {
     auto it = std::find_if(parkAirports.begin(), parkAirports.end(),
                            [&](const ParkAirportEntry& e) { return e.icao == entry.icao; });
     if (it != parkAirports.end()) {
-        it->reservedStand = entry.reservedStand;
+        // A stand the list knows is never replaced by none: the user aircraft off a stand names none.
+        if (!entry.reservedStand.empty()) it->reservedStand = entry.reservedStand;
         parkAirports.splice(parkAirports.begin(), parkAirports, it);
     } else {
         parkAirports.push_front(entry);

@@ -3,7 +3,9 @@
 // airport, and the wanted number of static parked aircraft.
 //
 // Threads: parkAirports is read by the GUI thread (auto range), the simulator thread (the user's stand)
-// and the run thread; every access holds parkAirportsMutex, or works on a copy taken under it.
+// and the run thread; every access holds parkAirportsMutex, or works on a copy taken under it. The list
+// file is rewritten (gf_updateMyParkAirports) by the run and the simulator thread, one at a time under a
+// lock of its own; a caller does not hold parkAirportsMutex then.
 #include <cstdint>
 #include <list>
 #include <mutex>
@@ -25,13 +27,15 @@ void lf_addParkAirportLine(bool& okay, std::string_view line);
 // The airports named by the files of airports/my_thirdparty that are not in the list yet.
 void lf_addThirdPartyParkAirports();
 // Puts the entry at the front of the list: an entry with the same code is moved there (its reserved stand
-// replaced by the given one) rather than added twice. Takes the lock.
+// replaced by the given one when that is not empty) rather than added twice. Takes the lock.
 void lf_putParkAirportFirst(const ParkAirportEntry& entry);
-// Whether the line names the first entry's airport; then it is replaced by "code,stand".
+// Whether the line names the first entry's airport; then it is replaced by "code,stand" (the bare code
+// when the entry has no stand).
 bool lf_updateParkAirportLine(std::string& line, const ParkAirportEntry& first);
 
 // Reads the current park airport's file into currentStands; the text is empty on success. userStand is
-// the stand name under the user aircraft when the user state is valid (possibly empty), none otherwise.
+// the stand name under the user aircraft when the user state is valid (empty off a stand and in the air),
+// none otherwise.
 std::string lf_readParkedFile(const std::optional<std::string>& userStand);
 // Whether soft learning is allowed at the current park airport (cleared for good files).
 extern std::atomic<std::uint8_t> softLearningAllowed;

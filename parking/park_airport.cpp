@@ -15,6 +15,7 @@
 #include "engine/aircraft.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
+#include "engine/stands.h"
 #include "engine/static_jobs.h"
 #include "engine/static_parking.h"
 #include "engine/upkeep.h"
@@ -39,8 +40,7 @@ std::set<std::string> failedParkFiles;
 void readAndPlan() {
     planRequested = false;
     std::optional<std::string> userStand;
-    if (lf_positionValid(userState.latitude, userState.longitude))
-        userStand = gf_standNameAt(userState.latitude, userState.longitude);
+    if (lf_positionValid(userState.latitude, userState.longitude)) userStand = lf_userStandName();
     std::string error = lf_readParkedFile(userStand);
     if (!error.empty()) {
         failedParkFiles.insert(gf_currentAirportCopy().icao);
@@ -257,9 +257,8 @@ bool gf_rereadParkAirports(bool updateCurrent, std::string& message) {
     std::optional<ParkAirportEntry> first = gf_firstParkAirport();
     const CurrentAirport current = gf_currentAirportCopy();
     if (updateCurrent && lf_positionValid(userState.latitude, userState.longitude) && uiBusy.load() == 0 && first &&
-        !current.icao.empty() && first->icao == current.icao &&
-        gf_standNameAt(userState.latitude, userState.longitude).empty() && !first->reservedStand.empty() &&
-        first->reservedStand != userReservedStand) {
+        !current.icao.empty() && first->icao == current.icao && lf_userStandName().empty() &&
+        !first->reservedStand.empty() && first->reservedStand != userReservedStand) {
         message = fmt::format("reserved stand changed from \"{}\" to \"{}\"", userReservedStand, first->reservedStand);
         if (ParkPos* old = userReservedStand.empty() ? nullptr : gf_findStandByName(userReservedStand))
             old->reserved = 0;

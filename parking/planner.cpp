@@ -253,7 +253,7 @@ bool lf_sameOrEarlier(WeekSlot a, WeekSlot b) { return a == b || lf_slotEarlier(
 void lf_reserveUserStands() {
     if (!userReservedStand.empty())
         if (ParkPos* s = gf_findStandByName(userReservedStand)) s->reserved = 1;
-    std::string under = gf_standNameAt(userState.latitude, userState.longitude);
+    std::string under = lf_userStandName();
     if (!under.empty() && under != userReservedStand)
         if (ParkPos* s = gf_findStandByName(under)) s->reserved = 1;
 }

@@ -77,7 +77,14 @@ SimResult open(SimHandle* handle, std::string_view clientName, std::uint32_t con
         impl.conns.push_back(conn.get());
         if (impl.cfg.realTime) {
             // a real-time simulator counts from its first client
-            if (impl.conns.size() == 1 && impl.now == 0) impl.realStart = std::chrono::steady_clock::now();
+            if (impl.conns.size() == 1 && impl.now == 0) {
+                impl.realStart = std::chrono::steady_clock::now();
+                // The trace's time 0 on the UTC clock, so that a reader can place the program's log beside it.
+                const auto utcMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count();
+                impl.traceLine({{"ev", "clock"}, {"utcMs", utcMs}});
+            }
         }
     }
     std::lock_guard lock(g_mutex);

@@ -97,6 +97,24 @@ TEST_F(DemoParkAirport, UserAtItsStandAndTheFeedOnTheStands) {
     EXPECT_GE(arrivals, 2);
 }
 
+// The renewal of the plan 20 minutes in has something to remove whatever the time of day: feed-parked
+// aircraft leave their stands well after the first plan and before the renewal, and others stay.
+TEST(DemoParkAirportFile, FeedParkedAircraftLeaveBeforeTheFirstRenewal) {
+    const nlohmann::json traffic = readJson(demoDir / "traffic.json");
+    int leaving = 0, staying = 0;
+    for (const nlohmann::json& p : traffic["parked"]) {
+        if (!p.contains("leftAtSec")) {
+            ++staying;
+            continue;
+        }
+        ++leaving;
+        EXPECT_GT(p["leftAtSec"].get<double>(), 60.0) << p["callsign"];
+        EXPECT_LT(p["leftAtSec"].get<double>(), 20 * 60 - 120.0) << p["callsign"];
+    }
+    EXPECT_GE(leaving, 1);
+    EXPECT_GE(staying, 1);
+}
+
 TEST(DemoParkAirportFile, EveryPlannedAircraftHasALiveryAndEveryWeekSlotIsPlanned) {
     pugi::xml_document cache;
     ASSERT_TRUE(cache.load_file((demoDir / "catalogue" / "LiveriesScanned.xml").c_str()));

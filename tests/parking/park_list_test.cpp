@@ -1,4 +1,6 @@
 // The park-airport list file: reading, the my_thirdparty airports, writing the first entry back.
+#include <algorithm>
+#include <optional>
 #include <thread>
 
 #include "airports/park_list.h"
@@ -165,6 +167,79 @@ TEST_F(ParkListTest, ReadingAirportFileTakesTheUsersStandAsReserved) {
     EXPECT_EQ(lf_readParkedFile(std::nullopt), "lf_readParkedFile EDDM not found");
 }
 
+// A stand already known for an airport is never replaced by an empty one: the user aircraft on no stand
+// (or not known) keeps the list's reserved stand, in memory and in the file.
+TEST_F(ParkListTest, AKnownReservedStandIsNeverReplacedByAnEmptyOne) {
+    writeText(program() / "airports" / "my_thirdparty" / "EDDF.xml",
+              apfText({{"altitude", "364"}, {"publisher", "Vexa test"}}, stand("V12", 0) + stand("A1", 200)));
+    struct Case {
+        const char* name;
+        const char* list;
+        std::optional<std::string> userStand;
+        const char* entry;
+        const char* file;
+        const char* reserved;
+    };
+    const std::vector<Case> cases = {
+        {"second entry, user on no stand", "EDDM\nEDDF,V12\n", "", "EDDF|V12", "EDDF,V12\nEDDM\n", "V12"},
+        {"second entry, user state unknown", "EDDM\nEDDF,V12\n", std::nullopt, "EDDM|", "EDDM\nEDDF,V12\n", ""},
+        {"second entry, user on A1", "EDDM\nEDDF,V12\n", "A1", "EDDF|A1", "EDDF,A1\nEDDM\n", "A1"},
+        {"second entry without stand, user on no stand", "EDDM\nEDDF\n", "", "EDDF|", "EDDF\nEDDM\n", ""},
+        {"first entry, user on no stand", "EDDF,V12\nEDDM\n", "", "EDDF|V12", "EDDF,V12\nEDDM\n", "V12"},
+        {"not listed, user on no stand", "EDDM\n", "", "EDDF|", "EDDF\nEDDM\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeText(listFile(), c.list);
+        ASSERT_TRUE(lf_readMyParkAirports());
+        setParkAirport("EDDF");
+        EXPECT_EQ(lf_readParkedFile(c.userStand), "");
+        EXPECT_EQ(codes().front(), c.entry);
+        EXPECT_EQ(readText(listFile()), c.file);
+        EXPECT_EQ(userReservedStand, c.reserved);
+    }
+    // Put first directly: an empty stand keeps the entry's, a named one replaces it.
+    writeText(listFile(), "EDDM\nEDDF,V12\n");
+    ASSERT_TRUE(lf_readMyParkAirports());
+    lf_putParkAirportFirst(ParkAirportEntry{"EDDF", "", 50.03, 8.57, 0});
+    EXPECT_EQ(codes().front(), "EDDF|V12");
+    lf_putParkAirportFirst(ParkAirportEntry{"EDDM", "B2", 48.35, 11.79, 0});
+    EXPECT_EQ(codes(), (std::vector<std::string>{"EDDM|B2", "EDDF|V12"}));
+}
+
+// A path that holds "unknown" names a file of no known publisher: nothing is read and the list is left alone.
+TEST_F(ParkListTest, AnAirportFileOfAnUnknownPublisherIsNotRead) {
+    const std::string stands = stand("V12", 0);
+    writeText(program() / "airports" / "unknown" / "EDDF.xml",
+              apfText({{"altitude", "364"}, {"publisher", "unknown"}}, stands));
+    writeText(program() / "airports" / "pub_unknown_x" / "EDDF.xml",
+              apfText({{"altitude", "364"}, {"publisher", "Vexa test"}}, stands));
+    writeText(program() / "airports" / "known" / "EDDF.xml",
+              apfText({{"altitude", "364"}, {"publisher", "Vexa test"}}, stands));
+    struct Case {
+        const char* pointer;  // the line of my_thirdparty/EDDF.txt
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"airports/unknown/EDDF.xml", "lf_readParkedFile EDDF has publisher:unknown, airports/unknown/EDDF.xml"},
+        {"airports/pub_unknown_x/EDDF.xml",
+         "lf_readParkedFile EDDF has publisher:unknown, airports/pub_unknown_x/EDDF.xml"},
+        {"airports/known/EDDF.xml", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pointer);
+        writeText(program() / "airports" / "my_thirdparty" / "EDDF.txt", std::string(c.pointer) + "\n");
+        writeText(listFile(), "EDDF\n");
+        ASSERT_TRUE(lf_readMyParkAirports());
+        setParkAirport("EDDF");
+        currentStands.clear();
+        EXPECT_EQ(lf_readParkedFile(std::string("V12")), c.error);
+        EXPECT_EQ(mainWindow.airportReady.load(), c.error.empty());
+        EXPECT_EQ(currentStands.size(), c.error.empty() ? 1u : 0u);
+        EXPECT_EQ(readText(listFile()), c.error.empty() ? "EDDF,V12\n" : "EDDF\n");
+    }
+}
+
 // Shared with the GUI and simulator threads: readers take copies while the run thread rewrites the list.
 class ParkAirportsThreads : public ParkListTest {};
 
@@ -186,5 +261,42 @@ TEST_F(ParkAirportsThreads, CopiesWhileTheListIsRewritten) {
     stop.store(true);
     reader.join();
     EXPECT_EQ(codes().front(), "EDDM|X");
+}
+
+// The run thread and the simulator thread both rewrite the list file: one writer at a time, so that no
+// line is lost, no write fails on the other's temporary file, and the file ends with the last change.
+TEST_F(ParkAirportsThreads, TwoWritersLoseNoUpdate) {
+    std::string text = "EDDF,S0\n";
+    std::vector<std::string> others;
+    for (int i = 0; i < 300; ++i) others.push_back(fmt::format("X{:04}", i));
+    for (const std::string& line : others) text += line + "\n";
+    writeText(listFile(), text);
+    airportList.push_back(Airport{"X0000", "", 1.0, 1.0, 0});
+    {
+        std::lock_guard lock(parkAirportsMutex);
+        parkAirports = {ParkAirportEntry{"EDDF", "S0", 50.03, 8.57, 0}};
+    }
+    auto writer = [](const char* prefix) {
+        for (int i = 0; i < 60; ++i) {
+            {
+                std::lock_guard lock(parkAirportsMutex);
+                parkAirports.front().reservedStand = fmt::format("{}{}", prefix, i);
+            }
+            gf_updateMyParkAirports();
+        }
+    };
+    std::thread simulatorThread(writer, "B");
+    writer("A");
+    simulatorThread.join();
+    gf_updateMyParkAirports();  // nothing changed since the last write: the same file again
+
+    std::vector<std::string> expected = others;
+    expected.push_back("EDDF," + gf_firstParkAirport()->reservedStand);
+    std::sort(expected.begin(), expected.end());
+    std::string want;
+    for (const std::string& line : expected) want += line + "\n";
+    EXPECT_EQ(readText(listFile()), want);
+    EXPECT_FALSE(logHas("could not be written"));
+    EXPECT_FALSE(fs::exists(program() / "airports" / "my_park_airports.txt.tmp"));
 }
 }  // namespace

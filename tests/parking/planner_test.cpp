@@ -13,6 +13,7 @@
 #include "foundation/random.h"
 #include "parking/planner.h"
 #include "shell/display.h"
+#include "simlink/commands.h"
 #include "tests/airports/airports_fixture.h"
 
 namespace {
@@ -893,5 +894,35 @@ TEST_F(PlannerTest, RenewalTrimsLiveStayersAndKeptStatics) {
     INITIAL_LOAD_ONLY.value = INITIAL_LOAD_ONLY.defaultValue;
     PARK_SOFT.value = PARK_SOFT.defaultValue;
     PARK_FAKE.value = PARK_FAKE.defaultValue;
+}
+}  // namespace
+
+namespace {
+TEST_F(PlannerTest, TheUsersStandIsReservedOnlyOnTheGround) {
+    makeStands({{option("A", bit(20), 4)}, {option("B", bit(20), 4)}, {option("C", bit(20), 4)}});
+    gf_publishStandPlaces();
+    userReservedStand = "S3";
+    struct Case {
+        const char* name;
+        bool onGround;
+        std::vector<int> reserved;  // stand flags S1..S3
+    };
+    const std::vector<Case> cases = {
+        {"on the ground over S1: S1 and the reserved stand", true, {1, 0, 1}},
+        {"airborne over S1: only the reserved stand", false, {0, 0, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (ParkPos& s : currentStands) s.reserved = 0;
+        userState.latitude = currentStands[0].latitude;
+        userState.longitude = currentStands[0].longitude;
+        userOnGround.store(c.onGround ? 1 : 0);
+        lf_reserveUserStands();
+        std::vector<int> flags;
+        for (const ParkPos& s : currentStands) flags.push_back(s.reserved);
+        EXPECT_EQ(flags, c.reserved);
+    }
+    userOnGround.store(0);
+    userState = UserState{};
 }
 }  // namespace

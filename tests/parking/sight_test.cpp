@@ -149,3 +149,65 @@ TEST_F(SightTest, DestinationKeepsTheListOrder) {
     EXPECT_EQ(gf_firstParkAirport()->icao, "AAAA");
 }
 }  // namespace
+
+namespace {
+TEST_F(SightTest, ACloserListAirportInSightSupersedesTheCurrentOne) {
+    struct Case {
+        const char* name;
+        const char* list;
+        double userNorthMetres;
+        const char* afterTwoSteps;  // the park airport after two steps at that position
+        bool superseded;
+    };
+    // AAAA lies at 0 m, BBBB at 3000 m, CCCC at 6000 m; AAAA is the current park airport.
+    const std::vector<Case> cases = {
+        {"a closer list airport", "AAAA\nBBBB\n", 2900, "BBBB", true},
+        {"the current airport is the closest", "AAAA\nBBBB\n", 100, "AAAA", false},
+        {"a closer airport not in the list", "AAAA\n", 2900, "AAAA", false},
+        {"a closer list airport, the current one not listed", "BBBB\n", 2900, "BBBB", true},
+    };
+    AIRPORT_RANGE.value = 8;
+    AIRPORT_HEIGHT.value = 2000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        gf_resetParkAirportSight();
+        writeText(program() / "airports" / "my_park_airports.txt", c.list);
+        ASSERT_TRUE(lf_readMyParkAirports());
+        placeUser(c.userNorthMetres, 1500, false);
+        ASSERT_TRUE(lf_setParkAirport("AAAA"));
+        gf_closeLog();
+        gf_openLog(program() / "Log.txt");
+        gf_updateParking(false);
+        gf_updateParking(false);
+        EXPECT_EQ(gf_currentAirportCopy().icao, c.afterTwoSteps);
+        EXPECT_EQ(logHas("parked aircraft at AAAA will be removed first"), c.superseded);
+        lf_leaveParkAirport();
+    }
+}
+
+// Over a stand in the air the user stands on no stand: the plan reserves none and the list keeps its
+// entry, and a re-read takes the list's reserved stand.
+TEST_F(SightTest, AirborneOverAStandTheUserHasNoStand) {
+    writeText(program() / "airports" / "my_thirdparty" / "BBBB.xml",
+              apfText({{"altitude", "500"}, {"publisher", "Vexa test"}}, stand("B1", 3000) + stand("B2", 3200)));
+    const fs::path list = program() / "airports" / "my_park_airports.txt";
+    writeText(list, "BBBB\n");
+    ASSERT_TRUE(lf_readMyParkAirports());
+    AIRPORT_RANGE.value = 8;
+    AIRPORT_HEIGHT.value = 2000;
+    placeUser(3000, 1500, false);  // right over B1
+    gf_updateParking(false);
+    ASSERT_EQ(gf_currentAirportCopy().icao, "BBBB");
+    gf_updateParking(false);  // reads the file and plans
+    ASSERT_EQ(currentStands.size(), 2u);
+    EXPECT_EQ(userReservedStand, "");
+    EXPECT_EQ(readText(list), "BBBB\n");
+    for (const ParkPos& s : currentStands) EXPECT_EQ(s.reserved, 0) << s.name;
+
+    writeText(list, "BBBB,B2\n");
+    std::string message;
+    EXPECT_TRUE(gf_rereadParkAirports(true, message));
+    EXPECT_EQ(message, "reserved stand changed from \"\" to \"B2\"");
+    EXPECT_EQ(userReservedStand, "B2");
+}
+}  // namespace

@@ -13,6 +13,7 @@
 #include <pugixml.hpp>
 
 #include "tools/demotrace/demo_trace.h"
+#include "tools/demotrace/renewals.h"
 
 using namespace demotrace;
 
@@ -387,4 +388,105 @@ TEST(DemoTraceApron, MapGetsAnAirportPanelWithEveryStand) {
         if (title.find(", taken") != std::string::npos) taken.insert(title);
     }
     EXPECT_EQ(taken, (std::set<std::string>{"stand S1 (20 m), taken", "stand S4 (20 m), taken"}));
+}
+
+namespace {
+// Midnight UTC of a day of the demo, in milliseconds since 1970.
+constexpr double kMidnightMs = 1796947200000.0;
+
+std::vector<Renewal> renewalsOf(const std::string& log) {
+    std::istringstream in(log);
+    return readRenewals(in);
+}
+}  // namespace
+
+TEST(DemoTraceRenewals, TheLogTellsEachRenewalWithItsTimeAndCounts) {
+    struct Case {
+        const char* name;
+        std::string log;
+        std::vector<std::vector<int>> renewals;  // second of day, to be removed, to be added
+    };
+    const std::string plan = "\n01:10:39 (utc) It is day 5 (Fri), 1.5 hours\n5 parking positions from PT\n"
+                             "14 positions (30% vs wanted 30%, with Max fit=24 hours)\n";
+    const std::vector<Case> cases = {
+        {"the first plan only", plan, {}},
+        {"a renewal",
+         plan + "\n01:30:41 (utc) It is day 5 (Fri), 2.0 hours\n0 new parking positions from PT\n"
+                "Parking adjustments: 2 to be removed, 7 to be added\n",
+         {{5441, 2, 7}}},
+        {"two, the second in the feed's time and with parked traffic only",
+         plan + "\n01:30:41 (utc) It is day 5 (Fri), 2.0 hours\nParking adjustments: 0 to be removed, 5 to be added\n" +
+             "\n<<< 23:59:59 (utc) It is day 5 (Fri), 24.0 hours\nParkTraffic changes: 1 to be removed, 0 to be added\n",
+         {{5441, 0, 5}, {86399, 1, 0}}},
+        {"counts without a time line before them", "Parking adjustments: 2 to be removed, 7 to be added\n", {}},
+        {"no time of day",
+         "\n25:61:00 (utc) It is day 5 (Fri), 2.0 hours\nParking adjustments: 2 to be removed, 7 to "
+         "be added\n",
+         {}},
+        {"live aircraft over the plan are no renewal count",
+         plan + "\n01:30:41 (utc) It is day 5 (Fri), 2.0 hours\nParking adjustments: 3 more live ac than wanted\n",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::vector<int>> got;
+        for (const Renewal& r : renewalsOf(c.log)) got.push_back({r.utcSecondOfDay, r.toBeRemoved, r.toBeAdded});
+        EXPECT_EQ(got, c.renewals);
+    }
+}
+
+TEST(DemoTraceRenewals, StaticsPlacedAndRemovedAtARenewalOnTheTracesClock) {
+    struct Case {
+        const char* name;
+        double startUtcMs;  // the trace's time 0
+        const char* renewalAt;
+    };
+    // The renewal comes 1200.5 s after the trace's time 0 in both: once within a day, once past midnight.
+    const std::vector<Case> cases = {{"within a day", kMidnightMs + 4240500.0, "01:30:41"},
+                                     {"past midnight", kMidnightMs - 1199500.0, "00:00:01"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double r = 1200500.0;  // the renewal in trace time, within its logged second
+        std::string text = fmt::format("{{\"t\":0,\"ev\":\"clock\",\"utcMs\":{:.0f}}}\n", c.startUtcMs);
+        auto create = [&](int id, const char* atcId, double t) {
+            text += fmt::format(
+                "{{\"t\":{:.0f},\"ev\":\"create\",\"id\":{},\"atcId\":\"{}\",\"lat\":50.05,\"lon\":8.58,\"altFt\":"
+                "364,\"onGround\":1}}\n",
+                t, id, atcId);
+        };
+        auto remove = [&](int id, double t) {
+            text += fmt::format("{{\"t\":{:.0f},\"ev\":\"remove\",\"id\":{}}}\n", t, id);
+        };
+        create(1, "DLH100*", 20000);  // the first plan's statics
+        create(2, "DLH9YB*", 21000);
+        create(3, "BAW902*", 22000);
+        create(4, "GEC2847*", 23000);
+        remove(4, 600000);   // made way for an arrival long before the renewal
+        remove(2, r + 300);  // the renewal's removals
+        remove(3, r + 900);
+        create(5, "KLM1234*", r + 700);  // the renewal's new statics
+        create(6, "UAE45*", r + 60000);
+        create(7, "DLH400", r + 5000);  // a live departure, no static
+        remove(1, r + 90000);           // made way later
+        const Trace trace = read(text);
+        ASSERT_TRUE(trace.startUtcMs);
+        const RenewalSummary s = summariseRenewals(
+            trace, renewalsOf(fmt::format("\n{} (utc) It is day 5 (Fri), 2.0 hours\nParking adjustments: 2 to be "
+                                          "removed, 2 to be added\n",
+                                          c.renewalAt)));
+        EXPECT_EQ(s.renewals, 1);
+        EXPECT_TRUE(s.timed);
+        EXPECT_EQ(s.placed, 2);
+        EXPECT_EQ(s.removed, 2);
+        EXPECT_EQ(renewalText(s),
+                  "renewals         1 (statics placed 2, removed 2; the log: 2 to be added, 2 to be removed)\n");
+    }
+}
+
+TEST(DemoTraceRenewals, WithoutTheTracesClockOnlyTheLogsCounts) {
+    const std::vector<Renewal> renewals = {{5441, 2, 7}};
+    const RenewalSummary s = summariseRenewals(read(kTrace), renewals);
+    EXPECT_FALSE(s.timed);
+    EXPECT_EQ(renewalText(s), "renewals         1 (the log: 7 to be added, 2 to be removed; the trace has no clock)\n");
+    EXPECT_EQ(renewalText(summariseRenewals(read(kTrace), {})), "renewals         0\n");
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <curl/curl.h>
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include "foundation/curl_handle.h"
@@ -185,4 +186,50 @@ TEST(RtStubScenario, ScenarioFileLoadsAndPlays) {
                                                    {"right", "7"},
                                                    {"querytype", "locationtraffic"}});
     EXPECT_GE(traffic["data"].size(), 3u);
+}
+
+TEST_F(RtStub, ParkedAircraftLeaveTheirStandsOnce) {
+    server.loadScenario(
+        {{"tracks", json::array({track()})},
+         {"loop", true},
+         {"parked",
+          json::array({{{"hex", "484001"}, {"lat", 52.3}, {"lon", 4.7}, {"stand", "D1"}},
+                       {{"hex", "484002"}, {"lat", 52.3}, {"lon", 4.7}, {"stand", "D2"}, {"leftAtSec", 150}}})}});
+    struct Case {
+        double play;
+        int offsetMinutes;
+        bool stillParked;
+    };
+    // The scenario loops every 100 s; the departure counts from the start and is not replayed.
+    const std::vector<Case> cases = {{50, 0, true},   {149.5, 0, true}, {150, 0, false},
+                                     {260, 0, false}, {1000, 0, false}, {200, 1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fmt::format("play {} s, offset {} min", c.play, c.offsetMinutes));
+        server.setPlayTime(c.play);
+        const json parked =
+            json::parse(post(server, "traffic",
+                             fmt::format("GUID={}{}&querytype=parkedtraffic&toffset={}", guid, box, c.offsetMinutes))
+                            .body);
+        EXPECT_TRUE(parked["data"].contains("484001"));
+        EXPECT_EQ(parked["data"].contains("484002"), c.stillParked);
+    }
+}
+
+TEST_F(RtStub, TheReplayPeriodIsTheLongestTrackOrLonger) {
+    struct Case {
+        double loopSec;
+        double play;
+        bool reported;
+    };
+    // The track runs from 0 to 100 s.
+    const std::vector<Case> cases = {
+        {0, 150, true}, {50, 150, true}, {300, 150, false}, {300, 250, false}, {300, 350, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fmt::format("loop every {} s, play {} s", c.loopSec, c.play));
+        server.loadScenario({{"tracks", json::array({track()})}, {"loop", true}, {"loopSec", c.loopSec}});
+        server.setPlayTime(c.play);
+        const json j =
+            json::parse(post(server, "traffic", "GUID=" + guid + box + "&querytype=locationtraffic&toffset=0").body);
+        EXPECT_EQ(j["data"].contains("484a3b"), c.reported);
+    }
 }

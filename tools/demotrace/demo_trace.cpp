@@ -194,6 +194,11 @@ Trace readTrace(std::istream& in) {
             ++trace.refused;
             continue;
         }
+        if (ev == "clock") {
+            const double utcMs = number(j, "utcMs", NAN);
+            if (std::isfinite(utcMs) && utcMs >= 0 && !trace.startUtcMs) trace.startUtcMs = utcMs;
+            continue;
+        }
         if (!j.contains("id") || !j["id"].is_number_unsigned()) continue;
         const auto id = j["id"].get<std::uint32_t>();
         TracedObject& o = trace.objects[id];
@@ -206,6 +211,7 @@ Trace readTrace(std::istream& in) {
             else
                 o.created = true;
             o.createdOnGround = flag(j, "onGround");
+            if (const double t = number(j, "t", NAN); std::isfinite(t)) o.createdMs = t;
             const double lat = number(j, "lat", NAN), lon = number(j, "lon", NAN);
             if (std::isfinite(lat) && std::isfinite(lon) && std::abs(lat) <= 90 && std::abs(lon) <= 180) {
                 o.createdLatitude = lat;
@@ -220,6 +226,7 @@ Trace readTrace(std::istream& in) {
             }
         } else if (ev == "remove" || ev == "removed") {
             o.removed = true;
+            if (const double t = number(j, "t", NAN); std::isfinite(t) && !o.removeMs) o.removeMs = t;
         } else if (ev == "position") {
             if (flag(j, "user")) o.user = true;
             TracePoint p;

@@ -31,6 +31,9 @@ struct TracedObject {
     bool removed = false;  // the program asked for its removal (or the simulator reported it gone)
     bool createdOnGround = false;
     bool parked = false;  // its engines were shut down while it stood on the ground
+    // When the program created it and when it asked for its removal (or the simulator reported it
+    // gone, whichever came first), in trace milliseconds.
+    std::optional<double> createdMs, removeMs;
     // Where the program created it (the "create" line's position); none for lines without one.
     std::optional<double> createdLatitude, createdLongitude;
     // For every engine shut-down on the ground: the number of points traced before it.
@@ -47,6 +50,8 @@ struct Trace {
     // The simulator's ground elevation, from the first point above it (altitude - height above
     // ground); none when every point was on or below the ground.
     std::optional<double> groundFt;
+    // The UTC clock at the trace's time 0 (its "clock" line), milliseconds since 1970; none without one.
+    std::optional<double> startUtcMs;
 };
 
 struct Summary {

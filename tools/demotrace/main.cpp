@@ -1,9 +1,11 @@
 // Summary and map of a stand-in simulator trace (VEXA_SIM_TRACE).
 // Usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt] [--stands AIRPORT.xml] [--scenario TRAFFIC.json]
+//                  [--log LOG.txt]
 // Prints the counts; writes the map and the summary when asked. With the park airport's parking file
 // the counts include the apron (stands, push-backs, take-offs, parking) and the map an airport panel;
-// the feed scenario tells the aircraft it reports parked from the static ones. Exit 0 when the files
-// were read, 1 when one could not be opened, read or written, 2 for bad arguments.
+// the feed scenario tells the aircraft it reports parked from the static ones; the program's log gives
+// the renewals of the parking plan, and the counts the statics placed and removed at them. Exit 0 when
+// the files were read, 1 when one could not be opened, read or written, 2 for bad arguments.
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -12,12 +14,13 @@
 #include <string>
 
 #include "tools/demotrace/demo_trace.h"
+#include "tools/demotrace/renewals.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt] [--stands AIRPORT.xml] [--scenario "
-    "TRAFFIC.json]\n";
+    "TRAFFIC.json] [--log LOG.txt]\n";
 
 // Reads one of the airport files into the apron; false (with a message) when it cannot be read.
 template <typename Reader>
@@ -39,7 +42,7 @@ bool readInto(const std::string& path, const char* what, Reader reader, demotrac
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string tracePath, svgPath, summaryPath, standsPath, scenarioPath;
+    std::string tracePath, svgPath, summaryPath, standsPath, scenarioPath, logPath;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--svg") == 0 && i + 1 < argc)
             svgPath = argv[++i];
@@ -49,6 +52,8 @@ int main(int argc, char** argv) {
             standsPath = argv[++i];
         else if (std::strcmp(argv[i], "--scenario") == 0 && i + 1 < argc)
             scenarioPath = argv[++i];
+        else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc)
+            logPath = argv[++i];
         else if (argv[i][0] != '-' && tracePath.empty())
             tracePath = argv[i];
         else {
@@ -70,7 +75,15 @@ int main(int argc, char** argv) {
     }
     const auto trace = demotrace::readTrace(in);
     const auto summary = demotrace::summarise(trace, apron);
-    const std::string text = demotrace::summaryText(summary);
+    std::string text = demotrace::summaryText(summary);
+    if (!logPath.empty()) {
+        std::ifstream log(logPath, std::ios::binary);
+        if (!log) {
+            std::fprintf(stderr, "demotrace: cannot open log %s\n", logPath.c_str());
+            return 1;
+        }
+        text += demotrace::renewalText(demotrace::summariseRenewals(trace, demotrace::readRenewals(log)));
+    }
     std::cout << text;
     if (trace.badLines > 0)
         std::cout << trace.badLines << " unreadable trace line" << (trace.badLines == 1 ? "" : "s") << " skipped\n";

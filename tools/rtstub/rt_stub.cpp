@@ -250,6 +250,8 @@ void Server::loadScenario(const nlohmann::json& s) {
         im.tracks.push_back(std::move(tr));
     }
     im.parked = s.value("parked", nlohmann::json::array());
+    // A longer replay period leaves a quiet stretch after the last track; a shorter one never cuts a track.
+    im.duration = std::max(im.duration, num(s, "loopSec", 0));
 }
 
 void Server::loadScenarioFile(const std::string& path) {
@@ -342,6 +344,9 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
             for (const auto& p : im.parked) {
                 double lat = num(p, "lat", 0), lon = num(p, "lon", 0);
                 if (lat > *top || lat < *bottom || lon < *left || lon > *right) continue;
+                // An aircraft that has left its stand is no longer reported parked; the loop of the
+                // tracks does not bring it back.
+                if (p.contains("leftAtSec") && t >= num(p, "leftAtSec", 0)) continue;
                 data[str(p, "hex")] = nlohmann::json::array(
                     {lat, lon, str(p, "stand"), str(p, "type"), str(p, "registration", "null"),
                      static_cast<std::int64_t>(now - num(p, "seenAgoSec", 0)), str(p, "callsign", "null")});

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -352,6 +353,37 @@ TEST(StandInScenario, ScenarioFileAndTrace) {
     EXPECT_THROW(StandIn::configFromScenario((dir / "missing.json").string()), std::runtime_error);
     std::ofstream(dir / "bad.json") << "{";
     EXPECT_THROW(StandIn::configFromScenario((dir / "bad.json").string()), std::runtime_error);
+    std::filesystem::remove_all(dir);
+}
+
+// A real-time stand-in starts its trace with the UTC clock at its time 0, so that the program's log can be
+// placed beside the trace.
+TEST(StandInScenario, ARealTimeTraceStartsWithItsClock) {
+    const auto dir = std::filesystem::temp_directory_path() / "vexa_standin_clock";
+    std::filesystem::create_directories(dir);
+    const auto tracePath = dir / "trace.jsonl";
+    StandInConfig cfg;
+    cfg.realTime = true;
+    cfg.tracePath = tracePath.string();
+    StandIn::install(cfg);
+    const auto before =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    SimHandle h = nullptr;
+    ASSERT_EQ(open(&h, "Vexa"), kOk);
+    const auto after =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    close(h);
+    StandIn::uninstall();
+    std::ifstream in(tracePath);
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line));
+    const nlohmann::json first = nlohmann::json::parse(line);
+    EXPECT_EQ(first.at("ev"), "clock");
+    EXPECT_EQ(first.at("t"), 0);
+    EXPECT_GE(first.at("utcMs").get<std::int64_t>(), before);
+    EXPECT_LE(first.at("utcMs").get<std::int64_t>(), after);
     std::filesystem::remove_all(dir);
 }
 
