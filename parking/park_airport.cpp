@@ -37,7 +37,7 @@ LatLon lastPosition{};
 std::set<std::string> failedParkFiles;
 
 // Reads the airport file and plans; a failure is shown, remembered, and the airport left.
-void readAndPlan() {
+void lf_readAndPlan() {
     planRequested = false;
     std::optional<std::string> userStand;
     if (lf_positionValid(userState.latitude, userState.longitude)) userStand = lf_userStandName();
@@ -52,29 +52,29 @@ void readAndPlan() {
     gf_enableControl(DESTINATION.controlId, true);
 }
 
-void announcePlanning(bool show) {
+void lf_announcePlanning(bool show) {
     gf_plannerHooks().disableParkingControls();
     trafficReader.bufferedMode.exchange(1);
     if (show) gf_showStatus("Calculating static parked aircraft ...", false);
 }
 
-void startPlanning(bool immediate) {
+void lf_startPlanning(bool immediate) {
     if (immediate) {
-        readAndPlan();
+        lf_readAndPlan();
     } else {
         planRequested = true;
-        announcePlanning(false);
+        lf_announcePlanning(false);
     }
 }
 
-void lookForParkAirport(const LatLon& position, bool immediate) {
+void lf_lookForParkAirport(const LatLon& position, bool immediate) {
     if (userOnGround.load() != 0) {
         std::optional<Airport> airport = gf_closestAirport(position);
         if (!airport) {
             gf_showStatus("User aircraft on the ground, no airport in sight", true);
         } else if (failedParkFiles.count(airport->icao) == 0 && gf_airportFileAvailable(airport->icao)) {
             gf_log(fmt::format("User aircraft on the ground at {}", airport->icao));
-            if (lf_setParkAirport(airport->icao)) startPlanning(immediate);
+            if (lf_setParkAirport(airport->icao)) lf_startPlanning(immediate);
         } else {
             gf_showStatus(fmt::format("User aircraft on the ground at {}, no airport file found", airport->icao), true);
         }
@@ -86,11 +86,11 @@ void lookForParkAirport(const LatLon& position, bool immediate) {
     if (lf_inSight(first->distanceNm, userState.altitude) && lf_setParkAirport(first->icao)) {
         gf_showStatus(fmt::format("{} in sight at {:.1f} nm", first->icao, first->distanceNm), true);
         planRequested = true;
-        announcePlanning(false);
+        lf_announcePlanning(false);
     }
 }
 
-void checkParkAirportSight(const LatLon& position) {
+void lf_checkParkAirportSight(const LatLon& position) {
     if (userOnGround.load() != 0) return;
     const CurrentAirport current = gf_currentAirportCopy();
     const double distance = gf_distanceNm(position, LatLon{current.latitude, current.longitude});
@@ -110,7 +110,7 @@ void checkParkAirportSight(const LatLon& position) {
 }
 
 // Refreshes the distances; the list keeps its order while a destination is set.
-void refreshDistances(const LatLon& position) {
+void lf_refreshDistances(const LatLon& position) {
     std::lock_guard lock(parkAirportsMutex);
     if (parkAirports.empty()) return;
     auto distanceOf = [&](ParkAirportEntry& e) {
@@ -240,16 +240,16 @@ void gf_updateParking(bool immediate) {
     }
     if (planRequested) {
         gf_clearStatus();
-        readAndPlan();
+        lf_readAndPlan();
         return;
     }
     const LatLon position{userState.latitude, userState.longitude};
     if (!lf_positionValid(position.latitude, position.longitude)) return;
-    refreshDistances(position);
+    lf_refreshDistances(position);
     if (!gf_currentAirportCopy().icao.empty())
-        checkParkAirportSight(position);
+        lf_checkParkAirportSight(position);
     else
-        lookForParkAirport(position, immediate);
+        lf_lookForParkAirport(position, immediate);
 }
 
 bool gf_rereadParkAirports(bool updateCurrent, std::string& message) {

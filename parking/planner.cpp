@@ -45,21 +45,21 @@ PlannerHooks& gf_plannerHooks() {
 }
 
 namespace {
-std::string halfHourHours(std::int64_t halfHour) { return gf_floatText(float(halfHour) * 0.5f + 0.5f); }
+std::string lf_halfHourHours(std::int64_t halfHour) { return gf_floatText(float(halfHour) * 0.5f + 0.5f); }
 
-std::size_t usedStands() {
+std::size_t lf_usedStands() {
     return std::size_t(
         std::count_if(currentStands.begin(), currentStands.end(), [](const ParkPos& s) { return s.taken != 0; }));
 }
 
-bool inLiveCallsigns(const std::string& callsign) {
+bool lf_inLiveCallsigns(const std::string& callsign) {
     return !callsign.empty() &&
            (engineBufferedCallsigns.count(callsign) != 0 || engineBufferedCallsigns.count(callsign + "_") != 0);
 }
 
-std::string withoutLast(const std::string& text) { return text.empty() ? text : text.substr(0, text.size() - 1); }
+std::string lf_withoutLast(const std::string& text) { return text.empty() ? text : text.substr(0, text.size() - 1); }
 
-void sortJobsByAge(bool ascending) {
+void lf_sortJobsByAge(bool ascending) {
     std::sort(staticJobs.begin(), staticJobs.end(), [ascending](const StaticJob& a, const StaticJob& b) {
         return ascending ? std::int32_t(a.ageSlots) < std::int32_t(b.ageSlots)
                          : std::int32_t(a.ageSlots) > std::int32_t(b.ageSlots);
@@ -71,18 +71,18 @@ void sortJobsByAge(bool ascending) {
 // for removal; one still being created loses its creation order, or is removed once created. Only
 // marking it removing would leave it in the simulator for good, as the request queues nothing for an
 // aircraft that is already removing.
-void markForRemoval(SimAircraft& s) {
+void lf_markForRemoval(SimAircraft& s) {
     removeAircraftFromSim(s);
     removalList.push_back(RemovalEntry{s.identity.callsign, s.standId});
 }
 
-void occupy(std::uint32_t standId) {
+void lf_occupy(std::uint32_t standId) {
     if (ParkPos* stand = gf_findStandById(standId)) gf_occupyStand(*stand);
 }
 
 // Gives a stand back that a level entry had taken: its coupled stands stay neighbour-taken only while
 // another taken stand is coupled to them.
-void releaseStand(ParkPos& stand) {
+void lf_releaseStand(ParkPos& stand) {
     stand.taken = 0;
     for (std::uint32_t coupled : stand.coupledIds) {
         ParkPos* other = gf_findStandById(coupled);
@@ -93,8 +93,8 @@ void releaseStand(ParkPos& stand) {
     }
 }
 
-bool sameAirlineTypeStrings(const std::string& airlineA, const std::string& typeA, const std::string& airlineB,
-                            const std::string& typeB) {
+bool lf_sameAirlineTypeStrings(const std::string& airlineA, const std::string& typeA, const std::string& airlineB,
+                               const std::string& typeB) {
     AircraftIdentity a, b;
     a.airline = airlineA;
     a.icaoType = typeA;
@@ -104,7 +104,7 @@ bool sameAirlineTypeStrings(const std::string& airlineA, const std::string& type
 }
 
 // An active static aircraft on a coupled stand of the stand, closer than the two half wingspans.
-bool staticTooClose(const ParkPos& stand, const std::string& icaoType) {
+bool lf_staticTooClose(const ParkPos& stand, const std::string& icaoType) {
     for (const SimAircraft& s : staticList) {
         if (s.simState != SimState::Active) continue;
         if (std::find(stand.coupledIds.begin(), stand.coupledIds.end(), s.standId) == stand.coupledIds.end()) continue;
@@ -114,80 +114,81 @@ bool staticTooClose(const ParkPos& stand, const std::string& icaoType) {
     return false;
 }
 
-bool equalNonEmpty(const std::string& a, const std::string& b) { return !a.empty() && a == b; }
+bool lf_equalNonEmpty(const std::string& a, const std::string& b) { return !a.empty() && a == b; }
 
 // Whether the option's aircraft is already there (or live): then it is switched off. The entries
 // planned count with those of the level being built, so that one aircraft gets one stand.
 // A static aircraft on the stand itself does not count: the search prefers the option that agrees with
 // it, and the renewal then keeps it.
-bool optionRejected(const StandOption& opt, std::uint32_t standId, const std::vector<StaticJob>& jobs,
-                    const std::vector<StaticJob>& level) {
+bool lf_optionRejected(const StandOption& opt, std::uint32_t standId, const std::vector<StaticJob>& jobs,
+                       const std::vector<StaticJob>& level) {
     const std::string& a = opt.callsignA;
     const std::string& b = opt.callsignB;
     auto anyPlanned = [&](auto&& same) {
         return std::any_of(jobs.begin(), jobs.end(), same) || std::any_of(level.begin(), level.end(), same);
     };
-    if (anyPlanned([&](const StaticJob& j) { return equalNonEmpty(opt.key, j.registration); })) return true;
-    if (inLiveCallsigns(a) || inLiveCallsigns(b)) return true;
+    if (anyPlanned([&](const StaticJob& j) { return lf_equalNonEmpty(opt.key, j.registration); })) return true;
+    if (lf_inLiveCallsigns(a) || lf_inLiveCallsigns(b)) return true;
     for (const SimAircraft& s : staticList)
-        if (s.standId != standId && (equalNonEmpty(s.identity.identity6, a) || equalNonEmpty(s.identity.identity6, b) ||
-                                     equalNonEmpty(s.identity.identity6, opt.key)))
+        if (s.standId != standId &&
+            (lf_equalNonEmpty(s.identity.identity6, a) || lf_equalNonEmpty(s.identity.identity6, b) ||
+             lf_equalNonEmpty(s.identity.identity6, opt.key)))
             return true;
     if (anyPlanned([&](const StaticJob& j) {
-            return equalNonEmpty(j.callsignA, a) || equalNonEmpty(j.callsignA, b) ||
-                   equalNonEmpty(j.callsignA, opt.key);
+            return lf_equalNonEmpty(j.callsignA, a) || lf_equalNonEmpty(j.callsignA, b) ||
+                   lf_equalNonEmpty(j.callsignA, opt.key);
         }))
         return true;
     for (const ParkedLive& l : liveStayers)
-        if (equalNonEmpty(l.callsign, a) || equalNonEmpty(l.callsign, b)) return true;
+        if (lf_equalNonEmpty(l.callsign, a) || lf_equalNonEmpty(l.callsign, b)) return true;
     for (const SimAircraft& s : staticList) {
         if (s.simState != SimState::Active || s.standId == standId) continue;
         if ((!a.empty() && s.identity.callsign == a + "*") || (!b.empty() && s.identity.callsign == b + "*") ||
-            equalNonEmpty(s.identity.registration, opt.key))
+            lf_equalNonEmpty(s.identity.registration, opt.key))
             return true;
     }
     return false;
 }
 
 // Whether the option's aircraft is still planned in the half-hour after now.
-std::uint8_t nextSlotStays(const ParkPos& stand, const StandOption& opt, WeekSlot now) {
+std::uint8_t lf_nextSlotStays(const ParkPos& stand, const StandOption& opt, WeekSlot now) {
     if (opt.callsignB.empty()) return 1;
     WeekSlot next = lf_slotAfter(now);
     if (next.weekday == now.weekday) return std::uint8_t((opt.halfHours >> next.slot) & 1);
     for (const StandOption& o : stand.options)
         if (o.id > 0 && std::uint32_t(o.weekday) == next.weekday &&
-            sameAirlineTypeStrings(o.airline, o.icaoType, opt.airline, opt.icaoType) && (o.halfHours & 1))
+            lf_sameAirlineTypeStrings(o.airline, o.icaoType, opt.airline, opt.icaoType) && (o.halfHours & 1))
             return 1;
     return 0;
 }
 
-bool liveMatchesParked(const LiveAircraft& live, const ParkedRecord& r) {
+bool lf_liveMatchesParked(const LiveAircraft& live, const ParkedRecord& r) {
     if (live.id == r.address) return true;
     const std::string& cs = r.identity.callsign;
     if (live.identity.callsign == cs || live.identity.callsign == cs + "_") return true;
-    return equalNonEmpty(live.identity.registration, r.identity.registration);
+    return lf_equalNonEmpty(live.identity.registration, r.identity.registration);
 }
 
 // A static aircraft on the record's stand: removed when it was placed before the record was seen
 // there (the record then takes the stand), else kept and the record dropped.
-bool matchStaticAtStand(SimAircraft& s, const ParkedRecord& r, std::uint32_t standId, WeekSlot now, bool& adjusted) {
+bool lf_matchStaticAtStand(SimAircraft& s, const ParkedRecord& r, std::uint32_t standId, WeekSlot now, bool& adjusted) {
     if (s.planned != 0 || s.standId != standId || s.identity.callsign == r.identity.callsign + "*") return false;
     // One already on its way out no longer holds the stand.
     if (s.simState == SimState::RemovingFromSim || s.removeWhenCreated || s.removedFromQueue) return false;
     WeekSlot slotR = lf_slotBefore(now, r.slot);
     WeekSlot slotS = WeekSlot::fromPacked(s.parkedSlot);
     if (lf_sameOrEarlier(slotS, slotR)) {
-        markForRemoval(s);
+        lf_markForRemoval(s);
         return true;
     }
     staticJobs.push_back(StaticJob{s.id, 0, standId, std::uint32_t(gf_slotDistance(now, slotS)), s.identity.airline,
-                                   s.identity.icaoType, withoutLast(s.identity.callsign), std::string{},
+                                   s.identity.icaoType, lf_withoutLast(s.identity.callsign), std::string{},
                                    s.identity.registration, 1});
     adjusted = true;
     return true;
 }
 
-void applyRemovals() {
+void lf_applyRemovals() {
     while (!removalList.empty()) {
         RemovalEntry e = removalList.back();
         removalList.pop_back();
@@ -201,7 +202,7 @@ void applyRemovals() {
 }
 
 // The parked-traffic request; a refusal of the service is shown and counts as a failed request.
-bool readParkedTraffic() {
+bool lf_readParkedTraffic() {
     try {
         return gf_plannerHooks().readParkedTraffic();
     } catch (const std::exception& e) {
@@ -210,14 +211,14 @@ bool readParkedTraffic() {
     }
 }
 
-WeekSlot currentWeekSlot() {
+WeekSlot lf_currentWeekSlot() {
     WeekSlot slot = gf_weekSlot();
     gf_log(fmt::format("\n{} (utc) It is day {} ({}), {} hours", gf_simTimeStamp(), slot.weekday,
-                       gf_weekdayName(slot.weekday), halfHourHours(slot.slot)));
+                       gf_weekdayName(slot.weekday), lf_halfHourHours(slot.slot)));
     return slot;
 }
 
-void clearStandFlags(bool renumber) {
+void lf_clearStandFlags(bool renumber) {
     for (ParkPos& s : currentStands) {
         s.taken = 0;
         s.reserved = 0;
@@ -261,10 +262,10 @@ void lf_reserveUserStands() {
 void lf_standForParkedRecord(const ParkedRecord& record, std::int64_t wanted) {
     const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
     if (!ptOnly && std::int64_t(staticJobs.size()) >= wanted) return;
-    if (engineBufferedAddresses.count(record.address) != 0 || inLiveCallsigns(record.identity.callsign)) return;
+    if (engineBufferedAddresses.count(record.address) != 0 || lf_inLiveCallsigns(record.identity.callsign)) return;
     if (record.identity.callsign.empty()) return;
     for (const LiveAircraft& live : liveList)
-        if (liveMatchesParked(live, record)) return;
+        if (lf_liveMatchesParked(live, record)) return;
     TrafficRecord t;
     t.identity = record.identity;
     t.latitude = record.latitude;
@@ -296,7 +297,7 @@ void lf_standForParkedRecord(const ParkedRecord& record, std::int64_t wanted) {
     WeekSlot now = gf_weekSlot();
     bool adjusted = false;
     for (SimAircraft& s : staticList)
-        if (matchStaticAtStand(s, record, stand->id, now, adjusted)) break;
+        if (lf_matchStaticAtStand(s, record, stand->id, now, adjusted)) break;
     if (adjusted) return;
     staticJobs.push_back(StaticJob{record.address, 0, stand->id, std::uint32_t(record.slot), t.identity.airline,
                                    t.identity.icaoType, record.identity.callsign, std::string{},
@@ -315,7 +316,7 @@ void lf_searchStands(WeekSlot slot, int kind, int fit, std::vector<StaticJob>& l
                 if (o.id == 0 || o.real != kind) continue;
                 if (!WEEK.value.load() && std::uint32_t(o.weekday) != target.weekday) continue;
                 if (((o.halfHours >> target.slot) & 1) == 0) continue;
-                if (staticTooClose(stand, o.icaoType)) continue;
+                if (lf_staticTooClose(stand, o.icaoType)) continue;
                 ids.push_back(o.id);
             }
             if (ids.empty()) continue;
@@ -344,12 +345,12 @@ void lf_searchStands(WeekSlot slot, int kind, int fit, std::vector<StaticJob>& l
             auto it = std::find_if(stand.options.begin(), stand.options.end(),
                                    [&](const StandOption& o) { return o.id > 0 && o.id == ids.front(); });
             if (it == stand.options.end()) continue;
-            if (optionRejected(*it, stand.id, jobs, level)) {
+            if (lf_optionRejected(*it, stand.id, jobs, level)) {
                 gf_switchOffOption(*it);
                 continue;
             }
             level.push_back(StaticJob{0, 1, stand.id, std::uint32_t(fit), it->airline, it->icaoType, it->callsignA,
-                                      it->callsignB, it->key, nextSlotStays(stand, *it, slot)});
+                                      it->callsignB, it->key, lf_nextSlotStays(stand, *it, slot)});
             gf_occupyStand(stand);
         }
     } catch (const std::exception& e) {
@@ -359,13 +360,13 @@ void lf_searchStands(WeekSlot slot, int kind, int fit, std::vector<StaticJob>& l
 }
 
 bool lf_fitStands(WeekSlot slot, int kind, std::int64_t wanted, std::vector<StaticJob>& level) {
-    const std::size_t before = usedStands();
+    const std::size_t before = lf_usedStands();
     const int maxFit = std::clamp(MAX_FIT.value.load(), 0, 47);
     bool reached = false;
     int fit = 0;
     for (;; ++fit) {
         lf_searchStands(slot, kind, fit, level, staticJobs);
-        if (std::int64_t(usedStands()) >= wanted) {
+        if (std::int64_t(lf_usedStands()) >= wanted) {
             reached = true;
             break;
         }
@@ -379,13 +380,13 @@ bool lf_fitStands(WeekSlot slot, int kind, std::int64_t wanted, std::vector<Stat
     } else {
         plannerDisplay.softFit.store(fit);
     }
-    const std::int64_t found = std::int64_t(usedStands()) - std::int64_t(before);
+    const std::int64_t found = std::int64_t(lf_usedStands()) - std::int64_t(before);
     if (found > 0)
-        gf_log(fmt::format(
-            "{} {} position{} found, Max fit={} hours{}{}", found, kind == kRealKind ? "real" : "soft",
-            gf_plural(found), halfHourHours(maxFit),
-            WEEK.value.load() ? std::string(", week") : fmt::format(", day {}", slot.weekday),
-            fmt::format(" fit: {} hour, hh:{} or {} hrs", halfHourHours(fit), slot.slot, halfHourHours(slot.slot))));
+        gf_log(fmt::format("{} {} position{} found, Max fit={} hours{}{}", found, kind == kRealKind ? "real" : "soft",
+                           gf_plural(found), lf_halfHourHours(maxFit),
+                           WEEK.value.load() ? std::string(", week") : fmt::format(", day {}", slot.weekday),
+                           fmt::format(" fit: {} hour, hh:{} or {} hrs", lf_halfHourHours(fit), slot.slot,
+                                       lf_halfHourHours(slot.slot))));
     mainWindow.staticPlanningMark.store(kind == kSoftKind && found > 0);
     mainWindow.invalidate();
     return reached;
@@ -402,7 +403,7 @@ void lf_fillStands(WeekSlot slot, std::int64_t wanted, std::int64_t base, int ki
         std::mt19937& rng = gf_randomEngine();
         for (std::size_t i = level.size() - 1; i > 0; --i) std::swap(level[i], level[rng() % (i + 1)]);
         for (std::size_t i = std::size_t(room); i < level.size(); ++i)
-            if (ParkPos* s = gf_findStandById(level[i].standId)) releaseStand(*s);
+            if (ParkPos* s = gf_findStandById(level[i].standId)) lf_releaseStand(*s);
         level.resize(std::size_t(room));
     }
     staticJobs.insert(staticJobs.end(), level.begin(), level.end());
@@ -419,7 +420,7 @@ void lf_fillToWanted(WeekSlot slot, std::int64_t wanted, std::int64_t base) {
 }
 
 void lf_parkingPositions() {
-    const WeekSlot slot = currentWeekSlot();
+    const WeekSlot slot = lf_currentWeekSlot();
     gf_showStatus("Making changes to airport parking parameters is disabled while static parking takes place ...",
                   false);
     staticJobs.clear();
@@ -431,11 +432,11 @@ void lf_parkingPositions() {
     mainWindow.staticPlanningMark.store(false);
     mainWindow.invalidate();
     gf_takeBufferedHistory();
-    clearStandFlags(false);
+    lf_clearStandFlags(false);
     lf_reserveUserStands();
     gf_plannerHooks().enablePtControls();
     const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
-    if (readParkedTraffic()) {
+    if (lf_readParkedTraffic()) {
         std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
         if (wanted > 0 || ptOnly)
             for (const ParkedRecord& r : trafficReader.parkedRecords) lf_standForParkedRecord(r, wanted);
@@ -447,10 +448,10 @@ void lf_parkingPositions() {
         const std::int64_t base = std::int64_t(staticJobs.size());
         const std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
         if (wanted - base > 0) lf_fillToWanted(slot, wanted, base);
-        sortJobsByAge(true);
+        lf_sortJobsByAge(true);
         if (std::int64_t(staticJobs.size()) > wanted) staticJobs.resize(std::size_t(wanted));
     } else {
-        sortJobsByAge(false);
+        lf_sortJobsByAge(false);
     }
     if (staticJobs.empty()) {
         gf_log("no parking positions found");
@@ -463,13 +464,13 @@ void lf_parkingPositions() {
     else
         gf_log(fmt::format("{} positions ({}% vs wanted {}%, with Max fit={} hours)\n", count,
                            lf_percentOf(count, stands), parking_percentage.value.load(),
-                           halfHourHours(MAX_FIT.value.load())));
-    sortJobsByAge(false);
+                           lf_halfHourHours(MAX_FIT.value.load())));
+    lf_sortJobsByAge(false);
     gf_plannerHooks().disableParkingControls();
 }
 
 namespace {
-KeptStatic keptOf(const SimAircraft& s) {
+KeptStatic lf_keptOf(const SimAircraft& s) {
     return KeptStatic{s.identity.airline,
                       s.identity.icaoType,
                       s.identity.identity6,
@@ -483,23 +484,23 @@ KeptStatic keptOf(const SimAircraft& s) {
 }
 
 // Step 7 of the renewal for one static aircraft.
-void staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSlot now) {
+void lf_staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSlot now) {
     if (s.simState != SimState::Active) return;
     if (s.planned == 0) {
         if (engineBufferedAddresses.count(s.feedHexid) != 0) {
-            markForRemoval(s);
+            lf_markForRemoval(s);
             return;
         }
         auto k = std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) {
             return j.planned == 0 && j.standId == s.standId &&
                    (j.feedHexid == s.feedHexid || (!j.callsignA.empty() && s.identity.callsign == j.callsignA + "*") ||
-                    equalNonEmpty(j.registration, s.identity.registration));
+                    lf_equalNonEmpty(j.registration, s.identity.registration));
         });
         if (k == staticJobs.end()) {
-            markForRemoval(s);
+            lf_markForRemoval(s);
             return;
         }
-        keptStatics.push_back(keptOf(s));
+        keptStatics.push_back(lf_keptOf(s));
         staticJobs.erase(k);
         return;
     }
@@ -514,16 +515,16 @@ void staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSlot 
         return;
     }
     const bool same = k->callsignA + "*" == s.identity.callsign &&
-                      sameAirlineTypeStrings(k->identity0, k->icaoType, s.identity.airline, s.identity.icaoType);
+                      lf_sameAirlineTypeStrings(k->identity0, k->icaoType, s.identity.airline, s.identity.icaoType);
     if (same)
         staticJobs.erase(k);
     else
-        markForRemoval(s);
+        lf_markForRemoval(s);
 }
 
 // Whether a plan option of the stand allows the aircraft within the look-back up to now: the
 // half-hours from now back to now - lookBack, those before midnight on the previous weekday.
-bool planHolds(const ParkPos& stand, const SimAircraft& s, WeekSlot now, std::int32_t lookBack) {
+bool lf_planHolds(const ParkPos& stand, const SimAircraft& s, WeekSlot now, std::int32_t lookBack) {
     auto holds = [&](std::uint32_t weekday, std::int32_t start, std::int32_t offset) {
         for (const StandOption& o : stand.options) {
             if (o.id <= 0 || std::uint32_t(o.weekday) != weekday || o.airline != s.identity.airline ||
@@ -542,28 +543,28 @@ bool planHolds(const ParkPos& stand, const SimAircraft& s, WeekSlot now, std::in
 }
 
 // Step 10: a plan-made static aircraft against the new plan.
-void checkStaticAgainstPlan(SimAircraft& s, WeekSlot now) {
+void lf_checkStaticAgainstPlan(SimAircraft& s, WeekSlot now) {
     if (s.planned != 1 || s.simState != SimState::Active) return;
-    if (inLiveCallsigns(s.identity.identity6) || inLiveCallsigns(s.identity.identity7)) {
-        markForRemoval(s);
+    if (lf_inLiveCallsigns(s.identity.identity6) || lf_inLiveCallsigns(s.identity.identity7)) {
+        lf_markForRemoval(s);
         return;
     }
     auto keepOrDrop = [&](std::vector<StaticJob>::iterator k) {
         const WeekSlot slotK = lf_slotBefore(now, k->ageSlots);
         if (lf_slotEarlier(WeekSlot::fromPacked(s.parkedSlot), slotK)) {
-            markForRemoval(s);
+            lf_markForRemoval(s);
         } else {
-            keptStatics.push_back(keptOf(s));
+            keptStatics.push_back(lf_keptOf(s));
             staticJobs.erase(k);
         }
     };
     auto k =
         std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) { return j.standId == s.standId; });
     if (k != staticJobs.end()) {
-        if (sameAirlineTypeStrings(k->identity0, k->icaoType, s.identity.airline, s.identity.icaoType) &&
+        if (lf_sameAirlineTypeStrings(k->identity0, k->icaoType, s.identity.airline, s.identity.icaoType) &&
             ((!k->callsignA.empty() && k->callsignA + "*" == s.identity.callsign) ||
              (!k->callsignB.empty() && k->callsignB + "*" == s.identity.callsign))) {
-            keptStatics.push_back(keptOf(s));
+            keptStatics.push_back(lf_keptOf(s));
             staticJobs.erase(k);
         } else {
             keepOrDrop(k);
@@ -585,36 +586,36 @@ void checkStaticAgainstPlan(SimAircraft& s, WeekSlot now) {
             }
         }
     if (stand == nullptr) {
-        markForRemoval(s);
+        lf_markForRemoval(s);
         return;
     }
     const std::int32_t lookBack = std::min(47, std::max(plannerDisplay.realFit.load(), plannerDisplay.softFit.load()));
-    if (planHolds(*stand, s, now, lookBack))
-        keptStatics.push_back(keptOf(s));
+    if (lf_planHolds(*stand, s, now, lookBack))
+        keptStatics.push_back(lf_keptOf(s));
     else
-        markForRemoval(s);
+        lf_markForRemoval(s);
 }
 
-void markLeaving(WeekSlot now) {
+void lf_markLeaving(WeekSlot now) {
     std::stable_sort(keptStatics.begin(), keptStatics.end(),
                      [](const KeptStatic& a, const KeptStatic& b) { return lf_slotEarlier(b.slot, a.slot); });
     for (KeptStatic& k : keptStatics) {
-        if (k.callsignB.empty() || k.callsign.find(k.callsignB) == std::string::npos) continue;
+        if (k.callsignA.empty() || k.callsign.find(k.callsignA) == std::string::npos) continue;
         const ParkPos* stand = gf_findStandById(k.standId);
         if (stand == nullptr) continue;
-        const std::string bare = withoutLast(k.callsign);
+        const std::string bare = lf_withoutLast(k.callsign);
         auto opt = std::find_if(stand->options.begin(), stand->options.end(), [&](const StandOption& o) {
             return o.id > 0 && std::uint32_t(o.weekday) == now.weekday && o.callsignA == bare &&
                    o.icaoType == k.icaoType && o.airline == k.airline;
         });
         if (opt == stand->options.end()) continue;
-        k.leaving = nextSlotStays(*stand, *opt, now) == 0;
+        k.leaving = lf_nextSlotStays(*stand, *opt, now) == 0;
     }
 }
 }  // namespace
 
 void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
-    const WeekSlot now = currentWeekSlot();
+    const WeekSlot now = lf_currentWeekSlot();
     gf_takeBufferedHistory();
     gf_plannerHooks().disableParkingControls();
     mainWindow.staticPlanningMark.store(false);
@@ -622,7 +623,7 @@ void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
     keptStatics.clear();
     liveStayers.clear();
     staticJobs.clear();
-    clearStandFlags(true);
+    lf_clearStandFlags(true);
     lf_reserveUserStands();
     if (ptOnlyJustSet != 0)
         for (SimAircraft& s : staticList)
@@ -637,31 +638,31 @@ void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
         gf_removeLiveParked(std::size_t(more));
         liveStayers = gf_listLiveParked();
     }
-    for (const ParkedLive& l : liveStayers) occupy(l.standId);
-    bool havePt = readParkedTraffic();
+    for (const ParkedLive& l : liveStayers) lf_occupy(l.standId);
+    bool havePt = lf_readParkedTraffic();
     if (!havePt && ptOnly) {
-        sortJobsByAge(false);
+        lf_sortJobsByAge(false);
         return;
     }
     if (havePt) {
         if (wanted >= 1 || ptOnly)
             for (const ParkedRecord& r : trafficReader.parkedRecords) lf_standForParkedRecord(r, wanted);
-        for (SimAircraft& s : staticList) staticStaysForParked(s, ptOnlyJustSet, now);
+        for (SimAircraft& s : staticList) lf_staticStaysForParked(s, ptOnlyJustSet, now);
         gf_log(fmt::format("{} new parking position{} from PT", staticJobs.size(),
                            gf_plural(std::int64_t(staticJobs.size()))));
         if (ptOnly) {
             gf_showStatus(fmt::format("ParkTraffic changes: {} to be removed, {} to be added", removalList.size(),
                                       staticJobs.size()),
                           true);
-            applyRemovals();
+            lf_applyRemovals();
             return;
         }
     }
-    for (const KeptStatic& k : keptStatics) occupy(k.standId);
+    for (const KeptStatic& k : keptStatics) lf_occupy(k.standId);
     const std::int64_t base = std::int64_t(keptStatics.size() + staticJobs.size() + liveStayers.size());
     if (wanted > base) lf_fillToWanted(now, wanted, base);
-    for (SimAircraft& s : staticList) checkStaticAgainstPlan(s, now);
-    markLeaving(now);
+    for (SimAircraft& s : staticList) lf_checkStaticAgainstPlan(s, now);
+    lf_markLeaving(now);
     for (const KeptStatic& k : keptStatics)
         if (k.leaving) {
             // Its age is the half-hours since it was placed, as every other entry's.
@@ -670,7 +671,7 @@ void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
             removalList.push_back(RemovalEntry{k.callsign, k.standId});
         }
     std::erase_if(keptStatics, [](const KeptStatic& k) { return k.leaving; });
-    sortJobsByAge(true);
+    lf_sortJobsByAge(true);
     std::int64_t surplus = std::int64_t(staticJobs.size() + keptStatics.size() + liveStayers.size()) - wanted;
     while (surplus > 0 && !(staticJobs.empty() && keptStatics.empty())) {
         if (!staticJobs.empty()) {
@@ -692,11 +693,11 @@ void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
                 }
             --surplus;
         }
-    sortJobsByAge(false);
+    lf_sortJobsByAge(false);
     gf_showStatus(
         fmt::format("Parking adjustments: {} to be removed, {} to be added\n", removalList.size(), staticJobs.size()),
         true);
-    applyRemovals();
+    lf_applyRemovals();
 }
 
 void gf_resetPlanner() {

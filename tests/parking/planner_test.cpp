@@ -460,6 +460,56 @@ TEST_F(PlannerTest, RenewalTurnsALeavingStaticIntoAJobAgedBySlotDistance) {
 }  // namespace
 
 namespace {
+// A plan static is named after the option's arriving callsign; in the option's last half-hour the renewal
+// hands its stand to the departing callsign. One that already carries the departing callsign stays.
+TEST_F(PlannerTest, PlanStaticInItsLastHalfHourMakesWayForItsDeparture) {
+    const WeekSlot now = gf_weekSlot();
+    struct Case {
+        const char* name;
+        std::string callsign;
+        std::uint64_t halfHours;
+        bool leaves;
+    };
+    const std::uint64_t nowOnly = bit(int(now.slot));
+    const std::uint64_t nowAndNext = now.slot < 47 ? nowOnly | bit(int(now.slot) + 1) : nowOnly;
+    const std::vector<Case> cases = {
+        {"arrival callsign, last half-hour", "DLH3505*", nowOnly, true},
+        {"departure callsign, last half-hour", "DLH3506*", nowOnly, false},
+        {"arrival callsign, the plan goes on", "DLH3505*", nowAndNext, now.slot == 47},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearLists();
+        makeStands({{option("DLH3505", c.halfHours, int(now.weekday), 1, "D-AIKR", "DLH3506")}});
+        parking_percentage.value = 100;
+        SimAircraft s;
+        s.planned = 1;
+        s.standId = currentStands[0].id;
+        s.simState = SimState::Active;
+        s.identity.airline = "DLH";
+        s.identity.icaoType = "A320";
+        s.identity.callsign = c.callsign;
+        s.identity.identity6 = "DLH3505";
+        s.identity.identity7 = "DLH3506";
+        s.identity.registration = "D-AIKR";
+        s.parkedSlot = lf_slotBefore(now, 2).packed();
+        staticList.push_back(s);
+        gf_adjustParking(0);
+        if (c.leaves) {
+            ASSERT_EQ(staticJobs.size(), 1u);
+            EXPECT_EQ(staticJobs[0].preferA, 0) << "the job takes the departing callsign";
+            EXPECT_TRUE(keptStatics.empty());
+            EXPECT_EQ(staticList[0].simState, SimState::RemovingFromSim);
+        } else {
+            EXPECT_TRUE(staticJobs.empty());
+            ASSERT_EQ(keptStatics.size(), 1u);
+            EXPECT_EQ(staticList[0].simState, SimState::Active);
+        }
+    }
+}
+}  // namespace
+
+namespace {
 // A live aircraft that parks on a stand and leaves it: its sighting holds the id of the option it was
 // recorded in.
 LiveAircraft parkingAircraft(std::uint32_t hexid, const std::string& callsign, const std::string& registration) {
