@@ -73,8 +73,8 @@ private:
 // Test support: no airports, no names, not loaded.
 void gf_resetAirports();
 
-// Number of airports that the last add-on airport scan left in the TBLO folder for the user to send in
-// (shown beside the SCAN_AIRPORTS check box); set by the scan at its end.
+// Number of add-on airports that the last add-on airport scan gave a file (shown beside the SCAN_AIRPORTS
+// check box); set by the scan at its end.
 extern std::atomic<int> addonAirportsFound;
 
 // Forgets what the add-on airport scan found (the simulator was switched): its state flags, its list of

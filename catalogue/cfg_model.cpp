@@ -8,6 +8,7 @@
 
 #include "catalogue/livery_record.h"
 #include "catalogue/reference_db.h"
+#include "foundation/text_utils.h"
 
 namespace {
 
@@ -44,14 +45,6 @@ const std::unordered_map<std::string_view, std::string_view> baseContainerModels
     {"Asobo_A320_NEO", "A20N"},
     {"FlyByWire_A320_NEO", "A20N"},
 };
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
 
@@ -109,13 +102,13 @@ std::string lf_ivaoModel(const std::string& cfgPath) {
     // <something>/IVAO_MTL|ivao_x-csl/SimObjects/Airplanes/IVAO_<word>/aircraft.cfg, any letter case.
     const auto parts = pathParts(cfgPath);
     const std::size_t n = parts.size();
-    bool match = n >= 6 && equalsNoCase(parts[n - 1], "aircraft.cfg") && equalsNoCase(parts[n - 3], "Airplanes") &&
-                 equalsNoCase(parts[n - 4], "SimObjects") &&
-                 (equalsNoCase(parts[n - 5], "IVAO_MTL") || equalsNoCase(parts[n - 5], "ivao_x-csl"));
+    bool match = n >= 6 && gf_equalsNoCase(parts[n - 1], "aircraft.cfg") &&
+                 gf_equalsNoCase(parts[n - 3], "Airplanes") && gf_equalsNoCase(parts[n - 4], "SimObjects") &&
+                 (gf_equalsNoCase(parts[n - 5], "IVAO_MTL") || gf_equalsNoCase(parts[n - 5], "ivao_x-csl"));
     std::string_view folder;
     if (match) {
         folder = parts[n - 2];
-        match = folder.size() > 5 && equalsNoCase(folder.substr(0, 5), "IVAO_");
+        match = folder.size() > 5 && gf_equalsNoCase(folder.substr(0, 5), "IVAO_");
         if (match) {
             folder.remove_prefix(5);
             for (char c : folder) match = match && isWordChar(c);

@@ -228,14 +228,6 @@ std::string ivaoAirline(const std::string& title, const std::string& type, bool 
     return title.substr(i, 3);
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // Whether the aircraft's folder holds the texture folder `name`, as the simulator's file system finds it:
 // letter case does not matter, and dots and blanks at the end of the name are dropped (so "texture.", the
 // name of an empty texture key, is the folder "texture"). A failing status query other than "not found"
@@ -250,7 +242,7 @@ bool isTextureFolder(const std::string& folderText, std::string name) {
     if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) return false;
     if (ec) throw fs::filesystem_error("cannot list the texture folders", folder, ec);
     for (const auto& entry : entries)
-        if (equalsIgnoringCase(entry.path().filename().string(), name) && entry.is_directory()) return true;
+        if (gf_equalsNoCase(entry.path().filename().string(), name) && entry.is_directory()) return true;
     return false;
 }
 

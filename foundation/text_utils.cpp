@@ -57,6 +57,14 @@ std::string gf_betweenQuotes(std::string_view text) {
     return std::string(text.substr(first + 1, second - first - 1));
 }
 
+bool gf_equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 bool gf_equalsUpper(std::string_view upper, std::string_view text) {
     if (upper.size() != text.size()) return false;
     for (std::size_t i = 0; i < text.size(); ++i) {

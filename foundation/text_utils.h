@@ -36,6 +36,8 @@ std::string gf_trim(std::string_view text);
 std::string gf_betweenQuotes(std::string_view text);
 // Whether text, upper-cased, equals upper.
 bool gf_equalsUpper(std::string_view upper, std::string_view text);
+// Whether the two texts are equal without regard to ASCII letter case.
+bool gf_equalsNoCase(std::string_view a, std::string_view b);
 // Whether the first 42 characters of text equal other.
 bool gf_sameFirst42(std::string_view text, std::string_view other);
 // "{:.1F}" with a fractional part, "{:.0f}" when whole.

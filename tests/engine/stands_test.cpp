@@ -650,17 +650,23 @@ TEST(StandClaims, Try2ParkTakesTheStandOnce) {
     EXPECT_EQ(empty.standId, 0u);
 }
 
+// A taxiing aircraft whose last feed point lies on the first stand (kLat, kLon).
+static LiveAircraft taxiingOnFirstStand(std::uint32_t hexid, const std::string& callsign) {
+    LiveAircraft p = liveOn(hexid, callsign, 0, MovementPhase::Taxi);
+    StreamPoint head;
+    head.latitude = kLat;
+    head.longitude = kLon;
+    p.stream.push_back(head);
+    return p;
+}
+
 // An arrival that dropped back to taxi after taking a stand (a feed point beyond the limit, or not within
 // 2 m of the stand) and parks elsewhere leaves its first stand free for the next arrival.
 TEST(StandClaims, Try2ParkElsewhereFreesTheStandHeldBefore) {
     EngineHarness h;
     makeStands({{"A1", 0, 20}, {"A2", 100, 20}});
-    LiveAircraft p = liveOn(0x400020, "DLH4", 0, MovementPhase::Taxi);
+    LiveAircraft p = taxiingOnFirstStand(0x400020, "DLH4");
     p.halfSpanNm = 17 * kMetre;
-    StreamPoint head;
-    head.latitude = kLat;
-    head.longitude = kLon;
-    p.stream.push_back(head);
     LiveAircraft& ac = lf_appendLive(std::move(p));
     try2Park(ac, false);
     ASSERT_EQ(ac.standId, 1u);
@@ -673,9 +679,8 @@ TEST(StandClaims, Try2ParkElsewhereFreesTheStandHeldBefore) {
     ASSERT_EQ(ac.standId, 2u);
     EXPECT_EQ(currentStands[1].occupied, 1);
     EXPECT_EQ(currentStands[0].occupied, 0);
-    LiveAircraft q = liveOn(0x400030, "AFR1", 0, MovementPhase::Taxi);
+    LiveAircraft q = taxiingOnFirstStand(0x400030, "AFR1");
     q.halfSpanNm = 17 * kMetre;
-    q.stream.push_back(head);
     LiveAircraft& second = lf_appendLive(std::move(q));
     try2Park(second, false);
     EXPECT_EQ(second.standId, 1u);
@@ -688,11 +693,7 @@ TEST(StandClaims, Try2ParkSparesReservedAndUserStand) {
     ap.icao = "EDDF";
     ap.reservedStand = "A1";
     gf_setCurrentAirport(ap);
-    LiveAircraft p = liveOn(0x400020, "DLH4", 0, MovementPhase::Taxi);
-    StreamPoint head;
-    head.latitude = kLat;
-    head.longitude = kLon;
-    p.stream.push_back(head);
+    LiveAircraft p = taxiingOnFirstStand(0x400020, "DLH4");
     LiveAircraft& ac = lf_appendLive(std::move(p));
     try2Park(ac, false);
     EXPECT_EQ(ac.standId, 0u);

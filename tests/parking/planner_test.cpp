@@ -435,21 +435,28 @@ TEST_F(PlannerTest, RenewalWithPtOnlyJustSetRemovesPlanMadeStatics) {
 }  // namespace
 
 namespace {
-TEST_F(PlannerTest, RenewalTurnsALeavingStaticIntoAJobAgedBySlotDistance) {
-    const WeekSlot now = gf_weekSlot();
-    makeStands({{option("DLH1", bit(int(now.slot)), int(now.weekday), 1, "", "LH1")}});
-    parking_percentage.value = 100;
+// An active plan static of DLH's A320 on the first stand, placed at the given slot.
+void placePlanStatic(const std::string& callsign, const std::string& callsignA, const std::string& callsignB,
+                     const std::string& registration, WeekSlot placed) {
     SimAircraft s;
     s.planned = 1;
     s.standId = currentStands[0].id;
     s.simState = SimState::Active;
     s.identity.airline = "DLH";
     s.identity.icaoType = "A320";
-    s.identity.callsign = "DLH1*";
-    s.identity.identity6 = "DLH1";
-    s.identity.identity7 = "LH1";
-    s.parkedSlot = lf_slotBefore(now, 3).packed();
+    s.identity.callsign = callsign;
+    s.identity.identity6 = callsignA;
+    s.identity.identity7 = callsignB;
+    s.identity.registration = registration;
+    s.parkedSlot = placed.packed();
     staticList.push_back(s);
+}
+
+TEST_F(PlannerTest, RenewalTurnsALeavingStaticIntoAJobAgedBySlotDistance) {
+    const WeekSlot now = gf_weekSlot();
+    makeStands({{option("DLH1", bit(int(now.slot)), int(now.weekday), 1, "", "LH1")}});
+    parking_percentage.value = 100;
+    placePlanStatic("DLH1*", "DLH1", "LH1", "", lf_slotBefore(now, 3));
     gf_adjustParking(0);
     ASSERT_EQ(staticJobs.size(), 1u);
     EXPECT_EQ(staticJobs[0].ageSlots, 3u);
@@ -482,18 +489,7 @@ TEST_F(PlannerTest, PlanStaticInItsLastHalfHourMakesWayForItsDeparture) {
         clearLists();
         makeStands({{option("DLH3505", c.halfHours, int(now.weekday), 1, "D-AIKR", "DLH3506")}});
         parking_percentage.value = 100;
-        SimAircraft s;
-        s.planned = 1;
-        s.standId = currentStands[0].id;
-        s.simState = SimState::Active;
-        s.identity.airline = "DLH";
-        s.identity.icaoType = "A320";
-        s.identity.callsign = c.callsign;
-        s.identity.identity6 = "DLH3505";
-        s.identity.identity7 = "DLH3506";
-        s.identity.registration = "D-AIKR";
-        s.parkedSlot = lf_slotBefore(now, 2).packed();
-        staticList.push_back(s);
+        placePlanStatic(c.callsign, "DLH3505", "DLH3506", "D-AIKR", lf_slotBefore(now, 2));
         gf_adjustParking(0);
         if (c.leaves) {
             ASSERT_EQ(staticJobs.size(), 1u);
