@@ -49,8 +49,8 @@ extern std::atomic<std::int32_t> generalMaxLive;
 bool lf_readMyParkAirports();
 // Writes the first entry of the list into the list file (its line replaced, or added), sorted.
 void gf_updateMyParkAirports();
-// The name of the stand of the current park airport within 55 m of the position, empty when there is
-// none. No stand is ever near: "".
+// The name of the stand of the current park airport within 55 m of the user aircraft's position, empty
+// when there is none or the user aircraft is not on the ground. No stand is ever near: "".
 std::string gf_standNameAt(double latitude, double longitude);
 // Adds the airport to the list and the file when it is new, and puts its entry first.
 void gf_addParkAirport(const std::string& icao, double latitude, double longitude);

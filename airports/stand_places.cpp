@@ -7,6 +7,7 @@
 #include "airports/parking.h"
 #include "airports/stands.h"
 #include "foundation/geodesy.h"
+#include "shell/run_flags.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ void gf_publishStandPlaces() {
 }
 
 std::string gf_standNameAt(double latitude, double longitude) {
+    // Only an aircraft on the ground stands on a stand: the user hovering or flying over one names none.
+    if (userOnGround.load() == 0) return {};
     std::lock_guard lock(placesMutex);
     if (places.empty()) return {};
     if (lastValid && latitude == lastLatitude && longitude == lastLongitude) return lastName;

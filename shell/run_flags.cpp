@@ -14,6 +14,8 @@ std::atomic<std::uint8_t> userClosed{0};
 std::atomic<std::uint8_t> simRunning{0};
 std::atomic<std::uint8_t> simConnectError{0};
 std::atomic<std::uint8_t> secondTick{0};
+std::atomic<std::uint8_t> userOnGround{0};
+std::atomic<std::uint8_t> userOnGroundValid{0};
 std::atomic<ExitReason> exitReason{EXIT_NOT_YET_SET};
 std::atomic<std::uint32_t> restartDelaySec{0};
 std::atomic<std::uint8_t> restartPending{0};

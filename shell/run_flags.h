@@ -22,6 +22,10 @@ extern std::atomic<std::uint8_t> userClosed;       // the user closed the main w
 extern std::atomic<std::uint8_t> simRunning;       // the simulator runs a flight
 extern std::atomic<std::uint8_t> simConnectError;  // a simulator request failed; queues are dropped while set
 extern std::atomic<std::uint8_t> secondTick;       // a once-a-second user-aircraft answer arrived
+// From the simulator link's once-a-second answer: the user aircraft is on the ground, and such an answer
+// with a set position came. Every subsystem that asks where the user stands reads them.
+extern std::atomic<std::uint8_t> userOnGround;
+extern std::atomic<std::uint8_t> userOnGroundValid;
 extern std::atomic<ExitReason> exitReason;
 extern std::atomic<std::uint32_t> restartDelaySec;  // seconds to count down before a restart
 extern std::atomic<std::uint8_t> restartPending;    // the closing run chose to restart
@@ -45,5 +49,6 @@ std::string_view gf_exitReasonText(std::uint32_t code);
 // Whether a run that ends with this reason starts again (3, 5, 6) or the program closes.
 bool gf_exitRestarts(std::uint32_t code);
 
-// Every flag back to its initial value.
+// Every flag back to its initial value, apart from the two on-ground flags, which keep the simulator
+// link's last answer.
 void gf_resetRunFlags();

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/sim/sim_api.h"
+#include "shell/run_flags.h"
 
 // One position sent on a frame: the 64-byte block of definition 402 and the object it moves.
 struct PositionUpdate {
@@ -99,9 +100,7 @@ using UserState = vsim::UserStateBlock;
 // gf_requestUserPosition).
 extern UserState userState;
 
-// From the once-a-second answer: on ground, and whether such an answer with a set position came.
-extern std::atomic<std::uint8_t> userOnGround;
-extern std::atomic<std::uint8_t> userOnGroundValid;
+// userOnGround and userOnGroundValid (shell/run_flags.h) come from the once-a-second answer.
 // Half wing span (nm) and category (0..5) of the user aircraft, and whether they were deduced.
 extern std::atomic<double> userHalfWingSpanNm;
 extern std::atomic<std::uint32_t> userCategory;

@@ -18,8 +18,6 @@
 #include "simlink/sim_client.h"
 
 UserState userState{};
-std::atomic<std::uint8_t> userOnGround{0};
-std::atomic<std::uint8_t> userOnGroundValid{0};
 std::atomic<double> userHalfWingSpanNm{0.0};
 std::atomic<std::uint32_t> userCategory{0};
 std::atomic<std::uint8_t> userModelKnown{0};
@@ -329,4 +327,7 @@ void lf_resetUserAircraft() {
     }
     userDataReceived.store(0);
     userObjectId.store(0);
+    // The window's stand text is emptied with the run's other texts: the next answer shows the stand again.
+    std::lock_guard lock(textMutex);
+    userStandName.clear();
 }

@@ -128,7 +128,7 @@ TEST_F(SubsystemHooks, LiveryScanLooksInTheSimulatorsCommunityFolder) {
 }
 
 // Parked traffic leaves the stand under the user aircraft free, as the simulator link reports the user's
-// position.
+// position and that it stands on the ground.
 TEST_F(SubsystemHooks, ParkedTrafficLeavesTheStandUnderTheUserFree) {
     vsim::StandInConfig config;
     config.applicationName = "KittyHawk";
@@ -142,6 +142,10 @@ TEST_F(SubsystemHooks, ParkedTrafficLeavesTheStandUnderTheUserFree) {
     gf_requestUserPosition();
     lf_dispatchOnce();
     ASSERT_EQ(gf_linkUserState().latitude, 52.3);
+    gf_requestUserOnGround();
+    sim->advance(std::chrono::milliseconds(1000));
+    lf_dispatchOnce();
+    ASSERT_EQ(userOnGround.load(), 1);
 
     currentStands.clear();
     currentStands.emplace_back("U1", std::vector<StandOption>{}, 52.3, 4.76, 0.0, 20.0, 1, 1, 1);
@@ -169,6 +173,8 @@ TEST_F(SubsystemHooks, ParkedTrafficLeavesTheStandUnderTheUserFree) {
     lf_endSimClient();
     vsim::StandIn::uninstall();
     gf_resetSimLink();
+    userOnGround.store(0);
+    userOnGroundValid.store(0);
     gf_resetReferenceDatabase();
     currentStands.clear();
     gf_publishStandPlaces();

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "airports/current_airport.h"
+#include "airports/stands.h"
 #include "catalogue/reference_db.h"
 #include "feed/parked_traffic.h"
+#include "tests/common/user_link.h"
 #include "tests/feed/feed_fixture.h"
 
 using nlohmann::json;
@@ -119,6 +121,35 @@ TEST_F(ParkedTraffic, MemberFilters) {
     EXPECT_EQ(byStand.at("A9").identity.callsign, "KLM99");
     EXPECT_TRUE(byStand.at("B1").identity.callsign.empty());
     EXPECT_EQ(byStand.at("B2").identity.icaoType, "A388");
+}
+
+// The stand under the user aircraft is left free of parked traffic only while the user stands on it: the
+// stand the simulator link names, as the program registers it, for a user on the ground and hovering.
+TEST_F(ParkedTraffic, TheStandUnderTheUserIsLeftFreeOnlyOnTheGround) {
+    currentStands.clear();
+    currentStands.emplace_back("D9", std::vector<StandOption>{}, 52.312, 4.772, 0.0, 20.0, 1, 1, 1);
+    gf_publishStandPlaces();
+    gf_setUserStandSource(&gf_standAtUserPosition);
+    serve(json::array({parked("484001", "D9", "B738", "null", "KLM1", 0, 52.312, 4.772),
+                       parked("484002", "D2", "B738", "null", "KLM2", 0)}));
+    struct Case {
+        const char* name;
+        double altitudeFt;
+        bool onGround;
+        std::vector<std::string> stands;
+    };
+    for (const Case& c : {Case{"on the ground", 0, true, {"D2"}}, Case{"hovering", 80, false, {"D9", "D2"}}}) {
+        SCOPED_TRACE(c.name);
+        reportUserAircraft(52.312, 4.772, c.altitudeFt, c.onGround);
+        ASSERT_TRUE(gf_readParkedTraffic());
+        std::vector<std::string> kept = stands();
+        std::sort(kept.begin(), kept.end(), std::greater<>());
+        EXPECT_EQ(kept, c.stands);
+    }
+    gf_setUserStandSource(nullptr);
+    forgetUserAircraft();
+    currentStands.clear();
+    gf_publishStandPlaces();
 }
 
 TEST_F(ParkedTraffic, ShortMembersAreSkipped) {
