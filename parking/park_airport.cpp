@@ -109,7 +109,9 @@ void lf_checkParkAirportSight(const LatLon& position) {
     gf_removeStaticParked();
 }
 
-// Refreshes the distances; the list keeps its order while a destination is set.
+// Refreshes the distances at every step; only the order waits while a destination is set, so that the
+// destination stays first. The sight rules read these distances: one left from an earlier step would put
+// an airport in sight from hundreds of miles away.
 void lf_refreshDistances(const LatLon& position) {
     std::lock_guard lock(parkAirportsMutex);
     if (parkAirports.empty()) return;
@@ -121,8 +123,8 @@ void lf_refreshDistances(const LatLon& position) {
         return;
     }
     lastPosition = position;
-    if (!DESTINATION.value().empty()) return;
     for (ParkAirportEntry& e : parkAirports) distanceOf(e);
+    if (!DESTINATION.value().empty()) return;
     parkAirports.sort([](const ParkAirportEntry& a, const ParkAirportEntry& b) { return a.distanceNm < b.distanceNm; });
 }
 }  // namespace

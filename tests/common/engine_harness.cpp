@@ -21,6 +21,7 @@
 #include "foundation/time_text.h"
 #include "shell/run_flags.h"
 #include "simlink/commands.h"
+#include "tests/common/user_link.h"
 
 namespace {
 std::list<std::string> harnessTitles;  // titles the fake catalogue holds (views into them stay valid)
@@ -69,6 +70,7 @@ EngineHarness::~EngineHarness() {
     currentStands.clear();
     currentAirport = CurrentAirport{};
     gf_resetCatalogue();
+    if (userMoved_) forgetUserAircraft();
     sandbox_.reset();
 }
 
@@ -237,6 +239,12 @@ void EngineHarness::tick(int n) {
 void EngineHarness::serveWindowRequests() {
     gf_serveWindowRequests();
     checkInvariants();
+}
+
+void EngineHarness::moveUser(double lat, double lon, double altitudeFt, bool onGround, double groundSpeedKt) {
+    userMoved_ = true;
+    reportUserAircraft(lat, lon, altitudeFt, onGround, groundSpeedKt);
+    userState = gf_linkUserState();
 }
 
 bool EngineHarness::tickUntil(const std::function<bool()>& done, int maxTicks) {

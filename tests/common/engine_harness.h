@@ -45,6 +45,9 @@ public:
     // Serves the window's requests as the main loop does before a tick; the invariants are checked
     // after them as after a tick.
     void serveWindowRequests();
+    // Moves the user aircraft: the simulator link gets its state and on-ground answers as from the
+    // simulator (steps of more than 10 nm count as a teleport), and the engine's copy follows at once.
+    void moveUser(double lat, double lon, double altitudeFt, bool onGround, double groundSpeedKt = 0.0);
 
     // Fake simulator.
     struct Created {
@@ -81,4 +84,5 @@ private:
     std::map<uint32_t, uint32_t> waitingSince_;  // hexid -> tick it entered adding2sim
     std::map<uint32_t, uint32_t> confirmedAt_;   // object id -> tick its removal notice was posted
     std::optional<Sandbox> sandbox_;
+    bool userMoved_ = false;
 };
