@@ -105,8 +105,7 @@ void applySettings(const pugi::xml_node& document) {
     }
     gf_showIntField(MAX_LIVE);
     if (const std::optional<std::int32_t> value = lf_readIntParameter(document, LATERAL_RANGE.name)) {
-        LATERAL_RANGE.value.store(LATERAL_RANGE.clamp(*value));
-        gf_setRange(LATERAL_RANGE.value.load());
+        gf_setRange(*value);
         gf_showIntField(LATERAL_RANGE);
         gf_enableControl(LATERAL_RANGE.controlId, true);
         logSetting(LATERAL_RANGE.name, LATERAL_RANGE.value.load());

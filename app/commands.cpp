@@ -92,13 +92,10 @@ void autoRange(bool on) {
         gf_requestAutoRange();
         return;
     }
-    // A computation still waiting for the run thread would overwrite the range restored here.
+    // A computation still waiting for the run thread is taken back; one already running writes nothing once
+    // the range is restored here (it checks AUTO_RANGE again under the range lock).
     gf_cancelAutoRange();
-    const std::int32_t manual = LATERAL_RANGE.clamp(manualLateralRange.load());
-    LATERAL_RANGE.value.store(manual);
-    rangeNm.store(manual);
-    rangeMetres.store(manual * 1852 + 10000);
-    gf_showIntField(LATERAL_RANGE);
+    gf_restoreManualRange();
     gf_clearStatus();
 }
 

@@ -299,13 +299,10 @@ void gf_autoRange() {
                 radius = 40;
         }
     }
-    const std::int32_t previous = LATERAL_RANGE.value.load();
-    LATERAL_RANGE.value.store(LATERAL_RANGE.clamp(radius));
-    gf_setTrafficRadius(radius);
-    if (LATERAL_RANGE.value.load() != previous) {
-        gf_showIntField(LATERAL_RANGE);
-        gf_runServices().setQueryBox();
-    }
+    // The window may have switched AUTO_RANGE off and restored the manual range since the caller looked:
+    // the radius is written only while AUTO_RANGE is still on, checked under the range lock.
+    bool changed = false;
+    if (gf_setAutoRange(radius, changed) && changed) gf_runServices().setQueryBox();
 }
 
 void gf_resetWindowProc() {

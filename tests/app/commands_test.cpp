@@ -7,6 +7,7 @@
 
 #include "airports/addon_links.h"
 #include "airports/airports.h"
+#include "airports/park_list.h"
 #include "airports/parking.h"
 #include "app/main_window.h"
 #include "app/window_proc.h"
@@ -407,8 +408,8 @@ TEST_F(Commands, AutoRangeSwitchedOffBeforeTheRunThreadServesItKeepsTheManualRan
     click(AUTO_RANGE.controlId);
     click(AUTO_RANGE.controlId);
     EXPECT_FALSE(AUTO_RANGE.value.load());
+    EXPECT_FALSE(gf_windowRequestsPending()) << "switching off takes back the computation asked of the run thread";
     gf_serveWindowRequests();
-    EXPECT_FALSE(gf_windowRequestsPending());
     EXPECT_EQ(LATERAL_RANGE.value.load(), 25);
     EXPECT_DOUBLE_EQ(rangeNm.load(), 25.0);
     EXPECT_EQ(rangeMetres.load(), 25 * 1852 + 10000);
@@ -471,6 +472,44 @@ TEST_F(CommandsThreads, RequestsOfTheWindowAreServedByTheRunThread) {
     EXPECT_EQ(DESTINATION.value(), "LOWW");
     EXPECT_EQ(trafficReader.toffset.load(), 39);
     EXPECT_EQ(BLOCK_CALLSIGN.value(), "DLH1039");
+}
+
+// AUTO_RANGE ticked off while the run thread computes the automatic range, past its caller's look at
+// AUTO_RANGE: the computation waits for the park-airport list, which the test holds until the window
+// has restored the manual range, and then writes nothing over it.
+TEST_F(CommandsThreads, AutoRangeSwitchedOffDuringAComputationKeepsTheManualRange) {
+    AUTO_RANGE.value.store(true);
+    gf_setCheck(AUTO_RANGE.controlId, true);
+    LATERAL_RANGE.value.store(40);
+    manualLateralRange.store(25);
+    userOnGround.store(0);
+    userState.latitude = 47.0;
+    userState.longitude = 8.0;
+    userState.altitude = 1000;
+    {
+        std::lock_guard lock(parkAirportsMutex);
+        parkAirports = {ParkAirportEntry{"LSZH", "", 47.0 + 8.4 / 60.0, 8.0, 0}};  // 8.4 nm: radius 11
+    }
+    std::unique_lock listHeld(parkAirportsMutex);
+    std::thread runThread([] { gf_autoRange(); });
+    click(AUTO_RANGE.controlId);
+    listHeld.unlock();
+    runThread.join();
+
+    EXPECT_FALSE(AUTO_RANGE.value.load());
+    EXPECT_EQ(LATERAL_RANGE.value.load(), 25);
+    EXPECT_DOUBLE_EQ(rangeNm.load(), 25.0);
+    EXPECT_EQ(rangeMetres.load(), 25 * 1852 + 10000);
+    EXPECT_EQ(window->text(LATERAL_RANGE.controlId), "25");
+
+    // Switched on again, the run thread's computation takes over.
+    click(AUTO_RANGE.controlId);
+    gf_serveWindowRequests();
+    EXPECT_EQ(LATERAL_RANGE.value.load(), 11);
+    EXPECT_EQ(rangeMetres.load(), 11 * 1852 + 10000);
+    userState = UserState{};
+    std::lock_guard lock(parkAirportsMutex);
+    parkAirports.clear();
 }
 
 }  // namespace
