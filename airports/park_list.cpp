@@ -29,9 +29,9 @@ std::string userReservedStand;
 
 namespace {
 constexpr const char* kListName = "my_park_airports.txt";
-// The run thread and the simulator thread both rewrite the list file; each read, change and write of it
-// holds this lock, so that no update is lost and the temporary file has one writer. Taken before
-// parkAirportsMutex.
+// The run thread and the simulator thread both rewrite the list file; each change of the entry to be
+// written, and the read and write of the file, hold this lock, so that no update is lost, the temporary
+// file has one writer and the entry written is the one changed. Taken before parkAirportsMutex.
 std::mutex listFileMutex;
 constexpr std::size_t kManyAirports = 3000;
 
@@ -147,11 +147,10 @@ bool lf_updateParkAirportLine(std::string& line, const ParkAirportEntry& first) 
     return true;
 }
 
-void gf_updateMyParkAirports() {
-    std::lock_guard fileLock(listFileMutex);
-    // Taken under the file lock: of two writers, the later one writes the latest entry.
-    std::optional<ParkAirportEntry> first = gf_firstParkAirport();
-    if (!first) return;
+namespace {
+// Writes the entry's line into the list file (its line replaced, or added), sorted. The caller holds the
+// file lock.
+void lf_writeParkAirportEntry(const ParkAirportEntry& entry) {
     std::ifstream file(dataNames::myParkAirportsFile, std::ios::binary);
     std::vector<std::string> lines;
     if (file.is_open()) {
@@ -161,47 +160,61 @@ void gf_updateMyParkAirports() {
         bool matched = false;
         for (std::string& line : read) {
             if (gf_trim(line).empty()) continue;
-            if (!matched && lf_updateParkAirportLine(line, *first)) matched = true;
+            if (!matched && lf_updateParkAirportLine(line, entry)) matched = true;
             lines.push_back(std::move(line));
         }
         if (!matched) {
-            lines.push_back(entryLine(*first));
+            lines.push_back(entryLine(entry));
             gf_log(fmt::format("{}:{} new entry", kListName, lines.back()));
         }
     } else {
-        lines.push_back(entryLine(*first));
+        lines.push_back(entryLine(entry));
         gf_log(fmt::format("{} created with {}", kListName, lines.back()));
     }
     writeSorted(std::move(lines));
 }
 
-void lf_putParkAirportFirst(const ParkAirportEntry& entry) {
-    std::lock_guard lock(parkAirportsMutex);
-    auto it = std::find_if(parkAirports.begin(), parkAirports.end(),
-                           [&](const ParkAirportEntry& e) { return e.icao == entry.icao; });
-    if (it != parkAirports.end()) {
+void lf_putFirstIn(std::list<ParkAirportEntry>& list, const ParkAirportEntry& entry) {
+    auto it = std::find_if(list.begin(), list.end(), [&](const ParkAirportEntry& e) { return e.icao == entry.icao; });
+    if (it != list.end()) {
         // A stand the list knows is never replaced by none: the user aircraft off a stand names none.
         if (!entry.reservedStand.empty()) it->reservedStand = entry.reservedStand;
-        parkAirports.splice(parkAirports.begin(), parkAirports, it);
+        list.splice(list.begin(), list, it);
     } else {
-        parkAirports.push_front(entry);
+        list.push_front(entry);
     }
+}
+}  // namespace
+
+bool gf_changeParkAirports(const std::function<bool(std::list<ParkAirportEntry>& list)>& change) {
+    std::lock_guard fileLock(listFileMutex);
+    std::optional<ParkAirportEntry> changed;
+    {
+        std::lock_guard lock(parkAirportsMutex);
+        if (!change(parkAirports) || parkAirports.empty()) return false;
+        changed = parkAirports.front();
+    }
+    lf_writeParkAirportEntry(*changed);
+    return true;
+}
+
+void gf_updateMyParkAirports() {
+    gf_changeParkAirports([](std::list<ParkAirportEntry>&) { return true; });
+}
+
+void lf_putParkAirportFirst(const ParkAirportEntry& entry) {
+    std::lock_guard lock(parkAirportsMutex);
+    lf_putFirstIn(parkAirports, entry);
 }
 
 void gf_addParkAirport(const std::string& icao, double latitude, double longitude) {
-    bool isNew = false;
-    {
-        std::lock_guard lock(parkAirportsMutex);
-        auto it = std::find_if(parkAirports.begin(), parkAirports.end(),
-                               [&](const ParkAirportEntry& e) { return e.icao == icao; });
-        if (it == parkAirports.end()) {
-            parkAirports.push_front(ParkAirportEntry{icao, {}, latitude, longitude, 0.0});
-            isNew = true;
-        } else {
-            parkAirports.splice(parkAirports.begin(), parkAirports, it);
-        }
-    }
-    if (isNew) gf_updateMyParkAirports();
+    // A new airport is written into the file as well; a known one only moves to the front.
+    gf_changeParkAirports([&](std::list<ParkAirportEntry>& list) {
+        const bool isNew =
+            std::none_of(list.begin(), list.end(), [&](const ParkAirportEntry& e) { return e.icao == icao; });
+        lf_putFirstIn(list, ParkAirportEntry{icao, {}, latitude, longitude, 0.0});
+        return isNew;
+    });
 }
 
 std::string lf_readParkedFile(const std::optional<std::string>& userStand) {
@@ -235,18 +248,16 @@ std::string lf_readParkedFile(const std::optional<std::string>& userStand) {
                 gf_enableControl(LEARN_SOFT.controlId, true);
             }
             if (userStand) {
-                std::optional<ParkAirportEntry> first = gf_firstParkAirport();
-                if (!first || first->icao != airport.icao) {
-                    lf_putParkAirportFirst(
-                        ParkAirportEntry{airport.icao, *userStand, airport.latitude, airport.longitude, 0.0});
-                    gf_updateMyParkAirports();
-                } else if (!userStand->empty() && *userStand != first->reservedStand) {
-                    {
-                        std::lock_guard lock(parkAirportsMutex);
-                        if (!parkAirports.empty()) parkAirports.front().reservedStand = *userStand;
+                gf_changeParkAirports([&](std::list<ParkAirportEntry>& list) {
+                    if (list.empty() || list.front().icao != airport.icao) {
+                        lf_putFirstIn(
+                            list, ParkAirportEntry{airport.icao, *userStand, airport.latitude, airport.longitude, 0.0});
+                        return true;
                     }
-                    gf_updateMyParkAirports();
-                }
+                    if (userStand->empty() || *userStand == list.front().reservedStand) return false;
+                    list.front().reservedStand = *userStand;
+                    return true;
+                });
             }
             std::optional<ParkAirportEntry> first = gf_firstParkAirport();
             bool shown = first && first->icao == airport.icao && !first->reservedStand.empty() &&

@@ -4,9 +4,10 @@
 //
 // Threads: parkAirports is read by the GUI thread (auto range), the simulator thread (the user's stand)
 // and the run thread; every access holds parkAirportsMutex, or works on a copy taken under it. The list
-// file is rewritten (gf_updateMyParkAirports) by the run and the simulator thread, one at a time under a
-// lock of its own; a caller does not hold parkAirportsMutex then.
+// file is rewritten (gf_changeParkAirports, gf_updateMyParkAirports) by the run and the simulator thread,
+// one at a time under a lock of its own, taken before parkAirportsMutex; a caller holds neither then.
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -26,6 +27,11 @@ std::optional<ParkAirportEntry> gf_firstParkAirport();
 void lf_addParkAirportLine(bool& okay, std::string_view line);
 // The airports named by the files of airports/my_thirdparty that are not in the list yet.
 void lf_addThirdPartyParkAirports();
+// Changes the list and writes its first entry into the list file as the change left it, all under the
+// file lock, which is taken before parkAirportsMutex (the change runs under both): the entry written is
+// the entry changed, whatever another thread re-sorts after the change. A change that returns false
+// writes nothing; so does an empty list. True when the file was written.
+bool gf_changeParkAirports(const std::function<bool(std::list<ParkAirportEntry>& list)>& change);
 // Puts the entry at the front of the list: an entry with the same code is moved there (its reserved stand
 // replaced by the given one when that is not empty) rather than added twice. Takes the lock.
 void lf_putParkAirportFirst(const ParkAirportEntry& entry);

@@ -307,14 +307,13 @@ void lf_checkUserStand() {
         const std::string stand = gf_standNameAt(s.latitude, s.longitude);
         if (stand.empty()) return;
         const std::string current = gf_currentAirportCopy().icao;
-        {
-            std::lock_guard lock(parkAirportsMutex);
-            if (parkAirports.empty()) return;
-            auto& first = parkAirports.front();
-            if (first.icao != current || first.reservedStand == stand) return;
-            first.reservedStand = stand;
-        }
-        gf_updateMyParkAirports();
+        // Changed and written under the list file's lock: a re-sort of the run thread in between cannot
+        // make another airport's entry the one written.
+        gf_changeParkAirports([&](std::list<ParkAirportEntry>& list) {
+            if (list.empty() || list.front().icao != current || list.front().reservedStand == stand) return false;
+            list.front().reservedStand = stand;
+            return true;
+        });
     } catch (const std::exception& e) {
         gf_logError(fmt::format("Storing your stand failed: {}", e.what()));
     }

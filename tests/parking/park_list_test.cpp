@@ -3,10 +3,14 @@
 #include <optional>
 #include <thread>
 
+#include "airports/current_airport.h"
 #include "airports/park_list.h"
+#include "airports/stands.h"
 #include "foundation/file_utils.h"
 #include "shell/display.h"
+#include "simlink/sim_client.h"
 #include "tests/airports/airports_fixture.h"
+#include "tests/common/user_link.h"
 
 namespace {
 class ParkListTest : public AirportsTest {
@@ -298,5 +302,46 @@ TEST_F(ParkAirportsThreads, TwoWritersLoseNoUpdate) {
     EXPECT_EQ(readText(listFile()), want);
     EXPECT_FALSE(logHas("could not be written"));
     EXPECT_FALSE(fs::exists(program() / "airports" / "my_park_airports.txt.tmp"));
+}
+
+// The simulator thread stores the user's stand at the current park airport while the run thread re-sorts
+// the list: the entry whose stand changed is the entry written, whichever airport comes first between the
+// change and the write.
+TEST_F(ParkAirportsThreads, TheUsersStandIsWrittenForTheAirportWhoseStandChanged) {
+    writeText(listFile(), "EDDF\nEHAM,S0\n");
+    {
+        std::lock_guard lock(parkAirportsMutex);
+        parkAirports = {ParkAirportEntry{"EHAM", "S0", 52.31, 4.76, 0}, ParkAirportEntry{"EDDF", "", 50.03, 8.57, 0}};
+    }
+    setParkAirport("EHAM");
+    const double stand2 = 52.3 + 100.0 / 1852.0 / 60.0;
+    currentStands.emplace_back("S1", std::vector<StandOption>{}, 52.3, 4.76, 0.0, 20.0, 1, 1, 1);
+    currentStands.emplace_back("S2", std::vector<StandOption>{}, stand2, 4.76, 0.0, 20.0, 1, 1, 1);
+    gf_publishStandPlaces();
+
+    std::atomic<bool> stop{false};
+    std::thread runThread([&] {
+        while (!stop.load()) {
+            std::lock_guard lock(parkAirportsMutex);
+            parkAirports.reverse();
+        }
+    });
+    // The EHAM line of the file and EHAM's entry after each store of the user's stand.
+    std::vector<std::string> differing;
+    for (int i = 0; i < 300 && differing.empty(); ++i) {
+        reportUserAircraft(i % 2 == 0 ? 52.3 : stand2, 4.76, 0, true);
+        lf_checkUserStand();
+        std::string listed;
+        for (const ParkAirportEntry& e : gf_parkAirportsCopy())
+            if (e.icao == "EHAM") listed = "EHAM," + e.reservedStand;
+        const std::string text = readText(listFile());
+        const auto at = text.find("EHAM");
+        const std::string written = at == std::string::npos ? "" : text.substr(at, text.find('\n', at) - at);
+        if (written != listed) differing.push_back(fmt::format("step {}: list {}, file {}", i, listed, written));
+    }
+    stop.store(true);
+    runThread.join();
+    EXPECT_EQ(differing, std::vector<std::string>{});
+    forgetUserAircraft();
 }
 }  // namespace
