@@ -211,8 +211,8 @@ void readHandmade(const pugi::xml_node& document) {
     }
 }
 
-// A free name beside the learned file that neither the save nor the rotation of its copies (NAME0, NAME00)
-// ever writes: with the tag "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an
+// A free name beside the learned file that neither the save nor the rotation of its copies (EGLL~0.xml,
+// EGLL~00.xml) ever writes, nor any airport's learned file (no code holds a '-'): with the tag "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an
 // earlier file kept aside is never replaced.
 fs::path asideName(const fs::path& path, std::string_view tag) {
     const std::string stem = path.stem().string();
@@ -385,7 +385,7 @@ void gf_saveLearned() {
                 learnedPartsSkipped = false;
             }
             // Without its copies the old file is not replaced: a failed backup leaves it as it is.
-            if (fs::exists(file)) gf_backupFile(file);
+            if (fs::exists(file)) gf_backupFile(file, BackupNaming::tildeZeros);
             saved = gf_writeApf(record, file, apfLearned);
         } catch (const std::exception& e) {
             gf_logError(fmt::format("{}: {}", "gf_saveLearned", e.what()));

@@ -45,21 +45,23 @@ void TextFile::readLines(std::vector<std::string>& lines) {
     stream_.clear();
 }
 
-fs::path gf_backupName(const fs::path& path, int zeros) {
+fs::path gf_backupName(const fs::path& path, BackupNaming naming, int depth) {
     const std::string name = path.filename().string();
     const auto dot = name.rfind('.');
     if (name.empty() || dot == std::string::npos) return {};
+    std::string infix = naming == BackupNaming::tildeZeros ? "~" : "";
+    infix.append(static_cast<std::size_t>(depth), '0');
     std::string backup = name;
-    backup.insert(dot, static_cast<std::size_t>(zeros), '0');
+    backup.insert(dot, infix);
     return path.parent_path() / backup;
 }
 
-void gf_backupFile(const fs::path& path) {
-    const fs::path name0 = gf_backupName(path, 1);
-    if (name0.empty()) return;
-    const fs::path name00 = gf_backupName(path, 2);
-    if (fs::exists(name0)) fs::copy_file(name0, name00, fs::copy_options::overwrite_existing);
-    if (fs::exists(path)) fs::copy_file(path, name0, fs::copy_options::overwrite_existing);
+void gf_backupFile(const fs::path& path, BackupNaming naming) {
+    const fs::path first = gf_backupName(path, naming, 1);
+    if (first.empty()) return;
+    const fs::path second = gf_backupName(path, naming, 2);
+    if (fs::exists(first)) fs::copy_file(first, second, fs::copy_options::overwrite_existing);
+    if (fs::exists(path)) fs::copy_file(path, first, fs::copy_options::overwrite_existing);
 }
 
 int gf_fileEncoding(const fs::path& path) {

@@ -2,6 +2,7 @@
 #include "tests/airports/airports_fixture.h"
 
 #include <algorithm>
+#include <bit>
 #include <map>
 
 #include <pugixml.hpp>
@@ -9,6 +10,7 @@
 #include "airports/airport_ui.h"
 #include "airports/apf_writer.h"
 #include "airports/parking_file.h"
+#include "foundation/file_utils.h"
 #include "shell/range.h"
 
 namespace {
@@ -195,7 +197,7 @@ TEST_F(AirportsTest, SaveWritesOnlyLearnedStandsAndBacksUpTheOldFile) {
     learnedUpdateCount = 2;
     learnedParamsChanged = 1;
     gf_saveLearned();
-    EXPECT_EQ(readText(saved.parent_path() / "EGLL0.xml"), first);
+    EXPECT_EQ(readText(saved.parent_path() / "EGLL~0.xml"), first);
     EXPECT_TRUE(logHas("saved with 2 updates and one or more parameter changes"));
     EXPECT_EQ(learnedParamsChanged.load(), 0);
     // The file's own option left the stand in memory; the learned one stays.
@@ -286,6 +288,14 @@ bool holdsOption(const ParkPos& stand, const std::string& reg) {
     return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& o) { return o.key == reg; });
 }
 
+// The half-hours that the stand's options of the registration hold together.
+std::uint64_t hoursOf(const ParkPos& stand, const std::string& reg) {
+    std::uint64_t hours = 0;
+    for (const StandOption& o : stand.options)
+        if (o.key == reg) hours |= o.halfHours;
+    return hours;
+}
+
 }  // namespace
 
 TEST_F(AirportsTest, MovedAsideLearnedFileOutlivesEverySave) {
@@ -309,8 +319,8 @@ TEST_F(AirportsTest, MovedAsideLearnedFileOutlivesEverySave) {
     ASSERT_EQ(keptAside.size(), 2u);
     // Neither is one of the copies that the save rotates, and the log names where each went.
     for (const std::string& name : keptAside) {
-        EXPECT_NE(fs::path(name).filename(), "EGLL0.xml");
-        EXPECT_NE(fs::path(name).filename(), "EGLL00.xml");
+        EXPECT_NE(fs::path(name).filename(), "EGLL~0.xml");
+        EXPECT_NE(fs::path(name).filename(), "EGLL~00.xml");
         EXPECT_TRUE(logHas((fs::path("airports") / "learned" / name).string())) << name;
     }
 }
@@ -337,7 +347,7 @@ TEST_F(AirportsTest, LearnedFileWithAnIncorrectHeaderIsNeverSavedOver) {
         gf_saveLearned();
         gf_removeStaticParked();
         EXPECT_EQ(readText(learned), c.text);
-        EXPECT_FALSE(fs::exists(learned.parent_path() / "EGLL0.xml"));
+        EXPECT_FALSE(fs::exists(learned.parent_path() / "EGLL~0.xml"));
         EXPECT_TRUE(logHas("saving \"" + learned.string() + "\" did not succeed"));
     }
 }
@@ -393,7 +403,7 @@ TEST_F(AirportsTest, FailedBackupRefusesTheSaveAndKeepsTheFile) {
     const std::string before = readText(learned);
     ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
     // The first copy of the rotation cannot be replaced: a folder holds its name.
-    fs::create_directories(learned.parent_path() / "EGLL0.xml" / "x");
+    fs::create_directories(learned.parent_path() / "EGLL~0.xml" / "x");
     currentStands[0].options.push_back(learnedOption("L1", 2));
     learnedUpdateCount = 2;
     learnedParamsChanged = 1;
@@ -406,24 +416,32 @@ TEST_F(AirportsTest, FailedBackupRefusesTheSaveAndKeepsTheFile) {
 
 // Any order of visits, failed visits and failed saves, from any state of the learned file, keeps what the user
 // made or learned: a file the program cannot take whole stays byte for byte, a file it can take keeps every
-// option and setting saved into it.
+// option, half-hour and setting saved into it, and a file the user made read-only is never written.
 TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
     const fs::path learned = "airports/learned/thirdparty/Pub/EGLL.xml";
     const std::string option = R"(<opt reg="U1" airl="KLM" type="B738" day="1" hh="1"/>)";
     const std::string noVersion = R"(<meta><info name="author" value="a"/><info name="date" value="d"/></meta>)";
     const std::string airportFile = apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0));
+    // The airport file plans U1 at half-hour 1; the learned file holds U1 at half-hours 1 and 2.
+    const std::string airportFileWithU1 =
+        apfText({{"publisher", "Pub"}, {"altitude", "83"}}, stand("A1", 0, 20, "", option));
+    const std::string overlapping = R"(<opt reg="U1" airl="KLM" type="B738" day="1" hh="1,2"/>)";
     struct Start {
         std::string name;
         std::string text;  // empty: no learned file
-        bool readable;     // the program takes it and may save over it
-        bool keptWhole;    // its bytes must stay somewhere, as the program cannot write all of it again
+        bool readable;     // the program takes it
+        bool keptWhole;    // its bytes must stay somewhere, as the program cannot (or may not) write all of it again
+        std::uint64_t u1 = 0;      // the half-hours of U1 that it holds
+        std::string airport = {};  // the airport file, when not the plain one
+        bool readOnly = false;     // the user made it read-only: never written, saves refused
     } starts[] = {
         {"none", "", true, false},
-        {"learned", apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos>"), true, false},
-        {"handmade", apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option) + stand("A1", 100)), true, false},
+        {"learned", apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos>"), true, false, 0b10},
+        {"handmade", apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option) + stand("A1", 100)), true, false,
+         0b10},
         {"learned with an edit of a missing stand",
          apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos><parkpos id=\"GONE\">" + option + "</parkpos>"), true,
-         true},
+         true, 0b10},
         {"unloadable", "<parameters><parameter", false, true},
         {"no header", apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos>", ""), false, true},
         {"handmade without version", apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option), noVersion), false,
@@ -439,17 +457,23 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
     };
     const char* stepNames[] = {"visit", "settings", "failed read", "failed save"};
     for (const Start& start : starts) {
+        const std::string& startAirport = start.airport.empty() ? airportFile : start.airport;
+        const bool handmade = start.text.find("\"handmade\"") != std::string::npos;
         for (int sequence = 0; sequence < 64; ++sequence) {
             const Step steps[] = {Step(sequence % 4), Step(sequence / 4 % 4), Step(sequence / 16)};
             std::string trace = start.name;
             fs::remove_all("airports/learned");
-            writeText("airports/my_thirdparty/EGLL.xml", airportFile);
+            writeText("airports/my_thirdparty/EGLL.xml", startAirport);
             if (!start.text.empty()) writeText(learned, start.text);
+            if (start.readOnly)
+                fs::permissions(learned, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                                fs::perm_options::remove);
             resetState();
             // A file moved aside leaves the place to a fresh one, which keeps what later saves put in it.
-            const bool savesKept = start.readable || start.name == "unloadable";
-            std::vector<std::string> saved;  // options that a successful save has put into the file
-            if (start.readable && !start.text.empty()) saved.push_back("U1");
+            const bool savesKept = (start.readable && !start.readOnly) || start.name == "unloadable";
+            // The half-hours of each registration that the file holds: what it held, and what a save put in.
+            std::vector<std::pair<std::string, std::uint64_t>> saved;
+            if (start.readable && start.u1 != 0) saved.emplace_back("U1", start.u1);
             std::optional<bool> savedWeek;
             int learnedCount = 0;
             for (Step step : steps) {
@@ -460,7 +484,7 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
                 try {
                     readApf("airports/my_thirdparty/EGLL.xml");
                 } catch (const ovk::UserErrorException&) {}
-                writeText("airports/my_thirdparty/EGLL.xml", airportFile);
+                writeText("airports/my_thirdparty/EGLL.xml", startAirport);
                 const std::string reg = "L" + std::to_string(++learnedCount);
                 if (step == settingsVisit) {
                     WEEK.value = !WEEK.value.load();
@@ -470,7 +494,7 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
                     learnedUpdateCount = 1;
                 }
                 // A failed save: the first copy of the rotation cannot be replaced, a folder holds its name.
-                const fs::path copy = learned.parent_path() / "EGLL0.xml";
+                const fs::path copy = gf_backupName(learned, BackupNaming::tildeZeros, 1);
                 const fs::path keptCopy = learned.parent_path() / "copy.keep";
                 if (step == failedSave) {
                     if (fs::exists(copy)) fs::rename(copy, keptCopy);
@@ -481,7 +505,7 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
                     fs::remove_all(copy);
                     if (fs::exists(keptCopy)) fs::rename(keptCopy, copy);
                 }
-                if (step == visit && savesKept) saved.push_back(reg);
+                if (step == visit && savesKept) saved.emplace_back(reg, 0b1);
                 if (step == settingsVisit && savesKept) savedWeek = WEEK.value.load();
 
                 const std::map<std::string, std::string> files = learnedFiles();
@@ -489,19 +513,20 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
                     // Kept byte for byte under a name that the rotation of the save's copies never touches.
                     bool kept = false;
                     for (const auto& [name, text] : files)
-                        kept |= text == start.text && fs::path(name).filename() != "EGLL0.xml" &&
-                                fs::path(name).filename() != "EGLL00.xml";
+                        kept |=
+                            text == start.text && fs::path(name).filename() != copy.filename() &&
+                            fs::path(name).filename() != gf_backupName(learned, BackupNaming::tildeZeros, 2).filename();
                     EXPECT_TRUE(kept);
                 }
-                if (savesKept && (!saved.empty() || savedWeek)) {
+                if (!saved.empty() || savedWeek) {
                     resetState();
                     WEEK.value = !savedWeek.value_or(false);
                     setParkAirport("EGLL");
                     ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
-                    const ParkPos* first = start.name == "handmade" ? standNamed("H1") : standNamed("A1");
+                    const ParkPos* first = handmade && start.readable ? standNamed("H1") : standNamed("A1");
                     ASSERT_NE(first, nullptr);
-                    for (const std::string& s : saved) EXPECT_TRUE(holdsOption(*first, s)) << s;
-                    if (start.name == "handmade") {
+                    for (const auto& [r, hours] : saved) EXPECT_EQ(hoursOf(*first, r) & hours, hours) << r;
+                    if (handmade && start.readable) {
                         EXPECT_EQ(handmadeLearned.load(), 1);
                     }
                     if (savedWeek) {
@@ -509,6 +534,42 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
                     }
                     gf_removeStaticParked();
                 }
+            }
+        }
+    }
+
+    // Two airports whose codes differ by a trailing 0 keep their learned files side by side: in every order of
+    // three visits of each, neither airport's file or copy takes the place of the other's file.
+    for (unsigned order = 0; order < 64; ++order) {
+        if (std::popcount(order) != 3) continue;  // bit k set: the k-th visit is one of MD10
+        fs::remove_all("airports/learned");
+        resetState();
+        std::map<std::string, std::vector<std::string>> learnedAt;
+        std::string trace;
+        for (int k = 0; k < 6; ++k) {
+            const std::string code = (order >> k & 1u) != 0 ? "MD10" : "MD1";
+            trace += " " + code;
+            SCOPED_TRACE(trace);
+            const std::string airport = "airports/my_thirdparty/" + code + ".xml";
+            writeText(airport, airportFile);
+            setParkAirport(code);
+            ASSERT_EQ(readApf(airport), "");
+            const std::string reg = code + "-" + std::to_string(k);
+            currentStands[0].options.push_back(learnedOption(reg, 90 + k));
+            learnedUpdateCount = 1;
+            gf_removeStaticParked();
+            learnedAt[code].push_back(reg);
+            for (const auto& [other, regs] : learnedAt) {
+                setParkAirport(other);
+                ASSERT_EQ(readApf("airports/my_thirdparty/" + other + ".xml"), "");
+                const ParkPos* a1 = standNamed("A1");
+                ASSERT_NE(a1, nullptr);
+                for (const std::string& r : regs) EXPECT_TRUE(holdsOption(*a1, r)) << other << " " << r;
+                // Nothing learned at the other airport.
+                for (const ParkPos& s : currentStands)
+                    for (const StandOption& o : s.options)
+                        EXPECT_TRUE(o.key.starts_with(other + "-")) << other << " holds " << o.key;
+                gf_removeStaticParked();
             }
         }
     }
@@ -548,8 +609,8 @@ TEST_F(AirportsTest, LearnedPartsTheReadCannotPlaceAreKeptBeforeTheSave) {
         for (const auto& [name, text] : learnedFiles())
             if (text == c.text) copies.push_back(name);
         ASSERT_EQ(copies.size(), 1u);
-        EXPECT_NE(fs::path(copies[0]).filename(), "EGLL0.xml");
-        EXPECT_NE(fs::path(copies[0]).filename(), "EGLL00.xml");
+        EXPECT_NE(fs::path(copies[0]).filename(), "EGLL~0.xml");
+        EXPECT_NE(fs::path(copies[0]).filename(), "EGLL~00.xml");
         EXPECT_TRUE(logHas((fs::path("airports") / "learned" / copies[0]).string()));
     }
 }
