@@ -266,10 +266,13 @@ fs::path gf_learnedPathOf(std::string_view apfPath, std::string_view publisher) 
     return {};
 }
 
-bool lf_sameStandOption(const StandOption& existing, const StandOption& added) {
+bool lf_sameOptionIdentity(const StandOption& existing, const StandOption& added) {
     return existing.weekday == added.weekday && existing.real == added.real && existing.key == added.key &&
-           existing.airline == added.airline && existing.icaoType == added.icaoType &&
-           (existing.halfHours & added.halfHours) != 0;
+           existing.airline == added.airline && existing.icaoType == added.icaoType;
+}
+
+bool lf_sameStandOption(const StandOption& existing, const StandOption& added) {
+    return lf_sameOptionIdentity(existing, added) && (existing.halfHours & added.halfHours) != 0;
 }
 
 bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
@@ -286,13 +289,22 @@ bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
     std::int32_t nextId = gf_nextOptionId(stand.options);
     for (const pugi::xml_node& opt : parkpos.children(apf::optionElement)) {
         StandOption added = lf_readOpt(opt, nextId, 0);
-        const bool known = std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& existing) {
-            return lf_sameStandOption(existing, added);
+        // The half-hours that an option of the airport file holds for the same aircraft are planned by it; the
+        // learned option keeps the others, which no file holds and the next save must write again.
+        const std::uint64_t learnedHours = added.halfHours;
+        for (const StandOption& existing : stand.options)
+            if (existing.closed != 0 && lf_sameOptionIdentity(existing, added)) added.halfHours &= ~existing.halfHours;
+        if (learnedHours != 0 && added.halfHours == 0) continue;
+        // A learned option of the same aircraft that shares a half-hour takes the new one's half-hours.
+        const auto same = std::find_if(stand.options.begin(), stand.options.end(), [&](const StandOption& existing) {
+            return existing.closed == 0 && lf_sameStandOption(existing, added);
         });
-        if (!known) {
-            stand.options.push_back(std::move(added));
-            ++nextId;
+        if (same != stand.options.end()) {
+            same->halfHours |= added.halfHours;
+            continue;
         }
+        stand.options.push_back(std::move(added));
+        ++nextId;
     }
     return true;
 }

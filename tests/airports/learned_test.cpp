@@ -108,8 +108,8 @@ TEST_F(AirportsTest, LearnedEditsMergeIntoTheAirportFile) {
     ASSERT_NE(a1, nullptr);
     EXPECT_DOUBLE_EQ(a1->radius, 25.0 / 1852.0);
     EXPECT_EQ(a1->radiusChanged, 1);
-    // The file's option (closed, id 1) holds half-hour 4: the learned 4,5 overlaps it and is dropped, 5,6 is
-    // a new option (id 2, it does not overlap the file's option), 10 overlaps nothing so far (id 3).
+    // The file's option (closed, id 1) holds half-hour 4: the learned 4,5 keeps 5 (id 2), 5,6 merges into it,
+    // 10 overlaps nothing so far (id 3).
     ASSERT_EQ(a1->options.size(), 3u);
     EXPECT_EQ(a1->options[0].closed, 1);
     EXPECT_EQ(a1->options[1].id, 2);
@@ -139,6 +139,69 @@ TEST_F(AirportsTest, LearnedEditsMergeIntoTheAirportFile) {
           "          WEEK                    : true"})
         EXPECT_TRUE(logHas(line)) << line;
     EXPECT_NE(currentQualityFactors.real, -1);
+}
+
+// A learned option is never dropped for sharing a half-hour with another: against an option of the airport file
+// for the same aircraft it keeps the half-hours that the file's option lacks, and two learned options of one
+// aircraft merge theirs.
+TEST_F(AirportsTest, LearnedOptionsKeepEveryHalfHourTheAirportFileLacks) {
+    struct Opt {
+        std::string reg;
+        std::uint64_t hours;
+        std::int32_t closed;  // 1: of the airport file
+        std::int32_t id;
+        bool operator==(const Opt&) const = default;
+    };
+    auto learnedXml = [](const std::vector<std::pair<std::string, std::string>>& opts) {
+        std::string xml = "<parkpos id=\"A1\">";
+        for (const auto& [reg, hh] : opts)
+            xml += fmt::format(R"(<opt reg="{}" airl="KLM" type="B738" day="1" hh="{}"/>)", reg, hh);
+        return xml + "</parkpos>";
+    };
+    struct Case {
+        std::string name;
+        std::vector<std::uint64_t> fileHours;  // options of U1 in the airport file
+        std::vector<std::pair<std::string, std::string>> learned;
+        std::vector<Opt> want;
+    } cases[] = {
+        {"one half-hour shared with the file",
+         {0b10000},
+         {{"U1", "4,5"}},
+         {{"U1", 0b10000, 1, 1}, {"U1", 0b100000, 0, 2}}},
+        {"all its half-hours in the file", {0b110000}, {{"U1", "4"}}, {{"U1", 0b110000, 1, 1}}},
+        {"across two options of the file",
+         {0b10000, 0b1000000},
+         {{"U1", "4,5,6"}},
+         {{"U1", 0b10000, 1, 1}, {"U1", 0b1000000, 1, 2}, {"U1", 0b100000, 0, 3}}},
+        {"another aircraft at the file's half-hour",
+         {0b10000},
+         {{"U2", "4"}},
+         {{"U1", 0b10000, 1, 1}, {"U2", 0b10000, 0, 2}}},
+        {"two learned options that overlap merge", {}, {{"U1", "5,6"}, {"U1", "6,7"}}, {{"U1", 0b11100000, 0, 1}}},
+        {"two learned options apart stay two",
+         {},
+         {{"U1", "5"}, {"U1", "10"}},
+         {{"U1", 0b100000, 0, 1}, {"U1", 0b10000000000, 0, 2}}},
+        {"less the file's, then merged",
+         {0b10000},
+         {{"U1", "4,5"}, {"U1", "4,5,6"}},
+         {{"U1", 0b10000, 1, 1}, {"U1", 0b1100000, 0, 2}}},
+        {"no half-hours at all", {0b10000}, {{"U1", ""}}, {{"U1", 0b10000, 1, 1}, {"U1", 0, 0, 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParkPos a1;
+        a1.name = "A1";
+        for (std::uint64_t hours : c.fileHours)
+            a1.options.push_back(StandOption{"KLM", "B738", "U1", "", "", hours,
+                                             static_cast<std::int32_t>(a1.options.size() + 1), 1, 1, 1});
+        pugi::xml_document document;
+        ASSERT_TRUE(document.load_string(learnedXml(c.learned).c_str()));
+        ASSERT_TRUE(lf_applyLearnedStand(document.first_child(), a1));
+        std::vector<Opt> got;
+        for (const StandOption& o : a1.options) got.push_back({o.key, o.halfHours, o.closed, o.id});
+        EXPECT_EQ(got, c.want);
+    }
 }
 
 TEST_F(AirportsTest, HandmadeLearnedFileReplacesTheStands) {
@@ -442,6 +505,8 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
         {"learned with an edit of a missing stand",
          apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos><parkpos id=\"GONE\">" + option + "</parkpos>"), true,
          true, 0b10},
+        {"learned overlapping the airport file's option",
+         apfText({}, "<parkpos id=\"A1\">" + overlapping + "</parkpos>"), true, false, 0b110, airportFileWithU1},
         {"unloadable", "<parameters><parameter", false, true},
         {"no header", apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos>", ""), false, true},
         {"handmade without version", apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option), noVersion), false,
