@@ -7,7 +7,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
+#include "foundation/disk_file.h"
 #include "foundation/log.h"
 #include "foundation/text_utils.h"
 #include "platform/os/os.h"
@@ -199,28 +201,9 @@ std::vector<std::string> gf_xmlFilesIn() {
 }
 
 bool gf_saveXmlReplacing(const pugi::xml_document& document, const fs::path& path) {
-    static std::atomic<unsigned> counter{0};
-    std::error_code ec;
-    fs::path temporary = path;
-    temporary += fmt::format(".{}.tmp", counter.fetch_add(1));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        document.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
+    std::ostringstream text;
+    document.save(text, "\t", pugi::format_default, pugi::encoding_utf8);
+    return text.good() && gf_replaceFile(path, text.view()) == ReplaceResult::replaced;
 }
 
 bool gf_saveXml(const pugi::xml_document& document, const fs::path& path) {

@@ -99,10 +99,10 @@ std::size_t gf_countFolderEntries(const std::filesystem::path& folder);
 // Names without extension of the files in airports/my_thirdparty with the extension ".XML" in any case.
 std::vector<std::string> gf_xmlFilesIn();
 
-// Saves an XML document; logs "\"{}\" saved" or "could not save to \"{}\"".
-// Writes the document to a temporary file beside the target and renames it over the target, so that a
-// failed save never leaves a half-written file behind; no log line.
+// Saves an XML document in place of the file at the path through gf_replaceFile (foundation/disk_file.h): only
+// a whole file, flushed to the disk, replaces the old one; no log line.
 bool gf_saveXmlReplacing(const pugi::xml_document& document, const std::filesystem::path& path);
+// The same, and logs "\"{}\" saved" or "could not save to \"{}\"".
 bool gf_saveXml(const pugi::xml_document& document, const std::filesystem::path& path);
 // The attribute's value; empty when the node or the attribute is missing.
 std::string gf_attributeString(const pugi::xml_node& node, const char* attributeName);

@@ -282,6 +282,31 @@ TEST_F(ParametersFile, ABrokenFileIsBackedUpAndRebuilt) {
     EXPECT_TRUE(logged("saving xml did not work?"));
 }
 
+// parameters.xml is replaced only by a whole file: one that could not be written, flushed to the disk or closed
+// leaves the old file as it was, for a store and for the start-up load.
+TEST_F(ParametersFile, OnlyAWholeFileReplacesTheSettingsFile) {
+    const struct {
+        const char* name;
+        DiskFileFault fault;
+    } cases[] = {
+        {"write fails", DiskFileFault::write},
+        {"flush fails", DiskFileFault::flush},
+        {"close fails", DiskFileFault::close},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeParameters("\t<parameter name=\"MAX_LIVE\" value=\"7\" />\n");
+        const std::string original = readWholeFile(file());
+        ScopedDiskFileFault fault(c.fault);
+        EXPECT_FALSE(MAX_LIVE.save(12));
+        EXPECT_TRUE(logged("saving xml did not work?"));
+        loadAll();  // appends every missing key and saves
+        EXPECT_TRUE(logged("===> could not save to \"" + file().string() + "\""));
+        EXPECT_EQ(readWholeFile(file()), original);
+        EXPECT_EQ(std::distance(fs::directory_iterator(file().parent_path()), fs::directory_iterator()), 1);
+    }
+}
+
 TEST_F(ParametersFile, StoresAppendOnceThenEditInPlace) {
     writeParameters("\t<parameter name=\"LOG\" value=\"true\" />\n"
                     "\t<parameter name=\"MAX_LIVE\" />\n");
