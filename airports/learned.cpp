@@ -16,6 +16,7 @@
 #include "airports/current_airport.h"
 #include "airports/parking_file.h"
 #include "foundation/clock.h"
+#include "foundation/disk_file.h"
 #include "foundation/file_utils.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
@@ -371,6 +372,8 @@ void gf_saveLearned() {
                                     record.publisher));
         else
             gf_logError(fmt::format("learned file of {} not saved: no airport file was read for it", code));
+    } else if (gf_refuseReadOnlyFile(file)) {
+        // The user keeps this file as it is: nothing is rotated or copied either.
     } else {
         try {
             for (ParkPos& stand : currentStands) {

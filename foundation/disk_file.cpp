@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "foundation/log.h"
 #include "platform/os/os.h"
 
 namespace fs = std::filesystem;
@@ -40,7 +41,22 @@ bool DiskFile::commit() {
 
 void gf_setDiskFileFault(DiskFileFault fault) { injectedFault.store(fault, std::memory_order_relaxed); }
 
+bool gf_isReadOnlyFile(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::exists(status) || fs::is_directory(status)) return false;
+    // The permission bits, not a failing write: an administrator's process may write any file.
+    return (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+}
+
+bool gf_refuseReadOnlyFile(const fs::path& path) {
+    if (!gf_isReadOnlyFile(path)) return false;
+    gf_logError(fmt::format("\"{}\" is read-only: not written over", path.string()));
+    return true;
+}
+
 ReplaceResult gf_replaceFile(const fs::path& path, std::string_view bytes) {
+    if (gf_refuseReadOnlyFile(path)) return ReplaceResult::readOnly;
     static std::atomic<unsigned> counter{0};
     fs::path temporary = path;
     temporary += fmt::format(".{}.tmp", counter.fetch_add(1));

@@ -2,7 +2,7 @@
 // Files that replace a file the user has (learned and handmade airport files, the park-airport list,
 // parameters.xml): the new bytes go to a temporary file beside the old one, are put on the disk and closed
 // without error, and only then renamed over it. After a failure or a power loss the old file is whole, or the
-// new one is.
+// new one is. A file the user made read-only is never written over.
 //
 // Threads: every function here may be called from any thread; each call works on its own descriptor and its
 // own temporary name.
@@ -41,10 +41,17 @@ enum class DiskFileFault {
 };
 void gf_setDiskFileFault(DiskFileFault fault);
 
+// A file whose owner may not write it: the user made it read-only.
+bool gf_isReadOnlyFile(const std::filesystem::path& path);
+// True, with the log line "\"{}\" is read-only: not written over", when the file is read-only.
+bool gf_refuseReadOnlyFile(const std::filesystem::path& path);
+
 enum class ReplaceResult {
     replaced,
-    failed  // the temporary file could not be written, flushed, closed or renamed; the file is as it was
+    readOnly,  // refused and logged (gf_refuseReadOnlyFile); the file is as it was
+    failed     // the temporary file could not be written, flushed, closed or renamed; the file is as it was
 };
 // Writes the bytes to "<name>.<n>.tmp" beside the path, flushes and closes it, gives it the permissions of the
-// file it replaces and renames it over the path. On failure the temporary file is removed. Logs nothing.
+// file it replaces and renames it over the path. On failure the temporary file is removed. Logs nothing but
+// the read-only refusal.
 ReplaceResult gf_replaceFile(const std::filesystem::path& path, std::string_view bytes);

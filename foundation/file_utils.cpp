@@ -58,12 +58,25 @@ fs::path gf_backupName(const fs::path& path, BackupNaming naming, int depth) {
     return path.parent_path() / backup;
 }
 
+namespace {
+
+// A copy is the program's own: its owner may write it, whatever mode the file it was copied from has, so that
+// the next rotation can replace it.
+void copyWritable(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    if (fs::exists(to, ec)) fs::permissions(to, fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
+}
+
+}  // namespace
+
 void gf_backupFile(const fs::path& path, BackupNaming naming) {
     const fs::path first = gf_backupName(path, naming, 1);
     if (first.empty()) return;
     const fs::path second = gf_backupName(path, naming, 2);
-    if (fs::exists(first)) fs::copy_file(first, second, fs::copy_options::overwrite_existing);
-    if (fs::exists(path)) fs::copy_file(path, first, fs::copy_options::overwrite_existing);
+    if (fs::exists(first)) copyWritable(first, second);
+    if (fs::exists(path)) copyWritable(path, first);
 }
 
 int gf_fileEncoding(const fs::path& path) {

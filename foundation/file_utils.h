@@ -73,7 +73,8 @@ enum class BackupNaming {
     tildeZeros
 };
 // Keeps two older copies before a file is rewritten: the first copy is copied over the second, then the file
-// over the first. Nothing for a file name without an extension. Filesystem failures throw
+// over the first. The copies are writable whatever the file's mode, so that a read-only file never blocks the
+// next rotation. Nothing for a file name without an extension. Filesystem failures throw
 // std::filesystem::filesystem_error.
 void gf_backupFile(const std::filesystem::path& path, BackupNaming naming);
 // The first (depth 1) or second (depth 2) copy's path; empty for a file name without an extension.

@@ -10,6 +10,7 @@
 #include "airports/airport_ui.h"
 #include "airports/apf_writer.h"
 #include "airports/parking_file.h"
+#include "foundation/disk_file.h"
 #include "foundation/file_utils.h"
 #include "shell/range.h"
 
@@ -507,6 +508,13 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
          true, 0b10},
         {"learned overlapping the airport file's option",
          apfText({}, "<parkpos id=\"A1\">" + overlapping + "</parkpos>"), true, false, 0b110, airportFileWithU1},
+        {"read-only handmade",
+         apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option) + stand("A1", 100)),
+         true,
+         true,
+         0b10,
+         {},
+         true},
         {"unloadable", "<parameters><parameter", false, true},
         {"no header", apfText({}, "<parkpos id=\"A1\">" + option + "</parkpos>", ""), false, true},
         {"handmade without version", apfText({{"handmade", "true"}}, stand("H1", 0, 20, "", option), noVersion), false,
@@ -582,6 +590,10 @@ TEST_F(AirportsTest, NoSequenceOfReadsAndSavesLosesAUserFile) {
                             text == start.text && fs::path(name).filename() != copy.filename() &&
                             fs::path(name).filename() != gf_backupName(learned, BackupNaming::tildeZeros, 2).filename();
                     EXPECT_TRUE(kept);
+                }
+                if (start.readOnly) {
+                    EXPECT_EQ(readText(learned), start.text);
+                    EXPECT_TRUE(gf_isReadOnlyFile(learned));
                 }
                 if (!saved.empty() || savedWeek) {
                     resetState();

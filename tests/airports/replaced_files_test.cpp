@@ -1,6 +1,6 @@
 // The files that replace a file the user has: the learned and the handmade airport file and the park-airport
-// list. Each is replaced only by a whole file, flushed to the disk and closed without error; otherwise the old
-// file stays as it was and no temporary file is left beside it.
+// list. Each is replaced only by a whole file, flushed to the disk and closed without error, and never when the
+// user made it read-only; otherwise the old file stays as it was and no temporary file is left beside it.
 #include <algorithm>
 
 #include "airports/park_list.h"
@@ -11,6 +11,7 @@
 namespace {
 
 const fs::path kLearned = "airports/learned/thirdparty/Pub/EGLL.xml";
+constexpr fs::perms kAllWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
 
 // The names in the folder that end in ".tmp".
 std::vector<std::string> temporaryFilesIn(const fs::path& folder) {
@@ -69,17 +70,22 @@ TEST_F(ReplacedFilesTest, AFileThatIsNotWrittenWholeStaysAsItWas) {
     const struct {
         const char* name;
         DiskFileFault fault;
+        bool readOnly;  // the user made the file read-only: refused by its mode, not by a failing write
     } failures[] = {
-        {"write fails", DiskFileFault::write},
-        {"flush fails", DiskFileFault::flush},
-        {"close fails", DiskFileFault::close},
+        {"write fails", DiskFileFault::write, false},
+        {"flush fails", DiskFileFault::flush, false},
+        {"close fails", DiskFileFault::close, false},
+        {"read-only", DiskFileFault::none, true},
     };
     for (const Writer& w : writers) {
         for (const auto& f : failures) {
             SCOPED_TRACE(std::string(w.name) + ", " + f.name);
             writeText(w.file, w.text);
+            for (int depth : {1, 2}) fs::remove(gf_backupName(w.file, BackupNaming::tildeZeros, depth));
             gf_closeLog();
             gf_openLog(program() / "Log.txt");
+            const fs::perms writable = fs::status(w.file).permissions();
+            if (f.readOnly) fs::permissions(w.file, kAllWrite, fs::perm_options::remove);
             {
                 ScopedDiskFileFault fault(f.fault);
                 (this->*w.write)();
@@ -87,7 +93,14 @@ TEST_F(ReplacedFilesTest, AFileThatIsNotWrittenWholeStaysAsItWas) {
             EXPECT_EQ(readText(w.file), w.text);
             EXPECT_TRUE(logHas(w.failureLine));
             EXPECT_EQ(temporaryFilesIn(w.file.parent_path()), std::vector<std::string>{});
-            // Without the fault the same write goes through.
+            if (f.readOnly) {
+                EXPECT_TRUE(logHas("===> \"" + w.file.string() + "\" is read-only: not written over"));
+                EXPECT_TRUE(gf_isReadOnlyFile(w.file));
+                // Nothing of it is rotated either.
+                EXPECT_FALSE(fs::exists(gf_backupName(w.file, BackupNaming::tildeZeros, 1)));
+                fs::permissions(w.file, writable);
+            }
+            // Without the fault, and once the user allows it, the same write goes through.
             (this->*w.write)();
             EXPECT_NE(readText(w.file), w.text);
         }

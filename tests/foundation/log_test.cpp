@@ -172,6 +172,20 @@ TEST(BackupFile, CopiesGoBeforeTheExtensionOfTheFileName) {
         EXPECT_EQ(std::distance(fs::directory_iterator(dotted), fs::directory_iterator()), 4);
         EXPECT_NO_THROW(gf_backupFile("", c.naming));
     }
+    // A read-only file gives copies that the next rotation can replace.
+    TempFolder folder;
+    const fs::path file = folder / "MD1.xml";
+    for (const char* text : {"one", "two", "three"}) {
+        writeWholeFile(file, text);
+        fs::permissions(file, fs::perms::owner_read);
+        gf_backupFile(file, BackupNaming::tildeZeros);
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_EQ(readWholeFile(folder / "MD1~0.xml"), "three");
+    EXPECT_EQ(readWholeFile(folder / "MD1~00.xml"), "two");
+    for (const char* copy : {"MD1~0.xml", "MD1~00.xml"})
+        EXPECT_NE(fs::status(folder / copy).permissions() & fs::perms::owner_write, fs::perms::none) << copy;
+
     // The copies of an airport's file are never the file of an airport whose code is one digit longer.
     EXPECT_EQ(gf_backupName("learned/MD1.xml", BackupNaming::tildeZeros, 1), fs::path("learned/MD1~0.xml"));
     EXPECT_EQ(gf_backupName("learned/MD1.xml", BackupNaming::tildeZeros, 2), fs::path("learned/MD1~00.xml"));
