@@ -43,10 +43,16 @@ bool learnedPartsSkipped = false;
 
 const fs::path learnedRoot = fs::path("airports") / "learned";
 
-// A name that may become one folder or file name below the learned folder.
+// The longest folder or file name that the file systems take: 255 bytes here, 255 UTF-16 units on Windows
+// (which 255 UTF-8 bytes never exceed).
+constexpr std::size_t kLongestName = 255;
+
+// A name that may become one folder or file name below the learned folder: it stays below it and the file
+// system takes it.
 bool safeComponent(std::string_view name) {
     return name != "." && name.find("..") == std::string_view::npos && name.find('/') == std::string_view::npos &&
-           name.find('\\') == std::string_view::npos;
+           name.find('\\') == std::string_view::npos && name.find('\0') == std::string_view::npos &&
+           name.size() <= kLongestName;
 }
 
 std::vector<std::string> splitPath(std::string_view text, std::string_view separators) {
@@ -368,7 +374,7 @@ void gf_saveLearned() {
         gf_logError("learned file not saved: no park airport");
     } else if (file.empty()) {
         if (gf_learnedFolderOf(record.publisher).empty())
-            gf_logError(fmt::format("learned file of {} not saved: publisher \"{}\" cannot be a folder name", code,
+            gf_logError(fmt::format("learned file of {} not saved: publisher {:?} cannot be a folder name", code,
                                     record.publisher));
         else
             gf_logError(fmt::format("learned file of {} not saved: no airport file was read for it", code));

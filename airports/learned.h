@@ -34,7 +34,8 @@ extern std::atomic<std::uint8_t> learnedReadFailed;
 
 // The learned folder of a publisher: airports/learned/stock, airports/learned/simaddon, or
 // airports/learned/thirdparty/<publisher> (airports/learned/thirdparty itself for an empty publisher). Empty for
-// a publisher that cannot be a folder name (".", or holding a path separator or "..").
+// a publisher that cannot be a folder name (".", holding a path separator, ".." or a NUL byte, or longer than
+// 255 bytes).
 std::filesystem::path gf_learnedFolderOf(std::string_view publisher);
 // The learned file of an airport file's path (as gf_apfPathOf gives it) and its publisher, the one place that
 // the read merges it from and the save writes it to:

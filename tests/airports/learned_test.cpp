@@ -71,6 +71,12 @@ TEST_F(AirportsTest, LearnedPathsFollowTheSaveFolders) {
         {"airports/my_thirdparty/EGLL.xml", "a/b", {}},
         {"airports/ve_zuzuvado/EGLL.xml", "a\\b", {}},
         {"archive/thirdparty/..%2F/../EGLL.xml", "x", {}},
+        // Names that the file system refuses: a NUL byte, more than 255 bytes.
+        {"airports/my_thirdparty/EGLL.xml", std::string("P\0x", 3), {}},
+        {"airports/my_thirdparty/EGLL.xml", std::string(255, 'P'),
+         learned / "thirdparty" / std::string(255, 'P') / "EGLL.xml"},
+        {"airports/my_thirdparty/EGLL.xml", std::string(256, 'P'), {}},
+        {"archive/thirdparty/" + std::string(256, 'P') + "/EGLL.xml", "x", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path + " " + c.publisher);
@@ -361,6 +367,44 @@ std::uint64_t hoursOf(const ParkPos& stand, const std::string& reg) {
 }
 
 }  // namespace
+
+// An airport file whose publisher names no folder that the file system takes is read and left like any other,
+// without a learned file: a clear line, no exception, nothing written below the learned folder.
+TEST_F(AirportsTest, APublisherTheFileSystemRefusesGivesNoLearnedFile) {
+    const std::string tooLong(300, 'P');
+    const struct {
+        const char* name;
+        std::string publisher;
+        bool inFile;  // a NUL byte cannot come from an XML file: the read's header is set directly
+    } cases[] = {
+        {"300 bytes", tooLong, true},
+        {"a NUL byte", std::string("Pub\0x", 5), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all("airports/learned");
+        gf_closeLog();
+        gf_openLog(program() / "Log.txt");
+        const std::string quoted = fmt::format("{:?}", c.publisher);
+        setParkAirport("EGLL");
+        writeText("airports/my_thirdparty/EGLL.xml",
+                  apfText({{"publisher", c.inFile ? c.publisher : "Pub"}, {"altitude", "83"}}, stand("A1", 0)));
+        ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+        ASSERT_EQ(currentStands.size(), 1u);
+        if (c.inFile) {
+            EXPECT_TRUE(logHas("===> no learned file for EGLL: its publisher " + quoted + " cannot be a folder name"));
+        } else {
+            currentApfHeader.publisher = c.publisher;
+            currentApfHeader.learnedPath = gf_learnedPathOf("airports/my_thirdparty/EGLL.xml", c.publisher);
+        }
+        currentStands[0].options.push_back(learnedOption("L1", 2));
+        learnedUpdateCount = 1;
+        EXPECT_NO_THROW(gf_removeStaticParked());
+        EXPECT_TRUE(logHas("===> learned file of EGLL not saved: publisher " + quoted + " cannot be a folder name"));
+        EXPECT_TRUE(logHas("saving \"\" did not succeed"));
+        EXPECT_FALSE(fs::exists("airports/learned"));
+    }
+}
 
 TEST_F(AirportsTest, MovedAsideLearnedFileOutlivesEverySave) {
     setParkAirport("EGLL");
