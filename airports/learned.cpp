@@ -219,8 +219,9 @@ void readHandmade(const pugi::xml_node& document) {
 }
 
 // A free name beside the learned file that neither the save nor the rotation of its copies (EGLL~0.xml,
-// EGLL~00.xml) ever writes, nor any airport's learned file (no code holds a '-'): with the tag "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an
-// earlier file kept aside is never replaced.
+// EGLL~00.xml) ever writes, and that is no airport's learned file (no code holds a '-'): with the tag
+// "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an earlier file kept aside is
+// never replaced.
 fs::path asideName(const fs::path& path, std::string_view tag) {
     const std::string stem = path.stem().string();
     const std::string extension = path.extension().string();
