@@ -79,6 +79,16 @@ std::string readFile(const std::string& path, ApfHeader& header, QualityFactors&
 
     const fs::path learned = gf_learnedPathOf(path, header.publisher);
     header.learnedPath = learned;
+    // The airport is read all the same; the save, which finds no path either, writes nothing.
+    if (learned.empty()) {
+        const std::string code = gf_currentAirportCopy().icao;
+        if (gf_learnedFolderOf(header.publisher).empty())
+            gf_logError(fmt::format("no learned file for {}: its publisher {:?} cannot be a folder name", code,
+                                    header.publisher));
+        else
+            gf_logError(
+                fmt::format("no learned file for {}: \"{}\" gives no file name below airports/learned", code, path));
+    }
     if (!learned.empty() && fs::exists(learned)) {
         learnedReadFailed.store(0);
         lf_readLearned(learned, header);

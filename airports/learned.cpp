@@ -16,6 +16,7 @@
 #include "airports/current_airport.h"
 #include "airports/parking_file.h"
 #include "foundation/clock.h"
+#include "foundation/disk_file.h"
 #include "foundation/file_utils.h"
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
@@ -42,10 +43,16 @@ bool learnedPartsSkipped = false;
 
 const fs::path learnedRoot = fs::path("airports") / "learned";
 
-// A name that may become one folder or file name below the learned folder.
+// The longest folder or file name that the file systems take: 255 bytes here, 255 UTF-16 units on Windows
+// (which 255 UTF-8 bytes never exceed).
+constexpr std::size_t kLongestName = 255;
+
+// A name that may become one folder or file name below the learned folder: it stays below it and the file
+// system takes it.
 bool safeComponent(std::string_view name) {
     return name != "." && name.find("..") == std::string_view::npos && name.find('/') == std::string_view::npos &&
-           name.find('\\') == std::string_view::npos;
+           name.find('\\') == std::string_view::npos && name.find('\0') == std::string_view::npos &&
+           name.size() <= kLongestName;
 }
 
 std::vector<std::string> splitPath(std::string_view text, std::string_view separators) {
@@ -210,9 +217,10 @@ void readHandmade(const pugi::xml_node& document) {
     }
 }
 
-// A free name beside the learned file that neither the save nor the rotation of its copies (NAME0, NAME00)
-// ever writes: with the tag "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an
-// earlier file kept aside is never replaced.
+// A free name beside the learned file that neither the save nor the rotation of its copies (EGLL~0.xml,
+// EGLL~00.xml) ever writes, and that is no airport's learned file (no code holds a '-'): with the tag
+// "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an earlier file kept aside is
+// never replaced.
 fs::path asideName(const fs::path& path, std::string_view tag) {
     const std::string stem = path.stem().string();
     const std::string extension = path.extension().string();
@@ -265,10 +273,13 @@ fs::path gf_learnedPathOf(std::string_view apfPath, std::string_view publisher) 
     return {};
 }
 
-bool lf_sameStandOption(const StandOption& existing, const StandOption& added) {
+bool lf_sameOptionIdentity(const StandOption& existing, const StandOption& added) {
     return existing.weekday == added.weekday && existing.real == added.real && existing.key == added.key &&
-           existing.airline == added.airline && existing.icaoType == added.icaoType &&
-           (existing.halfHours & added.halfHours) != 0;
+           existing.airline == added.airline && existing.icaoType == added.icaoType;
+}
+
+bool lf_sameStandOption(const StandOption& existing, const StandOption& added) {
+    return lf_sameOptionIdentity(existing, added) && (existing.halfHours & added.halfHours) != 0;
 }
 
 bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
@@ -285,13 +296,22 @@ bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand) {
     std::int32_t nextId = gf_nextOptionId(stand.options);
     for (const pugi::xml_node& opt : parkpos.children(apf::optionElement)) {
         StandOption added = lf_readOpt(opt, nextId, 0);
-        const bool known = std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& existing) {
-            return lf_sameStandOption(existing, added);
+        // The half-hours that an option of the airport file holds for the same aircraft are planned by it; the
+        // learned option keeps the others, which no file holds and the next save must write again.
+        const std::uint64_t learnedHours = added.halfHours;
+        for (const StandOption& existing : stand.options)
+            if (existing.closed != 0 && lf_sameOptionIdentity(existing, added)) added.halfHours &= ~existing.halfHours;
+        if (learnedHours != 0 && added.halfHours == 0) continue;
+        // A learned option of the same aircraft that shares a half-hour takes the new one's half-hours.
+        const auto same = std::find_if(stand.options.begin(), stand.options.end(), [&](const StandOption& existing) {
+            return existing.closed == 0 && lf_sameStandOption(existing, added);
         });
-        if (!known) {
-            stand.options.push_back(std::move(added));
-            ++nextId;
+        if (same != stand.options.end()) {
+            same->halfHours |= added.halfHours;
+            continue;
         }
+        stand.options.push_back(std::move(added));
+        ++nextId;
     }
     return true;
 }
@@ -354,10 +374,12 @@ void gf_saveLearned() {
         gf_logError("learned file not saved: no park airport");
     } else if (file.empty()) {
         if (gf_learnedFolderOf(record.publisher).empty())
-            gf_logError(fmt::format("learned file of {} not saved: publisher \"{}\" cannot be a folder name", code,
+            gf_logError(fmt::format("learned file of {} not saved: publisher {:?} cannot be a folder name", code,
                                     record.publisher));
         else
             gf_logError(fmt::format("learned file of {} not saved: no airport file was read for it", code));
+    } else if (gf_refuseReadOnlyFile(file)) {
+        // The user keeps this file as it is: nothing is rotated or copied either.
     } else {
         try {
             for (ParkPos& stand : currentStands) {
@@ -384,7 +406,7 @@ void gf_saveLearned() {
                 learnedPartsSkipped = false;
             }
             // Without its copies the old file is not replaced: a failed backup leaves it as it is.
-            if (fs::exists(file)) gf_backupFile(file);
+            if (fs::exists(file)) gf_backupFile(file, BackupNaming::tildeZeros);
             saved = gf_writeApf(record, file, apfLearned);
         } catch (const std::exception& e) {
             gf_logError(fmt::format("{}: {}", "gf_saveLearned", e.what()));

@@ -34,7 +34,8 @@ extern std::atomic<std::uint8_t> learnedReadFailed;
 
 // The learned folder of a publisher: airports/learned/stock, airports/learned/simaddon, or
 // airports/learned/thirdparty/<publisher> (airports/learned/thirdparty itself for an empty publisher). Empty for
-// a publisher that cannot be a folder name (".", or holding a path separator or "..").
+// a publisher that cannot be a folder name (".", holding a path separator, ".." or a NUL byte, or longer than
+// 255 bytes).
 std::filesystem::path gf_learnedFolderOf(std::string_view publisher);
 // The learned file of an airport file's path (as gf_apfPathOf gives it) and its publisher, the one place that
 // the read merges it from and the save writes it to:
@@ -48,13 +49,19 @@ std::filesystem::path gf_learnedPathOf(std::string_view apfPath, std::string_vie
 // Merges the learned file into currentStands and applies its settings. A file that does not load is moved
 // aside to a name of its own (EGLL-unreadable.xml), which the log names.
 void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header);
-// Applies a learned edit ("parkpos" that is not manual) to the stand when the names match; true then.
+// Applies a learned edit ("parkpos" that is not manual) to the stand when the names match; true then. A learned
+// option loses the half-hours that an option of the airport file for the same aircraft (lf_sameOptionIdentity)
+// holds, and is left out only when none remains; one that shares a half-hour with a learned option of the same
+// aircraft (lf_sameStandOption) adds its half-hours to it. No learned half-hour is lost.
 bool lf_applyLearnedStand(const pugi::xml_node& parkpos, ParkPos& stand);
-// Same weekday, real flag, key, airline and type, and at least one common half-hour.
+// Same weekday, real flag, key, airline and type.
+bool lf_sameOptionIdentity(const StandOption& existing, const StandOption& added);
+// The same identity and at least one common half-hour.
 bool lf_sameStandOption(const StandOption& existing, const StandOption& added);
 
 // Writes the learned file of the current park airport to the header's learned path (from the last read), after
-// backing up the old file. Never throws: a failure (also of the backup) is logged and the old file stays.
+// backing up the old file. A file the user made read-only is not written ("is read-only" logged). Never throws:
+// a failure (also of the backup) is logged and the old file stays.
 void gf_saveLearned();
 // The learned state of the park airport that is left: handmade mark and failed-read mark cleared.
 void gf_leaveLearned();

@@ -13,6 +13,7 @@
 #include "airports/apf_reader.h"
 #include "airports/current_airport.h"
 #include "airports/learned.h"
+#include "foundation/disk_file.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -43,17 +44,14 @@ std::string entryLine(const ParkAirportEntry& entry) {
     return entry.reservedStand.empty() ? entry.icao : fmt::format("{},{}", entry.icao, entry.reservedStand);
 }
 
-// Writes the lines sorted, through a temporary file renamed over the list, so that a failed write
-// leaves the old list whole.
+// Writes the lines sorted in place of the list (gf_replaceFile), so that a failed write leaves the old list
+// whole.
 void writeSorted(std::vector<std::string> lines) {
     std::sort(lines.begin(), lines.end());
-    fs::path temp = dataNames::myParkAirportsFile;
-    temp += ".tmp";
-    std::error_code ec;
-    if (!gf_writeLinesToFile(lines, temp) || (fs::rename(temp, dataNames::myParkAirportsFile, ec), ec)) {
-        fs::remove(temp, ec);
+    std::string text;
+    for (const std::string& line : lines) text += line + '\n';
+    if (gf_replaceFile(dataNames::myParkAirportsFile, text) != ReplaceResult::replaced)
         gf_logError(fmt::format("{} could not be written", dataNames::myParkAirportsFile.string()));
-    }
 }
 }  // namespace
 

@@ -90,7 +90,7 @@ bool gf_readAigRegcodes(const std::string& path, std::list<RegcodeEntry>& entrie
         entry.special = liv.attribute("special").as_bool(false);
         entries.push_back(std::move(entry));
     }
-    gf_backupFile(path);
+    gf_backupFile(path, BackupNaming::zeros);
     gf_log(fmt::format("{} liverie{} read from {}", entries.size(),
                        gf_pluralSuffix(static_cast<std::int64_t>(entries.size())), path));
     return true;

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
+#include "foundation/disk_file.h"
 #include "foundation/log.h"
 #include "foundation/text_utils.h"
 #include "platform/os/os.h"
@@ -45,21 +47,36 @@ void TextFile::readLines(std::vector<std::string>& lines) {
     stream_.clear();
 }
 
-fs::path gf_backupName(const fs::path& path, int zeros) {
+fs::path gf_backupName(const fs::path& path, BackupNaming naming, int depth) {
     const std::string name = path.filename().string();
     const auto dot = name.rfind('.');
     if (name.empty() || dot == std::string::npos) return {};
+    std::string infix = naming == BackupNaming::tildeZeros ? "~" : "";
+    infix.append(static_cast<std::size_t>(depth), '0');
     std::string backup = name;
-    backup.insert(dot, static_cast<std::size_t>(zeros), '0');
+    backup.insert(dot, infix);
     return path.parent_path() / backup;
 }
 
-void gf_backupFile(const fs::path& path) {
-    const fs::path name0 = gf_backupName(path, 1);
-    if (name0.empty()) return;
-    const fs::path name00 = gf_backupName(path, 2);
-    if (fs::exists(name0)) fs::copy_file(name0, name00, fs::copy_options::overwrite_existing);
-    if (fs::exists(path)) fs::copy_file(path, name0, fs::copy_options::overwrite_existing);
+namespace {
+
+// A copy is the program's own: its owner may write it, whatever mode the file it was copied from has, so that
+// the next rotation can replace it.
+void copyWritable(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    if (fs::exists(to, ec)) fs::permissions(to, fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
+}
+
+}  // namespace
+
+void gf_backupFile(const fs::path& path, BackupNaming naming) {
+    const fs::path first = gf_backupName(path, naming, 1);
+    if (first.empty()) return;
+    const fs::path second = gf_backupName(path, naming, 2);
+    if (fs::exists(first)) copyWritable(first, second);
+    if (fs::exists(path)) copyWritable(path, first);
 }
 
 int gf_fileEncoding(const fs::path& path) {
@@ -197,28 +214,9 @@ std::vector<std::string> gf_xmlFilesIn() {
 }
 
 bool gf_saveXmlReplacing(const pugi::xml_document& document, const fs::path& path) {
-    static std::atomic<unsigned> counter{0};
-    std::error_code ec;
-    fs::path temporary = path;
-    temporary += fmt::format(".{}.tmp", counter.fetch_add(1));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        document.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
+    std::ostringstream text;
+    document.save(text, "\t", pugi::format_default, pugi::encoding_utf8);
+    return text.good() && gf_replaceFile(path, text.view()) == ReplaceResult::replaced;
 }
 
 bool gf_saveXml(const pugi::xml_document& document, const fs::path& path) {

@@ -63,11 +63,22 @@ private:
     std::ifstream stream_;
 };
 
-// Keeps two older copies before a file is rewritten: NAME0 (a "0" before the extension of the file name) is
-// copied over NAME00, then the file over NAME0. Nothing for a file name without an extension. Filesystem
-// failures throw std::filesystem::filesystem_error.
-void gf_backupFile(const std::filesystem::path& path);
-std::filesystem::path gf_backupName(const std::filesystem::path& path, int zeros);  // NAME0 / NAME00
+// How the two older copies of a rotated file are named: a mark and one or two "0" before the extension of its
+// file name. A copy must never bear the name of another file that the program reads.
+enum class BackupNaming {
+    // Log.txt -> Log0.txt, Log00.txt: for files whose folder holds no file the program reads by such a name.
+    zeros,
+    // MD1.xml -> MD1~0.xml, MD1~00.xml: for files named after an airport code, which may end in a digit (the
+    // plain zero of MD1's copy would make MD10.xml, the file of another airport). No code holds a '~'.
+    tildeZeros
+};
+// Keeps two older copies before a file is rewritten: the first copy is copied over the second, then the file
+// over the first. The copies are writable whatever the file's mode, so that a read-only file never blocks the
+// next rotation. Nothing for a file name without an extension. Filesystem failures throw
+// std::filesystem::filesystem_error.
+void gf_backupFile(const std::filesystem::path& path, BackupNaming naming);
+// The first (depth 1) or second (depth 2) copy's path; empty for a file name without an extension.
+std::filesystem::path gf_backupName(const std::filesystem::path& path, BackupNaming naming, int depth);
 
 // Character encoding by the first two bytes: 1 UTF-16 LE (FF FE), 2 UTF-16 BE (FE FF), 3 UTF-8 with
 // byte-order mark (EF BB), 0 anything else (also a shorter file); 5 when the file cannot be opened (logged).
@@ -89,10 +100,10 @@ std::size_t gf_countFolderEntries(const std::filesystem::path& folder);
 // Names without extension of the files in airports/my_thirdparty with the extension ".XML" in any case.
 std::vector<std::string> gf_xmlFilesIn();
 
-// Saves an XML document; logs "\"{}\" saved" or "could not save to \"{}\"".
-// Writes the document to a temporary file beside the target and renames it over the target, so that a
-// failed save never leaves a half-written file behind; no log line.
+// Saves an XML document in place of the file at the path through gf_replaceFile (foundation/disk_file.h): only
+// a whole file, flushed to the disk, replaces the old one; no log line.
 bool gf_saveXmlReplacing(const pugi::xml_document& document, const std::filesystem::path& path);
+// The same, and logs "\"{}\" saved" or "could not save to \"{}\"".
 bool gf_saveXml(const pugi::xml_document& document, const std::filesystem::path& path);
 // The attribute's value; empty when the node or the attribute is missing.
 std::string gf_attributeString(const pugi::xml_node& node, const char* attributeName);

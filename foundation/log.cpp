@@ -51,7 +51,7 @@ void writeLine(std::string_view prefix, std::string_view message) {
 
 void gf_openLog(const std::filesystem::path& path) {
     LogFile& log = logFile();
-    gf_backupFile(path);
+    gf_backupFile(path, BackupNaming::zeros);
     std::lock_guard lock(log.mutex);
     if (log.stream.is_open()) {
         log.open.store(false, std::memory_order_release);

@@ -63,9 +63,9 @@ FileState lf_loadFile(pugi::xml_document& document, const fs::path& path) {
 // file must then stay as it is).
 bool lf_backUpBrokenFile(const fs::path& path) {
     try {
-        gf_backupFile(path);
-        gf_logError(
-            fmt::format("\"{}\" cannot be read; kept as \"{}\"", path.string(), gf_backupName(path, 1).string()));
+        gf_backupFile(path, BackupNaming::zeros);
+        gf_logError(fmt::format("\"{}\" cannot be read; kept as \"{}\"", path.string(),
+                                gf_backupName(path, BackupNaming::zeros, 1).string()));
         return true;
     } catch (const std::exception& e) {
         gf_logError(fmt::format("could not back up \"{}\": {}", path.string(), e.what()));

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
@@ -155,6 +156,41 @@ bool copyFile(const fs::path& from, const fs::path& to, bool overwrite) {
     std::error_code error;
     const auto options = overwrite ? fs::copy_options::overwrite_existing : fs::copy_options::none;
     return fs::copy_file(from, to, options, error) && !error;
+}
+
+int openFileForWriting(const fs::path& path) {
+    int descriptor = -1;
+    do {
+        descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+bool writeToFile(int descriptor, const void* bytes, std::size_t size) {
+    const auto* next = static_cast<const char*>(bytes);
+    while (size > 0) {
+        const ssize_t written = ::write(descriptor, next, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        next += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool syncFileToDisk(int descriptor) {
+    int result = 0;
+    do {
+        result = ::fsync(descriptor);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool closeFile(int descriptor) {
+    // Not retried on EINTR: the descriptor is released whatever close answers.
+    return ::close(descriptor) == 0;
 }
 
 void timeBeginPeriod(std::uint32_t) {}

@@ -1,6 +1,7 @@
 #pragma once
 // Operating-system services the program needs, in place of the Windows kernel and shell calls.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -45,6 +46,17 @@ std::optional<std::filesystem::path> localAppDataFolder();
 
 // Copies a file; overwrites only when asked. False on failure.
 bool copyFile(const std::filesystem::path& from, const std::filesystem::path& to, bool overwrite);
+
+// A file written through a system descriptor, for writers that must know its bytes are on the disk. Each call
+// reports failure as false (-1 for the descriptor); the caller owns the descriptor and closes it once.
+// Creates or truncates the file for writing; -1 on failure.
+int openFileForWriting(const std::filesystem::path& path);
+// Writes every byte (partial and interrupted writes are continued).
+bool writeToFile(int descriptor, const void* bytes, std::size_t size);
+// Asks the system to put the file's data on the disk before it answers.
+bool syncFileToDisk(int descriptor);
+// Closes the descriptor; false when the close reports an error (the descriptor is gone either way).
+bool closeFile(int descriptor);
 
 // Timer resolution requests: nothing to do on this platform.
 void timeBeginPeriod(std::uint32_t milliseconds);

@@ -305,9 +305,8 @@ TEST_F(ScanTest, SectionsBeforeTheEndOfTheFileAreDecodedWhenTheHeaderClaimsMore)
             threw = true;
         }
         EXPECT_EQ(threw, c.throws) << c.name;
-        ASSERT_GE(linkedCodes.size(), 2u) << c.name;
-        EXPECT_EQ(linkedCodes[0], "EDDF") << c.name;
-        EXPECT_EQ(linkedCodes[1], "EGLL") << c.name;
+        // The airports of the complete sections, each once, and nothing decoded from their data as a section.
+        EXPECT_EQ(linkedCodes, (std::vector<std::string>{"EDDF", "EGLL"})) << c.name;
     }
 
     // Through the probe and the decoding task, as the scan runs them: the airports are handed on, the file's
@@ -319,9 +318,9 @@ TEST_F(ScanTest, SectionsBeforeTheEndOfTheFileAreDecodedWhenTheHeaderClaimsMore)
     taskCount = 1;
     EXPECT_THROW(lf_toParkingPositions(path, handlers()), std::out_of_range);
     EXPECT_EQ(taskCount.load(), 0);
-    ASSERT_GE(generated.size(), 2u);
-    EXPECT_EQ(generated[0].package.icao, "EDDF");
-    EXPECT_EQ(generated[1].package.icao, "EGLL");
+    std::vector<std::string> generatedCodes;
+    for (const Generated& g : generated) generatedCodes.push_back(g.package.icao);
+    EXPECT_EQ(generatedCodes, (std::vector<std::string>{"EDDF", "EGLL"}));
     EXPECT_NE(logText().find("===> Exception in lf_toParkingPositions: " + path.string()), std::string::npos);
 }
 

@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "foundation/disk_file.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "shell/run_flags.h"
@@ -75,6 +76,15 @@ public:
 
 private:
     fs::path previous_;
+};
+
+// Makes every file written through DiskFile fail at one step for the life of the object.
+class ScopedDiskFileFault {
+public:
+    explicit ScopedDiskFileFault(DiskFileFault fault) { gf_setDiskFileFault(fault); }
+    ~ScopedDiskFileFault() { gf_setDiskFileFault(DiskFileFault::none); }
+    ScopedDiskFileFault(const ScopedDiskFileFault&) = delete;
+    ScopedDiskFileFault& operator=(const ScopedDiskFileFault&) = delete;
 };
 
 inline std::string readWholeFile(const fs::path& path) {

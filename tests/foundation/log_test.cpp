@@ -142,26 +142,53 @@ TEST(BannerLine, Shapes) {
     EXPECT_EQ(gf_bannerLine(8, 0, false, false, "abcde"), "*** abcde ***");
 }
 
-TEST(BackupFile, ZerosGoBeforeTheExtensionOfTheFileName) {
-    TempFolder folder;
-    const fs::path dotted = folder / "my.folder";
-    fs::create_directories(dotted);
-    writeWholeFile(dotted / "data.xml", "one");
-    gf_backupFile(dotted / "data.xml");
-    EXPECT_EQ(readWholeFile(dotted / "data0.xml"), "one");
-    EXPECT_FALSE(fs::exists(dotted / "data00.xml"));
-    writeWholeFile(dotted / "data.xml", "two");
-    gf_backupFile(dotted / "data.xml");
-    EXPECT_EQ(readWholeFile(dotted / "data0.xml"), "two");
-    EXPECT_EQ(readWholeFile(dotted / "data00.xml"), "one");
+TEST(BackupFile, CopiesGoBeforeTheExtensionOfTheFileName) {
+    const struct {
+        BackupNaming naming;
+        const char* first;
+        const char* second;
+    } cases[] = {
+        {BackupNaming::zeros, "data0.xml", "data00.xml"},
+        {BackupNaming::tildeZeros, "data~0.xml", "data~00.xml"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        TempFolder folder;
+        const fs::path dotted = folder / "my.folder";
+        fs::create_directories(dotted);
+        writeWholeFile(dotted / "data.xml", "one");
+        gf_backupFile(dotted / "data.xml", c.naming);
+        EXPECT_EQ(readWholeFile(dotted / c.first), "one");
+        EXPECT_FALSE(fs::exists(dotted / c.second));
+        writeWholeFile(dotted / "data.xml", "two");
+        gf_backupFile(dotted / "data.xml", c.naming);
+        EXPECT_EQ(readWholeFile(dotted / c.first), "two");
+        EXPECT_EQ(readWholeFile(dotted / c.second), "one");
 
-    // A file name without an extension in a dotted folder: nothing at all, never "my0.folder".
-    writeWholeFile(dotted / "plain", "p");
-    gf_backupFile(dotted / "plain");
-    EXPECT_FALSE(fs::exists(folder / "my0.folder"));
-    EXPECT_EQ(fs::directory_entry(dotted).path(), dotted);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dotted), fs::directory_iterator()), 4);
-    EXPECT_NO_THROW(gf_backupFile(""));
+        // A file name without an extension in a dotted folder: nothing at all, never "my0.folder".
+        writeWholeFile(dotted / "plain", "p");
+        gf_backupFile(dotted / "plain", c.naming);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dotted), fs::directory_iterator()), 4);
+        EXPECT_NO_THROW(gf_backupFile("", c.naming));
+    }
+    // A read-only file gives copies that the next rotation can replace.
+    TempFolder folder;
+    const fs::path file = folder / "MD1.xml";
+    for (const char* text : {"one", "two", "three"}) {
+        writeWholeFile(file, text);
+        fs::permissions(file, fs::perms::owner_read);
+        gf_backupFile(file, BackupNaming::tildeZeros);
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_EQ(readWholeFile(folder / "MD1~0.xml"), "three");
+    EXPECT_EQ(readWholeFile(folder / "MD1~00.xml"), "two");
+    for (const char* copy : {"MD1~0.xml", "MD1~00.xml"})
+        EXPECT_NE(fs::status(folder / copy).permissions() & fs::perms::owner_write, fs::perms::none) << copy;
+
+    // The copies of an airport's file are never the file of an airport whose code is one digit longer.
+    EXPECT_EQ(gf_backupName("learned/MD1.xml", BackupNaming::tildeZeros, 1), fs::path("learned/MD1~0.xml"));
+    EXPECT_EQ(gf_backupName("learned/MD1.xml", BackupNaming::tildeZeros, 2), fs::path("learned/MD1~00.xml"));
 }
 
 }  // namespace

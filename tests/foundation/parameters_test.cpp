@@ -282,6 +282,36 @@ TEST_F(ParametersFile, ABrokenFileIsBackedUpAndRebuilt) {
     EXPECT_TRUE(logged("saving xml did not work?"));
 }
 
+// parameters.xml is replaced only by a whole file, and never when the user made it read-only: otherwise the old
+// file stays as it was, for a store and for the start-up load.
+TEST_F(ParametersFile, OnlyAWholeFileReplacesTheSettingsFile) {
+    const struct {
+        const char* name;
+        DiskFileFault fault;
+        bool readOnly;
+    } cases[] = {
+        {"write fails", DiskFileFault::write, false},
+        {"flush fails", DiskFileFault::flush, false},
+        {"close fails", DiskFileFault::close, false},
+        {"read-only", DiskFileFault::none, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (fs::exists(file())) fs::permissions(file(), fs::perms::owner_write, fs::perm_options::add);
+        writeParameters("\t<parameter name=\"MAX_LIVE\" value=\"7\" />\n");
+        const std::string original = readWholeFile(file());
+        if (c.readOnly) fs::permissions(file(), fs::perms::owner_read);
+        ScopedDiskFileFault fault(c.fault);
+        EXPECT_FALSE(MAX_LIVE.save(12));
+        EXPECT_TRUE(logged("saving xml did not work?"));
+        loadAll();  // appends every missing key and saves
+        EXPECT_TRUE(logged("===> could not save to \"" + file().string() + "\""));
+        EXPECT_EQ(readWholeFile(file()), original);
+        EXPECT_EQ(std::distance(fs::directory_iterator(file().parent_path()), fs::directory_iterator()), 1);
+        EXPECT_EQ(logged("===> \"" + file().string() + "\" is read-only: not written over"), c.readOnly);
+    }
+}
+
 TEST_F(ParametersFile, StoresAppendOnceThenEditInPlace) {
     writeParameters("\t<parameter name=\"LOG\" value=\"true\" />\n"
                     "\t<parameter name=\"MAX_LIVE\" />\n");

@@ -63,7 +63,7 @@ TEST_F(LeaveTest, ChangeMadeAwayFromTheParkAirportSavesNothing) {
 TEST_F(LeaveTest, FailedSaveStillLeavesTheAirport) {
     writeText(learned, apfText({}, "<parkpos id=\"A1\"><opt reg=\"U1\" day=\"1\" hh=\"1\"/></parkpos>"));
     const std::string before = readText(learned);
-    fs::create_directories(learned.parent_path() / "EGLL0.xml" / "x");  // the backup cannot be made
+    fs::create_directories(learned.parent_path() / "EGLL~0.xml" / "x");  // the backup cannot be made
     enter();
     learnedUpdateCount = 1;
     EXPECT_NO_THROW(gf_removeStaticParked());
