@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include "airports/parking.h"
 #include "app/window_requests.h"
@@ -59,6 +60,14 @@ EngineHarness::EngineHarness() {
 }
 
 EngineHarness::~EngineHarness() {
+    if (!violations.empty()) {
+        // The first findings tell what broke; a fault that repeats every tick would bury them.
+        constexpr size_t kShown = 20;
+        std::string list;
+        for (size_t i = 0; i < violations.size() && i < kShown; ++i) list += "\n  " + violations[i];
+        if (violations.size() > kShown) list += fmt::format("\n  ... and {} more", violations.size() - kShown);
+        ADD_FAILURE() << "engine harness: " << violations.size() << " invariant violation(s):" << list;
+    }
     // Calls the engine makes on the simulator itself fail without a connection and raise the
     // run's stop; the next test starts from a clean run.
     gf_resetRunFlags();
@@ -70,6 +79,12 @@ EngineHarness::~EngineHarness() {
     currentAirport = CurrentAirport{};
     gf_resetCatalogue();
     sandbox_.reset();
+}
+
+std::vector<std::string> EngineHarness::takeViolations() {
+    std::vector<std::string> taken;
+    taken.swap(violations);
+    return taken;
 }
 
 void EngineHarness::addType(const std::string& type, AircraftCategory category, double halfSpanNm) {

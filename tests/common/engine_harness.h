@@ -1,7 +1,8 @@
 #pragma once
 // A deterministic engine for tests: scripted feed batches, a fake simulator that answers the
 // creations and removals of the command area, stepped ticks, seeded random numbers, a fixed
-// week slot, temporary program and AppData folders, and invariants checked after every tick.
+// week slot, temporary program and AppData folders, and invariants checked after every tick. A harness
+// that found a violation fails the running test when it ends, listing what it found.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -66,8 +67,10 @@ public:
     bool answerCreations = true;
     bool answerRemovals = true;
 
-    // The invariant checker's findings (empty when every tick was sound).
+    // The invariant checker's findings (empty when every tick was sound). Whatever is left here when the
+    // harness ends fails the test; a test that breaks an invariant on purpose takes its findings out.
     std::vector<std::string> violations;
+    std::vector<std::string> takeViolations();
     // Ticks an aircraft may wait in adding2sim before it counts as stuck.
     uint32_t maxCreationWait = 6000;
 
