@@ -1,6 +1,11 @@
-// A park airport of 46 stands through the engine harness, with the roads of live aircraft built from feed
-// records 8 s apart: approaches, go-arounds, landings, taxiing to a stand and parking, leaving a stand and
-// taking off.
+// An hour at a park airport of 46 stands through the engine harness: statics placed from the week plan and
+// from parked traffic, live arrivals that land and park (some after a go-around), parked aircraft that take
+// off again or are moved to another stand, parked records that displace statics, and three renewals, with
+// the per-second rules of the main loop on the lists. The harness's invariants hold at every tick (no
+// simulator object is lost), the parked aircraft stay within the plan at every tick, no two aircraft stand
+// together on a stand for more than 30 s, and at the end every stand marked occupied has exactly one
+// aircraft on it and only aircraft on the ground hold a stand. The roads of the live aircraft are built from
+// feed records 8 s apart.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -305,6 +310,232 @@ public:
 };
 
 }  // namespace
+
+// Still fails: the aircraft moved from P17 to P19 stops on P19 beside its static without taking the stand
+// (it never landed in this session, so it does not count as towed), and EZY6 still holds P41 after its
+// take-off.
+TEST_F(ParkSoak, DISABLED_AnHourAtAParkAirport) {
+    enterAirport();
+    const int64_t wanted = gf_wantedParkedCount();
+    ASSERT_EQ(wanted, 23);
+
+    // Parked traffic on the first ten stands of the second row, seen an hour ago.
+    std::vector<ParkedRecord> records;
+    for (int i = 0; i < 10; ++i) records.push_back(parked(0x3c2000 + i, fmt::format("PT{}", i), kPerRow + i, 2));
+
+    // The live roads.
+    std::vector<Road> roads;
+    uint32_t hexid = 0x3c1000;
+    auto road = [&](int firstBatch) -> Road& {
+        ++hexid;
+        roads.emplace_back(hexid, fmt::format("EZY{}", hexid - 0x3c1000), firstBatch);
+        return roads.back();
+    };
+    // Arrivals every four minutes, alternating the rows; every third goes round first; every fourth takes
+    // off again ten minutes after it parked, and every fifth is moved to the next stand five minutes after.
+    const int arrivalStands[] = {2, 30, 5, 35, 8, 40, 11, 44, 14, 20, 17, 42};
+    for (int n = 0; n < 12; ++n) {
+        const int s = arrivalStands[n];
+        Road& r = road(5 + 30 * n);
+        if (n % 3 == 2) r.goAround();
+        r.approach();
+        toStand(r, s);
+        r.stand(12);
+        if (n % 4 == 1 && r.batch() + 75 + 60 < kBatches) {
+            r.stand(75);
+            fromStandToRunway(r, s);
+            r.takeOff();
+        } else if (n % 5 == 3) {
+            r.stand(38);
+            fromStandToStand(r, s, s + 1);
+            r.stand(12);
+        }
+    }
+    // Two arrivals park and leave again at once to take off; the second comes back round and parks
+    // elsewhere.
+    for (const auto& [first, s, comesBack] : {std::tuple{60, 4, -1}, std::tuple{200, 7, 9}}) {
+        Road& r = road(first);
+        r.approach();
+        toStand(r, s);
+        for (int k = 0; k < 3; ++k) r.put(r.at, 0, 0, r.track);
+        r.taxiTo({south(kNorthTaxiway).latitude, standPlace(s).longitude});
+        r.taxiTo({south(kNorthTaxiway).latitude, kWestConnector});
+        r.taxiTo({47.0, kWestConnector});
+        r.takeOff();
+        if (comesBack < 0) continue;
+        r.circuitToFinal();
+        r.approach();
+        toStand(r, comesBack);
+        r.stand(12);
+    }
+    // Aircraft the feed reports parked from the start: two take off later, one is moved to a stand of the plan.
+    for (const auto& [s, leaves, to] : {std::tuple{12, 90, -1}, std::tuple{26, 180, -1}, std::tuple{16, 120, 18}}) {
+        Road& r = road(1);
+        r.at = standPlace(s);
+        r.track = firstRow(s) ? 180 : 0;
+        r.stand(leaves);
+        if (to < 0) {
+            fromStandToRunway(r, s);
+            r.takeOff();
+        } else {
+            fromStandToStand(r, s, to);
+            r.stand(12);
+        }
+    }
+    for (const Road& r : roads) h.giveLivery(r.records.begin()->second.address);
+
+    // The simulator's ground reports under every active live object, as the link sends them.
+    std::set<uint32_t> cgSent;
+    auto reportGround = [&] {
+        for (const auto& ac : liveList) {
+            if (ac.objectId == 0 || ac.simState != SimState::Active) continue;
+            if (cgSent.insert(ac.objectId).second)
+                gf_postEngineNotice(makeNotice(ac.objectId, ac.id, NoticeKind::StaticCg, kStaticCg, 0.012));
+            const double agl = ac.position[kPosAlt] - kElevation;
+            gf_postEngineNotice(makeNotice(ac.objectId, agl <= kStaticCg + 0.5 ? 1 : 0, NoticeKind::GroundInfo,
+                                           kElevation, std::max(agl, 0.0)));
+        }
+    };
+    // The parked aircraft: statics in the simulator (not those on their way out) and live aircraft parked at
+    // stands. Between two plans the count is kept only roughly: a live aircraft that takes a stand removes at
+    // most one static, counting only the aircraft already in the simulator, and an arrival does so only when
+    // its stand recorded it. So each live aircraft that took a stand since the last plan may leave one more
+    // than the plan until the next renewal.
+    std::map<uint32_t, uint32_t> standHeld;  // hexid -> the stand it took last
+    std::set<uint32_t> tookStand;            // hexids that took a stand since the last plan
+    int64_t worstExcess = 0;
+    std::string worstAt;
+    auto checkParked = [&] {
+        for (const LiveAircraft& l : liveList)
+            if (l.standId != 0 && standHeld[l.id] != l.standId) {
+                standHeld[l.id] = l.standId;
+                tookStand.insert(l.id);
+            }
+        int64_t n = 0;
+        int64_t allowed = wanted;
+        for (const SimAircraft& s : staticList) n += s.simState == SimState::Active;
+        for (const LiveAircraft& l : liveList)
+            if (l.simState == SimState::Active && l.phase == MovementPhase::Parked) {
+                ++n;
+                allowed += tookStand.count(l.id);
+            }
+        if (n - allowed > worstExcess) {
+            worstExcess = n - allowed;
+            worstAt = fmt::format("tick {}: {} parked, {} allowed", engineTick.load(), n, allowed);
+        }
+    };
+    // No two aircraft stand together on one stand for more than 30 s: a static placed there (not on its way
+    // out) and live aircraft on the ground within the stand's radius.
+    std::map<uint32_t, int> togetherFor;  // stand id -> seconds
+    std::string together;
+    auto checkTogether = [&] {
+        for (const ParkPos& stand : currentStands) {
+            std::vector<std::string> on;
+            for (const SimAircraft& s : staticList)
+                if (s.standId == stand.id && s.simState == SimState::Active) on.push_back(s.identity.callsign);
+            for (const LiveAircraft& l : liveList)
+                if (l.simState == SimState::Active && l.onGround &&
+                    gf_distanceNm({l.position[kPosLat], l.position[kPosLon]}, {stand.latitude, stand.longitude}) <=
+                        stand.radius)
+                    on.push_back(l.identity.callsign);
+            int& seconds = togetherFor[stand.id];
+            seconds = on.size() > 1 ? seconds + 1 : 0;
+            if (seconds > 30 && together.empty())
+                together =
+                    fmt::format("tick {}: {} together on {}", engineTick.load(), fmt::join(on, " and "), stand.name);
+        }
+    };
+    // The feed's live sets as the renewal takes them: the aircraft reported in the last minute, and parked
+    // records whose aircraft is live again.
+    std::set<uint32_t> liveAgain;
+    auto plan = [&](int k) {
+        {
+            std::lock_guard lock(trafficReader.bufferedMutex);
+            trafficReader.bufferedAddresses = liveAgain;
+            trafficReader.bufferedCallsigns.clear();
+            for (const Road& r : roads)
+                for (int b = std::max(0, k - 8); b <= k; ++b)
+                    if (auto it = r.records.find(b); it != r.records.end()) {
+                        trafficReader.bufferedAddresses.insert(it->second.address);
+                        trafficReader.bufferedCallsigns.insert(it->second.identity.callsign);
+                    }
+        }
+        trafficReader.parkedRecords = records;
+        if (k == 0)
+            lf_parkingPositions();
+        else
+            gf_adjustParking(0);
+        tookStand.clear();
+    };
+
+    plan(0);
+    ASSERT_EQ(int64_t(staticJobs.size()), wanted);
+    uint32_t second = 0;
+    for (int k = 0; k < kBatches; ++k) {
+        std::vector<TrafficRecord> batch;
+        for (const Road& r : roads)
+            if (auto it = r.records.find(k); it != r.records.end()) {
+                batch.push_back(it->second);
+                batch.back().timestamp = 1000.0 + 8.0 * k;
+            }
+        if (!batch.empty()) h.handOver(batch);
+        // Three renewals 20 minutes apart. In the first, records seen just now displace three statics from
+        // parked traffic and two of those aircraft are live again; in the second two more are displaced.
+        if (k == 125) {
+            for (int i : {0, 1, 2}) records[i] = parked(0x3c2100 + i, fmt::format("PN{}", i), kPerRow + i, 0);
+            liveAgain = {0x3c2003, 0x3c2004};
+            records.erase(records.begin() + 3, records.begin() + 5);
+            plan(k);
+        } else if (k == 275) {
+            for (int i : {5, 6}) records[i - 2] = parked(0x3c2100 + i, fmt::format("PN{}", i), kPerRow + i, 0);
+            plan(k);
+        } else if (k == 425) {
+            plan(k);
+        }
+        for (int t = 0; t < kTicksPerBatch; ++t) {
+            h.tick();
+            if (engineTick.load() % 20 == 0) reportGround();
+            checkParked();
+            if (engineTick.load() % 100 != 0) continue;
+            // The per-second rules of the main loop on the engine's lists.
+            clock.advance(std::chrono::seconds(1));
+            weekSlot.store(gf_weekSlot().packed());
+            ++second;
+            lf_coupledCallsignCheck();
+            if (COLLISION_LIVE_PARKED_GND.value.load()) lf_liveParkedCollisions();
+            if (second % 61 == 0) lf_removeStaticTwinsOfLive();
+            checkTogether();
+        }
+    }
+
+    EXPECT_EQ(worstExcess, 0) << worstAt;
+    EXPECT_EQ(together, "");
+    // A live aircraft holds a stand only on the ground.
+    for (const LiveAircraft& l : liveList) {
+        if (l.standId != 0 && l.simState != SimState::RemovingFromSim) {
+            EXPECT_TRUE(l.onGround) << l.identity.callsign << " holds " << gf_standNameById(l.standId) << " in the air";
+        }
+    }
+    // Every stand marked occupied has exactly one aircraft on it, and none has two: aircraft on a stand are the
+    // statics placed there (not on their way out), live aircraft on the ground within its radius, and the live
+    // aircraft driving in.
+    for (const ParkPos& stand : currentStands) {
+        std::set<std::string> on;
+        for (const LiveAircraft& l : liveList) {
+            if (l.simState == SimState::RemovingFromSim) continue;
+            const bool there = l.onGround && gf_distanceNm({l.position[kPosLat], l.position[kPosLon]},
+                                                           {stand.latitude, stand.longitude}) <= stand.radius;
+            if (there || (l.standId == stand.id && l.phase == MovementPhase::Parking)) on.insert(l.identity.callsign);
+        }
+        for (const SimAircraft& s : staticList)
+            if (s.standId == stand.id && s.simState != SimState::RemovingFromSim) on.insert(s.identity.callsign);
+        const std::string names = fmt::format("{}: {}", stand.name, fmt::join(on, " "));
+        if (stand.occupied)
+            EXPECT_EQ(on.size(), 1u) << names;
+        else
+            EXPECT_LE(on.size(), 1u) << names;
+    }
+}
 
 // An arrival that rolls up to its stop at 8 kt, where the feed's standing points add nothing, runs out of
 // stream there and waits (holds) until it takes the stand. Parked, it no longer holds, so the far-apart
