@@ -218,4 +218,8 @@ void try2Park(LiveAircraft& p, bool wide) {
     while (p.stream.size() > 1) p.stream.pop_back();
     p.setPhase(MovementPhase::Parking);
     drive2Stand(p, StandPoint{stand->latitude, stand->longitude, stand->heading});
+    // It no longer waits at the end of its stream: the rule for a holding aircraft whose next feed point lies
+    // far off must not take it out later, when it leaves the stand and its take-off roll spaces the points.
+    p.holding = 0;
+    p.holdStartTick = 0;
 }

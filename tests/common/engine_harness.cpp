@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include "airports/parking.h"
 #include "app/window_requests.h"
@@ -60,6 +61,14 @@ EngineHarness::EngineHarness() {
 }
 
 EngineHarness::~EngineHarness() {
+    if (!violations.empty()) {
+        // The first findings tell what broke; a fault that repeats every tick would bury them.
+        constexpr size_t kShown = 20;
+        std::string list;
+        for (size_t i = 0; i < violations.size() && i < kShown; ++i) list += "\n  " + violations[i];
+        if (violations.size() > kShown) list += fmt::format("\n  ... and {} more", violations.size() - kShown);
+        ADD_FAILURE() << "engine harness: " << violations.size() << " invariant violation(s):" << list;
+    }
     // Calls the engine makes on the simulator itself fail without a connection and raise the
     // run's stop; the next test starts from a clean run.
     gf_resetRunFlags();
@@ -72,6 +81,12 @@ EngineHarness::~EngineHarness() {
     gf_resetCatalogue();
     if (userMoved_) forgetUserAircraft();
     sandbox_.reset();
+}
+
+std::vector<std::string> EngineHarness::takeViolations() {
+    std::vector<std::string> taken;
+    taken.swap(violations);
+    return taken;
 }
 
 void EngineHarness::addType(const std::string& type, AircraftCategory category, double halfSpanNm) {
@@ -150,6 +165,7 @@ void EngineHarness::answerSimulator() {
             }
             const uint32_t objectId = nextObjectId_++;
             created.push_back({objectId, c.hexid, c.callsign, std::string(c.title), now, live});
+            objects.emplace(objectId, created.back());
             if (live) objectOfHexid[c.hexid] = objectId;
             gf_postEngineNotice(makeNotice(objectId, c.hexid,
                                            live ? NoticeKind::LiveCreated : NoticeKind::StaticCreated, 0.0,
@@ -162,6 +178,7 @@ void EngineHarness::answerSimulator() {
             if (std::find(removed.begin(), removed.end(), objectId) != removed.end())
                 violations.push_back(fmt::format("tick {}: object {} removed twice", now, objectId));
             removed.push_back(objectId);
+            objects.erase(objectId);
             confirmedAt_.emplace(objectId, now);
             gf_postEngineNotice(makeNotice(objectId, 0, NoticeKind::ObjectRemoved));
         }
@@ -213,6 +230,46 @@ void EngineHarness::checkInvariants() {
         if (ac.simState == SimState::RemovingFromSim && !ac.removeFromBuffer && !removalUnderWay(ac.objectId))
             violations.push_back(fmt::format("tick {}: {} removing without a queued or sent removal (object {})", now,
                                              ac.identity.callsign, ac.objectId));
+    // Every object in the simulator is held by exactly one aircraft, or its removal is under way; an object
+    // whose creation notice still waits in the inbox is not yet known to the engine. An aircraft flagged to
+    // leave its list without a removal (removeFromBuffer, removedFromQueue) holds nothing: its object would
+    // stay in the simulator for good. A static aircraft learns its object id only at the end of its light
+    // set-up; until then it holds the object created for its id.
+    std::set<uint32_t> announced;
+    for (const SimNotice& n : gf_pendingEngineNotices())
+        if (n.kind == static_cast<uint32_t>(NoticeKind::LiveCreated) ||
+            n.kind == static_cast<uint32_t>(NoticeKind::StaticCreated))
+            announced.insert(n.objectId);
+    auto leaving = [](const SimAircraft& a) { return a.removeFromBuffer != 0 || a.removedFromQueue != 0; };
+    for (const auto& [objectId, object] : objects) {
+        if (removalUnderWay(objectId) || announced.count(objectId) != 0) continue;
+        size_t holders = 0;
+        for (const auto& ac : liveList) holders += ac.objectId == objectId && !leaving(ac);
+        for (const auto& s : staticList)
+            holders +=
+                !leaving(s) && (s.objectId == objectId || (!object.live && s.objectId == 0 &&
+                                                           s.simState == SimState::Adding2Sim && s.id == object.hexid));
+        if (holders == 1 || !objectsReported_.insert(objectId).second) continue;
+        if (holders == 0)
+            violations.push_back(
+                fmt::format("tick {}: object {} ({}) is in the simulator, held by no aircraft and with no removal "
+                            "under way",
+                            now, objectId, object.callsign));
+        else
+            violations.push_back(
+                fmt::format("tick {}: object {} ({}) is held by {} aircraft", now, objectId, object.callsign, holders));
+    }
+    // An aircraft whose object is being removed is removing (or being created again with another livery):
+    // one set back to active would count as in the simulator after its object is gone.
+    auto checkHolder = [&](const SimAircraft& ac) {
+        if (ac.objectId == 0 || !removalUnderWay(ac.objectId) || ac.simState == SimState::RemovingFromSim ||
+            ac.simState == SimState::LiveryRespawn || !objectsReported_.insert(ac.objectId).second)
+            return;
+        violations.push_back(fmt::format("tick {}: {} is {} while the removal of its object {} is under way", now,
+                                         ac.identity.callsign, simStateName(ac.simState), ac.objectId));
+    };
+    for (const auto& ac : liveList) checkHolder(ac);
+    for (const auto& s : staticList) checkHolder(s);
     // A removal notice is drained on the next tick: an aircraft still in its list after that waits for good.
     auto confirmedLongAgo = [&](uint32_t objectId) {
         auto it = confirmedAt_.find(objectId);

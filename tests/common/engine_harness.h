@@ -1,7 +1,8 @@
 #pragma once
 // A deterministic engine for tests: scripted feed batches, a fake simulator that answers the
 // creations and removals of the command area, stepped ticks, seeded random numbers, a fixed
-// week slot, temporary program and AppData folders, and invariants checked after every tick.
+// week slot, temporary program and AppData folders, and invariants checked after every tick. A harness
+// that found a violation fails the running test when it ends, listing what it found.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -38,7 +39,10 @@ public:
     // Runs n engine ticks; after each the fake simulator answers and the invariants are checked:
     // no object id queued twice or again after its removal; no live aircraft waiting for its creation
     // for ever, none twice in the list, the live indexes right; no aircraft, static or live, removing
-    // without its removal queued or sent; and no aircraft still in its list a tick after its removal notice.
+    // without its removal queued or sent; no aircraft still in its list a tick after its removal notice;
+    // every object the fake simulator holds held by exactly one aircraft of the lists, or its removal
+    // queued or sent (so none is left behind when its aircraft leaves); and no aircraft other than a
+    // removing one whose object's removal is under way.
     void tick(int n = 1);
     // Ticks until the predicate holds (at most maxTicks); true when it held.
     bool tickUntil(const std::function<bool()>& done, int maxTicks);
@@ -64,13 +68,16 @@ public:
     std::set<uint32_t> removalsSent;             // object ids whose removal reached the simulator (answered or not)
     std::set<uint32_t> refuseHexids;             // creations of these ids are refused
     std::map<uint32_t, uint32_t> objectOfHexid;  // live objects in the simulator
+    std::map<uint32_t, Created> objects;         // every object the simulator holds, by object id
     size_t positionsSent = 0;
     size_t eventsSent = 0;
     bool answerCreations = true;
     bool answerRemovals = true;
 
-    // The invariant checker's findings (empty when every tick was sound).
+    // The invariant checker's findings (empty when every tick was sound). Whatever is left here when the
+    // harness ends fails the test; a test that breaks an invariant on purpose takes its findings out.
     std::vector<std::string> violations;
+    std::vector<std::string> takeViolations();
     // Ticks an aircraft may wait in adding2sim before it counts as stuck.
     uint32_t maxCreationWait = 6000;
 
@@ -83,6 +90,7 @@ private:
     std::vector<SimConnectCreateRequest> pendingCreations_;
     std::map<uint32_t, uint32_t> waitingSince_;  // hexid -> tick it entered adding2sim
     std::map<uint32_t, uint32_t> confirmedAt_;   // object id -> tick its removal notice was posted
+    std::set<uint32_t> objectsReported_;         // object ids already named in a violation (once each)
     std::optional<Sandbox> sandbox_;
     bool userMoved_ = false;
 };

@@ -399,7 +399,9 @@ TEST_F(Notices, StaticTakenOutOfTheQueueLeavesTheList) {
     s.identity.callsign = "S7*";
     s.simState = SimState::Adding2Sim;
     staticList.push_back(s);
-    liveCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 0, 0, "L1", {}, 20001});  // holds the static order back
+    // An order of no aircraft holds the static order back; the simulator refuses it, so no object is left.
+    h.refuseHexids.insert(20001);
+    liveCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 0, 0, "L1", {}, 20001});
     staticCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 1, 0, "S7*", {}, 7});
     removeAircraftFromSim(staticList[0]);
     EXPECT_TRUE(staticCreateFifo.empty());

@@ -1,0 +1,149 @@
+// The engine harness checks itself: a scenario that breaks an invariant fails its test at the harness's
+// end, and simulator objects that no aircraft holds any more are found.
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include "airports/parking.h"
+#include "catalogue/livery_db.h"
+#include "engine/engine_state.h"
+#include "engine/static_jobs.h"
+#include "tests/common/engine_harness.h"
+
+namespace {
+
+// A static aircraft marked as removing while no removal was ever queued: it would wait for good.
+void removingWithoutRemoval() {
+    SimAircraft s;
+    s.id = 5;
+    s.objectId = 700;
+    s.identity.callsign = "NOREM*";
+    s.simState = SimState::RemovingFromSim;
+    staticList.push_back(s);
+}
+
+// A live aircraft at the spawn gate with a track of 30 s ahead, ticked until it is active in the simulator.
+LiveAircraft& liveInSim(EngineHarness& h, uint32_t hexid) {
+    h.giveLivery(hexid);
+    TrafficRecord r =
+        EngineHarness::record(hexid, "LIVE" + std::to_string(hexid % 100), "A320", 47.0, 8.0, 5000, 250, 90, 100);
+    SimAircraft head;
+    gf_makeAiRecord(head, r);
+    head.id = hexid;
+    LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
+    ac.stream.front().tick = engineTick.load();
+    for (int i = 1; i <= 30; ++i) {
+        StreamPoint next = ac.stream.front();
+        next.longitude += 0.005 * i;
+        next.tick += 100 * i;
+        ac.stream.push_back(next);
+    }
+    EXPECT_TRUE(h.tickUntil([&] { return liveList.back().simState == SimState::Active; }, 400));
+    return liveList.back();
+}
+
+// A static aircraft placed from a job on a stand of its own, ticked until it is active in the simulator.
+SimAircraft& staticInSim(EngineHarness& h) {
+    static const std::string title = "Harness static";
+    airlineLiveries[0]["DLH"]["A320"] = {title};
+    ParkPos stand;
+    stand.id = static_cast<uint32_t>(currentStands.size()) + 1;
+    stand.name = "S" + std::to_string(stand.id);
+    stand.latitude = 47.0;
+    stand.longitude = 8.0 + 0.01 * stand.id;
+    currentStands.push_back(stand);
+    StaticJob job;
+    job.standId = stand.id;
+    job.identity0 = "DLH";
+    job.icaoType = "A320";
+    staticJobs.push_back(job);
+    const auto onStand = [&]() -> SimAircraft* {
+        for (auto& s : staticList)
+            if (s.standId == stand.id) return &s;
+        return nullptr;
+    };
+    EXPECT_TRUE(h.tickUntil([&] { return onStand() && onStand()->simState == SimState::Active; }, 400));
+    return *onStand();
+}
+
+}  // namespace
+
+TEST(HarnessSelfCheck, AViolationFailsTheTestAtTheHarnessEnd) {
+    EXPECT_NONFATAL_FAILURE(
+        {
+            EngineHarness h;
+            removingWithoutRemoval();
+            h.tick();
+        },
+        "NOREM* removing without a queued or sent removal");
+}
+
+TEST(HarnessSelfCheck, ViolationsTakenOutFailNothing) {
+    EngineHarness h;
+    removingWithoutRemoval();
+    h.tick();
+    const std::vector<std::string> found = h.takeViolations();
+    ASSERT_FALSE(found.empty());
+    EXPECT_NE(found.front().find("NOREM*"), std::string::npos) << found.front();
+}
+
+// Objects in the simulator that no aircraft holds any more, whatever way their aircraft left; and an
+// aircraft that counts as active while its object is being removed.
+TEST(HarnessSelfCheck, LostSimulatorObjectsAreFound) {
+    struct Case {
+        const char* name;
+        std::function<void(EngineHarness&)> act;
+        const char* finding;  // empty: the scenario is sound
+    };
+    const Case cases[] = {
+        {"live aircraft removed through the request",
+         [](EngineHarness& h) { removeAircraftFromSim(liveInSim(h, 0x400001)); }, ""},
+        {"static aircraft removed through the request", [](EngineHarness& h) { removeAircraftFromSim(staticInSim(h)); },
+         ""},
+        {"live aircraft leaving its list as if never created",
+         [](EngineHarness& h) { liveInSim(h, 0x400001).removeFromBuffer = 1; }, "held by no aircraft"},
+        {"static aircraft leaving its list as if taken out of its queue",
+         [](EngineHarness& h) { staticInSim(h).removedFromQueue = 1; }, "held by no aircraft"},
+        {"static aircraft sent down the path of one without an object",
+         [](EngineHarness& h) {
+             SimAircraft& s = staticInSim(h);
+             s.objectId = 0;
+             removeAircraftFromSim(s);
+         },
+         "held by no aircraft"},
+        {"removal set back to active",
+         [](EngineHarness& h) {
+             LiveAircraft& ac = liveInSim(h, 0x400001);
+             h.answerRemovals = false;
+             removeAircraftFromSim(ac);
+             ac.simState = SimState::Active;
+         },
+         "is active while the removal of its object"},
+        {"one object held by two aircraft",
+         [](EngineHarness& h) {
+             const uint32_t first = staticInSim(h).objectId;
+             staticInSim(h).objectId = first;
+         },
+         "held by 2 aircraft"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineHarness h;
+        h.addType("A320", AircraftCategory::Large);
+        c.act(h);
+        ASSERT_TRUE(h.takeViolations().empty()) << "sound until the case breaks it";
+        h.tick(100);
+        const std::vector<std::string> found = h.takeViolations();
+        if (*c.finding == '\0') {
+            EXPECT_TRUE(found.empty()) << found.front();
+            continue;
+        }
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const std::string& v) {
+            return v.find(c.finding) != std::string::npos;
+        })) << (found.empty() ? "nothing found" : found.front());
+    }
+}
