@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include "airports/addon_scan.h"
-#include "airports/airport_ui.h"
 #include "airports/airports.h"
 #include "airports/current_airport.h"
 #include "airports/parking.h"
@@ -27,18 +26,16 @@
 #include "app/run_services.h"
 #include "app/window_proc.h"
 #include "catalogue/livery_db.h"
-#include "catalogue/livery_scan.h"
 #include "catalogue/reference_db.h"
 #include "engine/engine_state.h"
-#include "feed/parked_traffic.h"
 #include "foundation/settings.h"
 #include "parking/park_airport.h"
-#include "parking/planner.h"
 #include "platform/sim/stand_in.h"
 #include "platform/ui/ui.h"
 #include "shell/command_flags.h"
 #include "shell/display.h"
 #include "simlink/commands.h"
+#include "tests/app/hook_defaults.h"
 #include "tests/app/run_fixture.h"
 #include "tests/common/sandbox.h"
 #include "tools/rtstub/rt_stub.h"
@@ -88,14 +85,7 @@ protected:
             simConnectThread.join();
         }
         gf_destroyMainWindow();
-        gf_setUserStandSource(nullptr);
-        gf_setAirportUiHooks({});
-        gf_setCommunityFolderSource({});
-        PlannerHooks& planner = gf_plannerHooks();
-        planner.disableParkingControls = [] {};
-        planner.enableParkingControls = [] {};
-        planner.enablePtControls = [] {};
-        planner.disableAirportControls = [] {};
+        gf_putHooksBackToDefaults();
         stub_.stop();
         vsim::StandIn::uninstall();
         gf_resetLiveryDatabase();

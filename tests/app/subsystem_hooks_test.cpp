@@ -22,6 +22,7 @@
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
 #include "tests/app/commands_fixture.h"
+#include "tests/app/hook_defaults.h"
 
 namespace {
 
@@ -31,22 +32,11 @@ class SubsystemHooks : public CommandsFixture {
 protected:
     void SetUp() override {
         CommandsFixture::SetUp();
-        unregisterAll();
+        gf_putHooksBackToDefaults();
     }
     void TearDown() override {
-        unregisterAll();
+        gf_putHooksBackToDefaults();
         CommandsFixture::TearDown();
-    }
-    // Every hook at the default it has before the start-up registers it.
-    static void unregisterAll() {
-        gf_setUserStandSource(nullptr);
-        gf_setAirportUiHooks({});
-        PlannerHooks& planner = gf_plannerHooks();
-        planner.disableParkingControls = [] {};
-        planner.enableParkingControls = [] {};
-        planner.enablePtControls = [] {};
-        planner.disableAirportControls = [] {};
-        gf_setCommunityFolderSource({});
     }
 };
 
