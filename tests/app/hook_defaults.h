@@ -6,9 +6,14 @@
 #include "airports/airport_ui.h"
 #include "catalogue/livery_scan.h"
 #include "feed/parked_traffic.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
 #include "parking/planner.h"
 
 inline void gf_putHooksBackToDefaults() {
+    gf_setStatusWriter(nullptr);
+    gf_setStopTest(nullptr);
+    gf_setSettingsControlHooks({});
     gf_setUserStandSource(nullptr);
     gf_setAirportUiHooks({});
     PlannerHooks& planner = gf_plannerHooks();
