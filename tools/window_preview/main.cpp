@@ -86,9 +86,10 @@ int main(int argc, char** argv) {
     mainWindow.reservedStandValid = true;
     mainWindow.airportReady = true;
     mainWindow.airportSourceText.set("stock");
-    mainWindow.airportFileText.set("EDDF.xml");
-    mainWindow.trafficWeek = 2;
-    mainWindow.qualityText.set("92%");
+    // A long airport name, as the demo's Frankfurt file has it: it is cut off before "qf:".
+    mainWindow.airportFileText.set("Frankfurt am Main (demo, synthetic stands)");
+    mainWindow.trafficWeek = 24;
+    mainWindow.qualityText.set("80");
     mainWindow.standCount = 412;
     mainWindow.parkedLiveCount = 14;
     mainWindow.parkedStaticCount = 120;
