@@ -5,12 +5,14 @@
 #include "app/main_window.h"
 #include "app/run_life_cycle.h"
 #include "app/run_preparation.h"
+#include "app/window_proc.h"
 #include "catalogue/livery_scan.h"
 #include "feed/parked_traffic.h"
 #include "foundation/log.h"
 #include "foundation/version.h"
 #include "platform/os/os.h"
 #include "shell/display.h"
+#include "shell/run_flags.h"
 #include "shell/status_line.h"
 #include "simlink/commands.h"
 
@@ -21,6 +23,12 @@
 #include <system_error>
 
 void lf_connectSubsystems() {
+    // The log's status lines fall silent once a stop is under way.
+    gf_setStopTest(&gf_stopUnderWay);
+    // The foundation's notes go to the message line.
+    gf_setStatusWriter(&gf_showStatus);
+    // The settings loader shows each value it reads in the setting's control (nothing before the window exists).
+    gf_registerSettingsControlHooks();
     // Parked traffic leaves the stand under the user aircraft free.
     gf_setUserStandSource(&gf_standAtUserPosition);
     // A learned AUTO_RANGE takes over the traffic range; "Flush static" once a park airport's file is read.

@@ -83,6 +83,8 @@ void gf_destroyMainWindow();
 void lf_paintMainWindow(ui::Painter& painter);
 // Draws a UTF-8 text; invalid UTF-8 is logged and not drawn.
 void gf_drawText(std::int32_t x, std::int32_t y, std::string_view text, ui::Color colour);
+// The same, kept to its field: nothing of it is drawn at or right of x = right.
+void gf_drawFieldText(std::int32_t x, std::int32_t y, std::int32_t right, std::string_view text, ui::Color colour);
 // Black when enabled, grey otherwise.
 void gf_drawLabel(std::int32_t x, std::int32_t y, std::string_view text, bool enabled);
 // "{} airport{} in {} folder" with the count of add-on airports, its plural suffix and the folder.

@@ -1,10 +1,13 @@
 // The paint handler of the main window: five panels painted from the display fields.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <mutex>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "airports/airports.h"
 #include "airports/current_airport.h"
@@ -40,6 +43,49 @@ void logBadText(std::string_view text, const std::string& line) {
     gf_log(line);
 }
 
+// Only valid UTF-8 reaches the screen; the strict converter tells. A bad text is logged (once) instead.
+bool drawable(std::string_view text) {
+    try {
+        (void)win32::Utf8ToUtf16(text);
+    } catch (const win32::Utf8ConversionException& e) {
+        logBadText(text, fmt::format("{} conversion exception {}, error code: {}", text, e.what(), e.errorCode()));
+        return false;
+    } catch (const std::overflow_error& e) {
+        logBadText(text, fmt::format("{} {}", text, e.what()));
+        return false;
+    }
+    return true;
+}
+
+// Room left between a text cut off at its field's end and the next text.
+constexpr std::int32_t kFieldGap = 4;
+
+// One row of texts, each kept to its own field: from its x to the next text of the row (less the gap), the
+// last one to the given right edge. A long airport name or title is cut off there instead of running into
+// the figure beside it.
+class FieldRow {
+public:
+    FieldRow(std::int32_t y, std::int32_t right) : y_(y), right_(right) {}
+    void add(std::int32_t x, std::string text, ui::Color colour) { texts_.push_back({x, std::move(text), colour}); }
+    void paint() const {
+        std::vector<Entry> sorted = texts_;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) { return a.x < b.x; });
+        for (std::size_t i = 0; i < sorted.size(); ++i) {
+            const std::int32_t end = i + 1 < sorted.size() ? sorted[i + 1].x - kFieldGap : right_;
+            gf_drawFieldText(sorted[i].x, y_, end, sorted[i].text, sorted[i].colour);
+        }
+    }
+
+private:
+    struct Entry {
+        std::int32_t x;
+        std::string text;
+        ui::Color colour;
+    };
+    std::int32_t y_, right_;
+    std::vector<Entry> texts_;
+};
+
 std::int32_t rowOf(const ParameterControl& c) { return static_cast<std::int32_t>(c.rowY); }
 
 void paintStatusPanel() {
@@ -51,11 +97,13 @@ void paintStatusPanel() {
     gf_drawText(398, 63, "Sim", colour::black);
 
     if (connected) {
+        // A long title is cut off before the lamps.
+        const std::int32_t beforeLamps = 397 - kFieldGap;
         std::string line = mainWindow.simulatorText.get();
         const std::string stand = mainWindow.userStandText.get();
         if (!stand.empty()) line += ", user stand " + stand;
-        gf_drawText(5, 35, line, lamp);
-        gf_drawText(5, 63, userAircraft, mainWindow.userModelKnown.load() ? lamp : colour::yellow);
+        gf_drawFieldText(5, 35, beforeLamps, line, lamp);
+        gf_drawFieldText(5, 63, beforeLamps, userAircraft, mainWindow.userModelKnown.load() ? lamp : colour::yellow);
     } else {
         gf_drawText(5, 35, fmt::format("MSFS 20{} mode", MSFS_2020.value.load() ? "20" : "24"), colour::limeGreen);
     }
@@ -201,43 +249,49 @@ void paintStatisticsPanel() {
     // The run thread replaces the current airport while the window paints: read a copy.
     const CurrentAirport airport = gf_currentAirportCopy();
     if (airport.icao.empty()) return;
-    const std::int32_t row1 = mainWindow.statisticsRow.load();
-    const std::int32_t row2 = row1 + 28;
+    const std::int32_t right = panel::statistics.right;
+    FieldRow row1(mainWindow.statisticsRow.load(), right);
+    FieldRow row2(mainWindow.statisticsRow.load() + 28, right);
     const ui::Color green = colour::limeGreen;
     const bool ready = mainWindow.airportReady.load();
-    gf_drawText(5, row1, gf_parkAirportText(airport), ready ? green : colour::yellow);
-    if (!ready) return;
+    row1.add(5, gf_parkAirportText(airport), ready ? green : colour::yellow);
+    if (!ready) {
+        row1.paint();
+        return;
+    }
 
-    gf_drawText(85, row1,
-                fmt::format(" {}, {}{}, wk={}", mainWindow.airportSourceText.get(), mainWindow.airportFileText.get(),
-                            mainWindow.airportFileMark.load() ? " (h)" : "", mainWindow.trafficWeek.load()),
-                green);
-    if (mainWindow.staticPlanningMark.load()) gf_drawText(370, row1, "*S*", green);
+    row1.add(85,
+             fmt::format(" {}, {}{}, wk={}", mainWindow.airportSourceText.get(), mainWindow.airportFileText.get(),
+                         mainWindow.airportFileMark.load() ? " (h)" : "", mainWindow.trafficWeek.load()),
+             green);
+    if (mainWindow.staticPlanningMark.load()) row1.add(370, "*S*", green);
     const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
-    if (!ptOnly) gf_drawText(430, row1, fmt::format("qf: {}", mainWindow.qualityText.get()), green);
+    if (!ptOnly) row1.add(430, fmt::format("qf: {}", mainWindow.qualityText.get()), green);
     if (!airport.reservedStand.empty())
-        gf_drawText(571, row1, fmt::format("reserved stand: {}", airport.reservedStand),
-                    mainWindow.reservedStandValid.load() ? green : colour::red);
-    gf_drawText(748, row1, fmt::format("# updates: {:4}", mainWindow.updateCount.load()), green);
+        row1.add(571, fmt::format("reserved stand: {}", airport.reservedStand),
+                 mainWindow.reservedStandValid.load() ? green : colour::red);
+    row1.add(748, fmt::format("# updates: {:4}", mainWindow.updateCount.load()), green);
 
-    gf_drawText(5, row2, fmt::format("# stands: {:3}", mainWindow.standCount.load()), green);
-    gf_drawText(111, row2, fmt::format("parked live: {:3}", mainWindow.parkedLiveCount.load()), green);
+    row2.add(5, fmt::format("# stands: {:3}", mainWindow.standCount.load()), green);
+    row2.add(111, fmt::format("parked live: {:3}", mainWindow.parkedLiveCount.load()), green);
     const float liveFigure = mainWindow.liveParkFigure.load();
-    if (liveFigure > 0.0f) gf_drawText(249, row2, fmt::format("average fit: {}", gf_floatText(liveFigure)), green);
+    if (liveFigure > 0.0f) row2.add(249, fmt::format("average fit: {}", gf_floatText(liveFigure)), green);
     const std::int32_t wanted = mainWindow.wantedParkedCount.load();
     if (wanted > 0) {
-        gf_drawText(430, row2, fmt::format("parked static: {:3}", mainWindow.parkedStaticCount.load()), green);
+        row2.add(430, fmt::format("parked static: {:3}", mainWindow.parkedStaticCount.load()), green);
         const float staticFigure = mainWindow.staticParkFigure.load();
         if (!WEEK.value.load() && staticFigure > 0.0f)
-            gf_drawText(571, row2, fmt::format("average fit: {}", gf_floatText(staticFigure)), green);
+            row2.add(571, fmt::format("average fit: {}", gf_floatText(staticFigure)), green);
     }
     if (!ptOnly) {
         if (wanted != 0)
-            gf_drawText(708, row2,
-                        fmt::format("max park: {:3} (={} %)", wanted, mainWindow.parkingPercentageShown.load()), green);
+            row2.add(708, fmt::format("max park: {:3} (={} %)", wanted, mainWindow.parkingPercentageShown.load()),
+                     green);
         else
-            gf_drawText(708, row2, "no max park live", green);
+            row2.add(708, "no max park live", green);
     }
+    row1.paint();
+    row2.paint();
 }
 
 void paintMessageLine() {
@@ -255,18 +309,13 @@ void paintMessageLine() {
 }  // namespace
 
 void gf_drawText(std::int32_t x, std::int32_t y, std::string_view text, ui::Color colour) {
-    if (windowPaint.painter == nullptr) return;
-    try {
-        // Only valid UTF-8 reaches the screen; the strict converter tells.
-        (void)win32::Utf8ToUtf16(text);
-    } catch (const win32::Utf8ConversionException& e) {
-        logBadText(text, fmt::format("{} conversion exception {}, error code: {}", text, e.what(), e.errorCode()));
-        return;
-    } catch (const std::overflow_error& e) {
-        logBadText(text, fmt::format("{} {}", text, e.what()));
-        return;
-    }
+    if (windowPaint.painter == nullptr || !drawable(text)) return;
     windowPaint.painter->text(x, y, text, colour);
+}
+
+void gf_drawFieldText(std::int32_t x, std::int32_t y, std::int32_t right, std::string_view text, ui::Color colour) {
+    if (windowPaint.painter == nullptr || !drawable(text)) return;
+    windowPaint.painter->clippedText(x, y, text, colour, right);
 }
 
 void gf_drawLabel(std::int32_t x, std::int32_t y, std::string_view text, bool enabled) {

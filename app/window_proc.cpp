@@ -71,7 +71,8 @@ void gf_createParameterEdit(ParameterControl& field, int x, int width) {
     field.hwnd.store(w);
 }
 
-// How the settings loader shows a value in its control.
+// How the settings loader shows a value in its control (registered by gf_registerSettingsControlHooks); before
+// the window exists they change nothing.
 void hookSetCheck(const ParameterControl& c, bool checked) { gf_setCheck(c.controlId, checked); }
 void hookShowInt(const ParameterControl& c, std::int32_t n) {
     gf_writeFieldText(c.controlId, fmt::format("{}", n));
@@ -154,8 +155,11 @@ void gf_setStartRunAction(std::function<void()> action) {
     startRunAction = std::move(action);
 }
 
-void lf_createControls() {
+void gf_registerSettingsControlHooks() {
     gf_setSettingsControlHooks(SettingsControlHooks{&hookSetCheck, &hookShowInt, &hookShowText});
+}
+
+void lf_createControls() {
     gf_createParameterCheckBox(MSFS_2020, 5);
     gf_createParameterEdit(ALL_INSTALL_PATH, 111, 1200);
     gf_createParameterCheckBox(SCAN_LIVERIES, 5);

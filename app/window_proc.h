@@ -25,6 +25,10 @@ inline constexpr int kUnblockButtonId = 32829;
 inline constexpr int kRereadButtonId = 32838;
 inline constexpr int kFlushStaticButtonId = 32858;
 
+// The settings loader's hooks (foundation/settings.h): a value it reads goes into the setting's control.
+// Registered by lf_connectSubsystems (app/entry.h).
+void gf_registerSettingsControlHooks();
+
 // ---------------------------------------------------------------------------------------------
 // Controls (GUI thread): creates every child control of the settings panel.
 void lf_createControls();

@@ -40,8 +40,8 @@ void gf_logContinuation(std::string_view message);  // ten blanks + message
 // As gf_log, but silent once a stop is under way (the stop test registered below answers true).
 void gf_logLine(std::string_view message);
 
-// Hooks that the shell registers at program start (shell/run_flags.cpp, shell/status_line.cpp), so that
-// the foundation reaches the run flags and the status line without depending on them.
+// Hooks through which the foundation reaches the run flags and the status line without depending on them;
+// the start-up registers gf_stopUnderWay and gf_showStatus (lf_connectSubsystems, app/entry.h).
 // Whether a stop is under way (stopRequested or userClosed set); none registered: never.
 void gf_setStopTest(bool (*stopUnderWay)());
 // Shows a text in the status line (see gf_showStatus); none registered: the text is logged when log is set.

@@ -7,8 +7,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "foundation/log.h"
-
 std::atomic<std::uint8_t> stopRequested{0};
 std::atomic<std::uint8_t> userClosed{0};
 std::atomic<std::uint8_t> simRunning{0};
@@ -36,11 +34,9 @@ constexpr std::array<std::pair<std::uint32_t, std::string_view>, 8> exitReasonTe
     {EXIT_READER_ERROR, "READER ERROR"},
     {EXIT_SYSTEM_ERROR, "SYSTEM ERROR"},
 }};
-bool stopUnderWay() { return stopRequested.load() || userClosed.load(); }
-
-// The log's status lines fall silent once a stop is under way.
-const bool stopTestRegistered = (gf_setStopTest(&stopUnderWay), true);
 }  // namespace
+
+bool gf_stopUnderWay() { return stopRequested.load() != 0 || userClosed.load() != 0; }
 
 bool gf_requestStop(ExitReason reason, std::uint32_t delaySec) {
     std::lock_guard lock(stopWriterMutex);

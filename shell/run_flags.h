@@ -37,6 +37,10 @@ extern std::atomic<std::uint32_t> userCloseRequests;
 // Returns true when this call raised the stop. Callable from any thread.
 bool gf_requestStop(ExitReason reason, std::uint32_t delaySec);
 
+// Whether a stop is under way: stopRequested or userClosed is set. The log's status lines fall silent then
+// (registered as the log's stop test by lf_connectSubsystems).
+bool gf_stopUnderWay();
+
 // Sets the reason only while none is given yet (the window's close and a stop during preparation).
 void gf_setExitReasonIfUnset(ExitReason reason);
 

@@ -18,11 +18,6 @@ void gf_showStatus(std::string_view text, bool log) {
     mainWindow.invalidate(panel::message);
 }
 
-namespace {
-// The foundation's status notes come here.
-const bool statusWriterRegistered = (gf_setStatusWriter(&gf_showStatus), true);
-}  // namespace
-
 void gf_clearStatus() { gf_showStatus({}, true); }
 
 void gf_showError(std::string_view text) {

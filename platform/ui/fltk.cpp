@@ -49,6 +49,14 @@ public:
         std::string s(utf8);
         fl_draw(s.c_str(), static_cast<int>(s.size()), x, y + fl_height() - fl_descent() + 2);
     }
+    void clippedText(int x, int y, std::string_view utf8, Color c, int right) override {
+        if (right <= x) return;
+        fl_font(FL_HELVETICA, kFontSize);
+        // Only the field's columns; the rows around the line generously, for accents and descenders.
+        fl_push_clip(x, y - kFontSize, right - x, fl_height() + 2 * kFontSize);
+        text(x, y, utf8, c);
+        fl_pop_clip();
+    }
     Rect clip() const override { return clip_; }
 
 private:

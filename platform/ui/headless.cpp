@@ -1,4 +1,5 @@
 // Headless backend: no screen, every paint operation and control change is recorded.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -18,12 +19,25 @@ public:
         ops_.push_back({PaintOp::Kind::line, Rect{x1, y1, x2, y2}, {}, c});
     }
     void text(int x, int y, std::string_view utf8, Color c) override {
-        ops_.push_back({PaintOp::Kind::text, Rect{x, y, x, y}, std::string(utf8), c});
+        ops_.push_back(
+            {PaintOp::Kind::text, Rect{x, y, x + width(utf8), y + kHeadlessLineHeight}, std::string(utf8), c});
+    }
+    void clippedText(int x, int y, std::string_view utf8, Color c, int right) override {
+        if (right <= x) return;
+        ops_.push_back({PaintOp::Kind::text, Rect{x, y, std::min(x + width(utf8), right), y + kHeadlessLineHeight},
+                        std::string(utf8), c});
     }
     Rect clip() const override { return clip_; }
     std::vector<PaintOp> take() { return std::move(ops_); }
 
 private:
+    static int width(std::string_view utf8) {
+        // Code points: every byte that does not continue a sequence.
+        const auto characters = std::count_if(utf8.begin(), utf8.end(),
+                                              [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; });
+        return static_cast<int>(characters) * kHeadlessCharWidth;
+    }
+
     Rect clip_;
     std::vector<PaintOp> ops_;
 };

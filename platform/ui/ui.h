@@ -57,6 +57,8 @@ public:
     virtual void line(int x1, int y1, int x2, int y2, Color c) = 0;
     // utf8 must be valid UTF-8; the caller checks it.
     virtual void text(int x, int y, std::string_view utf8, Color c) = 0;
+    // As text(), kept to its field: nothing of it is drawn at or right of x = right (none when right <= x).
+    virtual void clippedText(int x, int y, std::string_view utf8, Color c, int right) = 0;
     // The part of the client area being repainted.
     virtual Rect clip() const = 0;
 };
@@ -143,6 +145,12 @@ std::unique_ptr<Window> createWindow(WindowHandler& handler, Backend backend = B
 // ---------------------------------------------------------------------------------------------
 // Headless backend: what tests drive and inspect.
 
+// The headless backend's font: every character (code point) this wide, every line this high. A little wider
+// than the real window's 12-pixel Helvetica on average (6.0 to 6.7), so that a text that keeps to its field
+// here keeps to it there too.
+constexpr int kHeadlessCharWidth = 7;
+constexpr int kHeadlessLineHeight = 15;
+
 struct PaintOp {
     enum class Kind {
         fill,
@@ -150,7 +158,9 @@ struct PaintOp {
         text
     };
     Kind kind = Kind::fill;
-    Rect rect;         // fill: the rectangle; line: (x1, y1) - (x2, y2) in left/top/right/bottom
+    // fill: the rectangle; line: (x1, y1) - (x2, y2) in left/top/right/bottom; text: from its position (left,
+    // top) over what it covers in the headless font, cut at the field's end for clippedText.
+    Rect rect;
     std::string text;  // text only
     Color color;
     int x() const { return rect.left; }

@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include "airports/addon_scan.h"
-#include "airports/airport_ui.h"
 #include "airports/airports.h"
 #include "airports/current_airport.h"
 #include "airports/parking.h"
@@ -27,15 +26,16 @@
 #include "app/run_services.h"
 #include "app/window_proc.h"
 #include "catalogue/livery_db.h"
-#include "catalogue/livery_scan.h"
 #include "catalogue/reference_db.h"
-#include "feed/parked_traffic.h"
+#include "engine/engine_state.h"
 #include "foundation/settings.h"
-#include "parking/planner.h"
+#include "parking/park_airport.h"
 #include "platform/sim/stand_in.h"
 #include "platform/ui/ui.h"
 #include "shell/command_flags.h"
 #include "shell/display.h"
+#include "simlink/commands.h"
+#include "tests/app/hook_defaults.h"
 #include "tests/app/run_fixture.h"
 #include "tests/common/sandbox.h"
 #include "tools/rtstub/rt_stub.h"
@@ -79,15 +79,13 @@ protected:
 
     void TearDown() override {
         if (runStarted_) endTheRun();
+        // The closing down only asked the simulator thread to stop; it ends before the state it touches is reset.
+        if (simConnectThread.joinable()) {
+            simConnectThread.request_stop();
+            simConnectThread.join();
+        }
         gf_destroyMainWindow();
-        gf_setUserStandSource(nullptr);
-        gf_setAirportUiHooks({});
-        gf_setCommunityFolderSource({});
-        PlannerHooks& planner = gf_plannerHooks();
-        planner.disableParkingControls = [] {};
-        planner.enableParkingControls = [] {};
-        planner.enablePtControls = [] {};
-        planner.disableAirportControls = [] {};
+        gf_putHooksBackToDefaults();
         stub_.stop();
         vsim::StandIn::uninstall();
         gf_resetLiveryDatabase();
@@ -96,7 +94,13 @@ protected:
         gf_resetRunServices();
         resetRunState();
         mainWindow.resetRunFields();
-        gf_setCurrentAirport(CurrentAirport{});
+        // What the run found and planned stays with the program, not with the next test.
+        gf_resetAddonAirportScan();
+        gf_resetAirports();
+        gf_resetParking();
+        gf_resetParkAirportSight();
+        gf_resetEngineState();
+        gf_resetSimLink();
         sandbox_.reset();
     }
 

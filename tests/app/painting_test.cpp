@@ -373,6 +373,64 @@ TEST_F(Painting, StatisticsPanelIsGatedByAirportAndReadiness) {
     EXPECT_FALSE(findTextStarting(ops, "max park"));
 }
 
+// Each text of a row keeps to its own field: it ends before the next text of the row begins, the last one
+// inside the window. The cases: the demo's Frankfurt file (its long name ran into "qf:"), with every text of
+// the rows shown and long, and the status panel's titles beside the lamps.
+TEST_F(Painting, EveryTextOfARowKeepsToItsField) {
+    const std::string longName(120, 'M');
+    struct Case {
+        const char* name;
+        bool planningMark, ptOnly;
+        std::string fileText, quality, stand, userAircraft;
+    } cases[] = {
+        {"demo", false, false, "Frankfurt am Main (demo, synthetic stands)", "80", "E3", "Airbus A320 Neo Asobo"},
+        {"all long", true, false, longName, longName, longName, longName},
+        {"pt only", false, true, longName, "80", "", longName},
+    };
+    currentAirport.icao = "EDDF";
+    currentAirport.iata = "FRA";
+    mainWindow.airportReady = true;
+    mainWindow.airportSourceText.set("stock");
+    mainWindow.trafficWeek = 24;
+    mainWindow.standCount = 46;
+    mainWindow.parkedLiveCount = 3;
+    mainWindow.liveParkFigure = 2.5f;
+    mainWindow.staticParkFigure = 3.0f;
+    mainWindow.wantedParkedCount = 14;
+    mainWindow.parkingPercentageShown = 30;
+    mainWindow.parkedStaticCount = 14;
+    mainWindow.updateCount = 1234;
+    mainWindow.simConnected = true;
+    mainWindow.flightRunning = true;
+    mainWindow.simulatorText.set("KittyHawk 11.0.282174");
+    for (const Case& c : cases) {
+        mainWindow.staticPlanningMark = c.planningMark;
+        RT_PARKTRAFFIC_ONLY.value = c.ptOnly;
+        mainWindow.airportFileText.set(c.fileText);
+        mainWindow.qualityText.set(c.quality);
+        currentAirport.reservedStand = c.stand;
+        mainWindow.userStandText.set(c.stand);
+        mainWindow.userAircraftText.set(c.userAircraft);
+        const auto ops = paint();
+        auto statistics = textsIn(ops, panel::statistics);
+        EXPECT_EQ(statistics.size(), c.ptOnly ? 8u : 12u - (c.planningMark ? 0 : 1)) << c.name;
+        std::sort(statistics.begin(), statistics.end(),
+                  [](const PaintOp& a, const PaintOp& b) { return std::pair(a.y(), a.x()) < std::pair(b.y(), b.x()); });
+        for (std::size_t i = 0; i < statistics.size(); ++i) {
+            const bool lastOfRow = i + 1 == statistics.size() || statistics[i + 1].y() != statistics[i].y();
+            const int fieldEnd = lastOfRow ? panel::statistics.right : statistics[i + 1].x();
+            EXPECT_LE(statistics[i].rect.right, fieldEnd) << c.name << ": " << statistics[i].text;
+        }
+        for (int y : {35, 63}) {
+            const auto title = std::find_if(ops.begin(), ops.end(), [y](const PaintOp& op) {
+                return op.kind == PaintOp::Kind::text && op.x() == 5 && op.y() == y;
+            });
+            ASSERT_NE(title, ops.end()) << c.name << " " << y;
+            EXPECT_LE(title->rect.right, 397) << c.name << ": " << title->text << " runs into the lamps";
+        }
+    }
+}
+
 TEST_F(Painting, InvalidUtf8IsLoggedOnceAndNotDrawnWhilePaintingGoesOn) {
     openLog();
     gf_showStatus("bad \xff text", false);

@@ -1,8 +1,12 @@
 // The hooks that the lower subsystems own and the application registers in one place at start-up
 // (lf_connectSubsystems). Each test puts every hook back to its default, runs the registration and drives the
 // lower subsystem's own call: a registration missing from that place shows here, since each default does less
-// than the real function (no stand kept free, no range, no lock, no Community folder).
+// than the real function (no stand kept free, no range, no lock, no Community folder, no note on the message
+// line, no silent log while stopping, no value in a control).
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +26,7 @@
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
 #include "tests/app/commands_fixture.h"
+#include "tests/app/hook_defaults.h"
 
 namespace {
 
@@ -31,22 +36,11 @@ class SubsystemHooks : public CommandsFixture {
 protected:
     void SetUp() override {
         CommandsFixture::SetUp();
-        unregisterAll();
+        gf_putHooksBackToDefaults();
     }
     void TearDown() override {
-        unregisterAll();
+        gf_putHooksBackToDefaults();
         CommandsFixture::TearDown();
-    }
-    // Every hook at the default it has before the start-up registers it.
-    static void unregisterAll() {
-        gf_setUserStandSource(nullptr);
-        gf_setAirportUiHooks({});
-        PlannerHooks& planner = gf_plannerHooks();
-        planner.disableParkingControls = [] {};
-        planner.enableParkingControls = [] {};
-        planner.enablePtControls = [] {};
-        planner.disableAirportControls = [] {};
-        gf_setCommunityFolderSource({});
     }
 };
 
@@ -125,6 +119,44 @@ TEST_F(SubsystemHooks, LiveryScanLooksInTheSimulatorsCommunityFolder) {
 
     gf_resetLiveryDatabase();
     fs::current_path(previous);
+}
+
+// The foundation's notes (a failed text conversion) reach the message line.
+TEST_F(SubsystemHooks, FoundationNotesReachTheMessageLine) {
+    lf_connectSubsystems();
+    gf_noteStatus("a note of the foundation", false);
+    EXPECT_EQ(status(), "a note of the foundation");
+}
+
+// The log's status lines fall silent once the run is stopping or the user closed the window.
+TEST_F(SubsystemHooks, LogLinesFallSilentOnceAStopIsUnderWay) {
+    lf_connectSubsystems();
+    for (std::atomic<std::uint8_t>* flag : {&stopRequested, &userClosed}) {
+        flag->store(1);
+        gf_logLine("written while stopping");
+        flag->store(0);
+    }
+    gf_logLine("written after");
+    const std::string log = logText();
+    EXPECT_EQ(log.find("written while stopping"), std::string::npos);
+    EXPECT_NE(log.find("written after"), std::string::npos);
+}
+
+// The settings loader shows each value it reads in the control bound to the setting: a check box, a number
+// field and a text field.
+TEST_F(SubsystemHooks, SettingsLoaderShowsTheValuesInTheirControls) {
+    lf_connectSubsystems();
+    std::filesystem::create_directories(gf_parametersFolder());
+    std::ofstream(gf_parametersPath()) << "<?xml version=\"1.0\"?>\n<parameters>\n"
+                                          "  <parameter name=\"LOG\" value=\"false\" />\n"
+                                          "  <parameter name=\"MATCHING_DEPTH\" value=\"2\" />\n"
+                                          "  <parameter name=\"BLOCK_CALLSIGN\" value=\"DLH4\" />\n"
+                                          "</parameters>\n";
+    window->setChecked(LOG.controlId, true);
+    gf_readParameters(gf_buildSettingsRegistry());
+    EXPECT_FALSE(window->checked(LOG.controlId));
+    EXPECT_EQ(window->text(MATCHING_DEPTH.controlId), "2");
+    EXPECT_EQ(window->text(BLOCK_CALLSIGN.controlId), "DLH4");
 }
 
 // Parked traffic leaves the stand under the user aircraft free, as the simulator link reports the user's

@@ -262,6 +262,7 @@ TEST_F(WindowProc, AnInvalidTextIsLoggedAndTheFieldKeepsItsText) {
 }
 
 TEST_F(WindowProc, LoaderShowsValuesThroughTheControlHooks) {
+    gf_registerSettingsControlHooks();
     auto hooks = gf_settingsControlHooks();
     ASSERT_NE(hooks.setCheck, nullptr);
     hooks.setCheck(WEEK, true);
@@ -270,6 +271,7 @@ TEST_F(WindowProc, LoaderShowsValuesThroughTheControlHooks) {
     EXPECT_TRUE(window->checked(WEEK.controlId));
     EXPECT_EQ(window->text(AIRPORT_RANGE.controlId), "12");
     EXPECT_EQ(window->text(DESTINATION.controlId), "LOWW");
+    gf_setSettingsControlHooks({});
 }
 
 TEST_F(WindowProc, CheckBoxToggleSavesTheSetting) {

@@ -18,6 +18,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "shell/run_flags.h"
+#include "shell/status_line.h"
 
 namespace fs = std::filesystem;
 
@@ -115,6 +116,22 @@ public:
 
 private:
     TempFolder folder_;
+};
+
+// The log's stop test and its status notes answered by the run flags and the status line, as the start-up
+// registers them (lf_connectSubsystems), for the life of the object; none registered again at its end.
+class ShellHooksRegistered {
+public:
+    ShellHooksRegistered() {
+        gf_setStopTest(&gf_stopUnderWay);
+        gf_setStatusWriter(&gf_showStatus);
+    }
+    ~ShellHooksRegistered() {
+        gf_setStopTest(nullptr);
+        gf_setStatusWriter(nullptr);
+    }
+    ShellHooksRegistered(const ShellHooksRegistered&) = delete;
+    ShellHooksRegistered& operator=(const ShellHooksRegistered&) = delete;
 };
 
 // A test's own world: a fresh temporary root, removed at the end, with

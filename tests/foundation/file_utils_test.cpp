@@ -85,6 +85,7 @@ TEST(ReadFileLines, ByteOrderMarkIsRemovedOnlyOnce) {
 }
 
 TEST(ReadFileLines, FailuresReturnFalse) {
+    ShellHooksRegistered hooks;
     TempFolder folder;
     Lines lines{"kept"};
     EXPECT_FALSE(gf_readFileLines(0, folder / "missing", lines));

@@ -35,6 +35,7 @@ protected:
     }
     ManualClock clock_{kThursday};
     ScopedClock installed_{clock_};
+    ShellHooksRegistered hooks_;
     VersionData savedVersion_;
 };
 

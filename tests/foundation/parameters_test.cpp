@@ -358,6 +358,7 @@ TEST_F(ParametersFile, AFailedStoreIsLoggedAndKeepsTheNewValue) {
 }
 
 TEST_F(ParametersFile, SettingLinesAreSilentOnceAStopIsUnderWay) {
+    ShellHooksRegistered hooks;
     stopRequested = 1;
     MAX_LIVE.save(3);
     loadAll();

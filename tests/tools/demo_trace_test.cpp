@@ -316,6 +316,53 @@ TEST(DemoTraceApron, LandedAircraftParkAtAStandOrShutTheirEnginesDown) {
     }
 }
 
+// Aircraft that stand together: both standing still on the ground, on one stand or closer to each other than
+// the smallest stand radius (20 m here), for more than 30 s. A static stands on S1 (or 55 m north of it,
+// between S1 and S2) the whole time; a second aircraft stands or rolls beside it for a while.
+TEST(DemoTraceApron, AircraftThatStandTogetherForMoreThan30Seconds) {
+    struct Case {
+        const char* what;
+        double staticNorth;  // where the static stands, metres north of S1
+        double otherNorth;   // where the other one stands (or starts rolling), metres north of S1
+        int seconds;         // how long both stand there
+        double speed;        // the other one's roll north in metres a second; 0: it stands
+        int together;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {"a live aircraft stops on the static's stand for 31 s", 0, 3, 31, 0, 1,
+         "  STAT1* and TOW1 on stand S1 for 31 s\n"},
+        {"29 s is not yet together", 0, 3, 29, 0, 0, ""},
+        {"a taxi past through the stand", 0, -100, 31, 8, 0, ""},
+        {"12 m apart between the stands", 55, 67, 40, 0, 1, "  STAT1* and TOW1 12 m apart for 40 s\n"},
+        {"on neighbouring stands", 0, 111, 60, 0, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const double staticLat = 50.0 + c.staticNorth * kDegPerMetre;
+        double otherLat = 50.0 + c.otherNorth * kDegPerMetre;
+        std::string text = create(100, "STAT1*", staticLat, 8.0, true) + create(101, "TOW1", otherLat, 8.0, true);
+        // One position of each a second, at the same moment, as the stand-in samples them; the static stands
+        // 20 s longer than the other.
+        for (int t = 0; t <= c.seconds + 20; ++t) {
+            text += fmt::format(R"({{"t":{},"ev":"position","id":100,"lat":{:.8f},"lon":8.0,"altFt":373,"aglFt":9,)"
+                                R"("onGround":true}})"
+                                "\n",
+                                t * 1000, staticLat);
+            if (t > c.seconds) continue;
+            text += fmt::format(R"({{"t":{},"ev":"position","id":101,"lat":{:.8f},"lon":8.0,"altFt":373,"aglFt":9,)"
+                                R"("onGround":true}})"
+                                "\n",
+                                t * 1000, otherLat);
+            otherLat += c.speed * kDegPerMetre;
+        }
+        const Summary s = summarise(read(text), apron());
+        EXPECT_EQ(s.standingTogether, c.together) << c.what;
+        const std::string summary = summaryText(s);
+        const std::string line = fmt::format("\nstood together   {}\n{}", c.together, c.detail);
+        EXPECT_NE(summary.find(line), std::string::npos) << c.what << "\n" << summary;
+    }
+}
+
 TEST(DemoTraceApron, BadStandsAndScenarioFilesAreRefusedWithTheReason) {
     struct Case {
         const char* text;

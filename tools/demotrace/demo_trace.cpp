@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -176,6 +178,109 @@ bool startedOnGround(const Trace& trace, const TracedObject& o) {
     return o.createdOnGround || (!o.points.empty() && onTheGround(trace, o.points.front()));
 }
 
+// Two points of two aircraft are of one moment when they are this close in time (the stand-in samples every
+// object in the same frame).
+constexpr double kSameMomentMs = 500.0;
+
+// The stand whose circle (without the margin) holds the position, the nearest one when several do.
+const Stand* standHolding(const Apron& apron, double latitude, double longitude) {
+    const Stand* best = nullptr;
+    double bestMetres = 0;
+    for (const auto& stand : apron.stands) {
+        const double d = metresBetween(stand.latitude, stand.longitude, latitude, longitude);
+        if (d <= stand.radiusMetres && (!best || d < bestMetres)) {
+            best = &stand;
+            bestMetres = d;
+        }
+    }
+    return best;
+}
+
+struct StillPoint {
+    double tMs = 0;
+    double latitude = 0, longitude = 0;
+    bool still = false;
+    const Stand* stand = nullptr;  // the stand it stands on, when it stands still on one
+};
+
+// The object's points in time order, each marked whether the aircraft stands still on the ground there (on the
+// ground and less than kStillMetres a second from its previous point; its first point just on the ground), and
+// on which stand.
+std::vector<StillPoint> stillPoints(const Trace& trace, const TracedObject& o, const Apron& apron) {
+    std::vector<TracePoint> points = o.points;
+    std::stable_sort(points.begin(), points.end(),
+                     [](const TracePoint& a, const TracePoint& b) { return a.tMs < b.tMs; });
+    std::vector<StillPoint> out;
+    out.reserve(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const TracePoint& p = points[i];
+        bool still = onTheGround(trace, p);
+        if (still && i > 0) {
+            const double seconds = std::max(1.0, (p.tMs - points[i - 1].tMs) / 1000.0);
+            still = metresBetween(points[i - 1], p) < kStillMetres * seconds;
+        }
+        out.push_back(
+            {p.tMs, p.latitude, p.longitude, still, still ? standHolding(apron, p.latitude, p.longitude) : nullptr});
+    }
+    return out;
+}
+
+// The longest time two aircraft stood still together (both on one stand, or closer than closeMetres to each
+// other) at the moments both were traced, and where; none when they never did.
+std::optional<StandingTogether> standingTogether(const std::vector<StillPoint>& a, const std::vector<StillPoint>& b,
+                                                 double closeMetres) {
+    std::optional<StandingTogether> longest;
+    std::optional<double> since;
+    std::size_t j = 0;
+    for (const StillPoint& pa : a) {
+        while (j < b.size() && b[j].tMs < pa.tMs - kSameMomentMs) ++j;
+        std::size_t k = j;
+        if (k + 1 < b.size() && std::abs(b[k + 1].tMs - pa.tMs) < std::abs(b[k].tMs - pa.tMs)) ++k;
+        const StillPoint* pb = k < b.size() && std::abs(b[k].tMs - pa.tMs) <= kSameMomentMs ? &b[k] : nullptr;
+        const Stand* stand = nullptr;
+        double metres = 0;
+        bool together = false;
+        if (pb && pa.still && pb->still) {
+            metres = metresBetween(pa.latitude, pa.longitude, pb->latitude, pb->longitude);
+            stand = pa.stand == pb->stand ? pa.stand : nullptr;
+            together = stand != nullptr || metres < closeMetres;
+        }
+        if (!together) {
+            since.reset();
+            continue;
+        }
+        if (!since) since = pa.tMs;
+        const double seconds = (pa.tMs - *since) / 1000.0;
+        if (!longest || seconds > longest->seconds)
+            longest = StandingTogether{{}, {}, stand ? stand->name : std::string(), metres, seconds};
+    }
+    return longest;
+}
+
+std::string nameOf(const TracedObject& o) { return o.atcId.empty() ? std::to_string(o.id) : o.atcId; }
+
+// Every pair of created aircraft that stood together for more than kTogetherMs.
+void countStandingTogether(const Trace& trace, const Apron& apron, Summary& s) {
+    double closeMetres = std::numeric_limits<double>::infinity();
+    for (const auto& stand : apron.stands) closeMetres = std::min(closeMetres, stand.radiusMetres);
+    std::vector<std::pair<const TracedObject*, std::vector<StillPoint>>> standing;
+    for (const auto& [id, o] : trace.objects) {
+        if (o.user || !o.created) continue;
+        std::vector<StillPoint> points = stillPoints(trace, o, apron);
+        if (std::any_of(points.begin(), points.end(), [](const StillPoint& p) { return p.still; }))
+            standing.emplace_back(&o, std::move(points));
+    }
+    for (std::size_t i = 0; i < standing.size(); ++i)
+        for (std::size_t k = i + 1; k < standing.size(); ++k) {
+            auto pair = standingTogether(standing[i].second, standing[k].second, closeMetres);
+            if (!pair || pair->seconds * 1000.0 <= kTogetherMs) continue;
+            pair->first = nameOf(*standing[i].first);
+            pair->second = nameOf(*standing[k].first);
+            s.togetherPairs.push_back(std::move(*pair));
+        }
+    s.standingTogether = static_cast<int>(s.togetherPairs.size());
+}
+
 }  // namespace
 
 Trace readTrace(std::istream& in) {
@@ -287,17 +392,28 @@ Summary summarise(const Trace& trace, const Apron& apron) {
         else
             ++s.atStandsStatic;
     }
+    if (s.withStands) countStandingTogether(trace, apron, s);
     return s;
 }
 
 std::string summaryText(const Summary& s) {
     std::string text = fmt::format("created  {}\nmoved    {}\nlanded   {}\nparked   {}\nremoved  {}\nrefused  {}\n",
                                    s.created, s.moved, s.landed, s.parked, s.removed, s.refused);
-    if (s.withStands)
+    if (s.withStands) {
         text += fmt::format("at stands        {} (static {}, feed-parked {}, departing {})\n"
-                            "pushed back      {}\ntaxied out       {}\ntook off         {}\nparked at stand  {}\n",
+                            "pushed back      {}\ntaxied out       {}\ntook off         {}\nparked at stand  {}\n"
+                            "stood together   {}\n",
                             s.atStands, s.atStandsStatic, s.atStandsFeedParked, s.atStandsDeparting, s.pushedBack,
-                            s.taxiedOut, s.tookOff, s.parkedAtStand);
+                            s.taxiedOut, s.tookOff, s.parkedAtStand, s.standingTogether);
+        for (std::size_t i = 0; i < s.togetherPairs.size() && i < kTogetherLines; ++i) {
+            const StandingTogether& p = s.togetherPairs[i];
+            text += fmt::format("  {} and {} {} for {:.0f} s\n", p.first, p.second,
+                                p.stand.empty() ? fmt::format("{:.0f} m apart", p.metres) : "on stand " + p.stand,
+                                p.seconds);
+        }
+        if (s.togetherPairs.size() > kTogetherLines)
+            text += fmt::format("  (and {} more)\n", s.togetherPairs.size() - kTogetherLines);
+    }
     if (s.belowGround > 0)
         text += fmt::format("({} aircraft went more than {:.0f} ft below the ground)\n", s.belowGround, kBelowGroundFt);
     return text;

@@ -54,6 +54,16 @@ struct Trace {
     std::optional<double> startUtcMs;
 };
 
+// Two aircraft that stood together: their callsigns (the object id when none), in the order of their ids, the
+// stand they shared (empty when they stood closer than the smallest stand radius but not on one stand), how far
+// apart they stood, and the longest time they stood so, in seconds.
+struct StandingTogether {
+    std::string first, second;
+    std::string stand;
+    double metres = 0;
+    double seconds = 0;
+};
+
 struct Summary {
     int created = 0;      // AI objects the program created
     int moved = 0;        // of those, the ones that moved more than 30 m from where they appeared
@@ -71,12 +81,21 @@ struct Summary {
     int taxiedOut = 0;      // pushed back, then rolled forwards on the ground
     int tookOff = 0;        // on the ground first, airborne later
     int parkedAtStand = 0;  // landed, then stood still at a stand or shut its engines down
+    // Pairs of created aircraft (live or static) that stood still on the ground together for more than
+    // kTogetherMs: on one stand, or closer to each other than the smallest stand radius of the file.
+    int standingTogether = 0;
+    std::vector<StandingTogether> togetherPairs;
 };
+
+// How long two aircraft stand together before it counts, and how many pairs the summary names.
+constexpr double kTogetherMs = 30000.0;
+constexpr std::size_t kTogetherLines = 20;
 
 Trace readTrace(std::istream& in);
 Summary summarise(const Trace& trace, const Apron& apron = {});
 // One line per count ("created  3"), a line on aircraft below the ground when there were any, and
-// the apron counts when the summary has them.
+// the apron counts when the summary has them, with a line for each pair that stood together (the first
+// kTogetherLines of them).
 std::string summaryText(const Summary& summary);
 // An SVG picture of every traced track around the user aircraft (or the traffic's middle when the
 // trace has no user position); with stands, a second panel beside it shows the airport's aprons to

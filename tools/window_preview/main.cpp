@@ -1,20 +1,24 @@
 // Shows the main window with sample display values, without starting a run: for looking at the
 // window (and taking a screenshot of it) on a machine without the simulator.
 //
-//   window_preview [--seconds N] [--error]
+//   window_preview [--seconds N] [--error] [--appdata DIR]
 //
 // --seconds N closes the window after N seconds (default: stays until closed). --error shows a held
-// error in the message line. Uses the FLTK backend when a display is there (VEXA_UI=headless forces
-// the headless one, which only prints what it would paint).
+// error in the message line. --appdata DIR keeps the settings file there (else in VEXA_APPDATA when it is
+// set, else in a temporary folder of the preview's own, removed at its end). Uses the FLTK backend when a
+// display is there (VEXA_UI=headless forces the headless one, which only prints what it would paint).
 #include <fmt/format.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "airports/parking.h"
+#include "app/entry.h"
 #include "app/main_window.h"
 #include "app/window_proc.h"
 #include "foundation/settings.h"
@@ -23,26 +27,35 @@
 #include "shell/fields.h"
 #include "shell/run_flags.h"
 #include "shell/status_line.h"
+#include "tools/window_preview/settings_folder.h"
 
 int main(int argc, char** argv) {
     int seconds = 0;
     bool error = false;
+    std::optional<std::filesystem::path> appData;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--seconds" && i + 1 < argc) {
             seconds = std::atoi(argv[++i]);
         } else if (a == "--error") {
             error = true;
+        } else if (a == "--appdata" && i + 1 < argc) {
+            appData = argv[++i];
         } else {
-            fmt::print(stderr, "usage: window_preview [--seconds N] [--error]\n");
+            fmt::print(stderr, "usage: window_preview [--seconds N] [--error] [--appdata DIR]\n");
             return 2;
         }
     }
     // Keep the user's own settings file out of it.
-    if (std::getenv("VEXA_APPDATA") == nullptr) {
-        const std::string tmp = "/tmp/vexa_window_preview";
-        ::setenv("VEXA_APPDATA", tmp.c_str(), 1);
+    std::optional<window_preview::SettingsFolder> settingsFolder;
+    try {
+        settingsFolder.emplace(appData);
+    } catch (const std::filesystem::filesystem_error& e) {
+        fmt::print(stderr, "window_preview: {}\n", e.what());
+        return 1;
     }
+    // The window as the program shows it: its controls show the settings, its notes reach the message line.
+    lf_connectSubsystems();
 
     if (!initInstance(std::string(programShortName))) {
         fmt::print(stderr, "initInstance failed\n");
@@ -73,9 +86,10 @@ int main(int argc, char** argv) {
     mainWindow.reservedStandValid = true;
     mainWindow.airportReady = true;
     mainWindow.airportSourceText.set("stock");
-    mainWindow.airportFileText.set("EDDF.xml");
-    mainWindow.trafficWeek = 2;
-    mainWindow.qualityText.set("92%");
+    // A long airport name, as the demo's Frankfurt file has it: it is cut off before "qf:".
+    mainWindow.airportFileText.set("Frankfurt am Main (demo, synthetic stands)");
+    mainWindow.trafficWeek = 24;
+    mainWindow.qualityText.set("80");
     mainWindow.standCount = 412;
     mainWindow.parkedLiveCount = 14;
     mainWindow.parkedStaticCount = 120;

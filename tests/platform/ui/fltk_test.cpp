@@ -94,6 +94,8 @@ struct Handler : ui::WindowHandler {
         p.fillRect(ui::Rect{0, 112, 880, 476}, ui::rgb(153, 204, 255));
         p.line(0, 300, 880, 300, ui::rgb(0, 0, 0));
         p.text(5, 35, "Vexa", ui::rgb(255, 255, 0));
+        // About 120 pixels of text in a field of 40.
+        p.clippedText(500, 63, "WWWWWWWWWW", ui::rgb(255, 255, 0), 540);
         ++paints;
     }
     void onMessage(unsigned message, std::intptr_t param) override {
@@ -155,6 +157,15 @@ TEST(FltkBackend, ShowsThePaintedWindowOnAVirtualDisplay) {
     const Rgb status = image.at(ox + 600, oy + 60);
     EXPECT_EQ(status.b, 255);
     EXPECT_EQ(status.r, 0);
+    // The clipped text: yellow inside its field, nothing of it right of the field.
+    auto yellowIn = [&](int left, int right) {
+        for (int y = 50; y < 90; ++y)
+            for (int x = left; x < right; ++x)
+                if (const Rgb p = image.at(ox + x, oy + y); p.r > 200 && p.g > 200 && p.b < 100) return true;
+        return false;
+    };
+    EXPECT_TRUE(yellowIn(500, 540));
+    EXPECT_FALSE(yellowIn(540, 640));
     const Rgb line = image.at(ox + 600, oy + 300);
     EXPECT_EQ(line.r + line.g + line.b, 0) << "the black line";
     const Rgb field = image.at(ox + 246, oy + 239);

@@ -23,6 +23,9 @@ struct RecordingHandler : ui::WindowHandler {
         p.fillRect(ui::Rect{0, 0, 10, 10}, ui::rgb(1, 2, 3));
         p.line(0, 5, 10, 5, ui::rgb(4, 5, 6));
         p.text(3, 4, "hi", ui::rgb(7, 8, 9));
+        p.clippedText(3, 30, "h\xc3\xa9llo", ui::rgb(7, 8, 9), 100);
+        p.clippedText(3, 50, "hello", ui::rgb(7, 8, 9), 20);
+        p.clippedText(3, 70, "none", ui::rgb(7, 8, 9), 3);
     }
     void onClose() override { events.push_back("close"); }
     void onCommand(int id) override { events.push_back("command " + std::to_string(id)); }
@@ -102,13 +105,19 @@ TEST_F(Headless, PaintRecordsOperationsAndClearsTheInvalidArea) {
     window->invalidate();
     auto ops = window->paint();
     EXPECT_TRUE(window->takeInvalidated().empty());
-    ASSERT_EQ(ops.size(), 3u);
+    ASSERT_EQ(ops.size(), 5u) << "a clipped text without room paints nothing";
     EXPECT_EQ(ops[0].kind, ui::PaintOp::Kind::fill);
     EXPECT_EQ(ops[0].color, ui::rgb(1, 2, 3));
     EXPECT_EQ(ops[1].kind, ui::PaintOp::Kind::line);
     EXPECT_EQ(ops[2].text, "hi");
     EXPECT_EQ(ops[2].x(), 3);
     EXPECT_EQ(ops[2].y(), 4);
+    // A text covers the headless font's width of its characters, a clipped one no more than its field.
+    const int w = ui::kHeadlessCharWidth;
+    EXPECT_EQ(ops[2].rect, (ui::Rect{3, 4, 3 + 2 * w, 4 + ui::kHeadlessLineHeight}));
+    EXPECT_EQ(ops[3].rect.right, 3 + 5 * w) << "five characters in six bytes";
+    EXPECT_EQ(ops[4].text, "hello");
+    EXPECT_EQ(ops[4].rect.right, 20);
 }
 
 TEST_F(Headless, PostedMessagesArriveInOrderAndCloseOnlyReports) {
