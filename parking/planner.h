@@ -29,8 +29,8 @@ struct PlannerHooks {
 };
 PlannerHooks& gf_plannerHooks();
 
+// A static aircraft the planner wants removed: the one active or removing on the stand.
 struct RemovalEntry {
-    std::string callsign;
     std::uint32_t standId = 0;
 };
 // A static aircraft the renewal keeps.
