@@ -27,9 +27,72 @@ namespace {
 
 uint32_t staticIdCounter = 0;
 
+// Turns a job waits for the confirmation of a removal that has been sent, 4 s at one turn every 50 ticks. A
+// removal still queued is not counted: the queue sends one every 10 ticks.
+constexpr uint8_t kMaxRemovalWaits = 8;
+
 bool onStandOrAdjacent(uint32_t standId, const ParkPos& jobStand) {
     return standId == jobStand.id ||
            std::find(jobStand.coupledIds.begin(), jobStand.coupledIds.end(), standId) != jobStand.coupledIds.end();
+}
+
+// A static whose removal is queued or sent, or whose creation order was taken back: it leaves its list
+// with the removal notice, or with this tick's compaction.
+bool onItsWayOut(const SimAircraft& s) { return s.simState == SimState::RemovingFromSim || s.removedFromQueue != 0; }
+
+bool removalStillQueued(const SimAircraft& s) {
+    return s.removedFromQueue != 0 || std::find(removeFifo.begin(), removeFifo.end(), s.objectId) != removeFifo.end();
+}
+
+enum class JobTurn {
+    place,
+    wait,
+    usedUp
+};
+
+// What the job's turn brings, by what stands on its stand or on a stand coupled to it: a live aircraft
+// parked or parking there, or a static in the simulator or being created there, uses the job up. Statics
+// on their way out make it wait: while a removal is still queued, and then kMaxRemovalWaits turns for the
+// confirmation. A refusal is logged with LOG on.
+JobTurn lf_jobTurn(StaticJob& job, const ParkPos& stand, bool log) {
+    for (const auto& live : liveList) {
+        if (live.phase != MovementPhase::Parked && live.phase != MovementPhase::Parking) continue;
+        if (!onStandOrAdjacent(live.standId, stand)) continue;
+        if (log) {
+            if (live.standId == stand.id)
+                gf_log(fmt::format("{:8}: no static parking for {}, live aircraft {} standing here", stand.name,
+                                   job.identity0, live.identity.callsign));
+            else
+                gf_log(fmt::format(
+                    "{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
+                    stand.name, job.identity0, live.identity.callsign, gf_standNameById(live.standId)));
+        }
+        return JobTurn::usedUp;
+    }
+    const SimAircraft* leaving = nullptr;
+    bool queued = false;
+    for (const auto& s : staticList) {
+        if (!onStandOrAdjacent(s.standId, stand)) continue;
+        if (onItsWayOut(s)) {
+            if (!leaving) leaving = &s;
+            queued = queued || removalStillQueued(s);
+            continue;
+        }
+        if (log)
+            gf_log(
+                fmt::format("{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
+                            stand.name, job.identity0, s.identity.callsign, gf_standNameById(s.standId)));
+        return JobTurn::usedUp;
+    }
+    if (!leaving || queued) return leaving ? JobTurn::wait : JobTurn::place;
+    if (job.removalWaits < kMaxRemovalWaits) {
+        ++job.removalWaits;
+        return JobTurn::wait;
+    }
+    if (log)
+        gf_log(fmt::format("{:8}: no static parking for {}, the removal of static aircraft {} at {} is not confirmed",
+                           stand.name, job.identity0, leaving->identity.callsign, gf_standNameById(leaving->standId)));
+    return JobTurn::usedUp;
 }
 
 struct ParkedEntry {
@@ -83,34 +146,18 @@ std::string lf_detcs(const StaticJob& job) {
 
 void gf_placeStaticAircraft() {
     if (staticJobs.empty() || currentStands.empty()) return;
-    const StaticJob job = staticJobs.back();
-    staticJobs.pop_back();
-    const bool log = LOG.value.load();
-    ParkPos* stand = gf_findStandById(job.standId);
+    ParkPos* stand = gf_findStandById(staticJobs.back().standId);
     if (stand) {
-        for (const auto& live : liveList) {
-            if (live.phase != MovementPhase::Parked && live.phase != MovementPhase::Parking) continue;
-            if (!onStandOrAdjacent(live.standId, *stand)) continue;
-            if (log) {
-                if (live.standId == stand->id)
-                    gf_log(fmt::format("{:8}: no static parking for {}, live aircraft {} standing here", stand->name,
-                                       job.identity0, live.identity.callsign));
-                else
-                    gf_log(fmt::format(
-                        "{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
-                        stand->name, job.identity0, live.identity.callsign, gf_standNameById(live.standId)));
-            }
-            return;
-        }
-        for (const auto& s : staticList) {
-            if (!onStandOrAdjacent(s.standId, *stand)) continue;
-            if (log)
-                gf_log(fmt::format(
-                    "{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
-                    stand->name, job.identity0, s.identity.callsign, gf_standNameById(s.standId)));
+        // A job whose stand is being cleared for it (the renewal replaces the static there) stays last.
+        const JobTurn turn = lf_jobTurn(staticJobs.back(), *stand, LOG.value.load());
+        if (turn == JobTurn::wait) return;
+        if (turn == JobTurn::usedUp) {
+            staticJobs.pop_back();
             return;
         }
     }
+    const StaticJob job = staticJobs.back();
+    staticJobs.pop_back();
     if (!stand) {
         gf_logError(fmt::format("stand with id {} not found", gf_standNameById(job.standId)));
         return;
