@@ -125,8 +125,14 @@ uint32_t slotAge(uint64_t packed, const WeekSlot& now) {
 }  // namespace
 
 uint32_t lf_nextStaticId() {
-    staticIdCounter = staticIdCounter >= 9999 ? 1 : staticIdCounter + 1;
-    return staticIdCounter;
+    // Notices find a static by its id: one that stays through a whole round keeps its id to itself.
+    for (uint32_t tries = 0; tries < 9999; ++tries) {
+        staticIdCounter = staticIdCounter >= 9999 ? 1 : staticIdCounter + 1;
+        if (std::none_of(staticList.begin(), staticList.end(),
+                         [](const SimAircraft& s) { return s.id == staticIdCounter; }))
+            return staticIdCounter;
+    }
+    return 0;
 }
 
 void gf_resetStaticIdCounter() { staticIdCounter = 0; }
@@ -163,6 +169,11 @@ void gf_placeStaticAircraft() {
         return;
     }
     const uint32_t id = lf_nextStaticId();
+    if (id == 0) {
+        gf_logError(
+            fmt::format("{:8}: no static parking for {}, every static id is in use", stand->name, job.identity0));
+        return;
+    }
     const std::string callsign = !job.callsignA.empty() ? lf_detcs(job) : fmt::format("{}{}{}", job.identity0, id, "*");
     TrafficRecord record;
     record.identity.airline = job.identity0;

@@ -25,6 +25,7 @@ size_t gf_refreshStaticParkFigure(bool show);
 bool gf_checkUserWay(LiveAircraft& ac);
 // Whether an airport code stands in the park-airport list.
 bool gf_isParkAirport(std::string_view code);
-// The next static id (1..9999, then 1 again); process-wide.
+// The next static id (1..9999, then 1 again; process-wide) that no static of staticList holds; 0 when
+// every one is held.
 uint32_t lf_nextStaticId();
 void gf_resetStaticIdCounter();

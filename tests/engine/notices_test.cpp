@@ -277,6 +277,70 @@ TEST_F(Notices, StaticCallsignsAndIds) {
     EXPECT_EQ(lf_nextStaticId(), 1u);
 }
 
+// The static id counter passes over the ids of statics still in the list, also across its wrap, so that
+// the creation notice of a new static never reaches an older one that stays.
+TEST_F(Notices, StaticIdsSkipThoseStillInUse) {
+    struct Case {
+        uint32_t counter;             // the last id handed out
+        std::vector<uint32_t> inUse;  // ids of statics in the list
+        uint32_t next;
+    };
+    const Case cases[] = {
+        {9999, {1}, 2},
+        {9998, {9999, 1, 2}, 3},
+        {4, {5, 6}, 7},
+        {7, {}, 8},
+    };
+    for (const Case& c : cases) {
+        staticList.clear();
+        gf_resetStaticIdCounter();
+        for (uint32_t i = 0; i < c.counter; ++i) lf_nextStaticId();
+        for (uint32_t id : c.inUse) {
+            SimAircraft s;
+            s.id = id;
+            s.simState = SimState::Active;
+            staticList.push_back(s);
+        }
+        EXPECT_EQ(lf_nextStaticId(), c.next) << "after " << c.counter;
+    }
+
+    // A static that stays through a whole round of ids, and one placed after the wrap: each takes its own
+    // creation notice and both stand active.
+    static const std::string title = "LH 320 static";
+    airlineLiveries[0]["DLH"]["A320"] = {title};
+    staticList.clear();
+    currentStands.clear();
+    for (uint32_t id : {1u, 2u}) {
+        ParkPos stand;
+        stand.id = id;
+        stand.name = fmt::format("W{}", id);
+        stand.latitude = 50.0 + id * 0.01;
+        currentStands.push_back(stand);
+    }
+    StaticJob job;
+    job.identity0 = "DLH";
+    job.icaoType = "A320";
+    job.standId = 1;
+    gf_resetStaticIdCounter();
+    staticJobs.push_back(job);
+    auto allActive = [] {
+        return staticJobs.empty() && std::all_of(staticList.begin(), staticList.end(),
+                                                 [](const SimAircraft& s) { return s.simState == SimState::Active; });
+    };
+    ASSERT_TRUE(h.tickUntil(allActive, 400));
+    ASSERT_EQ(staticList.size(), 1u);
+    const uint32_t firstObject = staticList[0].objectId;
+    while (lf_nextStaticId() != 9999) {}
+    job.standId = 2;
+    staticJobs.push_back(job);
+    ASSERT_TRUE(h.tickUntil(allActive, 400)) << "the new static stays in adding2sim";
+    ASSERT_EQ(staticList.size(), 2u);
+    EXPECT_NE(staticList[0].id, staticList[1].id);
+    EXPECT_EQ(staticList[0].objectId, firstObject);
+    EXPECT_NE(staticList[1].objectId, firstObject);
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+}
+
 TEST_F(Notices, StaticPlacementWithoutLiveryIsDropped) {
     ParkPos stand;
     stand.id = 1;
