@@ -240,7 +240,12 @@ void gf_keepParkedWithinPlan(int extra) {
         std::sort(staticList.begin(), staticList.end(), [&](const SimAircraft& a, const SimAircraft& b) {
             return slotAge(a.parkedSlot, now) < slotAge(b.parkedSlot, now);
         });
-        if (staticList.back().simState == SimState::Active) removeAircraftFromSim(staticList.back());
+        SimAircraft& earliest = staticList.back();
+        if (earliest.simState == SimState::Active) {
+            gf_log(fmt::format("{:}: {:8} max park exceeded, removed", gf_standNameById(earliest.standId),
+                               earliest.identity.callsign));
+            removeAircraftFromSim(earliest);
+        }
     }
 }
 

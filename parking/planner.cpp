@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string_view>
 
 #include "airports/learned.h"
 #include "airports/park_list.h"
@@ -66,13 +67,25 @@ void lf_sortJobsByAge(bool ascending) {
     });
 }
 
+// The log line of a static the planner removes, with LOG on.
+void lf_logRemoval(const SimAircraft& s, std::string_view reason) {
+    if (LOG.value.load())
+        gf_log(fmt::format("{:8}: {:8} removed, {}", gf_standNameById(s.standId), s.identity.callsign, reason));
+}
+
+// A job's aircraft by its callsign, or by its airline and type when it has none.
+std::string lf_jobName(const StaticJob& job) {
+    return !job.callsignA.empty() ? job.callsignA : fmt::format("{} {}", job.identity0, job.icaoType);
+}
+
 // Removes the static aircraft now, through the engine's one removal request: an active one is then
 // removing (which also keeps it out of the renewal's later checks) with its object queued for removal;
 // one still being created loses its creation order, or is removed once created. Its entry in
 // removalList counts it among the renewal's removals.
-void lf_removeStatic(SimAircraft& s) {
+void lf_removeStatic(SimAircraft& s, std::string_view reason) {
+    if (s.simState != SimState::RemovingFromSim) lf_logRemoval(s, reason);
     removeAircraftFromSim(s);
-    removalList.push_back(RemovalEntry{s.standId});
+    removalList.push_back(RemovalEntry{s.standId, std::string(reason)});
 }
 
 void lf_occupy(std::uint32_t standId) {
@@ -177,7 +190,7 @@ bool lf_matchStaticAtStand(SimAircraft& s, const ParkedRecord& r, std::uint32_t 
     WeekSlot slotR = lf_slotBefore(now, r.slot);
     WeekSlot slotS = WeekSlot::fromPacked(s.parkedSlot);
     if (lf_sameOrEarlier(slotS, slotR)) {
-        lf_removeStatic(s);
+        lf_removeStatic(s, fmt::format("{} was parked there later", r.identity.callsign));
         return true;
     }
     staticJobs.push_back(StaticJob{s.id, 0, standId, std::uint32_t(gf_slotDistance(now, slotS)), s.identity.airline,
@@ -193,6 +206,8 @@ void lf_applyRemovals() {
         removalList.pop_back();
         for (SimAircraft& s : staticList)
             if (s.standId == e.standId && (s.simState == SimState::Active || s.simState == SimState::RemovingFromSim)) {
+                // One removed by the checks already was logged then.
+                if (s.simState == SimState::Active) lf_logRemoval(s, e.reason);
                 removeAircraftFromSim(s);
                 break;
             }
@@ -491,7 +506,7 @@ void lf_staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSl
     if (s.simState != SimState::Active) return;
     if (s.planned == 0) {
         if (engineBufferedAddresses.count(s.feedHexid) != 0) {
-            lf_removeStatic(s);
+            lf_removeStatic(s, "its aircraft is live again");
             return;
         }
         auto k = std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) {
@@ -500,7 +515,7 @@ void lf_staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSl
                     lf_equalNonEmpty(j.registration, s.identity.registration));
         });
         if (k == staticJobs.end()) {
-            lf_removeStatic(s);
+            lf_removeStatic(s, "no longer reported parked there");
             return;
         }
         keptStatics.push_back(lf_keptOf(s));
@@ -522,7 +537,7 @@ void lf_staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSl
     if (same)
         staticJobs.erase(k);
     else
-        lf_removeStatic(s);
+        lf_removeStatic(s, fmt::format("{} was parked there later", lf_jobName(*k)));
 }
 
 // Whether a plan option of the stand allows the aircraft within the look-back up to now: the
@@ -552,13 +567,13 @@ bool lf_planHolds(const ParkPos& stand, const SimAircraft& s, WeekSlot now, std:
 void lf_checkStaticAgainstPlan(SimAircraft& s, WeekSlot now) {
     if (s.planned != 1 || s.simState != SimState::Active) return;
     if (lf_inLiveCallsigns(s.identity.identity6) || lf_inLiveCallsigns(s.identity.identity7)) {
-        lf_removeStatic(s);
+        lf_removeStatic(s, "its flight is live");
         return;
     }
     auto keepOrDrop = [&](std::vector<StaticJob>::iterator k) {
         const WeekSlot slotK = lf_slotBefore(now, k->ageSlots);
         if (lf_slotEarlier(WeekSlot::fromPacked(s.parkedSlot), slotK)) {
-            lf_removeStatic(s);
+            lf_removeStatic(s, fmt::format("the plan gives the stand to {}", lf_jobName(*k)));
         } else {
             keptStatics.push_back(lf_keptOf(s));
             staticJobs.erase(k);
@@ -592,14 +607,14 @@ void lf_checkStaticAgainstPlan(SimAircraft& s, WeekSlot now) {
             }
         }
     if (stand == nullptr) {
-        lf_removeStatic(s);
+        lf_removeStatic(s, "its stand is not in the airport file");
         return;
     }
     const std::int32_t lookBack = std::min(47, std::max(plannerDisplay.realFit.load(), plannerDisplay.softFit.load()));
     if (lf_planHolds(*stand, s, now, lookBack))
         keptStatics.push_back(lf_keptOf(s));
     else
-        lf_removeStatic(s);
+        lf_removeStatic(s, "the plan no longer holds it");
 }
 
 // Sorts the kept statics latest placed first and marks those whose plan option ends with this half-hour.
@@ -634,7 +649,8 @@ void lf_startRenewal(std::uint32_t ptOnlyJustSet) {
     lf_reserveUserStands();
     if (ptOnlyJustSet != 0)
         for (SimAircraft& s : staticList)
-            if (s.planned == 1 && s.simState == SimState::Active) removalList.push_back(RemovalEntry{s.standId});
+            if (s.planned == 1 && s.simState == SimState::Active)
+                removalList.push_back(RemovalEntry{s.standId, "parked traffic only"});
 }
 
 // The live aircraft parked at the airport stay on their stands; those parked longest go while they
@@ -691,7 +707,7 @@ void lf_replaceLeavingStatics(WeekSlot now) {
             // Its age is the half-hours since it was placed, as every other entry's.
             staticJobs.push_back(StaticJob{0, 1, k.standId, std::uint32_t(gf_slotDistance(now, k.slot)), k.airline,
                                            k.icaoType, k.callsignA, k.callsignB, k.registration, 0});
-            removalList.push_back(RemovalEntry{k.standId});
+            removalList.push_back(RemovalEntry{k.standId, fmt::format("makes way for its departure {}", k.callsignB)});
         }
     std::erase_if(keptStatics, [](const KeptStatic& k) { return k.leaving; });
 }
@@ -707,7 +723,7 @@ std::int64_t lf_dropSurplusCandidates(std::int64_t surplus) {
 // Then the kept statics, from the end of keptStatics (the earliest placed).
 std::int64_t lf_dropSurplusKept(std::int64_t surplus) {
     for (; surplus > 0 && !keptStatics.empty(); --surplus) {
-        removalList.push_back(RemovalEntry{keptStatics.back().standId});
+        removalList.push_back(RemovalEntry{keptStatics.back().standId, "more parked aircraft than wanted"});
         keptStatics.pop_back();
     }
     return surplus;

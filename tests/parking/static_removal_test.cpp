@@ -127,10 +127,10 @@ public:
     }
 };
 
-// Every removal the renewal decides goes to the simulator once and leaves the list with its confirmation:
-// those the renewal's checks decide one by one (the aircraft is live again, the feed no longer reports it,
-// the plan drops it, a parked record displaces it) as well as those it lists (leaving, surplus, the
-// parked-traffic-only switch).
+// Every removal the renewal decides goes to the simulator once, leaves the list with its confirmation and
+// is named in the log once: those the renewal's checks decide one by one (the aircraft is live again, the
+// feed no longer reports it, the plan drops it or gives its stand to another aircraft, a parked record
+// displaces it) as well as those it lists (leaving, surplus, the parked-traffic-only switch).
 TEST_F(StaticRemoval, EveryRemovalTheRenewalDecidesReachesTheSimulatorAndIsConfirmed) {
     struct Case {
         const char* what;
@@ -185,6 +185,20 @@ TEST_F(StaticRemoval, EveryRemovalTheRenewalDecidesReachesTheSimulatorAndIsConfi
              t.placed(9002, t.objectBase + 1, 1, "DLH2*", 1, 0, lf_slotBefore(t.now, 2));
          },
          0},
+        {"plan static whose stand the plan gives to another aircraft",
+         [](StaticRemoval& t) {
+             makeStands({{planOption("DLH2", int(t.now.weekday))}});
+             t.placed(9001, t.objectBase + 1, 0, "DLH1*", 1, 0, lf_slotBefore(t.now, 4));
+         },
+         0},
+        {"plan static whose flight is live",
+         [](StaticRemoval& t) {
+             makeStands({{planOption("DLH1", int(t.now.weekday))}});
+             t.placed(9001, t.objectBase + 1, 0, "DLH1*", 1, 0, t.now);
+             std::lock_guard lock(trafficReader.bufferedMutex);
+             trafficReader.bufferedCallsigns.insert("DLH1");
+         },
+         0},
         {"plan static when parked traffic only is switched on",
          [](StaticRemoval& t) {
              makeStands({{planOption("DLH1", int(t.now.weekday))}});
@@ -203,9 +217,12 @@ TEST_F(StaticRemoval, EveryRemovalTheRenewalDecidesReachesTheSimulatorAndIsConfi
         objectBase += 10;
         const std::uint32_t dropped = objectBase + 1;
         c.arrange(*this);
+        const std::string callsign = staticWithObject(dropped)->identity.callsign;
+        CapturedLog log;
         gf_adjustParking(c.ptOnlyJustSet);
         EXPECT_TRUE(h.tickUntil([&] { return staticWithObject(dropped) == nullptr; }, 100));
         EXPECT_EQ(removedCount(dropped), 1u);
+        EXPECT_EQ(logLinesWith(log.text(), {callsign, " removed"}).size(), 1u) << log.text();
         EXPECT_TRUE(h.violations.empty()) << h.violations.front();
         h.violations.clear();
     }
