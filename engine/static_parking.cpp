@@ -84,7 +84,8 @@ JobTurn lf_jobTurn(StaticJob& job, const ParkPos& stand, bool log) {
                             stand.name, job.identity0, s.identity.callsign, gf_standNameById(s.standId)));
         return JobTurn::usedUp;
     }
-    if (!leaving || queued) return leaving ? JobTurn::wait : JobTurn::place;
+    if (!leaving) return JobTurn::place;
+    if (queued) return JobTurn::wait;
     if (job.removalWaits < kMaxRemovalWaits) {
         ++job.removalWaits;
         return JobTurn::wait;
