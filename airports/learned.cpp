@@ -413,13 +413,15 @@ void gf_saveLearned() {
         }
     }
     const std::uint32_t updates = learnedUpdateCount.load();
-    if (saved)
-        gf_showStatus(fmt::format("{}{} \"{}\" saved with {} update{} {}", timeOfDay, handmade ? " handmade" : "",
-                                  file.string(), updates, updates == 1 ? "" : "s",
-                                  learnedParamsChanged.load() != 0 ? "and one or more parameter changes" : ""),
-                      true);
-    else
-        gf_showStatus(fmt::format("{} saving \"{}\" did not succeed", timeOfDay, file.string()), true);
+    const std::string outcome =
+        saved ? fmt::format("{}{} \"{}\" saved with {} update{} {}", timeOfDay, handmade ? " handmade" : "",
+                            file.string(), updates, updates == 1 ? "" : "s",
+                            learnedParamsChanged.load() != 0 ? "and one or more parameter changes" : "")
+              : fmt::format("{} saving \"{}\" did not succeed", timeOfDay, file.string());
+    // Logged whatever the status line does: the save at closing down comes when status texts are no longer
+    // logged, and a held error keeps the text off the status line.
+    gf_showStatus(outcome, false);
+    gf_log(outcome);
     learnedUpdateCount.store(0);
     learnedParamsChanged.store(0);
 }

@@ -31,24 +31,11 @@ std::int32_t gf_nextOptionId(const std::vector<StandOption>& options) {
 }
 
 void gf_renumberStandOptions(ParkPos& stand) {
-    std::unordered_map<std::int32_t, std::int32_t> renamed;  // lasting id -> new id
     std::int32_t n = 0;
     for (StandOption& o : stand.options) {
-        const std::int32_t lasting = gf_lastingOptionId(o);
         o.id = ++n;
         o.heldId = 0;
-        if (lasting != 0) renamed.emplace(lasting, o.id);
     }
-    for (auto* sightings : {&stand.realMap, &stand.softMap})
-        for (auto entry = sightings->begin(); entry != sightings->end();) {
-            const auto it = renamed.find(static_cast<std::int32_t>(entry->second.optionId));
-            if (it == renamed.end()) {
-                entry = sightings->erase(entry);
-            } else {
-                entry->second.optionId = static_cast<std::uint32_t>(it->second);
-                ++entry;
-            }
-        }
 }
 
 namespace {

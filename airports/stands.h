@@ -88,8 +88,8 @@ struct ParkPos {
 };
 
 // Numbers the stand's options 1, 2, 3 ... in list order, switched-off ones included (which are switched on
-// again), and moves the sightings of realMap and softMap to their options' new ids; a sighting whose option
-// is no longer in the list is forgotten.
+// again). Options are only ever appended, each with the next id, so every option keeps the id it had and
+// the sightings of realMap and softMap keep naming their options.
 void gf_renumberStandOptions(ParkPos& stand);
 
 // The stands of the current park airport.

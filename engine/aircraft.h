@@ -262,6 +262,9 @@ struct StaticJob {
     std::string callsignB;  // second callsign candidate (becomes identity7)
     std::string registration;
     uint8_t preferA = 0;  // the planner's "stays" flag: 1 tries callsignA first
+    // Placement turns the job has waited for the simulator to confirm the removal of a static on its way out
+    // from its stand or a coupled one (engine only).
+    uint8_t removalWaits = 0;
 };
 
 // ---------------------------------------------------------------- construction and identity

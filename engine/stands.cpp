@@ -216,12 +216,21 @@ bool lf_addRealStandOption(uint32_t standId, LiveAircraft& ac, WeekSlot slot, bo
         if (!r.stand) return false;
         ParkPos& stand = *r.stand;
         StandOption* open = nullptr;
+        bool held = false;
         for (auto& o : stand.options) {
-            if (o.real == 0 || o.key != r.key || o.weekday != r.weekday || (o.halfHours & r.bit)) continue;
+            if (o.real == 0 || o.key != r.key || o.weekday != r.weekday) continue;
+            if (o.halfHours & r.bit) {
+                held = true;
+                continue;
+            }
             if (o.closed) return false;
             if (!open) open = &o;
         }
-        if (!open) {
+        if (held) {
+            // The half-hour is recorded already: one identity holds one half-hour once on a stand, so the
+            // option holding it is left alone. A departure ends the stay all the same.
+            if (departing) stand.realMap.erase(ac.id);
+        } else if (!open) {
             const int32_t id = r.makeNew(ac, 1, slot);
             if (!departing && id > 0) stand.realMap[ac.id] = {slot, static_cast<uint32_t>(id)};
         } else if (!departing) {

@@ -35,7 +35,8 @@ ParkPos* gf_chooseStand(WeekSlot slot, const SimAircraft& ac, bool retry);
 // within 85 m whose option matches the aircraft's callsign; null when none.
 ParkPos* gf_nearestFittingStand(double latitude, double longitude, const SimAircraft& ac, double maxNm,
                                 bool allowOptionMatch);
-// Records that the aircraft really used the stand; true when the record was taken.
+// Records that the aircraft really used the stand; true when the record was taken. A half-hour that an
+// option of the aircraft's key already holds on the stand adds nothing.
 bool lf_addRealStandOption(uint32_t standId, LiveAircraft& ac, WeekSlot slot, bool departing);
 // Records a soft option (the stand was guessed for the aircraft); true when the record was taken.
 bool lf_addSoftStandOption(uint32_t standId, const SimAircraft& ac, bool moved, WeekSlot slot, bool closing);

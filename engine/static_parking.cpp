@@ -27,9 +27,73 @@ namespace {
 
 uint32_t staticIdCounter = 0;
 
+// Turns a job waits for the confirmation of a removal that has been sent, 4 s at one turn every 50 ticks. A
+// removal still queued is not counted: the queue sends one every 10 ticks.
+constexpr uint8_t kMaxRemovalWaits = 8;
+
 bool onStandOrAdjacent(uint32_t standId, const ParkPos& jobStand) {
     return standId == jobStand.id ||
            std::find(jobStand.coupledIds.begin(), jobStand.coupledIds.end(), standId) != jobStand.coupledIds.end();
+}
+
+// A static whose removal is queued or sent, or whose creation order was taken back: it leaves its list
+// with the removal notice, or with this tick's compaction.
+bool onItsWayOut(const SimAircraft& s) { return s.simState == SimState::RemovingFromSim || s.removedFromQueue != 0; }
+
+bool removalStillQueued(const SimAircraft& s) {
+    return s.removedFromQueue != 0 || std::find(removeFifo.begin(), removeFifo.end(), s.objectId) != removeFifo.end();
+}
+
+enum class JobTurn {
+    place,
+    wait,
+    usedUp
+};
+
+// What the job's turn brings, by what stands on its stand or on a stand coupled to it: a live aircraft
+// parked or parking there, or a static in the simulator or being created there, uses the job up. Statics
+// on their way out make it wait: while a removal is still queued, and then kMaxRemovalWaits turns for the
+// confirmation. A refusal is logged with LOG on.
+JobTurn lf_jobTurn(StaticJob& job, const ParkPos& stand, bool log) {
+    for (const auto& live : liveList) {
+        if (live.phase != MovementPhase::Parked && live.phase != MovementPhase::Parking) continue;
+        if (!onStandOrAdjacent(live.standId, stand)) continue;
+        if (log) {
+            if (live.standId == stand.id)
+                gf_log(fmt::format("{:8}: no static parking for {}, live aircraft {} standing here", stand.name,
+                                   job.identity0, live.identity.callsign));
+            else
+                gf_log(fmt::format(
+                    "{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
+                    stand.name, job.identity0, live.identity.callsign, gf_standNameById(live.standId)));
+        }
+        return JobTurn::usedUp;
+    }
+    const SimAircraft* leaving = nullptr;
+    bool queued = false;
+    for (const auto& s : staticList) {
+        if (!onStandOrAdjacent(s.standId, stand)) continue;
+        if (onItsWayOut(s)) {
+            if (!leaving) leaving = &s;
+            queued = queued || removalStillQueued(s);
+            continue;
+        }
+        if (log)
+            gf_log(
+                fmt::format("{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
+                            stand.name, job.identity0, s.identity.callsign, gf_standNameById(s.standId)));
+        return JobTurn::usedUp;
+    }
+    if (!leaving) return JobTurn::place;
+    if (queued) return JobTurn::wait;
+    if (job.removalWaits < kMaxRemovalWaits) {
+        ++job.removalWaits;
+        return JobTurn::wait;
+    }
+    if (log)
+        gf_log(fmt::format("{:8}: no static parking for {}, the removal of static aircraft {} at {} is not confirmed",
+                           stand.name, job.identity0, leaving->identity.callsign, gf_standNameById(leaving->standId)));
+    return JobTurn::usedUp;
 }
 
 struct ParkedEntry {
@@ -62,8 +126,14 @@ uint32_t slotAge(uint64_t packed, const WeekSlot& now) {
 }  // namespace
 
 uint32_t lf_nextStaticId() {
-    staticIdCounter = staticIdCounter >= 9999 ? 1 : staticIdCounter + 1;
-    return staticIdCounter;
+    // Notices find a static by its id: one that stays through a whole round keeps its id to itself.
+    for (uint32_t tries = 0; tries < 9999; ++tries) {
+        staticIdCounter = staticIdCounter >= 9999 ? 1 : staticIdCounter + 1;
+        if (std::none_of(staticList.begin(), staticList.end(),
+                         [](const SimAircraft& s) { return s.id == staticIdCounter; }))
+            return staticIdCounter;
+    }
+    return 0;
 }
 
 void gf_resetStaticIdCounter() { staticIdCounter = 0; }
@@ -83,39 +153,28 @@ std::string lf_detcs(const StaticJob& job) {
 
 void gf_placeStaticAircraft() {
     if (staticJobs.empty() || currentStands.empty()) return;
-    const StaticJob job = staticJobs.back();
-    staticJobs.pop_back();
-    const bool log = LOG.value.load();
-    ParkPos* stand = gf_findStandById(job.standId);
+    ParkPos* stand = gf_findStandById(staticJobs.back().standId);
     if (stand) {
-        for (const auto& live : liveList) {
-            if (live.phase != MovementPhase::Parked && live.phase != MovementPhase::Parking) continue;
-            if (!onStandOrAdjacent(live.standId, *stand)) continue;
-            if (log) {
-                if (live.standId == stand->id)
-                    gf_log(fmt::format("{:8}: no static parking for {}, live aircraft {} standing here", stand->name,
-                                       job.identity0, live.identity.callsign));
-                else
-                    gf_log(fmt::format(
-                        "{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
-                        stand->name, job.identity0, live.identity.callsign, gf_standNameById(live.standId)));
-            }
-            return;
-        }
-        for (const auto& s : staticList) {
-            if (!onStandOrAdjacent(s.standId, *stand)) continue;
-            if (log)
-                gf_log(fmt::format(
-                    "{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
-                    stand->name, job.identity0, s.identity.callsign, gf_standNameById(s.standId)));
+        // A job whose stand is being cleared for it (the renewal replaces the static there) stays last.
+        const JobTurn turn = lf_jobTurn(staticJobs.back(), *stand, LOG.value.load());
+        if (turn == JobTurn::wait) return;
+        if (turn == JobTurn::usedUp) {
+            staticJobs.pop_back();
             return;
         }
     }
+    const StaticJob job = staticJobs.back();
+    staticJobs.pop_back();
     if (!stand) {
         gf_logError(fmt::format("stand with id {} not found", gf_standNameById(job.standId)));
         return;
     }
     const uint32_t id = lf_nextStaticId();
+    if (id == 0) {
+        gf_logError(
+            fmt::format("{:8}: no static parking for {}, every static id is in use", stand->name, job.identity0));
+        return;
+    }
     const std::string callsign = !job.callsignA.empty() ? lf_detcs(job) : fmt::format("{}{}{}", job.identity0, id, "*");
     TrafficRecord record;
     record.identity.airline = job.identity0;
@@ -182,7 +241,12 @@ void gf_keepParkedWithinPlan(int extra) {
         std::sort(staticList.begin(), staticList.end(), [&](const SimAircraft& a, const SimAircraft& b) {
             return slotAge(a.parkedSlot, now) < slotAge(b.parkedSlot, now);
         });
-        if (staticList.back().simState == SimState::Active) removeAircraftFromSim(staticList.back());
+        SimAircraft& earliest = staticList.back();
+        if (earliest.simState == SimState::Active) {
+            gf_log(fmt::format("{:}: {:8} max park exceeded, removed", gf_standNameById(earliest.standId),
+                               earliest.identity.callsign));
+            removeAircraftFromSim(earliest);
+        }
     }
 }
 

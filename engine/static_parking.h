@@ -8,7 +8,9 @@
 
 #include "engine/aircraft.h"
 
-// Takes the last job of staticJobs and places a static aircraft for it.
+// Takes the last job of staticJobs and places a static aircraft for it. A job whose stand, or a stand
+// coupled to it, still holds a static on its way out stays last until that static is gone (a few turns at
+// most once its removal is sent); any other aircraft there uses the job up.
 void gf_placeStaticAircraft();
 // The callsign of a static aircraft of a job, or empty.
 std::string lf_detcs(const StaticJob& job);
@@ -23,6 +25,7 @@ size_t gf_refreshStaticParkFigure(bool show);
 bool gf_checkUserWay(LiveAircraft& ac);
 // Whether an airport code stands in the park-airport list.
 bool gf_isParkAirport(std::string_view code);
-// The next static id (1..9999, then 1 again); process-wide.
+// The next static id (1..9999, then 1 again; process-wide) that no static of staticList holds; 0 when
+// every one is held.
 uint32_t lf_nextStaticId();
 void gf_resetStaticIdCounter();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string_view>
 
 #include "airports/learned.h"
 #include "airports/park_list.h"
@@ -66,14 +67,25 @@ void lf_sortJobsByAge(bool ascending) {
     });
 }
 
-// The removal is asked for at once, through the engine's one removal request: an active aircraft is
-// then removing (which also keeps it out of the rest of the renewal's checks) with its object queued
-// for removal; one still being created loses its creation order, or is removed once created. Only
-// marking it removing would leave it in the simulator for good, as the request queues nothing for an
-// aircraft that is already removing.
-void lf_markForRemoval(SimAircraft& s) {
+// The log line of a static the planner removes, with LOG on.
+void lf_logRemoval(const SimAircraft& s, std::string_view reason) {
+    if (LOG.value.load())
+        gf_log(fmt::format("{:8}: {:8} removed, {}", gf_standNameById(s.standId), s.identity.callsign, reason));
+}
+
+// A job's aircraft by its callsign, or by its airline and type when it has none.
+std::string lf_jobName(const StaticJob& job) {
+    return !job.callsignA.empty() ? job.callsignA : fmt::format("{} {}", job.identity0, job.icaoType);
+}
+
+// Removes the static aircraft now, through the engine's one removal request: an active one is then
+// removing (which also keeps it out of the renewal's later checks) with its object queued for removal;
+// one still being created loses its creation order, or is removed once created. Its entry in
+// removalList counts it among the renewal's removals.
+void lf_removeStatic(SimAircraft& s, std::string_view reason) {
+    if (s.simState != SimState::RemovingFromSim) lf_logRemoval(s, reason);
     removeAircraftFromSim(s);
-    removalList.push_back(RemovalEntry{s.identity.callsign, s.standId});
+    removalList.push_back(RemovalEntry{s.standId, std::string(reason)});
 }
 
 void lf_occupy(std::uint32_t standId) {
@@ -178,7 +190,7 @@ bool lf_matchStaticAtStand(SimAircraft& s, const ParkedRecord& r, std::uint32_t 
     WeekSlot slotR = lf_slotBefore(now, r.slot);
     WeekSlot slotS = WeekSlot::fromPacked(s.parkedSlot);
     if (lf_sameOrEarlier(slotS, slotR)) {
-        lf_markForRemoval(s);
+        lf_removeStatic(s, fmt::format("{} was parked there later", r.identity.callsign));
         return true;
     }
     staticJobs.push_back(StaticJob{s.id, 0, standId, std::uint32_t(gf_slotDistance(now, slotS)), s.identity.airline,
@@ -194,6 +206,8 @@ void lf_applyRemovals() {
         removalList.pop_back();
         for (SimAircraft& s : staticList)
             if (s.standId == e.standId && (s.simState == SimState::Active || s.simState == SimState::RemovingFromSim)) {
+                // One removed by the checks already was logged then.
+                if (s.simState == SimState::Active) lf_logRemoval(s, e.reason);
                 removeAircraftFromSim(s);
                 break;
             }
@@ -483,12 +497,16 @@ KeptStatic lf_keptOf(const SimAircraft& s) {
                       false};
 }
 
-// Step 7 of the renewal for one static aircraft.
+// A static aircraft against the parked records. One from parked traffic stays while a candidate on its
+// stand is the same aircraft (the candidate is then dropped), and is removed when its aircraft is live
+// again or no longer reported there. A plan-made one meets the first candidate on its stand or of its
+// callsign: the candidate is dropped when it was parked before this one was placed, or is this aircraft;
+// otherwise this one gives way.
 void lf_staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSlot now) {
     if (s.simState != SimState::Active) return;
     if (s.planned == 0) {
         if (engineBufferedAddresses.count(s.feedHexid) != 0) {
-            lf_markForRemoval(s);
+            lf_removeStatic(s, "its aircraft is live again");
             return;
         }
         auto k = std::find_if(staticJobs.begin(), staticJobs.end(), [&](const StaticJob& j) {
@@ -497,7 +515,7 @@ void lf_staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSl
                     lf_equalNonEmpty(j.registration, s.identity.registration));
         });
         if (k == staticJobs.end()) {
-            lf_markForRemoval(s);
+            lf_removeStatic(s, "no longer reported parked there");
             return;
         }
         keptStatics.push_back(lf_keptOf(s));
@@ -519,7 +537,7 @@ void lf_staticStaysForParked(SimAircraft& s, std::uint32_t ptOnlyJustSet, WeekSl
     if (same)
         staticJobs.erase(k);
     else
-        lf_markForRemoval(s);
+        lf_removeStatic(s, fmt::format("{} was parked there later", lf_jobName(*k)));
 }
 
 // Whether a plan option of the stand allows the aircraft within the look-back up to now: the
@@ -542,17 +560,20 @@ bool lf_planHolds(const ParkPos& stand, const SimAircraft& s, WeekSlot now, std:
     return holds(now.weekday <= 1 ? 7 : now.weekday - 1, 47, beforeMidnight - 1);
 }
 
-// Step 10: a plan-made static aircraft against the new plan.
+// A plan-made static aircraft against the new plan: removed when its flight is live; against a candidate
+// on its stand, or on a coupled stand within reach of its wings, the one placed earlier gives way unless
+// the candidate is this aircraft; otherwise it stays while an option of its stand for its airline and type
+// holds a half-hour within the look-back of the fill.
 void lf_checkStaticAgainstPlan(SimAircraft& s, WeekSlot now) {
     if (s.planned != 1 || s.simState != SimState::Active) return;
     if (lf_inLiveCallsigns(s.identity.identity6) || lf_inLiveCallsigns(s.identity.identity7)) {
-        lf_markForRemoval(s);
+        lf_removeStatic(s, "its flight is live");
         return;
     }
     auto keepOrDrop = [&](std::vector<StaticJob>::iterator k) {
         const WeekSlot slotK = lf_slotBefore(now, k->ageSlots);
         if (lf_slotEarlier(WeekSlot::fromPacked(s.parkedSlot), slotK)) {
-            lf_markForRemoval(s);
+            lf_removeStatic(s, fmt::format("the plan gives the stand to {}", lf_jobName(*k)));
         } else {
             keptStatics.push_back(lf_keptOf(s));
             staticJobs.erase(k);
@@ -586,16 +607,17 @@ void lf_checkStaticAgainstPlan(SimAircraft& s, WeekSlot now) {
             }
         }
     if (stand == nullptr) {
-        lf_markForRemoval(s);
+        lf_removeStatic(s, "its stand is not in the airport file");
         return;
     }
     const std::int32_t lookBack = std::min(47, std::max(plannerDisplay.realFit.load(), plannerDisplay.softFit.load()));
     if (lf_planHolds(*stand, s, now, lookBack))
         keptStatics.push_back(lf_keptOf(s));
     else
-        lf_markForRemoval(s);
+        lf_removeStatic(s, "the plan no longer holds it");
 }
 
+// Sorts the kept statics latest placed first and marks those whose plan option ends with this half-hour.
 void lf_markLeaving(WeekSlot now) {
     std::stable_sort(keptStatics.begin(), keptStatics.end(),
                      [](const KeptStatic& a, const KeptStatic& b) { return lf_slotEarlier(b.slot, a.slot); });
@@ -612,10 +634,10 @@ void lf_markLeaving(WeekSlot now) {
         k.leaving = lf_nextSlotStays(*stand, *opt, now) == 0;
     }
 }
-}  // namespace
 
-void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
-    const WeekSlot now = lf_currentWeekSlot();
+// Empties the lists of the last plan, frees every stand and numbers its options anew. When parked
+// traffic only has just been switched on, every active plan-made static is listed for removal.
+void lf_startRenewal(std::uint32_t ptOnlyJustSet) {
     gf_takeBufferedHistory();
     gf_plannerHooks().disableParkingControls();
     mainWindow.staticPlanningMark.store(false);
@@ -628,9 +650,12 @@ void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
     if (ptOnlyJustSet != 0)
         for (SimAircraft& s : staticList)
             if (s.planned == 1 && s.simState == SimState::Active)
-                removalList.push_back(RemovalEntry{s.identity.callsign, s.standId});
-    const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
-    const std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
+                removalList.push_back(RemovalEntry{s.standId, "parked traffic only"});
+}
+
+// The live aircraft parked at the airport stay on their stands; those parked longest go while they
+// outnumber the wanted count.
+void lf_keepLiveStayers(std::int64_t wanted, bool ptOnly) {
     liveStayers = gf_listLiveParked();
     if (!ptOnly && wanted >= 1 && std::int64_t(liveStayers.size()) > wanted) {
         const std::int64_t more = std::int64_t(liveStayers.size()) - wanted;
@@ -639,65 +664,114 @@ void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
         liveStayers = gf_listLiveParked();
     }
     for (const ParkedLive& l : liveStayers) lf_occupy(l.standId);
-    bool havePt = lf_readParkedTraffic();
-    if (!havePt && ptOnly) {
+}
+
+// The parked records become candidates in staticJobs; a static from parked traffic stays while its
+// aircraft is still reported on its stand, and a plan-made one makes way for a candidate reported later.
+void lf_matchParkedTraffic(std::int64_t wanted, bool ptOnly, std::uint32_t ptOnlyJustSet, WeekSlot now) {
+    if (wanted >= 1 || ptOnly)
+        for (const ParkedRecord& r : trafficReader.parkedRecords) lf_standForParkedRecord(r, wanted);
+    for (SimAircraft& s : staticList) lf_staticStaysForParked(s, ptOnlyJustSet, now);
+    gf_log(fmt::format("{} new parking position{} from PT", staticJobs.size(),
+                       gf_plural(std::int64_t(staticJobs.size()))));
+}
+
+// With parked traffic only the parked records alone decide; without an answer of the feed nothing changes.
+void lf_renewFromParkedTrafficOnly(bool havePt, std::int64_t wanted, std::uint32_t ptOnlyJustSet, WeekSlot now) {
+    if (!havePt) {
         lf_sortJobsByAge(false);
         return;
     }
-    if (havePt) {
-        if (wanted >= 1 || ptOnly)
-            for (const ParkedRecord& r : trafficReader.parkedRecords) lf_standForParkedRecord(r, wanted);
-        for (SimAircraft& s : staticList) lf_staticStaysForParked(s, ptOnlyJustSet, now);
-        gf_log(fmt::format("{} new parking position{} from PT", staticJobs.size(),
-                           gf_plural(std::int64_t(staticJobs.size()))));
-        if (ptOnly) {
-            gf_showStatus(fmt::format("ParkTraffic changes: {} to be removed, {} to be added", removalList.size(),
-                                      staticJobs.size()),
-                          true);
-            lf_applyRemovals();
-            return;
-        }
-    }
+    lf_matchParkedTraffic(wanted, true, ptOnlyJustSet, now);
+    gf_showStatus(
+        fmt::format("ParkTraffic changes: {} to be removed, {} to be added", removalList.size(), staticJobs.size()),
+        true);
+    lf_applyRemovals();
+}
+
+// The week plan fills the stands that kept statics, candidates and live stayers leave, and then
+// decides which plan-made statics stay.
+void lf_fillFromPlan(WeekSlot now, std::int64_t wanted) {
     for (const KeptStatic& k : keptStatics) lf_occupy(k.standId);
     const std::int64_t base = std::int64_t(keptStatics.size() + staticJobs.size() + liveStayers.size());
     if (wanted > base) lf_fillToWanted(now, wanted, base);
     for (SimAircraft& s : staticList) lf_checkStaticAgainstPlan(s, now);
+}
+
+// A kept static whose option ends with this half-hour is replaced on its stand by a job for the same
+// option, which names the aircraft by its departing callsign.
+void lf_replaceLeavingStatics(WeekSlot now) {
     lf_markLeaving(now);
     for (const KeptStatic& k : keptStatics)
         if (k.leaving) {
             // Its age is the half-hours since it was placed, as every other entry's.
             staticJobs.push_back(StaticJob{0, 1, k.standId, std::uint32_t(gf_slotDistance(now, k.slot)), k.airline,
                                            k.icaoType, k.callsignA, k.callsignB, k.registration, 0});
-            removalList.push_back(RemovalEntry{k.callsign, k.standId});
+            removalList.push_back(RemovalEntry{k.standId, fmt::format("makes way for its departure {}", k.callsignB)});
         }
     std::erase_if(keptStatics, [](const KeptStatic& k) { return k.leaving; });
+}
+
+// The surplus over the wanted count is dropped from the candidates first, the oldest first (staticJobs
+// sorted youngest first); returns what is left of it.
+std::int64_t lf_dropSurplusCandidates(std::int64_t surplus) {
     lf_sortJobsByAge(true);
-    std::int64_t surplus = std::int64_t(staticJobs.size() + keptStatics.size() + liveStayers.size()) - wanted;
-    while (surplus > 0 && !(staticJobs.empty() && keptStatics.empty())) {
-        if (!staticJobs.empty()) {
-            staticJobs.pop_back();
-        } else {
-            removalList.push_back(RemovalEntry{keptStatics.back().callsign, keptStatics.back().standId});
-            keptStatics.pop_back();
-        }
-        --surplus;
+    for (; surplus > 0 && !staticJobs.empty(); --surplus) staticJobs.pop_back();
+    return surplus;
+}
+
+// Then the kept statics, from the end of keptStatics (the earliest placed).
+std::int64_t lf_dropSurplusKept(std::int64_t surplus) {
+    for (; surplus > 0 && !keptStatics.empty(); --surplus) {
+        removalList.push_back(RemovalEntry{keptStatics.back().standId, "more parked aircraft than wanted"});
+        keptStatics.pop_back();
     }
-    if (!INITIAL_LOAD_ONLY.value.load())
-        while (surplus > 0 && !liveStayers.empty()) {
-            const ParkedLive l = liveStayers.back();
-            liveStayers.pop_back();
-            for (LiveAircraft& live : liveList)
-                if (live.identity.callsign == l.callsign && live.standId == l.standId) {
-                    removeAircraftFromSim(live);
-                    break;
-                }
-            --surplus;
-        }
+    return surplus;
+}
+
+// Then, unless only the first load counts, the live stayers parked shortest.
+void lf_removeSurplusLiveStayers(std::int64_t surplus) {
+    if (INITIAL_LOAD_ONLY.value.load()) return;
+    for (; surplus > 0 && !liveStayers.empty(); --surplus) {
+        const ParkedLive l = liveStayers.back();
+        liveStayers.pop_back();
+        for (LiveAircraft& live : liveList)
+            if (live.identity.callsign == l.callsign && live.standId == l.standId) {
+                removeAircraftFromSim(live);
+                break;
+            }
+    }
+}
+
+// The jobs go to the engine oldest first (it places from the back), and the listed statics are removed.
+void lf_finishRenewal() {
     lf_sortJobsByAge(false);
     gf_showStatus(
         fmt::format("Parking adjustments: {} to be removed, {} to be added\n", removalList.size(), staticJobs.size()),
         true);
     lf_applyRemovals();
+}
+}  // namespace
+
+void gf_adjustParking(std::uint32_t ptOnlyJustSet) {
+    const WeekSlot now = lf_currentWeekSlot();
+    lf_startRenewal(ptOnlyJustSet);
+    const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
+    const std::int64_t wanted = std::max<std::int64_t>(0, gf_wantedParkedCount());
+    lf_keepLiveStayers(wanted, ptOnly);
+    const bool havePt = lf_readParkedTraffic();
+    if (ptOnly) {
+        lf_renewFromParkedTrafficOnly(havePt, wanted, ptOnlyJustSet, now);
+        return;
+    }
+    if (havePt) lf_matchParkedTraffic(wanted, ptOnly, ptOnlyJustSet, now);
+    lf_fillFromPlan(now, wanted);
+    lf_replaceLeavingStatics(now);
+    std::int64_t surplus = std::int64_t(staticJobs.size() + keptStatics.size() + liveStayers.size()) - wanted;
+    surplus = lf_dropSurplusCandidates(surplus);
+    surplus = lf_dropSurplusKept(surplus);
+    lf_removeSurplusLiveStayers(surplus);
+    lf_finishRenewal();
 }
 
 void gf_resetPlanner() {

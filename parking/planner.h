@@ -29,9 +29,10 @@ struct PlannerHooks {
 };
 PlannerHooks& gf_plannerHooks();
 
+// A static aircraft the planner wants removed: the one active or removing on the stand, and why (for the log).
 struct RemovalEntry {
-    std::string callsign;
     std::uint32_t standId = 0;
+    std::string reason;
 };
 // A static aircraft the renewal keeps.
 struct KeptStatic {

@@ -50,6 +50,7 @@ TEST_F(PerSecondLists, StaticTwinOfALiveAircraftOnTheGroundLeaves) {
     EXPECT_EQ(staticList[1].simState, SimState::RemovingFromSim);
     EXPECT_EQ(staticList[2].simState, SimState::Active);
     EXPECT_EQ(staticList[3].simState, SimState::Active);
+    EXPECT_EQ(logLinesWith(logText(), {"KLM1*", " removed"}).size(), 1u) << logText();
 
     // A registration twin counts too.
     liveList[0].identity.registration = "PH-BXA";
@@ -58,6 +59,7 @@ TEST_F(PerSecondLists, StaticTwinOfALiveAircraftOnTheGroundLeaves) {
     staticList[2].identity.callsign = "OTHER*";
     lf_removeStaticTwinsOfLive();
     EXPECT_EQ(staticList[4].simState, SimState::RemovingFromSim);
+    EXPECT_EQ(logLinesWith(logText(), {"XYZ9*", " removed"}).size(), 1u) << logText();
 }
 
 TEST_F(PerSecondLists, BlockedCallsignTakesTheFirstActiveAircraftOut) {
@@ -107,6 +109,7 @@ TEST_F(PerSecondLists, UserOnTheGroundMakesRoom) {
     staticList = {st};
     lf_userCollisions();
     EXPECT_EQ(staticList[0].simState, SimState::RemovingFromSim);
+    EXPECT_EQ(logLinesWith(logText(), {"AAA*", " removed"}).size(), 1u) << logText();
     userOnGround.store(0);
     userState = UserState{};
     userHalfWingSpanNm.store(0.0);

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,8 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "foundation/disk_file.h"
 #include "foundation/log.h"
@@ -96,6 +99,22 @@ inline std::string readWholeFile(const fs::path& path) {
 inline void writeWholeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << bytes;
+}
+
+// The lines of a log text that hold every one of the parts.
+inline std::vector<std::string> logLinesWith(const std::string& log, std::initializer_list<std::string_view> parts) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < log.size()) {
+        std::size_t end = log.find('\n', start);
+        if (end == std::string::npos) end = log.size();
+        const std::string_view line(log.data() + start, end - start);
+        if (std::all_of(parts.begin(), parts.end(),
+                        [&](std::string_view part) { return line.find(part) != std::string_view::npos; }))
+            lines.emplace_back(line);
+        start = end + 1;
+    }
+    return lines;
 }
 
 // Opens the log in its own temporary folder for a test and closes it at the end; text() is what was logged

@@ -1,5 +1,7 @@
 // Notices from the simulator link and the feed, ghosts, MAX_LIVE, flight plans and the object-id file.
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -275,6 +277,70 @@ TEST_F(Notices, StaticCallsignsAndIds) {
     EXPECT_EQ(lf_nextStaticId(), 1u);
 }
 
+// The static id counter passes over the ids of statics still in the list, also across its wrap, so that
+// the creation notice of a new static never reaches an older one that stays.
+TEST_F(Notices, StaticIdsSkipThoseStillInUse) {
+    struct Case {
+        uint32_t counter;             // the last id handed out
+        std::vector<uint32_t> inUse;  // ids of statics in the list
+        uint32_t next;
+    };
+    const Case cases[] = {
+        {9999, {1}, 2},
+        {9998, {9999, 1, 2}, 3},
+        {4, {5, 6}, 7},
+        {7, {}, 8},
+    };
+    for (const Case& c : cases) {
+        staticList.clear();
+        gf_resetStaticIdCounter();
+        for (uint32_t i = 0; i < c.counter; ++i) lf_nextStaticId();
+        for (uint32_t id : c.inUse) {
+            SimAircraft s;
+            s.id = id;
+            s.simState = SimState::Active;
+            staticList.push_back(s);
+        }
+        EXPECT_EQ(lf_nextStaticId(), c.next) << "after " << c.counter;
+    }
+
+    // A static that stays through a whole round of ids, and one placed after the wrap: each takes its own
+    // creation notice and both stand active.
+    static const std::string title = "LH 320 static";
+    airlineLiveries[0]["DLH"]["A320"] = {title};
+    staticList.clear();
+    currentStands.clear();
+    for (uint32_t id : {1u, 2u}) {
+        ParkPos stand;
+        stand.id = id;
+        stand.name = fmt::format("W{}", id);
+        stand.latitude = 50.0 + id * 0.01;
+        currentStands.push_back(stand);
+    }
+    StaticJob job;
+    job.identity0 = "DLH";
+    job.icaoType = "A320";
+    job.standId = 1;
+    gf_resetStaticIdCounter();
+    staticJobs.push_back(job);
+    auto allActive = [] {
+        return staticJobs.empty() && std::all_of(staticList.begin(), staticList.end(),
+                                                 [](const SimAircraft& s) { return s.simState == SimState::Active; });
+    };
+    ASSERT_TRUE(h.tickUntil(allActive, 400));
+    ASSERT_EQ(staticList.size(), 1u);
+    const uint32_t firstObject = staticList[0].objectId;
+    while (lf_nextStaticId() != 9999) {}
+    job.standId = 2;
+    staticJobs.push_back(job);
+    ASSERT_TRUE(h.tickUntil(allActive, 400)) << "the new static stays in adding2sim";
+    ASSERT_EQ(staticList.size(), 2u);
+    EXPECT_NE(staticList[0].id, staticList[1].id);
+    EXPECT_EQ(staticList[0].objectId, firstObject);
+    EXPECT_NE(staticList[1].objectId, firstObject);
+    EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+}
+
 TEST_F(Notices, StaticPlacementWithoutLiveryIsDropped) {
     ParkPos stand;
     stand.id = 1;
@@ -337,6 +403,104 @@ TEST_F(Notices, StaticPlacementCreatesAParkedAircraftWithItsSlotMovedBack) {
     staticJobs.push_back(job);
     gf_placeStaticAircraft();
     EXPECT_EQ(staticList.size(), 1u);
+}
+
+// What stands on a job's stand, or on a stand coupled to it, when the job's turn comes: a live aircraft, an
+// active static and one still being created use the job up; a static on its way out of the simulator makes
+// the job wait for its removal (also behind other removals), but not for ever when the simulator never
+// confirms it.
+TEST_F(Notices, StaticJobWaitsOnlyForAStaticOnItsWayOut) {
+    static const std::string title = "LH 320 static";
+    airlineLiveries[0]["DLH"]["A320"] = {title};
+    enum class Outcome {
+        placed,
+        usedUp
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> occupy;  // stand 1 is the job's, stand 2 is coupled to it
+        bool removalsAnswered;
+        Outcome outcome;
+    };
+    auto parkedLive = [&](uint32_t hexid, uint32_t standId, MovementPhase phase) {
+        LiveAircraft& l = active(hexid, fmt::format("EZY{}", hexid), hexid - 20000);
+        l.stream.front().tick = engineTick.load() + 1000000;  // standing still
+        l.stream.front().engineFlag = 1;
+        l.onGround = 1;
+        l.setPhase(phase);
+        l.standId = standId;
+    };
+    auto staticOn = [](uint32_t standId, SimState state, uint32_t objectId) -> SimAircraft& {
+        SimAircraft s;
+        s.id = 700 + objectId;
+        s.objectId = objectId;
+        s.standId = standId;
+        s.identity.callsign = fmt::format("OLD{}*", objectId);
+        s.simState = state;
+        staticList.push_back(s);
+        return staticList.back();
+    };
+    const std::vector<Case> cases = {
+        {"live aircraft parked on the stand", [&] { parkedLive(20081, 1, MovementPhase::Parked); }, true,
+         Outcome::usedUp},
+        {"live aircraft parking at the coupled stand", [&] { parkedLive(20082, 2, MovementPhase::Parking); }, true,
+         Outcome::usedUp},
+        {"active static on the stand", [&] { staticOn(1, SimState::Active, 803); }, true, Outcome::usedUp},
+        {"static being created at the coupled stand",
+         [&] { staticOn(2, SimState::Adding2Sim, 0).removeWhenCreated = 1; }, true, Outcome::usedUp},
+        {"static whose removal is queued", [&] { removeAircraftFromSim(staticOn(1, SimState::Active, 805)); }, true,
+         Outcome::placed},
+        {"static at the coupled stand whose removal waits behind thirty others",
+         [&] {
+             for (uint32_t objectId = 5000; objectId < 5030; ++objectId) removeFifo.push_back(objectId);
+             removeAircraftFromSim(staticOn(2, SimState::Active, 806));
+         },
+         true, Outcome::placed},
+        {"static taken out of its creation queue",
+         [&] {
+             SimAircraft& s = staticOn(1, SimState::Adding2Sim, 0);
+             staticCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 1, 0, s.identity.callsign, {}, s.id});
+             removeAircraftFromSim(s);
+         },
+         true, Outcome::placed},
+        {"static whose removal the simulator never confirms",
+         [&] { removeAircraftFromSim(staticOn(1, SimState::Active, 808)); }, false, Outcome::usedUp},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        lf_clearLive();
+        staticList.clear();
+        staticJobs.clear();
+        staticCreateFifo.clear();
+        removeFifo.clear();
+        currentStands.clear();
+        for (uint32_t id : {1u, 2u}) {
+            ParkPos stand;
+            stand.id = id;
+            stand.name = fmt::format("C{}", id);
+            stand.coupledIds = {3 - id};
+            currentStands.push_back(stand);
+        }
+        h.answerRemovals = c.removalsAnswered;
+        // The job's first turn comes in the tick that sends the first queued removal.
+        ASSERT_TRUE(h.tickUntil([] { return engineTick.load() % 50 == 45; }, 50));
+        c.occupy();
+        StaticJob job;
+        job.standId = 1;
+        job.identity0 = "DLH";
+        job.icaoType = "A320";
+        job.callsignA = "NEW1";
+        job.preferA = 1;
+        staticJobs.push_back(job);
+        ASSERT_TRUE(h.tickUntil([] { return staticJobs.empty(); }, 2000));
+        const bool placed = std::any_of(staticList.begin(), staticList.end(), [](const SimAircraft& s) {
+            return s.identity.callsign == "NEW1*" && s.standId == 1;
+        });
+        EXPECT_EQ(placed, c.outcome == Outcome::placed);
+        EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+        h.violations.clear();
+    }
+    h.answerRemovals = true;
 }
 
 TEST_F(Notices, SpawnGateKeepsTheUsersWayFreeByFirstPointAndTrack) {

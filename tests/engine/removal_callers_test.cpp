@@ -1,6 +1,6 @@
 // The engine's callers of the removal request, each in its own world: the object it decides to take out
 // of the simulator is removed there once and the aircraft leaves its list with the confirmation, with the
-// harness's per-tick invariants holding. A second request for an aircraft already removing queues nothing,
+// harness's per-tick invariants holding, and the removal of a static named in the log. A second request for an aircraft already removing queues nothing,
 // so none of these may depend on asking twice.
 #include <algorithm>
 #include <functional>
@@ -19,6 +19,7 @@
 #include "engine/upkeep.h"
 #include "foundation/settings.h"
 #include "tests/common/engine_harness.h"
+#include "tests/common/sandbox.h"
 
 int64_t gf_nowTicks100ns();
 
@@ -91,12 +92,18 @@ bool objectListed(uint32_t objectId) {
                        [&](const SimAircraft& s) { return s.objectId == objectId; });
 }
 
+// A line of the log that names the static and its removal.
+bool loggedRemoval(const std::string& log, const std::string& callsign) {
+    return !logLinesWith(log, {callsign, "removed"}).empty() || !logLinesWith(log, {callsign, "makes way"}).empty();
+}
+
 }  // namespace
 
 TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
     struct Case {
         const char* caller;
         std::function<void()> act;
+        const char* logged = nullptr;  // the static whose removal the log names
     };
     const std::vector<Case> cases = {
         {"blocked notice",
@@ -115,7 +122,8 @@ TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
          [] {
              staticOn(7, kObject, 1);
              gf_keepParkedWithinPlan(1);
-         }},
+         },
+         "ST7*"},
         {"renewal's live parked removal",
          [] {
              live(0x400001, "DLH1", kObject, MovementPhase::Parked, 1);
@@ -144,7 +152,8 @@ TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
          [] {
              staticOn(7, kObject, 1);
              gf_flushStaticAircraft();
-         }},
+         },
+         "ST7*"},
         {"reserved stand: static",
          [] {
              CurrentAirport ap;
@@ -153,7 +162,8 @@ TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
              gf_setCurrentAirport(ap);
              staticOn(7, kObject, 3);
              gf_clearReservedStand();
-         }},
+         },
+         "ST7*"},
         {"reserved stand: live",
          [] {
              CurrentAirport ap;
@@ -184,19 +194,22 @@ TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
              staticOn(7, kObject, 1);
              LiveAircraft& p = live(0x400002, "DLH2", 502, MovementPhase::Taxi);
              lf_makeWayAtStand(p, currentStands[0]);
-         }},
+         },
+         "ST7*"},
         {"static making way at a coupled stand",
          [] {
              staticOn(7, kObject, 2);
              LiveAircraft& p = live(0x400002, "DLH2", 502, MovementPhase::Parked, 1);
              lf_staticAtAdjacentStandMakesWay(p, currentStands[0]);
-         }},
+         },
+         "ST7*"},
         {"collision avoidance",
          [] {
              staticOn(7, kObject, 1);
              LiveAircraft& p = live(0x400002, "DLH2", 502, MovementPhase::Parked, 1);
              ASSERT_NE(gf_collisionAvoidance(p), staticList.end());
-         }},
+         },
+         "ST7*"},
         {"max park exceeded",
          [] {
              live(0x400001, "DLH1", kObject, MovementPhase::Parked, 1);
@@ -235,12 +248,14 @@ TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
         h.addType("A320", AircraftCategory::Large);
         makeStands();
         parking_percentage.value = 30;
+        CapturedLog log;
         c.act();
         EXPECT_TRUE(h.tickUntil(
             [&] { return std::count(h.removed.begin(), h.removed.end(), kObject) > 0 && !objectListed(kObject); },
             500));
         EXPECT_EQ(std::count(h.removed.begin(), h.removed.end(), kObject), 1);
         EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+        if (c.logged) EXPECT_TRUE(loggedRemoval(log.text(), c.logged)) << log.text();
         gf_resetSettings();
     }
 }

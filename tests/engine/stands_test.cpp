@@ -470,6 +470,54 @@ TEST(StandRecorders, DepartingWithoutSightingAndRefusedExtension) {
     EXPECT_TRUE(s.realMap.empty());
 }
 
+// One identity never holds one half-hour twice on one stand: a real record in a half-hour that an option of
+// the aircraft already holds leaves that option alone, whether the option was learned in this visit, read
+// from the learned file or from the airport file; a departure there forgets the sighting.
+TEST(StandRecorders, RealRecordInAHalfHourAlreadyHeldAddsNothing) {
+    EngineHarness h;
+    struct Record {
+        uint32_t halfHour;
+        bool departing;
+    };
+    struct Case {
+        const char* what;
+        std::vector<StandOption> before;  // of the aircraft, on weekday 5
+        std::vector<Record> records;
+        std::vector<uint64_t> after;  // the half-hours of its options
+    };
+    auto held = [](uint64_t halfHours, int32_t closed, const std::string& callsign = "DLH400") {
+        return StandOption{"DLH", "A320", "DAIPA", callsign, "", halfHours, 1, 5, closed, 1};
+    };
+    const std::vector<Case> cases = {
+        {"created, created again in the next half-hour, leaving then",
+         {},
+         {{9, false}, {10, false}, {10, true}},
+         {bits({9, 10})}},
+        {"learned option, parked in one of its half-hours",
+         {held(bits({9, 10, 11}), 0)},
+         {{10, false}},
+         {bits({9, 10, 11})}},
+        {"learned option, leaving in one of its half-hours", {held(bits({9, 10}), 0)}, {{10, true}}, {bits({9, 10})}},
+        {"airport-file option under another flight, parked in its half-hour",
+         {held(bits({10}), 1, "DLH402")},
+         {{10, false}, {10, true}},
+         {bits({10})}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        makeStands({{"A1", 0, 20}});
+        ParkPos& s = currentStands[0];
+        s.options = c.before;
+        LiveAircraft a;
+        static_cast<SimAircraft&>(a) = aircraft(AircraftCategory::Large, 17, "DLH400");
+        for (const Record& r : c.records) EXPECT_TRUE(lf_addRealStandOption(1, a, {5, r.halfHour}, r.departing));
+        std::vector<uint64_t> after;
+        for (const StandOption& o : s.options) after.push_back(o.halfHours);
+        EXPECT_EQ(after, c.after);
+        EXPECT_TRUE(s.realMap.empty()) << "no sighting is left behind";
+    }
+}
+
 TEST(StandRecorders, SoftOptions) {
     EngineHarness h;
     makeStands({{"A1", 0, 20}});

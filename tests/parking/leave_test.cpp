@@ -1,9 +1,13 @@
 // Leaving the park airport: what changed there reaches its learned file, and the leave always finishes.
 #include "tests/airports/airports_fixture.h"
 
+#include <functional>
+
 #include <pugixml.hpp>
 
 #include "airports/parking_file.h"
+#include "shell/run_flags.h"
+#include "shell/status_line.h"
 
 namespace {
 
@@ -49,6 +53,34 @@ TEST_F(LeaveTest, SettingChangedAtTheParkAirportIsSavedOnLeaving) {
     enter();
     EXPECT_EQ(MAX_LIVE.value.load(), 17);
     lf_leaveParkAirport();
+}
+
+// The save on leaving is logged also when the run is closing down, when the window was closed, and while
+// the status line holds an error.
+TEST_F(LeaveTest, SaveIsLoggedAlsoWhileTheRunStops) {
+    struct Case {
+        const char* what;
+        std::function<void()> set;
+    };
+    const Case cases[] = {
+        {"running", [] {}},
+        {"closing down", [] { stopRequested = 1; }},
+        {"window closed", [] { userClosed = 1; }},
+        {"error held on the status line", [] { gf_showError("99: test"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        enter();
+        learnedUpdateCount = 1;
+        const std::size_t before = logText().size();
+        c.set();
+        gf_removeStaticParked();
+        stopRequested = 0;
+        userClosed = 0;
+        gf_clearHeldError();
+        EXPECT_EQ(logLinesWith(logText().substr(before), {learned.string(), "saved with 1 update"}).size(), 1u)
+            << logText().substr(before);
+    }
 }
 
 TEST_F(LeaveTest, ChangeMadeAwayFromTheParkAirportSavesNothing) {

@@ -127,10 +127,10 @@ public:
     }
 };
 
-// Every removal the renewal decides goes to the simulator once and leaves the list with its confirmation:
-// those the renewal's checks decide one by one (the aircraft is live again, the feed no longer reports it,
-// the plan drops it, a parked record displaces it) as well as those it lists (leaving, surplus, the
-// parked-traffic-only switch).
+// Every removal the renewal decides goes to the simulator once, leaves the list with its confirmation and
+// is named in the log once: those the renewal's checks decide one by one (the aircraft is live again, the
+// feed no longer reports it, the plan drops it or gives its stand to another aircraft, a parked record
+// displaces it) as well as those it lists (leaving, surplus, the parked-traffic-only switch).
 TEST_F(StaticRemoval, EveryRemovalTheRenewalDecidesReachesTheSimulatorAndIsConfirmed) {
     struct Case {
         const char* what;
@@ -185,6 +185,20 @@ TEST_F(StaticRemoval, EveryRemovalTheRenewalDecidesReachesTheSimulatorAndIsConfi
              t.placed(9002, t.objectBase + 1, 1, "DLH2*", 1, 0, lf_slotBefore(t.now, 2));
          },
          0},
+        {"plan static whose stand the plan gives to another aircraft",
+         [](StaticRemoval& t) {
+             makeStands({{planOption("DLH2", int(t.now.weekday))}});
+             t.placed(9001, t.objectBase + 1, 0, "DLH1*", 1, 0, lf_slotBefore(t.now, 4));
+         },
+         0},
+        {"plan static whose flight is live",
+         [](StaticRemoval& t) {
+             makeStands({{planOption("DLH1", int(t.now.weekday))}});
+             t.placed(9001, t.objectBase + 1, 0, "DLH1*", 1, 0, t.now);
+             std::lock_guard lock(trafficReader.bufferedMutex);
+             trafficReader.bufferedCallsigns.insert("DLH1");
+         },
+         0},
         {"plan static when parked traffic only is switched on",
          [](StaticRemoval& t) {
              makeStands({{planOption("DLH1", int(t.now.weekday))}});
@@ -203,11 +217,86 @@ TEST_F(StaticRemoval, EveryRemovalTheRenewalDecidesReachesTheSimulatorAndIsConfi
         objectBase += 10;
         const std::uint32_t dropped = objectBase + 1;
         c.arrange(*this);
+        const std::string callsign = staticWithObject(dropped)->identity.callsign;
+        CapturedLog log;
         gf_adjustParking(c.ptOnlyJustSet);
         EXPECT_TRUE(h.tickUntil([&] { return staticWithObject(dropped) == nullptr; }, 100));
         EXPECT_EQ(removedCount(dropped), 1u);
+        EXPECT_EQ(logLinesWith(log.text(), {callsign, " removed"}).size(), 1u) << log.text();
         EXPECT_TRUE(h.violations.empty()) << h.violations.front();
         h.violations.clear();
+    }
+}
+
+// A static that the renewal removes and replaces on the same stand: the replacement's job waits for the
+// removal's notice, whatever the phase of the renewal within the 50 ticks between two placements, and the
+// stand is filled again.
+TEST_F(StaticRemoval, ReplacementOnTheSameStandIsPlacedAtEveryTickPhase) {
+    struct Case {
+        const char* what;
+        std::function<void(StaticRemoval&, std::uint32_t objectId)> arrange;
+        const char* replacement;
+    };
+    const std::vector<Case> cases = {
+        {"parked record seen after the static was placed",
+         [](StaticRemoval& t, std::uint32_t objectId) {
+             makeStands({{}, {}});
+             t.placed(9001, objectId, 0, "OLD1*", 0, 0x3c0001, lf_slotBefore(t.now, 4));
+             trafficReader.parkedRecords = {record(0x3c0002, "NEW2", 0, 1)};
+         },
+         "NEW2*"},
+        {"plan static against a parked record seen later",
+         [](StaticRemoval& t, std::uint32_t objectId) {
+             makeStands({{}, {}});
+             t.placed(9001, objectId, 0, "DLH1*", 1, 0, lf_slotBefore(t.now, 4));
+             trafficReader.parkedRecords = {record(0x3c0002, "NEW2", 0, 1)};
+         },
+         "NEW2*"},
+        {"plan static against another option of its stand",
+         [](StaticRemoval& t, std::uint32_t objectId) {
+             makeStands({{planOption("DLH2", int(t.now.weekday))}});
+             t.placed(9001, objectId, 0, "DLH1*", 1, 0, lf_slotBefore(t.now, 4));
+         },
+         "DLH2*"},
+        {"plan static in its last half-hour",
+         [](StaticRemoval& t, std::uint32_t objectId) {
+             StandOption o = planOption("DLH1", int(t.now.weekday));
+             o.callsignB = "LH1";
+             o.halfHours = std::uint64_t{1} << t.now.slot;
+             makeStands({{o}});
+             t.placed(9001, objectId, 0, "DLH1*", 1, 0, lf_slotBefore(t.now, 3)).identity.identity7 = "LH1";
+         },
+         "LH1*"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint32_t> leftEmpty;  // tick phases after which the stand stayed empty
+        for (std::uint32_t phase = 0; phase < 50; ++phase) {
+            staticList.clear();
+            staticJobs.clear();
+            clearPlannerInput();
+            gf_resetSettings();
+            parking_percentage.value = 100;
+            objectBase += 10;
+            const std::uint32_t old = objectBase + 1;
+            c.arrange(*this, old);
+            ASSERT_TRUE(h.tickUntil([&] { return engineTick.load() % 50 == phase; }, 50));
+            gf_adjustParking(0);
+            const std::uint32_t stand = currentStands[0].id;
+            auto filled = [&] {
+                return staticJobs.empty() && staticList.size() == 1 && staticList[0].standId == stand &&
+                       staticList[0].simState == SimState::Active;
+            };
+            if (!h.tickUntil(filled, 1000)) {
+                leftEmpty.push_back(phase);
+                continue;
+            }
+            EXPECT_EQ(staticList[0].identity.callsign, c.replacement) << "phase " << phase;
+            EXPECT_EQ(removedCount(old), 1u) << "phase " << phase;
+            ASSERT_TRUE(h.violations.empty()) << h.violations.front();
+        }
+        EXPECT_TRUE(leftEmpty.empty()) << "the stand stayed empty after a renewal at tick phases "
+                                       << fmt::format("{}", fmt::join(leftEmpty, ", "));
     }
 }
 
