@@ -98,6 +98,10 @@ void gf_occupyStand(ParkPos& stand);
 // The aircraft takes the stand: its stand position, heading, id and cargo flag come from the stand, and
 // the static aircraft on it and too close at its coupled stands make way.
 void lf_takeStand(LiveAircraft& ac, const ParkPos& stand);
+// Ends a live aircraft's hold on its stand: the stand is offered again unless another live aircraft parks
+// there (or drives in to park). Every path that ends a hold goes through here; the aircraft keeps its stand
+// fields, which callers that leave the stand clear themselves.
+void lf_releaseStand(const SimAircraft& ac);
 const uint32_t* lf_blockingCoupledStand(const std::vector<uint32_t>& coupledIds, const ParkPos& stand,
                                         const LiveAircraft& ac);
 

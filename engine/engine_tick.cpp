@@ -84,7 +84,13 @@ void lf_updateLiveList() {
         } pass;
         for (auto& ac : liveList) anyLeaves |= updateLiveAc(ac);
     }
-    if (anyLeaves) lf_eraseLiveIf([](const LiveAircraft& a) { return a.removeFromBuffer || a.removedFromQueue; });
+    if (anyLeaves) {
+        // Among them a respawning aircraft thrown away at the gate while it stood on its stand.
+        auto leaves = [](const LiveAircraft& a) { return a.removeFromBuffer || a.removedFromQueue; };
+        for (const auto& ac : liveList)
+            if (leaves(ac)) lf_releaseStand(ac);
+        lf_eraseLiveIf(leaves);
+    }
     lf_swapPositionBuffers();
 }
 

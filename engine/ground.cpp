@@ -609,7 +609,7 @@ void extendStream(LiveAircraft& ac, int32_t n) {
     if (parked) {
         p.tick += 604800u * 100u;
         ac.departing = 0;
-        if (ParkPos* stand = gf_findStandById(ac.standId)) stand->occupied = 0;
+        lf_releaseStand(ac);
     } else {
         p.tick += static_cast<uint32_t>(s * 100.0);
     }

@@ -42,6 +42,8 @@ void lf_objectRemoved(const SimNotice& n) {
             return;
         }
         if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
+        // Also an object the simulator took out on its own: its stand is offered again.
+        lf_releaseStand(ac);
         lf_eraseLive(static_cast<size_t>(&ac - liveList.data()));
         return;
     }
@@ -88,8 +90,7 @@ void lf_createFailed(const SimNotice& n) {
         if (LiveAircraft* ac = gf_liveByHexid(n.id)) {
             gf_liveryNotCreated(*ac);
             // An aircraft placed at a stand never got there: the stand is free again.
-            if (ac->standId != 0)
-                if (ParkPos* stand = gf_findStandById(ac->standId)) stand->occupied = 0;
+            lf_releaseStand(*ac);
             lf_eraseLive(static_cast<size_t>(ac - liveList.data()));
         }
     } else {
