@@ -437,8 +437,9 @@ void arriveAtStand(LiveAircraft& ac) {
     ParkPos* stand = gf_findStandById(ac.standId);
     if (stand && standGivenAway(ac, *stand)) {
         ac.extendCount = 1;
+        // The removal leaves the stand taken while a live aircraft parks there; a static one there is no
+        // live aircraft on it and makes way for the next arrival that takes the stand.
         removeAircraftFromSim(ac);
-        stand->occupied = 1;
         return;
     }
     const LatLon standPos{ac.standLatitude, ac.standLongitude};
