@@ -240,16 +240,23 @@ void groundAimLogic(LiveAircraft& ac) {
         }
     }
 
-    // Parking trigger.
+    // Parking trigger: an arrival coming to rest takes a stand. So does an aircraft towed from one stand to
+    // another: one that left a stand and comes to rest by another without a take-off roll. A tow is known
+    // at its start only for an aircraft that landed in this session; one the feed found parked is known as
+    // towed when it comes to rest at a stand.
+    const bool leftAStand = ac.previousPhase == MovementPhase::Parked ||
+                            ac.previousPhase == MovementPhase::PushingBack ||
+                            ac.previousPhase == MovementPhase::PushedBack;
+    const bool towedHere = leftAStand && !ac.towed && !ac.takingOff;
     if (!ac.stream.empty() && ac.stream.back().engineFlag && ac.phase == MovementPhase::Taxi && parkingActive.load() &&
-        (ac.towed || (ac.previousPhase != MovementPhase::Parked && ac.previousPhase != MovementPhase::PushingBack &&
-                      ac.previousPhase != MovementPhase::PushedBack))) {
+        (ac.towed || !leftAStand || towedHere)) {
         if (ac.extendCount > 0) {
             try2Park(ac, ac.landed != 0);
         } else if (ac.stream.size() >= 2 && ac.stream[1].groundSpeedKt <= 5.0 &&
                    gf_distanceNm(latLonOf(ac), latLonOf(ac.stream.back())) <= kThirtyFiveMetresNm) {
             try2Park(ac, false);
         }
+        if (towedHere && ac.phase == MovementPhase::Parking) ac.towed = 1;
     }
     groundAimTick(ac);
 }
