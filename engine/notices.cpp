@@ -85,7 +85,16 @@ void lf_blocked(const SimNotice& n) {
     }
 }
 
+// A created object that no aircraft waits for: the answer to a creation given up before, or a second answer
+// for one aircraft. Nothing else would ever take it out of the simulator.
+void lf_removeUnclaimedObject(const SimNotice& n) {
+    if (n.objectId < 3) return;
+    gf_log(fmt::format("object {} created for {}, which waits for no creation, is removed", n.objectId, n.id));
+    gf_queueRemoval(n.objectId);
+}
+
 void lf_createFailed(const SimNotice& n) {
+    lf_creationAnswered(n.id);
     if (n.id > 10000) {
         if (LiveAircraft* ac = gf_liveByHexid(n.id)) {
             gf_liveryNotCreated(*ac);
@@ -111,12 +120,30 @@ void lf_handleNotice(const SimNotice& n) {
         (kind == NoticeKind::ObjectRemoved || kind == NoticeKind::GroundInfo || kind == NoticeKind::StaticCg))
         return;
     switch (static_cast<NoticeKind>(n.kind)) {
-    case NoticeKind::LiveCreated:
-        if (LiveAircraft* ac = gf_liveByHexid(n.id)) {
-            if (lf_onLiveCreated(*ac, n)) lightToggleList.push_back(n);
+    case NoticeKind::LiveCreated: {
+        LiveAircraft* ac = gf_liveByHexid(n.id);
+        if (!ac || ac->simState != SimState::Adding2Sim) {
+            lf_removeUnclaimedObject(n);
+            break;
         }
+        lf_creationAnswered(n.id);
+        // A late answer to a creation given up before may find the aircraft back with a new order waiting:
+        // the object is there, so the order goes.
+        takeQueuedCreation(liveCreateFifo, ac->id);
+        std::erase(spawnIds, ac->id);
+        if (lf_onLiveCreated(*ac, n)) lightToggleList.push_back(n);
         break;
-    case NoticeKind::StaticCreated: lightToggleList.push_back(n); break;
+    }
+    case NoticeKind::StaticCreated: {
+        const SimAircraft* s = staticById(n.id);
+        if (!s || s->simState != SimState::Adding2Sim) {
+            lf_removeUnclaimedObject(n);
+            break;
+        }
+        lf_creationAnswered(n.id);
+        lightToggleList.push_back(n);
+        break;
+    }
     case NoticeKind::ObjectRemoved: lf_objectRemoved(n); break;
     case NoticeKind::GroundInfo: lf_groundInfo(n); break;
     case NoticeKind::StaticCg: lf_staticCg(n); break;

@@ -85,6 +85,7 @@ TEST(StandHold, EveryPathThatEndsItOffersTheStandAgainUnlessAnotherLiveAircraftP
         MovementPhase phase;  // of the aircraft holding the stand
         bool othersStay;      // another live aircraft parked there outlives the path
         std::function<void(EngineHarness&, LiveAircraft&)> end;
+        int ticks = 100;  // run after it
     };
     const std::vector<Path> paths = {
         {"takes another stand", MovementPhase::Parking, true,
@@ -126,6 +127,13 @@ TEST(StandHold, EveryPathThatEndsItOffersTheStandAgainUnlessAnotherLiveAircraftP
              liveCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 0, 0, ac.identity.callsign, {}, ac.id});
              removeAircraftFromSim(ac);
          }},
+        {"creation never answered", MovementPhase::Parked, true,
+         [](EngineHarness& h, LiveAircraft& ac) {
+             waitingForCreation(ac);
+             liveCreateFifo.push_back(SpawnOrder{0, 0, 0, 0, 0, 0, 0, 0, ac.identity.callsign, {}, ac.id});
+             h.answerCreations = false;
+         },
+         3200},
         {"respawning at its stand, thrown away at the gate", MovementPhase::Parked, true,
          [](EngineHarness&, LiveAircraft& ac) {
              lf_setLiveObjectId(ac, 0);
@@ -150,7 +158,7 @@ TEST(StandHold, EveryPathThatEndsItOffersTheStandAgainUnlessAnotherLiveAircraftP
             if (other) onStand(0x400002, "AFR2", 502, MovementPhase::Parked);
             gf_findStandById(kHeld)->occupied = 1;
             path.end(h, ac);
-            h.tick(100);
+            h.tick(path.ticks);
             const ParkPos* stand = gf_findStandById(kHeld);
             const bool held = stand != nullptr && stand->occupied != 0;
             EXPECT_EQ(held, other && path.othersStay);
