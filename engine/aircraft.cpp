@@ -270,15 +270,13 @@ void removeAircraftFromSim(SimAircraft& ac) {
         }
         if (ac.removedFromQueue) {
             // It leaves the list without ever standing there: a stand it was placed on is free again.
-            if (ac.isLive() && ac.standId != 0)
-                if (ParkPos* stand = gf_findStandById(ac.standId)) stand->occupied = 0;
+            lf_releaseStand(ac);
         } else {
             ac.removeWhenCreated = 1;
         }
         return;
     }
-    if (ac.isLive() && ac.standId != 0)
-        if (ParkPos* stand = gf_findStandById(ac.standId)) stand->occupied = 0;
+    lf_releaseStand(ac);
     ac.simState = SimState::RemovingFromSim;
     if (ac.isLive() && ac.objectId != 0 && ac.objectId == watchedObjectId) {
         watchedObjectId = 0;

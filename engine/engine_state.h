@@ -24,6 +24,9 @@ extern std::deque<SpawnOrder> staticCreateFifo;
 extern std::deque<uint32_t> removeFifo;  // object ids waiting for their removal
 // Queues an object's removal; an id already waiting is not queued a second time.
 void gf_queueRemoval(uint32_t objectId);
+// The simulator answered the creation of the aircraft with this id (created or refused). A creation the
+// engine handed to the link and that stays unanswered for 30 s is given up: its aircraft leaves its list.
+void lf_creationAnswered(uint32_t id);
 extern std::vector<std::string> removedGhosts;  // callsigns (ending in "_") removed as ghosts
 extern std::vector<uint32_t> standCheckList;    // hexids just placed or landed (per-second duplicate check)
 extern std::unordered_map<uint32_t, std::string_view> rememberedLiveries;  // hexid -> title
@@ -98,6 +101,10 @@ void gf_occupyStand(ParkPos& stand);
 // The aircraft takes the stand: its stand position, heading, id and cargo flag come from the stand, and
 // the static aircraft on it and too close at its coupled stands make way.
 void lf_takeStand(LiveAircraft& ac, const ParkPos& stand);
+// Ends a live aircraft's hold on its stand: the stand is offered again unless another live aircraft parks
+// there (or drives in to park). Every path that ends a hold goes through here; the aircraft keeps its stand
+// fields, which callers that leave the stand clear themselves.
+void lf_releaseStand(const SimAircraft& ac);
 const uint32_t* lf_blockingCoupledStand(const std::vector<uint32_t>& coupledIds, const ParkPos& stand,
                                         const LiveAircraft& ac);
 

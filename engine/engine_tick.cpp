@@ -40,6 +40,48 @@ namespace {
 
 constexpr const char* kObjectIdFile = "Callsign2ObjectId.txt";
 
+// Creations handed to the simulator link and not yet answered (created or refused): id -> tick sent. The
+// simulator may miss an answer; a creation unanswered this long is given up.
+std::unordered_map<uint32_t, uint32_t> creationsAwaited;
+constexpr int32_t kCreationAnswerTicks = 3000;  // 30 s, far beyond any creation
+
+void lf_sendAwaitedCreation(const SpawnOrder& order, uint32_t now) {
+    lf_sendCreation(order);
+    creationsAwaited[order.id] = now;
+}
+
+// The aircraft of a creation given up leaves its list with what it held: its stand, its callsign (no other
+// record of it is dropped for it), its stream. A live one comes back with its next reports.
+void lf_giveUpUnansweredCreations(uint32_t now) {
+    for (auto it = creationsAwaited.begin(); it != creationsAwaited.end();) {
+        if (tickDiff(now, it->second) < kCreationAnswerTicks) {
+            ++it;
+            continue;
+        }
+        const uint32_t id = it->first;
+        it = creationsAwaited.erase(it);
+        auto logGivenUp = [](const SimAircraft& ac) {
+            gf_logError(fmt::format("{} no answer to the creation of {} within {} s, given up",
+                                    "lf_giveUpUnansweredCreations", acLabel(ac), kCreationAnswerTicks / 100));
+        };
+        if (id > 10000) {
+            LiveAircraft* ac = gf_liveByHexid(id);
+            if (!ac || ac->simState != SimState::Adding2Sim) continue;
+            logGivenUp(*ac);
+            lf_releaseStand(*ac);
+            lf_eraseLive(static_cast<size_t>(ac - liveList.data()));
+            continue;
+        }
+        for (size_t i = 0; i < staticList.size(); ++i) {
+            if (staticList[i].id != id || staticList[i].simState != SimState::Adding2Sim) continue;
+            logGivenUp(staticList[i]);
+            if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
+            staticList.pop_back();
+            break;
+        }
+    }
+}
+
 void deleteObjectIdFile() {
     // A failure of the file system is not swallowed here: it ends the run's preparation.
     const std::filesystem::path file(kObjectIdFile);
@@ -84,13 +126,20 @@ void lf_updateLiveList() {
         } pass;
         for (auto& ac : liveList) anyLeaves |= updateLiveAc(ac);
     }
-    if (anyLeaves) lf_eraseLiveIf([](const LiveAircraft& a) { return a.removeFromBuffer || a.removedFromQueue; });
+    if (anyLeaves) {
+        // Among them a respawning aircraft thrown away at the gate while it stood on its stand.
+        auto leaves = [](const LiveAircraft& a) { return a.removeFromBuffer || a.removedFromQueue; };
+        for (const auto& ac : liveList)
+            if (leaves(ac)) lf_releaseStand(ac);
+        lf_eraseLiveIf(leaves);
+    }
     lf_swapPositionBuffers();
 }
 
 void gf_engineTick() {
     const uint32_t t = engineTick.load();
     gf_drainEngineInbox();
+    if (!creationsAwaited.empty()) lf_giveUpUnansweredCreations(t);
     lf_updateLiveList();
     if (t % 10 == 0) {
         if (!removeFifo.empty()) {
@@ -99,11 +148,11 @@ void gf_engineTick() {
         }
         if (t % 50 == 0) {
             if (!liveCreateFifo.empty()) {
-                lf_sendCreation(liveCreateFifo.front());
+                lf_sendAwaitedCreation(liveCreateFifo.front(), t);
                 liveCreateFifo.pop_front();
             } else {
                 if (!staticCreateFifo.empty()) {
-                    lf_sendCreation(staticCreateFifo.front());
+                    lf_sendAwaitedCreation(staticCreateFifo.front(), t);
                     staticCreateFifo.pop_front();
                 }
                 if (!staticJobs.empty()) gf_placeStaticAircraft();
@@ -137,6 +186,8 @@ void gf_setupSessionContainers() {
     deleteObjectIdFile();
 }
 
+void lf_creationAnswered(uint32_t id) { creationsAwaited.erase(id); }
+
 void gf_queueRemoval(uint32_t objectId) {
     if (std::find(removeFifo.begin(), removeFifo.end(), objectId) != removeFifo.end()) {
         gf_logError(fmt::format("object {} is already waiting for its removal", objectId));
@@ -159,6 +210,7 @@ void gf_cleanupSessionContainers() {
     removeFifo.clear();
     liveCreateFifo.clear();
     staticCreateFifo.clear();
+    creationsAwaited.clear();
     staticList.clear();
     lf_clearLive();
     currentStands.clear();
@@ -188,6 +240,7 @@ void gf_resetEngineState() {
     spawnIds.clear();
     liveCreateFifo.clear();
     staticCreateFifo.clear();
+    creationsAwaited.clear();
     removeFifo.clear();
     removedGhosts.clear();
     standCheckList.clear();

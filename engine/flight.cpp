@@ -42,6 +42,17 @@ double airportDistanceNm(const LiveAircraft& ac) {
 
 bool airportWithin10Nm(const LiveAircraft& ac) { return airportSelected() && airportDistanceNm(ac) <= 10.0; }
 
+// An aircraft that takes off or flies an approach holds no stand any more (an arrival may have been given
+// one before it went back to taxi): the stand is offered again.
+void leaveStandBehind(LiveAircraft& ac) {
+    lf_releaseStand(ac);
+    ac.standLatitude = 0.0;
+    ac.standLongitude = 0.0;
+    ac.standHeading = 0.0;
+    ac.standId = 0;
+    ac.cargo = 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- shared numbers
@@ -423,6 +434,7 @@ void finalApproachConfig(LiveAircraft& ac) {
         ac.landing = 0;
         sendFlapsStep(ac, 0);
         ac.flareStage = 0;
+        leaveStandBehind(ac);
         return;
     }
     if (ac.landing || !airportWithin10Nm(ac)) return;
@@ -432,11 +444,7 @@ void finalApproachConfig(LiveAircraft& ac) {
     standCheckList.push_back(ac.id);
     ac.landing = 1;
     ac.goAround = 0;
-    ac.standLatitude = 0.0;
-    ac.standLongitude = 0.0;
-    ac.standHeading = 0.0;
-    ac.standId = 0;
-    ac.cargo = 0;
+    leaveStandBehind(ac);
     ac.lateWindowTicks = ac.takingOff ? 5000 : 3000;
     ac.rotationCountdown = 1;
     ac.earlyWindowTicks = 3000;
@@ -511,6 +519,7 @@ void startTakeOff(LiveAircraft& ac) {
     ac.lateWindowTicks = 5000;
     ac.earlyWindowTicks = 3000;
     if (!ac.identity.airline.empty()) lf_learnSoftStand(ac, true);
+    leaveStandBehind(ac);
 }
 
 void startRotation(LiveAircraft& ac) {
@@ -523,6 +532,8 @@ void startRotation(LiveAircraft& ac) {
     ac.setPhase(MovementPhase::TakeOff);
     ac.headingStep = 0.0;
     clearCurve(ac);
+    // A touch-and-go rolls on without a take-off start.
+    leaveStandBehind(ac);
     if (ac.rollingOut) {
         // Touch and go.
         ac.rollingOut = 0;

@@ -240,16 +240,23 @@ void groundAimLogic(LiveAircraft& ac) {
         }
     }
 
-    // Parking trigger.
+    // Parking trigger: an arrival coming to rest takes a stand. So does an aircraft towed from one stand to
+    // another: one that left a stand and comes to rest by another without a take-off roll. A tow is known
+    // at its start only for an aircraft that landed in this session; one the feed found parked is known as
+    // towed when it comes to rest at a stand.
+    const bool leftAStand = ac.previousPhase == MovementPhase::Parked ||
+                            ac.previousPhase == MovementPhase::PushingBack ||
+                            ac.previousPhase == MovementPhase::PushedBack;
+    const bool towedHere = leftAStand && !ac.towed && !ac.takingOff;
     if (!ac.stream.empty() && ac.stream.back().engineFlag && ac.phase == MovementPhase::Taxi && parkingActive.load() &&
-        (ac.towed || (ac.previousPhase != MovementPhase::Parked && ac.previousPhase != MovementPhase::PushingBack &&
-                      ac.previousPhase != MovementPhase::PushedBack))) {
+        (ac.towed || !leftAStand || towedHere)) {
         if (ac.extendCount > 0) {
             try2Park(ac, ac.landed != 0);
         } else if (ac.stream.size() >= 2 && ac.stream[1].groundSpeedKt <= 5.0 &&
                    gf_distanceNm(latLonOf(ac), latLonOf(ac.stream.back())) <= kThirtyFiveMetresNm) {
             try2Park(ac, false);
         }
+        if (towedHere && ac.phase == MovementPhase::Parking) ac.towed = 1;
     }
     groundAimTick(ac);
 }
@@ -437,8 +444,9 @@ void arriveAtStand(LiveAircraft& ac) {
     ParkPos* stand = gf_findStandById(ac.standId);
     if (stand && standGivenAway(ac, *stand)) {
         ac.extendCount = 1;
+        // The removal leaves the stand taken while a live aircraft parks there; a static one there is no
+        // live aircraft on it and makes way for the next arrival that takes the stand.
         removeAircraftFromSim(ac);
-        stand->occupied = 1;
         return;
     }
     const LatLon standPos{ac.standLatitude, ac.standLongitude};
@@ -609,7 +617,7 @@ void extendStream(LiveAircraft& ac, int32_t n) {
     if (parked) {
         p.tick += 604800u * 100u;
         ac.departing = 0;
-        if (ParkPos* stand = gf_findStandById(ac.standId)) stand->occupied = 0;
+        lf_releaseStand(ac);
     } else {
         p.tick += static_cast<uint32_t>(s * 100.0);
     }

@@ -271,8 +271,7 @@ void lf_departStand(LiveAircraft& ac) {
         const WeekSlot now = gf_currentWeekSlot();
         if (lf_addRealStandOption(ac.standId, ac, now, true)) gf_noteArrivalTried(ac.id, now.slot);
     }
-    if (ac.standId != 0)
-        if (ParkPos* stand = gf_findStandById(ac.standId)) stand->occupied = 0;
+    lf_releaseStand(ac);
 }
 
 // ---------------------------------------------------------------- adding a point

@@ -42,6 +42,8 @@ void lf_objectRemoved(const SimNotice& n) {
             return;
         }
         if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
+        // Also an object the simulator took out on its own: its stand is offered again.
+        lf_releaseStand(ac);
         lf_eraseLive(static_cast<size_t>(&ac - liveList.data()));
         return;
     }
@@ -83,13 +85,21 @@ void lf_blocked(const SimNotice& n) {
     }
 }
 
+// A created object that no aircraft waits for: the answer to a creation given up before, or a second answer
+// for one aircraft. Nothing else would ever take it out of the simulator.
+void lf_removeUnclaimedObject(const SimNotice& n) {
+    if (n.objectId < 3) return;
+    gf_log(fmt::format("object {} created for {}, which waits for no creation, is removed", n.objectId, n.id));
+    gf_queueRemoval(n.objectId);
+}
+
 void lf_createFailed(const SimNotice& n) {
+    lf_creationAnswered(n.id);
     if (n.id > 10000) {
         if (LiveAircraft* ac = gf_liveByHexid(n.id)) {
             gf_liveryNotCreated(*ac);
             // An aircraft placed at a stand never got there: the stand is free again.
-            if (ac->standId != 0)
-                if (ParkPos* stand = gf_findStandById(ac->standId)) stand->occupied = 0;
+            lf_releaseStand(*ac);
             lf_eraseLive(static_cast<size_t>(ac - liveList.data()));
         }
     } else {
@@ -110,12 +120,30 @@ void lf_handleNotice(const SimNotice& n) {
         (kind == NoticeKind::ObjectRemoved || kind == NoticeKind::GroundInfo || kind == NoticeKind::StaticCg))
         return;
     switch (static_cast<NoticeKind>(n.kind)) {
-    case NoticeKind::LiveCreated:
-        if (LiveAircraft* ac = gf_liveByHexid(n.id)) {
-            if (lf_onLiveCreated(*ac, n)) lightToggleList.push_back(n);
+    case NoticeKind::LiveCreated: {
+        LiveAircraft* ac = gf_liveByHexid(n.id);
+        if (!ac || ac->simState != SimState::Adding2Sim) {
+            lf_removeUnclaimedObject(n);
+            break;
         }
+        lf_creationAnswered(n.id);
+        // A late answer to a creation given up before may find the aircraft back with a new order waiting:
+        // the object is there, so the order goes.
+        takeQueuedCreation(liveCreateFifo, ac->id);
+        std::erase(spawnIds, ac->id);
+        if (lf_onLiveCreated(*ac, n)) lightToggleList.push_back(n);
         break;
-    case NoticeKind::StaticCreated: lightToggleList.push_back(n); break;
+    }
+    case NoticeKind::StaticCreated: {
+        const SimAircraft* s = staticById(n.id);
+        if (!s || s->simState != SimState::Adding2Sim) {
+            lf_removeUnclaimedObject(n);
+            break;
+        }
+        lf_creationAnswered(n.id);
+        lightToggleList.push_back(n);
+        break;
+    }
     case NoticeKind::ObjectRemoved: lf_objectRemoved(n); break;
     case NoticeKind::GroundInfo: lf_groundInfo(n); break;
     case NoticeKind::StaticCg: lf_staticCg(n); break;

@@ -230,17 +230,22 @@ void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
     lf_staticAtAdjacentStandMakesWay(live, stand);
 }
 
+void lf_releaseStand(const SimAircraft& ac) {
+    if (!ac.isLive() || ac.standId == 0) return;
+    ParkPos* stand = gf_findStandById(ac.standId);
+    if (!stand) return;
+    // Aircraft on their way out of the list hold nothing.
+    const bool heldByOther = std::any_of(liveList.begin(), liveList.end(), [&](const LiveAircraft& other) {
+        return other.id != ac.id && other.standId == stand->id && other.simState != SimState::RemovingFromSim &&
+               !other.removeFromBuffer && !other.removedFromQueue &&
+               (other.phase == MovementPhase::Parked || other.phase == MovementPhase::Parking);
+    });
+    if (!heldByOther) stand->occupied = 0;
+}
+
 void lf_takeStand(LiveAircraft& ac, const ParkPos& stand) {
-    // A stand held before (an arrival that went back to taxi and parks elsewhere) is free again, unless
-    // another live aircraft stands on it meanwhile.
-    if (ac.standId != 0 && ac.standId != stand.id)
-        if (ParkPos* held = gf_findStandById(ac.standId)) {
-            const bool heldByOther = std::any_of(liveList.begin(), liveList.end(), [&](const LiveAircraft& other) {
-                return &other != &ac && other.standId == held->id && other.simState != SimState::RemovingFromSim &&
-                       (other.phase == MovementPhase::Parked || other.phase == MovementPhase::Parking);
-            });
-            if (!heldByOther) held->occupied = 0;
-        }
+    // A stand held before (an arrival that went back to taxi and parks elsewhere) is given back.
+    if (ac.standId != stand.id) lf_releaseStand(ac);
     ac.standLatitude = stand.latitude;
     ac.standLongitude = stand.longitude;
     ac.standHeading = stand.heading;

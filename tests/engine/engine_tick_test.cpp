@@ -314,3 +314,75 @@ TEST_F(EngineTick, AbsurdTimeStampsLeaveTheTicksOfTheBatchSound) {
     for (uint32_t id : {80012u, 80013u, 80014u})
         if (LiveAircraft* ac = findLive(id)) EXPECT_LE(std::abs(tickDiff(ac->stream.front().tick, t0)), 360000) << id;
 }
+
+// The simulator misses the answer to a creation: 30 s after the order was sent the engine gives the creation
+// up, and the aircraft leaves its list with its stand; should the answer come after all, its object is removed
+// at once. A live aircraft's next reports then bring it back and it is created again.
+TEST(UnansweredCreation, IsGivenUpAndALateAnswerRemovesItsObject) {
+    struct Case {
+        const char* what;
+        uint32_t id;
+        uint32_t standId;
+    };
+    const Case cases[] = {{"live aircraft in flight", 0x3c0101, 0},
+                          {"live aircraft placed at a stand", 0x3c0102, 1},
+                          {"static aircraft", 7, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EngineHarness h;
+        h.addType("A320", AircraftCategory::Large);
+        currentStands.emplace_back("A1", std::vector<StandOption>{}, 47.0, 8.0, 0.0, 20.0, 1, 1, 1);
+        currentStands.back().id = 1;
+        const bool live = c.id > 10000;
+        const std::string callsign = live ? "DLH101" : "DLH7*";
+        if (live) {
+            h.giveLivery(c.id);
+            TrafficRecord r =
+                EngineHarness::record(c.id, callsign, "A320", 47.0, 8.0, c.standId ? 0 : 9000, 0, 90, 100);
+            SimAircraft head;
+            gf_makeAiRecord(head, r);
+            head.id = c.id;
+            LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
+            ac.simState = SimState::Adding2Sim;
+            ac.setPhase(c.standId ? MovementPhase::Parked : MovementPhase::Flying);
+            ac.standId = c.standId;
+            if (c.standId) currentStands.back().occupied = 1;
+            liveCreateFifo.push_back(SpawnOrder{47.0, 8.0, 0, 0, 0, 0, 0, 0, callsign, {}, c.id});
+        } else {
+            SimAircraft s;
+            s.id = c.id;
+            s.identity.callsign = callsign;
+            s.standId = c.standId;
+            s.simState = SimState::Adding2Sim;
+            staticList.push_back(s);
+            staticCreateFifo.push_back(SpawnOrder{47.0, 8.0, 0, 0, 0, 0, 1, 0, callsign, {}, c.id});
+        }
+        auto listed = [&] {
+            return live ? findLive(c.id) != nullptr
+                        : std::any_of(staticList.begin(), staticList.end(),
+                                      [&](const SimAircraft& s) { return s.id == c.id; });
+        };
+        h.answerCreations = false;
+        ASSERT_TRUE(h.tickUntil([] { return liveCreateFifo.empty() && staticCreateFifo.empty(); }, 60));
+        h.tick(2900);
+        EXPECT_TRUE(listed()) << "a creation may take its time";
+        h.tick(200);
+        EXPECT_FALSE(listed()) << "given up";
+        EXPECT_EQ(currentStands.back().occupied, 0);
+        // The answer comes after all: nothing waits for the object, so it goes again.
+        h.answerCreations = true;
+        h.tick(30);
+        ASSERT_EQ(h.created.size(), 1u);
+        EXPECT_EQ(h.removed, std::vector<uint32_t>{h.created[0].objectId});
+        EXPECT_FALSE(listed());
+        if (live) {
+            h.handOver({EngineHarness::record(c.id, callsign, "A320", 47.0, 8.1, 9000, 250, 90, 200)}, 0);
+            h.handOver({EngineHarness::record(c.id, callsign, "A320", 47.0, 8.11, 9000, 250, 90, 210)}, 0);
+            EXPECT_TRUE(
+                h.tickUntil([&] { return findLive(c.id) && findLive(c.id)->simState == SimState::Active; }, 2000))
+                << "created again";
+            EXPECT_EQ(h.created.size(), 2u);
+        }
+        EXPECT_TRUE(h.violations.empty()) << h.violations.front();
+    }
+}

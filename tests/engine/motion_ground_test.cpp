@@ -103,18 +103,34 @@ TEST_F(MotionGround, ArrivalParksWithinTwoMetresOfTheStand) {
     }
 }
 
+// Given to a live aircraft parked there, the stand stays taken; given to a static aircraft, it is offered
+// again once the arrival is gone (the static makes way for the next arrival that takes it).
 TEST_F(MotionGround, ArrivalAtAStandGivenAwayRemovesTheAircraft) {
-    ParkPos& stand = addStand();
-    LiveAircraft& other = parkedOnStand();
-    other.id = 0x111111;
-    other.objectId = 500;
-    LiveAircraft& ac = parkedOnStand();
-    ac.setPhase(MovementPhase::Parking);
-    stand.occupied = 1;
-    arriveAtStand(ac);
-    EXPECT_EQ(ac.simState, SimState::RemovingFromSim);
-    EXPECT_EQ(stand.occupied, 1);
-    EXPECT_EQ(ac.extendCount, 1);
+    for (const bool toLive : {true, false}) {
+        SCOPED_TRACE(toLive ? "given to a live aircraft" : "given to a static aircraft");
+        gf_resetEngineState();
+        currentStands.clear();
+        ParkPos& stand = addStand();
+        if (toLive) {
+            LiveAircraft& other = parkedOnStand();
+            other.id = 0x111111;
+            other.objectId = 500;
+        } else {
+            SimAircraft s;
+            s.id = 5;
+            s.objectId = 500;
+            s.standId = stand.id;
+            s.simState = SimState::Active;
+            staticList.push_back(s);
+        }
+        LiveAircraft& ac = parkedOnStand();
+        ac.setPhase(MovementPhase::Parking);
+        stand.occupied = 1;
+        arriveAtStand(ac);
+        EXPECT_EQ(ac.simState, SimState::RemovingFromSim);
+        EXPECT_EQ(stand.occupied, toLive ? 1 : 0);
+        EXPECT_EQ(ac.extendCount, 1);
+    }
 }
 
 TEST_F(MotionGround, CargoStandIsMarkedOnceWhenACargoAircraftParks) {

@@ -554,3 +554,88 @@ TEST_F(MotionScenario, ArrivalTaxisToAStandOfTheAirportFileAndParks) {
     EXPECT_EQ(second->standId, currentStands[0].id);
     EXPECT_EQ(second->phase, MovementPhase::Parked);
 }
+
+// An aircraft the feed reports parked, so never landed in this session, is towed from its stand to
+// another one where a static aircraft stands, pushed back or pulled forward off its stand: it takes that
+// stand like any arrival, and the static makes way.
+TEST_F(MotionScenario, AircraftTowedToAStaticsStandTakesItAndTheStaticMakesWay) {
+    constexpr double elevation = 500.0;
+    for (const auto& [how, away, leaving] : {std::tuple{"pushed back", 180.0, MovementPhase::PushingBack},
+                                             std::tuple{"pulled forward", 0.0, MovementPhase::Taxi}}) {
+        SCOPED_TRACE(how);
+        Road road(elevation);
+        currentAirport.icao = "TEST";
+        currentAirport.latitude = 47.0;
+        currentAirport.longitude = 8.0;
+        currentAirport.altitude = elevation;
+        // Stands A7 and B9 heading north, radius 20 m, 250 m apart; a static aircraft stands on B9.
+        const LatLon a7{47.0, 8.0};
+        const LatLon b9 = offset(a7, 90, 250 * kMetre);
+        for (const auto& [name, id, at] : {std::tuple{"A7", 7u, a7}, std::tuple{"B9", 9u, b9}}) {
+            currentStands.emplace_back(name, std::vector<StandOption>{}, at.latitude, at.longitude, 0.0, 20.0, 1, 1, 1);
+            currentStands.back().id = id;
+        }
+        currentStands.front().occupied = 1;
+        parkingActive.store(1);
+        SimAircraft parkedStatic;
+        parkedStatic.id = 5;
+        parkedStatic.objectId = 9000;
+        parkedStatic.identity.callsign = "UAL5*";
+        parkedStatic.identity.icaoType = "A320";
+        parkedStatic.standId = 9;
+        parkedStatic.standLatitude = b9.latitude;
+        parkedStatic.standLongitude = b9.longitude;
+        parkedStatic.simState = SimState::Active;
+        staticList.push_back(parkedStatic);
+        StreamPoint stop = point(a7.latitude, a7.longitude, 0, 0, engineTick.load());
+        stop.engineFlag = 1;
+        LiveAircraft parked = makeAircraft(AircraftCategory::Large, stop);
+        parked.identity.callsign = "TOW6";
+        parked.objectId = 901;
+        parked.standId = 7;
+        parked.standLatitude = a7.latitude;
+        parked.standLongitude = a7.longitude;
+        parked.setPhase(MovementPhase::Parked);
+        parked.position[kPosAlt] = elevation + kStaticCg;
+        const uint32_t hex = parked.id;
+        lf_appendLive(LiveAircraft(parked));
+        road.run(200);
+
+        double time = 1000;
+        auto rec = [&](const LatLon& p, double gs, double trackDeg) {
+            auto r = EngineHarness::record(hex, "TOW6", "A320", p.latitude, p.longitude, 0, gs, trackDeg, time);
+            time += 8;
+            return r;
+        };
+        // Off A7, east along the lane 60 m from the stands, then into B9, where it stops.
+        road.feed(rec(a7, 0, 0));
+        for (double metres : {6.0, 12.0, 18.0, 24.0, 30.0, 36.0, 42.0})
+            road.feed(rec(offset(a7, away, metres * kMetre), 3, 0));
+        road.run(1000);
+        const LatLon lane = offset(a7, away, 60 * kMetre);
+        for (double metres = 0.0; metres <= 250.0; metres += 30.0)
+            road.feed(rec(offset(lane, 90, metres * kMetre), 7, 90));
+        for (double metres : {40.0, 20.0, 2.0}) road.feed(rec(offset(b9, away, metres * kMetre), 5, 180 - away));
+        for (int k = 0; k < 3; ++k) {
+            time += 8;  // stops more than 15 s apart pass the merge's filter
+            road.feed(rec(offset(b9, away, 2.0 * kMetre), 0, 180 - away));
+        }
+        road.run(6000);
+        EXPECT_TRUE(road.problems.empty()) << road.problems.front();
+        EXPECT_TRUE(road.h.violations.empty()) << road.h.violations.front();
+        const LiveAircraft* towed = gf_liveByHexid(hex);
+        ASSERT_NE(towed, nullptr) << "removed instead of parked";
+        EXPECT_TRUE(hasSequence(road.phases[hex],
+                                {MovementPhase::Parked, leaving, MovementPhase::Parking, MovementPhase::Parked}))
+            << phaseList(road.phases[hex]);
+        EXPECT_EQ(towed->phase, MovementPhase::Parked);
+        EXPECT_EQ(towed->standId, 9u);
+        EXPECT_EQ(towed->towed, 1);
+        EXPECT_LT(gf_distanceNm({towed->position[kPosLat], towed->position[kPosLon]}, b9), 3 * kMetre);
+        EXPECT_NE(std::find(road.h.removed.begin(), road.h.removed.end(), 9000u), road.h.removed.end())
+            << "the static made way";
+        EXPECT_TRUE(staticList.empty());
+        EXPECT_EQ(gf_findStandById(7)->occupied, 0) << "left behind";
+        parkingActive.store(0);
+    }
+}
