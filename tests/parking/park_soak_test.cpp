@@ -311,10 +311,7 @@ public:
 
 }  // namespace
 
-// Still fails: the aircraft moved from P17 to P19 stops on P19 beside its static without taking the stand
-// (it never landed in this session, so it does not count as towed), and EZY6 still holds P41 after its
-// take-off.
-TEST_F(ParkSoak, DISABLED_AnHourAtAParkAirport) {
+TEST_F(ParkSoak, AnHourAtAParkAirport) {
     enterAirport();
     const int64_t wanted = gf_wantedParkedCount();
     ASSERT_EQ(wanted, 23);

@@ -272,7 +272,10 @@ TEST_F(StaticRemoval, ReplacementOnTheSameStandIsPlacedAtEveryTickPhase) {
         SCOPED_TRACE(c.what);
         std::vector<std::uint32_t> leftEmpty;  // tick phases after which the stand stayed empty
         for (std::uint32_t phase = 0; phase < 50; ++phase) {
+            // The previous phase's aircraft leave the lists here, not through the simulator: so do
+            // their objects.
             staticList.clear();
+            h.objects.clear();
             staticJobs.clear();
             clearPlannerInput();
             gf_resetSettings();
