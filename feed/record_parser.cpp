@@ -17,6 +17,7 @@
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/time_text.h"
 #include "shell/engine_inbox.h"
 #include "shell/status_line.h"
 
@@ -25,7 +26,7 @@ namespace {
 constexpr double deg2rad = 0.017453292519943295;
 constexpr double rad2deg = 57.29577951308232;
 constexpr double twoPi = 6.283185307179586;
-// A time stamp further than a day from now is no time of live traffic.
+// A time stamp further than a day from the time the feed asks for is no time of live traffic.
 constexpr double maxStampDistanceSec = 86400.0;
 
 std::mutex blockedMutex;
@@ -174,11 +175,13 @@ void processLine(TrafficReader& reader) {
         TrafficRecord record;
 
         record.timestamp = feedvalues::number(line[10]);
-        // The engine times a whole answer from its time stamps: one far from now (or none) would
-        // throw every record of the answer out of its time.
-        if (!(std::fabs(record.timestamp - static_cast<double>(gf_unixTime())) <= maxStampDistanceSec)) {
-            gf_log(fmt::format("{}: {} dropped, time stamp {} is not near now", "processLine",
-                               feedvalues::text(line[0]), line[10].dump()));
+        // The engine times a whole answer from its time stamps: one far from the time asked for (or
+        // none) would throw every record of the answer out of its time. With a time shift the service
+        // answers with the traffic of that time, now less the shift.
+        const std::int64_t asked = gf_unixTime() - std::int64_t{reader.toffset.load()} * 60;
+        if (!(std::fabs(record.timestamp - static_cast<double>(asked)) <= maxStampDistanceSec)) {
+            gf_log(fmt::format("{}: {} dropped, time stamp {} is not within a day of {}", "processLine",
+                               feedvalues::text(line[0]), line[10].dump(), gf_timeText(asked)));
             return;
         }
         reader.lastFeedTimestamp.store(record.timestamp);

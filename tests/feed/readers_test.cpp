@@ -7,9 +7,12 @@
 #include <fmt/format.h>
 
 #include "airports/current_airport.h"
+#include "catalogue/reference_db.h"
 #include "feed/feed_intake.h"
+#include "feed/parked_traffic.h"
 #include "feed/readers.h"
 #include "feed/record_parser.h"
+#include "foundation/time_text.h"
 #include "shell/display.h"
 #include "shell/range.h"
 #include "shell/run_flags.h"
@@ -292,6 +295,63 @@ TEST_F(Readers, TrafficAnswerShapes) {
     trafficReader.receive(code);
     EXPECT_EQ(trafficReader.liveCount.load(), 0);
     EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 0.0) << "an empty answer zeroes the time stamp";
+}
+
+// A time shift (up to 4 weeks) reaches every reader of the service's answers: the buffered blocks and the live
+// answer hand their aircraft to the engine with the shifted time as the feed's time, and the parked aircraft
+// are aged on the shifted clock, with the feed's time and, before any, on the clock less the shift.
+TEST_F(Readers, TimeShiftedAnswersReachEveryCaller) {
+    const double now = 1700000000.0;
+    knownAircraftTypes.insert("B738");
+    CurrentAirport airport;
+    airport.icao = "EHAM";
+    airport.latitude = 52.31;
+    airport.longitude = 4.76;
+    gf_setCurrentAirport(airport);
+    json scenario = feedtest::basicScenario();
+    scenario["parked"] = json::array({{{"hex", "484a3c"},
+                                       {"lat", 52.31},
+                                       {"lon", 4.77},
+                                       {"stand", "D4"},
+                                       {"type", "B738"},
+                                       {"registration", "PH-BXB"},
+                                       {"callsign", "KLM9"},
+                                       {"seenAgoSec", 60}}});
+    stub.loadScenario(scenario);
+    MAX_FIT.value = 0;  // the current half-hour only
+    professionalAccount = true;
+    for (const std::int32_t minutes : {0, 90, 1440, 40320}) {
+        SCOPED_TRACE(minutes);
+        timeShifted = minutes > 0 ? 1 : 0;
+        trafficReader.toffset = minutes;
+        trafficReader.readerStop = 0;
+        gf_clearPendingFeed();
+        stub.clearScripts();
+        scriptStatus("traffic", 200, 2);  // buffered, live
+        scriptStatus("traffic", 402);     // ends the loop
+        std::int32_t code = 0;
+        EXPECT_FALSE(trafficReader.receive(code));
+        EXPECT_EQ(code, 402);
+        EXPECT_EQ(trafficReader.liveCount.load(), 2) << "the live answer";
+        EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), now - minutes * 60.0);
+        int buffered = 0;
+        gf_takeFeedIntake(0, [&](TrafficRecord&) { ++buffered; });
+        EXPECT_EQ(buffered, 10) << "two aircraft in each of the five buffered blocks";
+
+        for (const double feedTime : {now - minutes * 60.0, 0.0}) {
+            SCOPED_TRACE(feedTime);
+            trafficReader.lastFeedTimestamp = feedTime;
+            ASSERT_TRUE(gf_readParkedTraffic());
+            ASSERT_EQ(trafficReader.parkedRecords.size(), 1u) << "seen a minute ago: age 0";
+            EXPECT_EQ(trafficReader.parkedRecords[0].slot, 0);
+        }
+    }
+    professionalAccount = false;
+    timeShifted = 0;
+    trafficReader.toffset = 0;
+    MAX_FIT.value = 47;
+    gf_setCurrentAirport(CurrentAirport{});
+    gf_resetReferenceDatabase();
 }
 
 TEST_F(Readers, BufferedSnapshotsAreHandedOverEvenWhenMissing) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <functional>
 
+#include <fmt/format.h>
+
 #include "airports/current_airport.h"
 #include "engine/notices.h"
 #include "feed/record_parser.h"
@@ -214,31 +216,44 @@ TEST_F(RecordParser, AcceptanceTable) {
     EXPECT_FALSE(logHas("processLine")) << "rejections are silent";
 }
 
-// A time stamp that is not a usable number of seconds near now is dropped with a log line: the engine
-// times every record of a reply from them.
-TEST_F(RecordParser, AbsurdTimeStampsAreDroppedWithALogLine) {
+// A time stamp that is not a usable number of seconds within a day of the time asked for (now less the
+// time shift, up to 4 weeks) is dropped with a log line: the engine times every record of a reply from
+// them. A kept stamp is the feed's time.
+TEST_F(RecordParser, TimeStampsFarFromTheAskedTimeAreDroppedWithALogLine) {
+    constexpr double now = 1700000000;
+    constexpr double day = 86400;
     struct StampCase {
+        std::int32_t shiftMinutes;
         json stamp;
         bool kept;
     };
-    for (const auto& c : std::vector<StampCase>{{1700000000.5, true},
-                                                {1700000000 - 3600, true},
-                                                {1e300, false},
-                                                {-1e300, false},
-                                                {0, false},
-                                                {nullptr, false},
-                                                {1700000000 + 3 * 86400, false},
-                                                {1700000000 - 3 * 86400, false}}) {
-        SCOPED_TRACE(c.stamp.dump());
+    for (const auto& c : std::vector<StampCase>{{0, now + 0.5, true},
+                                                {0, now - 3600, true},
+                                                {0, 1e300, false},
+                                                {0, -1e300, false},
+                                                {0, 0, false},
+                                                {0, nullptr, false},
+                                                {0, now + 3 * day, false},
+                                                {0, now - 3 * day, false},
+                                                {1440, now - day + 2.5, true},
+                                                {1440, now - day - 3600, true},
+                                                {1440, now - 3 * day, false},
+                                                {40320, now - 28 * day + 1, true},
+                                                {40320, now - 2 * day, false},
+                                                {40320, now - 31 * day, false}}) {
+        SCOPED_TRACE(fmt::format("shift {} min, stamp {}", c.shiftMinutes, c.stamp.dump()));
+        trafficReader.toffset = c.shiftMinutes;
         trafficReader.lastFeedTimestamp = 5.0;
         json line = aircraftLine();
         line[10] = c.stamp;
         EXPECT_EQ(parse(line).has_value(), c.kept);
-        if (!c.kept) {
-            EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 5.0) << "not taken as the feed's time";
-        }
+        EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), c.kept ? c.stamp.get<double>() : 5.0)
+            << "a kept stamp is the feed's time, a dropped one is not";
     }
-    EXPECT_TRUE(logHas("processLine: 484a3b dropped, time stamp 1e+300 is not near now"));
+    trafficReader.toffset = 0;
+    EXPECT_TRUE(
+        logHas("processLine: 484a3b dropped, time stamp 1e+300 is not within a day of Tue Nov 14 22:13:20 2023"));
+    EXPECT_TRUE(logHas("time stamp 1697321600.0 is not within a day of Tue Okt 17 22:13:20 2023"));
 }
 
 TEST_F(RecordParser, AltitudeAndGroundTable) {
