@@ -354,6 +354,33 @@ TEST_F(Readers, TimeShiftedAnswersReachEveryCaller) {
     gf_resetReferenceDatabase();
 }
 
+// An aircraft with an absurd altitude never leaves the feed, on the live and the buffered path alike, while the
+// sound aircraft of the same answer reach the engine.
+TEST_F(Readers, AbsurdAircraftStayInTheFeedOnEveryPath) {
+    json sound = feedtest::aircraftLine();
+    json absurd = feedtest::aircraftLine();
+    absurd[0] = "4ca123";
+    absurd[13] = "RYR45";
+    absurd[4] = 1e300;
+    absurd[15] = 1e300;
+    const json aircraft = {{"484a3b", sound}, {"4ca123", absurd}};
+    scriptBody("traffic", json{{"status", 200}, {"data", {{"buffer_4", aircraft}, {"buffer_0", aircraft}}}}.dump());
+    scriptBody("traffic", json{{"status", 200}, {"data", aircraft}}.dump());
+    scriptStatus("traffic", 402);  // ends the loop
+    gf_clearPendingFeed();
+    gf_setFeedIntakeOpen(true);
+    std::int32_t code = 0;
+    EXPECT_FALSE(trafficReader.receive(code));
+    EXPECT_EQ(trafficReader.liveCount.load(), 1);
+    std::vector<std::uint32_t> reached;
+    gf_takeFeedIntake(10, [&](TrafficRecord& r) {
+        EXPECT_LT(r.altitudeFt, 1e5);
+        reached.push_back(r.address);
+    });
+    gf_setFeedIntakeOpen(false);
+    EXPECT_EQ(reached, (std::vector<std::uint32_t>{0x484a3b, 0x484a3b, 0x484a3b})) << "two buffered blocks, one live";
+}
+
 TEST_F(Readers, BufferedSnapshotsAreHandedOverEvenWhenMissing) {
     json line = feedtest::aircraftLine();
     json reply = {
