@@ -98,8 +98,6 @@ TEST_F(Readers, WeatherQnhTable) {
             EXPECT_TRUE(logHas(c.logText));
         }
         EXPECT_EQ(weatherReader.wrrl.load(), 2500);
-        EXPECT_EQ(weatherReader.readerStopped.load(), 1);
-        weatherReader.readerStopped = 0;
     }
     setQnh(1000);
     EXPECT_EQ(weatherCycle({{"status", 200}, {"data", nullptr}}), 401);
@@ -174,7 +172,6 @@ TEST_F(Readers, WeatherStopsOnRequest) {
     std::int32_t code = 0;
     EXPECT_FALSE(weatherReader.receive(code));
     EXPECT_EQ(code, 9999);
-    EXPECT_EQ(weatherReader.readerStopped.load(), 1);
     weatherReader.readerStop = 0;
     weatherReader.guid.clear();
     code = 0;
@@ -188,7 +185,6 @@ TEST_F(Readers, BufferedThenLiveTraffic) {
     std::int32_t code = 0;
     EXPECT_FALSE(trafficReader.receive(code));
     EXPECT_EQ(code, 500);
-    EXPECT_EQ(trafficReader.readerStopped.load(), 1);
 
     const auto requests = stub.requests();
     std::vector<rtstub::ReceivedRequest> traffic;
@@ -219,7 +215,6 @@ TEST_F(Readers, TrafficStatusTable) {
          std::vector<Case>{{400, true}, {401, true}, {403, true}, {500, true}, {406, false}, {200, false}}) {
         SCOPED_TRACE(c.status);
         stub.clearScripts();
-        trafficReader.readerStopped = 0;
         scriptStatus("traffic", 200);       // buffered
         scriptStatus("traffic", c.status);  // the case
         scriptStatus("traffic", 402);       // ends the loop when the case did not
@@ -235,7 +230,6 @@ TEST_F(Readers, BufferedStatusTable) {
     for (int status : {400, 401, 403, 406, 500}) {
         SCOPED_TRACE(status);
         stub.clearScripts();
-        trafficReader.readerStopped = 0;
         trafficReader.bufferedMode = 0;
         scriptStatus("traffic", status);  // buffered
         scriptStatus("traffic", 200);     // live
@@ -681,4 +675,32 @@ TEST_F(ReadersThreads, StopAbortsAHangingRequest) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     ASSERT_EQ(trafficReader.readerStopped.load(), 1) << "the reader still waits for the service";
     EXPECT_FALSE(logHas("curl traffic code_t")) << "an abort on request is no error";
+}
+
+// A reader counts as stopped only after its last action. Closing down waits for the stopped flag and a restart
+// then clears the stop flags for the new run: a reader that ended on an error code at that moment must already
+// have stopped the other reader and reported its end, never the new run's reader or the new run.
+TEST_F(ReadersThreads, AStoppedReaderTouchesNothingAfterwards) {
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        stub.clearScripts();
+        scriptStatus("traffic", 200);  // buffered
+        scriptStatus("traffic", 500);  // ends the reader with an error
+        gf_resetRunFlags();
+        weatherReader.readerStop = 0;
+        trafficReader.readerStop = 0;
+        trafficReader.readerStopped = 0;
+        std::thread reader(gf_trafficReader);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (trafficReader.readerStopped.load() == 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+        const bool reported = stopRequested.load() != 0 && weatherReader.readerStop.load() != 0;
+        // The restart: the new run's flags.
+        gf_resetRunFlags();
+        weatherReader.readerStop = 0;
+        reader.join();
+        EXPECT_TRUE(reported) << "stopped before its end was reported";
+        EXPECT_EQ(weatherReader.readerStop.load(), 0) << "the old reader stopped the new run's reader";
+        EXPECT_EQ(stopRequested.load(), 0) << "the old reader ended the new run";
+    }
 }
