@@ -36,11 +36,14 @@
 #include "feed/readers.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
+#include "parking/park_airport.h"
 #include "parking/planner.h"
 #include "platform/sim/stand_in.h"
 #include "platform/ui/ui.h"
 #include "shell/command_flags.h"
 #include "shell/display.h"
+#include "simlink/commands.h"
+#include "simlink/user_aircraft.h"
 #include "tests/app/run_fixture.h"
 #include "tests/common/sandbox.h"
 #include "tools/rtstub/rt_stub.h"
@@ -109,15 +112,21 @@ protected:
         sandbox_.reset();
     }
 
-    // What a program's runs keep for its life (the feed's time, the engine's and the planner's aircraft with their
-    // views into the livery database) goes with the program: the next test starts a new one.
+    // What a program's runs keep for its life (the feed's time, the airport list, the park airports, the engine's
+    // and the planner's aircraft with their views into the livery database) goes with the program: each test
+    // starts a new one, also after the other tests of its program.
     static void resetSharedRunValues() {
         gf_resetFeed();
         timeShifted.store(0);
         weekSlot.store(WeekSlot{}.packed());
         gf_resetEngineState();
-        gf_resetPlanner();
+        gf_resetParkAirportSight();
         gf_resetLiveryMatching();
+        gf_resetAirports();
+        gf_resetParking();
+        gf_resetAddonAirportScan();
+        gf_resetSimLink();
+        previousPosition = LatLon{};  // the user's last position: the next program's first is no teleport
     }
 
     // The program folder, the simulator's packages folder and the settings file, as scripts/demo makes them.
