@@ -57,7 +57,10 @@ std::string gf_decryptString(std::string_view stored) {
     std::string plain(stored);
     for (std::size_t i = 0; i < plain.size(); ++i) {
         if (plain[i] == '+') continue;
-        plain[i] = gf_decryptChar(plain[i], cipher::registrationKey.at(i));
+        // The key has a shift for the first 24 positions only.
+        if (i >= cipher::registrationKey.size())
+            throw std::out_of_range(fmt::format("decrypt reg \"{}\" error", stored));
+        plain[i] = gf_decryptChar(plain[i], cipher::registrationKey[i]);
     }
     return plain;
 }

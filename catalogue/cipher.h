@@ -40,5 +40,6 @@ char gf_decryptChar(char c, std::int32_t amount);
 std::string gf_decryptAirline(std::string_view stored);
 // "" -> ""; 3 or 4 characters -> as many; any other length -> 2 characters from the first two.
 std::string gf_decryptModel(std::string_view stored);
-// Same length; '+' stays; throws std::out_of_range for a non-'+' character past position 23.
+// Same length; '+' stays; throws std::out_of_range "decrypt reg \"{}\" error" for a non-'+' character past
+// position 23.
 std::string gf_decryptString(std::string_view stored);

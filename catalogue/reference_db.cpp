@@ -63,7 +63,14 @@ void readTypeSet(const pugi::xml_document& doc, const char* section, const char*
 void readAirlineSet(const pugi::xml_document& doc, const char* section, TextOrderedSet& target) {
     auto pieces = collectPieces(doc, section, "ICAO", "codes");
     if (pieces.empty()) throwSectionEmpty(section, "ICAO", "codes");
-    for (const auto& p : pieces) target.insert(gf_decryptAirline(p));
+    for (const auto& p : pieces) {
+        // A damaged code costs itself, not the database (and with it the start).
+        try {
+            target.insert(gf_decryptAirline(p));
+        } catch (const std::exception& e) {
+            gf_logError(fmt::format("{} code \"{}\" skipped: {}", section, p, e.what()));
+        }
+    }
 }
 
 void readSimilarGroups(const pugi::xml_document& doc) {
@@ -155,10 +162,18 @@ void readAddonAirports(const pugi::xml_document& doc) {
 void readRegistrations(const pugi::xml_document& doc) {
     registrationTable.clear();
     for (auto e : doc.child("dbase").children("db")) {
-        auto key = gf_decryptString(gf_attributeString(e, "reg"));
+        std::string key;
         DbaseReg rec;
-        rec.airline = gf_decryptAirline(gf_attributeString(e, "airl"));
-        rec.operatorCode = gf_decryptAirline(gf_attributeString(e, "opr"));
+        // A record with a damaged code is skipped with its line; the rest of the table loads.
+        try {
+            key = gf_decryptString(gf_attributeString(e, "reg"));
+            rec.airline = gf_decryptAirline(gf_attributeString(e, "airl"));
+            rec.operatorCode = gf_decryptAirline(gf_attributeString(e, "opr"));
+        } catch (const std::exception& ex) {
+            const std::string shown = key.empty() ? gf_attributeString(e, "reg") : key;
+            gf_logError(fmt::format("dbase record \"{}\" skipped: {}", shown, ex.what()));
+            continue;
+        }
         rec.type = gf_decryptModel(gf_attributeString(e, "type"));
         rec.cargo = e.attribute("cargo").as_bool(false);
         auto [it, inserted] = registrationTable.emplace(key, std::move(rec));

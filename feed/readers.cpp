@@ -117,11 +117,6 @@ std::int32_t gf_acceptQnh(std::int32_t q, const std::string& body, bool& accepte
 }
 
 bool WeatherReader::receive(std::int32_t& code) {
-    struct StoppedMark {
-        RtApiConnection& reader;
-        ~StoppedMark() { reader.readerStopped = 1; }
-    } mark{*this};
-
     if (guid.empty()) return false;
     while (readerStop.load() == 0) {
         try {
@@ -252,11 +247,6 @@ void lf_processBuffer(const nlohmann::json& answer, std::uint32_t& counter, Traf
 }
 
 bool TrafficReader::receive(std::int32_t& code) {
-    struct StoppedMark {
-        RtApiConnection& reader;
-        ~StoppedMark() { reader.readerStopped = 1; }
-    } mark{*this};
-
     if (guid.empty()) return false;
     if (!buffer(code) && readerStop.load() == 0) gf_logError(fmt::format("buffer failed {}", code));
 
@@ -341,11 +331,13 @@ void lf_readerThread(Reader& own, RtApiConnection& other, std::atomic<std::uint3
         gf_logError(fmt::format("{}: {}", functionName, e.what()));
         gf_readerStopped(threadName, false);
     }
-    own.readerStopped = 1;
     if (code != stopCode) {
         other.readerStop = 1;
         gf_readerStopped(threadName, code == 401);
     }
+    // The last action: closing down waits for this flag and a restart then resets both readers for the next
+    // run, so nothing of this thread may follow it.
+    own.readerStopped = 1;
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ extern std::set<std::uint32_t> engineBufferedAddresses;
 // 930..1080 hPa (a rejected value is logged with the reply body).
 std::int32_t gf_acceptQnh(std::int32_t q, const std::string& body, bool& accepted);
 
-// Thread bodies. Each sets its reader's readerStopped flag when its loop ends.
+// Thread bodies. Each sets its reader's readerStopped flag as its last action, after its loop has ended and
+// the end was reported (the other reader stopped, the run ended).
 void gf_weatherReader();
 void gf_trafficReader();
 

@@ -1,6 +1,7 @@
 // The parser of one live aircraft: every acceptance rule of the feed, in a fixed order.
 #include "feed/record_parser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include "foundation/geodesy.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/time_text.h"
 #include "shell/engine_inbox.h"
 #include "shell/status_line.h"
 
@@ -25,7 +27,7 @@ namespace {
 constexpr double deg2rad = 0.017453292519943295;
 constexpr double rad2deg = 57.29577951308232;
 constexpr double twoPi = 6.283185307179586;
-// A time stamp further than a day from now is no time of live traffic.
+// A time stamp further than a day from the time the feed asks for is no time of live traffic.
 constexpr double maxStampDistanceSec = 86400.0;
 
 std::mutex blockedMutex;
@@ -62,7 +64,16 @@ bool lf_readHexAddress(const TrafficReader& reader, TrafficRecord& record) {
     return record.address > 10000;
 }
 
-void lf_setAltitude(const TrafficReader& reader, TrafficRecord& record) {
+// A value that places the aircraft outside its range drops the record with a log line.
+bool lf_withinRange(const TrafficReader& reader, const char* what, double value, double low, double high,
+                    const char* unit) {
+    if (value >= low && value <= high) return true;
+    gf_log(fmt::format("{}: {} dropped, {} {} {} is out of range", "processLine",
+                       feedvalues::text(reader.currentLine[0]), what, value, unit));
+    return false;
+}
+
+bool lf_setAltitude(const TrafficReader& reader, TrafficRecord& record) {
     const auto& line = reader.currentLine;
     double raw = 0.0;
     if (line[4].is_number())
@@ -74,6 +85,7 @@ void lf_setAltitude(const TrafficReader& reader, TrafficRecord& record) {
     if (raw > 0.0) {
         altitude = raw + (qnhHpa.load() - 1013) * 30.0;
         if (altitude < 0.0) altitude = 0.0;
+        if (!lf_withinRange(reader, "altitude", altitude, 0.0, feedlimits::maxAltitudeFt, "ft")) return false;
         if (altitude > 0.0 && altitude < 14000.0) {
             const double height =
                 fieldElevationKnown.load() != 0 ? altitude - fieldElevationFt.load() : altitude + 1000.0;
@@ -86,6 +98,7 @@ void lf_setAltitude(const TrafficReader& reader, TrafficRecord& record) {
     if (record.groundSpeedKt <= 35.0) altitude = 0.0;
     record.altitudeFt = altitude;
     record.airborne = altitude > 0.0 ? 1 : 0;
+    return true;
 }
 
 bool lf_checkCallsign(TrafficReader& reader, TrafficRecord& record) {
@@ -174,11 +187,13 @@ void processLine(TrafficReader& reader) {
         TrafficRecord record;
 
         record.timestamp = feedvalues::number(line[10]);
-        // The engine times a whole answer from its time stamps: one far from now (or none) would
-        // throw every record of the answer out of its time.
-        if (!(std::fabs(record.timestamp - static_cast<double>(gf_unixTime())) <= maxStampDistanceSec)) {
-            gf_log(fmt::format("{}: {} dropped, time stamp {} is not near now", "processLine",
-                               feedvalues::text(line[0]), line[10].dump()));
+        // The engine times a whole answer from its time stamps: one far from the time asked for (or
+        // none) would throw every record of the answer out of its time. With a time shift the service
+        // answers with the traffic of that time, now less the shift.
+        const std::int64_t asked = gf_unixTime() - std::int64_t{reader.toffset.load()} * 60;
+        if (!(std::fabs(record.timestamp - static_cast<double>(asked)) <= maxStampDistanceSec)) {
+            gf_log(fmt::format("{}: {} dropped, time stamp {} is not within a day of {}", "processLine",
+                               feedvalues::text(line[0]), line[10].dump(), gf_timeText(asked)));
             return;
         }
         reader.lastFeedTimestamp.store(record.timestamp);
@@ -213,7 +228,8 @@ void processLine(TrafficReader& reader) {
         if (!lf_readHexAddress(reader, record)) return;
 
         record.groundSpeedKt = feedvalues::number(line[5]);
-        lf_setAltitude(reader, record);
+        if (!lf_withinRange(reader, "ground speed", record.groundSpeedKt, 0.0, feedlimits::maxSpeedKt, "kt")) return;
+        if (!lf_setAltitude(reader, record)) return;
 
         if (!lf_checkCallsign(reader, record)) return;
         if (record.identity.callsign.empty() && record.identity.registration.empty()) return;
@@ -226,11 +242,15 @@ void processLine(TrafficReader& reader) {
 
         if (record.airborne == 0 && !lf_nearSelectedAirport(record)) return;
 
-        record.trackDeg = feedvalues::number(line[3]);
-        if ((!line[3].is_number() || record.trackDeg == 0.0) && record.hasTrueHeading != 0)
+        // A track outside 0..360 degrees counts as not sent.
+        const double track = feedvalues::number(line[3]);
+        const bool trackSent = line[3].is_number() && track >= 0.0 && track <= feedlimits::maxTrackDeg;
+        record.trackDeg = trackSent ? track : 0.0;
+        if ((!trackSent || record.trackDeg == 0.0) && record.hasTrueHeading != 0)
             record.trackDeg = record.trueHeadingRad * rad2deg;
 
-        record.verticalSpeed = feedvalues::number(line[15]);
+        record.verticalSpeed =
+            std::clamp(feedvalues::number(line[15]), -feedlimits::maxVerticalSpeedFpm, feedlimits::maxVerticalSpeedFpm);
 
         std::string origin = feedvalues::text(line[11]);
         std::string destination = feedvalues::text(line[12]);
@@ -240,13 +260,15 @@ void processLine(TrafficReader& reader) {
         if (record.airborne != 0 && line[23].is_number()) {
             const double bank = line[23].get<double>();
             if (bank != 0.0 && bank != -1.0) {
-                record.element23Rad = -bank * deg2rad;
+                record.element23Rad = -std::clamp(bank, -feedlimits::maxBankDeg, feedlimits::maxBankDeg) * deg2rad;
                 record.hasElement23 = 1;
             }
         }
 
-        if (line[20].is_number() && line[20].get<double>() != -1.0) {
-            record.airSpeedKt = line[20].get<double>();
+        // An air speed of -1, or one outside 0..2000 kt, counts as not sent.
+        const double airSpeed = feedvalues::number(line[20]);
+        if (line[20].is_number() && airSpeed >= 0.0 && airSpeed <= feedlimits::maxSpeedKt) {
+            record.airSpeedKt = airSpeed;
         } else {
             const double alt = record.altitudeFt;
             record.airSpeedKt = alt <= 2000.0    ? 180.0

@@ -38,10 +38,11 @@ public:
     std::atomic<std::uint8_t> readerStopped{0};  // 1 once the receive loop has ended
     nlohmann::json currentLine;                  // element being parsed
     std::string response;                        // body of the last reply
-    std::atomic<std::int32_t> toffset{0};        // time offset in minutes sent as "toffset" (the time shift)
-    std::atomic<std::int32_t> rrl{2000};         // traffic request interval, ms
-    std::atomic<std::int32_t> wrrl{2000};        // weather request interval, ms
-    std::atomic<std::uint8_t> readerStop{0};     // raised by closing down or by the other reader
+    // Time offset in minutes sent as "toffset" (the time shift): one value for both readers.
+    std::atomic<std::int32_t>& toffset = ::feedOffsetMinutes;
+    std::atomic<std::int32_t> rrl{2000};      // traffic request interval, ms
+    std::atomic<std::int32_t> wrrl{2000};     // weather request interval, ms
+    std::atomic<std::uint8_t> readerStop{0};  // raised by closing down or by the other reader
 };
 
 class WeatherReader final : public RtApiConnection {

@@ -66,23 +66,26 @@ std::string gf_dateHeader() {
 }
 
 SlotTimeSource gf_slotTimeSource() {
-    if (professionalAccount.load() && timeShifted.load() != 0) {
-        const double feedTime = lastFeedTimestamp.load();
-        // The stamp comes from the feed as it stands: one that no 64-bit second count can hold (or no UTC
-        // broken-down time, years beyond 9999) is no known time.
-        constexpr double latestStamp = 253402300799.0;  // 9999-12-31 23:59:59
-        if (std::isfinite(feedTime) && std::fabs(feedTime) <= latestStamp) {
-            const auto whole = static_cast<std::int64_t>(feedTime);
-            if (whole != 0) return {whole, true};
-        }
+    const std::int64_t now = gf_unixTime();
+    if (!professionalAccount.load() || timeShifted.load() == 0) return {now, false};
+    const double feedTime = lastFeedTimestamp.load();
+    // The stamp comes from the feed as it stands: one that no 64-bit second count can hold (or no UTC
+    // broken-down time, years beyond 9999) is no known time.
+    constexpr double latestStamp = 253402300799.0;  // 9999-12-31 23:59:59
+    if (std::isfinite(feedTime) && std::fabs(feedTime) <= latestStamp) {
+        const auto whole = static_cast<std::int64_t>(feedTime);
+        if (whole != 0) return {whole, true};
     }
-    return {gf_unixTime(), false};
+    // No aircraft came yet (or the last answer had none): the time played is the clock less the shift,
+    // the time the feed asks for.
+    const std::int64_t minutes = feedOffsetMinutes.load();
+    return {now - minutes * 60, minutes > 0};
 }
 
 std::string gf_simTimeStamp() {
     const SlotTimeSource source = gf_slotTimeSource();
     const std::string part = clockPart(gf_timeText(source.unixTime));
-    return source.fromFeed ? fmt::format("<<< {}", part) : part;
+    return source.shifted ? fmt::format("<<< {}", part) : part;
 }
 
 std::uint32_t gf_halfHourSlotOf(std::int64_t unixTime) { return slotOf(utcBrokenDown(unixTime)); }

@@ -38,15 +38,16 @@ std::string gf_nowText();
 // "{}, {}": month and day ("Dec 10") and year of the current real time.
 std::string gf_dateHeader();
 
-// The time that slots follow: the feed's time of the last parsed aircraft when the account is professional, a
-// time shift is set and that time (whole seconds) is not 0; the current real time otherwise.
+// The time that slots follow. With a professional account and a time shift set: the feed's time of the last
+// parsed aircraft when that time (whole seconds) is not 0, else the real time less the shift (the time the
+// feed asks for). The current real time otherwise.
 struct SlotTimeSource {
     std::int64_t unixTime;
-    bool fromFeed;
+    bool shifted;  // the time played is not the real time
 };
 SlotTimeSource gf_slotTimeSource();
 
-// Clock part of the slot time source: "<<< hh:mm:ss" when it comes from the feed, "hh:mm:ss" otherwise.
+// Clock part of the slot time source: "<<< hh:mm:ss" when it is a shifted time, "hh:mm:ss" otherwise.
 std::string gf_simTimeStamp();
 
 // Half-hour slot 0..47; the second half of an hour begins at hh:29:30.

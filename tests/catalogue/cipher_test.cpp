@@ -52,6 +52,12 @@ TEST(Cipher, RegistrationLongerThanTheKeyTableThrowsOutOfRange) {
     EXPECT_NO_THROW(gf_decryptString(std::string(24, 'A')));
     EXPECT_NO_THROW(gf_decryptString(std::string(24, 'A') + "++"));
     EXPECT_THROW(gf_decryptString(std::string(25, 'A')), std::out_of_range);
+    try {
+        gf_decryptString("ABC+" + std::string(21, 'A'));
+        ADD_FAILURE();
+    } catch (const std::out_of_range& e) {
+        EXPECT_EQ(std::string(e.what()), "decrypt reg \"ABC+" + std::string(21, 'A') + "\" error") << "names the code";
+    }
 }
 
 TEST(Cipher, AirlineLengths) {

@@ -177,17 +177,34 @@ TEST_F(ReferenceDb, UnparsableFileThrows60AndStays) {
     EXPECT_TRUE(fs::exists(dir / "input" / "temp2.xml"));
 }
 
-TEST_F(ReferenceDb, BadAirlineLengthEndsTheRead) {
+// A damaged code costs its own record, never the read: the record is logged and skipped, the rest of the
+// database loads and the file is deleted as after any read.
+TEST_F(ReferenceDb, BadRecordsAreLoggedAndSkipped) {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string(encipheredDatabase(plainDatabase).c_str()));
-    doc.child("dbase").child("db").attribute("airl").set_value("ABCDE");
+    auto db = doc.child("dbase").children("db").begin();
+    (db++)->attribute("airl").set_value("ABCDE");                     // D-AIPA of DLH: an airline of 5 characters
+    (db++)->attribute("reg").set_value("ABCDEFGHIJKLMNOPQRSTUVWXY");  // DAIPA: a 25th character that is no '+'
+    db->attribute("opr").set_value("AB");                             // G-EUPA: an operator of 2 characters
+    doc.child("ICAO_airlines").append_child("ICAO").append_attribute("codes").set_value("ABCD");
     writeText(dir / "input" / "temp2.xml", dbtool::xmlText(doc));
-    try {
-        gf_readDatabaseFile(gf_databasePath());
-        FAIL();
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "decrypt airl \"ABCDE\" error");
-    }
+
+    ASSERT_NO_THROW(gf_readDatabaseFile(gf_databasePath()));
+    EXPECT_FALSE(fs::exists(dir / "input" / "temp2.xml"));
+    for (const char* line :
+         {"===> dbase record \"D-AIPA\" skipped: decrypt airl \"ABCDE\" error",
+          "===> dbase record \"ABCDEFGHIJKLMNOPQRSTUVWXY\" skipped: decrypt reg \"ABCDEFGHIJKLMNOPQRSTUVWXY\" error",
+          "===> dbase record \"G-EUPA\" skipped: decrypt airl \"AB\" error",
+          "===> ICAO_airlines code \"ABCD\" skipped: decrypt airl \"ABCD\" error"})
+        EXPECT_TRUE(logHas(line)) << line;
+    EXPECT_FALSE(gf_findRegcode("G-EUPA"));
+    EXPECT_EQ(gf_regAirline("D-AIPA"), "KLM") << "the later record of the same registration takes its place";
+    EXPECT_FALSE(logHas("regcode D-AIPA already exists"));
+    EXPECT_EQ(gf_regAirline("D-ALCA"), "GEC");
+    EXPECT_EQ(gf_regAirline("N172"), "PVT");
+    EXPECT_TRUE(gf_isIcaoAirline("DLH"));
+    EXPECT_TRUE(gf_isIcaoAirline("DHL"));
+    EXPECT_TRUE(cargoOperators.contains("GEC")) << "the sections after the bad code are read";
 }
 
 TEST_F(ReferenceDb, DownloadsTheDatabaseFromTheServer) {

@@ -7,9 +7,12 @@
 #include <fmt/format.h>
 
 #include "airports/current_airport.h"
+#include "catalogue/reference_db.h"
 #include "feed/feed_intake.h"
+#include "feed/parked_traffic.h"
 #include "feed/readers.h"
 #include "feed/record_parser.h"
+#include "foundation/time_text.h"
 #include "shell/display.h"
 #include "shell/range.h"
 #include "shell/run_flags.h"
@@ -95,8 +98,6 @@ TEST_F(Readers, WeatherQnhTable) {
             EXPECT_TRUE(logHas(c.logText));
         }
         EXPECT_EQ(weatherReader.wrrl.load(), 2500);
-        EXPECT_EQ(weatherReader.readerStopped.load(), 1);
-        weatherReader.readerStopped = 0;
     }
     setQnh(1000);
     EXPECT_EQ(weatherCycle({{"status", 200}, {"data", nullptr}}), 401);
@@ -171,7 +172,6 @@ TEST_F(Readers, WeatherStopsOnRequest) {
     std::int32_t code = 0;
     EXPECT_FALSE(weatherReader.receive(code));
     EXPECT_EQ(code, 9999);
-    EXPECT_EQ(weatherReader.readerStopped.load(), 1);
     weatherReader.readerStop = 0;
     weatherReader.guid.clear();
     code = 0;
@@ -185,7 +185,6 @@ TEST_F(Readers, BufferedThenLiveTraffic) {
     std::int32_t code = 0;
     EXPECT_FALSE(trafficReader.receive(code));
     EXPECT_EQ(code, 500);
-    EXPECT_EQ(trafficReader.readerStopped.load(), 1);
 
     const auto requests = stub.requests();
     std::vector<rtstub::ReceivedRequest> traffic;
@@ -216,7 +215,6 @@ TEST_F(Readers, TrafficStatusTable) {
          std::vector<Case>{{400, true}, {401, true}, {403, true}, {500, true}, {406, false}, {200, false}}) {
         SCOPED_TRACE(c.status);
         stub.clearScripts();
-        trafficReader.readerStopped = 0;
         scriptStatus("traffic", 200);       // buffered
         scriptStatus("traffic", c.status);  // the case
         scriptStatus("traffic", 402);       // ends the loop when the case did not
@@ -232,7 +230,6 @@ TEST_F(Readers, BufferedStatusTable) {
     for (int status : {400, 401, 403, 406, 500}) {
         SCOPED_TRACE(status);
         stub.clearScripts();
-        trafficReader.readerStopped = 0;
         trafficReader.bufferedMode = 0;
         scriptStatus("traffic", status);  // buffered
         scriptStatus("traffic", 200);     // live
@@ -292,6 +289,90 @@ TEST_F(Readers, TrafficAnswerShapes) {
     trafficReader.receive(code);
     EXPECT_EQ(trafficReader.liveCount.load(), 0);
     EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 0.0) << "an empty answer zeroes the time stamp";
+}
+
+// A time shift (up to 4 weeks) reaches every reader of the service's answers: the buffered blocks and the live
+// answer hand their aircraft to the engine with the shifted time as the feed's time, and the parked aircraft
+// are aged on the shifted clock, with the feed's time and, before any, on the clock less the shift.
+TEST_F(Readers, TimeShiftedAnswersReachEveryCaller) {
+    const double now = 1700000000.0;
+    knownAircraftTypes.insert("B738");
+    CurrentAirport airport;
+    airport.icao = "EHAM";
+    airport.latitude = 52.31;
+    airport.longitude = 4.76;
+    gf_setCurrentAirport(airport);
+    json scenario = feedtest::basicScenario();
+    scenario["parked"] = json::array({{{"hex", "484a3c"},
+                                       {"lat", 52.31},
+                                       {"lon", 4.77},
+                                       {"stand", "D4"},
+                                       {"type", "B738"},
+                                       {"registration", "PH-BXB"},
+                                       {"callsign", "KLM9"},
+                                       {"seenAgoSec", 60}}});
+    stub.loadScenario(scenario);
+    MAX_FIT.value = 0;  // the current half-hour only
+    professionalAccount = true;
+    for (const std::int32_t minutes : {0, 90, 1440, 40320}) {
+        SCOPED_TRACE(minutes);
+        timeShifted = minutes > 0 ? 1 : 0;
+        trafficReader.toffset = minutes;
+        trafficReader.readerStop = 0;
+        gf_clearPendingFeed();
+        stub.clearScripts();
+        scriptStatus("traffic", 200, 2);  // buffered, live
+        scriptStatus("traffic", 402);     // ends the loop
+        std::int32_t code = 0;
+        EXPECT_FALSE(trafficReader.receive(code));
+        EXPECT_EQ(code, 402);
+        EXPECT_EQ(trafficReader.liveCount.load(), 2) << "the live answer";
+        EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), now - minutes * 60.0);
+        int buffered = 0;
+        gf_takeFeedIntake(0, [&](TrafficRecord&) { ++buffered; });
+        EXPECT_EQ(buffered, 10) << "two aircraft in each of the five buffered blocks";
+
+        for (const double feedTime : {now - minutes * 60.0, 0.0}) {
+            SCOPED_TRACE(feedTime);
+            trafficReader.lastFeedTimestamp = feedTime;
+            ASSERT_TRUE(gf_readParkedTraffic());
+            ASSERT_EQ(trafficReader.parkedRecords.size(), 1u) << "seen a minute ago: age 0";
+            EXPECT_EQ(trafficReader.parkedRecords[0].slot, 0);
+        }
+    }
+    professionalAccount = false;
+    timeShifted = 0;
+    trafficReader.toffset = 0;
+    MAX_FIT.value = 47;
+    gf_setCurrentAirport(CurrentAirport{});
+    gf_resetReferenceDatabase();
+}
+
+// An aircraft with an absurd altitude never leaves the feed, on the live and the buffered path alike, while the
+// sound aircraft of the same answer reach the engine.
+TEST_F(Readers, AbsurdAircraftStayInTheFeedOnEveryPath) {
+    json sound = feedtest::aircraftLine();
+    json absurd = feedtest::aircraftLine();
+    absurd[0] = "4ca123";
+    absurd[13] = "RYR45";
+    absurd[4] = 1e300;
+    absurd[15] = 1e300;
+    const json aircraft = {{"484a3b", sound}, {"4ca123", absurd}};
+    scriptBody("traffic", json{{"status", 200}, {"data", {{"buffer_4", aircraft}, {"buffer_0", aircraft}}}}.dump());
+    scriptBody("traffic", json{{"status", 200}, {"data", aircraft}}.dump());
+    scriptStatus("traffic", 402);  // ends the loop
+    gf_clearPendingFeed();
+    gf_setFeedIntakeOpen(true);
+    std::int32_t code = 0;
+    EXPECT_FALSE(trafficReader.receive(code));
+    EXPECT_EQ(trafficReader.liveCount.load(), 1);
+    std::vector<std::uint32_t> reached;
+    gf_takeFeedIntake(10, [&](TrafficRecord& r) {
+        EXPECT_LT(r.altitudeFt, 1e5);
+        reached.push_back(r.address);
+    });
+    gf_setFeedIntakeOpen(false);
+    EXPECT_EQ(reached, (std::vector<std::uint32_t>{0x484a3b, 0x484a3b, 0x484a3b})) << "two buffered blocks, one live";
 }
 
 TEST_F(Readers, BufferedSnapshotsAreHandedOverEvenWhenMissing) {
@@ -594,4 +675,32 @@ TEST_F(ReadersThreads, StopAbortsAHangingRequest) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     ASSERT_EQ(trafficReader.readerStopped.load(), 1) << "the reader still waits for the service";
     EXPECT_FALSE(logHas("curl traffic code_t")) << "an abort on request is no error";
+}
+
+// A reader counts as stopped only after its last action. Closing down waits for the stopped flag and a restart
+// then clears the stop flags for the new run: a reader that ended on an error code at that moment must already
+// have stopped the other reader and reported its end, never the new run's reader or the new run.
+TEST_F(ReadersThreads, AStoppedReaderTouchesNothingAfterwards) {
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        stub.clearScripts();
+        scriptStatus("traffic", 200);  // buffered
+        scriptStatus("traffic", 500);  // ends the reader with an error
+        gf_resetRunFlags();
+        weatherReader.readerStop = 0;
+        trafficReader.readerStop = 0;
+        trafficReader.readerStopped = 0;
+        std::thread reader(gf_trafficReader);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (trafficReader.readerStopped.load() == 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+        const bool reported = stopRequested.load() != 0 && weatherReader.readerStop.load() != 0;
+        // The restart: the new run's flags.
+        gf_resetRunFlags();
+        weatherReader.readerStop = 0;
+        reader.join();
+        EXPECT_TRUE(reported) << "stopped before its end was reported";
+        EXPECT_EQ(weatherReader.readerStop.load(), 0) << "the old reader stopped the new run's reader";
+        EXPECT_EQ(stopRequested.load(), 0) << "the old reader ended the new run";
+    }
 }

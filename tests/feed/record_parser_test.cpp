@@ -4,6 +4,8 @@
 #include <cmath>
 #include <functional>
 
+#include <fmt/format.h>
+
 #include "airports/current_airport.h"
 #include "engine/notices.h"
 #include "feed/record_parser.h"
@@ -214,31 +216,101 @@ TEST_F(RecordParser, AcceptanceTable) {
     EXPECT_FALSE(logHas("processLine")) << "rejections are silent";
 }
 
-// A time stamp that is not a usable number of seconds near now is dropped with a log line: the engine
-// times every record of a reply from them.
-TEST_F(RecordParser, AbsurdTimeStampsAreDroppedWithALogLine) {
+// A time stamp that is not a usable number of seconds within a day of the time asked for (now less the
+// time shift, up to 4 weeks) is dropped with a log line: the engine times every record of a reply from
+// them. A kept stamp is the feed's time.
+TEST_F(RecordParser, TimeStampsFarFromTheAskedTimeAreDroppedWithALogLine) {
+    constexpr double now = 1700000000;
+    constexpr double day = 86400;
     struct StampCase {
+        std::int32_t shiftMinutes;
         json stamp;
         bool kept;
     };
-    for (const auto& c : std::vector<StampCase>{{1700000000.5, true},
-                                                {1700000000 - 3600, true},
-                                                {1e300, false},
-                                                {-1e300, false},
-                                                {0, false},
-                                                {nullptr, false},
-                                                {1700000000 + 3 * 86400, false},
-                                                {1700000000 - 3 * 86400, false}}) {
-        SCOPED_TRACE(c.stamp.dump());
+    for (const auto& c : std::vector<StampCase>{{0, now + 0.5, true},
+                                                {0, now - 3600, true},
+                                                {0, 1e300, false},
+                                                {0, -1e300, false},
+                                                {0, 0, false},
+                                                {0, nullptr, false},
+                                                {0, now + 3 * day, false},
+                                                {0, now - 3 * day, false},
+                                                {1440, now - day + 2.5, true},
+                                                {1440, now - day - 3600, true},
+                                                {1440, now - 3 * day, false},
+                                                {40320, now - 28 * day + 1, true},
+                                                {40320, now - 2 * day, false},
+                                                {40320, now - 31 * day, false}}) {
+        SCOPED_TRACE(fmt::format("shift {} min, stamp {}", c.shiftMinutes, c.stamp.dump()));
+        trafficReader.toffset = c.shiftMinutes;
         trafficReader.lastFeedTimestamp = 5.0;
         json line = aircraftLine();
         line[10] = c.stamp;
         EXPECT_EQ(parse(line).has_value(), c.kept);
-        if (!c.kept) {
-            EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), 5.0) << "not taken as the feed's time";
-        }
+        EXPECT_DOUBLE_EQ(trafficReader.lastFeedTimestamp.load(), c.kept ? c.stamp.get<double>() : 5.0)
+            << "a kept stamp is the feed's time, a dropped one is not";
     }
-    EXPECT_TRUE(logHas("processLine: 484a3b dropped, time stamp 1e+300 is not near now"));
+    trafficReader.toffset = 0;
+    EXPECT_TRUE(
+        logHas("processLine: 484a3b dropped, time stamp 1e+300 is not within a day of Tue Nov 14 22:13:20 2023"));
+    EXPECT_TRUE(logHas("time stamp 1697321600.0 is not within a day of Tue Okt 17 22:13:20 2023"));
+}
+
+// Every value the simulator receives from a record lies within a physical range. Altitude and ground speed place
+// the aircraft: a record outside their range is dropped with one log line. Vertical speed and bank are cut to their
+// range; a track or an air speed outside theirs is read as the one the feed did not send.
+TEST_F(RecordParser, AbsurdValuesAreDroppedOrCut) {
+    constexpr double pi = 3.141592653589793;
+    const std::vector<Case> cases = {
+        {"altitude 1e300", [](json& l) { l[4] = 1e300; }, false},
+        {"altitude 1e300 of element 18",
+         [](json& l) {
+             l[4] = nullptr;
+             l[18] = 1e300;
+         },
+         false},
+        {"altitude 100000 ft", [](json& l) { l[4] = 100000; }, true,
+         [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.altitudeFt, 100000.0); }},
+        {"altitude 100001 ft", [](json& l) { l[4] = 100001; }, false},
+        {"ground speed 1e300", [](json& l) { l[5] = 1e300; }, false},
+        {"ground speed 2001 kt", [](json& l) { l[5] = 2001; }, false},
+        {"negative ground speed", [](json& l) { l[5] = -5; }, false},
+        {"ground speed 2000 kt", [](json& l) { l[5] = 2000; }, true,
+         [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.groundSpeedKt, 2000.0); }},
+        {"vertical speed 1e300", [](json& l) { l[15] = 1e300; }, true,
+         [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.verticalSpeed, 20000.0); }},
+        {"vertical speed -1e300", [](json& l) { l[15] = -1e300; }, true,
+         [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.verticalSpeed, -20000.0); }},
+        {"air speed 1e300 at 3000 ft", [](json& l) { l[20] = 1e300; }, true,
+         [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.airSpeedKt, 220.0); }},
+        {"negative air speed at 3000 ft", [](json& l) { l[20] = -50; }, true,
+         [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.airSpeedKt, 220.0); }},
+        {"track 1e300 falls back to the heading", [](json& l) { l[3] = 1e300; }, true,
+         [](const TrafficRecord& r) { EXPECT_NEAR(r.trackDeg, 92.0, 1e-9); }},
+        {"negative track without a heading",
+         [](json& l) {
+             l[3] = -10;
+             l[17] = "mlat";
+         },
+         true, [](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.trackDeg, 0.0); }},
+        {"bank 1e300", [](json& l) { l[23] = 1e300; }, true,
+         [&](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.element23Rad, -pi / 2); }},
+        {"bank -200", [](json& l) { l[23] = -200; }, true,
+         [&](const TrafficRecord& r) { EXPECT_DOUBLE_EQ(r.element23Rad, pi / 2); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        json line = aircraftLine();
+        c.change(line);
+        auto r = parse(line);
+        EXPECT_EQ(r.has_value(), c.kept);
+        if (r && c.check) c.check(*r);
+    }
+    for (const char* text : {"processLine: 484a3b dropped, altitude 1e+300 ft is out of range",
+                             "processLine: 484a3b dropped, altitude 100001 ft is out of range",
+                             "processLine: 484a3b dropped, ground speed 1e+300 kt is out of range",
+                             "processLine: 484a3b dropped, ground speed -5 kt is out of range"})
+        EXPECT_TRUE(logHas(text)) << text;
 }
 
 TEST_F(RecordParser, AltitudeAndGroundTable) {

@@ -72,6 +72,7 @@ protected:
     void TearDown() override {
         professionalAccount = false;
         timeShifted = 0;
+        feedOffsetMinutes = 0;
         lastFeedTimestamp = 0.0;
     }
     ManualClock clock_{1796910307};  // Thu 13:45:07
@@ -97,6 +98,34 @@ TEST_F(SlotSourceTest, FeedTimeIsUsedOnlyWithProfessionalAccountTimeShiftAndAKno
         EXPECT_EQ(gf_simTimeStamp(), "13:45:07") << unknown;
         EXPECT_EQ(gf_weekSlot(), (WeekSlot{4, 27})) << unknown;
     }
+}
+
+// Until the feed's first time stamp (and after an answer without aircraft) a time shift is played on the
+// clock less the shift, never on the real clock: the plan of a shifted Thursday is a Thursday plan.
+TEST_F(SlotSourceTest, WithoutAFeedTimeTheShiftedClockIsUsed) {
+    professionalAccount = true;
+    timeShifted = 1;
+    struct Case {
+        std::int32_t minutes;
+        const char* stamp;
+        WeekSlot slot;
+    };
+    for (const auto& c : std::vector<Case>{
+             {1440, "<<< 13:45:07", {3, 27}}, {90, "<<< 12:15:07", {4, 24}}, {40320, "<<< 13:45:07", {4, 27}}}) {
+        SCOPED_TRACE(c.minutes);
+        feedOffsetMinutes = c.minutes;
+        for (const double unknown : {0.0, 1e30}) {
+            lastFeedTimestamp = unknown;
+            EXPECT_EQ(gf_simTimeStamp(), c.stamp);
+            EXPECT_EQ(gf_weekSlot(), c.slot);
+            EXPECT_EQ(gf_halfHourSlot(), c.slot.slot);
+        }
+        lastFeedTimestamp = kMonday1029_29;
+        EXPECT_EQ(gf_weekSlot(), (WeekSlot{1, 20})) << "the feed's time comes first";
+    }
+    professionalAccount = false;
+    lastFeedTimestamp = 0.0;
+    EXPECT_EQ(gf_weekSlot(), (WeekSlot{4, 27})) << "a shift plays only with a professional account";
 }
 
 // A clock whose UTC time moves one second at every reading.

@@ -1,18 +1,26 @@
 // The web service's replies, each through the reader code that receives it: live and buffered traffic,
 // parked traffic, weather, nearest METAR, login and logout. The stand-in service on loopback sends the
 // input as the reply body; the first byte chooses the endpoint. A manual clock makes every wait instant.
+// Every aircraft the parser hands to the engine (live and buffered) must lie within the feed's ranges.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
 
 #include "engine/engine_state.h"
 #include "feed/credential.h"
+#include "feed/feed_intake.h"
 #include "feed/parked_traffic.h"
 #include "feed/readers.h"
+#include "feed/record_parser.h"
+#include "feed/traffic_record.h"
 #include "feed/web_api.h"
 #include "foundation/clock.h"
+#include "foundation/geodesy.h"
+#include "shell/range.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tools/rtstub/rt_stub.h"
 
@@ -49,6 +57,25 @@ void status(const char* endpoint, int code) {
     service().script(endpoint, r);
 }
 
+bool within(double value, double low, double high) { return value >= low && value <= high; }
+
+// The invariant of the parser's output: what the engine copies into the simulator is physical.
+void checkRecord(const TrafficRecord& r) {
+    using namespace feedlimits;
+    const bool ok =
+        !gf_invalidPosition(r.latitude, r.longitude) && within(r.altitudeFt, 0.0, maxAltitudeFt) &&
+        within(r.groundSpeedKt, 0.0, maxSpeedKt) && within(r.airSpeedKt, 0.0, maxSpeedKt) &&
+        within(r.verticalSpeed, -maxVerticalSpeedFpm, maxVerticalSpeedFpm) && within(r.trackDeg, 0.0, maxTrackDeg) &&
+        (r.hasElement23 == 0 || within(r.element23Rad, -maxBankDeg * geo::deg2rad, maxBankDeg * geo::deg2rad)) &&
+        (r.hasTrueHeading == 0 || within(r.trueHeadingRad, 0.0, 2.0 * geo::pi)) && std::isfinite(r.timestamp) &&
+        r.address > 10000;
+    if (!ok) {
+        std::fprintf(stderr, "record out of range: %06x alt %g gs %g tas %g vs %g track %g bank %g\n", r.address,
+                     r.altitudeFt, r.groundSpeedKt, r.airSpeedKt, r.verticalSpeed, r.trackDeg, r.element23Rad);
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -59,7 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     gf_resetFeed();
     weatherReader.guid = "fuzz";
     trafficReader.guid = "fuzz";
+    trafficReader.setOwnPosition(LatLon{52.3, 4.76});
+    rangeNm = 40.0;
     rtCredential = "LIC-1";
+    gf_setFeedIntakeOpen(true);
     std::string body(reinterpret_cast<const char*>(data + 1), size - 1);
     std::int32_t code = 0;
     try {
@@ -100,6 +130,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::runtime_error&) {
         // The parked request reports a parameter fault and an unlicensed area by throwing.
     }
-    gf_clearPendingFeed();
+    gf_takeFeedIntake(1 << 20, [](TrafficRecord& r) { checkRecord(r); });
     return 0;
 }

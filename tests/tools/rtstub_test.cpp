@@ -200,9 +200,10 @@ TEST_F(RtStub, ParkedAircraftLeaveTheirStandsOnce) {
         int offsetMinutes;
         bool stillParked;
     };
-    // The scenario loops every 100 s; the departure counts from the start and is not replayed.
-    const std::vector<Case> cases = {{50, 0, true},   {149.5, 0, true}, {150, 0, false},
-                                     {260, 0, false}, {1000, 0, false}, {200, 1, true}};
+    // The scenario loops every 100 s; the departure counts from the start and is not replayed. A time shift
+    // moves the whole scenario, the departure with it.
+    const std::vector<Case> cases = {{50, 0, true},    {149.5, 0, true}, {150, 0, false},  {260, 0, false},
+                                     {1000, 0, false}, {200, 1, false},  {100, 1440, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(fmt::format("play {} s, offset {} min", c.play, c.offsetMinutes));
         server.setPlayTime(c.play);
@@ -212,6 +213,29 @@ TEST_F(RtStub, ParkedAircraftLeaveTheirStandsOnce) {
                             .body);
         EXPECT_TRUE(parked["data"].contains("484001"));
         EXPECT_EQ(parked["data"].contains("484002"), c.stillParked);
+    }
+}
+
+// A time-shifted request is answered as the service answers it, from the scenario moved into the shifted
+// time: the same aircraft at the same places, every time stamp the shift earlier (up to 4 weeks).
+TEST_F(RtStub, AShiftedRequestPlaysTheScenarioMovedIntoItsTime) {
+    for (const int minutes : {0, 90, 1440, 40320}) {
+        SCOPED_TRACE(minutes);
+        const double stamp = 1700000000.0 - minutes * 60.0;
+        const std::string form = fmt::format("GUID={}{}&toffset={}&querytype=", guid, box, minutes);
+        const json live = json::parse(post(server, "traffic", form + "locationtraffic").body);
+        ASSERT_TRUE(live["data"].contains("484a3b")) << live.dump();
+        EXPECT_DOUBLE_EQ(live["data"]["484a3b"][1].get<double>(), 52.5);
+        EXPECT_DOUBLE_EQ(live["data"]["484a3b"][10].get<double>(), stamp);
+
+        const json buffered =
+            json::parse(post(server, "traffic", form + "locationtraffic&buffercount=5&buffertime=6").body);
+        EXPECT_DOUBLE_EQ(buffered["data"]["buffer_0"]["484a3b"][10].get<double>(), stamp);
+        EXPECT_DOUBLE_EQ(buffered["data"]["buffer_4"]["484a3b"][10].get<double>(), stamp - 24);
+        EXPECT_DOUBLE_EQ(buffered["data"]["buffer_4"]["484a3b"][1].get<double>(), 52.26);
+
+        const json parked = json::parse(post(server, "traffic", form + "parkedtraffic").body);
+        EXPECT_EQ(parked["data"]["484001"][5], static_cast<std::int64_t>(stamp) - 60);
     }
 }
 

@@ -337,8 +337,10 @@ nlohmann::json Server::answer(const std::string& endpoint, const std::map<std::s
         auto right = formNumber(form, "right");
         if (!top || !bottom || !left || !right) return failure(400, "missing query box");
         const std::string type = get("querytype");
+        // A shifted request is answered from the scenario moved into the shifted time: the same aircraft
+        // play at the same places, their time stamps lie the shift in the past.
         const double now = im.unixTime() - offsetSec;
-        const double t = im.playTime() - offsetSec;
+        const double t = im.playTime();
         if (type == "parkedtraffic") {
             nlohmann::json data = nlohmann::json::object();
             for (const auto& p : im.parked) {
