@@ -213,11 +213,13 @@ void gf_removeStaticParked() {
     staticJobs.clear();
     gf_flushStaticAircraft();
     for (LiveAircraft& live : liveList) {
+        // The stands go with the airport, and the next airport numbers its own from 1: an aircraft that stays
+        // (one still driving in drives on to its stand's position) keeps no id that would name one of them.
+        live.standId = 0;
         const MovementPhase p = live.phase;
         if (p != MovementPhase::PushingBack && p != MovementPhase::PushedBack && p != MovementPhase::Taxi &&
             p != MovementPhase::TakeOff && p != MovementPhase::Parked)
             continue;
-        live.standId = 0;
         // One still being added loses its own creation order (taken out by its id: another aircraft may
         // fly the same callsign), or is removed once created.
         if (live.simState == SimState::Active || live.simState == SimState::Adding2Sim) removeAircraftFromSim(live);

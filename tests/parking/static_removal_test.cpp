@@ -543,3 +543,29 @@ TEST_F(StaticRemoval, LeavingTheParkAirportKeepsTheOrderOfAnotherAircraftWithThe
 }
 
 }  // namespace
+
+// The stands of the airport left are gone with it, and the next airport numbers its own stands from 1: an
+// aircraft still driving into a stand of the airport left keeps no id that would name a stand of the next.
+TEST_F(StaticRemoval, LeavingTheParkAirportLeavesNoLiveAircraftWithAStandOfIt) {
+    for (const MovementPhase phase : {MovementPhase::Parking, MovementPhase::Flying}) {
+        SCOPED_TRACE(static_cast<int>(phase));
+        makeStands({{}, {}});
+        TrafficRecord r = EngineHarness::record(0x3c0081, "DLH8", "A320", 50.0, 8.0, 0, 10, 90, 100);
+        SimAircraft head;
+        gf_makeAiRecord(head, r);
+        head.id = 0x3c0081;
+        LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
+        ac.simState = SimState::Active;
+        lf_setLiveObjectId(ac, 981);
+        h.objects[981] = {981, 0x3c0081, "DLH8", "", engineTick.load(), true};
+        ac.setPhase(phase);
+        ac.standId = currentStands[1].id;
+        currentStands[1].occupied = 1;
+        gf_removeStaticParked();
+        ASSERT_EQ(liveList.size(), 1u) << "an aircraft off the ground there stays";
+        EXPECT_EQ(liveList[0].standId, 0u);
+        liveList.clear();
+        h.objects.clear();
+        lf_reindexLive();
+    }
+}
