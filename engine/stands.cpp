@@ -261,15 +261,21 @@ bool lf_addSoftStandOption(uint32_t standId, const SimAircraft& ac, bool moved, 
         if (!r.stand) return false;
         ParkPos& stand = *r.stand;
         StandOption* open = nullptr;
+        bool heldByFile = false;
         for (auto& o : stand.options) {
             if (o.real != 0 || o.key != r.key || o.weekday != r.weekday) continue;
             if (o.closed) {
                 if (!(o.halfHours & r.bit)) return false;
+                heldByFile = true;
                 continue;
             }
             if (!open) open = &o;
         }
-        if (!open) {
+        if (heldByFile) {
+            // The airport file has the aircraft here in this half-hour: one identity holds one half-hour once
+            // on a stand, so nothing is learned, and a closing sighting is forgotten.
+            if (closing) stand.softMap.erase(ac.id);
+        } else if (!open) {
             const int32_t id = r.makeNew(ac, 0, slot);
             if (id > 0) stand.softMap[ac.id] = {slot, static_cast<uint32_t>(id)};
         } else if (open->halfHours & r.bit) {

@@ -518,6 +518,24 @@ TEST(StandRecorders, RealRecordInAHalfHourAlreadyHeldAddsNothing) {
     }
 }
 
+// A soft record in a half-hour that an airport-file option of the aircraft holds adds nothing either: not a
+// new option, and not the half-hour to an open option of the aircraft.
+TEST(StandRecorders, SoftRecordInAHalfHourAnAirportFileOptionHoldsAddsNothing) {
+    EngineHarness h;
+    const StandOption fromFile{"DLH", "A320", "DAIPA", "DLH400", "", bits({20}), 1, 3, 1, 0};
+    const StandOption learned{"DLH", "A320", "DAIPA", "DLH400", "", bits({30}), 2, 3, 0, 0};
+    for (const std::vector<StandOption>& before : {std::vector<StandOption>{fromFile}, {fromFile, learned}}) {
+        SCOPED_TRACE(before.size());
+        makeStands({{"A1", 0, 20}});
+        ParkPos& s = currentStands[0];
+        s.options = before;
+        const SimAircraft a = aircraft(AircraftCategory::Large, 17, "DLH400");
+        for (const bool closing : {false, true}) EXPECT_TRUE(lf_addSoftStandOption(1, a, false, {3, 20}, closing));
+        EXPECT_EQ(s.options, before);
+        EXPECT_TRUE(s.softMap.empty()) << "no sighting is left behind";
+    }
+}
+
 TEST(StandRecorders, SoftOptions) {
     EngineHarness h;
     makeStands({{"A1", 0, 20}});
