@@ -135,6 +135,28 @@ TrafficRecord EngineHarness::record(uint32_t hexid, const std::string& callsign,
     return r;
 }
 
+// Defined by the engine, which keeps it to itself.
+int64_t gf_nowTicks100ns();
+
+LiveAircraft& EngineHarness::standingLive(uint32_t hexid, const std::string& callsign, uint32_t objectId, double lat,
+                                          double lon, MovementPhase phase) {
+    TrafficRecord r = record(hexid, callsign, "A320", lat, lon, 0, 0, 0, 100);
+    SimAircraft head;
+    gf_makeAiRecord(head, r);
+    head.id = hexid;
+    LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
+    ac.stream.front().tick = engineTick.load() + 1000000;
+    ac.stream.front().engineFlag = 1;
+    ac.simState = SimState::Active;
+    lf_setLiveObjectId(ac, objectId);
+    ac.position[kPosLat] = lat;
+    ac.position[kPosLon] = lon;
+    ac.onGround = 1;
+    ac.setPhase(phase);
+    ac.parkedSince = gf_nowTicks100ns();
+    return ac;
+}
+
 void EngineHarness::handOver(std::vector<TrafficRecord> batch, uint32_t delaySec) {
     double last = 1.0;
     gf_mergeTrafficRecords(batch, delaySec, last);

@@ -33,6 +33,10 @@ public:
     // One feed record (timestamp in seconds; altitude 0 = on the ground).
     static TrafficRecord record(uint32_t hexid, const std::string& callsign, const std::string& type, double lat,
                                 double lon, double altitudeFt, double groundSpeedKt, double trackDeg, double timestamp);
+    // An active live aircraft standing still on the ground at a position (its one point far in the future),
+    // with its object id; the caller gives the fake simulator the object where the test needs it.
+    static LiveAircraft& standingLive(uint32_t hexid, const std::string& callsign, uint32_t objectId, double lat,
+                                      double lon, MovementPhase phase);
     // Hands a batch to the engine as the traffic reader would (30 s for live answers).
     void handOver(std::vector<TrafficRecord> batch, uint32_t delaySec = 30);
 

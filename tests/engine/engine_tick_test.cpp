@@ -312,7 +312,9 @@ TEST_F(EngineTick, AbsurdTimeStampsLeaveTheTicksOfTheBatchSound) {
     EXPECT_EQ(tickDiff(a->stream.front().tick, t0), -100);
     EXPECT_EQ(tickDiff(b->stream.front().tick, t0), 0);
     for (uint32_t id : {80012u, 80013u, 80014u})
-        if (LiveAircraft* ac = findLive(id)) EXPECT_LE(std::abs(tickDiff(ac->stream.front().tick, t0)), 360000) << id;
+        if (LiveAircraft* ac = findLive(id)) {
+            EXPECT_LE(std::abs(tickDiff(ac->stream.front().tick, t0)), 360000) << id;
+        }
 }
 
 // The simulator misses the answer to a creation: 30 s after the order was sent the engine gives the creation

@@ -21,8 +21,6 @@
 #include "tests/common/engine_harness.h"
 #include "tests/common/sandbox.h"
 
-int64_t gf_nowTicks100ns();
-
 namespace {
 
 constexpr double kLat = 47.0;
@@ -45,20 +43,7 @@ LiveAircraft& live(uint32_t hexid, const std::string& callsign, uint32_t objectI
     const ParkPos* stand = standId ? gf_findStandById(standId) : nullptr;
     const double lat = stand ? stand->latitude : kLat + 1.0;
     const double lon = stand ? stand->longitude : kLon;
-    TrafficRecord r = EngineHarness::record(hexid, callsign, "A320", lat, lon, 0, 0, 0, 100);
-    SimAircraft head;
-    gf_makeAiRecord(head, r);
-    head.id = hexid;
-    LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
-    ac.stream.front().tick = engineTick.load() + 1000000;
-    ac.stream.front().engineFlag = 1;
-    ac.simState = SimState::Active;
-    lf_setLiveObjectId(ac, objectId);
-    ac.position[kPosLat] = lat;
-    ac.position[kPosLon] = lon;
-    ac.onGround = 1;
-    ac.setPhase(phase);
-    ac.parkedSince = gf_nowTicks100ns();
+    LiveAircraft& ac = EngineHarness::standingLive(hexid, callsign, objectId, lat, lon, phase);
     if (stand) {
         ac.standId = standId;
         ac.standLatitude = lat;
@@ -255,7 +240,9 @@ TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
             500));
         EXPECT_EQ(std::count(h.removed.begin(), h.removed.end(), kObject), 1);
         EXPECT_TRUE(h.violations.empty()) << h.violations.front();
-        if (c.logged) EXPECT_TRUE(loggedRemoval(log.text(), c.logged)) << log.text();
+        if (c.logged) {
+            EXPECT_TRUE(loggedRemoval(log.text(), c.logged)) << log.text();
+        }
         gf_resetSettings();
     }
 }

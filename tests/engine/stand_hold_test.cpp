@@ -17,8 +17,6 @@
 #include "foundation/settings.h"
 #include "tests/common/engine_harness.h"
 
-int64_t gf_nowTicks100ns();
-
 namespace {
 
 constexpr double kLat = 47.0;
@@ -38,20 +36,7 @@ void makeStands() {
 // An active live aircraft standing still on a stand (its one point far in the future).
 LiveAircraft& onStand(uint32_t hexid, const std::string& callsign, uint32_t objectId, MovementPhase phase) {
     const ParkPos* stand = gf_findStandById(kHeld);
-    TrafficRecord r = EngineHarness::record(hexid, callsign, "A320", stand->latitude, stand->longitude, 0, 0, 0, 100);
-    SimAircraft head;
-    gf_makeAiRecord(head, r);
-    head.id = hexid;
-    LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
-    ac.stream.front().tick = engineTick.load() + 1000000;
-    ac.stream.front().engineFlag = 1;
-    ac.simState = SimState::Active;
-    lf_setLiveObjectId(ac, objectId);
-    ac.position[kPosLat] = stand->latitude;
-    ac.position[kPosLon] = stand->longitude;
-    ac.onGround = 1;
-    ac.setPhase(phase);
-    ac.parkedSince = gf_nowTicks100ns();
+    LiveAircraft& ac = EngineHarness::standingLive(hexid, callsign, objectId, stand->latitude, stand->longitude, phase);
     ac.standId = kHeld;
     ac.standLatitude = stand->latitude;
     ac.standLongitude = stand->longitude;

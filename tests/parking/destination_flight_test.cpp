@@ -22,8 +22,6 @@
 #include "tests/airports/airports_fixture.h"
 #include "tests/common/engine_harness.h"
 
-int64_t gf_nowTicks100ns();
-
 namespace {
 
 constexpr double kLatA = 47.0;  // AAAA; BBBB lies 300 nm north of it
@@ -34,21 +32,7 @@ double northOfA(double nm) { return kLatA + nm / 60.0; }
 
 // An active live aircraft on the ground far from the user's track, standing still.
 void groundAircraft(uint32_t hexid, const std::string& callsign, uint32_t objectId, MovementPhase phase) {
-    const double lat = 49.5, lon = 12.0;
-    TrafficRecord r = EngineHarness::record(hexid, callsign, "A320", lat, lon, 0, 0, 0, 100);
-    SimAircraft head;
-    gf_makeAiRecord(head, r);
-    head.id = hexid;
-    LiveAircraft& ac = lf_appendLive(LiveAircraft(streamPointOf(r), head, 100.0));
-    ac.stream.front().tick = engineTick.load() + 1000000;
-    ac.stream.front().engineFlag = 1;
-    ac.simState = SimState::Active;
-    lf_setLiveObjectId(ac, objectId);
-    ac.position[kPosLat] = lat;
-    ac.position[kPosLon] = lon;
-    ac.onGround = 1;
-    ac.setPhase(phase);
-    ac.parkedSince = gf_nowTicks100ns();
+    EngineHarness::standingLive(hexid, callsign, objectId, 49.5, 12.0, phase);
 }
 
 class DestinationFlight : public ::testing::Test {
