@@ -269,9 +269,7 @@ void lf_removeStaticTwinsOfLive() {
                 st.identity.callsign == staticCallsign ||
                 (!live.identity.registration.empty() && st.identity.registration == live.identity.registration);
             if (twin && isActive(st)) {
-                if (LOG.value.load())
-                    gf_log(fmt::format("{:8}: {:8} removed, live {} is on the ground", gf_standNameById(st.standId),
-                                       st.identity.callsign, live.identity.callsign));
+                gf_logRemoval(st, fmt::format("live {} is on the ground", live.identity.callsign));
                 removeAircraftFromSim(st);
                 break;
             }
@@ -302,9 +300,7 @@ void lf_userCollisions() {
     for (SimAircraft& st : staticList) {
         if (!isActive(st)) continue;
         if (gf_distanceNm(user, LatLon{st.standLatitude, st.standLongitude}) <= (userSpan + st.halfSpanNm) * 1.1) {
-            if (LOG.value.load())
-                gf_log(fmt::format("{:8}: {:8} removed, in the way of the user's aircraft",
-                                   gf_standNameById(st.standId), st.identity.callsign));
+            gf_logRemoval(st, "in the way of the user's aircraft");
             removeAircraftFromSim(st);
             return;
         }

@@ -248,6 +248,11 @@ void gf_occupyStand(ParkPos& stand) {
 
 // ---------------------------------------------------------------- removal and parked pattern
 
+void gf_logRemoval(const SimAircraft& ac, std::string_view reason) {
+    if (LOG.value.load())
+        gf_log(fmt::format("{:8}: {:8} removed, {}", gf_standNameById(ac.standId), ac.identity.callsign, reason));
+}
+
 void removeAircraftFromSim(SimAircraft& ac) {
     if (ac.simState == SimState::Buffer) {
         ac.removeFromBuffer = 1;

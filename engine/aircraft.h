@@ -285,6 +285,8 @@ bool airlineFromCallsign(AircraftIdentity& id);
 
 // Asks for the removal of the aircraft from the simulator (or from the buffer / creation queue).
 void removeAircraftFromSim(SimAircraft& ac);
+// With LOG on: "{stand:8}: {callsign:8} removed, {reason}", the line of an aircraft taken off its stand.
+void gf_logRemoval(const SimAircraft& ac, std::string_view reason);
 
 // Takes the creation orders with this callsign out of the queue; true when one was taken.
 bool isQueuedForCreation(std::deque<SpawnOrder>& fifo, std::string_view callsign);

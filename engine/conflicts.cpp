@@ -130,13 +130,10 @@ bool gf_removeDuplicates(const LiveAircraft& l, const SimAircraft& s) {
 }
 
 void gf_flushStaticAircraft() {
-    const bool log = LOG.value.load();
     for (auto& s : staticList) {
         const bool active = s.simState == SimState::Active;
         if (!active && (s.simState != SimState::Adding2Sim || s.removeWhenCreated)) continue;
-        if (log)
-            gf_log(fmt::format("{:8}: {:8} removed, static aircraft flushed", gf_standNameById(s.standId),
-                               s.identity.callsign));
+        gf_logRemoval(s, "static aircraft flushed");
         if (active)
             removeAircraftFromSim(s);
         else if (takeQueuedCreation(staticCreateFifo, s.id))
@@ -155,19 +152,16 @@ void gf_clearReservedStand() {
     const ParkPos* stand = reserved.empty() ? nullptr : gf_findStandByName(reserved);
     if (!stand) return;
     const uint32_t id = stand->id;
-    const bool log = LOG.value.load();
     for (auto& s : staticList) {
         if (s.standId == id && s.simState == SimState::Active) {
-            if (log)
-                gf_log(fmt::format("{:8}: {:8} removed, the user's reserved stand", stand->name, s.identity.callsign));
+            gf_logRemoval(s, "the user's reserved stand");
             removeAircraftFromSim(s);
             return;
         }
     }
     for (auto& l : liveList) {
         if (l.standId == id && l.simState == SimState::Active && l.phase == MovementPhase::Parked) {
-            if (log)
-                gf_log(fmt::format("{:8}: {:8} removed, the user's reserved stand", stand->name, l.identity.callsign));
+            gf_logRemoval(l, "the user's reserved stand");
             removeAircraftFromSim(l);
             return;
         }

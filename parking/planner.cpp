@@ -67,12 +67,6 @@ void lf_sortJobsByAge(bool ascending) {
     });
 }
 
-// The log line of a static the planner removes, with LOG on.
-void lf_logRemoval(const SimAircraft& s, std::string_view reason) {
-    if (LOG.value.load())
-        gf_log(fmt::format("{:8}: {:8} removed, {}", gf_standNameById(s.standId), s.identity.callsign, reason));
-}
-
 // A job's aircraft by its callsign, or by its airline and type when it has none.
 std::string lf_jobName(const StaticJob& job) {
     return !job.callsignA.empty() ? job.callsignA : fmt::format("{} {}", job.identity0, job.icaoType);
@@ -83,7 +77,7 @@ std::string lf_jobName(const StaticJob& job) {
 // one still being created loses its creation order, or is removed once created. Its entry in
 // removalList counts it among the renewal's removals.
 void lf_removeStatic(SimAircraft& s, std::string_view reason) {
-    if (s.simState != SimState::RemovingFromSim) lf_logRemoval(s, reason);
+    if (s.simState != SimState::RemovingFromSim) gf_logRemoval(s, reason);
     removeAircraftFromSim(s);
     removalList.push_back(RemovalEntry{s.standId, std::string(reason)});
 }
@@ -207,7 +201,7 @@ void lf_applyRemovals() {
         for (SimAircraft& s : staticList)
             if (s.standId == e.standId && (s.simState == SimState::Active || s.simState == SimState::RemovingFromSim)) {
                 // One removed by the checks already was logged then.
-                if (s.simState == SimState::Active) lf_logRemoval(s, e.reason);
+                if (s.simState == SimState::Active) gf_logRemoval(s, e.reason);
                 removeAircraftFromSim(s);
                 break;
             }
