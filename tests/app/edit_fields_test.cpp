@@ -245,7 +245,9 @@ TEST_F(EditFields, BlockCallsignCountsCharacters) {
         EXPECT_EQ(status(), row.note) << row.typed;
         EXPECT_EQ(window->enabled(kUnblockButtonId), row.unblockEnabled) << row.typed;
         EXPECT_EQ(blockedCallsignChanged.load(), before != row.value ? 1 : 0) << row.typed;
-        if (before != row.value) EXPECT_EQ(saved("BLOCK_CALLSIGN"), row.value);
+        if (before != row.value) {
+            EXPECT_EQ(saved("BLOCK_CALLSIGN"), row.value);
+        }
     }
     const std::string log = logText();
     EXPECT_NE(log.find("callsign \"DLH\" is not valid"), std::string::npos);

@@ -23,6 +23,9 @@
 
 namespace {
 
+// Frankfurt as the park airport, with the user's stand A3 reserved.
+CurrentAirport eddfWithReservedA3() { return CurrentAirport{"EDDF", "FRA", 50.03, 8.57, 364.0, "A3"}; }
+
 constexpr double kLat = 47.0;
 constexpr double kLon = 8.0;
 constexpr double kMetreDeg = 1.0 / 1852.0 / 60.0;  // of latitude
@@ -141,20 +144,14 @@ TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
          "ST7*"},
         {"reserved stand: static",
          [] {
-             CurrentAirport ap;
-             ap.icao = "EDDF";
-             ap.reservedStand = "A3";
-             gf_setCurrentAirport(ap);
+             gf_setCurrentAirport(eddfWithReservedA3());
              staticOn(7, kObject, 3);
              gf_clearReservedStand();
          },
          "ST7*"},
         {"reserved stand: live",
          [] {
-             CurrentAirport ap;
-             ap.icao = "EDDF";
-             ap.reservedStand = "A3";
-             gf_setCurrentAirport(ap);
+             gf_setCurrentAirport(eddfWithReservedA3());
              live(0x400001, "DLH1", kObject, MovementPhase::Parked, 3);
              gf_clearReservedStand();
          }},

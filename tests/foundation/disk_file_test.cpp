@@ -46,7 +46,9 @@ TEST(ReplaceFile, OnlyAWholeFileReplacesTheOldOne) {
         }
         EXPECT_EQ(result, c.want);
         const bool replaced = c.want == ReplaceResult::replaced;
-        if (replaced || c.oldFile) EXPECT_EQ(readWholeFile(path), replaced ? "new" : "old");
+        if (replaced || c.oldFile) {
+            EXPECT_EQ(readWholeFile(path), replaced ? "new" : "old");
+        }
         EXPECT_EQ(namesIn(folder.path()),
                   (replaced || c.oldFile ? std::vector<std::string>{"MD1.xml"} : std::vector<std::string>{}));
         EXPECT_EQ(log.text(), "");

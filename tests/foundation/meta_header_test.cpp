@@ -128,9 +128,12 @@ TEST_F(MetaHeaderTest, CheckFailsForMissingOrMisplacedEntries) {
         EXPECT_EQ(gf_checkMetaData(document), c.ok);
         const std::string added = log.text().substr(before);
         EXPECT_EQ(added, c.ok ? "" : "===> meta data incorrect?\n");
-        if (std::string{c.name} == "no date")  // the check stops at "date": "version" is not read
+        if (std::string{c.name} == "no date") {  // the check stops at "date": "version" is not read
             EXPECT_EQ(metaHeader.version.value(), "untouched");
-        if (std::string{c.name} == "info without value") EXPECT_EQ(metaHeader.author.value(), "");
+        }
+        if (std::string{c.name} == "info without value") {
+            EXPECT_EQ(metaHeader.author.value(), "");
+        }
     }
 }
 

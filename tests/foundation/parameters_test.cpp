@@ -51,12 +51,13 @@ TEST_F(ParametersFile, FirstStartInAnEmptyFolderWritesEveryListInOrder) {
     EXPECT_EQ(written.size(), 28u + 19u + 6u + 1u);
 
     for (Parameter* p : gf_allSettings()) {
-        if (auto* s = dynamic_cast<StringParameter*>(p))
+        if (auto* s = dynamic_cast<StringParameter*>(p)) {
             EXPECT_EQ(s->value(), s->defaultValue) << p->name;
-        else if (auto* i = dynamic_cast<IntParameter*>(p))
+        } else if (auto* i = dynamic_cast<IntParameter*>(p)) {
             EXPECT_EQ(i->value.load(), i->defaultValue) << p->name;
-        else if (auto* b = dynamic_cast<BoolParameter*>(p))
+        } else if (auto* b = dynamic_cast<BoolParameter*>(p)) {
             EXPECT_EQ(b->value.load(), b->defaultValue) << p->name;
+        }
     }
     // The file records the running version; the setting stays empty, so the run preparation sees a first start.
     EXPECT_EQ(PROGRAM_VERSION.value(), "");

@@ -61,7 +61,9 @@ TEST_F(ParkListTest, ReadsEntriesAndRefusesBadLines) {
         writeText(listFile(), c.text);
         EXPECT_EQ(lf_readMyParkAirports(), c.okay) << c.name;
         EXPECT_EQ(codes(), c.entries) << c.name;
-        if (*c.logged) EXPECT_TRUE(logHas(c.logged)) << c.name;
+        if (*c.logged) {
+            EXPECT_TRUE(logHas(c.logged)) << c.name;
+        }
     }
 }
 

@@ -634,8 +634,8 @@ TEST_F(PlannerTest, RenewalChecksPlanMadeStaticsAgainstThePlan) {
     struct Case {
         const char* name;
         WeekSlot now;
-        std::vector<StandOption> own;    // options of the aircraft's stand
-        std::vector<StandOption> other;  // a second stand, when not empty or with a parked record
+        std::vector<StandOption> own = {};    // options of the aircraft's stand
+        std::vector<StandOption> other = {};  // a second stand, when not empty or with a parked record
         double spacingMetres = 100.0;
         bool coupled = false;     // the two stands are coupled by hand
         bool reserveOwn = false;  // the aircraft's stand is the user's: the fill leaves it alone
@@ -858,13 +858,13 @@ TEST_F(PlannerTest, RenewalTrimsLiveStayersAndKeptStatics) {
     };
     struct Case {
         const char* name;
-        std::vector<Live> live;
-        std::vector<Static> statics;  // plan-made, each with its plan option on its stand now
+        std::vector<Live> live = {};
+        std::vector<Static> statics = {};  // plan-made, each with its plan option on its stand now
         int maxPark = -1;
         bool ptOnly = false;
         bool initialLoadOnly = false;
-        std::vector<bool> liveRemoved;
-        std::vector<bool> staticRemoved;
+        std::vector<bool> liveRemoved = {};
+        std::vector<bool> staticRemoved = {};
         const char* note = nullptr;  // shown in the status line and logged
     };
     const std::vector<Case> cases = {
@@ -933,7 +933,9 @@ TEST_F(PlannerTest, RenewalTrimsLiveStayersAndKeptStatics) {
         for (std::size_t i = 0; i < c.statics.size(); ++i)
             EXPECT_EQ(staticList[i].simState, c.staticRemoved[i] ? SimState::RemovingFromSim : SimState::Active)
                 << c.name << ": static " << i;
-        if (c.note != nullptr) EXPECT_TRUE(logHas(c.note)) << c.name;
+        if (c.note != nullptr) {
+            EXPECT_TRUE(logHas(c.note)) << c.name;
+        }
     }
     lf_clearLive();
     RT_PARKTRAFFIC_ONLY.value = false;

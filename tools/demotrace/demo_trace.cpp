@@ -230,7 +230,8 @@ std::vector<StillPoint> stillPoints(const Trace& trace, const TracedObject& o, c
 std::optional<StandingTogether> standingTogether(const std::vector<StillPoint>& a, const std::vector<StillPoint>& b,
                                                  double closeMetres) {
     std::optional<StandingTogether> longest;
-    std::optional<double> since;
+    bool standing = false;  // together at the previous moment, since `since`
+    double since = 0;
     std::size_t j = 0;
     for (const StillPoint& pa : a) {
         while (j < b.size() && b[j].tMs < pa.tMs - kSameMomentMs) ++j;
@@ -246,11 +247,14 @@ std::optional<StandingTogether> standingTogether(const std::vector<StillPoint>& 
             together = stand != nullptr || metres < closeMetres;
         }
         if (!together) {
-            since.reset();
+            standing = false;
             continue;
         }
-        if (!since) since = pa.tMs;
-        const double seconds = (pa.tMs - *since) / 1000.0;
+        if (!standing) {
+            standing = true;
+            since = pa.tMs;
+        }
+        const double seconds = (pa.tMs - since) / 1000.0;
         if (!longest || seconds > longest->seconds)
             longest = StandingTogether{{}, {}, stand ? stand->name : std::string(), metres, seconds};
     }
