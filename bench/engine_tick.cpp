@@ -33,13 +33,15 @@ namespace {
 std::atomic<uint64_t> allocations{0};
 }
 
-void* operator new(std::size_t size) {
+// The replacements stay out of line: inlined, the optimiser would pair the malloc and the free inside them
+// with the new and delete of the callers, and report a mismatch that is none.
+[[gnu::noinline]] void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
