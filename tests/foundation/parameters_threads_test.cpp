@@ -89,3 +89,23 @@ TEST_F(ParametersThreads, TextSettingsAreReadWhileAnotherThreadWritesThem) {
     writer.join();
     EXPECT_EQ(whole, 2000);  // never a torn text
 }
+
+// The GUI thread and the run thread storing into a read-only settings file at once: the refusal is logged once,
+// and neither thread writes the file.
+TEST_F(ParametersThreads, AReadOnlyFileStoredFromTwoThreadsIsReportedOnce) {
+    loadAll();
+    const std::string original = readWholeFile(file());
+    fs::permissions(file(), fs::perms::owner_read);
+    std::thread gui([] {
+        for (int i = 1; i <= 50; ++i) MAIN_WINDOW_X.save(i);
+    });
+    std::thread run([] {
+        for (int i = 1; i <= 50; ++i) DESTINATION.save("K" + std::to_string(i));
+    });
+    gui.join();
+    run.join();
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readWholeFile(file()), original);
+    EXPECT_EQ(logLinesWith(log.text(), {"is read-only"}).size(), 1u);
+    EXPECT_FALSE(logged("saving xml did not work?"));
+}
