@@ -874,8 +874,9 @@ TEST_F(AirportsTest, EachAircraftKeepsOneLearnedOptionPerStandOverVisits) {
 
                 // A visit that learned nothing new leaves the file as it was.
                 const std::map<std::string, SavedIdentity> saved = savedIdentities(learned);
-                if (readText(learned) != start.text)
+                if (readText(learned) != start.text) {
                     for (const auto& [identity, options] : saved) EXPECT_EQ(options.options, 1) << identity;
+                }
                 for (const std::string& identity : {realIdentity, softIdentity}) {
                     const auto it = saved.find(identity);
                     ASSERT_NE(it, saved.end()) << identity;

@@ -4,6 +4,8 @@
 #include <thread>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "tests/foundation/parameters_fixture.h"
 
 // Stores come from the GUI thread and the run thread at once; each is a load-edit-save cycle of the whole
@@ -100,7 +102,7 @@ TEST_F(ParametersThreads, AReadOnlyFileStoredFromTwoThreadsIsReportedOnce) {
         for (int i = 1; i <= 50; ++i) MAIN_WINDOW_X.save(i);
     });
     std::thread run([] {
-        for (int i = 1; i <= 50; ++i) DESTINATION.save("K" + std::to_string(i));
+        for (int i = 1; i <= 50; ++i) DESTINATION.save(fmt::format("K{}", i));
     });
     gui.join();
     run.join();
