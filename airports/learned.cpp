@@ -217,6 +217,36 @@ void readHandmade(const pugi::xml_node& document) {
     }
 }
 
+// A callsign of an option merged into another: the first callsign when it has none, else the second when it
+// has none; the pair it holds is kept.
+void addCallsign(StandOption& into, const std::string& callsign) {
+    if (callsign.empty() || callsign == into.callsignA || callsign == into.callsignB) return;
+    if (into.callsignA.empty())
+        into.callsignA = callsign;
+    else if (into.callsignB.empty())
+        into.callsignB = callsign;
+}
+
+// One aircraft has one learned option per stand in the file: the learned options of one identity
+// (lf_sameOptionIdentity) are written as the first of them, with the half-hours of all. The options of the
+// airport file, and those that are no option (no lasting id), are left as they are.
+void mergeLearnedIdentities(std::vector<StandOption>& options) {
+    auto learned = [](const StandOption& o) { return o.closed == 0 && gf_lastingOptionId(o) != 0; };
+    for (auto first = options.begin(); first != options.end(); ++first) {
+        if (!learned(*first)) continue;
+        for (auto other = std::next(first); other != options.end();) {
+            if (!learned(*other) || !lf_sameOptionIdentity(*first, *other)) {
+                ++other;
+                continue;
+            }
+            first->halfHours |= other->halfHours;
+            addCallsign(*first, other->callsignA);
+            addCallsign(*first, other->callsignB);
+            other = options.erase(other);
+        }
+    }
+}
+
 // A free name beside the learned file that neither the save nor the rotation of its copies (EGLL~0.xml,
 // EGLL~00.xml) ever writes, and that is no airport's learned file (no code holds a '-'): with the tag
 // "unreadable", EGLL-unreadable.xml, then EGLL-unreadable-2.xml, ... so that an earlier file kept aside is
@@ -390,6 +420,7 @@ void gf_saveLearned() {
                         continue;
                 }
                 record.stands.push_back(stand);
+                mergeLearnedIdentities(record.stands.back().options);
             }
             if (handmade) {
                 const QualityFactors quality = gf_qualityFactor(currentStands);

@@ -60,7 +60,8 @@ bool lf_sameOptionIdentity(const StandOption& existing, const StandOption& added
 bool lf_sameStandOption(const StandOption& existing, const StandOption& added);
 
 // Writes the learned file of the current park airport to the header's learned path (from the last read), after
-// backing up the old file. A file the user made read-only is not written ("is read-only" logged). Never throws:
+// backing up the old file. Each identity (lf_sameOptionIdentity) has one learned option per stand in the file:
+// its options are written as one, with all their half-hours. A file the user made read-only is not written ("is read-only" logged). Never throws:
 // a failure (also of the backup) is logged and the old file stays.
 void gf_saveLearned();
 // The learned state of the park airport that is left: handmade mark and failed-read mark cleared.

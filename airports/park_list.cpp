@@ -45,11 +45,13 @@ std::string entryLine(const ParkAirportEntry& entry) {
 }
 
 // Writes the lines sorted in place of the list (gf_replaceFile), so that a failed write leaves the old list
-// whole.
+// whole. A list the user made read-only is refused at each change and reported once per run.
 void writeSorted(std::vector<std::string> lines) {
     std::sort(lines.begin(), lines.end());
     std::string text;
     for (const std::string& line : lines) text += line + '\n';
+    if (gf_refuseReadOnlyFile(dataNames::myParkAirportsFile, "park airports changed in this run will not be kept"))
+        return;
     if (gf_replaceFile(dataNames::myParkAirportsFile, text) != ReplaceResult::replaced)
         gf_logError(fmt::format("{} could not be written", dataNames::myParkAirportsFile.string()));
 }

@@ -253,19 +253,22 @@ void lf_scanLiveryRoot(const std::string& root, RootScanCounters& counters) {
 void lf_applyDbaseToLivery(LiveryRecord& record) {
     if (record.atcId.empty()) return;
     const auto reg = gf_findRegcode(record.atcId);
-    // A registration without an airline tells nothing about the livery.
-    if (!reg || reg->airline.empty()) return;
+    if (!reg) return;
+    // Each field of the entry fixes its own: an entry that names an operator and no airline, or no airline at
+    // all, still gives the cargo flag and the type.
     if (record.cargo != reg->cargo) {
         dbaseConversions.push_back(
             fmt::format("{:80} {} cargo {} => {}", record.title, record.atcId, record.cargo, reg->cargo));
         record.cargo = reg->cargo;
     }
+    // Neither airline nor operator: the livery keeps its airline.
     const std::string& wanted = reg->operatorCode.empty() ? reg->airline : reg->operatorCode;
     if (!wanted.empty() && record.airline != wanted) {
         dbaseConversions.push_back(
             fmt::format("{:80} {} airl {} => {}", record.title, record.atcId, record.airline, wanted));
         record.airline = wanted;
     }
+    // No type in the entry: the livery keeps its own, which the matching needs.
     if (!reg->type.empty() && record.type != reg->type) {
         dbaseConversions.push_back(
             fmt::format("{:80} {} model {} => {}", record.title, record.atcId, record.type, reg->type));

@@ -55,7 +55,9 @@ void lf_scanLiveryRoot(const std::string& root, RootScanCounters& counters);
 // order. Returns once every task has ended. A stop ends the walk and the reading between two files.
 void lf_scanFolderForLiveries(std::uint32_t rootIndex, const std::string& root, std::list<LiveryRecord>& list);
 
-// The reference database's fixes of one record with an atc id (lines in dbaseConversions).
+// The reference database's fixes of one record with an atc id whose registration it knows (lines in
+// dbaseConversions): its cargo flag; its airline, the entry's operator or else its airline, unless the entry has
+// neither; its type, unless the entry has none.
 void lf_applyDbaseToLivery(LiveryRecord& record);
 // Keeps, for each airline and type, only the records of the lowest root index that has them.
 void lf_prioritizeLiveries(std::list<LiveryRecord>& list);

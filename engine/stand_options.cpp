@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/learned.h"
 #include "catalogue/reference_db.h"
 #include "foundation/log.h"
 
@@ -30,6 +31,18 @@ uint64_t halfHourBit(uint32_t halfHour) {
     return bits.to_ullong();
 }
 
+// Operator and type of an option of the key: the registration table's (its operator before its airline), else
+// the aircraft's.
+void setOperatorAndType(StandOption& option, const SimAircraft& ac, const std::string& key) {
+    if (const auto reg = gf_findRegcode(key)) {
+        option.airline = reg->operatorCode.empty() ? reg->airline : reg->operatorCode;
+        option.icaoType = reg->type;
+    } else {
+        option.airline = ac.identity.airline;
+        option.icaoType = ac.identity.icaoType;
+    }
+}
+
 }  // namespace
 
 int32_t gf_makeStandOption(std::vector<StandOption>& options, const SimAircraft& ac, int32_t real, WeekSlot slot,
@@ -40,13 +53,7 @@ int32_t gf_makeStandOption(std::vector<StandOption>& options, const SimAircraft&
     // Also above the ids of switched-off options, which sightings may still hold.
     const int32_t id = gf_nextOptionId(options);
     StandOption made;
-    if (const auto reg = gf_findRegcode(key)) {
-        made.airline = reg->operatorCode.empty() ? reg->airline : reg->operatorCode;
-        made.icaoType = reg->type;
-    } else {
-        made.airline = ac.identity.airline;
-        made.icaoType = ac.identity.icaoType;
-    }
+    setOperatorAndType(made, ac, key);
     for (const auto& o : options)
         if (o.key == key && o.weekday == static_cast<int32_t>(slot.weekday) && o.halfHours == mask && o.callsignA == cs)
             return 0;
@@ -59,6 +66,27 @@ int32_t gf_makeStandOption(std::vector<StandOption>& options, const SimAircraft&
     made.real = real;
     options.push_back(std::move(made));
     return id;
+}
+
+RecordedOption gf_recordStandOption(std::vector<StandOption>& options, const SimAircraft& ac, int32_t real,
+                                    WeekSlot slot, std::string_view callsign, const std::string& key) {
+    if (key.empty()) return {};
+    const uint64_t bit = halfHourBit(slot.slot);
+    StandOption wanted;
+    setOperatorAndType(wanted, ac, key);
+    wanted.key = key;
+    wanted.weekday = static_cast<int32_t>(slot.weekday);
+    wanted.real = real;
+    for (StandOption& o : options) {
+        if (o.closed != 0 || gf_lastingOptionId(o) == 0 || !lf_sameOptionIdentity(o, wanted)) continue;
+        const StandOption before = o;
+        o.halfHours |= bit;
+        const int32_t id = gf_lastingOptionId(o);
+        lf_setCoupledCallsign(options, id, callsign);
+        return {id, !(o == before)};
+    }
+    const int32_t id = gf_makeStandOption(options, ac, real, slot, callsign, key);
+    return {id, id > 0};
 }
 
 bool lf_optionMatchesAircraft(std::string_view callsign, const SimAircraft& ac, const StandOption& option) {
@@ -149,7 +177,7 @@ bool lf_updateStandSlots(WeekSlot now, std::vector<StandOption>& options, uint32
         const std::string& callsign = ac.identity.callsign;
         if (followingDay) {
             const std::string& key = ac.identity.registration.empty() ? callsign : ac.identity.registration;
-            const int32_t id = gf_makeStandOption(options, ac, real, now, callsign, key);
+            const int32_t id = gf_recordStandOption(options, ac, real, now, callsign, key).id;
             if (id > 0) {
                 lf_extendAcrossMidnight(options, now, callsign, k, static_cast<int32_t>(last.optionId), id);
                 last.optionId = static_cast<uint32_t>(id);

@@ -21,6 +21,18 @@
 // or the same key, weekday, mask and callsign are already there.
 int32_t gf_makeStandOption(std::vector<StandOption>& options, const SimAircraft& ac, int32_t real, WeekSlot slot,
                            std::string_view callsign, const std::string& key);
+// What recording an aircraft's half-hour did: the lasting id of the option that holds it (0: nothing holds it),
+// and whether the list changed.
+struct RecordedOption {
+    int32_t id = 0;
+    bool changed = false;
+};
+// Records the aircraft in the slot's half-hour: its learned option (one not of the airport file, with a lasting
+// id) of the same identity (lf_sameOptionIdentity, with the operator and type that gf_makeStandOption would
+// give it) takes the half-hour and the callsign (lf_setCoupledCallsign); without one, a new option is built. So
+// one aircraft keeps one learned option per stand and weekday, however often it is recorded.
+RecordedOption gf_recordStandOption(std::vector<StandOption>& options, const SimAircraft& ac, int32_t real,
+                                    WeekSlot slot, std::string_view callsign, const std::string& key);
 // A real option with an id speaks for the aircraft: one of its callsigns is this callsign, or its
 // operator and type are the aircraft's.
 bool lf_optionMatchesAircraft(std::string_view callsign, const SimAircraft& ac, const StandOption& option);
@@ -42,7 +54,7 @@ void lf_extendAcrossMidnight(std::vector<StandOption>& options, WeekSlot now, st
                              int32_t earlierId, int32_t laterId);
 // Extends the option of an earlier sighting to now when now lies within the aircraft's window
 // (12 half-hours with cargo wanted, 8 for a Heavy, else 6). Stand id 0: true at once; no match in the
-// window: false. On success the sighting takes the current slot (and the new option's id when the
-// range crossed midnight).
+// window: false. On success the sighting takes the current slot (and, when the range crossed midnight, the
+// id of the aircraft's option of the new day, gf_recordStandOption).
 bool lf_updateStandSlots(WeekSlot now, std::vector<StandOption>& options, uint32_t standId, StandSighting& last,
                          const SimAircraft& ac, int32_t real);

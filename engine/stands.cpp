@@ -94,8 +94,9 @@ WeekSlot nextSlot(WeekSlot s) {
     return {s.weekday >= 7 ? 1u : s.weekday + 1, 0};
 }
 
-// What both recorders work on: the aircraft's key, its stand, the slot's bit and weekday, and a builder of
-// new options that notes whether anything was added.
+// What both recorders work on: the aircraft's key, its stand, the slot's bit and weekday, and the recording of
+// the half-hour in the aircraft's own option (a new one only when it has none), which notes whether anything
+// changed.
 struct StandRecord {
     std::string key;
     ParkPos* stand = nullptr;
@@ -108,10 +109,10 @@ struct StandRecord {
         : key(keyOf(ac)), stand(key.empty() ? nullptr : gf_findStandById(standId)), bit(bitOf(slot.slot)),
           weekday(static_cast<int32_t>(slot.weekday)) {}
 
-    int32_t makeNew(const SimAircraft& ac, int32_t real, WeekSlot slot) {
-        const int32_t id = gf_makeStandOption(stand->options, ac, real, slot, ac.identity.callsign, key);
-        changed = changed || id > 0;
-        return id;
+    int32_t record(const SimAircraft& ac, int32_t real, WeekSlot slot) {
+        const RecordedOption recorded = gf_recordStandOption(stand->options, ac, real, slot, ac.identity.callsign, key);
+        changed = changed || recorded.changed;
+        return recorded.id;
     }
 };
 
@@ -231,19 +232,19 @@ bool lf_addRealStandOption(uint32_t standId, LiveAircraft& ac, WeekSlot slot, bo
             // option holding it is left alone. A departure ends the stay all the same.
             if (departing) stand.realMap.erase(ac.id);
         } else if (!open) {
-            const int32_t id = r.makeNew(ac, 1, slot);
+            const int32_t id = r.record(ac, 1, slot);
             if (!departing && id > 0) stand.realMap[ac.id] = {slot, static_cast<uint32_t>(id)};
         } else if (!departing) {
             open->halfHours |= r.bit;
             r.changed = true;
         } else if (auto it = stand.realMap.find(ac.id); it == stand.realMap.end()) {
-            r.makeNew(ac, 1, slot);
+            r.record(ac, 1, slot);
         } else {
             if (!(it->second.slot == slot)) {
                 if (lf_updateStandSlots(slot, stand.options, stand.id, it->second, ac, 1))
                     r.changed = true;
                 else
-                    r.makeNew(ac, 1, slot);
+                    r.record(ac, 1, slot);
             }
             stand.realMap.erase(ac.id);
         }
@@ -276,7 +277,7 @@ bool lf_addSoftStandOption(uint32_t standId, const SimAircraft& ac, bool moved, 
             // on a stand, so nothing is learned, and a closing sighting is forgotten.
             if (closing) stand.softMap.erase(ac.id);
         } else if (!open) {
-            const int32_t id = r.makeNew(ac, 0, slot);
+            const int32_t id = r.record(ac, 0, slot);
             if (id > 0) stand.softMap[ac.id] = {slot, static_cast<uint32_t>(id)};
         } else if (open->halfHours & r.bit) {
             // Already recorded for this half-hour.
@@ -284,14 +285,14 @@ bool lf_addSoftStandOption(uint32_t standId, const SimAircraft& ac, bool moved, 
             open->halfHours |= r.bit;
             r.changed = true;
         } else if (auto it = stand.softMap.find(ac.id); it == stand.softMap.end()) {
-            const int32_t id = r.makeNew(ac, 0, slot);
+            const int32_t id = r.record(ac, 0, slot);
             if (!closing && id > 0) stand.softMap[ac.id] = {slot, static_cast<uint32_t>(id)};
         } else {
             if (!(it->second.slot == slot)) {
                 if (lf_updateStandSlots(slot, stand.options, stand.id, it->second, ac, 0))
                     r.changed = true;
                 else if (closing)
-                    r.makeNew(ac, 0, slot);
+                    r.record(ac, 0, slot);
             }
             if (closing) stand.softMap.erase(ac.id);
         }

@@ -36,9 +36,12 @@ ParkPos* gf_chooseStand(WeekSlot slot, const SimAircraft& ac, bool retry);
 ParkPos* gf_nearestFittingStand(double latitude, double longitude, const SimAircraft& ac, double maxNm,
                                 bool allowOptionMatch);
 // Records that the aircraft really used the stand; true when the record was taken. A half-hour that an
-// option of the aircraft's key already holds on the stand adds nothing.
+// option of the aircraft's key already holds on the stand adds nothing. Where a record needs an option of
+// its own (no sighting to extend from), it goes into the aircraft's learned option of the stand and weekday
+// when it has one (gf_recordStandOption): one aircraft, one option.
 bool lf_addRealStandOption(uint32_t standId, LiveAircraft& ac, WeekSlot slot, bool departing);
-// Records a soft option (the stand was guessed for the aircraft); true when the record was taken.
+// Records a soft option (the stand was guessed for the aircraft); true when the record was taken. New
+// records go into the aircraft's soft option as above.
 bool lf_addSoftStandOption(uint32_t standId, const SimAircraft& ac, bool moved, WeekSlot slot, bool closing);
 // Leaves a soft record of the stand a live aircraft likely used, when its positions run out away
 // from a stand or its take-off roll starts (force).

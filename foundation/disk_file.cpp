@@ -1,6 +1,8 @@
 #include "foundation/disk_file.h"
 
 #include <atomic>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -13,6 +15,11 @@ namespace fs = std::filesystem;
 namespace {
 
 std::atomic<DiskFileFault> injectedFault{DiskFileFault::none};
+
+// The read-only files whose refusal was logged, by absolute path; a file leaves the set when it is found
+// writable. Any thread may refuse a file: the set has its own lock, which is let go before the log is written.
+std::mutex readOnlyReportsMutex;
+std::set<fs::path> readOnlyReported;
 
 bool faultAt(DiskFileFault step) { return injectedFault.load(std::memory_order_relaxed) == step; }
 
@@ -49,10 +56,30 @@ bool gf_isReadOnlyFile(const fs::path& path) {
     return (status.permissions() & fs::perms::owner_write) == fs::perms::none;
 }
 
-bool gf_refuseReadOnlyFile(const fs::path& path) {
-    if (!gf_isReadOnlyFile(path)) return false;
-    gf_logError(fmt::format("\"{}\" is read-only: not written over", path.string()));
+bool gf_refuseReadOnlyFile(const fs::path& path, std::string_view consequence) {
+    std::error_code ec;
+    fs::path key = fs::absolute(path, ec);
+    if (ec) key = path;
+    const bool readOnly = gf_isReadOnlyFile(path);
+    bool first = false;
+    {
+        std::lock_guard lock{readOnlyReportsMutex};
+        if (!readOnly) {
+            readOnlyReported.erase(key);
+            return false;
+        }
+        first = readOnlyReported.insert(std::move(key)).second;
+    }
+    // A user who keeps the file read-only learns it once; the stores and saves that follow are refused quietly.
+    if (first)
+        gf_logError(fmt::format("\"{}\" is read-only: not written over{}{}", path.string(),
+                                consequence.empty() ? "" : "; ", consequence));
     return true;
+}
+
+void gf_resetReadOnlyReports() {
+    std::lock_guard lock{readOnlyReportsMutex};
+    readOnlyReported.clear();
 }
 
 ReplaceResult gf_replaceFile(const fs::path& path, std::string_view bytes) {

@@ -43,8 +43,13 @@ void gf_setDiskFileFault(DiskFileFault fault);
 
 // A file whose owner may not write it: the user made it read-only.
 bool gf_isReadOnlyFile(const std::filesystem::path& path);
-// True, with the log line "\"{}\" is read-only: not written over", when the file is read-only.
-bool gf_refuseReadOnlyFile(const std::filesystem::path& path);
+// True when the file is read-only. The refusal is logged once per file and run, as
+// "\"{}\" is read-only: not written over" followed by "; " and the consequence when one is given; a file that
+// is found writable again is reported again at its next refusal. Every writer of the file refuses it all the
+// same, however often the program tries.
+bool gf_refuseReadOnlyFile(const std::filesystem::path& path, std::string_view consequence = {});
+// Forgets which read-only files were reported (tests).
+void gf_resetReadOnlyReports();
 
 enum class ReplaceResult {
     replaced,

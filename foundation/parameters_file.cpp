@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "foundation/disk_file.h"
 #include "foundation/file_utils.h"
 #include "foundation/log.h"
 #include "foundation/version.h"
@@ -21,6 +22,11 @@ std::mutex parametersMutex;
 
 constexpr const char* rootName = "parameters";
 constexpr const char* elementName = "parameter";
+
+// A file the user made read-only is never written: the refusal is logged once per run with this consequence,
+// and each refused store shows the status text.
+constexpr std::string_view notKept = "settings changed in this run will not be kept";
+constexpr std::string_view notKeptStatus = "Settings not kept: parameters.xml is read-only";
 
 const char* lf_flagText(bool flag) { return flag ? "true" : "false"; }
 
@@ -163,6 +169,7 @@ void lf_removeParameterNodeLocked(std::string_view key) {
     const fs::path path = gf_parametersPath();
     pugi::xml_document document;
     if (lf_loadFile(document, path) != FileState::loaded) return;
+    if (gf_refuseReadOnlyFile(path, notKept)) return;
     if (pugi::xml_node root = lf_rootOf(document)) {
         const pugi::xml_node node = lf_findParameterNode(document, key);
         if (node) {
@@ -173,15 +180,27 @@ void lf_removeParameterNodeLocked(std::string_view key) {
     if (!lf_saveReplacing(document, path)) gf_logLine("saving xml did not work?");
 }
 
+enum class StoreResult {
+    stored,
+    readOnly,  // the user made the file read-only: refused, logged once per run
+    failed     // "saving xml did not work?"
+};
+
 // Stores one setting: the file is loaded afresh, the key's node edited or appended, the whole file saved.
-bool lf_storeParameter(std::string_view key, const std::string& text) {
+StoreResult lf_storeParameter(std::string_view key, const std::string& text) {
     const fs::path path = gf_parametersPath();
     pugi::xml_document document;
     const FileState state = lf_loadFile(document, path);
+    // Not written, and a broken one not backed up either: nothing will replace it.
+    if (gf_isReadOnlyFile(path)) {
+        gf_logLine(fmt::format("{}={}", key, text));
+        gf_refuseReadOnlyFile(path, notKept);
+        return StoreResult::readOnly;
+    }
     if (state == FileState::broken && !lf_backUpBrokenFile(path)) {
         gf_logLine(fmt::format("{}={}", key, text));
         gf_logLine("saving xml did not work?");
-        return false;
+        return StoreResult::failed;
     }
     pugi::xml_node root = state == FileState::loaded ? lf_rootOf(document) : pugi::xml_node{};
     if (!root) {
@@ -195,9 +214,22 @@ bool lf_storeParameter(std::string_view key, const std::string& text) {
     gf_logLine(fmt::format("{}={}", key, text));
     if (!lf_saveReplacing(document, path)) {
         gf_logLine("saving xml did not work?");
-        return false;
+        return StoreResult::failed;
     }
-    return true;
+    return StoreResult::stored;
+}
+
+// One store under the file lock: makeText changes the setting and gives the text to store. The status line
+// hears of a read-only file once the lock is let go.
+template <class MakeText>
+bool lf_store(std::string_view key, MakeText makeText) {
+    StoreResult result = StoreResult::failed;
+    {
+        std::lock_guard lock{parametersMutex};
+        result = lf_storeParameter(key, makeText());
+    }
+    if (result == StoreResult::readOnly) gf_noteStatus(notKeptStatus, false);
+    return result == StoreResult::stored;
 }
 
 void lf_initFailed(std::string_view key, std::string_view text) {
@@ -270,14 +302,14 @@ bool gf_setIntAttribute(pugi::xml_node node, std::string_view attributeName, std
 void StringParameter::log() const { gf_logLine(fmt::format("{}={}", name, value())); }
 
 bool StringParameter::save() {
-    std::lock_guard lock{parametersMutex};
-    return lf_storeParameter(name, value());
+    return lf_store(name, [this] { return value(); });
 }
 
 bool StringParameter::save(std::string text) {
-    std::lock_guard lock{parametersMutex};
-    set(text);
-    return lf_storeParameter(name, text);
+    return lf_store(name, [&] {
+        set(text);
+        return text;
+    });
 }
 
 void IntParameter::log() const { gf_logLine(fmt::format("{}={}", name, value.load())); }
@@ -293,27 +325,27 @@ bool IntParameter::read(const pugi::xml_node& document, bool logIt) {
 }
 
 bool IntParameter::save() {
-    std::lock_guard lock{parametersMutex};
-    return lf_storeParameter(name, std::to_string(value.load()));
+    return lf_store(name, [this] { return std::to_string(value.load()); });
 }
 
 bool IntParameter::save(std::int32_t number) {
-    std::lock_guard lock{parametersMutex};
-    value = number;
-    return lf_storeParameter(name, std::to_string(number));
+    return lf_store(name, [&] {
+        value = number;
+        return std::to_string(number);
+    });
 }
 
 void BoolParameter::log() const { gf_logLine(fmt::format("{}={}", name, lf_flagText(value.load()))); }
 
 bool BoolParameter::save() {
-    std::lock_guard lock{parametersMutex};
-    return lf_storeParameter(name, lf_flagText(value.load()));
+    return lf_store(name, [this] { return std::string(lf_flagText(value.load())); });
 }
 
 bool BoolParameter::save(bool flag) {
-    std::lock_guard lock{parametersMutex};
-    value = flag;
-    return lf_storeParameter(name, lf_flagText(flag));
+    return lf_store(name, [&] {
+        value = flag;
+        return std::string(lf_flagText(flag));
+    });
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -375,6 +407,7 @@ void gf_readParameters(const std::vector<BoolParameter*>& plainFlags, const std:
                        const std::vector<GuiIntParameter*>& fieldIntegers, const std::vector<StringParameter*>& texts,
                        const std::vector<GuiStringParameter*>& fieldTexts) {
     ControlUpdates updates;
+    bool readOnly = false;
     {
         std::lock_guard lock{parametersMutex};
         gf_log(gf_bannerLine(70, 0, true, false, "parameters"));
@@ -386,7 +419,9 @@ void gf_readParameters(const std::vector<BoolParameter*>& plainFlags, const std:
             gf_log(fmt::format("{} not found, default values taken:", path.string()));
             // A file that exists but cannot be read is kept as a backup; when even that fails, it stays as it
             // is and the defaults hold for this run only.
-            const bool mayReplace = state == FileState::missing || lf_backUpBrokenFile(path);
+            // A read-only one is not even backed up: nothing will replace it.
+            const bool mayReplace =
+                state == FileState::missing || (!gf_isReadOnlyFile(path) && lf_backUpBrokenFile(path));
             document.reset();
             pugi::xml_node root = document.append_child(rootName);
             for (BoolParameter* flag : plainFlags) lf_initBoolParameter(*flag, root);
@@ -409,7 +444,10 @@ void gf_readParameters(const std::vector<BoolParameter*>& plainFlags, const std:
                 lf_initStringParameter(*text, root);
                 lf_showText(updates, *text);
             }
-            if (mayReplace) lf_saveLogged(document, path);
+            if (mayReplace)
+                lf_saveLogged(document, path);
+            else
+                readOnly = gf_refuseReadOnlyFile(path, notKept);
         } else {
             gf_log(fmt::format("from \"{}\"", path.string()));
             for (BoolParameter* flag : plainFlags) gf_readBoolParameter(document, *flag);
@@ -439,10 +477,12 @@ void gf_readParameters(const std::vector<BoolParameter*>& plainFlags, const std:
                 if (!gf_readStringParameter(*text, document)) lf_appendMissingText(document, *text);
                 lf_showText(updates, *text);
             }
-            lf_saveLogged(document, path);
+            readOnly = gf_refuseReadOnlyFile(path, notKept);
+            if (!readOnly) lf_saveLogged(document, path);
         }
         gf_log(gf_bannerLine(70, 10, false, true, ""));
     }
+    if (readOnly) gf_noteStatus(notKeptStatus, false);
     lf_applyControlUpdates(updates);
 }
 

@@ -10,7 +10,10 @@
 //
 // Load, store and removal are serialised by one mutex (stores come from the GUI thread and the run thread);
 // every save writes a temporary file and renames it over the old one, and a file that exists but cannot be
-// parsed is backed up (parameters0.xml, parameters00.xml) before anything replaces it.
+// parsed is backed up (parameters0.xml, parameters00.xml) before anything replaces it. A file the user made
+// read-only is never written or backed up: the refusal is logged once per run ("... is read-only: not written
+// over; settings changed in this run will not be kept"), and the load and each refused store show
+// "Settings not kept: parameters.xml is read-only" on the status line.
 #include <cstdint>
 #include <filesystem>
 #include <string>

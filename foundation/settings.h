@@ -74,7 +74,8 @@ public:
     // Sets the value and stores this one setting in parameters.xml.
     void setAndSave(std::string text);
     // Stores the current value (or first sets the given one) in parameters.xml; false when the file could
-    // not be saved (logged as "saving xml did not work?"; the value in memory stays changed).
+    // not be saved (logged as "saving xml did not work?", or once per run for a file the user made read-only;
+    // the value in memory stays changed).
     bool save();
     bool save(std::string text);
     // "{}={}" with gf_logLine.

@@ -18,6 +18,7 @@
 #include "airports/learned.h"
 #include "airports/parking.h"
 #include "catalogue/reference_db.h"
+#include "foundation/disk_file.h"
 #include "foundation/log.h"
 #include "foundation/meta_header.h"
 #include "foundation/settings.h"
@@ -40,10 +41,12 @@ public:
         fs::current_path(root / "program");
         gf_openLog(root / "program" / "Log.txt");
         resetState();
+        gf_resetReadOnlyReports();
     }
 
     void TearDown() override {
         resetState();
+        gf_resetReadOnlyReports();
         gf_closeLog();
         fs::current_path(previousDir);
     }

@@ -10,6 +10,7 @@
 #include "airports/airport_ui.h"
 #include "airports/apf_writer.h"
 #include "airports/parking_file.h"
+#include "engine/stands.h"
 #include "foundation/disk_file.h"
 #include "foundation/file_utils.h"
 #include "shell/range.h"
@@ -733,5 +734,157 @@ TEST_F(AirportsTest, LearnedPartsTheReadCannotPlaceAreKeptBeforeTheSave) {
         EXPECT_NE(fs::path(copies[0]).filename(), "EGLL~0.xml");
         EXPECT_NE(fs::path(copies[0]).filename(), "EGLL~00.xml");
         EXPECT_TRUE(logHas((fs::path("airports") / "learned" / copies[0]).string()));
+    }
+}
+
+namespace {
+
+// What a saved learned file holds for each option identity (weekday, real flag, key, airline, type) of each
+// stand: how many "opt" elements there are, and their half-hours together.
+struct SavedIdentity {
+    int options = 0;
+    std::uint64_t hours = 0;
+};
+std::map<std::string, SavedIdentity> savedIdentities(const fs::path& file) {
+    std::map<std::string, SavedIdentity> found;
+    pugi::xml_document document;
+    if (!document.load_file(file.c_str())) return found;
+    for (const pugi::xml_node& parkpos : document.child("parkpositions").children("parkpos"))
+        for (const pugi::xml_node& opt : parkpos.children("opt")) {
+            const std::string identity =
+                fmt::format("{} day {} {} {} {} {}", parkpos.attribute("id").value(), opt.attribute("day").value(),
+                            gf_apfBool(opt.attribute("soft")) ? "soft" : "real", opt.attribute("reg").value(),
+                            opt.attribute("airl").value(), opt.attribute("type").value());
+            SavedIdentity& saved = found[identity];
+            ++saved.options;
+            saved.hours |= gf_hours2bitset(opt.attribute("hh").value());
+        }
+    return found;
+}
+
+std::uint64_t halfHourSpan(int from, int to) {
+    std::uint64_t span = 0;
+    for (int h = from; h <= to; ++h) span |= std::uint64_t{1} << h;
+    return span;
+}
+
+}  // namespace
+
+// One aircraft has one option per stand in every learned file: over three visits in a row, the engine's real and
+// soft records of an aircraft that stays at its stand, first seen at any point of its stay, go into the option
+// that its earlier visits learned, and the save writes each identity (lf_sameOptionIdentity) once, also when the
+// file it read held an identity twice. No half-hour at which an aircraft was recorded is lost, and none is made up.
+TEST_F(AirportsTest, EachAircraftKeepsOneLearnedOptionPerStandOverVisits) {
+    // One stay at the stand on Friday: the half-hour of the first record (-1: first seen when it leaves) and of
+    // the departure (-1: still there when the user leaves the airport).
+    struct Stay {
+        const char* name;
+        int arrives;
+        int leaves;
+    };
+    const Stay stays[] = {
+        {"in one half-hour", 22, 22},   {"into the next half-hour", 22, 23}, {"over four half-hours", 21, 24},
+        {"first seen leaving", -1, 23}, {"longer than a stay", 10, 30},      {"still there", 22, -1},
+        {"before the others", 20, 20},
+    };
+    constexpr int kStays = static_cast<int>(std::size(stays));
+    const fs::path learned = "airports/learned/thirdparty/Pub/EGLL.xml";
+    // The airport file plans another aircraft on A1; its option is never saved into the learned file.
+    const std::string airportFile =
+        apfText({{"publisher", "Pub"}, {"altitude", "83"}},
+                stand("A1", 0, 30, "", R"(<opt reg="G-FILE" airl="BAW" type="A319" day="5" hh="22"/>)"));
+    writeText("airports/my_thirdparty/EGLL.xml", airportFile);
+    const struct Start {
+        const char* name;
+        std::string text;  // empty: no learned file
+        int visits;
+        std::uint64_t hours;  // of each aircraft in the file
+    } starts[] = {
+        {"no learned file", "", 3, 0},
+        {"each aircraft twice, as an earlier save left it", apfText({}, R"(<parkpos id="A1">
+             <opt reg="D-AEWA" airl="EWG" type="A320" day="5" hh="22" cs="EWG9AB"/>
+             <opt reg="D-AEWA" airl="EWG" type="A320" day="5" hh="23" cs="EWG9AB"/>
+             <opt reg="D-AIPA" airl="DLH" type="A320" day="5" hh="22" cs="DLH400" soft="true"/>
+             <opt reg="D-AIPA" airl="DLH" type="A320" day="5" hh="23" cs="DLH400" soft="true"/></parkpos>)"),
+         1, 0b11ull << 22},
+    };
+
+    LiveAircraft real;
+    real.id = 0x3C4A01;
+    real.identity.registration = "D-AEWA";
+    real.identity.callsign = "EWG9AB";
+    real.identity.airline = "EWG";
+    real.identity.icaoType = "A320";
+    LiveAircraft soft = real;
+    soft.id = 0x3C4A02;
+    soft.identity.registration = "D-AIPA";
+    soft.identity.callsign = "DLH400";
+    soft.identity.airline = "DLH";
+    const std::string realIdentity = "A1 day 5 real D-AEWA EWG A320";
+    const std::string softIdentity = "A1 day 5 soft D-AIPA DLH A320";
+    // The learned options of each identity on the stand, as the engine holds them.
+    auto learnedInMemory = [] {
+        std::map<std::string, int> count;
+        for (const StandOption& o : currentStands[0].options)
+            if (o.closed == 0) ++count[fmt::format("{} {} {} {} {}", o.weekday, o.real, o.key, o.airline, o.icaoType)];
+        return count;
+    };
+
+    for (const Start& start : starts) {
+        int sequences = 1;
+        for (int visit = 0; visit < start.visits; ++visit) sequences *= kStays;
+        for (int sequence = 0; sequence < sequences; ++sequence) {
+            fs::remove_all("airports/learned");
+            if (!start.text.empty()) writeText(learned, start.text);
+            resetState();
+            // The half-hours that the file holds and each visit recorded (which the file must keep), and those
+            // the aircraft stood there.
+            std::uint64_t recorded = start.hours;
+            std::uint64_t stood = start.hours;
+            std::string trace = start.name;
+            for (int visit = 0, rest = sequence; visit < start.visits; ++visit, rest /= kStays) {
+                const Stay& stay = stays[rest % kStays];
+                trace += std::string(", ") + stay.name;
+                SCOPED_TRACE(trace);
+                setParkAirport("EGLL");
+                ASSERT_EQ(readApf("airports/my_thirdparty/EGLL.xml"), "");
+                ASSERT_EQ(currentStands.size(), 1u);
+                const std::map<std::string, int> read = learnedInMemory();
+                const std::uint32_t a1 = currentStands[0].id;
+                if (stay.arrives >= 0) {
+                    const WeekSlot slot{5, static_cast<std::uint32_t>(stay.arrives)};
+                    EXPECT_TRUE(lf_addRealStandOption(a1, real, slot, false));
+                    EXPECT_TRUE(lf_addSoftStandOption(a1, soft, false, slot, false));
+                    recorded |= std::uint64_t{1} << stay.arrives;
+                }
+                if (stay.leaves >= 0) {
+                    const WeekSlot slot{5, static_cast<std::uint32_t>(stay.leaves)};
+                    EXPECT_TRUE(lf_addRealStandOption(a1, real, slot, true));
+                    EXPECT_TRUE(lf_addSoftStandOption(a1, soft, true, slot, true));
+                    recorded |= std::uint64_t{1} << stay.leaves;
+                }
+                const int from = stay.arrives >= 0 ? stay.arrives : stay.leaves;
+                stood |= halfHourSpan(from, stay.leaves >= 0 ? stay.leaves : from);
+                // The records went into the option the aircraft had, or into one new option.
+                for (const auto& [identity, count] : learnedInMemory()) {
+                    const auto before = read.find(identity);
+                    EXPECT_LE(count, before == read.end() ? 1 : std::max(before->second, 1)) << identity;
+                }
+                gf_removeStaticParked();
+
+                // A visit that learned nothing new leaves the file as it was.
+                const std::map<std::string, SavedIdentity> saved = savedIdentities(learned);
+                if (readText(learned) != start.text) {
+                    for (const auto& [identity, options] : saved) EXPECT_EQ(options.options, 1) << identity;
+                }
+                for (const std::string& identity : {realIdentity, softIdentity}) {
+                    const auto it = saved.find(identity);
+                    ASSERT_NE(it, saved.end()) << identity;
+                    EXPECT_EQ(it->second.hours & recorded, recorded) << identity;
+                    EXPECT_EQ(it->second.hours & ~stood, 0u) << identity;
+                }
+                EXPECT_EQ(saved.size(), 2u);
+            }
+        }
     }
 }

@@ -91,7 +91,8 @@ TEST_F(ReplacedFilesTest, AFileThatIsNotWrittenWholeStaysAsItWas) {
                 (this->*w.write)();
             }
             EXPECT_EQ(readText(w.file), w.text);
-            EXPECT_TRUE(logHas(w.failureLine));
+            // A read-only list is reported by its refusal alone.
+            EXPECT_EQ(logHas(w.failureLine), !f.readOnly || w.file != "airports/my_park_airports.txt");
             EXPECT_EQ(temporaryFilesIn(w.file.parent_path()), std::vector<std::string>{});
             if (f.readOnly) {
                 EXPECT_TRUE(logHas("===> \"" + w.file.string() + "\" is read-only: not written over"));
@@ -104,5 +105,58 @@ TEST_F(ReplacedFilesTest, AFileThatIsNotWrittenWholeStaysAsItWas) {
             (this->*w.write)();
             EXPECT_NE(readText(w.file), w.text);
         }
+    }
+}
+
+// A user file kept read-only is refused at every write, but reported once per file and run: the learned and the
+// handmade airport file at each visit (whose save still reports its failure each time), and the park-airport
+// list at each change, with what the refusal costs. A file found writable again is reported at its next refusal.
+TEST_F(ReplacedFilesTest, AReadOnlyUserFileIsReportedOncePerRun) {
+    const struct Writer {
+        const char* name;
+        fs::path file;
+        std::string text;
+        void (ReplacedFilesTest::*write)();
+        std::string refusal;
+        const char* eachTime;  // reported at each refused write: the learned save's outcome
+    } writers[] = {
+        {"learned file", kLearned,
+         apfText({}, R"(<parkpos id="A1"><opt reg="U1" airl="KLM" type="B738" day="1" hh="1"/></parkpos>)"),
+         &ReplacedFilesTest::visitAndLearn,
+         "===> \"airports/learned/thirdparty/Pub/EGLL.xml\" is read-only: not written over",
+         "saving \"airports/learned/thirdparty/Pub/EGLL.xml\" did not succeed"},
+        {"handmade file", kLearned, apfText({{"handmade", "true"}}, stand("H1", 0)), &ReplacedFilesTest::visitAndLearn,
+         "===> \"airports/learned/thirdparty/Pub/EGLL.xml\" is read-only: not written over",
+         "saving \"airports/learned/thirdparty/Pub/EGLL.xml\" did not succeed"},
+        {"park-airport list", "airports/my_park_airports.txt", "EDDF,A1\nEGLL\n", &ReplacedFilesTest::writeParkList,
+         "===> \"airports/my_park_airports.txt\" is read-only: not written over; park airports changed in this run "
+         "will not be kept",
+         nullptr},
+    };
+    for (const Writer& w : writers) {
+        SCOPED_TRACE(w.name);
+        writeText(w.file, w.text);
+        gf_closeLog();
+        gf_openLog(program() / "Log.txt");
+        const fs::perms writable = fs::status(w.file).permissions();
+        auto refusals = [&] { return logLinesWith(logText(), {"is read-only"}); };
+        fs::permissions(w.file, kAllWrite, fs::perm_options::remove);
+        for (int write = 0; write < 3; ++write) (this->*w.write)();
+        EXPECT_EQ(readText(w.file), w.text);
+        EXPECT_EQ(refusals(), std::vector<std::string>{w.refusal});
+        if (w.eachTime != nullptr) {
+            EXPECT_EQ(logLinesWith(logText(), {w.eachTime}).size(), 3u);
+        }
+        EXPECT_TRUE(logLinesWith(logText(), {"could not be written"}).empty());
+        // Writable again: written; read-only once more: reported again.
+        fs::permissions(w.file, writable);
+        (this->*w.write)();
+        EXPECT_NE(readText(w.file), w.text);
+        fs::permissions(w.file, kAllWrite, fs::perm_options::remove);
+        (this->*w.write)();
+        (this->*w.write)();
+        EXPECT_EQ(refusals(), std::vector<std::string>(2, w.refusal));
+        fs::permissions(w.file, writable);
+        (this->*w.write)();
     }
 }

@@ -194,9 +194,16 @@ TEST_F(LiveryScan, PriorityKeepsTheFirstRootOfEachAirlineAndType) {
     EXPECT_EQ(list.back().title, "z");
 }
 
+// Each part of a registration entry fixes its own field: the cargo flag and the type apply also when the entry
+// names no airline, and the airline is the operator's, else the owner's. Only an empty wanted airline (and an
+// empty type) leaves the record's field as it is.
 TEST_F(LiveryScan, ReferenceDatabaseFixes) {
     registrationTable["D-NOAI"] = DbaseReg{"", "A321", "", true};
     registrationTable["D-NOTY"] = DbaseReg{"DLH", "", "", true};
+    registrationTable["D-AEWA"] = DbaseReg{"", "A320", "EWG", false};
+    registrationTable["D-ABOT"] = DbaseReg{"DLH", "A20N", "EWG", true};
+    registrationTable["D-ONLY"] = DbaseReg{"", "", "", false};
+    registrationTable["D-SAME"] = DbaseReg{"", "B738", "KLM", false};
     struct Case {
         LiveryRecord before;
         LiveryRecord after;
@@ -210,12 +217,31 @@ TEST_F(LiveryScan, ReferenceDatabaseFixes) {
         {LiveryRecord::make("GEC", "MD11", "T2", "D-ALCA"),
          LiveryRecord::make("GEC", "MD11", "T2", "D-ALCA", true),
          {"T2" + pad + "   D-ALCA cargo false => true"}},
-        {LiveryRecord::make("BAW", "A319", "T3", "D-NOAI"), LiveryRecord::make("BAW", "A319", "T3", "D-NOAI"), {}},
+        // No airline and no operator: the cargo flag and the type still apply, the airline stays.
+        {LiveryRecord::make("BAW", "A319", "T3", "D-NOAI"),
+         LiveryRecord::make("BAW", "A321", "T3", "D-NOAI", true),
+         {"T3" + pad + "   D-NOAI cargo false => true", "T3" + pad + "   D-NOAI model A319 => A321"}},
         {LiveryRecord::make("KLM", "B738", "T4", "D-NOTY"),
          LiveryRecord::make("DLH", "B738", "T4", "D-NOTY", true),
          {"T4" + pad + "   D-NOTY cargo false => true", "T4" + pad + "   D-NOTY airl KLM => DLH"}},
         {LiveryRecord::make("KLM", "B738", "T5", ""), LiveryRecord::make("KLM", "B738", "T5", ""), {}},
         {LiveryRecord::make("KLM", "B738", "T6", "X-UNKN"), LiveryRecord::make("KLM", "B738", "T6", "X-UNKN"), {}},
+        // An operator without an airline: the operator is the airline, and the type applies.
+        {LiveryRecord::make("DLH", "A319", "T7", "D-AEWA", true),
+         LiveryRecord::make("EWG", "A320", "T7", "D-AEWA"),
+         {"T7" + pad + "   D-AEWA cargo true => false", "T7" + pad + "   D-AEWA airl DLH => EWG",
+          "T7" + pad + "   D-AEWA model A319 => A320"}},
+        // Operator and airline: the operator wins.
+        {LiveryRecord::make("DLH", "A320", "T8", "D-ABOT"),
+         LiveryRecord::make("EWG", "A20N", "T8", "D-ABOT", true),
+         {"T8" + pad + "   D-ABOT cargo false => true", "T8" + pad + "   D-ABOT airl DLH => EWG",
+          "T8" + pad + "   D-ABOT model A320 => A20N"}},
+        // An entry that names nothing but the cargo flag fixes only the cargo flag.
+        {LiveryRecord::make("KLM", "B738", "T9", "D-ONLY", true),
+         LiveryRecord::make("KLM", "B738", "T9", "D-ONLY"),
+         {"T9" + pad + "   D-ONLY cargo true => false"}},
+        // Everything already as the entry says: no line.
+        {LiveryRecord::make("KLM", "B738", "T10", "D-SAME"), LiveryRecord::make("KLM", "B738", "T10", "D-SAME"), {}},
     };
     for (const auto& c : cases) {
         dbaseConversions.clear();

@@ -108,6 +108,56 @@ TEST(StandOptions, BuildingIdsAndDuplicates) {
     EXPECT_EQ(list.size(), 4u);
 }
 
+// A recorded half-hour goes into the aircraft's own learned option: the one of the same weekday, real flag, key,
+// operator and type, also when the planner switched it off; an option of the airport file or of another identity
+// is never taken, and without an option of its own the aircraft gets a new one.
+TEST(StandOptions, RecordingGoesIntoTheAircraftsOwnOption) {
+    EngineHarness h;
+    SimAircraft a = aircraft(AircraftCategory::Large, 17, "DLH4");
+    auto option = [](int32_t weekday, int32_t real, const std::string& airline, int32_t closed) {
+        return StandOption{airline, "A320", "DAIPA", "DLH4", "", bits({10}), 1, weekday, closed, real};
+    };
+    struct Case {
+        const char* what;
+        StandOption before;
+        bool switchedOff;
+        bool taken;  // the record goes into it
+    };
+    const Case cases[] = {
+        {"its option", option(2, 1, "DLH", 0), false, true},
+        {"its option, switched off by the planner", option(2, 1, "DLH", 0), true, true},
+        {"another weekday", option(3, 1, "DLH", 0), false, false},
+        {"a soft option", option(2, 0, "DLH", 0), false, false},
+        {"another operator", option(2, 1, "CLH", 0), false, false},
+        {"the airport file's option", option(2, 1, "DLH", 1), false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<StandOption> list{c.before};
+        if (c.switchedOff) gf_switchOffOption(list[0]);
+        a.identity.callsign = "DLH5";
+        const RecordedOption recorded = gf_recordStandOption(list, a, 1, {2, 12}, a.identity.callsign, "DAIPA");
+        EXPECT_TRUE(recorded.changed);
+        if (c.taken) {
+            ASSERT_EQ(list.size(), 1u);
+            EXPECT_EQ(recorded.id, 1);
+            EXPECT_EQ(list[0].halfHours, bits({10, 12}));
+            EXPECT_EQ(list[0].callsignB, "DLH5");
+        } else {
+            ASSERT_EQ(list.size(), 2u);
+            EXPECT_EQ(list[0], c.before);
+            EXPECT_EQ(recorded.id, 2);
+            EXPECT_EQ(list[1].halfHours, bits({12}));
+        }
+        // The same half-hour again changes nothing.
+        const std::vector<StandOption> after = list;
+        const RecordedOption again = gf_recordStandOption(list, a, 1, {2, 12}, a.identity.callsign, "DAIPA");
+        EXPECT_EQ(again.id, recorded.id);
+        EXPECT_FALSE(again.changed);
+        EXPECT_EQ(list, after);
+    }
+}
+
 TEST(StandOptions, MatchingAndCoupledCallsigns) {
     const SimAircraft a = aircraft(AircraftCategory::Large, 17);
     StandOption o{"AFR", "B738", "FGKXA", "DLH4", "", 1, 3, 1, 0, 1};
@@ -461,12 +511,14 @@ TEST(StandRecorders, DepartingWithoutSightingAndRefusedExtension) {
     static_cast<SimAircraft&>(a) = aircraft(AircraftCategory::Large, 17);
     ParkPos& s = currentStands[0];
     ASSERT_TRUE(lf_addRealStandOption(1, a, {3, 10}, false));
-    ASSERT_TRUE(lf_addRealStandOption(1, a, {3, 30}, true));  // 20 half-hours: refused, new option
-    ASSERT_EQ(s.options.size(), 2u);
-    EXPECT_EQ(s.options[1].halfHours, bits({30}));
+    // 20 half-hours: too long to extend; the half-hour goes into the aircraft's option, without the ones between.
+    ASSERT_TRUE(lf_addRealStandOption(1, a, {3, 30}, true));
+    ASSERT_EQ(s.options.size(), 1u);
+    EXPECT_EQ(s.options[0].halfHours, bits({10, 30}));
     EXPECT_TRUE(s.realMap.empty());
-    ASSERT_TRUE(lf_addRealStandOption(1, a, {3, 31}, true));  // no sighting: a new option
-    EXPECT_EQ(s.options.size(), 3u);
+    ASSERT_TRUE(lf_addRealStandOption(1, a, {3, 31}, true));  // no sighting: into its option as well
+    ASSERT_EQ(s.options.size(), 1u);
+    EXPECT_EQ(s.options[0].halfHours, bits({10, 30, 31}));
     EXPECT_TRUE(s.realMap.empty());
 }
 
@@ -554,9 +606,10 @@ TEST(StandRecorders, SoftOptions) {
     EXPECT_TRUE(lf_addSoftStandOption(1, a, true, {3, 22}, false));
     EXPECT_EQ(s.options[0].halfHours, bits({20, 21, 22, 25}));
     EXPECT_EQ(s.softMap.at(a.id).slot, (WeekSlot{3, 22}));
-    // Closing far later: refused extension, a new option, the sighting forgotten.
+    // Closing far later: refused extension, the half-hour in the aircraft's option, the sighting forgotten.
     EXPECT_TRUE(lf_addSoftStandOption(1, a, true, {3, 40}, true));
-    EXPECT_EQ(s.options.size(), 2u);
+    ASSERT_EQ(s.options.size(), 1u);
+    EXPECT_EQ(s.options[0].halfHours, bits({20, 21, 22, 25, 40}));
     EXPECT_TRUE(s.softMap.empty());
 }
 

@@ -63,3 +63,34 @@ TEST(ReplaceFile, KeepsTheModeOfTheFileItReplaces) {
     ASSERT_EQ(gf_replaceFile(path, "new"), ReplaceResult::replaced);
     EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
+
+// A read-only file is refused every time, and its refusal logged once per file until it is found writable again;
+// the consequence, when given, ends the line.
+TEST(ReplaceFile, AReadOnlyFileIsReportedOncePerFile) {
+    CapturedLog log;
+    TempFolder folder;
+    const fs::path first = folder / "MD1.xml";
+    const fs::path second = folder / "MD10.xml";
+    for (const fs::path& path : {first, second}) {
+        writeWholeFile(path, "old");
+        fs::permissions(path, fs::perms::owner_read);
+    }
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        EXPECT_EQ(gf_replaceFile(first, "new"), ReplaceResult::readOnly);
+        EXPECT_TRUE(gf_refuseReadOnlyFile(second, "its changes will not be kept"));
+    }
+    const std::string firstLine = "===> \"" + first.string() + "\" is read-only: not written over";
+    const std::string secondLine =
+        "===> \"" + second.string() + "\" is read-only: not written over; its changes will not be kept";
+    EXPECT_EQ(log.text(), firstLine + "\n" + secondLine + "\n");
+
+    fs::permissions(first, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(gf_replaceFile(first, "new"), ReplaceResult::replaced);
+    fs::permissions(first, fs::perms::owner_read);
+    EXPECT_EQ(gf_replaceFile(first, "newer"), ReplaceResult::readOnly);
+    EXPECT_EQ(gf_replaceFile(first, "newer"), ReplaceResult::readOnly);
+    EXPECT_EQ(readWholeFile(first), "new");
+    EXPECT_EQ(log.text(), firstLine + "\n" + secondLine + "\n" + firstLine + "\n");
+    for (const fs::path& path : {first, second}) fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    gf_resetReadOnlyReports();
+}

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/disk_file.h"
 #include "foundation/parameters_file.h"
 #include "foundation/settings.h"
 #include "tests/foundation/foundation_test_support.h"
@@ -17,10 +18,12 @@ protected:
     void SetUp() override {
         gf_resetSettings();
         gf_setSettingsControlHooks({});
+        gf_resetReadOnlyReports();
     }
     void TearDown() override {
         gf_setSettingsControlHooks({});
         gf_resetSettings();
+        gf_resetReadOnlyReports();
     }
 
     static void loadAll() { gf_readParameters(gf_buildSettingsRegistry()); }

@@ -302,15 +302,75 @@ TEST_F(ParametersFile, OnlyAWholeFileReplacesTheSettingsFile) {
         writeParameters("\t<parameter name=\"MAX_LIVE\" value=\"7\" />\n");
         const std::string original = readWholeFile(file());
         if (c.readOnly) fs::permissions(file(), fs::perms::owner_read);
+        const std::size_t logSize = log.text().size();
+        auto loggedNow = [&](const std::string& line) {
+            return !logLinesWith(log.text().substr(logSize), {line}).empty();
+        };
         ScopedDiskFileFault fault(c.fault);
         EXPECT_FALSE(MAX_LIVE.save(12));
-        EXPECT_TRUE(logged("saving xml did not work?"));
+        // A failed write is reported at each store; a read-only file by its own line alone.
+        EXPECT_EQ(loggedNow("saving xml did not work?"), !c.readOnly);
         loadAll();  // appends every missing key and saves
-        EXPECT_TRUE(logged("===> could not save to \"" + file().string() + "\""));
+        EXPECT_EQ(loggedNow("===> could not save to \"" + file().string() + "\""), !c.readOnly);
         EXPECT_EQ(readWholeFile(file()), original);
         EXPECT_EQ(std::distance(fs::directory_iterator(file().parent_path()), fs::directory_iterator()), 1);
-        EXPECT_EQ(logged("===> \"" + file().string() + "\" is read-only: not written over"), c.readOnly);
+        EXPECT_EQ(loggedNow("===> \"" + file().string() +
+                            "\" is read-only: not written over; settings changed in this run will not be kept"),
+                  c.readOnly);
     }
+}
+
+namespace {
+
+// The status texts noted through the foundation's hook while it is registered.
+std::vector<std::string> statusNotes;
+void noteStatus(std::string_view text, bool) { statusNotes.emplace_back(text); }
+
+}  // namespace
+
+// A settings file the user made read-only is reported once per file and run, with the one line that says that
+// the settings will not be kept, however many stores the run then makes: the start-up load, stores of every kind
+// and the removal of an empty folder key. Each refused store shows it on the status line. Once the file was found
+// writable again, a new refusal is reported again.
+TEST_F(ParametersFile, AReadOnlySettingsFileIsReportedOncePerRun) {
+    writeParameters("\t<parameter name=\"MAX_LIVE\" value=\"7\" />\n"
+                    "\t<parameter name=\"lfolder3\" value=\"\" />\n");
+    const std::string original = readWholeFile(file());
+    fs::permissions(file(), fs::perms::owner_read);
+    statusNotes.clear();
+    gf_setStatusWriter(&noteStatus);
+    const std::string refusal = "===> \"" + file().string() +
+                                "\" is read-only: not written over; settings changed in this run will not be kept";
+    const std::string note = "Settings not kept: parameters.xml is read-only";
+    auto refusals = [&] { return logLinesWith(log.text(), {"read-only"}); };
+
+    loadAll();
+    EXPECT_EQ(MAX_LIVE.value.load(), 7);
+    EXPECT_EQ(statusNotes, std::vector<std::string>{note});
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_FALSE(MAX_LIVE.save(12 + round));
+        EXPECT_FALSE(LOG.save(round % 2 == 0));
+        EXPECT_FALSE(DESTINATION.save("KSEA"));
+        EXPECT_FALSE(LATERAL_RANGE.save());
+    }
+    gf_removeParameter("lfolder3");
+    gf_setStatusWriter(nullptr);
+    EXPECT_EQ(readWholeFile(file()), original);
+    EXPECT_EQ(refusals(), std::vector<std::string>{refusal});
+    EXPECT_FALSE(logged("saving xml did not work?"));
+    EXPECT_FALSE(logged("===> could not save to \"" + file().string() + "\""));
+    EXPECT_EQ(statusNotes, std::vector<std::string>(13, note));
+    EXPECT_EQ(MAX_LIVE.value.load(), 14);  // the value in memory stays changed
+    EXPECT_TRUE(logged("MAX_LIVE=14"));
+
+    // Writable again, the stores go through; read-only once more, the next refusal is reported again.
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(MAX_LIVE.save(20));
+    fs::permissions(file(), fs::perms::owner_read);
+    EXPECT_FALSE(MAX_LIVE.save(21));
+    EXPECT_FALSE(MAX_LIVE.save(22));
+    EXPECT_EQ(refusals(), std::vector<std::string>(2, refusal));
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(ParametersFile, StoresAppendOnceThenEditInPlace) {

@@ -4,6 +4,8 @@
 #include <thread>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "tests/foundation/parameters_fixture.h"
 
 // Stores come from the GUI thread and the run thread at once; each is a load-edit-save cycle of the whole
@@ -88,4 +90,24 @@ TEST_F(ParametersThreads, TextSettingsAreReadWhileAnotherThreadWritesThem) {
     }
     writer.join();
     EXPECT_EQ(whole, 2000);  // never a torn text
+}
+
+// The GUI thread and the run thread storing into a read-only settings file at once: the refusal is logged once,
+// and neither thread writes the file.
+TEST_F(ParametersThreads, AReadOnlyFileStoredFromTwoThreadsIsReportedOnce) {
+    loadAll();
+    const std::string original = readWholeFile(file());
+    fs::permissions(file(), fs::perms::owner_read);
+    std::thread gui([] {
+        for (int i = 1; i <= 50; ++i) MAIN_WINDOW_X.save(i);
+    });
+    std::thread run([] {
+        for (int i = 1; i <= 50; ++i) DESTINATION.save(fmt::format("K{}", i));
+    });
+    gui.join();
+    run.join();
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readWholeFile(file()), original);
+    EXPECT_EQ(logLinesWith(log.text(), {"is read-only"}).size(), 1u);
+    EXPECT_FALSE(logged("saving xml did not work?"));
 }
