@@ -4,6 +4,7 @@
 #include "app/run_preparation.h"
 #include "app/run_services.h"
 #include "foundation/clock.h"
+#include "foundation/disk_file.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
@@ -372,6 +373,8 @@ void lf_restartCleanup() {
         gf_resetMainLoopState();
         // The next run's flight wait must not take the previous flight's position for the new one.
         userState = UserState{};
+        // A file the user keeps read-only is reported again in the next run's log.
+        gf_resetReadOnlyReports();
     });
     guarded([] { gf_setRange(LATERAL_RANGE.value.load()); });
 }

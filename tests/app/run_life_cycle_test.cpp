@@ -5,12 +5,15 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "app/main_window.h"
 #include "app/window_proc.h"
 #include "feed/credential.h"
 #include "feed/readers.h"
 #include "feed/web_api.h"
+#include "foundation/disk_file.h"
 #include "run_fixture.h"
 #include "shell/command_flags.h"
 #include "shell/display.h"
@@ -380,7 +383,19 @@ TEST_F(ClosingDown, CleanUpLeavesNothingOfTheRunBehind) {
     secondCounter.store(77);
     flightPaused.store(1);
     planningUnderway.store(1);
+    // A read-only user file is reported once a run: the next run reports it again.
+    const std::filesystem::path readOnly = root_ / "my_park_airports.txt";
+    std::ofstream(readOnly) << "EDDF\n";
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+    EXPECT_TRUE(gf_refuseReadOnlyFile(readOnly));
+    EXPECT_TRUE(gf_refuseReadOnlyFile(readOnly));
     lf_restartCleanup();
+    EXPECT_TRUE(gf_refuseReadOnlyFile(readOnly));
+    const std::string log = logText();
+    size_t reports = 0;
+    for (size_t at = log.find("is read-only"); at != std::string::npos; at = log.find("is read-only", at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 2u) << log;
     EXPECT_EQ(userState.latitude, 0.0);
     EXPECT_EQ(userState.longitude, 0.0);
     EXPECT_EQ(lastSimTimeSeen.load(), 0);
