@@ -31,6 +31,9 @@ void gf_queueRemoval(uint32_t objectId);
 SimAircraft* lf_creationAnswered(uint32_t id, uint32_t request);
 // The aircraft with this id: a live one above 10000, else a static one.
 SimAircraft* lf_aircraftById(uint32_t id);
+// The simulator confirmed the removal of this object. A removal the simulator leaves unconfirmed for 10 s is
+// sent once more; 10 s after that the aircraft that holds the object leaves its list as if it were confirmed.
+void lf_removalConfirmed(uint32_t objectId);
 extern std::vector<std::string> removedGhosts;  // callsigns (ending in "_") removed as ghosts
 extern std::vector<uint32_t> standCheckList;    // hexids just placed or landed (per-second duplicate check)
 extern std::unordered_map<uint32_t, std::string_view> rememberedLiveries;  // hexid -> title
@@ -105,6 +108,9 @@ void gf_occupyStand(ParkPos& stand);
 // The aircraft takes the stand: its stand position, heading, id and cargo flag come from the stand, and
 // the static aircraft on it and too close at its coupled stands make way.
 void lf_takeStand(LiveAircraft& ac, const ParkPos& stand);
+// An aircraft still stands on the stand while the simulator has not confirmed its removal (a static, or a live
+// one parked there): the stand is given to no other aircraft until it has gone or its record was dropped.
+bool lf_standBeingCleared(uint32_t standId);
 // Ends a live aircraft's hold on its stand: the stand is offered again unless another live aircraft parks
 // there (or drives in to park). Every path that ends a hold goes through here; the aircraft keeps its stand
 // fields, which callers that leave the stand clear themselves.

@@ -90,6 +90,51 @@ void lf_giveUpUnansweredCreations(uint32_t now) {
     }
 }
 
+// Removals sent to the simulator and not yet confirmed: object id -> the tick sent and how often it was sent.
+// A removal the simulator does not confirm would leave its aircraft removing for good, on its stand and in its
+// list, so it is sent once more, and after a second wait its record is dropped.
+struct AwaitedRemoval {
+    uint32_t sentAt;
+    uint32_t sends;
+};
+std::unordered_map<uint32_t, AwaitedRemoval> removalsAwaited;
+constexpr int32_t kRemovalAnswerTicks = 1000;  // 10 s; the simulator confirms a removal within a frame or two
+
+void lf_sendAwaitedRemoval(uint32_t objectId, uint32_t now) {
+    lf_pushRemoval(objectId);
+    AwaitedRemoval& awaited = removalsAwaited[objectId];
+    awaited.sentAt = now;
+    ++awaited.sends;
+}
+
+// The callsign of the aircraft that holds the object, for the log.
+std::string holderOf(uint32_t objectId) {
+    if (const LiveAircraft* ac = gf_liveByObjectId(objectId)) return ac->identity.callsign;
+    for (const auto& s : staticList)
+        if (s.objectId == objectId) return s.identity.callsign;
+    return "held by no aircraft";
+}
+
+void lf_checkUnconfirmedRemovals(uint32_t now) {
+    std::vector<uint32_t> dropped;
+    for (auto& [objectId, awaited] : removalsAwaited) {
+        if (tickDiff(now, awaited.sentAt) < kRemovalAnswerTicks) continue;
+        if (awaited.sends < 2) {
+            gf_log(fmt::format("object {} ({}): removal not confirmed within {} s, sent once more", objectId,
+                               holderOf(objectId), kRemovalAnswerTicks / 100));
+            lf_sendAwaitedRemoval(objectId, now);  // the entry is there: the map is not changed
+            continue;
+        }
+        gf_logError(fmt::format("object {} ({}): removal never confirmed, its record is dropped", objectId,
+                                holderOf(objectId)));
+        dropped.push_back(objectId);
+    }
+    for (uint32_t objectId : dropped) {
+        removalsAwaited.erase(objectId);
+        lf_objectGone(objectId);
+    }
+}
+
 void deleteObjectIdFile() {
     // A failure of the file system is not swallowed here: it ends the run's preparation.
     const std::filesystem::path file(kObjectIdFile);
@@ -148,10 +193,11 @@ void gf_engineTick() {
     const uint32_t t = engineTick.load();
     gf_drainEngineInbox();
     if (!creationsAwaited.empty()) lf_giveUpUnansweredCreations(t);
+    if (!removalsAwaited.empty()) lf_checkUnconfirmedRemovals(t);
     lf_updateLiveList();
     if (t % 10 == 0) {
         if (!removeFifo.empty()) {
-            lf_pushRemoval(removeFifo.front());
+            lf_sendAwaitedRemoval(removeFifo.front(), t);
             removeFifo.pop_front();
         }
         if (t % 50 == 0) {
@@ -201,6 +247,8 @@ SimAircraft* lf_aircraftById(uint32_t id) {
     return nullptr;
 }
 
+void lf_removalConfirmed(uint32_t objectId) { removalsAwaited.erase(objectId); }
+
 SimAircraft* lf_creationAnswered(uint32_t id, uint32_t request) {
     creationsAwaited.erase(request);
     SimAircraft* ac = lf_aircraftById(id);
@@ -232,6 +280,7 @@ void gf_cleanupSessionContainers() {
     liveCreateFifo.clear();
     staticCreateFifo.clear();
     creationsAwaited.clear();
+    removalsAwaited.clear();
     staticList.clear();
     lf_clearLive();
     currentStands.clear();
@@ -262,6 +311,7 @@ void gf_resetEngineState() {
     liveCreateFifo.clear();
     staticCreateFifo.clear();
     creationsAwaited.clear();
+    removalsAwaited.clear();
     removeFifo.clear();
     removedGhosts.clear();
     standCheckList.clear();

@@ -34,30 +34,8 @@ SimAircraft* staticById(uint32_t id) {
 }
 
 void lf_objectRemoved(const SimNotice& n) {
-    if (LiveAircraft* found = gf_liveByObjectId(n.objectId)) {
-        LiveAircraft& ac = *found;
-        if (ac.simState == SimState::LiveryRespawn) {
-            // The next object gets a plan of its own; this one's file is not left behind.
-            if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
-            ac.hasFlightPlan = 0;
-            ac.simState = SimState::Buffer;
-            ac.throttleIndex = kNoThrottleSent;
-            ac.flapsIndex = kNoFlapsSent;
-            lf_setLiveObjectId(ac, 0);
-            return;
-        }
-        if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
-        // Also an object the simulator took out on its own: its stand is offered again.
-        lf_releaseStand(ac);
-        lf_eraseLive(static_cast<size_t>(&ac - liveList.data()));
-        return;
-    }
-    for (size_t i = 0; i < staticList.size(); ++i) {
-        if (staticList[i].objectId != n.objectId) continue;
-        if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
-        staticList.pop_back();
-        return;
-    }
+    lf_removalConfirmed(n.objectId);
+    lf_objectGone(n.objectId);
 }
 
 void lf_groundInfo(const SimNotice& n) {
@@ -152,6 +130,33 @@ void lf_handleNotice(const SimNotice& n) {
 }
 
 }  // namespace
+
+void lf_objectGone(uint32_t objectId) {
+    if (LiveAircraft* found = gf_liveByObjectId(objectId)) {
+        LiveAircraft& ac = *found;
+        if (ac.simState == SimState::LiveryRespawn) {
+            // The next object gets a plan of its own; this one's file is not left behind.
+            if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
+            ac.hasFlightPlan = 0;
+            ac.simState = SimState::Buffer;
+            ac.throttleIndex = kNoThrottleSent;
+            ac.flapsIndex = kNoFlapsSent;
+            lf_setLiveObjectId(ac, 0);
+            return;
+        }
+        if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
+        // Also an object the simulator took out on its own: its stand is offered again.
+        lf_releaseStand(ac);
+        lf_eraseLive(static_cast<size_t>(&ac - liveList.data()));
+        return;
+    }
+    for (size_t i = 0; i < staticList.size(); ++i) {
+        if (staticList[i].objectId != objectId) continue;
+        if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
+        staticList.pop_back();
+        return;
+    }
+}
 
 // One tick of one new object's light set-up; `finished` is raised when the entry is done.
 void gf_allLightsToggle(LightToggle& toggle, bool& finished) {
