@@ -276,6 +276,27 @@ TEST_F(LinkTest, AnObjectReportedBeforeItsAssignmentWaitsForTheNextScan) {
     EXPECT_TRUE(newObjectIds.empty());
 }
 
+// An object removed (by another client) after the simulator assigned it, before any scan reported it: its
+// creation is no longer pending, the removal is reported, and the engine gives the creation up.
+TEST_F(LinkTest, AnObjectRemovedBeforeItWasRecognisedAnswersNothing) {
+    connect();
+    learnUser();
+    queueCreate("EZY12", kTitleA320, 0x400001);
+    ASSERT_TRUE(pump(50));
+    ASSERT_TRUE(pump(100));
+    ASSERT_EQ(pendingCreates.size(), 1u);
+    const std::uint32_t object = pendingCreates[0].objectId;
+    ASSERT_NE(object, 0u);
+    sim->removeObject(object);
+    ASSERT_TRUE(pump(50));
+    EXPECT_TRUE(pendingCreates.empty());
+    EXPECT_TRUE(newObjectIds.empty());
+    const auto n = takeNotices();
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_EQ(n[0].kind, 2u);
+    EXPECT_EQ(n[0].objectId, object);
+}
+
 TEST_F(LinkTest, TwoPendingCreationsWithOneCallsignAreMatchedInTurn) {
     connect();
     learnUser();
