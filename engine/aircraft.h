@@ -129,6 +129,9 @@ struct SimAircraft {
     uint8_t removeWhenCreated = 0;
     uint8_t removeFromBuffer = 0;
     uint8_t removedFromQueue = 0;
+    // The request id of the creation sent for this aircraft and not yet answered (0: none). Only the answer
+    // to that request gives the aircraft its object.
+    uint32_t creationRequest = 0;
 
     SimAircraft() = default;
     // Static aircraft on a stand, from a head made by gf_makeAiRecord.

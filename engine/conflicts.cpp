@@ -200,6 +200,11 @@ void try2Park(LiveAircraft& p, bool wide) {
     ParkPos* stand = gf_nearestFittingStand(newest.latitude, newest.longitude, p,
                                             wide ? 0.029697624190064796 : 0.010799136069114472, wide);
     if (!stand) return;
+    if (lf_standBeingCleared(stand->id)) {
+        // The aircraft the stand is being cleared of still stands there: the next try may find it gone.
+        p.lastParkTryPos = {};
+        return;
+    }
     const std::string reserved = gf_currentAirportCopy().reservedStand;
     if (!reserved.empty() && stand->name == reserved) return;
     if (stand->name == lf_userStandName()) return;

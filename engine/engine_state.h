@@ -24,9 +24,16 @@ extern std::deque<SpawnOrder> staticCreateFifo;
 extern std::deque<uint32_t> removeFifo;  // object ids waiting for their removal
 // Queues an object's removal; an id already waiting is not queued a second time.
 void gf_queueRemoval(uint32_t objectId);
-// The simulator answered the creation of the aircraft with this id (created or refused). A creation the
-// engine handed to the link and that stays unanswered for 30 s is given up: its aircraft leaves its list.
-void lf_creationAnswered(uint32_t id);
+// The simulator answered the creation `request` (created or refused): the aircraft that waits for that very
+// creation, which now waits no more, or null when none does (the creation was given up, or the aircraft left
+// its list meanwhile) and the answer is stale. A creation the engine handed to the link and that stays
+// unanswered for 30 s is given up: its aircraft leaves its list.
+SimAircraft* lf_creationAnswered(uint32_t id, uint32_t request);
+// The aircraft with this id: a live one above 10000, else a static one.
+SimAircraft* lf_aircraftById(uint32_t id);
+// The simulator confirmed the removal of this object. A removal the simulator leaves unconfirmed for 10 s is
+// sent once more; 10 s after that the aircraft that holds the object leaves its list as if it were confirmed.
+void lf_removalConfirmed(uint32_t objectId);
 extern std::vector<std::string> removedGhosts;  // callsigns (ending in "_") removed as ghosts
 extern std::vector<uint32_t> standCheckList;    // hexids just placed or landed (per-second duplicate check)
 extern std::unordered_map<uint32_t, std::string_view> rememberedLiveries;  // hexid -> title
@@ -101,6 +108,9 @@ void gf_occupyStand(ParkPos& stand);
 // The aircraft takes the stand: its stand position, heading, id and cargo flag come from the stand, and
 // the static aircraft on it and too close at its coupled stands make way.
 void lf_takeStand(LiveAircraft& ac, const ParkPos& stand);
+// An aircraft still stands on the stand while the simulator has not confirmed its removal (a static, or a live
+// one parked there): the stand is given to no other aircraft until it has gone or its record was dropped.
+bool lf_standBeingCleared(uint32_t standId);
 // Ends a live aircraft's hold on its stand: the stand is offered again unless another live aircraft parks
 // there (or drives in to park). Every path that ends a hold goes through here; the aircraft keeps its stand
 // fields, which callers that leave the stand clear themselves.
@@ -122,10 +132,11 @@ void lf_queueEvents(uint32_t objectId, std::initializer_list<EventData> events);
 void lf_queueEvent(uint32_t objectId, uint32_t event, uint32_t data);
 // Pushes one object id onto the link's remove queue.
 void lf_pushRemoval(uint32_t objectId);
-// Hands one creation order to the link.
-void lf_sendCreation(const SpawnOrder& order);
-// Queues the creation of the order in the simulator link's command area (takes simQueueMutex).
-void gf_queueCreateAircraft(const SpawnOrder& order);
+// Hands one creation order to the link under its request id.
+void lf_sendCreation(const SpawnOrder& order, uint32_t requestId);
+// Queues the creation of the order under its request id in the simulator link's command area (takes
+// simQueueMutex).
+void gf_queueCreateAircraft(const SpawnOrder& order, uint32_t requestId);
 // Appends this tick's position of a live object to the back buffer (no lock: the run thread owns it).
 void lf_appendPosition(const LiveAircraft& ac);
 // Swaps the position buffers (drops this tick's positions when the link is busy at a low frame rate).

@@ -40,45 +40,98 @@ namespace {
 
 constexpr const char* kObjectIdFile = "Callsign2ObjectId.txt";
 
-// Creations handed to the simulator link and not yet answered (created or refused): id -> tick sent. The
-// simulator may miss an answer; a creation unanswered this long is given up.
-std::unordered_map<uint32_t, uint32_t> creationsAwaited;
+// Creations handed to the simulator link and not yet answered (created or refused): request id -> the
+// aircraft's id and the tick sent. The simulator may miss an answer; a creation unanswered this long is given
+// up.
+struct AwaitedCreation {
+    uint32_t id;
+    uint32_t sentAt;
+};
+std::unordered_map<uint32_t, AwaitedCreation> creationsAwaited;
 constexpr int32_t kCreationAnswerTicks = 3000;  // 30 s, far beyond any creation
+// Request ids run on for the process's life (never 0), so that no answer of an earlier creation, in this run
+// or the last, can pass for the answer to a later one.
+uint32_t lastCreationRequest = 0;
 
 void lf_sendAwaitedCreation(const SpawnOrder& order, uint32_t now) {
-    lf_sendCreation(order);
-    creationsAwaited[order.id] = now;
+    lastCreationRequest = lastCreationRequest == UINT32_MAX ? 1 : lastCreationRequest + 1;
+    const uint32_t request = lastCreationRequest;
+    if (SimAircraft* ac = lf_aircraftById(order.id)) ac->creationRequest = request;
+    lf_sendCreation(order, request);
+    creationsAwaited[request] = AwaitedCreation{order.id, now};
 }
 
 // The aircraft of a creation given up leaves its list with what it held: its stand, its callsign (no other
-// record of it is dropped for it), its stream. A live one comes back with its next reports.
+// record of it is dropped for it), its stream. A live one comes back with its next reports. Should the answer
+// come after all, it is stale and its object is removed at once.
 void lf_giveUpUnansweredCreations(uint32_t now) {
     for (auto it = creationsAwaited.begin(); it != creationsAwaited.end();) {
-        if (tickDiff(now, it->second) < kCreationAnswerTicks) {
+        if (tickDiff(now, it->second.sentAt) < kCreationAnswerTicks) {
             ++it;
             continue;
         }
-        const uint32_t id = it->first;
+        const uint32_t request = it->first;
+        const uint32_t id = it->second.id;
         it = creationsAwaited.erase(it);
-        auto logGivenUp = [](const SimAircraft& ac) {
-            gf_logError(fmt::format("{} no answer to the creation of {} within {} s, given up",
-                                    "lf_giveUpUnansweredCreations", acLabel(ac), kCreationAnswerTicks / 100));
-        };
+        SimAircraft* ac = lf_aircraftById(id);
+        // An aircraft that left its list meanwhile (and may be back with a creation of its own) waits for
+        // nothing here.
+        if (!ac || ac->creationRequest != request) continue;
+        gf_logError(fmt::format("{} no answer to the creation of {} within {} s, given up",
+                                "lf_giveUpUnansweredCreations", acLabel(*ac), kCreationAnswerTicks / 100));
         if (id > 10000) {
-            LiveAircraft* ac = gf_liveByHexid(id);
-            if (!ac || ac->simState != SimState::Adding2Sim) continue;
-            logGivenUp(*ac);
             lf_releaseStand(*ac);
-            lf_eraseLive(static_cast<size_t>(ac - liveList.data()));
+            lf_eraseLive(static_cast<size_t>(static_cast<LiveAircraft*>(ac) - liveList.data()));
             continue;
         }
-        for (size_t i = 0; i < staticList.size(); ++i) {
-            if (staticList[i].id != id || staticList[i].simState != SimState::Adding2Sim) continue;
-            logGivenUp(staticList[i]);
-            if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
-            staticList.pop_back();
-            break;
+        const auto i = static_cast<size_t>(ac - staticList.data());
+        if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
+        staticList.pop_back();
+    }
+}
+
+// Removals sent to the simulator and not yet confirmed: object id -> the tick sent and how often it was sent.
+// A removal the simulator does not confirm would leave its aircraft removing for good, on its stand and in its
+// list, so it is sent once more, and after a second wait its record is dropped.
+struct AwaitedRemoval {
+    uint32_t sentAt;
+    uint32_t sends;
+};
+std::unordered_map<uint32_t, AwaitedRemoval> removalsAwaited;
+constexpr int32_t kRemovalAnswerTicks = 1000;  // 10 s; the simulator confirms a removal within a frame or two
+
+void lf_sendAwaitedRemoval(uint32_t objectId, uint32_t now) {
+    lf_pushRemoval(objectId);
+    AwaitedRemoval& awaited = removalsAwaited[objectId];
+    awaited.sentAt = now;
+    ++awaited.sends;
+}
+
+// The callsign of the aircraft that holds the object, for the log.
+std::string holderOf(uint32_t objectId) {
+    if (const LiveAircraft* ac = gf_liveByObjectId(objectId)) return ac->identity.callsign;
+    for (const auto& s : staticList)
+        if (s.objectId == objectId) return s.identity.callsign;
+    return "held by no aircraft";
+}
+
+void lf_checkUnconfirmedRemovals(uint32_t now) {
+    std::vector<uint32_t> dropped;
+    for (auto& [objectId, awaited] : removalsAwaited) {
+        if (tickDiff(now, awaited.sentAt) < kRemovalAnswerTicks) continue;
+        if (awaited.sends < 2) {
+            gf_log(fmt::format("object {} ({}): removal not confirmed within {} s, sent once more", objectId,
+                               holderOf(objectId), kRemovalAnswerTicks / 100));
+            lf_sendAwaitedRemoval(objectId, now);  // the entry is there: the map is not changed
+            continue;
         }
+        gf_logError(fmt::format("object {} ({}): removal never confirmed, its record is dropped", objectId,
+                                holderOf(objectId)));
+        dropped.push_back(objectId);
+    }
+    for (uint32_t objectId : dropped) {
+        removalsAwaited.erase(objectId);
+        lf_objectGone(objectId);
     }
 }
 
@@ -140,10 +193,11 @@ void gf_engineTick() {
     const uint32_t t = engineTick.load();
     gf_drainEngineInbox();
     if (!creationsAwaited.empty()) lf_giveUpUnansweredCreations(t);
+    if (!removalsAwaited.empty()) lf_checkUnconfirmedRemovals(t);
     lf_updateLiveList();
     if (t % 10 == 0) {
         if (!removeFifo.empty()) {
-            lf_pushRemoval(removeFifo.front());
+            lf_sendAwaitedRemoval(removeFifo.front(), t);
             removeFifo.pop_front();
         }
         if (t % 50 == 0) {
@@ -186,7 +240,22 @@ void gf_setupSessionContainers() {
     deleteObjectIdFile();
 }
 
-void lf_creationAnswered(uint32_t id) { creationsAwaited.erase(id); }
+SimAircraft* lf_aircraftById(uint32_t id) {
+    if (id > 10000) return gf_liveByHexid(id);
+    for (auto& s : staticList)
+        if (s.id == id) return &s;
+    return nullptr;
+}
+
+void lf_removalConfirmed(uint32_t objectId) { removalsAwaited.erase(objectId); }
+
+SimAircraft* lf_creationAnswered(uint32_t id, uint32_t request) {
+    creationsAwaited.erase(request);
+    SimAircraft* ac = lf_aircraftById(id);
+    if (!ac || request == 0 || ac->creationRequest != request) return nullptr;
+    ac->creationRequest = 0;
+    return ac;
+}
 
 void gf_queueRemoval(uint32_t objectId) {
     if (std::find(removeFifo.begin(), removeFifo.end(), objectId) != removeFifo.end()) {
@@ -211,6 +280,7 @@ void gf_cleanupSessionContainers() {
     liveCreateFifo.clear();
     staticCreateFifo.clear();
     creationsAwaited.clear();
+    removalsAwaited.clear();
     staticList.clear();
     lf_clearLive();
     currentStands.clear();
@@ -241,6 +311,7 @@ void gf_resetEngineState() {
     liveCreateFifo.clear();
     staticCreateFifo.clear();
     creationsAwaited.clear();
+    removalsAwaited.clear();
     removeFifo.clear();
     removedGhosts.clear();
     standCheckList.clear();

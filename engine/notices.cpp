@@ -18,7 +18,12 @@
 #include "simlink/commands.h"
 
 namespace {
-std::vector<SimNotice> lightToggleList;  // under inboxMutex
+// A new object's light set-up: its creation notice and the ticks counted so far (-1 = done).
+struct LightToggle {
+    SimNotice notice;
+    int32_t ticks = 0;
+};
+std::vector<LightToggle> lightToggleList;  // under inboxMutex
 
 constexpr double kDeg = 0.017453292519943295;
 
@@ -29,30 +34,8 @@ SimAircraft* staticById(uint32_t id) {
 }
 
 void lf_objectRemoved(const SimNotice& n) {
-    if (LiveAircraft* found = gf_liveByObjectId(n.objectId)) {
-        LiveAircraft& ac = *found;
-        if (ac.simState == SimState::LiveryRespawn) {
-            // The next object gets a plan of its own; this one's file is not left behind.
-            if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
-            ac.hasFlightPlan = 0;
-            ac.simState = SimState::Buffer;
-            ac.throttleIndex = kNoThrottleSent;
-            ac.flapsIndex = kNoFlapsSent;
-            lf_setLiveObjectId(ac, 0);
-            return;
-        }
-        if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
-        // Also an object the simulator took out on its own: its stand is offered again.
-        lf_releaseStand(ac);
-        lf_eraseLive(static_cast<size_t>(&ac - liveList.data()));
-        return;
-    }
-    for (size_t i = 0; i < staticList.size(); ++i) {
-        if (staticList[i].objectId != n.objectId) continue;
-        if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
-        staticList.pop_back();
-        return;
-    }
+    lf_removalConfirmed(n.objectId);
+    lf_objectGone(n.objectId);
 }
 
 void lf_groundInfo(const SimNotice& n) {
@@ -85,32 +68,30 @@ void lf_blocked(const SimNotice& n) {
     }
 }
 
-// A created object that no aircraft waits for: the answer to a creation given up before, or a second answer
-// for one aircraft. Nothing else would ever take it out of the simulator.
+// A created object that no aircraft waits for: the answer to a creation given up before, or to one whose
+// aircraft left its list meanwhile (and may be back, waiting for a creation of its own). Nothing else would
+// ever take it out of the simulator.
 void lf_removeUnclaimedObject(const SimNotice& n) {
     if (n.objectId < 3) return;
-    gf_log(fmt::format("object {} created for {}, which waits for no creation, is removed", n.objectId, n.id));
+    gf_log(fmt::format("object {} created for {} by request {}, which no aircraft waits for, is removed", n.objectId,
+                       n.id, n.request));
     gf_queueRemoval(n.objectId);
 }
 
+// A refusal of a creation that no aircraft waits for any more changes nothing.
 void lf_createFailed(const SimNotice& n) {
-    lf_creationAnswered(n.id);
-    if (n.id > 10000) {
-        if (LiveAircraft* ac = gf_liveByHexid(n.id)) {
-            gf_liveryNotCreated(*ac);
-            // An aircraft placed at a stand never got there: the stand is free again.
-            lf_releaseStand(*ac);
-            lf_eraseLive(static_cast<size_t>(ac - liveList.data()));
-        }
-    } else {
-        for (size_t i = 0; i < staticList.size(); ++i) {
-            if (staticList[i].id != n.id) continue;
-            gf_liveryNotCreated(staticList[i]);
-            if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
-            staticList.pop_back();
-            return;
-        }
+    SimAircraft* refused = lf_creationAnswered(n.id, n.request);
+    if (!refused) return;
+    gf_liveryNotCreated(*refused);
+    if (refused->isLive()) {
+        // An aircraft placed at a stand never got there: the stand is free again.
+        lf_releaseStand(*refused);
+        lf_eraseLive(static_cast<size_t>(static_cast<LiveAircraft*>(refused) - liveList.data()));
+        return;
     }
+    const auto i = static_cast<size_t>(refused - staticList.data());
+    if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
+    staticList.pop_back();
 }
 
 void lf_handleNotice(const SimNotice& n) {
@@ -121,27 +102,22 @@ void lf_handleNotice(const SimNotice& n) {
         return;
     switch (static_cast<NoticeKind>(n.kind)) {
     case NoticeKind::LiveCreated: {
-        LiveAircraft* ac = gf_liveByHexid(n.id);
-        if (!ac || ac->simState != SimState::Adding2Sim) {
+        // The object is the aircraft's only when it answers the creation the aircraft waits for, whatever
+        // state the aircraft is in (an aircraft back after a creation given up waits for a new one).
+        SimAircraft* owner = n.id > 10000 ? lf_creationAnswered(n.id, n.request) : nullptr;
+        if (!owner) {
             lf_removeUnclaimedObject(n);
             break;
         }
-        lf_creationAnswered(n.id);
-        // A late answer to a creation given up before may find the aircraft back with a new order waiting:
-        // the object is there, so the order goes.
-        takeQueuedCreation(liveCreateFifo, ac->id);
-        std::erase(spawnIds, ac->id);
-        if (lf_onLiveCreated(*ac, n)) lightToggleList.push_back(n);
+        if (lf_onLiveCreated(static_cast<LiveAircraft&>(*owner), n)) lightToggleList.push_back(LightToggle{n});
         break;
     }
     case NoticeKind::StaticCreated: {
-        const SimAircraft* s = staticById(n.id);
-        if (!s || s->simState != SimState::Adding2Sim) {
+        if (n.id > 10000 || !lf_creationAnswered(n.id, n.request)) {
             lf_removeUnclaimedObject(n);
             break;
         }
-        lf_creationAnswered(n.id);
-        lightToggleList.push_back(n);
+        lightToggleList.push_back(LightToggle{n});
         break;
     }
     case NoticeKind::ObjectRemoved: lf_objectRemoved(n); break;
@@ -155,22 +131,53 @@ void lf_handleNotice(const SimNotice& n) {
 
 }  // namespace
 
-void gf_allLightsToggle(SimNotice& entry, bool& finished) {
-    if (entry.spare < 0) return;
+void lf_objectGone(uint32_t objectId) {
+    if (LiveAircraft* found = gf_liveByObjectId(objectId)) {
+        LiveAircraft& ac = *found;
+        if (ac.simState == SimState::LiveryRespawn) {
+            // The next object gets a plan of its own; this one's file is not left behind.
+            if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
+            ac.hasFlightPlan = 0;
+            ac.simState = SimState::Buffer;
+            ac.throttleIndex = kNoThrottleSent;
+            ac.flapsIndex = kNoFlapsSent;
+            lf_setLiveObjectId(ac, 0);
+            return;
+        }
+        if (ac.hasFlightPlan) gf_deleteFlightPlan(ac.objectId);
+        // Also an object the simulator took out on its own: its stand is offered again.
+        lf_releaseStand(ac);
+        lf_eraseLive(static_cast<size_t>(&ac - liveList.data()));
+        return;
+    }
+    for (size_t i = 0; i < staticList.size(); ++i) {
+        if (staticList[i].objectId != objectId) continue;
+        if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
+        staticList.pop_back();
+        return;
+    }
+}
+
+// One tick of one new object's light set-up; `finished` is raised when the entry is done.
+void gf_allLightsToggle(LightToggle& toggle, bool& finished) {
+    const SimNotice& entry = toggle.notice;
+    int32_t& ticks = toggle.ticks;
+    if (ticks < 0) return;
     if (entry.kind == static_cast<uint32_t>(NoticeKind::LiveCreated)) {
-        if (entry.spare < 200) {
-            ++entry.spare;
-            if (entry.spare == 50 || entry.spare == 100) {
+        if (ticks < 200) {
+            ++ticks;
+            if (ticks == 50 || ticks == 100) {
                 if (!lf_allLightsToggleNow(entry.objectId)) {
                     gf_logError("SimConnect gf_allLightsToggle fails");
                     gf_logSimConnectRequestError();
                 }
             }
         }
-        if (entry.spare >= 200) {
-            entry.spare = -1;
+        if (ticks >= 200) {
+            ticks = -1;
             finished = true;
-            if (LiveAircraft* ac = gf_liveByHexid(entry.id)) {
+            // Only the aircraft that holds the object: one with the same hexid may hold another by now.
+            if (LiveAircraft* ac = gf_liveByHexid(entry.id); ac && ac->objectId == entry.objectId) {
                 lf_initialLights(*ac);
                 if (ac->removeWhenCreated) {
                     ac->removeWhenCreated = 0;
@@ -180,11 +187,12 @@ void gf_allLightsToggle(SimNotice& entry, bool& finished) {
         }
         return;
     }
-    if (entry.spare < 200) ++entry.spare;
-    if (entry.spare >= 200) {
-        entry.spare = -1;
+    if (ticks < 200) ++ticks;
+    if (ticks >= 200) {
+        ticks = -1;
         finished = true;
-        if (SimAircraft* ac = staticById(entry.id)) {
+        // A static learns its object id here: the one with the entry's id that still waits for it.
+        if (SimAircraft* ac = staticById(entry.id); ac && ac->simState == SimState::Adding2Sim && ac->objectId == 0) {
             ac->simState = SimState::Active;
             ac->objectId = entry.objectId;
             parkedLightPattern(*ac);
@@ -206,7 +214,7 @@ void gf_drainEngineInbox() {
     for (auto& entry : lightToggleList) gf_allLightsToggle(entry, anyFinished);
     if (anyFinished)
         lightToggleList.erase(std::remove_if(lightToggleList.begin(), lightToggleList.end(),
-                                             [](const SimNotice& e) { return e.spare < 0; }),
+                                             [](const LightToggle& e) { return e.ticks < 0; }),
                               lightToggleList.end());
 }
 

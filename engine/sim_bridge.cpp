@@ -27,17 +27,18 @@ void lf_pushRemoval(uint32_t objectId) {
     removeQueue.push_back(objectId);
 }
 
-void gf_queueCreateAircraft(const SpawnOrder& order) {
+void gf_queueCreateAircraft(const SpawnOrder& order, uint32_t requestId) {
     SimConnectCreateRequest request;
     request.initPosition = vsim::InitPosition{order.latitude, order.longitude, order.altitude, order.pitch,
                                               order.bank,     order.heading,   order.onGround, order.airspeed};
     request.callsign = order.callsign;
     request.title = order.title;
     request.hexid = order.id;
+    request.requestId = requestId;
     gf_queueCreateRequest(std::move(request));
 }
 
-void lf_sendCreation(const SpawnOrder& order) { gf_queueCreateAircraft(order); }
+void lf_sendCreation(const SpawnOrder& order, uint32_t requestId) { gf_queueCreateAircraft(order, requestId); }
 
 void lf_appendPosition(const LiveAircraft& ac) {
     positionBackBuffer->push_back(makePositionUpdate(ac.position, ac.objectId));

@@ -230,6 +230,20 @@ void lf_makeWayAtStand(LiveAircraft& live, const ParkPos& stand) {
     lf_staticAtAdjacentStandMakesWay(live, stand);
 }
 
+bool lf_standBeingCleared(uint32_t standId) {
+    // A static taken out of its creation queue never reached the simulator; a live aircraft still driving in
+    // does not stand there yet.
+    return std::any_of(staticList.begin(), staticList.end(),
+                       [&](const SimAircraft& s) {
+                           return s.standId == standId && s.simState == SimState::RemovingFromSim &&
+                                  !s.removedFromQueue;
+                       }) ||
+           std::any_of(liveList.begin(), liveList.end(), [&](const LiveAircraft& ac) {
+               return ac.standId == standId && ac.simState == SimState::RemovingFromSim &&
+                      ac.phase == MovementPhase::Parked && !ac.removeFromBuffer;
+           });
+}
+
 void lf_releaseStand(const SimAircraft& ac) {
     if (!ac.isLive() || ac.standId == 0) return;
     ParkPos* stand = gf_findStandById(ac.standId);
@@ -287,6 +301,8 @@ StandResult lf_placeAtStand(LiveAircraft& ac) {
         }
         return StandResult::Taxi;
     }
+    // The aircraft the stand is being cleared of still stands there: the gate tries again next tick.
+    if (lf_standBeingCleared(stand->id)) return StandResult::Wait;
     if ((!currentAirport.reservedStand.empty() && stand->name == currentAirport.reservedStand) ||
         stand->name == lf_userStandName())
         return StandResult::AtFirstPoint;

@@ -22,8 +22,10 @@ enum class NoticeKind : uint32_t {
 struct SimNotice {
     uint32_t objectId = 0;  // simulator object id, 0 where the sender has none
     uint32_t id = 0;        // hexid or static id; kind 3: the simulator's on-ground flag
-    int32_t spare = 0;      // 0 when posted; counts ticks in the light-toggle list (-1 = done)
-    uint32_t kind = 0;      // NoticeKind
+    // The answers to a creation (kinds 0, 1 and 6) carry the request id of the creation they answer, so that
+    // the engine gives the object to the aircraft that asked for it; 0 in every other notice.
+    uint32_t request = 0;
+    uint32_t kind = 0;  // NoticeKind
     double a = 0.0;
     double b = 0.0;
 };
@@ -31,6 +33,12 @@ static_assert(sizeof(SimNotice) == 32, "a notice carries numbers only and stays 
 
 inline SimNotice makeNotice(uint32_t objectId, uint32_t id, NoticeKind kind, double a = 0.0, double b = 0.0) {
     return SimNotice{objectId, id, 0, static_cast<uint32_t>(kind), a, b};
+}
+
+// The answer to the creation `request`: created (kinds 0 and 1, b the height above ground of a live one) or
+// refused (kind 6, object id 0).
+inline SimNotice makeCreationAnswer(uint32_t objectId, uint32_t id, NoticeKind kind, uint32_t request, double b = 0.0) {
+    return SimNotice{objectId, id, request, static_cast<uint32_t>(kind), 0.0, b};
 }
 
 // Appends a copy of the notice to the inbox under the inbox mutex. Any thread.

@@ -89,8 +89,8 @@ void gf_logSimConnectRequestError() {
 
 void lf_createAiAircraft(const SimConnectCreateRequest& request) {
     const auto h = gf_simHandle();
-    if (vsim::failed(
-            vsim::aiCreateNonAtcAircraft(h, request.title, request.callsign, request.initPosition, vsim::kReqCreate))) {
+    if (vsim::failed(vsim::aiCreateNonAtcAircraft(h, request.title, request.callsign, request.initPosition,
+                                                  request.requestId))) {
         gf_logError(fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: \"{}\", callsign: {}",
                                 request.hexid, request.title, request.callsign));
         gf_logSimConnectRequestError();
@@ -101,7 +101,7 @@ void lf_createAiAircraft(const SimConnectCreateRequest& request) {
         packetId = 0;
         gf_logError("GetLastSentPacketID");
     }
-    pendingCreates.push_back(PendingCreate{packetId, request.hexid, request.callsign});
+    pendingCreates.push_back(PendingCreate{packetId, request.hexid, request.callsign, request.requestId, 0});
 }
 
 void lf_onFrameFlushQueues() {
@@ -156,6 +156,12 @@ void lf_onFrameFlushQueues() {
 // Creation hand-shake (SimClient)
 // ---------------------------------------------------------------------------------------------
 
+void lf_onAssignedObjectId(const vsim::RecvAssignedObjectIdMsg& message) {
+    auto p = std::find_if(pendingCreates.begin(), pendingCreates.end(),
+                          [&](const PendingCreate& c) { return c.requestId == message.requestId && c.objectId == 0; });
+    if (p != pendingCreates.end()) p->objectId = message.objectId;
+}
+
 void lf_onObjectAddRemove(const vsim::RecvEventObjectAddRemoveMsg& message) {
     // Helicopters are aircraft too.
     const auto type = static_cast<vsim::SimObjectType>(message.objectType);
@@ -164,6 +170,9 @@ void lf_onObjectAddRemove(const vsim::RecvEventObjectAddRemoveMsg& message) {
     if (message.event.eventId == vsim::kEventObjectAdded) {
         if (objectId > userObjectId.load()) newObjectIds.push_back(objectId);
     } else if (message.event.eventId == vsim::kEventObjectRemoved) {
+        // An object gone before it was recognised answers nothing any more.
+        std::erase(newObjectIds, objectId);
+        std::erase_if(pendingCreates, [&](const PendingCreate& c) { return c.objectId == objectId; });
         gf_postEngineNotice(makeNotice(objectId, 0, NoticeKind::ObjectRemoved));
     }
 }
@@ -185,18 +194,25 @@ void lf_onSimObjectDataByType(const vsim::RecvSimObjectDataMsg& message) {
                                            g.groundAltitude, g.altitudeAboveGround));
         return;
     }
+    // The object belongs to the creation the simulator assigned it to. The callsign alone cannot tell two
+    // creations of one callsign apart (an aircraft created again while its first creation is late): an object
+    // whose assignment has not come yet, while a creation of its callsign waits for one, waits for the next
+    // scan.
+    auto p = std::find_if(pendingCreates.begin(), pendingCreates.end(),
+                          [&](const PendingCreate& c) { return c.objectId == objectId; });
+    if (p == pendingCreates.end() && !atcId.empty() &&
+        std::any_of(pendingCreates.begin(), pendingCreates.end(),
+                    [&](const PendingCreate& c) { return c.objectId == 0 && c.callsign == atcId; }))
+        return;
     *fresh = newObjectIds.back();
     newObjectIds.pop_back();
 
     std::uint32_t hexid = 0;
-    if (!atcId.empty()) {
-        auto p = std::find_if(pendingCreates.begin(), pendingCreates.end(),
-                              [&](const PendingCreate& c) { return c.callsign == atcId; });
-        if (p != pendingCreates.end()) {
-            hexid = p->hexid;
-            if (&*p != &pendingCreates.back()) *p = std::move(pendingCreates.back());
-            pendingCreates.pop_back();
-        }
+    std::uint32_t requestId = 0;
+    if (p != pendingCreates.end()) {
+        hexid = p->hexid;
+        requestId = p->requestId;
+        pendingCreates.erase(p);  // the others keep their order, oldest first
     }
     if (hexid == 0) {
         gf_log(fmt::format("just spawned, but not by {}, oid: {}, callsign \"{}\", altaboveGnd:{:.0f} ft, onground:{}, "
@@ -206,9 +222,10 @@ void lf_onSimObjectDataByType(const vsim::RecvSimObjectDataMsg& message) {
     }
     gf_releaseAiControl(objectId);
     if (hexid <= 10000)
-        gf_postEngineNotice(makeNotice(objectId, hexid, NoticeKind::StaticCreated));
+        gf_postEngineNotice(makeCreationAnswer(objectId, hexid, NoticeKind::StaticCreated, requestId));
     else
-        gf_postEngineNotice(makeNotice(objectId, hexid, NoticeKind::LiveCreated, 0.0, g.altitudeAboveGround));
+        gf_postEngineNotice(
+            makeCreationAnswer(objectId, hexid, NoticeKind::LiveCreated, requestId, g.altitudeAboveGround));
 }
 
 void lf_onCreateRefused(std::uint32_t sendId) {
@@ -216,9 +233,15 @@ void lf_onCreateRefused(std::uint32_t sendId) {
                           [&](const PendingCreate& c) { return c.packetId == sendId; });
     if (p == pendingCreates.end()) return;
     const std::uint32_t hexid = p->hexid;
-    if (&*p != &pendingCreates.back()) *p = std::move(pendingCreates.back());
-    pendingCreates.pop_back();
-    if (hexid != 0) gf_postEngineNotice(makeNotice(0, hexid, NoticeKind::CreateFailed));
+    const std::uint32_t requestId = p->requestId;
+    pendingCreates.erase(p);
+    if (hexid != 0) gf_postEngineNotice(makeCreationAnswer(0, hexid, NoticeKind::CreateFailed, requestId));
+}
+
+void lf_onCreateDropped(std::uint32_t sendId) {
+    auto p = std::find_if(pendingCreates.begin(), pendingCreates.end(),
+                          [&](const PendingCreate& c) { return c.packetId == sendId && c.objectId == 0; });
+    if (p != pendingCreates.end()) pendingCreates.erase(p);
 }
 
 void gf_resetSimLink() {

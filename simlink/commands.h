@@ -42,12 +42,15 @@ struct ClientEventCommand {
 
 // One creation: the initial position, the callsign given as tail number (it comes back as the
 // object's "ATC ID"), the livery title (a view of a title held by the livery database for the
-// whole run) and the hexid (above 10000 live, 1..10000 static, 0 none).
+// whole run), the hexid (above 10000 live, 1..10000 static, 0 none) and the engine's request id of
+// this creation (never 0). The request id is the simulator call's request id: the simulator names it
+// in its assigned-object-id answer, and the link in every notice that answers the creation.
 struct SimConnectCreateRequest {
     vsim::InitPosition initPosition;
     std::string callsign;
     std::string_view title;
     std::uint32_t hexid = 0;
+    std::uint32_t requestId = 0;
 };
 
 // ---- the command area, guarded by simQueueMutex ----

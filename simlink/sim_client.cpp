@@ -183,7 +183,10 @@ void lf_onException(const vsim::RecvExceptionMsg& message) {
     }
     case vsim::ExceptionVersionMismatch:
         throw ovk::UserErrorException(95, fmt::format("Simconnect Version Mismatch, dwindex: {} ", message.index));
-    case vsim::ExceptionTooManyObjects: gf_showStatus("SimConnect: too many objects (max 1000)", true); return;
+    case vsim::ExceptionTooManyObjects:
+        gf_showStatus("SimConnect: too many objects (max 1000)", true);
+        lf_onCreateDropped(message.sendId);
+        return;
     case vsim::ExceptionInvalidDataSize: gf_log("SIMCON EXCEP 19"); return;
     case vsim::ExceptionCreateObjectFailed: lf_onCreateRefused(message.sendId); return;
     case vsim::ExceptionLoadFlightplanFailed: gf_logError("Simconnect exception: load flight plan failed"); return;
@@ -244,9 +247,11 @@ void gf_dispatchProc(const vsim::RecvHeader* message, std::uint32_t size, void*)
     case vsim::RecvSimObjectDataByType:
         lf_onSimObjectDataByType(*reinterpret_cast<const vsim::RecvSimObjectDataMsg*>(message));
         break;
-    case 12:
+    case vsim::RecvAssignedObjectId:
+        lf_onAssignedObjectId(*reinterpret_cast<const vsim::RecvAssignedObjectIdMsg*>(message));
+        break;
     case 16:
-    case 27: break;  // among them the direct answer to a creation, which the hand-shake does not use
+    case 27: break;
     default: gf_log(fmt::format("! Unknown Dispatch dwID {}", message->id));
     }
 }

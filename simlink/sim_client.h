@@ -45,10 +45,14 @@ void lf_onSystemEvent(const vsim::RecvEventMsg& message);
 std::string lf_wrongSimulatorMessage();
 
 // Internal state of the link (SimClient thread only, exposed for tests).
+// A creation sent and not yet answered, oldest first; objectId is the simulator's assigned-object-id answer
+// (0 until it came).
 struct PendingCreate {
     std::uint32_t packetId = 0;
     std::uint32_t hexid = 0;
     std::string callsign;
+    std::uint32_t requestId = 0;
+    std::uint32_t objectId = 0;
 };
 extern std::vector<PendingCreate> pendingCreates;
 extern std::vector<std::uint32_t> newObjectIds;
@@ -58,6 +62,11 @@ void lf_onFrameFlushQueues();
 void lf_createAiAircraft(const struct SimConnectCreateRequest& request);
 void lf_onSimObjectDataByType(const vsim::RecvSimObjectDataMsg& message);
 void lf_onCreateRefused(std::uint32_t sendId);
+// The simulator's object id for a creation (its assigned-object-id answer, by the creation's request id).
+void lf_onAssignedObjectId(const vsim::RecvAssignedObjectIdMsg& message);
+// A creation the simulator will not carry out (too many objects): it leaves the pending list without a
+// notice; the engine gives the unanswered creation up.
+void lf_onCreateDropped(std::uint32_t sendId);
 // The object-added/removed event (dispatch id 5).
 void lf_onObjectAddRemove(const vsim::RecvEventObjectAddRemoveMsg& message);
 

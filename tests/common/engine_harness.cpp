@@ -178,23 +178,30 @@ void EngineHarness::answerSimulator() {
     const uint32_t now = engineTick.load();
     if (answerCreations) {
         creations.swap(pendingCreations_);
-        for (const auto& c : creations) {
+        for (auto& c : creations) {
+            if (holdCreation && holdCreation(c)) {
+                pendingCreations_.push_back(std::move(c));
+                continue;
+            }
             const bool live = c.hexid > 10000;
             if (refuseHexids.count(c.hexid)) {
                 refused.push_back(c.hexid);
-                gf_postEngineNotice(makeNotice(0, c.hexid, NoticeKind::CreateFailed));
+                gf_postEngineNotice(makeCreationAnswer(0, c.hexid, NoticeKind::CreateFailed, c.requestId));
                 continue;
             }
             const uint32_t objectId = nextObjectId_++;
             created.push_back({objectId, c.hexid, c.callsign, std::string(c.title), now, live});
             objects.emplace(objectId, created.back());
             if (live) objectOfHexid[c.hexid] = objectId;
-            gf_postEngineNotice(makeNotice(objectId, c.hexid,
-                                           live ? NoticeKind::LiveCreated : NoticeKind::StaticCreated, 0.0,
-                                           live ? 3000.0 : 0.0));
+            gf_postEngineNotice(makeCreationAnswer(objectId, c.hexid,
+                                                   live ? NoticeKind::LiveCreated : NoticeKind::StaticCreated,
+                                                   c.requestId, live ? 3000.0 : 0.0));
         }
     }
-    for (uint32_t objectId : removals) removalsSent.insert(objectId);
+    for (uint32_t objectId : removals) {
+        removalsSent.insert(objectId);
+        removalRequests.push_back(objectId);
+    }
     if (answerRemovals) {
         for (uint32_t objectId : removals) {
             if (std::find(removed.begin(), removed.end(), objectId) != removed.end())

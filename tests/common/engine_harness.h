@@ -70,6 +70,7 @@ public:
     std::vector<uint32_t> refused;               // hexids whose creation was refused
     std::vector<uint32_t> removed;               // object ids removed, in order
     std::set<uint32_t> removalsSent;             // object ids whose removal reached the simulator (answered or not)
+    std::vector<uint32_t> removalRequests;       // every removal that reached the simulator, in order (answered or not)
     std::set<uint32_t> refuseHexids;             // creations of these ids are refused
     std::map<uint32_t, uint32_t> objectOfHexid;  // live objects in the simulator
     std::map<uint32_t, Created> objects;         // every object the simulator holds, by object id
@@ -77,6 +78,9 @@ public:
     size_t eventsSent = 0;
     bool answerCreations = true;
     bool answerRemovals = true;
+    // While answerCreations is on, a creation for which this holds stays unanswered for now (asked again
+    // every tick): a test delays one answer and lets the others through.
+    std::function<bool(const SimConnectCreateRequest&)> holdCreation;
 
     // The invariant checker's findings (empty when every tick was sound). Whatever is left here when the
     // harness ends fails the test; a test that breaks an invariant on purpose takes its findings out.

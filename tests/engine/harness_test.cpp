@@ -147,3 +147,88 @@ TEST(HarnessSelfCheck, LostSimulatorObjectsAreFound) {
         })) << (found.empty() ? "nothing found" : found.front());
     }
 }
+
+// Every invariant of the harness finds the broken scenario it stands for: each row breaks one, and the
+// harness must name it.
+TEST(HarnessSelfCheck, EachInvariantFindsItsBrokenScenario) {
+    struct Case {
+        const char* name;
+        std::function<void(EngineHarness&)> act;
+        const char* finding;
+    };
+    // An aircraft removed from the simulator and confirmed; returns the object it had.
+    const auto removedObject = [](EngineHarness& h) {
+        const uint32_t object = liveInSim(h, 0x400001).objectId;
+        removeAircraftFromSim(*gf_liveByHexid(0x400001));
+        EXPECT_TRUE(h.tickUntil([&] { return gf_liveByHexid(0x400001) == nullptr; }, 100));
+        return object;
+    };
+    const Case cases[] = {
+        {"one object queued twice for its removal",
+         [](EngineHarness&) {
+             removeFifo.push_back(901);  // the next send takes this one
+             removeFifo.push_back(900);
+             removeFifo.push_back(900);
+         },
+         "an object id is queued twice for removal"},
+        {"an object queued again after its removal was confirmed",
+         [&](EngineHarness& h) { removeFifo.push_back(removedObject(h)); }, "queued again after its removal"},
+        {"an object whose removal reaches the simulator twice",
+         [](EngineHarness& h) {
+             const uint32_t object = liveInSim(h, 0x400001).objectId;
+             lf_pushRemoval(object);
+             lf_pushRemoval(object);
+         },
+         "removed twice"},
+        {"an aircraft waiting for a creation that was never ordered",
+         [](EngineHarness& h) {
+             h.maxCreationWait = 50;
+             EngineHarness::standingLive(0x400002, "NOORD", 0, 47.0, 8.0, MovementPhase::Flying).simState =
+                 SimState::Adding2Sim;
+         },
+         "NOORD stuck waiting for its creation"},
+        {"one hexid twice in the live list",
+         [](EngineHarness&) {
+             EngineHarness::standingLive(0x400003, "TWICE", 801, 47.0, 8.0, MovementPhase::Parked);
+             EngineHarness::standingLive(0x400003, "TWICE", 802, 47.0, 8.1, MovementPhase::Parked);
+         },
+         "a hexid is twice in the live list"},
+        {"an object id changed past the index",
+         [](EngineHarness&) {
+             EngineHarness::standingLive(0x400004, "NOIDX", 803, 47.0, 8.0, MovementPhase::Parked).objectId = 804;
+         },
+         "live index:"},
+        {"a live aircraft holding an object whose removal was confirmed",
+         [&](EngineHarness& h) {
+             EngineHarness::standingLive(0x400005, "AFTER", removedObject(h), 47.0, 8.0, MovementPhase::Parked);
+         },
+         "AFTER still listed after its removal was confirmed"},
+        {"a static holding an object whose removal was confirmed",
+         [&](EngineHarness& h) {
+             SimAircraft s;
+             s.id = 9;
+             s.identity.callsign = "AFTER*";
+             s.objectId = removedObject(h);
+             s.simState = SimState::Active;
+             staticList.push_back(s);
+         },
+         "static AFTER* still listed after its removal was confirmed"},
+        {"a live aircraft removing without a removal",
+         [](EngineHarness&) {
+             EngineHarness::standingLive(0x400006, "NOREM", 805, 47.0, 8.0, MovementPhase::Parked).simState =
+                 SimState::RemovingFromSim;
+         },
+         "NOREM removing without a queued or sent removal"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineHarness h;
+        h.addType("A320", AircraftCategory::Large);
+        c.act(h);
+        h.tick(100);
+        const std::vector<std::string> found = h.takeViolations();
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const std::string& v) {
+            return v.find(c.finding) != std::string::npos;
+        })) << (found.empty() ? "nothing found" : found.front());
+    }
+}

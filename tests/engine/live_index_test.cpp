@@ -72,7 +72,8 @@ TEST(LiveIndex, RemovedAircraftLeavesBothIndexesAndARespawnLeavesTheObjectIndex)
     lf_setLiveObjectId(*gf_liveByHexid(0x400002), 202);
     EXPECT_EQ(gf_liveByObjectId(202), gf_liveByHexid(0x400002));
     // A failed creation and the compaction of the tick keep them in step too.
-    gf_postEngineNotice(makeNotice(0, 0x400003, NoticeKind::CreateFailed));
+    gf_liveByHexid(0x400003)->creationRequest = 75;
+    gf_postEngineNotice(makeCreationAnswer(0, 0x400003, NoticeKind::CreateFailed, 75));
     gf_liveByHexid(0x400000)->removedFromQueue = 1;
     h.tick();
     EXPECT_EQ(gf_liveByHexid(0x400003), nullptr);

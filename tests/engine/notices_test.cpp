@@ -121,8 +121,9 @@ TEST_F(Notices, CreateFailedChoosesListByIdAndLiveryRespawnComesBack) {
     active(10001, "LIVE", 303);
     SimAircraft s;
     s.id = 10000;
+    s.creationRequest = 71;
     staticList.push_back(s);
-    gf_postEngineNotice(makeNotice(0, 10000, NoticeKind::CreateFailed));
+    gf_postEngineNotice(makeCreationAnswer(0, 10000, NoticeKind::CreateFailed, 71));
     gf_drainEngineInbox();
     EXPECT_TRUE(staticList.empty());
     EXPECT_EQ(liveList.size(), 1u);
@@ -132,9 +133,49 @@ TEST_F(Notices, CreateFailedChoosesListByIdAndLiveryRespawnComesBack) {
     ASSERT_EQ(liveList.size(), 1u);
     EXPECT_EQ(liveList[0].simState, SimState::Buffer);
     EXPECT_EQ(liveList[0].objectId, 0u);
-    gf_postEngineNotice(makeNotice(0, 10001, NoticeKind::CreateFailed));
+    liveList[0].creationRequest = 72;
+    gf_postEngineNotice(makeCreationAnswer(0, 10001, NoticeKind::CreateFailed, 72));
     gf_drainEngineInbox();
     EXPECT_TRUE(liveList.empty());
+}
+
+// Only the answer to the creation an aircraft waits for is its answer: a refusal of an earlier creation leaves
+// it alone, an object of an earlier creation (or of one without a request) is removed at once, live or static.
+TEST_F(Notices, AnAnswerCountsOnlyForTheCreationItAnswers) {
+    LiveAircraft& live = active(0x3c0201, "NEW1", 0);
+    live.simState = SimState::Adding2Sim;
+    live.creationRequest = 80;
+    SimAircraft s;
+    s.id = 6;
+    s.identity.callsign = "ST6*";
+    s.simState = SimState::Adding2Sim;
+    s.creationRequest = 90;
+    staticList.push_back(s);
+    CapturedLog log;
+    gf_postEngineNotice(makeCreationAnswer(0, 0x3c0201, NoticeKind::CreateFailed, 79));
+    gf_postEngineNotice(makeCreationAnswer(0, 6, NoticeKind::CreateFailed, 89));
+    gf_postEngineNotice(makeCreationAnswer(500, 0x3c0201, NoticeKind::LiveCreated, 79, 3000.0));
+    gf_postEngineNotice(makeCreationAnswer(501, 0x3c0201, NoticeKind::LiveCreated, 0, 3000.0));
+    gf_postEngineNotice(makeCreationAnswer(502, 6, NoticeKind::StaticCreated, 89));
+    gf_drainEngineInbox();
+    ASSERT_EQ(liveList.size(), 1u);
+    ASSERT_EQ(staticList.size(), 1u);
+    EXPECT_EQ(liveList[0].objectId, 0u);
+    EXPECT_EQ(liveList[0].creationRequest, 80u) << "still waiting for its own answer";
+    EXPECT_EQ(staticList[0].creationRequest, 90u);
+    EXPECT_EQ(std::vector<uint32_t>(removeFifo.begin(), removeFifo.end()), (std::vector<uint32_t>{500, 501, 502}));
+    EXPECT_NE(log.text().find("object 500 created for 3932673 by request 79, which no aircraft waits for, is removed"),
+              std::string::npos)
+        << log.text();
+    gf_postEngineNotice(makeCreationAnswer(503, 0x3c0201, NoticeKind::LiveCreated, 80, 3000.0));
+    gf_postEngineNotice(makeCreationAnswer(504, 6, NoticeKind::StaticCreated, 90));
+    gf_drainEngineInbox();
+    EXPECT_EQ(liveList[0].objectId, 503u);
+    EXPECT_EQ(liveList[0].creationRequest, 0u);
+    EXPECT_EQ(staticList[0].creationRequest, 0u);
+    EXPECT_EQ(removeFifo.size(), 3u);
+    EXPECT_EQ(gf_lightToggleCount(), 2u);
+    removeFifo.clear();
 }
 
 TEST_F(Notices, StaticCreatedBecomesActiveAfterTwoHundredTicksAndIsRemovedThenIfAsked) {
@@ -142,8 +183,9 @@ TEST_F(Notices, StaticCreatedBecomesActiveAfterTwoHundredTicksAndIsRemovedThenIf
     s.id = 5;
     s.identity.callsign = "ST5*";
     s.simState = SimState::Adding2Sim;
+    s.creationRequest = 73;
     staticList.push_back(s);
-    gf_postEngineNotice(makeNotice(400, 5, NoticeKind::StaticCreated));
+    gf_postEngineNotice(makeCreationAnswer(400, 5, NoticeKind::StaticCreated, 73));
     gf_drainEngineInbox();
     removeAircraftFromSim(staticList[0]);  // within the first 2 s: flagged
     EXPECT_EQ(staticList[0].removeWhenCreated, 1);
@@ -647,7 +689,8 @@ TEST_F(Notices, StandOfAnAircraftThatNeverGotThereIsFreedAndObjectIdZeroMatchesN
         ac.simState = SimState::Adding2Sim;
         ac.standId = 9;
         if (refused) {
-            gf_postEngineNotice(makeNotice(0, 0x3c0002, NoticeKind::CreateFailed));
+            ac.creationRequest = 74;
+            gf_postEngineNotice(makeCreationAnswer(0, 0x3c0002, NoticeKind::CreateFailed, 74));
             gf_drainEngineInbox();
             EXPECT_TRUE(liveList.empty());
         } else {

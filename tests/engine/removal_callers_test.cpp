@@ -218,7 +218,8 @@ TEST(RemovalCallers, EachCallersRemovalReachesTheSimulatorOnceAndIsConfirmed) {
          [] {
              SimAircraft& s = staticOn(7, 0, 1);
              s.simState = SimState::Adding2Sim;
-             gf_postEngineNotice(makeNotice(kObject, 7, NoticeKind::StaticCreated));
+             s.creationRequest = 76;
+             gf_postEngineNotice(makeCreationAnswer(kObject, 7, NoticeKind::StaticCreated, 76));
              gf_drainEngineInbox();
              removeAircraftFromSim(staticList[0]);
          }},

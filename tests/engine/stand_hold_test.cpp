@@ -104,7 +104,8 @@ TEST(StandHold, EveryPathThatEndsItOffersTheStandAgainUnlessAnotherLiveAircraftP
         {"creation refused", MovementPhase::Parked, true,
          [](EngineHarness&, LiveAircraft& ac) {
              waitingForCreation(ac);
-             gf_postEngineNotice(makeNotice(0, ac.id, NoticeKind::CreateFailed));
+             ac.creationRequest = 77;
+             gf_postEngineNotice(makeCreationAnswer(0, ac.id, NoticeKind::CreateFailed, 77));
          }},
         {"creation taken out of its queue", MovementPhase::Parked, true,
          [](EngineHarness&, LiveAircraft& ac) {

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(SimCommands, CreateRequestCopiesTheSpawnOrderFieldByField) {
+TEST(SimCommands, CreateRequestCopiesTheSpawnOrderFieldByFieldWithItsRequestId) {
     static const std::string title = "Airbus A320 Test Livery";
     SpawnOrder order;
     order.latitude = 52.3;
@@ -24,7 +24,7 @@ TEST(SimCommands, CreateRequestCopiesTheSpawnOrderFieldByField) {
         std::lock_guard lock(simQueueMutex);
         createQueue.clear();
     }
-    gf_queueCreateAircraft(order);
+    gf_queueCreateAircraft(order, 41);
     std::lock_guard lock(simQueueMutex);
     ASSERT_EQ(createQueue.size(), 1u);
     const auto& r = createQueue.front();
@@ -38,6 +38,7 @@ TEST(SimCommands, CreateRequestCopiesTheSpawnOrderFieldByField) {
     EXPECT_EQ(r.callsign, "KLM1234");
     EXPECT_EQ(r.title.data(), title.data());
     EXPECT_EQ(r.hexid, 0x484B12u);
+    EXPECT_EQ(r.requestId, 41u);
     createQueue.clear();
 }
 

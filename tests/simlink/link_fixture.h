@@ -121,6 +121,7 @@ protected:
         r.callsign = callsign;
         r.title = *titles.back();
         r.hexid = hexid;
+        r.requestId = ++lastRequest;
         gf_queueCreateRequest(std::move(r));
     }
     // Create, flush, add and recognise one object; returns its notice.
@@ -143,4 +144,5 @@ protected:
 
     std::shared_ptr<vsim::StandIn> sim;
     std::vector<std::unique_ptr<std::string>> titles;  // the livery database's titles
+    std::uint32_t lastRequest = 1000;                  // request id of the last creation queued
 };

@@ -151,6 +151,8 @@ TEST_F(LinkTest, ACreateRequestBecomesARecognisedReleasedFrozenObject) {
     EXPECT_EQ(n.kind, 0u);
     EXPECT_EQ(n.objectId, o->id);
     EXPECT_EQ(n.id, 0x484B12u);
+    EXPECT_EQ(n.request, lastRequest) << "the answer names the creation it answers";
+    EXPECT_EQ(countCalls(fmt::format("aiCreateNonAtcAircraft {}|KLM1234 {}", kTitleA320, lastRequest)), 1u);
     EXPECT_DOUBLE_EQ(n.b, 9.0);  // height above ground at recognition: its static CG height
     EXPECT_TRUE(o->released);
     EXPECT_FALSE(o->frozenLatLon);
@@ -197,7 +199,102 @@ TEST_F(LinkTest, ARefusedTitleBecomesCreateFailed) {
     EXPECT_EQ(n[0].kind, 6u);
     EXPECT_EQ(n[0].objectId, 0u);
     EXPECT_EQ(n[0].id, 0x3C6444u);
+    EXPECT_EQ(n[0].request, lastRequest);
     EXPECT_TRUE(pendingCreates.empty());
+}
+
+// An aircraft is created again while its first creation is still pending (the simulator never carried it
+// out, or is late with it): the callsign cannot tell the two apart, the simulator's assignment can. The new
+// object answers the new creation; the old one still waits.
+TEST_F(LinkTest, AnObjectAnswersTheCreationTheSimulatorAssignedItTo) {
+    connect();
+    learnUser();
+    pendingCreates.push_back(PendingCreate{900, 0x400001, "EZY12", 7, 0});  // sent long ago, never answered
+    queueCreate("EZY12", kTitleA320, 0x400001);
+    ASSERT_TRUE(pump(50));
+    ASSERT_TRUE(pump(100));
+    scan();
+    ASSERT_TRUE(pump());
+    const auto n = takeNotices();
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_EQ(n[0].kind, 0u);
+    EXPECT_EQ(n[0].request, lastRequest);
+    ASSERT_EQ(pendingCreates.size(), 1u);
+    EXPECT_EQ(pendingCreates[0].requestId, 7u);
+}
+
+// A creation the simulator will not carry out for too many objects is no longer pending; the engine gives it up
+// as an unanswered one.
+class FullSimulator : public LinkTest {
+protected:
+    vsim::StandInConfig config() override {
+        vsim::StandInConfig c = linkStandInConfig();
+        c.maxObjects = 0;
+        return c;
+    }
+};
+
+TEST_F(FullSimulator, ACreationDroppedForTooManyObjectsIsNoLongerPending) {
+    connect();
+    learnUser();
+    queueCreate("EZY12", kTitleA320, 0x400001);
+    ASSERT_TRUE(pump(50));
+    ASSERT_TRUE(pump());
+    EXPECT_TRUE(pendingCreates.empty());
+    EXPECT_TRUE(takeNotices().empty());
+    EXPECT_EQ(gf_statusSnapshot().statusText, "SimConnect: too many objects (max 1000)");
+}
+
+// A new object that a scan reports before the simulator's assignment of it came waits for the next scan while
+// a creation of its callsign waits for its assignment; an object of a callsign nobody created is another
+// client's.
+TEST_F(LinkTest, AnObjectReportedBeforeItsAssignmentWaitsForTheNextScan) {
+    connect();
+    learnUser();
+    queueCreate("EZY12", kTitleA320, 0x400001);
+    ASSERT_TRUE(pump(50));
+    ASSERT_TRUE(pump(100));
+    ASSERT_EQ(pendingCreates.size(), 1u);
+    const std::uint32_t assigned = pendingCreates[0].objectId;
+    ASSERT_NE(assigned, 0u);
+    pendingCreates[0].objectId = 0;  // as if the assignment were still on its way
+    CapturedLog log;
+    scan();
+    ASSERT_TRUE(pump());
+    EXPECT_TRUE(takeNotices().empty());
+    EXPECT_EQ(log.text().find("just spawned, but not by"), std::string::npos);
+    EXPECT_EQ(newObjectIds, std::vector<std::uint32_t>{assigned});
+    vsim::RecvAssignedObjectIdMsg answer{{sizeof answer, 1, vsim::RecvAssignedObjectId}, lastRequest, assigned};
+    gf_dispatchProc(&answer.header, sizeof answer, nullptr);
+    scan();
+    ASSERT_TRUE(pump());
+    const auto n = takeNotices();
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_EQ(n[0].objectId, assigned);
+    EXPECT_EQ(n[0].request, lastRequest);
+    EXPECT_TRUE(pendingCreates.empty());
+    EXPECT_TRUE(newObjectIds.empty());
+}
+
+// An object removed (by another client) after the simulator assigned it, before any scan reported it: its
+// creation is no longer pending, the removal is reported, and the engine gives the creation up.
+TEST_F(LinkTest, AnObjectRemovedBeforeItWasRecognisedAnswersNothing) {
+    connect();
+    learnUser();
+    queueCreate("EZY12", kTitleA320, 0x400001);
+    ASSERT_TRUE(pump(50));
+    ASSERT_TRUE(pump(100));
+    ASSERT_EQ(pendingCreates.size(), 1u);
+    const std::uint32_t object = pendingCreates[0].objectId;
+    ASSERT_NE(object, 0u);
+    sim->removeObject(object);
+    ASSERT_TRUE(pump(50));
+    EXPECT_TRUE(pendingCreates.empty());
+    EXPECT_TRUE(newObjectIds.empty());
+    const auto n = takeNotices();
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_EQ(n[0].kind, 2u);
+    EXPECT_EQ(n[0].objectId, object);
 }
 
 TEST_F(LinkTest, TwoPendingCreationsWithOneCallsignAreMatchedInTurn) {
