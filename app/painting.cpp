@@ -60,27 +60,63 @@ bool drawable(std::string_view text) {
 // Room left between a text cut off at its field's end and the next text.
 constexpr std::int32_t kFieldGap = 4;
 
+// head + name + tail within `width` pixels as the painter measures them. When the whole does not fit, the name is
+// cut at a character boundary, as little as needed, and "…" marks the cut: head and tail always show whole. A
+// blank left before the cut goes. When not even head, "…" and tail fit, that is the text (its field clips it).
+std::string lf_fitName(std::string_view head, std::string_view name, std::string_view tail, std::int32_t width) {
+    constexpr std::string_view kEllipsis = "…";
+    auto joined = [&](std::string_view middle, std::string_view mark) {
+        std::string text;
+        text.reserve(head.size() + middle.size() + mark.size() + tail.size());
+        text.append(head).append(middle).append(mark).append(tail);
+        return text;
+    };
+    auto fits = [&](const std::string& text) { return windowPaint.painter->textWidth(text) <= width; };
+    std::string text = joined(name, {});
+    if (windowPaint.painter == nullptr || fits(text)) return text;
+    for (std::size_t cut = name.size(); cut > 0;) {
+        do {
+            --cut;
+        } while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80);
+        std::string_view kept = name.substr(0, cut);
+        while (!kept.empty() && kept.back() == ' ') kept.remove_suffix(1);
+        text = joined(kept, kEllipsis);
+        if (fits(text)) return text;
+    }
+    return text;
+}
+
 // One row of texts, each kept to its own field: from its x to the next text of the row (less the gap), the
-// last one to the given right edge. A long airport name or title is cut off there instead of running into
-// the figure beside it.
+// last one to the given right edge. A long title is cut off there instead of running into the figure beside
+// it; a text with a name in it shortens the name instead, so that what stands around the name shows.
 class FieldRow {
 public:
     FieldRow(std::int32_t y, std::int32_t right) : y_(y), right_(right) {}
-    void add(std::int32_t x, std::string text, ui::Color colour) { texts_.push_back({x, std::move(text), colour}); }
+    void add(std::int32_t x, std::string text, ui::Color colour) {
+        texts_.push_back({x, std::move(text), colour, {}, {}, false});
+    }
+    void addWithName(std::int32_t x, std::string head, std::string name, std::string tail, ui::Color colour) {
+        texts_.push_back({x, std::move(head), colour, std::move(name), std::move(tail), true});
+    }
     void paint() const {
         std::vector<Entry> sorted = texts_;
         std::stable_sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) { return a.x < b.x; });
         for (std::size_t i = 0; i < sorted.size(); ++i) {
+            const Entry& e = sorted[i];
             const std::int32_t end = i + 1 < sorted.size() ? sorted[i + 1].x - kFieldGap : right_;
-            gf_drawFieldText(sorted[i].x, y_, end, sorted[i].text, sorted[i].colour);
+            gf_drawFieldText(e.x, y_, end, e.hasName ? lf_fitName(e.text, e.name, e.tail, end - e.x) : e.text,
+                             e.colour);
         }
     }
 
 private:
     struct Entry {
         std::int32_t x;
-        std::string text;
+        std::string text;  // with a name: the text before it
         ui::Color colour;
+        std::string name;
+        std::string tail;  // the text after the name
+        bool hasName = false;
     };
     std::int32_t y_, right_;
     std::vector<Entry> texts_;
@@ -260,10 +296,11 @@ void paintStatisticsPanel() {
         return;
     }
 
-    row1.add(85,
-             fmt::format(" {}, {}{}, wk={}", mainWindow.airportSourceText.get(), mainWindow.airportFileText.get(),
-                         mainWindow.airportFileMark.load() ? " (h)" : "", mainWindow.trafficWeek.load()),
-             green);
+    // " <publisher>, <airport name>[ (h)], wk=N": a long name is shortened, the publisher, mark and week show.
+    row1.addWithName(
+        85, fmt::format(" {}, ", mainWindow.airportSourceText.get()), mainWindow.airportFileText.get(),
+        fmt::format("{}, wk={}", mainWindow.airportFileMark.load() ? " (h)" : "", mainWindow.trafficWeek.load()),
+        green);
     if (mainWindow.staticPlanningMark.load()) row1.add(370, "*S*", green);
     const bool ptOnly = RT_PARKTRAFFIC_ONLY.value.load();
     if (!ptOnly) row1.add(430, fmt::format("qf: {}", mainWindow.qualityText.get()), green);

@@ -259,10 +259,45 @@ void lf_resetTimeShift() {
     for (GuiIntParameter* p : {&TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS}) p->save(p->clamp(0));
 }
 
+void lf_removeRunAircraft() {
+    RunServices& s = svc();
+    if (const std::string closed = s.simLinkClosedReason(); !closed.empty()) {
+        // Nothing reaches the simulator any more: the log says so instead of logging removals.
+        const std::size_t left = s.dropAircraftOfClosedLink();
+        if (left > 0) gf_log(fmt::format("{} aircraft not removed from the simulator: {}", left, closed));
+        if (s.parkAirportCurrent()) s.removeStaticParked();
+        return;
+    }
+    if (s.parkAirportCurrent()) s.removeStaticParked();
+    s.removeAllLiveAircraft();
+    std::uint32_t step = 0;
+    ClosingRemoval left = s.closingRemovalStep(step);
+    const std::size_t removing = left.aircraft;
+    const auto deadline = gf_steadyNow() + closingRemovalLimit;
+    std::string closed;
+    while (!left.done() && gf_steadyNow() < deadline) {
+        sleepMs(10);
+        left = s.closingRemovalStep(++step);
+        closed = s.simLinkClosedReason();
+        if (!closed.empty()) break;
+    }
+    if (left.done()) {
+        if (removing > 0) gf_log(fmt::format("{} aircraft removed from the simulator", removing));
+    } else if (!closed.empty()) {
+        gf_logError(fmt::format("{} aircraft not confirmed removed from the simulator: {}", left.aircraft, closed));
+    } else {
+        gf_logError(fmt::format("{} aircraft not confirmed removed from the simulator within {} s", left.aircraft,
+                                std::chrono::duration_cast<std::chrono::seconds>(closingRemovalLimit).count()));
+    }
+}
+
 void lf_closingDown() {
     RunServices& s = svc();
     guarded([] { gf_log(fmt::format("Exiting: {}", gf_exitReasonText(exitReason.load()))); });
     guarded([&] { s.setFeedIntake(false); });
+    // The simulator keeps running after us: the run's aircraft leave it while the link is still open, before
+    // the simulator thread is asked to stop.
+    guarded([] { lf_removeRunAircraft(); });
     guarded([] {
         if (simConnectThread.joinable()) simConnectThread.request_stop();
     });
@@ -278,9 +313,6 @@ void lf_closingDown() {
         s.showStatus(fmt::format("User closed {}", shortName), true);
     });
 
-    guarded([&] {
-        if (s.parkAirportCurrent()) s.removeStaticParked();
-    });
     guarded([&] { s.clearRunMatchKeys(); });
     guarded([&] { s.removeFlightPlanFolder(); });
     guarded([] { DESTINATION.save(std::string()); });

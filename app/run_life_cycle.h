@@ -17,6 +17,10 @@ inline constexpr std::chrono::milliseconds feedTransferLimit{60000};
 // interval of the readers plus a margin, so that a reader in the middle of a transfer or a pause still ends
 // in time.
 std::chrono::milliseconds gf_readerStopWaitLimit();
+// Longest wait of the closing down for the simulator to confirm the removal of the run's aircraft. A removal
+// comes back within a few frames; an object whose creation is still under way needs its creation answer and its
+// first lights (2 s) before it can go.
+inline constexpr std::chrono::milliseconds closingRemovalLimit{5000};
 
 // Starts a new run thread (the window's start-run message). A run thread still there is asked to stop and
 // joined first. GUI thread.
@@ -38,6 +42,8 @@ bool lf_waitForFlight();
 void lf_waitForFirstTraffic();
 void lf_enableTimeShiftControls();
 void lf_closingDown();
+// The closing down's removal of every aircraft of the run from the simulator, while the link is open.
+void lf_removeRunAircraft();
 // Counts the restart delay down in the status line. False when the user asked to close meanwhile (more close
 // requests than closesAllowed): the program then closes instead of restarting.
 bool lf_restartCountdown(std::uint32_t closesAllowed);

@@ -14,6 +14,7 @@
 #include "catalogue/livery_matching.h"
 #include "catalogue/livery_scan.h"
 #include "catalogue/reference_db.h"
+#include "engine/closing_removal.h"
 #include "engine/conflicts.h"
 #include "engine/engine_state.h"
 #include "engine/flight_plan.h"
@@ -125,6 +126,12 @@ RunServices gf_defaultRunServices() {
     };
     s.simUtcSeconds = [] { return simUtcEpoch.load(); };
     s.resetSimLink = [] { gf_resetSimLink(); };
+    s.simLinkClosedReason = [] {
+        if (gf_simHandle() == nullptr) return std::string("the link to it is closed");
+        if (simRunning.load() == 0) return std::string("it runs no flight");
+        if (simConnectError.load() != 0) return std::string("a request to it failed");
+        return std::string();
+    };
 
     // Live-traffic feed.
     s.setQueryBox = [] { gf_setQueryBox(LatLon{userState.latitude, userState.longitude}); };
@@ -179,6 +186,9 @@ RunServices gf_defaultRunServices() {
     s.userCollisions = [] { lf_userCollisions(); };
     s.liveParkedCollisions = [] { lf_liveParkedCollisions(); };
     s.blockCallsign = [] { lf_blockCallsign(); };
+    s.removeAllLiveAircraft = [] { gf_removeAllLiveAircraft(); };
+    s.closingRemovalStep = [](std::uint32_t step) { return gf_closingRemovalStep(step); };
+    s.dropAircraftOfClosedLink = [] { return gf_dropAircraftOfClosedLink(); };
 
     // Catalogue.
     s.reserveLiveryContainers = [] { gf_reserveLiveryContainers(); };

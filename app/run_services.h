@@ -5,10 +5,13 @@
 //
 // Every entry is set; none may be left empty.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <stop_token>
 #include <string>
+
+#include "engine/closing_removal.h"
 
 struct UserPosition {
     double latitude = 0.0;
@@ -78,6 +81,8 @@ struct RunServices {
     std::function<void()> clearPositionBuffers;
     std::function<std::int64_t()> simUtcSeconds;  // the simulator's UTC time
     std::function<void()> resetSimLink;           // lists, queues, buffers and the user state
+    // Empty while the link is open to a simulator that runs a flight and its requests go out; else why not.
+    std::function<std::string()> simLinkClosedReason;
 
     // --- live-traffic feed ---
     std::function<void()> setQueryBox;
@@ -116,6 +121,12 @@ struct RunServices {
     std::function<void()> userCollisions;
     std::function<void()> liveParkedCollisions;
     std::function<void()> blockCallsign;  // takes the BLOCK_CALLSIGN aircraft out
+    // Closing down (engine/closing_removal.h): every live aircraft out, one step of the wait for the simulator's
+    // confirmations (the aircraft and removals still waited for), and the lists emptied when the link is closed
+    // (how many aircraft were in the simulator).
+    std::function<void()> removeAllLiveAircraft;
+    std::function<ClosingRemoval(std::uint32_t step)> closingRemovalStep;
+    std::function<std::size_t()> dropAircraftOfClosedLink;
 
     // --- catalogue ---
     std::function<void()> reserveLiveryContainers;

@@ -14,6 +14,7 @@
 
 #include <atomic>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -56,6 +57,11 @@ public:
         fl_push_clip(x, y - kFontSize, right - x, fl_height() + 2 * kFontSize);
         text(x, y, utf8, c);
         fl_pop_clip();
+    }
+    int textWidth(std::string_view utf8) const override {
+        fl_font(FL_HELVETICA, kFontSize);
+        const std::string s(utf8);
+        return static_cast<int>(std::ceil(fl_width(s.c_str(), static_cast<int>(s.size()))));
     }
     Rect clip() const override { return clip_; }
 

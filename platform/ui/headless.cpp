@@ -9,6 +9,14 @@
 #include "platform/ui/window_model.h"
 
 namespace ui {
+
+int headlessTextWidth(std::string_view utf8) {
+    // Code points: every byte that does not continue a sequence.
+    const auto characters =
+        std::count_if(utf8.begin(), utf8.end(), [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; });
+    return static_cast<int>(characters) * kHeadlessCharWidth;
+}
+
 namespace {
 
 class RecordingPainter final : public Painter {
@@ -27,16 +35,12 @@ public:
         ops_.push_back({PaintOp::Kind::text, Rect{x, y, std::min(x + width(utf8), right), y + kHeadlessLineHeight},
                         std::string(utf8), c});
     }
+    int textWidth(std::string_view utf8) const override { return width(utf8); }
     Rect clip() const override { return clip_; }
     std::vector<PaintOp> take() { return std::move(ops_); }
 
 private:
-    static int width(std::string_view utf8) {
-        // Code points: every byte that does not continue a sequence.
-        const auto characters = std::count_if(utf8.begin(), utf8.end(),
-                                              [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; });
-        return static_cast<int>(characters) * kHeadlessCharWidth;
-    }
+    static int width(std::string_view utf8) { return headlessTextWidth(utf8); }
 
     Rect clip_;
     std::vector<PaintOp> ops_;

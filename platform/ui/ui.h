@@ -59,6 +59,8 @@ public:
     virtual void text(int x, int y, std::string_view utf8, Color c) = 0;
     // As text(), kept to its field: nothing of it is drawn at or right of x = right (none when right <= x).
     virtual void clippedText(int x, int y, std::string_view utf8, Color c, int right) = 0;
+    // Width in pixels of the text as text() draws it: a field's text is laid out with it.
+    virtual int textWidth(std::string_view utf8) const = 0;
     // The part of the client area being repainted.
     virtual Rect clip() const = 0;
 };
@@ -150,6 +152,8 @@ std::unique_ptr<Window> createWindow(WindowHandler& handler, Backend backend = B
 // here keeps to it there too.
 constexpr int kHeadlessCharWidth = 7;
 constexpr int kHeadlessLineHeight = 15;
+// Width of a text in the headless font: what the headless painter's textWidth gives.
+int headlessTextWidth(std::string_view utf8);
 
 struct PaintOp {
     enum class Kind {

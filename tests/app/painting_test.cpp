@@ -431,6 +431,71 @@ TEST_F(Painting, EveryTextOfARowKeepsToItsField) {
     }
 }
 
+// The airport text of the statistics row, " <publisher>, <airport name>[ (h)], wk=N", keeps the publisher, the
+// handmade mark and the week when the name is too long for its field: the name is cut, with "…" where it is cut,
+// never inside a character and no more than needed. The field ends 4 px before the next text of the row; widths
+// are measured in the headless font, as the window measures them.
+TEST_F(Painting, ALongAirportNameIsShortenedSoThatPublisherMarkAndWeekShow) {
+    const std::string demoName = "Frankfurt am Main (demo, synthetic stands)";
+    const std::string accented = "Zürich–Kloten, Südseite mit Vorfeld Ost und West (Übersicht)";
+    const std::string longName(120, 'M');
+    struct Case {
+        const char* name;
+        std::string fileText;
+        bool handmade, planningMark, ptOnly;
+        int nextText;  // x of the next text of the row
+        bool cut;
+    } cases[] = {
+        {"demo name, handmade", demoName, true, false, false, 430, true},
+        {"demo name, not handmade", demoName, false, false, false, 430, true},
+        {"demo name before *S*", demoName, true, true, false, 370, true},
+        {"long name up to the updates", longName, true, false, true, 748, true},
+        {"characters of several bytes", accented, true, false, false, 430, true},
+        {"a short name stays whole", "Frankfurt am Main", true, false, false, 430, false},
+    };
+    currentAirport.icao = "EDDF";
+    currentAirport.iata = "FRA";
+    mainWindow.airportReady = true;
+    mainWindow.airportSourceText.set("stock");
+    mainWindow.trafficWeek = 24;
+    mainWindow.qualityText.set("80");
+    constexpr int x = 85;
+    constexpr int gap = 4;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mainWindow.airportFileText.set(c.fileText);
+        mainWindow.airportFileMark = c.handmade;
+        mainWindow.staticPlanningMark = c.planningMark;
+        RT_PARKTRAFFIC_ONLY.value = c.ptOnly;
+        const auto ops = paint();
+        const auto shown = std::find_if(ops.begin(), ops.end(), [](const PaintOp& op) {
+            return op.kind == PaintOp::Kind::text && op.x() == x && op.y() == 399;
+        });
+        ASSERT_NE(shown, ops.end()) << "the airport text is drawn (valid UTF-8)";
+        const std::string& text = shown->text;
+        const std::string head = " stock, ";
+        const std::string tail = std::string(c.handmade ? " (h)" : "") + ", wk=24";
+        ASSERT_GE(text.size(), head.size() + tail.size()) << text;
+        EXPECT_EQ(text.substr(0, head.size()), head) << text;
+        EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << text;
+        const int width = ui::headlessTextWidth(text);
+        EXPECT_EQ(shown->rect.right, x + width) << "nothing of \"" << text << "\" is clipped";
+        EXPECT_LE(x + width, c.nextText - gap) << text;
+        std::string name = text.substr(head.size(), text.size() - head.size() - tail.size());
+        if (!c.cut) {
+            EXPECT_EQ(name, c.fileText);
+            continue;
+        }
+        const std::string ellipsis = "…";
+        ASSERT_GE(name.size(), ellipsis.size()) << text;
+        EXPECT_EQ(name.substr(name.size() - ellipsis.size()), ellipsis) << text;
+        name.resize(name.size() - ellipsis.size());
+        EXPECT_EQ(c.fileText.rfind(name, 0), 0u) << "the name's beginning: " << text;
+        // A blank before the cut is dropped, so one character's room may stay free.
+        EXPECT_LT(c.nextText - gap - (x + width), 2 * ui::kHeadlessCharWidth) << "cut no more than needed: " << text;
+    }
+}
+
 TEST_F(Painting, InvalidUtf8IsLoggedOnceAndNotDrawnWhilePaintingGoesOn) {
     openLog();
     gf_showStatus("bad \xff text", false);

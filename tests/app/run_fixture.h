@@ -98,6 +98,7 @@ inline RunServices recordingServices(CallRecorder& r) {
     s.clearPositionBuffers = rec("clearPositionBuffers");
     s.simUtcSeconds = [] { return std::int64_t{0}; };
     s.resetSimLink = rec("resetSimLink");
+    s.simLinkClosedReason = [] { return std::string("the link to it is closed"); };
 
     s.setQueryBox = rec("setQueryBox");
     s.authenticate = rec("authenticate");
@@ -134,6 +135,12 @@ inline RunServices recordingServices(CallRecorder& r) {
     s.userCollisions = rec("userCollisions");
     s.liveParkedCollisions = rec("liveParkedCollisions");
     s.blockCallsign = rec("blockCallsign");
+    s.removeAllLiveAircraft = rec("removeAllLiveAircraft");
+    s.closingRemovalStep = [](std::uint32_t) { return ClosingRemoval{}; };
+    s.dropAircraftOfClosedLink = [&r] {
+        r.add("dropAircraftOfClosedLink");
+        return std::size_t{0};
+    };
 
     s.reserveLiveryContainers = rec("reserveLiveryContainers");
     s.clearRunMatchKeys = rec("clearRunMatchKeys");

@@ -374,6 +374,114 @@ TEST_F(ClosingDownThreads, SimulatorThreadIsJoinedBeforeTheCleanUp) {
     EXPECT_FALSE(simConnectThread.joinable());
 }
 
+// The simulator keeps running after the program: the run's aircraft leave it while the link is open, before the
+// simulator thread is asked to stop, and the wait for the simulator's confirmations is bounded. With the link
+// closed nothing can be removed, and the log says so instead of logging removals.
+TEST_F(ClosingDownThreads, TheRunsAircraftLeaveTheSimulatorWhileItsLinkIsOpen) {
+    struct Case {
+        const char* name;
+        bool linkOpen;
+        std::vector<ClosingRemoval> steps;  // what the wait's steps find; the last one stays
+        int linkClosesAtStep;               // -1: never
+        const char* logLine;                // nullptr: no line about the removal
+        double minSeconds, maxSeconds;
+    };
+    const std::vector<Case> cases = {
+        {"confirmed", true, {{3, 3}, {3, 0}, {1, 0}, {0, 0}}, -1, "3 aircraft removed from the simulator", 0, 0.1},
+        {"an unsent removal of an object no aircraft holds",
+         true,
+         {{1, 1}, {0, 1}, {0, 0}},
+         -1,
+         "1 aircraft removed from the simulator",
+         0,
+         0.1},
+        {"never confirmed",
+         true,
+         {{2, 0}},
+         -1,
+         "===> 2 aircraft not confirmed removed from the simulator within 5 s",
+         5.0,
+         5.1},
+        {"the link closes during the wait",
+         true,
+         {{2, 0}},
+         3,
+         "===> 2 aircraft not confirmed removed from the simulator: the link to it is closed",
+         0,
+         0.1},
+        {"the link is closed",
+         false,
+         {},
+         -1,
+         "4 aircraft not removed from the simulator: the link to it is closed",
+         0,
+         0.1},
+        {"nothing in the simulator", true, {{0, 0}}, -1, nullptr, 0, 0.1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetRunState();
+        calls_.clear();
+        const std::size_t logBefore = logText().size();
+        RunServices& s = gf_runServices();
+        s = recordingServices(calls_);
+        simConnectThread = std::jthread([](std::stop_token token) {
+            while (!token.stop_requested()) std::this_thread::yield();
+        });
+        auto linkThreadRuns = [] { return !simConnectThread.get_stop_token().stop_requested(); };
+        std::uint32_t stepsTaken = 0;
+        s.simLinkClosedReason = [&] {
+            const bool open = c.linkOpen && (c.linkClosesAtStep < 0 || stepsTaken < unsigned(c.linkClosesAtStep));
+            return std::string(open ? "" : "the link to it is closed");
+        };
+        s.parkAirportCurrent = [] { return true; };
+        bool removedWhileTheLinkRan = false;
+        s.removeStaticParked = [&] {
+            calls_.add("removeStaticParked");
+            removedWhileTheLinkRan = linkThreadRuns();
+        };
+        s.removeAllLiveAircraft = [&] {
+            calls_.add("removeAllLiveAircraft");
+            removedWhileTheLinkRan = removedWhileTheLinkRan && linkThreadRuns();
+        };
+        s.closingRemovalStep = [&](std::uint32_t step) {
+            EXPECT_EQ(step, stepsTaken) << "steps counted from 0";
+            ++stepsTaken;
+            return c.steps[std::min<std::size_t>(step, c.steps.size() - 1)];
+        };
+        s.dropAircraftOfClosedLink = [&] {
+            calls_.add("dropAircraftOfClosedLink");
+            return std::size_t{4};
+        };
+        gf_requestStop(EXIT_USER_CLOSED_SIM, 0);
+        const auto start = clock_.steadyNow();
+
+        lf_closingDown();
+
+        const double waited = elapsedSeconds(start);
+        EXPECT_GE(waited, c.minSeconds);
+        EXPECT_LT(waited, c.maxSeconds);
+        EXPECT_TRUE(calls_.has("removeStaticParked")) << "the park airport is left in every case";
+        if (c.linkOpen) {
+            EXPECT_TRUE(removedWhileTheLinkRan) << "removed before the simulator thread was asked to stop";
+            EXPECT_TRUE(calls_.has("removeAllLiveAircraft"));
+            EXPECT_FALSE(calls_.has("dropAircraftOfClosedLink"));
+        } else {
+            EXPECT_EQ(stepsTaken, 0u);
+            EXPECT_FALSE(calls_.has("removeAllLiveAircraft"));
+            EXPECT_LT(calls_.indexOf("dropAircraftOfClosedLink"), calls_.indexOf("removeStaticParked"))
+                << "no removal is logged for an aircraft the simulator never hears of";
+        }
+        const std::string log = logText().substr(logBefore);
+        if (c.logLine != nullptr)
+            EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
+        else
+            EXPECT_EQ(log.find("aircraft removed"), std::string::npos) << log;
+        simConnectThread.request_stop();
+        simConnectThread.join();
+    }
+}
+
 // What a run leaves behind must not reach the next one: the flight wait would take the old position for the
 // new flight, the first-traffic wait would end at once, and the time shift would not be derived again.
 TEST_F(ClosingDown, CleanUpLeavesNothingOfTheRunBehind) {

@@ -8,6 +8,7 @@
 #include "airports/current_airport.h"
 #include "airports/park_list.h"
 #include "airports/stands.h"
+#include "app/run_services.h"
 #include "tests/common/sandbox.h"
 #include "tests/simlink/link_fixture.h"
 
@@ -77,6 +78,37 @@ TEST_F(LinkTest, TheUsersStandIsOnlyAStandOnTheGround) {
     gf_setCurrentAirport(CurrentAirport{});
     std::lock_guard lock(parkAirportsMutex);
     parkAirports.clear();
+}
+
+// A restart's clean-up empties the window's texts; the next run's first state answer shows the stand the user
+// still stands on, and until it comes no caller sees the last run's stand.
+TEST_F(LinkTest, TheNextRunShowsTheStandTheUserStillStandsOn) {
+    currentStands.clear();
+    currentStands.emplace_back("A2", std::vector<StandOption>{}, 52.3, 4.76, 0.0, 20.0, 1, 1, 1);
+    gf_publishStandPlaces();
+    sim->placeUser({0, 52.3, 4.76, 5, -1, 90, 0});
+    RunServices run = gf_defaultRunServices();
+
+    for (int pass = 1; pass <= 2; ++pass) {
+        SCOPED_TRACE(pass == 1 ? "first run" : "the run after the restart");
+        connect();
+        gf_requestUserOnGround();
+        learnUser();
+        ASSERT_TRUE(pump(1000));
+        learnUser();  // a state answer now that the on-ground answer came
+        EXPECT_EQ(gf_userStandName(), "A2");
+        EXPECT_EQ(mainWindow.userStandText.get(), "A2") << "the window's user stand";
+
+        // The run's clean-up, as a restart runs it: the link and the window go back to their start.
+        lf_endSimClient();
+        run.resetSimLink();
+        run.resetWindowState();
+        EXPECT_EQ(gf_userStandName(), "") << "the last run's stand is forgotten";
+        EXPECT_EQ(mainWindow.userStandText.get(), "");
+    }
+
+    currentStands.clear();
+    gf_publishStandPlaces();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -68,6 +69,7 @@ struct Handler : ui::WindowHandler {
     ui::Window* window = nullptr;
     std::atomic<int> paints{0};
     std::atomic<int> messages{0};
+    std::atomic<int> measured{0};     // the painter's width of the text drawn at (100, 150)
     std::vector<std::string> events;  // GUI thread only
     // Events as the X server would deliver them: a click on the check box, text and Enter in the
     // edit field.
@@ -96,6 +98,9 @@ struct Handler : ui::WindowHandler {
         p.text(5, 35, "Vexa", ui::rgb(255, 255, 0));
         // About 120 pixels of text in a field of 40.
         p.clippedText(500, 63, "WWWWWWWWWW", ui::rgb(255, 255, 0), 540);
+        // A text whose width is measured as it is drawn.
+        p.text(100, 150, "WWWWWW", ui::rgb(255, 255, 0));
+        measured = p.textWidth("WWWWWW");
         ++paints;
     }
     void onMessage(unsigned message, std::intptr_t param) override {
@@ -166,6 +171,16 @@ TEST(FltkBackend, ShowsThePaintedWindowOnAVirtualDisplay) {
     };
     EXPECT_TRUE(yellowIn(500, 540));
     EXPECT_FALSE(yellowIn(540, 640));
+    // The measured text: its ink ends at its measured width, give or take a pixel of the glyph's side bearing.
+    int inkRight = -1;
+    for (int y = 135; y < 175; ++y)
+        for (int x = 90; x < 300; ++x)
+            if (const Rgb p = image.at(ox + x, oy + y); p.r > 200 && p.g > 200 && p.b < 100)
+                inkRight = std::max(inkRight, x);
+    const int width = handler.measured.load();
+    EXPECT_GT(width, 30) << "six W at 12 px";
+    EXPECT_GE(inkRight, 100 + width - 3) << "measured " << width;
+    EXPECT_LE(inkRight, 100 + width) << "measured " << width;
     const Rgb line = image.at(ox + 600, oy + 300);
     EXPECT_EQ(line.r + line.g + line.b, 0) << "the black line";
     const Rgb field = image.at(ox + 246, oy + 239);

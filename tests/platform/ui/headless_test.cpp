@@ -13,6 +13,7 @@ namespace {
 struct RecordingHandler : ui::WindowHandler {
     std::vector<std::string> events;
     ui::Window* window = nullptr;
+    int measured = 0;  // the painter's width of the text drawn at y 30
     void onCreate() override {
         events.push_back("create");
         window->addControl(ui::ControlKind::checkBox, 1, ui::Rect{5, 5, 17, 17}, {}, false);
@@ -26,6 +27,7 @@ struct RecordingHandler : ui::WindowHandler {
         p.clippedText(3, 30, "h\xc3\xa9llo", ui::rgb(7, 8, 9), 100);
         p.clippedText(3, 50, "hello", ui::rgb(7, 8, 9), 20);
         p.clippedText(3, 70, "none", ui::rgb(7, 8, 9), 3);
+        measured = p.textWidth("h\xc3\xa9llo");
     }
     void onClose() override { events.push_back("close"); }
     void onCommand(int id) override { events.push_back("command " + std::to_string(id)); }
@@ -116,6 +118,8 @@ TEST_F(Headless, PaintRecordsOperationsAndClearsTheInvalidArea) {
     const int w = ui::kHeadlessCharWidth;
     EXPECT_EQ(ops[2].rect, (ui::Rect{3, 4, 3 + 2 * w, 4 + ui::kHeadlessLineHeight}));
     EXPECT_EQ(ops[3].rect.right, 3 + 5 * w) << "five characters in six bytes";
+    EXPECT_EQ(handler.measured, 5 * w) << "the painter measures what it draws";
+    EXPECT_EQ(ui::headlessTextWidth("h\xc3\xa9llo"), 5 * w);
     EXPECT_EQ(ops[4].text, "hello");
     EXPECT_EQ(ops[4].rect.right, 20);
 }
