@@ -24,15 +24,20 @@ protected:
     // The aircraft of the lists that wait for their creation are created and recognised, and take their objects
     // with their first lights, as in a run.
     void createWaitingAircraft() {
-        for (const SimAircraft& ac : staticList)
-            if (ac.simState == SimState::Adding2Sim) queueCreate(ac.identity.callsign, kTitleA320, ac.id);
-        for (const LiveAircraft& ac : liveList)
-            if (ac.simState == SimState::Adding2Sim) queueCreate(ac.identity.callsign, kTitleA320, ac.id);
+        for (SimAircraft& ac : staticList)
+            if (ac.simState == SimState::Adding2Sim) createFor(ac);
+        for (LiveAircraft& ac : liveList)
+            if (ac.simState == SimState::Adding2Sim) createFor(ac);
         ASSERT_TRUE(pump(50));   // the frame sends the creations
         ASSERT_TRUE(pump(100));  // two frames later the objects are added
         scan();
         ASSERT_TRUE(pump());
         for (int i = 0; i <= 200; ++i) gf_drainEngineInbox();
+    }
+    // Queues the aircraft's creation; the aircraft waits for the answer to that request.
+    void createFor(SimAircraft& ac) {
+        queueCreate(ac.identity.callsign, kTitleA320, ac.id);
+        ac.creationRequest = lastRequest;
     }
     static SimAircraft aircraft(std::uint32_t id, const std::string& callsign, SimState state, std::uint32_t objectId) {
         SimAircraft ac;
@@ -66,8 +71,8 @@ TEST_F(ClosingRemovalTest, EveryAircraftLeavesTheSimulatorAlsoOneWhoseCreationIs
     createWaitingAircraft();
     ASSERT_EQ(staticList.at(0).simState, SimState::Active);
     ASSERT_EQ(liveList.at(0).simState, SimState::Active);
-    queueCreate("LIV2", kTitleA320, 0x400002);
     addLive(0x400002, "LIV2", SimState::Adding2Sim, 0);
+    createFor(liveList.back());
     ASSERT_TRUE(pump(50));  // the frame sends the creation
     addLive(0x400003, "LIV3", SimState::Adding2Sim, 0);
     SpawnOrder order;
