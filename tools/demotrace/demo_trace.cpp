@@ -281,6 +281,46 @@ void countStandingTogether(const Trace& trace, const Apron& apron, Summary& s) {
     s.standingTogether = static_cast<int>(s.togetherPairs.size());
 }
 
+// The live aircraft that stood still on the ground off every stand for more than kStillOffStandMs while their feed
+// took them more than kFeedMovedMetres on. A static aircraft (its callsign marked "*") has no feed; an aircraft that
+// stands where its feed has ended, or holds while its feed stands too, is not counted.
+void countStandingStill(const Trace& trace, const Apron& apron, const FeedTracks& feed, Summary& s) {
+    for (const auto& [id, o] : trace.objects) {
+        if (o.user || !o.created || o.atcId.empty() || o.atcId.back() == '*' || !feed.byCallsign.count(o.atcId))
+            continue;
+        const std::vector<StillPoint> points = stillPoints(trace, o, apron);
+        auto stillOff = [&](const StillPoint& p) { return p.still && !standAt(apron, p.latitude, p.longitude); };
+        for (std::size_t i = 0; i < points.size();) {
+            if (!stillOff(points[i])) {
+                ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j + 1 < points.size() && stillOff(points[j + 1])) ++j;
+            const double fromSec = points[i].tMs / 1000.0;
+            const double seconds = (points[j].tMs - points[i].tMs) / 1000.0;
+            if (seconds * 1000.0 > kStillOffStandMs) {
+                std::optional<FeedPoint> first;
+                double farthest = 0;
+                for (double t = fromSec; t <= fromSec + seconds; t += 1.0) {
+                    const auto at = feed.at(o.atcId, t - kFeedDelaySec);
+                    if (!at) continue;
+                    if (!first)
+                        first = at;
+                    else
+                        farthest = std::max(
+                            farthest, metresBetween(first->latitude, first->longitude, at->latitude, at->longitude));
+                }
+                if (farthest > kFeedMovedMetres)
+                    s.stillOffStand.push_back(
+                        {o.atcId, points[i].latitude, points[i].longitude, fromSec, seconds, farthest});
+            }
+            i = j + 1;
+        }
+    }
+    s.standingStill = static_cast<int>(s.stillOffStand.size());
+}
+
 }  // namespace
 
 Trace readTrace(std::istream& in) {
@@ -352,7 +392,7 @@ Trace readTrace(std::istream& in) {
     return trace;
 }
 
-Summary summarise(const Trace& trace, const Apron& apron) {
+Summary summarise(const Trace& trace, const Apron& apron, const FeedTracks& feed) {
     Summary s;
     s.refused = trace.refused;
     s.withStands = !apron.stands.empty();
@@ -393,6 +433,8 @@ Summary summarise(const Trace& trace, const Apron& apron) {
             ++s.atStandsStatic;
     }
     if (s.withStands) countStandingTogether(trace, apron, s);
+    s.withFeed = !feed.empty();
+    if (s.withFeed) countStandingStill(trace, apron, feed, s);
     return s;
 }
 
@@ -413,6 +455,16 @@ std::string summaryText(const Summary& s) {
         }
         if (s.togetherPairs.size() > kTogetherLines)
             text += fmt::format("  (and {} more)\n", s.togetherPairs.size() - kTogetherLines);
+    }
+    if (s.withFeed) {
+        text += fmt::format("stood still off a stand  {}\n", s.standingStill);
+        for (std::size_t i = 0; i < s.stillOffStand.size() && i < kTogetherLines; ++i) {
+            const StandingStill& p = s.stillOffStand[i];
+            text += fmt::format("  {} at {:.5f},{:.5f} for {:.0f} s from {:.0f} s, while its feed moved {:.0f} m\n",
+                                p.callsign, p.latitude, p.longitude, p.seconds, p.fromSec, p.feedMetres);
+        }
+        if (s.stillOffStand.size() > kTogetherLines)
+            text += fmt::format("  (and {} more)\n", s.stillOffStand.size() - kTogetherLines);
     }
     if (s.belowGround > 0)
         text += fmt::format("({} aircraft went more than {:.0f} ft below the ground)\n", s.belowGround, kBelowGroundFt);
