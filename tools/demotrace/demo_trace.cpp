@@ -230,7 +230,8 @@ std::vector<StillPoint> stillPoints(const Trace& trace, const TracedObject& o, c
 std::optional<StandingTogether> standingTogether(const std::vector<StillPoint>& a, const std::vector<StillPoint>& b,
                                                  double closeMetres) {
     std::optional<StandingTogether> longest;
-    std::optional<double> since;
+    double since = 0;  // when they began to stand together, while `standing`
+    bool standing = false;
     std::size_t j = 0;
     for (const StillPoint& pa : a) {
         while (j < b.size() && b[j].tMs < pa.tMs - kSameMomentMs) ++j;
@@ -246,11 +247,14 @@ std::optional<StandingTogether> standingTogether(const std::vector<StillPoint>& 
             together = stand != nullptr || metres < closeMetres;
         }
         if (!together) {
-            since.reset();
+            standing = false;
             continue;
         }
-        if (!since) since = pa.tMs;
-        const double seconds = (pa.tMs - *since) / 1000.0;
+        if (!standing) {
+            since = pa.tMs;
+            standing = true;
+        }
+        const double seconds = (pa.tMs - since) / 1000.0;
         if (!longest || seconds > longest->seconds)
             longest = StandingTogether{{}, {}, stand ? stand->name : std::string(), metres, seconds};
     }
