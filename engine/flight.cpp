@@ -452,9 +452,29 @@ void finalApproachConfig(LiveAircraft& ac) {
 
 // ---------------------------------------------------------------- ground aim step and take-off
 
+bool gf_showsTakeOffRoll(const StreamPoint& from, const StreamPoint& to) {
+    const bool rolling = to.airborne || (from.groundSpeedKt >= 43.0 && to.groundSpeedKt >= 43.0);
+    return rolling && to.groundSpeedKt >= from.groundSpeedKt;
+}
+
+namespace {
+
+// Whether the points from the head on show a take-off roll.
+bool takeOffRollAhead(const LiveAircraft& ac) {
+    for (size_t i = 0; i + 1 < ac.stream.size(); ++i)
+        if (gf_showsTakeOffRoll(ac.stream[i], ac.stream[i + 1])) return true;
+    return false;
+}
+
+}  // namespace
+
 void groundAimStep(LiveAircraft& ac) {
     if (ac.stream.size() < 2) return;
     if (ac.phase == MovementPhase::Parked || ac.phase == MovementPhase::Flying) ac.setPhase(MovementPhase::Taxi);
+    // The merge starts a roll that it sees in a point added to an aircraft in the simulator; an aircraft first seen
+    // in its roll may have all its points from before it was there. Without the start it would stop at the end of
+    // its points as a taxiing aircraft does, to hold.
+    if (ac.phase == MovementPhase::Taxi && !ac.takingOff && !ac.rollingOut && takeOffRollAhead(ac)) startTakeOff(ac);
 
     // Throttle.
     if (!ac.takingOff && !ac.rollingOut) {

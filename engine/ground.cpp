@@ -63,6 +63,16 @@ StreamPoint pointAt(const StreamPoint& from, const LatLon& at) {
     return p;
 }
 
+// The feed reports aircraft on the ground only within this distance of the selected park airport.
+constexpr double kGroundFeedNm = 5.0;
+
+// Whether the feed can report the aircraft's next point on the ground: a hold waits for it. Elsewhere (no park
+// airport, or another airport) the feed has the aircraft again only once it is airborne.
+bool groundFeedReaches(const LiveAircraft& ac) {
+    return !currentAirport.icao.empty() &&
+           gf_distanceNm(latLonOf(ac), LatLon{currentAirport.latitude, currentAirport.longitude}) <= kGroundFeedNm;
+}
+
 // Another aircraft stands on the stand: a live one parked there, or a static one placed there.
 bool standGivenAway(const LiveAircraft& ac, const ParkPos& stand) {
     if (!stand.occupied) return false;
@@ -483,8 +493,9 @@ bool endOfStream(LiveAircraft& ac) {
     if (ac.stream.empty()) return false;
     if (ac.phase == MovementPhase::Parking) {
         arriveAtStand(ac);
-    } else if (ac.phase == MovementPhase::PushedBack ||
-               (ac.phase == MovementPhase::Taxi && !ac.takingOff && !ac.rollingOut)) {
+    } else if ((ac.phase == MovementPhase::PushedBack ||
+                (ac.phase == MovementPhase::Taxi && !ac.takingOff && !ac.rollingOut)) &&
+               groundFeedReaches(ac)) {
         auto inTheWay = [&](const LiveAircraft& other) {
             if (&other == &ac || other.objectId == ac.objectId) return false;
             if (!other.onGround || other.phase != MovementPhase::Taxi || other.simState != SimState::Active)

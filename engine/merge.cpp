@@ -373,11 +373,11 @@ void decodeExisting(LiveAircraft& ac, StreamPoint p) {
             if (tickDiff(p.tick, ac.stream.back().tick) <= 0) p.tick = ac.stream.back().tick + 1;
         }
         if (!ac.takingOff && ac.onGround && ac.simState == SimState::Active && !ac.stream.empty()) {
+            // A roll that slows down is a roll-out, also where the feed has its fast part off the ground.
             const StreamPoint& last = ac.stream.back();
-            if (ac.rollingOut && last.airborne && p.airborne) {
+            if (ac.rollingOut && last.airborne && p.airborne && p.groundSpeedKt >= last.groundSpeedKt) {
                 lf_restartTakeOffAfterTouchdown(ac);
-            } else if (ac.phase == MovementPhase::Taxi &&
-                       (p.airborne || (p.groundSpeedKt >= 43.0 && last.groundSpeedKt >= 43.0))) {
+            } else if (ac.phase == MovementPhase::Taxi && gf_showsTakeOffRoll(last, p)) {
                 startTakeOff(ac);
             }
         }
@@ -503,10 +503,13 @@ bool lf_matchFeedRecord(TrafficRecord& rec, LiveAircraft& ac) {
         const StreamPoint& last = ac.stream.back();
         const double gsLast = last.groundSpeedKt;
         if (dt <= 1.0) return true;
-        if (gsLast > 5.0 && gs >= 10.0 * gsLast) return true;
-        if (gs > 5.0 && gsLast >= 10.0 * gs) return true;
-        if ((gsLast <= 5.0 && gs >= 80.0) || (gs <= 5.0 && gsLast >= 80.0)) return true;
+        // A jump in speed, or a report too soon after the last, is measured against the feed's last report. A
+        // stream that ends in points of the engine's own (a hold, a continuation) has none there: the standing
+        // point of a hold would keep out every faster point of a feed that went on.
         if (ac.extendCount < 1) {
+            if (gsLast > 5.0 && gs >= 10.0 * gsLast) return true;
+            if (gs > 5.0 && gsLast >= 10.0 * gs) return true;
+            if ((gsLast <= 5.0 && gs >= 80.0) || (gs <= 5.0 && gsLast >= 80.0)) return true;
             const double turn = trackDiffDeg(rec.trackDeg, last.trackDeg);
             if (rec.airborne && gs > 120.0 && turn <= 1.0 && dt <= 0.2429805615550756 / (gs / 3600.0)) return true;
             if (!rec.airborne && gs <= 30.0 && turn <= 2.0) {

@@ -10,6 +10,10 @@ void nextPosMain(LiveAircraft& ac);
 void stepMotion(LiveAircraft& ac);
 // The take-off roll begins.
 void startTakeOff(LiveAircraft& ac);
+// Whether the step from one point to the next shows a take-off roll: the next point is off the ground, or both
+// are at 43 kt or more, and the roll does not slow down. A landing's roll-out slows down; without the field's
+// elevation the feed reports its fast part as off the ground at the field's height, as it does a take-off's.
+bool gf_showsTakeOffRoll(const StreamPoint& from, const StreamPoint& to);
 // Restarts the aircraft with a new livery (removal, then creation again).
 void liveryRespawn(LiveAircraft& ac);
 // Marks the aircraft's stand as a cargo stand when the aircraft carries a cargo livery.

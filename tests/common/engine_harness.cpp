@@ -1,6 +1,7 @@
 #include "tests/common/engine_harness.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 #include <list>
@@ -17,6 +18,7 @@
 #include "engine/static_jobs.h"
 #include "engine/static_parking.h"
 #include "feed/feed_intake.h"
+#include "foundation/geodesy.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
 #include "foundation/time_text.h"
@@ -158,6 +160,22 @@ LiveAircraft& EngineHarness::standingLive(uint32_t hexid, const std::string& cal
 }
 
 void EngineHarness::handOver(std::vector<TrafficRecord> batch, uint32_t delaySec) {
+    // The feed as the engine gets it, each point due as the intake times it: the delay behind the batch's
+    // median time stamp. A live batch that finds the last one still pending, or the intake closed, is lost.
+    if (delaySec != 30 || (gf_feedIntakeOpen() && gf_pendingFeedSize() == 0)) {
+        std::vector<double> stamps;
+        for (const auto& r : batch)
+            if (std::isfinite(r.timestamp)) stamps.push_back(r.timestamp);
+        std::sort(stamps.begin(), stamps.end());
+        const double median = stamps.empty() ? 0.0 : stamps[stamps.size() / 2];
+        const uint32_t base = engineTick.load() + delaySec * 100u;
+        for (const auto& r : batch) {
+            const double offset =
+                std::isfinite(r.timestamp) ? std::clamp((r.timestamp - median) * 100.0, -3.6e5, 3.6e5) : 0.0;
+            feedTrack_[r.address].push_back(
+                {base + static_cast<uint32_t>(static_cast<int32_t>(offset)), r.latitude, r.longitude});
+        }
+    }
     double last = 1.0;
     gf_mergeTrafficRecords(batch, delaySec, last);
 }
@@ -314,11 +332,73 @@ void EngineHarness::checkInvariants() {
                 fmt::format("tick {}: {} still listed after its removal was confirmed", now, ac.identity.callsign));
 }
 
+void EngineHarness::notePositionsSent() {
+    const uint32_t now = engineTick.load();
+    std::lock_guard lock(simQueueMutex);
+    for (const PositionUpdate& p : *positionFrontBuffer) {
+        auto& track = simTrack_[p.objectId];
+        if (track.empty() || tickDiff(now, track.back().tick) >= 100)
+            track.push_back({now, p.position.latitude, p.position.longitude});
+    }
+}
+
+void EngineHarness::checkFeedFollowed() {
+    const uint32_t now = engineTick.load();
+    if (tickDiff(now, lastFeedCheck_) >= 0 && tickDiff(now, lastFeedCheck_) < 100) return;
+    lastFeedCheck_ = now;
+    constexpr int32_t kMinute = 6000;
+    const uint32_t from = now - 2 * kMinute;  // the feed's minute starts here, the simulator's two minutes too
+    auto span = [](const std::vector<TrackSample>& track, uint32_t begin, uint32_t end) {
+        const TrackSample* first = nullptr;
+        double farthest = 0.0;
+        for (const auto& s : track) {
+            if (tickDiff(s.tick, begin) < 0 || tickDiff(s.tick, end) > 0) continue;
+            if (!first)
+                first = &s;
+            else
+                farthest = std::max(farthest, gf_distanceNm(LatLon{first->latitude, first->longitude},
+                                                            LatLon{s.latitude, s.longitude}));
+        }
+        return farthest;
+    };
+    std::map<uint32_t, std::pair<uint32_t, uint32_t>> inSim;
+    for (const auto& ac : liveList) {
+        if (ac.simState != SimState::Active || ac.objectId == 0 || ac.removeFromBuffer || ac.removedFromQueue) continue;
+        auto it = inSimSince_.find(ac.id);
+        const uint32_t since = it != inSimSince_.end() && it->second.first == ac.objectId ? it->second.second : now;
+        inSim[ac.id] = {ac.objectId, since};
+        if (tickDiff(now, since) < 2 * kMinute || standingReported_.count(ac.id) != 0) continue;
+        auto feed = feedTrack_.find(ac.id);
+        if (feed == feedTrack_.end()) continue;
+        const double feedNm = span(feed->second, from, from + kMinute);
+        if (feedNm <= feedMoveNm) continue;
+        const double simNm = span(simTrack_[ac.objectId], from, now);
+        if (simNm >= simMoveNm) continue;
+        standingReported_.insert(ac.id);
+        violations.push_back(fmt::format("tick {}: {} stands still in the simulator ({:.2f} nm in two minutes) while "
+                                         "its feed moved {:.1f} nm in a minute",
+                                         now, ac.identity.callsign, simNm, feedNm));
+    }
+    inSimSince_ = std::move(inSim);
+    // What lies before the windows is of no use any more.
+    auto old = [&](const TrackSample& s) { return tickDiff(s.tick, from) < 0; };
+    for (auto it = feedTrack_.begin(); it != feedTrack_.end();) {
+        std::erase_if(it->second, old);
+        it = it->second.empty() ? feedTrack_.erase(it) : std::next(it);
+    }
+    for (auto it = simTrack_.begin(); it != simTrack_.end();) {
+        std::erase_if(it->second, old);
+        it = it->second.empty() ? simTrack_.erase(it) : std::next(it);
+    }
+}
+
 void EngineHarness::tick(int n) {
     for (int i = 0; i < n; ++i) {
         gf_engineTick();
+        notePositionsSent();
         answerSimulator();
         checkInvariants();
+        checkFeedFollowed();
     }
 }
 

@@ -45,8 +45,9 @@ public:
     // for ever, none twice in the list, the live indexes right; no aircraft, static or live, removing
     // without its removal queued or sent; no aircraft still in its list a tick after its removal notice;
     // every object the fake simulator holds held by exactly one aircraft of the lists, or its removal
-    // queued or sent (so none is left behind when its aircraft leaves); and no aircraft other than a
-    // removing one whose object's removal is under way.
+    // queued or sent (so none is left behind when its aircraft leaves); no aircraft other than a
+    // removing one whose object's removal is under way; and no live aircraft standing still in the
+    // simulator while its feed moves on (below).
     void tick(int n = 1);
     // Ticks until the predicate holds (at most maxTicks); true when it held.
     bool tickUntil(const std::function<bool()>& done, int maxTicks);
@@ -88,17 +89,34 @@ public:
     std::vector<std::string> takeViolations();
     // Ticks an aircraft may wait in adding2sim before it counts as stuck.
     uint32_t maxCreationWait = 6000;
+    // A live aircraft whose feed takes it more than feedMoveNm from where it was within a minute of due
+    // points also moves in the simulator: in that minute and the next (the engine may run up to a minute
+    // late), the positions sent for its object take it at least simMoveNm from the first of them. Only an
+    // aircraft that was in the simulator, with one object and not removing, for those two minutes counts.
+    double feedMoveNm = 1.0;
+    double simMoveNm = 0.25;
 
     std::filesystem::path folder;  // temporary program folder (the working directory)
 
 private:
     void answerSimulator();
     void checkInvariants();
+    void notePositionsSent();
+    void checkFeedFollowed();
     uint32_t nextObjectId_ = 100;
     std::vector<SimConnectCreateRequest> pendingCreations_;
     std::map<uint32_t, uint32_t> waitingSince_;  // hexid -> tick it entered adding2sim
     std::map<uint32_t, uint32_t> confirmedAt_;   // object id -> tick its removal notice was posted
     std::set<uint32_t> objectsReported_;         // object ids already named in a violation (once each)
+    struct TrackSample {
+        uint32_t tick;  // engine tick at which the feed point is due, or at which the position was sent
+        double latitude, longitude;
+    };
+    std::map<uint32_t, std::vector<TrackSample>> feedTrack_;        // hexid -> the feed points handed over
+    std::map<uint32_t, std::vector<TrackSample>> simTrack_;         // object id -> a position sent each second
+    std::map<uint32_t, std::pair<uint32_t, uint32_t>> inSimSince_;  // hexid -> object id, tick it was active since
+    std::set<uint32_t> standingReported_;                           // hexids named standing still (once each)
+    uint32_t lastFeedCheck_ = 0;
     std::optional<Sandbox> sandbox_;
     bool userMoved_ = false;
 };

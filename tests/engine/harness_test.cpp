@@ -1,6 +1,8 @@
 // The engine harness checks itself: a scenario that breaks an invariant fails its test at the harness's
-// end, and simulator objects that no aircraft holds any more are found.
+// end, simulator objects that no aircraft holds any more are found, and so is an aircraft that stands
+// still while its feed moves.
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -227,6 +229,56 @@ TEST(HarnessSelfCheck, EachInvariantFindsItsBrokenScenario) {
         c.act(h);
         h.tick(100);
         const std::vector<std::string> found = h.takeViolations();
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const std::string& v) {
+            return v.find(c.finding) != std::string::npos;
+        })) << (found.empty() ? "nothing found" : found.front());
+    }
+}
+
+// A live aircraft that stands still in the simulator while its feed flies on is found; one that flies with
+// its feed, one whose feed ends, and one removed while its feed goes on are not.
+TEST(HarnessSelfCheck, AnAircraftStandingStillWhileItsFeedMovesIsFound) {
+    struct Case {
+        const char* name;
+        std::function<void(LiveAircraft&)> atTwoMinutes;  // done to the aircraft after two minutes of flight
+        int records;                                      // feed records, 8 s apart
+        const char* finding;                              // empty: the scenario is sound
+    };
+    const Case cases[] = {
+        {"flies with its feed", [](LiveAircraft&) {}, 40, ""},
+        {"its feed ends", [](LiveAircraft&) {}, 20, ""},
+        {"removed while its feed goes on", [](LiveAircraft& ac) { removeAircraftFromSim(ac); }, 40, ""},
+        {"held at its current point while its feed goes on",
+         [](LiveAircraft& ac) {
+             // The head becomes a stop due in ten minutes: the object is sent where it is, tick after tick.
+             ac.stream.front().engineFlag = 1;
+             ac.stream.front().tick = engineTick.load() + 60000;
+         },
+         40, "LIVE01 stands still in the simulator"},
+    };
+    constexpr uint32_t hex = 0x400001;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineHarness h;
+        h.addType("A320", AircraftCategory::Large);
+        h.giveLivery(hex);
+        double lon = 8.0;
+        for (int k = 0; k < c.records; ++k) {
+            h.handOver({EngineHarness::record(hex, "LIVE01", "A320", 47.0, lon, 5000, 250, 90, 1000 + 8.0 * k)});
+            lon += 250 * 8.0 / 3600.0 / 60.0 / std::cos(47.0 * 0.017453292519943295);
+            h.tick(800);
+            if (k == 18) {
+                LiveAircraft* ac = gf_liveByHexid(hex);
+                ASSERT_TRUE(ac && ac->simState == SimState::Active);
+                c.atTwoMinutes(*ac);
+            }
+        }
+        h.tick(20000);
+        const std::vector<std::string> found = h.takeViolations();
+        if (*c.finding == '\0') {
+            EXPECT_TRUE(found.empty()) << found.front();
+            continue;
+        }
         EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const std::string& v) {
             return v.find(c.finding) != std::string::npos;
         })) << (found.empty() ? "nothing found" : found.front());

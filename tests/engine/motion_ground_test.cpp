@@ -18,6 +18,13 @@ LatLon offset(double lat, double lon, double bearingDeg, double metres) {
 
 double metresBetween(const LatLon& a, const LatLon& b) { return gf_distanceNm(a, b) / kMetre; }
 
+// The park airport, selected at a position: the feed reports ground traffic within 5 nm of it.
+void parkAirportAt(double lat, double lon) {
+    currentAirport.icao = "TEST";
+    currentAirport.latitude = lat;
+    currentAirport.longitude = lon;
+}
+
 LatLon at(const StreamPoint& p) { return {p.latitude, p.longitude}; }
 LatLon at(const LiveAircraft& ac) { return {ac.position[kPosLat], ac.position[kPosLon]}; }
 
@@ -253,6 +260,7 @@ TEST_F(MotionGround, AirborneStreamEndExtendsNearTheUserAndEndsFarAway) {
 
 TEST_F(MotionGround, TaxiStreamEndHoldsAloneAndEndsNextToAnotherTaxiingAircraft) {
     MAX_HOLDING_MINUTES.value = 2;
+    parkAirportAt(47.0, 8.01);
     LiveAircraft& ac = [&]() -> LiveAircraft& {
         lf_appendLive(makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 0, 0, kStart)));
         return liveList.back();
@@ -280,6 +288,39 @@ TEST_F(MotionGround, TaxiStreamEndHoldsAloneAndEndsNextToAnotherTaxiingAircraft)
     EXPECT_FALSE(endOfStream(first));
     EXPECT_EQ(first.holding, 0);
     MAX_HOLDING_MINUTES.value = MAX_HOLDING_MINUTES.defaultValue;
+}
+
+// A hold waits for the feed's next point on the ground, which the feed reports only within 5 nm of the selected
+// park airport. Elsewhere the aircraft stands for its ten continuation points (30 s), then it goes.
+TEST_F(MotionGround, TaxiStreamEndHoldsOnlyWhereTheFeedReportsGroundTraffic) {
+    struct Case {
+        const char* what;
+        bool airport;
+        double airportNm;  // how far east of the aircraft the park airport lies
+        bool holds;
+    };
+    const Case cases[] = {
+        {"at the park airport", true, 1.0, true},
+        {"4.9 nm from it", true, 4.9, true},
+        {"5.1 nm from it", true, 5.1, false},
+        {"without a park airport", false, 0.0, false},
+    };
+    for (const Case& c : cases) {
+        gf_resetEngineState();
+        currentAirport = CurrentAirport{};
+        if (c.airport) {
+            const LatLon airport = offset(47.0, 8.0, 90.0, c.airportNm / kMetre);
+            parkAirportAt(airport.latitude, airport.longitude);
+        }
+        LiveAircraft& ac = lf_appendLive(makeAircraft(AircraftCategory::Large, point(47.0, 8.0, 0, 15, kStart)));
+        ac.setPhase(MovementPhase::Taxi);
+        ASSERT_TRUE(endOfStream(ac)) << c.what;
+        EXPECT_EQ(ac.holding, c.holds ? 1 : 0) << c.what;
+        EXPECT_EQ(ac.extendCount, c.holds ? 1 : 10) << c.what;
+        ASSERT_EQ(ac.stream.size(), 2u) << c.what;
+        EXPECT_EQ(ac.stream[1].engineFlag, 1) << c.what << ": stands";
+        EXPECT_EQ(ac.stream[1].tick, kStart + 300) << c.what;
+    }
 }
 
 // The neighbour search of a holding aircraft: inside an update pass the ground grid serves it,
@@ -327,6 +368,7 @@ TEST_F(MotionGround, HoldingAircraftFindsTheSameTaxiingNeighboursWithAndWithoutT
             lf_appendLive(std::move(other));
             LiveAircraft& ac = lf_appendLive(makeAircraft(AircraftCategory::Large, point(c.lat, c.lon, 0, 0, kStart)));
             ac.setPhase(MovementPhase::Taxi);
+            parkAirportAt(c.lat, c.lon);
             if (inPass) lf_beginUpdatePass();
             const bool holds = endOfStream(ac);
             if (inPass) lf_endUpdatePass();

@@ -1,6 +1,8 @@
 // The demo's data agree with each other: the stand-in web service accepts the demo's credential,
 // the stand-in simulator has every livery of the demo's livery cache installed, the traffic lies
-// within the demo's range around the user aircraft, and the download folder names a version.
+// within the demo's range around the user aircraft, the user's flight away and back sees the take-off
+// rolls out of the airport's sight, and the download folder names a version.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -115,6 +117,55 @@ TEST(DemoData, TrafficLiesInRangeAndHasLiveriesOfItsTypes) {
     }
     EXPECT_GT(airborne, 0);
     EXPECT_GT(ground, 0);
+}
+
+// The user's flight out of sight of the airport and back: the same simulator and liveries, from E3 out beyond the
+// airport's sight (20 nm, AIRPORT_RANGE) to 60 nm and back to E3; the departures' take-off rolls come while the
+// user is out of sight but within the range of the feed (20 to 40 nm), on the way out in the traffic's first play
+// and on the way back in its second.
+TEST(DemoData, OutAndBackFlightSeesTheTakeOffRollsOutOfTheAirportsSight) {
+    const auto parked = vsim::StandIn::configFromScenario((demoDir / "simulator.json").string());
+    const auto config = vsim::StandIn::configFromScenario((demoDir / "simulator_out_and_back.json").string());
+    EXPECT_EQ(config.applicationName, parked.applicationName);
+    EXPECT_EQ(config.titles.size(), parked.titles.size());
+    const auto& path = config.user.path;
+    ASSERT_GE(path.size(), 2u);
+    auto userAt = [&](double t) {
+        for (size_t i = 0; i + 1 < path.size(); ++i) {
+            const auto &a = path[i], &b = path[i + 1];
+            if (t < a.t || t > b.t) continue;
+            const double f = b.t > a.t ? (t - a.t) / (b.t - a.t) : 0.0;
+            return distanceNm(a.latitude + (b.latitude - a.latitude) * f, a.longitude + (b.longitude - a.longitude) * f,
+                              kAirportLat, kAirportLon);
+        }
+        return distanceNm(path.back().latitude, path.back().longitude, kAirportLat, kAirportLon);
+    };
+    double farthest = 0;
+    for (const auto& w : path)
+        farthest = std::max(farthest, distanceNm(w.latitude, w.longitude, kAirportLat, kAirportLon));
+    EXPECT_GT(farthest, 55.0);
+    for (const auto* w : {&path.front(), &path.back()}) {
+        EXPECT_LT(distanceNm(w->latitude, w->longitude, kAirportLat, kAirportLon), 2.0);
+        EXPECT_EQ(w->groundSpeedKt, 0);
+        EXPECT_LE(w->altitudeFt - config.fieldElevationFt, 10);
+    }
+
+    const auto traffic = readJson(demoDir / "traffic.json");
+    const double loopSec = traffic["loopSec"];
+    int rollsOut = 0, rollsBack = 0;
+    for (const auto& track : traffic["tracks"]) {
+        if (track["origin"] != "EDDF") continue;
+        // The roll: on the ground at the field's elevation, faster than the 35 kt of a taxi.
+        for (const auto& p : track["points"]) {
+            if (p["alt"].get<double>() > kFieldElevationFt || p["gs"].get<double>() <= 35) continue;
+            const double t = p["t"].get<double>() - config.user.menuSeconds;
+            const double out = userAt(t), back = userAt(t + loopSec);
+            rollsOut += out > 20.0 && out < 40.0;
+            rollsBack += back > 20.0 && back < 40.0;
+        }
+    }
+    EXPECT_GT(rollsOut, 0);
+    EXPECT_GT(rollsBack, 0);
 }
 
 TEST(DemoData, DownloadFolderHoldsTheVersionAndTheDatabase) {

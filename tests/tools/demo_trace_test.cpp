@@ -363,6 +363,65 @@ TEST(DemoTraceApron, AircraftThatStandTogetherForMoreThan30Seconds) {
     }
 }
 
+// Live aircraft that stand still on the ground off every stand for more than 2 minutes while their feed (played
+// 30 s behind) takes them on: DEP1's feed rolls north at 50 m/s for 1000 s, HOLD1's stands still, SHORT1's rolls
+// for its first 100 s only.
+TEST(DemoTraceApron, LiveAircraftThatStandStillOffAStandWhileTheirFeedMoves) {
+    const char* scenario = R"({"loopSec":2000,"tracks":[
+        {"callsign":"DEP1","points":[{"t":0,"lat":50.01,"lon":8.02},{"t":1000,"lat":50.4591556,"lon":8.02}]},
+        {"callsign":"HOLD1","points":[{"t":0,"lat":50.01,"lon":8.02},{"t":1000,"lat":50.01,"lon":8.02}]},
+        {"callsign":"SHORT1","points":[{"t":0,"lat":50.01,"lon":8.02},{"t":100,"lat":50.0549156,"lon":8.02}]},
+        {"points":[{"t":0,"lat":50.01,"lon":8.02},{"t":2500,"lat":50.01,"lon":8.02}]}]})";
+    FeedTracks feed;
+    std::istringstream in(scenario);
+    readFeedTracks(in, feed);
+    EXPECT_EQ(feed.loopSec, 2500) << "a track without a callsign still counts for the loop";
+    ASSERT_TRUE(feed.at("DEP1", 500));
+    EXPECT_NEAR(feed.at("DEP1", 500)->latitude, 50.01 + 25000 * kDegPerMetre, 1e-7);
+    EXPECT_FALSE(feed.at("SHORT1", 101));
+    EXPECT_TRUE(feed.at("SHORT1", 2600)) << "played again after the loop";
+
+    struct Case {
+        const char* what;
+        const char* callsign;
+        double lat, lon;  // where it stands (or starts rolling north with its feed)
+        int fromSec;      // trace second it stands from
+        int seconds;      // how long
+        double speed;     // metres a second north; 0: it stands
+        int still;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {"stands on the runway for 150 s while its feed rolls on", "DEP1", 50.01, 8.02, 200, 150, 0, 1,
+         "  DEP1 at 50.01000,8.02000 for 150 s from 200 s, while its feed moved 7500 m\n"},
+        {"stands 110 s", "DEP1", 50.01, 8.02, 200, 110, 0, 0, ""},
+        {"rolls with its feed", "DEP1", 50.01 + 8500 * kDegPerMetre, 8.02, 200, 150, 50, 0, ""},
+        {"stands on a stand", "DEP1", 50.0, 8.0, 200, 150, 0, 0, ""},
+        {"holds while its feed stands too", "HOLD1", 50.01, 8.02, 200, 300, 0, 0, ""},
+        {"stands where its feed has ended", "SHORT1", 50.0549, 8.02, 200, 300, 0, 0, ""},
+        {"a static has no feed", "DEP1*", 50.01, 8.02, 200, 300, 0, 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::string text = create(101, c.callsign, c.lat, c.lon, true);
+        double lat = c.lat;
+        for (int t = c.fromSec; t <= c.fromSec + c.seconds; ++t) {
+            text += fmt::format(R"({{"t":{},"ev":"position","id":101,"lat":{:.8f},"lon":{:.8f},"altFt":373,)"
+                                R"("aglFt":9,"onGround":true}})"
+                                "\n",
+                                t * 1000, lat, c.lon);
+            lat += c.speed * kDegPerMetre;
+        }
+        const Summary s = summarise(read(text), apron(), feed);
+        EXPECT_EQ(s.standingStill, c.still) << c.what;
+        const std::string summary = summaryText(s);
+        const std::string line = fmt::format("\nstood still off a stand  {}\n{}", c.still, c.detail);
+        EXPECT_NE(summary.find(line), std::string::npos) << c.what << "\n" << summary;
+    }
+    // Without the feed's tracks nothing is said about it.
+    EXPECT_EQ(summaryText(summarise(read(create(101, "DEP1", 50.01, 8.02, true)), apron())).find("stood still"),
+              std::string::npos);
+}
+
 TEST(DemoTraceApron, BadStandsAndScenarioFilesAreRefusedWithTheReason) {
     struct Case {
         const char* text;
@@ -383,13 +442,19 @@ TEST(DemoTraceApron, BadStandsAndScenarioFilesAreRefusedWithTheReason) {
         {"{\"parked\": [", false, "not a JSON object"},
         {"[1, 2]", false, "not a JSON object"},
         {R"({"parked": {"callsign": "X"}})", false, "\"parked\" is not a list"},
+        {R"({"tracks": {"callsign": "X"}})", false, "\"tracks\" is not a list"},
+        {R"({"tracks": [{"callsign": "X", "points": [{"t": 5}, {"t": 4}]}]})", false,
+         "the points of track \"X\" are not in time order"},
     };
     for (const auto& c : cases) {
         Apron a;
         std::istringstream in(c.text);
         try {
+            FeedTracks feed;
             if (c.stands)
                 readStands(in, a);
+            else if (std::string(c.text).find("tracks") != std::string::npos)
+                readFeedTracks(in, feed);
             else
                 readFeedParked(in, a);
             ADD_FAILURE() << "accepted: " << c.text;

@@ -230,8 +230,8 @@ std::vector<StillPoint> stillPoints(const Trace& trace, const TracedObject& o, c
 std::optional<StandingTogether> standingTogether(const std::vector<StillPoint>& a, const std::vector<StillPoint>& b,
                                                  double closeMetres) {
     std::optional<StandingTogether> longest;
-    bool standing = false;  // together at the previous moment, since `since`
-    double since = 0;
+    double since = 0;  // when they began to stand together, while `standing`
+    bool standing = false;
     std::size_t j = 0;
     for (const StillPoint& pa : a) {
         while (j < b.size() && b[j].tMs < pa.tMs - kSameMomentMs) ++j;
@@ -251,8 +251,8 @@ std::optional<StandingTogether> standingTogether(const std::vector<StillPoint>& 
             continue;
         }
         if (!standing) {
-            standing = true;
             since = pa.tMs;
+            standing = true;
         }
         const double seconds = (pa.tMs - since) / 1000.0;
         if (!longest || seconds > longest->seconds)
@@ -283,6 +283,46 @@ void countStandingTogether(const Trace& trace, const Apron& apron, Summary& s) {
             s.togetherPairs.push_back(std::move(*pair));
         }
     s.standingTogether = static_cast<int>(s.togetherPairs.size());
+}
+
+// The live aircraft that stood still on the ground off every stand for more than kStillOffStandMs while their feed
+// took them more than kFeedMovedMetres on. A static aircraft (its callsign marked "*") has no feed; an aircraft that
+// stands where its feed has ended, or holds while its feed stands too, is not counted.
+void countStandingStill(const Trace& trace, const Apron& apron, const FeedTracks& feed, Summary& s) {
+    for (const auto& [id, o] : trace.objects) {
+        if (o.user || !o.created || o.atcId.empty() || o.atcId.back() == '*' || !feed.byCallsign.count(o.atcId))
+            continue;
+        const std::vector<StillPoint> points = stillPoints(trace, o, apron);
+        auto stillOff = [&](const StillPoint& p) { return p.still && !standAt(apron, p.latitude, p.longitude); };
+        for (std::size_t i = 0; i < points.size();) {
+            if (!stillOff(points[i])) {
+                ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j + 1 < points.size() && stillOff(points[j + 1])) ++j;
+            const double fromSec = points[i].tMs / 1000.0;
+            const double seconds = (points[j].tMs - points[i].tMs) / 1000.0;
+            if (seconds * 1000.0 > kStillOffStandMs) {
+                std::optional<FeedPoint> first;
+                double farthest = 0;
+                for (double t = fromSec; t <= fromSec + seconds; t += 1.0) {
+                    const auto at = feed.at(o.atcId, t - kFeedDelaySec);
+                    if (!at) continue;
+                    if (!first)
+                        first = at;
+                    else
+                        farthest = std::max(
+                            farthest, metresBetween(first->latitude, first->longitude, at->latitude, at->longitude));
+                }
+                if (farthest > kFeedMovedMetres)
+                    s.stillOffStand.push_back(
+                        {o.atcId, points[i].latitude, points[i].longitude, fromSec, seconds, farthest});
+            }
+            i = j + 1;
+        }
+    }
+    s.standingStill = static_cast<int>(s.stillOffStand.size());
 }
 
 }  // namespace
@@ -356,7 +396,7 @@ Trace readTrace(std::istream& in) {
     return trace;
 }
 
-Summary summarise(const Trace& trace, const Apron& apron) {
+Summary summarise(const Trace& trace, const Apron& apron, const FeedTracks& feed) {
     Summary s;
     s.refused = trace.refused;
     s.withStands = !apron.stands.empty();
@@ -397,6 +437,8 @@ Summary summarise(const Trace& trace, const Apron& apron) {
             ++s.atStandsStatic;
     }
     if (s.withStands) countStandingTogether(trace, apron, s);
+    s.withFeed = !feed.empty();
+    if (s.withFeed) countStandingStill(trace, apron, feed, s);
     return s;
 }
 
@@ -417,6 +459,16 @@ std::string summaryText(const Summary& s) {
         }
         if (s.togetherPairs.size() > kTogetherLines)
             text += fmt::format("  (and {} more)\n", s.togetherPairs.size() - kTogetherLines);
+    }
+    if (s.withFeed) {
+        text += fmt::format("stood still off a stand  {}\n", s.standingStill);
+        for (std::size_t i = 0; i < s.stillOffStand.size() && i < kTogetherLines; ++i) {
+            const StandingStill& p = s.stillOffStand[i];
+            text += fmt::format("  {} at {:.5f},{:.5f} for {:.0f} s from {:.0f} s, while its feed moved {:.0f} m\n",
+                                p.callsign, p.latitude, p.longitude, p.seconds, p.fromSec, p.feedMetres);
+        }
+        if (s.stillOffStand.size() > kTogetherLines)
+            text += fmt::format("  (and {} more)\n", s.stillOffStand.size() - kTogetherLines);
     }
     if (s.belowGround > 0)
         text += fmt::format("({} aircraft went more than {:.0f} ft below the ground)\n", s.belowGround, kBelowGroundFt);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/demotrace/apron.h"
+#include "tools/demotrace/feed_tracks.h"
 
 namespace demotrace {
 
@@ -64,6 +65,16 @@ struct StandingTogether {
     double seconds = 0;
 };
 
+// A live aircraft that stood still on the ground, off every stand, for more than kStillOffStandMs while its feed
+// moved on: its callsign, where it stood, from when and for how long (trace seconds), and how far its feed took
+// it from where the feed had it when the stop began.
+struct StandingStill {
+    std::string callsign;
+    double latitude = 0, longitude = 0;
+    double fromSec = 0, seconds = 0;
+    double feedMetres = 0;
+};
+
 struct Summary {
     int created = 0;      // AI objects the program created
     int moved = 0;        // of those, the ones that moved more than 30 m from where they appeared
@@ -85,17 +96,30 @@ struct Summary {
     // kTogetherMs: on one stand, or closer to each other than the smallest stand radius of the file.
     int standingTogether = 0;
     std::vector<StandingTogether> togetherPairs;
+
+    // Only counted when the feed scenario's tracks are known.
+    bool withFeed = false;
+    int standingStill = 0;
+    std::vector<StandingStill> stillOffStand;
 };
 
 // How long two aircraft stand together before it counts, and how many pairs the summary names.
 constexpr double kTogetherMs = 30000.0;
 constexpr std::size_t kTogetherLines = 20;
+// How long a live aircraft stands still off a stand while its feed moves before it counts, how far its feed must
+// take it meanwhile, and how far behind its feed the program plays it (the service's play starts about when the
+// trace does).
+constexpr double kStillOffStandMs = 120000.0;
+constexpr double kFeedMovedMetres = 200.0;
+constexpr double kFeedDelaySec = 30.0;
 
 Trace readTrace(std::istream& in);
-Summary summarise(const Trace& trace, const Apron& apron = {});
-// One line per count ("created  3"), a line on aircraft below the ground when there were any, and
-// the apron counts when the summary has them, with a line for each pair that stood together (the first
-// kTogetherLines of them).
+// With the feed's tracks, the live aircraft (those the program created under a callsign of the feed) that stood
+// still off a stand while their feed moved are counted too.
+Summary summarise(const Trace& trace, const Apron& apron = {}, const FeedTracks& feed = {});
+// One line per count ("created  3"), a line on aircraft below the ground when there were any, the apron
+// counts when the summary has them, with a line for each pair that stood together (the first kTogetherLines of
+// them), and with the feed the aircraft that stood still off a stand, each named below the count.
 std::string summaryText(const Summary& summary);
 // An SVG picture of every traced track around the user aircraft (or the traffic's middle when the
 // trace has no user position); with stands, a second panel beside it shows the airport's aprons to

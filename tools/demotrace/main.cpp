@@ -3,9 +3,10 @@
 //                  [--log LOG.txt]
 // Prints the counts; writes the map and the summary when asked. With the park airport's parking file
 // the counts include the apron (stands, push-backs, take-offs, parking) and the map an airport panel;
-// the feed scenario tells the aircraft it reports parked from the static ones; the program's log gives
-// the renewals of the parking plan, and the counts the statics placed and removed at them. Exit 0 when
-// the files were read, 1 when one could not be opened, read or written, 2 for bad arguments.
+// the feed scenario tells the aircraft it reports parked from the static ones, and where the live ones
+// stood still while their feed moved on; the program's log gives the renewals of the parking plan, and the
+// counts the statics placed and removed at them. Exit 0 when the files were read, 1 when one could not be
+// opened, read or written, 2 for bad arguments.
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -22,16 +23,16 @@ constexpr const char* kUsage =
     "usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt] [--stands AIRPORT.xml] [--scenario "
     "TRAFFIC.json] [--log LOG.txt]\n";
 
-// Reads one of the airport files into the apron; false (with a message) when it cannot be read.
-template <typename Reader>
-bool readInto(const std::string& path, const char* what, Reader reader, demotrace::Apron& apron) {
+// Reads one of the airport or feed files into its record; false (with a message) when it cannot be read.
+template <typename Reader, typename Into>
+bool readInto(const std::string& path, const char* what, Reader reader, Into& into) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "demotrace: cannot open %s %s\n", what, path.c_str());
         return false;
     }
     try {
-        reader(in, apron);
+        reader(in, into);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "demotrace: cannot read %s %s: %s\n", what, path.c_str(), e.what());
         return false;
@@ -67,14 +68,17 @@ int main(int argc, char** argv) {
     }
     demotrace::Apron apron;
     if (!standsPath.empty() && !readInto(standsPath, "stands file", demotrace::readStands, apron)) return 1;
-    if (!scenarioPath.empty() && !readInto(scenarioPath, "scenario", demotrace::readFeedParked, apron)) return 1;
+    demotrace::FeedTracks feed;
+    if (!scenarioPath.empty() && (!readInto(scenarioPath, "scenario", demotrace::readFeedParked, apron) ||
+                                  !readInto(scenarioPath, "scenario", demotrace::readFeedTracks, feed)))
+        return 1;
     std::ifstream in(tracePath);
     if (!in) {
         std::fprintf(stderr, "demotrace: cannot open %s\n", tracePath.c_str());
         return 1;
     }
     const auto trace = demotrace::readTrace(in);
-    const auto summary = demotrace::summarise(trace, apron);
+    const auto summary = demotrace::summarise(trace, apron, feed);
     std::string text = demotrace::summaryText(summary);
     if (!logPath.empty()) {
         std::ifstream log(logPath, std::ios::binary);
