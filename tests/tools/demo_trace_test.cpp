@@ -89,6 +89,46 @@ TEST(DemoTrace, CountsTheLifeOfEveryCreatedAircraft) {
                               "(1 aircraft went more than 50 ft below the ground)\n");
 }
 
+// The closing down, after the run's lines: the counts are those of the run, and the closing line tells how many
+// of the program's aircraft were in the simulator then, how many the closing removed and how many it left.
+TEST(DemoTrace, TheClosingIsToldApartFromTheRun) {
+    const std::string run =
+        R"({"t":0,"ev":"position","id":1,"user":true,"lat":50.05,"lon":8.58,"altFt":369,"onGround":true}
+{"t":100,"ev":"create","id":100,"title":"DLH A320","atcId":"DLH4AP","lat":50.07,"lon":8.70,"altFt":2000,"onGround":0}
+{"t":200,"ev":"create","id":101,"title":"KLM B738","atcId":"KLM1772","lat":50.04,"lon":8.55,"altFt":3000,"onGround":0}
+{"t":300,"ev":"create","id":102,"title":"DLH A321","atcId":"DLH9TX*","lat":50.05,"lon":8.56,"altFt":372,"onGround":1}
+{"t":400,"ev":"create","id":103,"title":"Generic C172","atcId":"DEFLY","foreign":true}
+{"t":500,"ev":"remove","id":101}
+)";
+    const std::string closing = R"({"t":900,"ev":"remove","id":100}
+{"t":950,"ev":"removed","id":100,"atcId":"DLH4AP"}
+)";
+    const struct {
+        const char* name;
+        std::string closingLines;
+        Closing want;
+    } cases[] = {
+        {"the closing removes one of two and leaves the other", closing, {2, 1, 1}},
+        {"the closing removes both",
+         closing + R"({"t":960,"ev":"remove","id":102}
+)",
+         {2, 2, 0}},
+        {"nothing after the run", "", {2, 0, 2}},
+    };
+    const std::size_t runLines = static_cast<std::size_t>(std::count(run.begin(), run.end(), '\n'));
+    for (const auto& c : cases) {
+        std::istringstream first(run + c.closingLines), again(run + c.closingLines);
+        const Trace before = readTrace(first, runLines);
+        const Trace whole = readTrace(again);
+        const Closing got = summariseClosing(before, whole);
+        EXPECT_EQ(got.inSimulator, c.want.inSimulator) << c.name;
+        EXPECT_EQ(got.removed, c.want.removed) << c.name;
+        EXPECT_EQ(got.left, c.want.left) << c.name;
+        EXPECT_EQ(summarise(before).removed, 1) << c.name << ": the run's removals only";
+    }
+    EXPECT_EQ(closingText({2, 1, 1}), "closing          2 in the simulator, 1 removed, 1 left in it\n");
+}
+
 TEST(DemoTrace, AGroundAircraftThatNeverFlewHasNotLanded) {
     const Summary s = summarise(read(
         R"({"t":0,"ev":"create","id":100,"title":"T","atcId":"TAXI1"}

@@ -327,10 +327,12 @@ void countStandingStill(const Trace& trace, const Apron& apron, const FeedTracks
 
 }  // namespace
 
-Trace readTrace(std::istream& in) {
+Trace readTrace(std::istream& in) { return readTrace(in, std::numeric_limits<std::size_t>::max()); }
+
+Trace readTrace(std::istream& in, std::size_t maxLines) {
     Trace trace;
     std::string line;
-    while (std::getline(in, line)) {
+    for (std::size_t n = 0; n < maxLines && std::getline(in, line); ++n) {
         if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
         ++trace.lines;
         nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
@@ -440,6 +442,25 @@ Summary summarise(const Trace& trace, const Apron& apron, const FeedTracks& feed
     s.withFeed = !feed.empty();
     if (s.withFeed) countStandingStill(trace, apron, feed, s);
     return s;
+}
+
+Closing summariseClosing(const Trace& run, const Trace& whole) {
+    Closing c;
+    const auto programs = [](const TracedObject& o) { return !o.user && !o.foreign && o.created; };
+    for (const auto& [id, o] : whole.objects) {
+        if (!programs(o)) continue;
+        const auto before = run.objects.find(id);
+        const bool inBefore = before != run.objects.end() && programs(before->second) && !before->second.removed;
+        if (inBefore) ++c.inSimulator;
+        if (inBefore && o.removed) ++c.removed;
+        if (!o.removed) ++c.left;
+    }
+    return c;
+}
+
+std::string closingText(const Closing& c) {
+    return fmt::format("closing          {} in the simulator, {} removed, {} left in it\n", c.inSimulator, c.removed,
+                       c.left);
 }
 
 std::string summaryText(const Summary& s) {

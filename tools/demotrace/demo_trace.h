@@ -113,7 +113,22 @@ constexpr double kStillOffStandMs = 120000.0;
 constexpr double kFeedMovedMetres = 200.0;
 constexpr double kFeedDelaySec = 30.0;
 
+// The closing down of the program: scripts/demo notes how many lines the trace had when it asked the program to
+// close. The lines up to there tell the run, the ones after it the closing, in which the program takes every
+// aircraft it put into the simulator out again.
+struct Closing {
+    int inSimulator = 0;  // the program's aircraft in the simulator (or on their way in) when the closing began
+    int removed = 0;      // of those, the ones the closing removed
+    int left = 0;         // the program's aircraft still in the simulator when the trace ends
+};
+
 Trace readTrace(std::istream& in);
+// The trace's first lines: the run before its closing.
+Trace readTrace(std::istream& in, std::size_t maxLines);
+// What the closing did, from the trace of the run before it and the whole trace.
+Closing summariseClosing(const Trace& run, const Trace& whole);
+// "closing          12 in the simulator, 12 removed, 0 left in it"
+std::string closingText(const Closing& closing);
 // With the feed's tracks, the live aircraft (those the program created under a callsign of the feed) that stood
 // still off a stand while their feed moved are counted too.
 Summary summarise(const Trace& trace, const Apron& apron = {}, const FeedTracks& feed = {});

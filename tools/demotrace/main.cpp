@@ -1,17 +1,20 @@
 // Summary and map of a stand-in simulator trace (VEXA_SIM_TRACE).
 // Usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt] [--stands AIRPORT.xml] [--scenario TRAFFIC.json]
-//                  [--log LOG.txt]
+//                  [--log LOG.txt] [--closing-line N]
 // Prints the counts; writes the map and the summary when asked. With the park airport's parking file
 // the counts include the apron (stands, push-backs, take-offs, parking) and the map an airport panel;
 // the feed scenario tells the aircraft it reports parked from the static ones, and where the live ones
 // stood still while their feed moved on; the program's log gives the renewals of the parking plan, and the
-// counts the statics placed and removed at them. Exit 0 when the files were read, 1 when one could not be
+// counts the statics placed and removed at them. With the number of trace lines written when the program was
+// asked to close, the counts and the map are those of the run up to there, and a last line tells what the
+// closing took out of the simulator and what it left there. Exit 0 when the files were read, 1 when one could not be
 // opened, read or written, 2 for bad arguments.
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "tools/demotrace/demo_trace.h"
@@ -21,7 +24,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: demotrace TRACE [--svg MAP.svg] [--summary SUMMARY.txt] [--stands AIRPORT.xml] [--scenario "
-    "TRAFFIC.json] [--log LOG.txt]\n";
+    "TRAFFIC.json] [--log LOG.txt] [--closing-line N]\n";
 
 // Reads one of the airport or feed files into its record; false (with a message) when it cannot be read.
 template <typename Reader, typename Into>
@@ -44,6 +47,7 @@ bool readInto(const std::string& path, const char* what, Reader reader, Into& in
 
 int main(int argc, char** argv) {
     std::string tracePath, svgPath, summaryPath, standsPath, scenarioPath, logPath;
+    std::optional<std::size_t> closingLine;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--svg") == 0 && i + 1 < argc)
             svgPath = argv[++i];
@@ -55,7 +59,14 @@ int main(int argc, char** argv) {
             scenarioPath = argv[++i];
         else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc)
             logPath = argv[++i];
-        else if (argv[i][0] != '-' && tracePath.empty())
+        else if (std::strcmp(argv[i], "--closing-line") == 0 && i + 1 < argc) {
+            const std::string n = argv[++i];
+            if (n.empty() || n.size() > 12 || n.find_first_not_of("0123456789") != std::string::npos) {
+                std::fputs(kUsage, stderr);
+                return 2;
+            }
+            closingLine = std::stoull(n);
+        } else if (argv[i][0] != '-' && tracePath.empty())
             tracePath = argv[i];
         else {
             std::fputs(kUsage, stderr);
@@ -77,7 +88,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "demotrace: cannot open %s\n", tracePath.c_str());
         return 1;
     }
-    const auto trace = demotrace::readTrace(in);
+    const auto whole = demotrace::readTrace(in);
+    std::optional<demotrace::Trace> run;
+    if (closingLine) {
+        std::ifstream again(tracePath);
+        run = demotrace::readTrace(again, *closingLine);
+    }
+    const demotrace::Trace& trace = run ? *run : whole;
     const auto summary = demotrace::summarise(trace, apron, feed);
     std::string text = demotrace::summaryText(summary);
     if (!logPath.empty()) {
@@ -88,9 +105,10 @@ int main(int argc, char** argv) {
         }
         text += demotrace::renewalText(demotrace::summariseRenewals(trace, demotrace::readRenewals(log)));
     }
+    if (run) text += demotrace::closingText(demotrace::summariseClosing(*run, whole));
     std::cout << text;
-    if (trace.badLines > 0)
-        std::cout << trace.badLines << " unreadable trace line" << (trace.badLines == 1 ? "" : "s") << " skipped\n";
+    if (whole.badLines > 0)
+        std::cout << whole.badLines << " unreadable trace line" << (whole.badLines == 1 ? "" : "s") << " skipped\n";
     if (!summaryPath.empty()) {
         std::ofstream out(summaryPath);
         out << text;
