@@ -31,6 +31,9 @@ void gf_queueRemoval(uint32_t objectId);
 SimAircraft* lf_creationAnswered(uint32_t id, uint32_t request);
 // The aircraft with this id: a live one above 10000, else a static one.
 SimAircraft* lf_aircraftById(uint32_t id);
+// An aircraft whose creation came to nothing (refused, or given up) leaves its list with what it held: a live
+// one frees the stand it was placed at.
+void lf_dropUncreated(SimAircraft& ac);
 // The simulator confirmed the removal of this object. A removal the simulator leaves unconfirmed for 10 s is
 // sent once more; 10 s after that the aircraft that holds the object leaves its list as if it were confirmed.
 void lf_removalConfirmed(uint32_t objectId);

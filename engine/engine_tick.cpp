@@ -79,14 +79,7 @@ void lf_giveUpUnansweredCreations(uint32_t now) {
         if (!ac || ac->creationRequest != request) continue;
         gf_logError(fmt::format("{} no answer to the creation of {} within {} s, given up",
                                 "lf_giveUpUnansweredCreations", acLabel(*ac), kCreationAnswerTicks / 100));
-        if (id > 10000) {
-            lf_releaseStand(*ac);
-            lf_eraseLive(static_cast<size_t>(static_cast<LiveAircraft*>(ac) - liveList.data()));
-            continue;
-        }
-        const auto i = static_cast<size_t>(ac - staticList.data());
-        if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
-        staticList.pop_back();
+        lf_dropUncreated(*ac);
     }
 }
 
@@ -245,6 +238,17 @@ SimAircraft* lf_aircraftById(uint32_t id) {
     for (auto& s : staticList)
         if (s.id == id) return &s;
     return nullptr;
+}
+
+void lf_dropUncreated(SimAircraft& ac) {
+    if (ac.isLive()) {
+        lf_releaseStand(ac);
+        lf_eraseLive(static_cast<size_t>(static_cast<LiveAircraft*>(&ac) - liveList.data()));
+        return;
+    }
+    const auto i = static_cast<size_t>(&ac - staticList.data());
+    if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
+    staticList.pop_back();
 }
 
 void lf_removalConfirmed(uint32_t objectId) { removalsAwaited.erase(objectId); }

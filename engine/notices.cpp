@@ -83,15 +83,8 @@ void lf_createFailed(const SimNotice& n) {
     SimAircraft* refused = lf_creationAnswered(n.id, n.request);
     if (!refused) return;
     gf_liveryNotCreated(*refused);
-    if (refused->isLive()) {
-        // An aircraft placed at a stand never got there: the stand is free again.
-        lf_releaseStand(*refused);
-        lf_eraseLive(static_cast<size_t>(static_cast<LiveAircraft*>(refused) - liveList.data()));
-        return;
-    }
-    const auto i = static_cast<size_t>(refused - staticList.data());
-    if (i + 1 != staticList.size()) staticList[i] = std::move(staticList.back());
-    staticList.pop_back();
+    // An aircraft placed at a stand never got there: the stand is free again.
+    lf_dropUncreated(*refused);
 }
 
 void lf_handleNotice(const SimNotice& n) {

@@ -72,6 +72,13 @@ SimAircraft& staticInSim(EngineHarness& h) {
     return *onStand();
 }
 
+// One of the harness's findings names the invariant the scenario broke.
+void expectFinding(const std::vector<std::string>& found, const std::string& finding) {
+    EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const std::string& v) {
+        return v.find(finding) != std::string::npos;
+    })) << (found.empty() ? "nothing found" : found.front());
+}
+
 }  // namespace
 
 TEST(HarnessSelfCheck, AViolationFailsTheTestAtTheHarnessEnd) {
@@ -144,9 +151,7 @@ TEST(HarnessSelfCheck, LostSimulatorObjectsAreFound) {
             EXPECT_TRUE(found.empty()) << found.front();
             continue;
         }
-        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const std::string& v) {
-            return v.find(c.finding) != std::string::npos;
-        })) << (found.empty() ? "nothing found" : found.front());
+        expectFinding(found, c.finding);
     }
 }
 
@@ -229,9 +234,7 @@ TEST(HarnessSelfCheck, EachInvariantFindsItsBrokenScenario) {
         c.act(h);
         h.tick(100);
         const std::vector<std::string> found = h.takeViolations();
-        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const std::string& v) {
-            return v.find(c.finding) != std::string::npos;
-        })) << (found.empty() ? "nothing found" : found.front());
+        expectFinding(found, c.finding);
     }
 }
 
@@ -279,8 +282,6 @@ TEST(HarnessSelfCheck, AnAircraftStandingStillWhileItsFeedMovesIsFound) {
             EXPECT_TRUE(found.empty()) << found.front();
             continue;
         }
-        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const std::string& v) {
-            return v.find(c.finding) != std::string::npos;
-        })) << (found.empty() ? "nothing found" : found.front());
+        expectFinding(found, c.finding);
     }
 }
