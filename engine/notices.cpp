@@ -27,12 +27,6 @@ std::vector<LightToggle> lightToggleList;  // under inboxMutex
 
 constexpr double kDeg = 0.017453292519943295;
 
-SimAircraft* staticById(uint32_t id) {
-    for (auto& ac : staticList)
-        if (ac.id == id) return &ac;
-    return nullptr;
-}
-
 void lf_objectRemoved(const SimNotice& n) {
     lf_removalConfirmed(n.objectId);
     lf_objectGone(n.objectId);
@@ -185,7 +179,8 @@ void gf_allLightsToggle(LightToggle& toggle, bool& finished) {
         ticks = -1;
         finished = true;
         // A static learns its object id here: the one with the entry's id that still waits for it.
-        if (SimAircraft* ac = staticById(entry.id); ac && ac->simState == SimState::Adding2Sim && ac->objectId == 0) {
+        if (SimAircraft* ac = lf_aircraftById(entry.id);
+            ac && ac->simState == SimState::Adding2Sim && ac->objectId == 0) {
             ac->simState = SimState::Active;
             ac->objectId = entry.objectId;
             parkedLightPattern(*ac);
